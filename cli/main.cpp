@@ -1,0 +1,226 @@
+// vesk-fetch: one retrieval and one composition from the command line, with the same worker and
+// composer as the viewer.
+
+#include "code_page.h"
+#include "fetch_thread.h"
+#include "request_checks.h"
+#include "result_page.h"
+#include "text_cut.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace vesk;
+
+enum ExitCode {
+    kExitWritten = 0,
+    kExitNoPosts = 1,
+    kExitRejected = 2,
+    kExitNoSession = 3,
+    kExitFileFailed = 4,
+};
+
+constexpr char kUsage[] =
+    "usage: vesk-fetch [--base URL] [--mode all|starter|names] [--names LIST] [--out FILE]\n"
+    "                  [--summary] THREAD_URL\n";
+
+struct Options {
+    std::string strBase{ForumBaseAddress};
+    std::string strMode = "all";
+    std::string strNames;
+    std::string strOut = "post.htm";
+    bool bSummary = false;
+    std::optional<std::string> strUrl;
+};
+
+// Waits for the worker's one answer and shows its progress on stderr.
+class WaitingTarget final : public FetchNotifyTarget {
+public:
+    void PostFetchNotify(int wParam, int lParam) override {
+        std::lock_guard lock(m_mutex);
+        m_nWParam = wParam;
+        m_nLParam = lParam;
+        m_bDone = true;
+        m_done.notify_all();
+    }
+
+    void PageFetched(int nPage, int nLastRecord) override {
+        std::fprintf(stderr, "vesk-fetch: page %d read, %d posts so far\n", nPage, nLastRecord + 1);
+    }
+
+    // wParam and lParam of the answer.
+    std::pair<int, int> Wait() {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_bDone; });
+        return {m_nWParam, m_nLParam};
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_bDone = false;
+    int m_nWParam = 0;
+    int m_nLParam = 0;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::optional<std::string_view> value;
+        if (arg.starts_with("--")) {
+            if (const std::size_t nEq = arg.find('='); nEq != std::string_view::npos) {
+                value = arg.substr(nEq + 1);
+                arg = arg.substr(0, nEq);
+            }
+        }
+        const auto take = [&](std::string& strTarget) {
+            if (!value) {
+                if (i + 1 >= argc) {
+                    return false;
+                }
+                value = argv[++i];
+            }
+            strTarget = *value;
+            return true;
+        };
+        if (arg == "--base") {
+            if (!take(options.strBase)) {
+                return false;
+            }
+        } else if (arg == "--mode") {
+            if (!take(options.strMode)) {
+                return false;
+            }
+        } else if (arg == "--names") {
+            if (!take(options.strNames)) {
+                return false;
+            }
+        } else if (arg == "--out") {
+            if (!take(options.strOut)) {
+                return false;
+            }
+        } else if (arg == "--summary" && !value) {
+            options.bSummary = true;
+        } else if (arg.starts_with("-") && arg != "-") {
+            return false;
+        } else if (!options.strUrl) {
+            options.strUrl = std::string(arg);
+        } else {
+            return false;
+        }
+    }
+    return options.strUrl.has_value() && !options.strOut.empty() &&
+           (options.strMode == "all" || options.strMode == "starter" || options.strMode == "names");
+}
+
+void PrintMessage(std::string_view message) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
+    const auto line = [](const char* pszKey, const char* pszValue) {
+        std::printf("%s\t%s\n", pszKey, pszValue);
+    };
+    line("title", buffers.szTitle);
+    line("starter", buffers.szStarter);
+    line("board_name", buffers.szBoardName);
+    line("board_code", buffers.szBoardCode);
+    line("thread_id", buffers.szThreadId);
+    std::printf("posts\t%d\nshown\t%d\n", nLastIndex + 1, nShown);
+}
+
+int Run(const Options& options) {
+    if (!IsBaseAddress(options.strBase)) {
+        std::fprintf(stderr, "vesk-fetch: --base takes scheme://host[:port], no trailing slash\n");
+        return kExitRejected;
+    }
+
+    // Addresses and names are typed as UTF-8 and matched as GB2312, as in the viewer's edits.
+    const std::optional<std::string> url = Utf8ToGbk(TrimWhiteSpace(*options.strUrl));
+    if (!url || !IsThreadAddressAccepted(*url, HostPrefixOf(options.strBase))) {
+        PrintMessage(AddressRejectedMessage(options.strBase));
+        return kExitRejected;
+    }
+    ResultFilter filter;
+    filter.bShowAll = options.strMode == "all";
+    filter.bOnlyStarter = options.strMode == "starter";
+    filter.bPartial = options.strMode == "names";
+    if (filter.bPartial) {
+        const std::string_view names = TrimWhiteSpace(options.strNames);
+        if (names.empty()) {
+            PrintMessage(kNameListEmptyMessage);
+            return kExitRejected;
+        }
+        std::optional<std::string> gbkNames = Utf8ToGbk(names);
+        if (!gbkNames) {
+            std::fprintf(stderr, "vesk-fetch: the name list holds characters outside GB2312\n");
+            return kExitRejected;
+        }
+        filter.strNameList = *std::move(gbkNames);
+    }
+
+    PostTable table;
+    ResultBuffers buffers{};
+    WaitingTarget target;
+    auto pJob = std::make_unique<FetchJob>();
+    pJob->hWndNotify = &target;
+    CopyToField(pJob->szThreadUrl, *url);
+    pJob->pPosts = table.data();
+    pJob->pszTitle = buffers.szTitle;
+    pJob->pszStarter = buffers.szStarter;
+    pJob->pszBoardName = buffers.szBoardName;
+    pJob->pszBoardCode = buffers.szBoardCode;
+    pJob->pszThreadId = buffers.szThreadId;
+
+    FetchSettings settings;
+    settings.strBaseAddress = options.strBase;
+    FetchThread thread(std::move(pJob), settings);
+    if (!thread.CreateThread()) {
+        PrintMessage("Cannot Start New Thread");
+        return kExitNoSession;
+    }
+    const auto [nLastIndex, nResult] = target.Wait();
+    thread.Join();
+
+    if (nResult == kFetchSessionFailed) {
+        PrintMessage(kRetrievalFailedMessage);
+        if (options.bSummary) {
+            PrintSummary(buffers, -1, 0);
+        }
+        return kExitNoSession;
+    }
+    if (nLastIndex < 0) {
+        if (options.bSummary) {
+            PrintSummary(buffers, nLastIndex, 0);
+        }
+        return kExitNoPosts;
+    }
+    const ResultPage page =
+        BuildResultPage(table.data(), nLastIndex, buffers.szTitle, buffers.szStarter, filter);
+    const bool bWritten = WriteResultFile(options.strOut, page.strText);
+    if (!bWritten) {
+        std::fprintf(stderr, "%.*s%s\n", static_cast<int>(kCreateFileFailedMessage.size()),
+                     kCreateFileFailedMessage.data(), options.strOut.c_str());
+    }
+    if (options.bSummary) {
+        PrintSummary(buffers, nLastIndex, bWritten ? page.nShown : 0);
+    }
+    return bWritten ? kExitWritten : kExitFileFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return kExitRejected;
+    }
+    return Run(options);
+}

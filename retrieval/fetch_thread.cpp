@@ -1,0 +1,141 @@
+#include "fetch_thread.h"
+
+#include "post_extraction.h"
+#include "text_cut.h"
+
+#include <cstring>
+#include <system_error>
+
+namespace vesk {
+
+namespace {
+
+constexpr std::string_view kPostMarker = "<div class=louceng>";
+
+template <std::size_t N>
+constexpr std::size_t FieldSize(char (ResultBuffers::*)[N]) {
+    return N;
+}
+
+}  // namespace
+
+FetchThread::FetchThread(std::unique_ptr<FetchJob> pJob, FetchSettings settings)
+    : m_fetcher(settings.timeouts), m_settings(std::move(settings)), m_pJob(std::move(pJob)) {
+    m_pJob->pThread = this;
+}
+
+FetchThread::~FetchThread() {
+    Stop();
+    Join();
+}
+
+bool FetchThread::CreateThread() {
+    if (m_pJob == nullptr || m_thread.joinable()) {
+        return false;
+    }
+    try {
+        // The thread owns the job from here; when it cannot start, the job is freed on the way out.
+        m_thread = std::thread(&FetchThread::FetchThreadProc, std::move(m_pJob));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void FetchThread::Stop() {
+    {
+        std::lock_guard lock(m_resultMutex);
+        m_bStopped = true;
+    }
+    m_fetcher.Abort();
+}
+
+void FetchThread::Join() {
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        m_thread.join();
+    }
+}
+
+int FetchThread::FetchThreadProc(std::unique_ptr<FetchJob> pJob) {
+    pJob->pThread->ExecuteJob(*pJob);
+    return 0;
+}
+
+void FetchThread::ExecuteJob(const FetchJob& job) {
+    m_hWndNotify = job.hWndNotify;
+    m_pPosts = job.pPosts;
+    m_pszTitle = job.pszTitle;
+    m_pszStarter = job.pszStarter;
+    m_pszBoardName = job.pszBoardName;
+    m_pszBoardCode = job.pszBoardCode;
+    m_pszThreadId = job.pszThreadId;
+    m_strThreadUrl.assign(job.szThreadUrl, strnlen(job.szThreadUrl, sizeof job.szThreadUrl));
+
+    if (!m_fetcher.OpenSession()) {
+        std::lock_guard lock(m_resultMutex);
+        if (!m_bStopped && m_hWndNotify != nullptr) {
+            m_hWndNotify->PostFetchNotify(0, kFetchSessionFailed);
+        }
+        return;
+    }
+    FetchAllPages();
+    m_fetcher.CloseSession();
+}
+
+std::string FetchThread::PageAddress(const std::string& strBoardCode,
+                                     const std::string& strThreadId, int nPage) const {
+    std::string strUrl = m_settings.strBaseAddress;
+    strUrl.append("/look,").append(strBoardCode).append(",").append(strThreadId);
+    strUrl.append("_").append(std::to_string(nPage)).append(".html");
+    return strUrl;
+}
+
+void FetchThread::FetchAllPages() {
+    const std::string strBoardCode(ExtractBetween(m_strThreadUrl, "look,", ","));
+    std::string strThreadId(ExtractBetween(m_strThreadUrl, strBoardCode + ",", "."));
+    // A later page's address ends in "_<page>.html" and names the same thread.
+    strThreadId = strThreadId.substr(0, strThreadId.find('_'));
+
+    std::string strTitle;
+    std::string strBoardName;
+    m_nLastRecord = -1;
+    for (int nPage = 1; nPage <= kMaxPages; ++nPage) {
+        const std::string strPage =
+            m_fetcher.FetchPage(PageAddress(strBoardCode, strThreadId, nPage).c_str());
+        // The end of the thread; a failed download (empty text) ends it the same way.
+        if (FindMarker(strPage, kPostMarker) == std::string_view::npos) {
+            break;
+        }
+        if (nPage == 1) {
+            strTitle = ExtractBetween(strPage, "<title>", "</title>");
+            std::string_view nav = ExtractBetween(strPage, "daohanglan1", "cksshq");
+            nav = ExtractBetween(nav, strBoardCode + ".html", "<div");
+            strBoardName = ExtractBetween(nav, ">", "<");
+        }
+        m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
+        if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
+            m_hWndNotify->PageFetched(nPage, m_nLastRecord);
+        }
+        // A full table takes no more posts, so no further page is worth a request.
+        if (m_nLastRecord + 1 >= PostTable::kCapacity) {
+            break;
+        }
+    }
+    const std::string_view starter =
+        m_nLastRecord >= 0 ? std::string_view(m_pPosts[0].szAuthor) : std::string_view{};
+
+    std::lock_guard lock(m_resultMutex);
+    if (m_bStopped) {
+        return;
+    }
+    CopyToField(m_pszTitle, FieldSize(&ResultBuffers::szTitle), strTitle);
+    CopyToField(m_pszStarter, FieldSize(&ResultBuffers::szStarter), starter);
+    CopyToField(m_pszBoardName, FieldSize(&ResultBuffers::szBoardName), strBoardName);
+    CopyToField(m_pszBoardCode, FieldSize(&ResultBuffers::szBoardCode), strBoardCode);
+    CopyToField(m_pszThreadId, FieldSize(&ResultBuffers::szThreadId), strThreadId);
+    if (m_hWndNotify != nullptr) {
+        m_hWndNotify->PostFetchNotify(m_nLastRecord, kFetchFinished);
+    }
+}
+
+}  // namespace vesk

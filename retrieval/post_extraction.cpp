@@ -1,0 +1,93 @@
+#include "post_extraction.h"
+
+#include "text_cut.h"
+
+namespace vesk {
+
+namespace {
+
+// The forum's markers. The Chinese ones are GB2312 bytes: 作者： and 发表时间：.
+constexpr std::string_view kRegionStart = "<div id=pinglun_fenye></div>";
+constexpr std::string_view kRegionEnd = "function arrJoin()";
+constexpr std::string_view kPostStart = "<div class=louceng";
+constexpr std::string_view kPostEnd = "<div class=cl></div>";
+constexpr std::string_view kAuthorLabel = "\xD7\xF7\xD5\xDF\xA3\xBA";
+constexpr std::string_view kTimeLabel = "\xB7\xA2\xB1\xED\xCA\xB1\xBC\xE4\xA3\xBA";
+
+bool Contains(std::string_view text, std::string_view marker) {
+    return FindMarker(text, marker) != std::string_view::npos;
+}
+
+// The body of a post, cut from its block.
+std::string_view CutBody(std::string_view block) {
+    // Ends just before the first "div>", so a body closed by "</div>" keeps a trailing "</".
+    std::string_view body = ExtractBetween(block, "<div class=huifu", "div>");
+    const std::size_t nTable = FindMarker(body, "<TABLE");
+    if (nTable != std::string_view::npos) {
+        return body.substr(nTable);
+    }
+    if (Contains(body, "class=reply_this") || Contains(body, "MsoNormal") ||
+        Contains(body, "<P>")) {
+        // A body with none of its own "<" stays whole.
+        const std::size_t nTag = FindMarker(body, "<");
+        return nTag == std::string_view::npos ? body : body.substr(nTag);
+    }
+    return ExtractBetween(body, ">", "</");
+}
+
+// The author of a post whose author section is a span; empty when it is something else.
+std::string_view CutSpanAuthor(std::string_view block) {
+    const std::string_view section = ExtractBetween(block, kAuthorLabel, "/span");
+    if (!Contains(section, "<span id")) {
+        return ExtractBetween(section, ">", "<");
+    }
+    // The inner span's text up to its first "<", then the name behind its first ">". The inner
+    // text holds no "<", so the name runs to its end.
+    const std::string_view inner = ExtractBetween(section, "<span id", "<");
+    const std::size_t nClose = inner.find('>');
+    return nClose == std::string_view::npos ? std::string_view{} : inner.substr(nClose + 1);
+}
+
+void StorePost(std::string_view block, PostRecord& record) {
+    const std::string_view floor = ExtractBetween(block, ">", "</div>");
+    const std::string_view body = CutBody(block);
+
+    std::string_view author = CutSpanAuthor(block);
+    std::string_view time = ExtractBetween(ExtractBetween(block, kTimeLabel, "/span"), ">", "<");
+    if (author.empty()) {
+        author = ExtractBetween(block, kAuthorLabel, "&nbsp;");
+        time = ExtractBetween(block, kTimeLabel, "</div>");
+    }
+    if (Contains(author, "<a")) {
+        author = ExtractBetween(author, ">", "<");
+    }
+
+    record.nFloor = ParseFloor(floor);
+    CopyToField(record.szAuthor, author);
+    StoreContent(record.szContent, body);
+    CopyToField(record.szTime, time);
+}
+
+}  // namespace
+
+int ExtractPosts(std::string_view strPage, PostRecord* pPosts, int nLastRecord) {
+    const std::string_view region = ExtractBetween(strPage, kRegionStart, kRegionEnd);
+    std::size_t nPost = FindMarker(region, kPostStart);
+    while (nPost != std::string_view::npos && nLastRecord + 1 < PostTable::kCapacity) {
+        ++nLastRecord;
+        const std::size_t nBlock = nPost + kPostStart.size();
+        const std::size_t nEnd = FindMarker(region, kPostEnd, nBlock);
+        // A post without its end marker runs to the end of the region and ends the scan.
+        const std::string_view block = nEnd == std::string_view::npos
+                                           ? region.substr(nBlock)
+                                           : region.substr(nBlock, nEnd - nBlock);
+        StorePost(block, pPosts[nLastRecord]);
+        if (nEnd == std::string_view::npos) {
+            break;
+        }
+        nPost = FindMarker(region, kPostStart, nEnd);
+    }
+    return nLastRecord;
+}
+
+}  // namespace vesk

@@ -1,0 +1,116 @@
+#include "result_page.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace vesk {
+
+namespace {
+
+constexpr std::string_view kPageHead =
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta http-equiv=\"Content-Type\" "
+    "content=\"text/html; charset=GB2312\" /><title></title>"
+    "<link href=\"vesk3.css\" rel=\"stylesheet\" type=\"text/css\" />\r\n"
+    "<style type=\"text/css\">body{font-size:12px; line-height:22px; margin:2px;}"
+    "td{font-size:12px; line-height:22px;}</style></head>"
+    "<body><table width=100% cellspacing=0>"
+    "<tr><td style=border-bottom-width:1px;border-bottom-color:#8EC3EB;border-bottom-style:solid;"
+    "color:#3568BB;font-weight:bold;height:24px;line-height:24px;padding-left:10px;"
+    "margin-bottom:5px;>";
+constexpr std::string_view kTitleEnd = "</td></tr>";
+constexpr std::string_view kRowStart = "<tr><td><div style=";
+constexpr std::string_view kStarterColour = "color:red;";
+constexpr std::string_view kOtherColour = "color:#42B475;";
+constexpr std::string_view kFloorStart =
+    "padding-left:10px;><div style=float:left;margin-right:6px;>";
+// 楼 and a blank, in GB2312.
+constexpr std::string_view kFloorSuffix = "\xC2\xA5 ";
+constexpr std::string_view kAuthorEnd = "</div>";
+constexpr std::string_view kBodyStart = "</div><div style=padding-left:20px;>";
+constexpr std::string_view kRowEnd = "</div></td></tr>\r\n";
+constexpr std::string_view kPageEnd = "</table></body></html>";
+
+std::string_view FieldText(const char* pszField, std::size_t nSize) {
+    return {pszField, strnlen(pszField, nSize)};
+}
+
+}  // namespace
+
+bool IsThreadStarter(std::string_view author, std::string_view starter) {
+    return !author.empty() && author == starter;
+}
+
+bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter) {
+    if (filter.bShowAll) {
+        return true;
+    }
+    if (filter.bOnlyStarter) {
+        return bStarter;
+    }
+    if (!filter.bPartial) {
+        return false;
+    }
+    // Items between commas, as typed; an empty item occurs in every author.
+    std::string_view list = filter.strNameList;
+    while (true) {
+        const std::size_t nComma = list.find(',');
+        if (author.find(list.substr(0, nComma)) != std::string_view::npos) {
+            return true;
+        }
+        if (nComma == std::string_view::npos) {
+            return false;
+        }
+        list.remove_prefix(nComma + 1);
+    }
+}
+
+ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
+                           std::string_view starter, const ResultFilter& filter) {
+    ResultPage page;
+    const int nLast = std::min(nLastIndex, PostTable::kCapacity - 1);
+    std::size_t nReserve = kPageHead.size() + title.size() + kTitleEnd.size() + kPageEnd.size();
+    for (int i = 0; i <= nLast; ++i) {
+        nReserve += 200 + strnlen(pPosts[i].szContent, sizeof pPosts[i].szContent);
+    }
+    page.strText.reserve(nReserve);
+    std::string& text = page.strText;
+    text.append(kPageHead).append(title).append(kTitleEnd);
+    for (int i = 0; i <= nLast; ++i) {
+        const PostRecord& record = pPosts[i];
+        const std::string_view author = FieldText(record.szAuthor, sizeof record.szAuthor);
+        const bool bStarter = IsThreadStarter(author, starter);
+        if (!PassesFilter(author, bStarter, filter)) {
+            continue;
+        }
+        char szFloor[16];
+        const auto [pEnd, ec] = std::to_chars(szFloor, szFloor + sizeof szFloor, record.nFloor);
+        text.append(kRowStart)
+            .append(bStarter ? kStarterColour : kOtherColour)
+            .append(kFloorStart)
+            .append(szFloor, static_cast<std::size_t>(pEnd - szFloor))
+            .append(kFloorSuffix)
+            .append(author)
+            .append(kAuthorEnd)
+            .append(FieldText(record.szTime, sizeof record.szTime))
+            .append(kBodyStart)
+            .append(FieldText(record.szContent, sizeof record.szContent))
+            .append(kRowEnd);
+        ++page.nShown;
+    }
+    text.append(kPageEnd);
+    return page;
+}
+
+bool WriteResultFile(const std::string& strPath, std::string_view text) {
+    std::FILE* pFile = std::fopen(strPath.c_str(), "wb");
+    if (pFile == nullptr) {
+        return false;
+    }
+    const bool bWritten = std::fwrite(text.data(), 1, text.size(), pFile) == text.size();
+    const bool bClosed = std::fclose(pFile) == 0;
+    return bWritten && bClosed;
+}
+
+}  // namespace vesk

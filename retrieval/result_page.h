@@ -1,0 +1,39 @@
+#pragma once
+
+#include "post_table.h"
+
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// Which posts the result page shows; exactly one of the three flags is set.
+struct ResultFilter {
+    bool bShowAll = true;
+    bool bOnlyStarter = false;
+    bool bPartial = false;
+    // Names separated by ASCII commas, GB2312 bytes; items are matched as typed.
+    std::string strNameList;
+};
+
+struct ResultPage {
+    std::string strText;  // GB2312 HTML
+    int nShown = 0;       // post rows in it
+};
+
+// Whether the author is the thread starter: not empty and equal, byte for byte, to szStarter.
+bool IsThreadStarter(std::string_view author, std::string_view starter);
+
+// Whether a post by this author is shown under the filter.
+bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter);
+
+// The page for records 0 to nLastIndex (which must be 0 or more): the title row, then one row per
+// post that passes the filter, the starter's in red, everybody else's in green.
+ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
+                           std::string_view starter, const ResultFilter& filter);
+
+// Creates the file (or empties it) and writes the page; false when it cannot be created or
+// written whole.
+bool WriteResultFile(const std::string& strPath, std::string_view text);
+
+}  // namespace vesk

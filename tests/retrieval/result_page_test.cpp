@@ -1,0 +1,178 @@
+#include "result_page.h"
+
+#include "process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace vesk {
+namespace {
+
+// The page's fixed head and foot, written out here as the browser receives them.
+const std::string kHead =
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta http-equiv=\"Content-Type\" "
+    "content=\"text/html; charset=GB2312\" /><title></title><link href=\"vesk3.css\" "
+    "rel=\"stylesheet\" type=\"text/css\" />\r\n<style type=\"text/css\">body{font-size:12px; "
+    "line-height:22px; margin:2px;}td{font-size:12px; line-height:22px;}</style></head><body>"
+    "<table width=100% cellspacing=0><tr><td style=border-bottom-width:1px;border-bottom-color:"
+    "#8EC3EB;border-bottom-style:solid;color:#3568BB;font-weight:bold;height:24px;"
+    "line-height:24px;padding-left:10px;margin-bottom:5px;>";
+const std::string kFoot = "</table></body></html>";
+
+std::string Row(const std::string& strColour, const std::string& strFloor,
+                const std::string& strAuthor, const std::string& strTime,
+                const std::string& strContent) {
+    return "<tr><td><div style=color:" + strColour +
+           ";padding-left:10px;><div style=float:left;margin-right:6px;>" + strFloor + "\xC2\xA5 " +
+           strAuthor + "</div>" + strTime + "</div><div style=padding-left:20px;>" + strContent +
+           "</div></td></tr>\r\n";
+}
+
+void Fill(PostRecord& record, int nFloor, const char* pszAuthor, const char* pszTime,
+          const char* pszContent) {
+    record.nFloor = nFloor;
+    std::strcpy(record.szAuthor, pszAuthor);
+    std::strcpy(record.szTime, pszTime);
+    std::strcpy(record.szContent, pszContent);
+}
+
+class ResultPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Fill(table[0], 1, "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></");
+        Fill(table[1], 2, "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>");
+        Fill(table[2], 0, "222.71.*.*", "t3", "third");
+        Fill(table[3], 4, "\xC0\xCF\xCD\xF5", "t4", "fourth");
+        Fill(table[4], 5, "", "t5", "anonymous");
+        Fill(table[5], 6, "ABC", "t6", "sixth");
+    }
+
+    ResultPage Build(const ResultFilter& filter, int nLastIndex = 5) const {
+        return BuildResultPage(table.data(), nLastIndex, "Thread <b>title</b>", kStarter, filter);
+    }
+
+    static ResultFilter Names(const std::string& strList) {
+        ResultFilter filter;
+        filter.bShowAll = false;
+        filter.bPartial = true;
+        filter.strNameList = strList;
+        return filter;
+    }
+
+    const char* kStarter = "\xC0\xCF\xCD\xF5";
+    PostTable table;
+};
+
+TEST_F(ResultPageTest, ShowAllWritesEveryRowWithTheStarterInRed) {
+    const ResultPage page = Build(ResultFilter{});
+    EXPECT_EQ(page.nShown, 6);
+    EXPECT_EQ(page.strText,
+              kHead + "Thread <b>title</b></td></tr>" +
+                  Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
+                  Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>") +
+                  Row("#42B475", "0", "222.71.*.*", "t3", "third") +
+                  Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth") +
+                  Row("#42B475", "5", "", "t5", "anonymous") +
+                  Row("#42B475", "6", "ABC", "t6", "sixth") + kFoot);
+}
+
+TEST_F(ResultPageTest, OnlyStarterShowsExactlyTheStartersRows) {
+    ResultFilter filter;
+    filter.bShowAll = false;
+    filter.bOnlyStarter = true;
+    const ResultPage page = Build(filter);
+    EXPECT_EQ(page.nShown, 2);
+    EXPECT_EQ(page.strText,
+              kHead + "Thread <b>title</b></td></tr>" +
+                  Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
+                  Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth") + kFoot);
+}
+
+TEST_F(ResultPageTest, ListedNamesMatchAsCaseSensitiveSubstrings) {
+    const ResultPage page = Build(Names("abc,222.71"));
+    EXPECT_EQ(page.nShown, 2);
+    EXPECT_EQ(page.strText,
+              kHead + "Thread <b>title</b></td></tr>" +
+                  Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>") +
+                  Row("#42B475", "0", "222.71.*.*", "t3", "third") + kFoot);
+    // The starter keeps red in this mode too.
+    EXPECT_NE(
+        Build(Names("\xCD\xF5")).strText.find(Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth")),
+        std::string::npos);
+    EXPECT_EQ(Build(Names("abc")).nShown, 1);
+    EXPECT_EQ(Build(Names("ABC")).nShown, 1);
+}
+
+TEST_F(ResultPageTest, NameItemsAreTakenAsTyped) {
+    // " abc" begins with a blank, so it matches no author that begins with abc.
+    Fill(table[1], 2, "abcd", "t2", "second");
+    EXPECT_EQ(Build(Names("zzz, abc")).nShown, 0);
+    EXPECT_EQ(Build(Names("zzz,abc")).nShown, 1);
+    // An empty item occurs in every author, the empty one too.
+    EXPECT_EQ(Build(Names("zzz,,yyy")).nShown, 6);
+    EXPECT_EQ(Build(Names(",zzz")).nShown, 6);
+    EXPECT_EQ(Build(Names("zzz,")).nShown, 6);
+}
+
+TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarter) {
+    EXPECT_FALSE(IsThreadStarter("", ""));
+    EXPECT_TRUE(IsThreadStarter("a", "a"));
+    EXPECT_FALSE(IsThreadStarter("a", "A"));
+    EXPECT_FALSE(IsThreadStarter("ab", "a"));
+    ResultFilter filter;
+    filter.bShowAll = false;
+    filter.bOnlyStarter = true;
+    EXPECT_EQ(BuildResultPage(table.data(), 5, "", "", filter).nShown, 0);
+}
+
+TEST_F(ResultPageTest, NoModeFlagShowsNothing) {
+    ResultFilter filter;
+    filter.bShowAll = false;
+    EXPECT_FALSE(PassesFilter("x", true, filter));
+}
+
+TEST_F(ResultPageTest, OneRecordAndNoPassingRecordGiveTitleOnlyPages) {
+    const ResultPage one = Build(ResultFilter{}, 0);
+    EXPECT_EQ(one.nShown, 1);
+    EXPECT_EQ(one.strText, kHead + "Thread <b>title</b></td></tr>" +
+                               Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
+                               kFoot);
+    const ResultPage none = Build(Names("nobody"));
+    EXPECT_EQ(none.nShown, 0);
+    EXPECT_EQ(none.strText, kHead + "Thread <b>title</b></td></tr>" + kFoot);
+}
+
+TEST_F(ResultPageTest, ReadsAFullTableAndNoFurther) {
+    for (int i = 0; i < PostTable::kCapacity; ++i) {
+        Fill(table[i], i + 1, "a", "t", "c");
+    }
+    EXPECT_EQ(Build(ResultFilter{}, PostTable::kCapacity - 1).nShown, PostTable::kCapacity);
+    EXPECT_EQ(Build(ResultFilter{}, PostTable::kCapacity + 10).nShown, PostTable::kCapacity);
+}
+
+TEST(WriteResultFileTest, CreatesOrEmptiesTheFileAndWritesBytesAsTheyStand) {
+    test::TempDir dir;
+    const std::string strPath = dir.File("post.htm");
+    ASSERT_TRUE(WriteResultFile(strPath, std::string(5000, 'x')));
+    const std::string strText = "a\r\nb\n\xC2\xA5";
+    ASSERT_TRUE(WriteResultFile(strPath, strText));
+    EXPECT_EQ(test::ReadFile(strPath), strText);
+}
+
+TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreated) {
+    test::TempDir dir;
+    EXPECT_FALSE(WriteResultFile(dir.File("missing/post.htm"), "x"));
+    EXPECT_FALSE(WriteResultFile(dir.Path(), "x"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+}
+
+TEST(WriteResultFileTest, ReportsAPageThatCannotBeWrittenWhole) {
+    // /dev/full takes the open but no byte.
+    EXPECT_FALSE(WriteResultFile("/dev/full", std::string(100000, 'x')));
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "sample_threads.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace vesk::demo {
+
+// How the forum misbehaves on one path, for tests: another status, or a pause before answering.
+struct PageFault {
+    int nStatus = 200;
+    std::chrono::milliseconds delay{0};
+};
+
+// The demo forum: serves sample threads in the board's page format, as GB2312 bytes, on
+// 127.0.0.1 only.
+//   /                          the front page
+//   /topic,CODE.html           a board
+//   /look,CODE,ID.html         page 1 of a thread; /look,CODE,ID_N.html page N
+// A page past a thread's last has no posts; an unknown thread is 404.
+class DemoForum final {
+public:
+    DemoForum();
+    explicit DemoForum(std::vector<SampleThread> threads);
+    ~DemoForum();
+    DemoForum(const DemoForum&) = delete;
+    DemoForum& operator=(const DemoForum&) = delete;
+
+    // Listens on 127.0.0.1 at nPort (0: any free port) and serves on a thread of its own until
+    // Stop. False when the port cannot be had.
+    bool Start(int nPort = 0);
+    void Stop();
+    int Port() const { return m_nPort; }
+    // http://127.0.0.1:PORT
+    std::string BaseAddress() const;
+
+    const std::vector<SampleThread>& Threads() const { return m_threads; }
+
+    // Serves these GB2312 bytes at a path, in place of whatever the path held.
+    void SetPage(const std::string& strPath, std::string strBody);
+    void SetFault(const std::string& strPath, PageFault fault);
+    // The paths requested so far, in order.
+    std::vector<std::string> RequestedPaths() const;
+    void ClearRequests();
+
+private:
+    void Route(const std::string& strPath, int& nStatus, std::string& strBody) const;
+
+    std::vector<SampleThread> m_threads;
+    std::unique_ptr<httplib::Server> m_pServer;
+    std::thread m_thread;
+    int m_nPort = 0;
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string> m_pages;  // GB2312 bytes by path
+    std::map<std::string, PageFault> m_faults;
+    std::vector<std::string> m_requests;
+};
+
+// The GB2312 bytes of a UTF-8 page; the demo's own texts always convert.
+std::string ToGb2312(const std::string& strUtf8);
+
+}  // namespace vesk::demo

@@ -1,0 +1,45 @@
+// The demo forum as a program: serves the sample threads on 127.0.0.1 until interrupted.
+
+#include "demo_forum.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv) {
+    int nPort = VESK_DEMO_PORT;
+    for (int i = 1; i < argc; ++i) {
+        const std::string strArg = argv[i];
+        if (strArg == "--port" && i + 1 < argc) {
+            nPort = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: vesk-demo-forum [--port N]   (0: any free port)\n");
+            return 2;
+        }
+    }
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    // The server's threads inherit the mask, so only sigwait below sees the signals.
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    vesk::demo::DemoForum forum;
+    if (!forum.Start(nPort)) {
+        std::fprintf(stderr, "vesk-demo-forum: cannot listen on 127.0.0.1:%d\n", nPort);
+        return 1;
+    }
+    std::printf("%s\n", forum.BaseAddress().c_str());
+    for (const auto& thread : forum.Threads()) {
+        std::printf("%s/look,%s,%s.html\t%zu pages\n", forum.BaseAddress().c_str(),
+                    thread.strBoardCode.c_str(), thread.strThreadId.c_str(), thread.pages.size());
+    }
+    std::fflush(stdout);
+    int nSignal = 0;
+    sigwait(&signals, &nSignal);
+    forum.Stop();
+    return 0;
+}

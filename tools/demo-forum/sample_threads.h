@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vesk::demo {
+
+// One post as the demo forum writes it; every text is UTF-8 and is turned into GB2312 with the
+// whole page.
+struct SamplePost {
+    enum class AuthorForm {
+        kUserSpan,  // 作者：<span id=u..>name</span>
+        kAddress,   // an anonymous poster: a fragment of the network address in a span
+        kLink,      // 作者：<a href=..>name</a>&nbsp; with the time up to </div>
+    };
+    enum class BodyForm { kPlain, kParagraphs, kQuote, kReplyThis, kMsoNormal };
+
+    int nFloor = 0;
+    std::string strAuthor;
+    AuthorForm authorForm = AuthorForm::kUserSpan;
+    std::string strTime;
+    BodyForm bodyForm = BodyForm::kPlain;
+    std::string strBody;  // the words; markup is added by the form
+};
+
+// A thread of the demo forum: its pages as the forum serves them, GB2312 bytes.
+struct SampleThread {
+    std::string strBoardCode;
+    std::string strThreadId;
+    std::string strTitle;      // UTF-8
+    std::string strBoardName;  // UTF-8
+    std::vector<std::vector<SamplePost>> pages;
+};
+
+// The threads the demo forum serves: a short one, a long one, one of exactly 40 pages and one of
+// more pages than a retrieval reads.
+std::vector<SampleThread> MakeSampleThreads();
+
+// A page of a thread in the forum's format, as UTF-8 text. nPage counts from 1; a page past the
+// last holds no posts, as the forum answers it.
+std::string RenderThreadPage(const SampleThread& thread, int nPage);
+
+// The board's page and the forum's front page, as UTF-8 text.
+std::string RenderBoardPage(const std::vector<SampleThread>& threads, const std::string& strCode);
+std::string RenderIndexPage(const std::vector<SampleThread>& threads);
+
+}  // namespace vesk::demo
