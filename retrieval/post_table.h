@@ -21,6 +21,7 @@ class PostTable final {
 public:
     static constexpr int kCapacity = 2050;
 
+    // Throws std::bad_alloc when the block cannot be had.
     PostTable();
     PostTable(const PostTable&) = delete;
     PostTable& operator=(const PostTable&) = delete;
@@ -36,7 +37,10 @@ public:
     }
 
 private:
-    std::unique_ptr<PostRecord[]> m_pPosts;
+    struct Free {
+        void operator()(PostRecord* pPosts) const;
+    };
+    std::unique_ptr<PostRecord[], Free> m_pPosts;
 };
 
 }  // namespace vesk

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  libcurl4-openssl-dev curl
+  libcurl4-openssl-dev curl time
   libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
 )

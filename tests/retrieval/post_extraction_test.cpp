@@ -2,8 +2,39 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+
+// Counts the allocations of this test program, to show that storing posts allocates nothing.
+namespace {
+std::atomic<long> g_nAllocations{0};
+}  // namespace
+
+void* operator new(std::size_t nSize) {
+    ++g_nAllocations;
+    if (void* p = std::malloc(nSize == 0 ? 1 : nSize)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t nSize) {
+    return operator new(nSize);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace vesk {
 namespace {
@@ -185,6 +216,22 @@ TEST_F(ExtractPostsTest, DropsPostsOnceTheTableIsFull) {
     EXPECT_EQ(table[nLast - 1].nFloor, 1);
     EXPECT_EQ(table[nLast].nFloor, 2);
     EXPECT_EQ(Extract(Region(posts), nLast), nLast);
+}
+
+TEST_F(ExtractPostsTest, StoresPostsWithoutAllocating) {
+    std::string posts;
+    for (int i = 1; i <= 200; ++i) {
+        posts += Post(std::to_string(i) + kFloorWord, SpanAuthor(kWang, "2024-03-05 10:21"),
+                      "<div class=huifu><P>" + std::string(3000, 'w') + "</P></div>");
+    }
+    const std::string page = Region(posts);
+    const long nBefore = g_nAllocations.load();
+    const int nLast = Extract(page);
+    EXPECT_EQ(g_nAllocations.load() - nBefore, 0);
+    EXPECT_EQ(nLast, 199);
+    // The counter does see this program's allocations.
+    const std::string strCopy = page;
+    EXPECT_GT(g_nAllocations.load() - nBefore, 0);
 }
 
 TEST_F(ExtractPostsTest, EveryPostMarkerCostsOneRecordEvenWhenEmpty) {

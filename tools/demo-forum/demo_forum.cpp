@@ -57,6 +57,7 @@ bool DemoForum::Start(int nPort) {
             if (auto it = m_faults.find(request.path); it != m_faults.end()) {
                 fault = it->second;
             }
+            fault.delay += m_latency;
         }
         if (fault.delay.count() > 0) {
             std::this_thread::sleep_for(fault.delay);
@@ -109,6 +110,11 @@ void DemoForum::SetPage(const std::string& strPath, std::string strBody) {
 void DemoForum::SetFault(const std::string& strPath, PageFault fault) {
     std::lock_guard lock(m_mutex);
     m_faults[strPath] = fault;
+}
+
+void DemoForum::SetLatency(std::chrono::milliseconds latency) {
+    std::lock_guard lock(m_mutex);
+    m_latency = latency;
 }
 
 std::vector<std::string> DemoForum::RequestedPaths() const {

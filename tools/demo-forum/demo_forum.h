@@ -49,6 +49,8 @@ public:
     // Serves these GB2312 bytes at a path, in place of whatever the path held.
     void SetPage(const std::string& strPath, std::string strBody);
     void SetFault(const std::string& strPath, PageFault fault);
+    // A pause before every answer, as a distant server would take.
+    void SetLatency(std::chrono::milliseconds latency);
     // The paths requested so far, in order.
     std::vector<std::string> RequestedPaths() const;
     void ClearRequests();
@@ -64,6 +66,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_pages;  // GB2312 bytes by path
     std::map<std::string, PageFault> m_faults;
+    std::chrono::milliseconds m_latency{0};
     std::vector<std::string> m_requests;
 };
 

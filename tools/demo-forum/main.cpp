@@ -11,12 +11,17 @@
 
 int main(int argc, char** argv) {
     int nPort = VESK_DEMO_PORT;
+    int nLatencyMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
         if (strArg == "--port" && i + 1 < argc) {
             nPort = std::atoi(argv[++i]);
+        } else if (strArg == "--latency" && i + 1 < argc) {
+            nLatencyMs = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: vesk-demo-forum [--port N]   (0: any free port)\n");
+            std::fprintf(stderr,
+                         "usage: vesk-demo-forum [--port N] [--latency MS]\n"
+                         "  --port 0 takes any free port; --latency pauses before every answer\n");
             return 2;
         }
     }
@@ -28,6 +33,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     vesk::demo::DemoForum forum;
+    forum.SetLatency(std::chrono::milliseconds(nLatencyMs));
     if (!forum.Start(nPort)) {
         std::fprintf(stderr, "vesk-demo-forum: cannot listen on 127.0.0.1:%d\n", nPort);
         return 1;

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# A whole 40-page retrieval from the demo forum by vesk-fetch, beside curl fetching the same 40
+# addresses in one process (reusing its connection). Prints the median times, their ratio, and
+# vesk-fetch's peak resident memory.
+#   bench/fetch_vs_curl.sh [BUILD_DIR] [RUNS] [LATENCY_MS]
+# LATENCY_MS (default 0) makes the forum pause before every answer, as a distant server would.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+runs=${2:-30}
+latency=${3:-0}
+fetch=$build/cli/vesk-fetch
+forum_bin=$build/tools/demo-forum/vesk-demo-forum
+[ -x "$fetch" ] && [ -x "$forum_bin" ] || { echo "build first: scripts/build.sh $build" >&2; exit 2; }
+command -v curl >/dev/null || { echo "curl is missing" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is missing (Debian package: time)" >&2; exit 2; }
+
+work=$(mktemp -d)
+"$forum_bin" --port 0 --latency "$latency" >"$work/forum.log" &
+forum=$!
+trap 'kill $forum 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+  [ -s "$work/forum.log" ] && break
+  sleep 0.05
+done
+base=$(head -n 1 "$work/forum.log")
+thread="look,300750,1000003"
+
+curl_args=()
+for page in $(seq 1 40); do
+  curl_args+=(-o /dev/null "$base/${thread}_$page.html")
+done
+
+now_ns() { date +%s%N; }
+vesk_times=()
+curl_times=()
+cd "$work"
+for _ in $(seq "$runs"); do
+  start=$(now_ns)
+  "$fetch" --base "$base" --out "$work/post.htm" "$base/$thread.html" 2>/dev/null
+  vesk_times+=($(($(now_ns) - start)))
+  start=$(now_ns)
+  curl -s -H 'Accept: */*' "${curl_args[@]}"
+  curl_times+=($(($(now_ns) - start)))
+done
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+vesk_ms=$(median "${vesk_times[@]}" | awk '{printf "%.2f", $1/1e6}')
+curl_ms=$(median "${curl_times[@]}" | awk '{printf "%.2f", $1/1e6}')
+rss_kb=$(/usr/bin/time -f %M "$fetch" --base "$base" --out "$work/post.htm" "$base/$thread.html" \
+  2>&1 >/dev/null | tail -n 1)
+
+echo "runs: $runs, 40 pages of $base/$thread, server latency $latency ms"
+echo "vesk-fetch median: $vesk_ms ms (retrieval, extraction, composition, file written)"
+echo "curl median:       $curl_ms ms (40 transfers to /dev/null)"
+awk -v v="$vesk_ms" -v c="$curl_ms" 'BEGIN {printf "ratio vesk/curl:   %.2f\n", v/c}'
+echo "vesk-fetch peak resident memory: $((rss_kb / 1024)) MB ($rss_kb kB)"

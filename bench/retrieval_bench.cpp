@@ -1,0 +1,88 @@
+// Extraction and composition speed on the demo forum's 40-page thread.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "demo_forum.h"
+#include "post_extraction.h"
+#include "result_page.h"
+
+namespace {
+
+using namespace vesk;
+
+// The 40 pages of the demo's longest thread that a retrieval reads, as GB2312 bytes.
+const std::vector<std::string>& FortyPages() {
+    static const std::vector<std::string> pages = [] {
+        std::vector<std::string> result;
+        for (const demo::SampleThread& thread : demo::MakeSampleThreads()) {
+            if (thread.pages.size() < 40) {
+                continue;
+            }
+            for (int nPage = 1; nPage <= 40; ++nPage) {
+                result.push_back(demo::ToGb2312(demo::RenderThreadPage(thread, nPage)));
+            }
+            break;
+        }
+        return result;
+    }();
+    return pages;
+}
+
+void BM_ExtractFortyPages(benchmark::State& state) {
+    const auto& pages = FortyPages();
+    PostTable table;
+    std::int64_t nBytes = 0;
+    for (const std::string& page : pages) {
+        nBytes += static_cast<std::int64_t>(page.size());
+    }
+    int nLast = -1;
+    for (auto _ : state) {
+        nLast = -1;
+        for (const std::string& page : pages) {
+            nLast = ExtractPosts(page, table.data(), nLast);
+        }
+        benchmark::DoNotOptimize(nLast);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * nBytes);
+    state.counters["posts"] = nLast + 1;
+    state.counters["page_kb"] = static_cast<double>(nBytes) / 40 / 1024;
+}
+BENCHMARK(BM_ExtractFortyPages)->Unit(benchmark::kMillisecond);
+
+// A full table: the thread's 2000 posts and 50 more, composed and written to disk.
+void BM_ComposeAndWriteFullTable(benchmark::State& state) {
+    PostTable table;
+    int nLast = -1;
+    for (const std::string& page : FortyPages()) {
+        nLast = ExtractPosts(page, table.data(), nLast);
+    }
+    nLast = ExtractPosts(FortyPages()[0], table.data(), nLast);
+    const std::string strTitle = "title";
+    const std::string strStarter = table[0].szAuthor;
+    char szPath[] = "/tmp/vesk-bench-XXXXXX";
+    const int nFd = mkstemp(szPath);
+    close(nFd);
+    ResultFilter filter;
+    std::size_t nPageBytes = 0;
+    for (auto _ : state) {
+        const ResultPage page = BuildResultPage(table.data(), nLast, strTitle, strStarter, filter);
+        if (!WriteResultFile(szPath, page.strText)) {
+            state.SkipWithError("cannot write the page");
+        }
+        nPageBytes = page.strText.size();
+    }
+    std::remove(szPath);
+    state.counters["records"] = nLast + 1;
+    state.counters["page_kb"] = static_cast<double>(nPageBytes) / 1024;
+}
+BENCHMARK(BM_ComposeAndWriteFullTable)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
