@@ -15,15 +15,11 @@ forum_bin=$build/tools/demo-forum/vesk-demo-forum
 command -v curl >/dev/null || { echo "curl is missing" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing (Debian package: time)" >&2; exit 2; }
 
+. "$root/scripts/demo-forum.sh"
 work=$(mktemp -d)
-"$forum_bin" --port 0 --latency "$latency" >"$work/forum.log" &
-forum=$!
-trap 'kill $forum 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do
-  [ -s "$work/forum.log" ] && break
-  sleep 0.05
-done
-base=$(head -n 1 "$work/forum.log")
+trap 'kill ${forum_pid:-} 2>/dev/null; rm -rf "$work"' EXIT
+start_demo_forum "$forum_bin" "$work/forum.log" --latency "$latency"
+base=$forum_base
 thread="look,300750,1000003"
 
 curl_args=()

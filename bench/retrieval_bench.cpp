@@ -1,15 +1,16 @@
 // Extraction and composition speed on the demo forum's 40-page thread.
 
-#include <benchmark/benchmark.h>
-
-#include <cstdio>
-#include <string>
-#include <unistd.h>
-#include <vector>
-
 #include "demo_forum.h"
 #include "post_extraction.h"
 #include "result_page.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 

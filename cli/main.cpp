@@ -171,12 +171,7 @@ int Run(const Options& options) {
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = &target;
     CopyToField(pJob->szThreadUrl, *url);
-    pJob->pPosts = table.data();
-    pJob->pszTitle = buffers.szTitle;
-    pJob->pszStarter = buffers.szStarter;
-    pJob->pszBoardName = buffers.szBoardName;
-    pJob->pszBoardCode = buffers.szBoardCode;
-    pJob->pszThreadId = buffers.szThreadId;
+    AttachResults(*pJob, table, buffers);
 
     FetchSettings settings;
     settings.strBaseAddress = options.strBase;

@@ -48,4 +48,14 @@ struct FetchJob {
     char* pszThreadId = nullptr;
 };
 
+// Points a job at the owner's table and five buffers, which must outlive the retrieval.
+inline void AttachResults(FetchJob& job, PostTable& table, ResultBuffers& buffers) {
+    job.pPosts = table.data();
+    job.pszTitle = buffers.szTitle;
+    job.pszStarter = buffers.szStarter;
+    job.pszBoardName = buffers.szBoardName;
+    job.pszBoardCode = buffers.szBoardCode;
+    job.pszThreadId = buffers.szThreadId;
+}
+
 }  // namespace vesk

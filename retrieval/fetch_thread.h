@@ -22,7 +22,8 @@ struct FetchSettings {
 // buffers and answers once through the job's notification target.
 //
 // The owner keeps the object: destroying it stops the retrieval and joins the thread, so the
-// owner's table and buffers are never written after it is gone.
+// owner's table and buffers are never written after it is gone. It must not be destroyed from
+// within its own notification, which runs on the worker thread.
 class FetchThread final {
 public:
     static constexpr int kMaxPages = 40;

@@ -7,15 +7,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+. "$root/scripts/demo-forum.sh"
 log=$(mktemp)
-"$root/build/tools/demo-forum/vesk-demo-forum" --port 0 >"$log" &
-forum=$!
-trap 'kill $forum 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 100); do
-  [ -s "$log" ] && break
-  sleep 0.05
-done
-base=$(head -n 1 "$log")
+trap 'kill ${forum_pid:-} 2>/dev/null; rm -f "$log"' EXIT
+start_demo_forum "$root/build/tools/demo-forum/vesk-demo-forum" "$log"
+base=$forum_base
 echo "demo forum at $base; its threads:"
 tail -n +2 "$log"
 

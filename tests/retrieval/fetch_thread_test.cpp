@@ -57,12 +57,7 @@ struct Owner {
         auto pJob = std::make_unique<FetchJob>();
         pJob->hWndNotify = &answer;
         CopyToField(pJob->szThreadUrl, strUrl);
-        pJob->pPosts = table.data();
-        pJob->pszTitle = buffers.szTitle;
-        pJob->pszStarter = buffers.szStarter;
-        pJob->pszBoardName = buffers.szBoardName;
-        pJob->pszBoardCode = buffers.szBoardCode;
-        pJob->pszThreadId = buffers.szThreadId;
+        AttachResults(*pJob, table, buffers);
         auto pThread = std::make_unique<FetchThread>(std::move(pJob), std::move(settings));
         EXPECT_TRUE(pThread->CreateThread());
         return pThread;
