@@ -1,0 +1,98 @@
+#include "code_page.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vesk {
+
+namespace {
+
+// What an input unit that cannot be converted becomes: nothing (the conversion fails), or the
+// replacement's bytes in the output encoding, skipping nSkip input bytes.
+struct Replacement {
+    std::string_view bytes;
+    std::size_t nSkip = 0;
+};
+
+std::optional<std::string> Convert(const char* pszTo, const char* pszFrom, std::string_view text,
+                                   std::optional<Replacement> replacement = std::nullopt) {
+    iconv_t cd = iconv_open(pszTo, pszFrom);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string out(text.size() * 2 + 8, '\0');
+    // iconv takes a non-const input pointer but does not write through it.
+    char* pIn = const_cast<char*>(text.data());
+    std::size_t nInLeft = text.size();
+    std::size_t nDone = 0;
+    bool bOk = true;
+    while (nInLeft > 0) {
+        char* pOut = out.data() + nDone;
+        std::size_t nOutLeft = out.size() - nDone;
+        const std::size_t nResult = iconv(cd, &pIn, &nInLeft, &pOut, &nOutLeft);
+        nDone = out.size() - nOutLeft;
+        if (nResult != static_cast<std::size_t>(-1)) {
+            continue;
+        }
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (!replacement) {
+            bOk = false;
+            break;
+        }
+        // EILSEQ, or EINVAL for a sequence cut short at the end.
+        if (out.size() - nDone < replacement->bytes.size()) {
+            out.resize(out.size() * 2 + replacement->bytes.size());
+        }
+        std::memcpy(out.data() + nDone, replacement->bytes.data(), replacement->bytes.size());
+        nDone += replacement->bytes.size();
+        const std::size_t nSkip = std::min(replacement->nSkip, nInLeft);
+        pIn += nSkip;
+        nInLeft -= nSkip;
+    }
+    iconv_close(cd);
+    if (!bOk) {
+        return std::nullopt;
+    }
+    out.resize(nDone);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> Utf8ToGbk(std::string_view text) {
+    return Convert("GBK", "UTF-8", text);
+}
+
+std::optional<std::string> GbkToUtf8(std::string_view text) {
+    return Convert("UTF-8", "GBK", text);
+}
+
+std::u16string GbkToUtf16(std::string_view text) {
+    // U+FFFD in UTF-16LE; a bad lead byte is skipped alone so that the next character survives.
+    const std::string bytes =
+        Convert("UTF-16LE", "GBK", text, Replacement{"\xFD\xFF", 1}).value_or(std::string());
+    std::u16string wide(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    }
+    return wide;
+}
+
+std::string Utf16ToGbk(std::u16string_view text) {
+    std::string bytes(text.size() * 2, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    // One UTF-16 unit at a time: an unpaired surrogate or a character outside GBK becomes '?'.
+    return Convert("GBK", "UTF-16LE", bytes, Replacement{"?", 2}).value_or(std::string());
+}
+
+}  // namespace vesk
