@@ -8,6 +8,7 @@ packages=(
   libcurl4-openssl-dev curl time
   libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
+  qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
 )
 
 sudo_cmd=()

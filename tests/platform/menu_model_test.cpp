@@ -1,0 +1,177 @@
+#include "menu.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vesk::platform {
+namespace {
+
+// A popup with three items: command 10, a separator, a pop-up holding commands 20 and 21.
+struct Tree {
+    Tree() {
+        AppendMenuW(hRoot, MF_STRING, 10, u"Ten");
+        AppendMenuW(hRoot, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(hInner, MF_STRING, 20, u"Twenty");
+        AppendMenuW(hInner, MF_OWNERDRAW | MF_CHECKED, 21, &nData);
+        AppendMenuW(hRoot, MF_POPUP, ToId(hInner), u"Inner");
+    }
+    ~Tree() { DestroyMenu(hRoot); }
+    HMENU hRoot = CreatePopupMenu();
+    HMENU hInner = CreatePopupMenu();
+    int nData = 0;
+};
+
+TEST(MenuModelTest, ReportsItemsByPosition) {
+    Tree tree;
+    EXPECT_EQ(GetMenuItemCount(tree.hRoot), 3);
+    EXPECT_EQ(GetMenuItemID(tree.hRoot, 0), 10u);
+    EXPECT_EQ(GetMenuItemID(tree.hRoot, 1), 0u);
+    EXPECT_EQ(GetMenuItemID(tree.hRoot, 2), kNotFound);
+    EXPECT_EQ(GetMenuItemID(tree.hRoot, 3), kNotFound);
+    EXPECT_EQ(GetMenuItemID(tree.hRoot, -1), kNotFound);
+    EXPECT_EQ(GetSubMenu(tree.hRoot, 2), tree.hInner);
+    EXPECT_EQ(GetSubMenu(tree.hRoot, 0), kNoMenu);
+    EXPECT_EQ(GetMenuState(tree.hRoot, 0, MF_BYPOSITION), MF_STRING);
+    EXPECT_EQ(GetMenuState(tree.hRoot, 1, MF_BYPOSITION), MF_SEPARATOR);
+    // A pop-up item: its item count in the high byte, its flags' low byte below.
+    EXPECT_EQ(GetMenuState(tree.hRoot, 2, MF_BYPOSITION), 2u << 8 | MF_POPUP);
+    EXPECT_EQ(GetMenuState(tree.hRoot, 7, MF_BYPOSITION), kNotFound);
+    EXPECT_EQ(GetMenuItemCount(HMENU{12345}), -1);
+}
+
+TEST(MenuModelTest, FindsCommandsInsidePopups) {
+    Tree tree;
+    EXPECT_EQ(GetMenuState(tree.hRoot, 21, MF_BYCOMMAND), MF_OWNERDRAW | MF_CHECKED);
+    EXPECT_EQ(GetMenuItemData(tree.hRoot, 21, MF_BYCOMMAND),
+              reinterpret_cast<ULONG_PTR>(&tree.nData));
+    EXPECT_EQ(GetMenuItemData(tree.hRoot, 20, MF_BYCOMMAND), 0u);
+    EXPECT_EQ(GetMenuState(tree.hRoot, 99, MF_BYCOMMAND), kNotFound);
+    // Inserting before a command goes into the pop-up that holds it.
+    ASSERT_TRUE(InsertMenuW(tree.hRoot, 21, MF_STRING, 30, u"Thirty"));
+    EXPECT_EQ(GetMenuItemID(tree.hInner, 1), 30u);
+    EXPECT_EQ(GetMenuItemCount(tree.hRoot), 3);
+    ASSERT_TRUE(RemoveMenu(tree.hRoot, 20, MF_BYCOMMAND));
+    EXPECT_EQ(GetMenuItemID(tree.hInner, 0), 30u);
+    EXPECT_FALSE(RemoveMenu(tree.hRoot, 20, MF_BYCOMMAND));
+    EXPECT_FALSE(InsertMenuW(tree.hRoot, 99, MF_STRING, 31, u"x"));
+}
+
+TEST(MenuModelTest, InsertsByPositionAndAppendsPastTheEnd) {
+    HMENU hMenu = CreatePopupMenu();
+    ASSERT_TRUE(InsertMenuW(hMenu, 0, MF_BYPOSITION, 2, u"b"));
+    ASSERT_TRUE(InsertMenuW(hMenu, 0, MF_BYPOSITION, 1, u"a"));
+    ASSERT_TRUE(InsertMenuW(hMenu, 0xFFFFFFFF, MF_BYPOSITION, 3, u"c"));
+    ASSERT_TRUE(InsertMenuW(hMenu, 50, MF_BYPOSITION, 4, u"d"));
+    EXPECT_EQ(GetMenuItemID(hMenu, 0), 1u);
+    EXPECT_EQ(GetMenuItemID(hMenu, 2), 3u);
+    EXPECT_EQ(GetMenuItemID(hMenu, 3), 4u);
+    EXPECT_FALSE(InsertMenuW(hMenu, 0, MF_BYPOSITION | MF_POPUP, 777, u"no such pop-up"));
+    DestroyMenu(hMenu);
+}
+
+TEST(MenuModelTest, ReadsTextOfStringItemsOnly) {
+    Tree tree;
+    char16_t wide[16];
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 0, wide, 16, MF_BYPOSITION), 3);
+    EXPECT_EQ(std::u16string(wide), u"Ten");
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 0, nullptr, 0, MF_BYPOSITION), 3);
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 0, wide, 3, MF_BYPOSITION), 2);
+    EXPECT_EQ(std::u16string(wide), u"Te");
+    // Owner-drawn items and separators have no text of the menu's.
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 21, wide, 16, MF_BYCOMMAND), 0);
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 1, wide, 16, MF_BYPOSITION), 0);
+
+    ASSERT_TRUE(ModifyMenuA(tree.hRoot, 0, MF_BYPOSITION | MF_STRING, 10, "\xB0\xEF\xD6\xFA"));
+    char narrow[16];
+    EXPECT_EQ(GetMenuStringA(tree.hRoot, 10, narrow, 16, MF_BYCOMMAND), 4);
+    EXPECT_STREQ(narrow, "\xB0\xEF\xD6\xFA");  // 帮助
+    EXPECT_EQ(GetMenuStringW(tree.hRoot, 10, wide, 16, MF_BYCOMMAND), 2);
+    EXPECT_EQ(std::u16string(wide), u"帮助");
+}
+
+TEST(MenuModelTest, ModifyingAPopupItemAwayDestroysThePopupButRemovingDoesNot) {
+    Tree tree;
+    ASSERT_TRUE(ModifyMenuW(tree.hRoot, 2, MF_BYPOSITION | MF_POPUP, ToId(tree.hInner), u"Same"));
+    EXPECT_TRUE(IsMenu(tree.hInner));
+    ASSERT_TRUE(ModifyMenuW(tree.hRoot, 2, MF_BYPOSITION | MF_STRING, 40, u"Forty"));
+    EXPECT_FALSE(IsMenu(tree.hInner));
+
+    HMENU hPopup = CreatePopupMenu();
+    AppendMenuW(tree.hRoot, MF_POPUP, ToId(hPopup), u"P");
+    ASSERT_TRUE(RemoveMenu(tree.hRoot, 3, MF_BYPOSITION));
+    EXPECT_TRUE(IsMenu(hPopup));
+    DestroyMenu(hPopup);
+}
+
+TEST(MenuModelTest, DestroyingAMenuDestroysItsPopupsAndItsHandleForGood) {
+    const std::size_t nBefore = LiveMenuCount();
+    HMENU hRoot = CreateMenu();
+    HMENU hInner = CreatePopupMenu();
+    HMENU hDeep = CreatePopupMenu();
+    AppendMenuW(hInner, MF_POPUP, ToId(hDeep), u"deep");
+    AppendMenuW(hRoot, MF_POPUP, ToId(hInner), u"inner");
+    EXPECT_EQ(LiveMenuCount(), nBefore + 3);
+    EXPECT_TRUE(DestroyMenu(hRoot));
+    EXPECT_EQ(LiveMenuCount(), nBefore);
+    EXPECT_FALSE(IsMenu(hRoot));
+    EXPECT_FALSE(IsMenu(hDeep));
+    EXPECT_FALSE(DestroyMenu(hRoot));
+    // A new menu never takes an old handle.
+    const HMENU hNew = CreateMenu();
+    EXPECT_NE(hNew, hRoot);
+    EXPECT_NE(hNew, hDeep);
+    DestroyMenu(hNew);
+}
+
+TEST(MenuModelTest, ChecksAndGraysItems) {
+    Tree tree;
+    EXPECT_EQ(CheckMenuItem(tree.hRoot, 10, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
+    EXPECT_EQ(CheckMenuItem(tree.hRoot, 10, MF_BYCOMMAND | MF_UNCHECKED), MF_CHECKED);
+    EXPECT_EQ(EnableMenuItem(tree.hRoot, 0, MF_BYPOSITION | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(GetMenuState(tree.hRoot, 10, MF_BYCOMMAND), MF_GRAYED);
+    EXPECT_EQ(CheckMenuItem(tree.hRoot, 99, MF_CHECKED), kNotFound);
+}
+
+TEST(CMenuTest, FindsThePermanentObjectOrMakesATemporaryOne) {
+    CMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    EXPECT_EQ(CMenu::FromHandle(menu.m_hMenu), &menu);
+    EXPECT_EQ(CMenu::FromHandle(kNoMenu), nullptr);
+
+    const HMENU hOther = CreatePopupMenu();
+    CMenu* pTemp = CMenu::FromHandle(hOther);
+    ASSERT_NE(pTemp, nullptr);
+    EXPECT_EQ(pTemp->m_hMenu, hOther);
+    EXPECT_EQ(CMenu::FromHandle(hOther), pTemp);
+    // Temporary wrappers own nothing: dropping them leaves the menu.
+    CMenu::DeleteTempMap();
+    EXPECT_TRUE(IsMenu(hOther));
+
+    menu.AppendMenu(MF_POPUP, ToId(hOther), u"other");
+    EXPECT_EQ(menu.GetSubMenu(0)->m_hMenu, hOther);
+    CMenu::DeleteTempMap();
+}
+
+TEST(CMenuTest, DestroysWhatIsAttachedButNotWhatWasDetached) {
+    HMENU hKept;
+    HMENU hGone;
+    {
+        CMenu kept;
+        CMenu gone;
+        kept.CreateMenu();
+        gone.CreateMenu();
+        hKept = kept.Detach();
+        hGone = gone.m_hMenu;
+        EXPECT_EQ(CMenu::FromHandle(hKept) == &kept, false);
+        CMenu::DeleteTempMap();
+    }
+    EXPECT_TRUE(IsMenu(hKept));
+    EXPECT_FALSE(IsMenu(hGone));
+    CMenu again;
+    EXPECT_TRUE(again.Attach(hKept));
+    EXPECT_FALSE(again.Attach(hKept));
+}
+
+}  // namespace
+}  // namespace vesk::platform

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "lumo_menu_item.h"
+#include "menu.h"
+#include "owner_draw.h"
+#include "resources.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vesk {
+
+// The program's owner-drawn menu: one LumoMenuItem record per native item, built from MENU
+// templates, edited at run time, measuring (and drawing) its items itself.
+//
+// Pop-ups that a menu creates or takes in are owned through their handles: releasing the menu
+// deletes every LumoMenu object attached to a handle in its sub-menu list.
+class LumoMenu : public platform::CMenu {
+public:
+    using UINT = platform::UINT;
+    using BOOL = platform::BOOL;
+    using HMENU = platform::HMENU;
+
+    LumoMenu() = default;
+    ~LumoMenu() override;
+
+    // Class-wide settings.
+    static int osVersionCode;
+    static int drawModeThemed;
+    static int drawModeOther;
+    static constexpr int classicHighlightsDisabled = 1;
+    static constexpr int flatHighlightsDisabled = 0;
+    static constexpr int iconShadows = 1;
+    // Every pop-up created or taken in by any LumoMenu; a handle may stand more than once.
+    static std::vector<HMENU> ownedMenuHandles;
+    // Entry i is the command whose image is image i of the shared image list.
+    static std::vector<UINT> sharedImageCommands;
+    static BOOL classicThemeActive;
+    static BOOL classicThemeComputed;
+
+    // The system's version as a code from 0 (Win32s) to 7 (XP); 1 for every later NT system.
+    static int DetectOsVersion();
+    static BOOL HasModernShell();
+    static BOOL IsThemedXP();
+    static BOOL IsFlatStyle();
+    // Whether the current desktop theme is the classic one; computed once, then cached.
+    static BOOL IsClassicTheme();
+    static BOOL IsOwnedMenu(const platform::CMenu* pMenu);
+    static BOOL IsOwnedMenu(HMENU hMenu);
+    static int SharedImageIndexOf(UINT nCommand);
+
+    // The object's fields.
+    std::vector<std::unique_ptr<LumoMenuItem>> items;
+    std::vector<HMENU> subMenus;
+    int imageWidth = 16;
+    int imageHeight = 15;
+    platform::COLORREF imageBackground = 0xC0C0C0;
+    BOOL imageBackgroundSet = platform::FALSE;
+    BOOL builtFromTemplate = platform::FALSE;
+
+    virtual void MeasureItem(platform::MEASUREITEMSTRUCT* pMeasure);
+    virtual BOOL LoadTemplate(UINT nId);
+    virtual BOOL LoadTemplate(const char* pszName);
+    virtual void ReleaseAll();
+
+    void SetImageSize(int nWidth, int nHeight);
+    void SetImageBackground(platform::COLORREF colour);
+    platform::CMenu* SubMenuAt(int nPos) const;
+
+    BOOL AppendItem(const char16_t* pszText, UINT nFlags, platform::UINT_PTR nId,
+                    int nImageResource = -1);
+    BOOL InsertItem(UINT nPosition, const char16_t* pszText, UINT nFlags, platform::UINT_PTR nId,
+                    int nImageResource = -1);
+    BOOL InsertItem(UINT nPosition, const char* pszText, UINT nFlags, platform::UINT_PTR nId,
+                    int nImageResource = -1);
+    BOOL ModifyItem(UINT nCommand, const char16_t* pszText);
+    BOOL ModifyItem(UINT nCommand, const char* pszText);
+    void RemoveItem(UINT nPosition, UINT nFlags);
+
+    // A (menu, position) pair, as FindNextCommand skips them.
+    using Place = std::pair<const LumoMenu*, int>;
+    // The menu of this tree that holds the command, and its position there; null and -1 when none.
+    LumoMenu* FindCommand(UINT nCommand, int& nPosition);
+    LumoMenu* FindNextCommand(UINT nCommand, int& nPosition, const std::vector<Place>& skip);
+
+    BOOL ItemText(UINT nItem, std::string& strText, UINT nFlags);
+    void AlignAccelerators();
+    int FirstItemPosition() const;
+    void RefreshBarPopups();
+    void Resynchronise();
+
+    // The answer to WM_MENUCHAR for a LumoMenu.
+    static platform::LRESULT HandleMenuChar(UINT nChar, UINT nFlags, platform::CMenu* pMenu);
+
+private:
+    BOOL BuildFromTemplate(std::string_view bytes);
+    LumoMenuItem* AddRecord(std::size_t nIndex, const char16_t* pszText, UINT nFlags,
+                            platform::UINT_PTR nId, int nImageResource);
+    void TakeInPopup(HMENU hPopup);
+    void DropPopup(HMENU hPopup);
+    void DeleteRecord(const LumoMenuItem* pRecord);
+    const LumoMenuItem* RecordOfItem(int nPosition) const;
+    LumoMenuItem* Adopt(int nPosition, const std::u16string& text, UINT nFlags,
+                        platform::UINT_PTR nId);
+};
+
+}  // namespace vesk
