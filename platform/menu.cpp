@@ -16,6 +16,8 @@ struct MenuItem {
     UINT_PTR nId = 0;
     std::u16string text;
     ULONG_PTR nData = 0;
+    const Bitmap* pChecked = nullptr;
+    const Bitmap* pUnchecked = nullptr;
 };
 
 struct MenuObject {
@@ -288,6 +290,29 @@ UINT EnableMenuItem(HMENU hMenu, UINT nIdEnableItem, UINT nEnable) {
     const UINT nOld = nItemFlags & (MF_GRAYED | MF_DISABLED);
     nItemFlags = (nItemFlags & ~(MF_GRAYED | MF_DISABLED)) | (nEnable & (MF_GRAYED | MF_DISABLED));
     return nOld;
+}
+
+BOOL GetMenuItemInfo(HMENU hMenu, UINT nItem, BOOL bByPosition, MENUITEMINFO* pInfo) {
+    const Located at = Locate(hMenu, nItem, bByPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (at.pMenu == nullptr || pInfo == nullptr || pInfo->cbSize != 44) {
+        return FALSE;
+    }
+    if ((pInfo->fMask & MIIM_CHECKMARKS) != 0) {
+        pInfo->hbmpChecked = at.pMenu->items[at.nIndex].pChecked;
+        pInfo->hbmpUnchecked = at.pMenu->items[at.nIndex].pUnchecked;
+    }
+    return TRUE;
+}
+
+BOOL SetMenuItemBitmaps(HMENU hMenu, UINT nPosition, UINT nFlags, const Bitmap* pUnchecked,
+                        const Bitmap* pChecked) {
+    const Located at = Locate(hMenu, nPosition, nFlags);
+    if (at.pMenu == nullptr) {
+        return FALSE;
+    }
+    at.pMenu->items[at.nIndex].pChecked = pChecked;
+    at.pMenu->items[at.nIndex].pUnchecked = pUnchecked;
+    return TRUE;
 }
 
 std::size_t LiveMenuCount() {

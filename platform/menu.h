@@ -13,6 +13,8 @@
 // IsMenu after they were destroyed.
 namespace vesk::platform {
 
+class Bitmap;
+
 // A menu handle. It fits 32 bits, as menu handles do, so that it can stand where a command
 // identifier stands.
 enum class HMENU : std::uint32_t {};
@@ -86,6 +88,19 @@ ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nIdItem, UINT nFlags);
 UINT CheckMenuItem(HMENU hMenu, UINT nIdCheckItem, UINT nCheck);
 // Returns the previous state (MF_ENABLED, MF_GRAYED, MF_DISABLED), kNotFound for no item.
 UINT EnableMenuItem(HMENU hMenu, UINT nIdEnableItem, UINT nEnable);
+
+// The check-mark bitmaps of an item, as GetMenuItemInfo reports them with MIIM_CHECKMARKS.
+inline constexpr UINT MIIM_CHECKMARKS = 0x0008;
+struct MENUITEMINFO {
+    UINT cbSize = 44;
+    UINT fMask = 0;
+    const Bitmap* hbmpChecked = nullptr;
+    const Bitmap* hbmpUnchecked = nullptr;
+};
+// FALSE for no item or a structure size other than 44.
+BOOL GetMenuItemInfo(HMENU hMenu, UINT nItem, BOOL bByPosition, MENUITEMINFO* pInfo);
+BOOL SetMenuItemBitmaps(HMENU hMenu, UINT nPosition, UINT nFlags, const Bitmap* pUnchecked,
+                        const Bitmap* pChecked);
 
 // The number of menus alive, for tests that look for menus left behind.
 std::size_t LiveMenuCount();

@@ -66,4 +66,16 @@ std::string BuildMenuTemplate(const std::vector<MenuTemplateItem>& items) {
     return bytes;
 }
 
+std::string BuildToolbarResource(int nWidth, int nHeight, const std::vector<WORD>& commands) {
+    std::string bytes;
+    PutWord(bytes, 1);
+    PutWord(bytes, static_cast<std::uint16_t>(nWidth));
+    PutWord(bytes, static_cast<std::uint16_t>(nHeight));
+    PutWord(bytes, static_cast<std::uint16_t>(commands.size()));
+    for (const WORD nCommand : commands) {
+        PutWord(bytes, nCommand);
+    }
+    return bytes;
+}
+
 }  // namespace vesk::platform

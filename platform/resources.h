@@ -42,4 +42,8 @@ struct MenuTemplateItem {
 // of each level.
 std::string BuildMenuTemplate(const std::vector<MenuTemplateItem>& items);
 
+// The bytes of a toolbar resource: version 1, the button image size, then each button's command
+// (0 for a separator), all 16-bit little-endian.
+std::string BuildToolbarResource(int nWidth, int nHeight, const std::vector<WORD>& commands);
+
 }  // namespace vesk::platform

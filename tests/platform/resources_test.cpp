@@ -37,5 +37,10 @@ TEST(ResourcesTest, WritesMenuTemplatesInTheStandardFormat) {
     EXPECT_EQ(bytes, expected);
 }
 
+TEST(ResourcesTest, WritesToolbarResources) {
+    EXPECT_EQ(BuildToolbarResource(20, 16, {0, 32771, 7}),
+              std::string("\x01\x00\x14\x00\x10\x00\x03\x00\x00\x00\x03\x80\x07\x00", 14));
+}
+
 }  // namespace
 }  // namespace vesk::platform

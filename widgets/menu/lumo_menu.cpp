@@ -15,6 +15,7 @@ int LumoMenu::osVersionCode = LumoMenu::DetectOsVersion();
 int LumoMenu::drawModeThemed = 1;
 int LumoMenu::drawModeOther = 0;
 std::vector<HMENU> LumoMenu::ownedMenuHandles;
+std::unique_ptr<ImageList> LumoMenu::sharedImages;
 std::vector<UINT> LumoMenu::sharedImageCommands;
 BOOL LumoMenu::classicThemeActive = FALSE;
 BOOL LumoMenu::classicThemeComputed = FALSE;

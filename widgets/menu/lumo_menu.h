@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image_list.h"
 #include "lumo_menu_item.h"
 #include "menu.h"
 #include "owner_draw.h"
@@ -35,7 +36,9 @@ public:
     static constexpr int iconShadows = 1;
     // Every pop-up created or taken in by any LumoMenu; a handle may stand more than once.
     static std::vector<HMENU> ownedMenuHandles;
-    // Entry i is the command whose image is image i of the shared image list.
+    // Every item image of every LumoMenu, made with the first image stored; entry i of
+    // sharedImageCommands is the command whose image is image i.
+    static std::unique_ptr<platform::ImageList> sharedImages;
     static std::vector<UINT> sharedImageCommands;
     static BOOL classicThemeActive;
     static BOOL classicThemeComputed;
