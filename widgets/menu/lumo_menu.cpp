@@ -368,18 +368,21 @@ BOOL LumoMenu::AppendItem(const char16_t* pszText, UINT nFlags, UINT_PTR nId, in
         TakeInPopup(MenuFromId(nId));
     }
     LumoMenuItem* pRecord = AddRecord(items.size(), pszText, nFlags, nId, nImageResource);
-    const BOOL bOk = AppendMenu(nFlags, nId, pRecord);
-    if (!bOk) {
-        // No native item, so no record either.
-        DeleteRecord(pRecord);
-        if ((nFlags & MF_POPUP) != 0) {
-            DropPopup(MenuFromId(nId));
+    return FinishAdd(AppendMenu(nFlags, nId, pRecord), pRecord);
+}
+
+BOOL LumoMenu::FinishAdd(BOOL bAdded, const LumoMenuItem* pRecord) {
+    if (!bAdded) {
+        // No native item, so no record either, and no pop-up taken in.
+        if ((pRecord->menuFlags & MF_POPUP) != 0) {
+            DropPopup(MenuFromId(pRecord->commandId));
         }
+        DeleteRecord(pRecord);
     }
     if (builtFromTemplate) {
         RefreshBarPopups();
     }
-    return bOk;
+    return bAdded;
 }
 
 BOOL LumoMenu::InsertItem(UINT nPosition, const char* pszText, UINT nFlags, UINT_PTR nId,
@@ -422,17 +425,7 @@ BOOL LumoMenu::InsertItem(UINT nPosition, const char16_t* pszText, UINT nFlags, 
         nPosition = static_cast<UINT>(GetMenuItemCount());
     }
     LumoMenuItem* pRecord = AddRecord(nPosition - nOffset, pszText, nFlags, nId, nImageResource);
-    const BOOL bOk = InsertMenu(nPosition, nFlags, nId, pRecord);
-    if (!bOk) {
-        DeleteRecord(pRecord);
-        if ((nFlags & MF_POPUP) != 0) {
-            DropPopup(MenuFromId(nId));
-        }
-    }
-    if (builtFromTemplate) {
-        RefreshBarPopups();
-    }
-    return bOk;
+    return FinishAdd(InsertMenu(nPosition, nFlags, nId, pRecord), pRecord);
 }
 
 BOOL LumoMenu::ModifyItem(UINT nCommand, const char* pszText) {

@@ -101,6 +101,7 @@ private:
     BOOL BuildFromTemplate(std::string_view bytes);
     LumoMenuItem* AddRecord(std::size_t nIndex, const char16_t* pszText, UINT nFlags,
                             platform::UINT_PTR nId, int nImageResource);
+    BOOL FinishAdd(BOOL bAdded, const LumoMenuItem* pRecord);
     void TakeInPopup(HMENU hPopup);
     void DropPopup(HMENU hPopup);
     void DeleteRecord(const LumoMenuItem* pRecord);
