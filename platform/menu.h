@@ -123,7 +123,6 @@ public:
 
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
-    HMENU GetSafeHmenu() const { return m_hMenu; }
     BOOL CreateMenu();
     BOOL CreatePopupMenu();
     BOOL DestroyMenu();
