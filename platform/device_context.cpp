@@ -8,6 +8,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace vesk::platform {
 
@@ -53,6 +54,18 @@ QString StripPrefixes(const QString& text) {
         }
     }
     return result;
+}
+
+// A w x h mask that is black where isWhite(i, j) is false: the shape the disabled look draws.
+template <typename IsWhite>
+QImage Silhouette(int nWidth, int nHeight, IsWhite isWhite) {
+    QImage silhouette(nWidth, nHeight, QImage::Format_RGB32);
+    for (int j = 0; j < nHeight; ++j) {
+        for (int i = 0; i < nWidth; ++i) {
+            silhouette.setPixel(i, j, isWhite(i, j) ? kWhite : kBlack);
+        }
+    }
+    return silhouette;
 }
 
 }  // namespace
@@ -166,6 +179,23 @@ void DeviceContext::FillDevice(int x0, int y0, int x1, int y1, QRgb colour) {
     for (int y = y0; y < y1; ++y) {
         auto* pLine = reinterpret_cast<QRgb*>(pImage->scanLine(y));
         std::fill(pLine + x0, pLine + std::max(x0, x1), value);
+    }
+}
+
+template <typename Fn>
+void DeviceContext::Combine(int x, int y, int nWidth, int nHeight, Fn fn) {
+    QImage* pImage = Target();
+    for (int j = 0; j < nHeight; ++j) {
+        for (int i = 0; i < nWidth; ++i) {
+            int dx = x + i;
+            int dy = y + j;
+            if (!DevicePoint(dx, dy)) {
+                continue;
+            }
+            if (const std::optional<QRgb> result = fn(i, j, pImage->pixel(dx, dy) & kColourBits)) {
+                pImage->setPixel(dx, dy, Canonical(*result | 0xFF000000u));
+            }
+        }
     }
 }
 
@@ -399,37 +429,29 @@ BOOL DeviceContext::BitBlt(int x, int y, int nWidth, int nHeight, const DeviceCo
     // Reading first and writing after keeps an overlapping copy within one context right.
     const QImage original = pSource == this ? pTarget->copy() : QImage();
     const QImage* pRead = pSource == this ? &original : pSourceImage;
-    for (int j = 0; j < nHeight; ++j) {
-        for (int i = 0; i < nWidth; ++i) {
-            int dx = x + i;
-            int dy = y + j;
-            if (!DevicePoint(dx, dy)) {
-                continue;
+    Combine(x, y, nWidth, nHeight, [&](int i, int j, QRgb d) -> std::optional<QRgb> {
+        QRgb s = 0;
+        if (pSource != nullptr) {
+            const int sx = xSrc + i - pSource->m_origin.x;
+            const int sy = ySrc + j - pSource->m_origin.y;
+            if (pRead == nullptr || !pRead->valid(sx, sy)) {
+                return std::nullopt;
             }
-            QRgb s = 0;
-            if (pSource != nullptr) {
-                const int sx = xSrc + i - pSource->m_origin.x;
-                const int sy = ySrc + j - pSource->m_origin.y;
-                if (pRead == nullptr || !pRead->valid(sx, sy)) {
-                    continue;
-                }
-                s = pRead->pixel(sx, sy) & kColourBits;
-                if (bSourceMono && !bTargetMono) {
-                    // White bits take the background colour, black bits the text colour.
-                    s = (s != 0 ? bkColour : textColour) & kColourBits;
-                } else if (!bSourceMono && bTargetMono) {
-                    // The source's background colour becomes white, everything else black.
-                    s = s == sourceBk ? kColourBits : 0;
-                }
+            s = pRead->pixel(sx, sy) & kColourBits;
+            if (bSourceMono && !bTargetMono) {
+                // White bits take the background colour, black bits the text colour.
+                s = (s != 0 ? bkColour : textColour) & kColourBits;
+            } else if (!bSourceMono && bTargetMono) {
+                // The source's background colour becomes white, everything else black.
+                s = s == sourceBk ? kColourBits : 0;
             }
-            const QRgb d = pTarget->pixel(dx, dy);
-            QRgb result = Ternary(nRop3, pattern, s, d);
-            if (bTargetMono) {
-                result = (result & kColourBits) != 0 ? kWhite : kBlack;
-            }
-            pTarget->setPixel(dx, dy, result);
         }
-    }
+        const QRgb result = Ternary(nRop3, pattern, s, d);
+        if (bTargetMono) {
+            return (result & kColourBits) != 0 ? kWhite : kBlack;
+        }
+        return result;
+    });
     return TRUE;
 }
 
@@ -513,24 +535,16 @@ BOOL DeviceContext::DrawIconEx(int x, int y, const Icon* pIcon, int cx, int cy,
     if (pBackground != nullptr) {
         FillRect({x, y, x + nWidth, y + nHeight}, pBackground);
     }
-    for (int j = 0; j < nHeight; ++j) {
-        for (int i = 0; i < nWidth; ++i) {
-            int dx = x + i;
-            int dy = y + j;
-            if (!DevicePoint(dx, dy)) {
-                continue;
-            }
-            QRgb d = Target()->pixel(dx, dy) & kColourBits;
-            if (nFlags & DI_MASK) {
-                d &= mask.pixel(i, j) & kColourBits;
-            }
-            if (nFlags & DI_IMAGE) {
-                d = (nFlags & DI_MASK) ? d ^ (colour.pixel(i, j) & kColourBits)
-                                       : colour.pixel(i, j) & kColourBits;
-            }
-            Target()->setPixel(dx, dy, Canonical(d | 0xFF000000u));
+    Combine(x, y, nWidth, nHeight, [&](int i, int j, QRgb d) -> std::optional<QRgb> {
+        if (nFlags & DI_MASK) {
+            d &= mask.pixel(i, j) & kColourBits;
         }
-    }
+        if (nFlags & DI_IMAGE) {
+            d = (nFlags & DI_MASK) ? d ^ (colour.pixel(i, j) & kColourBits)
+                                   : colour.pixel(i, j) & kColourBits;
+        }
+        return d;
+    });
     return TRUE;
 }
 
@@ -561,26 +575,14 @@ BOOL DeviceContext::DrawState(int x, int y, int cx, int cy, const Icon* pIcon, U
         return ((d & m) ^ c) | 0xFF000000u;
     };
     if ((nFlags & DSS_DISABLED) == 0) {
-        for (int j = 0; j < nHeight; ++j) {
-            for (int i = 0; i < nWidth; ++i) {
-                int dx = x + i;
-                int dy = y + j;
-                if (DevicePoint(dx, dy)) {
-                    PutPixel(x + i, y + j, composed(Target()->pixel(dx, dy) & kColourBits, i, j));
-                }
-            }
-        }
+        Combine(x, y, nWidth, nHeight,
+                [&](int i, int j, QRgb d) -> std::optional<QRgb> { return composed(d, i, j); });
         return TRUE;
     }
     // The icon drawn on white: everything that is not white belongs to the shape.
-    QImage silhouette(nWidth, nHeight, QImage::Format_RGB32);
-    for (int j = 0; j < nHeight; ++j) {
-        for (int i = 0; i < nWidth; ++i) {
-            const bool bWhite = (composed(kColourBits, i, j) & kColourBits) == kColourBits;
-            silhouette.setPixel(i, j, bWhite ? kWhite : kBlack);
-        }
-    }
-    DrawEmbossed(x, y, silhouette);
+    DrawEmbossed(x, y, Silhouette(nWidth, nHeight, [&](int i, int j) {
+                     return (composed(kColourBits, i, j) & kColourBits) == kColourBits;
+                 }));
     return TRUE;
 }
 
@@ -592,21 +594,13 @@ BOOL DeviceContext::DrawState(int x, int y, int cx, int cy, const Bitmap* pBitma
     const int nHeight = cy > 0 ? std::min(cy, pBitmap->Height()) : pBitmap->Height();
     const QImage& image = pBitmap->Image();
     if ((nFlags & DSS_DISABLED) != 0) {
-        QImage silhouette(nWidth, nHeight, QImage::Format_RGB32);
-        for (int j = 0; j < nHeight; ++j) {
-            for (int i = 0; i < nWidth; ++i) {
-                silhouette.setPixel(
-                    i, j, (image.pixel(i, j) & kColourBits) == kColourBits ? kWhite : kBlack);
-            }
-        }
-        DrawEmbossed(x, y, silhouette);
+        DrawEmbossed(x, y, Silhouette(nWidth, nHeight, [&](int i, int j) {
+                         return (image.pixel(i, j) & kColourBits) == kColourBits;
+                     }));
         return TRUE;
     }
-    for (int j = 0; j < nHeight; ++j) {
-        for (int i = 0; i < nWidth; ++i) {
-            PutPixel(x + i, y + j, image.pixel(i, j));
-        }
-    }
+    Combine(x, y, nWidth, nHeight,
+            [&](int i, int j, QRgb) -> std::optional<QRgb> { return image.pixel(i, j); });
     return TRUE;
 }
 

@@ -156,6 +156,10 @@ private:
     void PutPixel(int x, int y, QRgb colour);
     QRgb Canonical(QRgb colour) const;
     void DrawEmbossed(int x, int y, const QImage& silhouette);
+    // Calls fn(i, j, destination pixel) for every pixel of the w x h block at logical (x, y) that
+    // lies on the surface, and writes what it returns (nothing for an empty optional).
+    template <typename Fn>
+    void Combine(int x, int y, int nWidth, int nHeight, Fn fn);
 
     QImage* m_pTarget = nullptr;
     std::unique_ptr<Bitmap> m_pStockBitmap;
