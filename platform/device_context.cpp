@@ -530,18 +530,26 @@ BOOL DeviceContext::DrawIconEx(int x, int y, const Icon* pIcon, int cx, int cy,
     }
     const int nWidth = cx > 0 ? cx : pIcon->Width();
     const int nHeight = cy > 0 ? cy : pIcon->Height();
-    const QImage colour = pIcon->Colour().scaled(nWidth, nHeight);
-    const QImage mask = pIcon->Mask().scaled(nWidth, nHeight);
+    std::optional<Icon> scaled;
+    if (nWidth != pIcon->Width() || nHeight != pIcon->Height()) {
+        scaled.emplace(pIcon->Colour().scaled(nWidth, nHeight),
+                       pIcon->Mask().scaled(nWidth, nHeight), pIcon->HasAlpha());
+        pIcon = &*scaled;
+    }
     if (pBackground != nullptr) {
         FillRect({x, y, x + nWidth, y + nHeight}, pBackground);
     }
+    const QImage& colour = pIcon->Colour();
+    const QImage& mask = pIcon->Mask();
     Combine(x, y, nWidth, nHeight, [&](int i, int j, QRgb d) -> std::optional<QRgb> {
+        if ((nFlags & DI_NORMAL) == DI_NORMAL) {
+            return pIcon->Over(i, j, d);
+        }
         if (nFlags & DI_MASK) {
-            d &= mask.pixel(i, j) & kColourBits;
+            return d & mask.pixel(i, j) & kColourBits;
         }
         if (nFlags & DI_IMAGE) {
-            d = (nFlags & DI_MASK) ? d ^ (colour.pixel(i, j) & kColourBits)
-                                   : colour.pixel(i, j) & kColourBits;
+            return colour.pixel(i, j) & kColourBits;
         }
         return d;
     });
@@ -569,19 +577,14 @@ BOOL DeviceContext::DrawState(int x, int y, int cx, int cy, const Icon* pIcon, U
     }
     const int nWidth = cx > 0 ? std::min(cx, pIcon->Width()) : pIcon->Width();
     const int nHeight = cy > 0 ? std::min(cy, pIcon->Height()) : pIcon->Height();
-    const auto composed = [pIcon](QRgb d, int i, int j) {
-        const QRgb m = pIcon->Mask().pixel(i, j) & kColourBits;
-        const QRgb c = pIcon->Colour().pixel(i, j) & kColourBits;
-        return ((d & m) ^ c) | 0xFF000000u;
-    };
     if ((nFlags & DSS_DISABLED) == 0) {
         Combine(x, y, nWidth, nHeight,
-                [&](int i, int j, QRgb d) -> std::optional<QRgb> { return composed(d, i, j); });
+                [&](int i, int j, QRgb d) -> std::optional<QRgb> { return pIcon->Over(i, j, d); });
         return TRUE;
     }
     // The icon drawn on white: everything that is not white belongs to the shape.
     DrawEmbossed(x, y, Silhouette(nWidth, nHeight, [&](int i, int j) {
-                     return (composed(kColourBits, i, j) & kColourBits) == kColourBits;
+                     return (pIcon->Over(i, j, kWhite) & kColourBits) == kColourBits;
                  }));
     return TRUE;
 }

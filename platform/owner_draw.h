@@ -7,6 +7,13 @@ namespace vesk::platform {
 class DeviceContext;
 
 inline constexpr UINT ODT_MENU = 1;
+inline constexpr UINT ODT_BUTTON = 4;
+
+// What a draw request is for, and the item's state.
+inline constexpr UINT ODA_DRAWENTIRE = 0x0001;
+inline constexpr UINT ODS_SELECTED = 0x0001;
+inline constexpr UINT ODS_DISABLED = 0x0004;
+inline constexpr UINT ODS_FOCUS = 0x0010;
 
 // What the system asks of an owner-drawn item's measure.
 struct MEASUREITEMSTRUCT {
@@ -15,6 +22,19 @@ struct MEASUREITEMSTRUCT {
     UINT itemID = 0;
     UINT itemWidth = 0;
     UINT itemHeight = 0;
+    ULONG_PTR itemData = 0;
+};
+
+// What the system hands an owner-drawn item's painting: the context to draw into (valid for
+// the one request) and the item's rectangle in it.
+struct DRAWITEMSTRUCT {
+    UINT CtlType = ODT_BUTTON;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemAction = ODA_DRAWENTIRE;
+    UINT itemState = 0;
+    DeviceContext* hDC = nullptr;
+    RECT rcItem;
     ULONG_PTR itemData = 0;
 };
 

@@ -65,4 +65,29 @@ struct RECT {
     friend bool operator==(const RECT&, const RECT&) = default;
 };
 
+// Moves a rectangle; FALSE for none.
+inline BOOL OffsetRect(RECT* pRect, int dx, int dy) {
+    if (pRect == nullptr) {
+        return FALSE;
+    }
+    pRect->left += dx;
+    pRect->right += dx;
+    pRect->top += dy;
+    pRect->bottom += dy;
+    return TRUE;
+}
+
+// Widens a rectangle by dx on the left and right and dy on the top and bottom (narrows it for
+// negative values); FALSE for none.
+inline BOOL InflateRect(RECT* pRect, int dx, int dy) {
+    if (pRect == nullptr) {
+        return FALSE;
+    }
+    pRect->left -= dx;
+    pRect->right += dx;
+    pRect->top -= dy;
+    pRect->bottom += dy;
+    return TRUE;
+}
+
 }  // namespace vesk::platform

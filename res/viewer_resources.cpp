@@ -2,6 +2,8 @@
 
 #include "resources.h"
 
+#include <QFile>
+
 namespace vesk::res {
 
 void RegisterViewerResources() {
@@ -16,6 +18,15 @@ void RegisterViewerResources() {
     };
     platform::RegisterResource(platform::RT_MENU, IDR_POPUP,
                                platform::BuildMenuTemplate({{0, 0, u"POP", popup}}));
+
+    // The icons are ICO files, each holding several sizes of one picture.
+    for (const unsigned int nIcon : {IDR_MAINFRAME, IDI_GO, IDI_MENU}) {
+        QFile file(QStringLiteral(":/vesk/icons/%1.ico").arg(nIcon));
+        if (file.open(QIODevice::ReadOnly)) {
+            platform::RegisterResource(platform::RT_GROUP_ICON, nIcon,
+                                       file.readAll().toStdString());
+        }
+    }
 }
 
 }  // namespace vesk::res

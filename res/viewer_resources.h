@@ -1,7 +1,12 @@
 #pragma once
 
-// The viewer's resources by number: menu 130, the pop-up of the menu button.
+// The viewer's resources by number: menu 130, the pop-up of the menu button; icons 128 (the
+// program's own, 24 x 24), 131 (the go button's, 32 x 32) and 132 (the menu button's, 32 x 32).
 namespace vesk::res {
+
+inline constexpr unsigned int IDR_MAINFRAME = 128;
+inline constexpr unsigned int IDI_GO = 131;
+inline constexpr unsigned int IDI_MENU = 132;
 
 inline constexpr unsigned int IDR_POPUP = 130;
 inline constexpr unsigned int ID_VIEW_THREAD = 32771;

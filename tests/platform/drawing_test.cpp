@@ -156,7 +156,9 @@ TEST(DrawingTest, MemoryContextsStartMonochromeAndMakeBitmapsLikeTheirSurface) {
     EXPECT_EQ(pMemory->SelectObject(pStock), pColour.get());
     // A window's context takes no bitmap.
     EXPECT_EQ(screen.dc.SelectObject(pColour.get()), nullptr);
-    EXPECT_EQ(GetBitmapInfo(*pColour).bmBitsPixel, 24);
+    BITMAP info;
+    ASSERT_TRUE(GetObject(pColour.get(), &info));
+    EXPECT_EQ(info.bmBitsPixel, 24);
 }
 
 TEST(DrawingTest, BlocksCombineByTheirRasterOperation) {

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Draws the program's icons again into res/icons (after a change to tools/icon-painter).
+# scripts/paint-icons.sh [PREVIEW_DIR] also writes a PNG preview of each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build/tools/icon-painter/vesk-icon-painter res/icons "$@"

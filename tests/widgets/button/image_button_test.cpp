@@ -1,0 +1,568 @@
+#include "image_button.h"
+
+#include "resources.h"
+#include "system.h"
+#include "viewer_resources.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QTest>
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+using namespace platform;
+using Rows = std::vector<std::string>;
+
+const COLORREF kFace = GetSysColor(COLOR_BTNFACE);
+const COLORREF kShadow = GetSysColor(COLOR_BTNSHADOW);
+const COLORREF kHighlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+const COLORREF kLight = GetSysColor(COLOR_3DLIGHT);
+const COLORREF kDark = GetSysColor(COLOR_3DDKSHADOW);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kInvertedFace = RGB(15, 15, 15);  // the focus rectangle's dots on the face
+
+// A solid icon of one colour.
+std::unique_ptr<Icon> SolidIcon(int nSize, QRgb colour) {
+    QImage image(nSize, nSize, QImage::Format_ARGB32);
+    image.fill(colour);
+    return Icon::FromImage(image);
+}
+
+// Paints the button as the system would for an item state, onto a surface of its size, and
+// reads the pixels back as rows: '.' face, h highlight, s shadow, l light, d dark shadow,
+// k black, x focus dots, r red, b blue, '?' anything else.
+struct Painted {
+    QImage image;
+    COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
+    Rows Pixels() const {
+        const std::vector<std::pair<COLORREF, char>> legend = {
+            {kFace, '.'},  {kHighlight, 'h'},    {kShadow, 's'}, {kLight, 'l'}, {kDark, 'd'},
+            {kBlack, 'k'}, {kInvertedFace, 'x'}, {kRed, 'r'},    {kBlue, 'b'}};
+        Rows rows;
+        for (int y = 0; y < image.height(); ++y) {
+            std::string row;
+            for (int x = 0; x < image.width(); ++x) {
+                char ch = '?';
+                for (const auto& [colour, letter] : legend) {
+                    if (At(x, y) == colour) {
+                        ch = letter;
+                    }
+                }
+                row += ch;
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+};
+
+Painted Paint(ImageButton& button, UINT nState) {
+    Painted painted{QImage(button.size(), QImage::Format_RGB32)};
+    painted.image.fill(0xFF123456u);
+    DeviceContext dc(&painted.image);
+    DRAWITEMSTRUCT item;
+    item.itemState = nState;
+    item.hDC = &dc;
+    item.rcItem = {0, 0, button.width(), button.height()};
+    button.DrawItem(&item);
+    return painted;
+}
+
+struct LookCase {
+    const char* pszName;
+    BOOL bFlat;
+    BOOL bHovering;
+    BOOL bDefault;
+    UINT nState;
+    Rows expected;
+};
+
+TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
+    const LookCase cases[] = {
+        {"flat idle: the face, no frame",
+         TRUE,
+         FALSE,
+         FALSE,
+         0,
+         {"........", "........", "........", "........", "........", "........"}},
+        {"flat hovered: raised",
+         TRUE,
+         TRUE,
+         FALSE,
+         0,
+         {"hhhhhhhs", "h......s", "h......s", "h......s", "h......s", "ssssssss"}},
+        {"flat pressed: sunken",
+         TRUE,
+         FALSE,
+         FALSE,
+         ODS_SELECTED,
+         {"sssssssh", "s......h", "s......h", "s......h", "s......h", "hhhhhhhh"}},
+        {"flat focused: no focus rectangle",
+         TRUE,
+         FALSE,
+         FALSE,
+         ODS_FOCUS,
+         {"........", "........", "........", "........", "........", "........"}},
+        {"standard: four pens",
+         FALSE,
+         FALSE,
+         FALSE,
+         0,
+         {"hhhhhhhd", "hlllllsd", "hl....sd", "hl....sd", "hssssssd", "dddddddd"}},
+        {"standard pressed: a shadow frame",
+         FALSE,
+         FALSE,
+         FALSE,
+         ODS_SELECTED,
+         {"ssssssss", "s......s", "s......s", "s......s", "s......s", "ssssssss"}},
+        {"standard default: black frame, pens inside",
+         FALSE,
+         FALSE,
+         TRUE,
+         0,
+         {"kkkkkkkk", "khhhhhdk", "khlllsdk", "khssssdk", "kddddddk", "kkkkkkkk"}},
+    };
+    for (const LookCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        ImageButton button;
+        button.resize(8, 6);
+        button.flat = c.bFlat;
+        button.hovering = c.bHovering;
+        button.isDefault = c.bDefault;
+        EXPECT_EQ(Paint(button, c.nState).Pixels(), c.expected);
+    }
+}
+
+TEST(ImageButtonPaintTest, FocusRectangleLiesThreePixelsInsideTheWorkRectangle) {
+    ImageButton standard;
+    standard.resize(14, 12);
+    standard.flat = FALSE;
+    // The black frame takes one pixel, so the dots run 4 pixels in from the edge.
+    const Rows focused = Paint(standard, ODS_FOCUS).Pixels();
+    EXPECT_EQ(focused[0], std::string(14, 'k'));
+    EXPECT_EQ(focused[4].substr(4, 6), "x.x.x.");
+    EXPECT_EQ(focused[3].substr(4, 6), "......");
+    EXPECT_EQ(focused[7][4], '.');
+    EXPECT_EQ(focused[6][4], 'x');
+
+    ImageButton flat;
+    flat.resize(14, 12);
+    flat.flatFocus = TRUE;
+    const Rows flatFocused = Paint(flat, ODS_FOCUS).Pixels();
+    EXPECT_EQ(flatFocused[3].substr(3, 8), "x.x.x.x.");
+    EXPECT_EQ(flatFocused[0], std::string(14, '.'));
+}
+
+TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal) {
+    struct Case {
+        BOOL bHovering;
+        UINT nState;
+        COLORREF expected;
+    };
+    const Case cases[] = {
+        {TRUE, ODS_FOCUS, kRed},
+        {FALSE, ODS_SELECTED | ODS_FOCUS, kRed},
+        {FALSE, ODS_FOCUS, kBlue},
+        {FALSE, 0, kBlack},
+    };
+    for (const Case& c : cases) {
+        ImageButton button;
+        button.resize(10, 8);
+        button.drawBorder = FALSE;
+        EXPECT_EQ(button.SetColor(0, kRed, FALSE), 0);
+        EXPECT_EQ(button.SetColor(4, kBlue, FALSE), 0);
+        EXPECT_EQ(button.SetColor(2, kBlack, FALSE), 0);
+        EXPECT_EQ(button.SetColor(6, kBlack, FALSE), 1);
+        button.hovering = c.bHovering;
+        EXPECT_EQ(Paint(button, c.nState).At(5, 4), c.expected) << c.nState;
+    }
+    // With the default colours every state has the face colour.
+    ImageButton plain;
+    EXPECT_EQ(plain.colors[0], kFace);
+    EXPECT_EQ(plain.colors[4], kFace);
+    EXPECT_EQ(plain.colors[5], GetSysColor(COLOR_BTNTEXT));
+}
+
+// Where the first red (icon) pixel is: its top-left corner.
+POINT FindColour(const Painted& painted, COLORREF colour) {
+    for (int y = 0; y < painted.image.height(); ++y) {
+        for (int x = 0; x < painted.image.width(); ++x) {
+            if (painted.At(x, y) == colour) {
+                return {x, y};
+            }
+        }
+    }
+    return {-1, -1};
+}
+
+TEST(ImageButtonPaintTest, ImagesMoveByThePushOffsetExceptOnCheckBoxes) {
+    ImageButton button;
+    button.resize(12, 10);
+    ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
+    EXPECT_EQ(FindColour(Paint(button, 0), kRed), (POINT{4, 3}));
+    EXPECT_EQ(FindColour(Paint(button, ODS_SELECTED), kRed), (POINT{5, 4}));
+    EXPECT_EQ(button.SetPushOffset(1, FALSE), 0);
+    EXPECT_EQ(FindColour(Paint(button, ODS_SELECTED), kRed), (POINT{4, 5}));
+    EXPECT_EQ(button.SetPushOffset(2, FALSE), 6);
+    EXPECT_EQ(button.SetPushOffset(0x100, FALSE), 0);  // only the low byte counts
+    EXPECT_EQ(button.pushOffsetX, 1);
+
+    // A checked check box is painted pressed (sunken) without the offset.
+    button.isCheckBox = TRUE;
+    button.checked = TRUE;
+    const Painted checked = Paint(button, 0);
+    EXPECT_EQ(FindColour(checked, kRed), (POINT{4, 3}));
+    EXPECT_EQ(checked.Pixels()[0], std::string(11, 's') + 'h');
+    EXPECT_TRUE(button.pressed);
+
+    // While the attached menu is on screen the button is painted pressed.
+    res::RegisterViewerResources();
+    ImageButton menuButton;
+    menuButton.resize(12, 10);
+    menuButton.menuShowing = TRUE;
+    Paint(menuButton, 0);
+    EXPECT_FALSE(menuButton.pressed);  // no menu attached
+    ASSERT_TRUE(menuButton.menu.LoadTemplate(res::IDR_POPUP));
+    EXPECT_EQ(Paint(menuButton, 0).Pixels()[0], std::string(11, 's') + 'h');
+}
+
+TEST(ImageButtonPaintTest, TheStateChoosesTheIcon) {
+    struct Case {
+        BOOL bCheckBox;
+        BOOL bHovering;
+        UINT nState;
+        COLORREF expected;
+    };
+    const Case cases[] = {
+        {FALSE, FALSE, 0, kBlue},           {FALSE, TRUE, 0, kRed},
+        {FALSE, FALSE, ODS_SELECTED, kRed}, {TRUE, TRUE, 0, kBlue},
+        {TRUE, FALSE, ODS_SELECTED, kRed},
+    };
+    for (const Case& c : cases) {
+        ImageButton button;
+        button.resize(12, 10);
+        ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
+        button.isCheckBox = c.bCheckBox;
+        button.hovering = c.bHovering;
+        EXPECT_NE(FindColour(Paint(button, c.nState), c.expected).x, -1)
+            << c.bCheckBox << c.bHovering << c.nState;
+    }
+}
+
+TEST(ImageButtonPaintTest, DisabledButtonsEmbossTheIconAndDrawTheCaptionTwice) {
+    ImageButton button;
+    button.resize(60, 30);
+    ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u)), 0);
+    button.setText(QStringLiteral("Go"));
+    const Painted disabled = Paint(button, ODS_DISABLED);
+    // The 8 x 8 icon at (3, 11): its shape in shadow, the highlight copy one pixel down-right.
+    EXPECT_EQ(FindColour(disabled, kRed).x, -1);
+    EXPECT_EQ(disabled.At(3, 11), kShadow);
+    EXPECT_EQ(disabled.At(10, 18), kShadow);
+    EXPECT_EQ(disabled.At(11, 19), kHighlight);
+    // The caption: highlight one pixel down-right and shadow on top; nothing darker.
+    int nDarkest = 255;
+    int nLighter = 0;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 12; x < 60; ++x) {
+            nDarkest = std::min(nDarkest, GetGValue(disabled.At(x, y)));
+            nLighter += GetGValue(disabled.At(x, y)) > GetGValue(kFace) ? 1 : 0;
+        }
+    }
+    EXPECT_GE(nDarkest, GetGValue(kShadow) - 1);
+    EXPECT_GT(nLighter, 0);
+    const Painted enabled = Paint(button, 0);
+    EXPECT_EQ(FindColour(enabled, kRed).x, 3);  // image left, caption to its right
+    int nEnabledDarkest = 255;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 12; x < 60; ++x) {
+            nEnabledDarkest = std::min(nEnabledDarkest, GetGValue(enabled.At(x, y)));
+        }
+    }
+    EXPECT_LT(nEnabledDarkest, 100);
+}
+
+// Records the order of the drawing steps, each drawn by the base class as well.
+class RecordingButton final : public ImageButton {
+public:
+    std::vector<std::string> steps;
+
+protected:
+    void DrawBackground(DeviceContext* pDC, RECT* pRect) override {
+        steps.push_back("background");
+        ImageButton::DrawBackground(pDC, pRect);
+    }
+    void DrawBorder(DeviceContext* pDC, RECT* pRect) override {
+        steps.push_back("border");
+        ImageButton::DrawBorder(pDC, pRect);
+    }
+    void DrawIconImage(DeviceContext*, BOOL, const RECT*, RECT*, BOOL, BOOL) override {
+        steps.push_back("icon");
+    }
+    void DrawBitmapImage(DeviceContext* pDC, BOOL bCaption, const RECT* pItem, RECT* pCaption,
+                         BOOL bPressed, BOOL bDisabled) override {
+        steps.push_back("bitmap " + std::to_string(pDC->GetBkColor()));
+        ImageButton::DrawBitmapImage(pDC, bCaption, pItem, pCaption, bPressed, bDisabled);
+    }
+    void DrawCaption(DeviceContext*, const std::u16string& caption, const RECT*, RECT*, BOOL,
+                     BOOL) override {
+        steps.push_back("caption " + QString::fromStdU16String(caption).toStdString());
+    }
+};
+
+TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
+    RecordingButton button;
+    button.resize(20, 12);
+    ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
+    EXPECT_EQ(button.icons[0].width, 4u);
+    button.setText(QStringLiteral("OK"));
+    Paint(button, 0);
+    EXPECT_EQ(button.steps,
+              (std::vector<std::string>{"background", "border", "icon", "caption OK"}));
+
+    button.steps.clear();
+    auto pBitmap = std::make_unique<Bitmap>(4, 4, false);
+    ASSERT_EQ(button.SetBitmaps(std::move(pBitmap), kRed), 0);
+    EXPECT_EQ(button.icons[0].handle, nullptr);
+    button.setText(QString());
+    Paint(button, 0);
+    EXPECT_EQ(button.steps, (std::vector<std::string>{"background", "border",
+                                                      "bitmap " + std::to_string(0xFFFFFF)}));
+}
+
+TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
+    ImageButton button;
+    button.resize(8, 6);
+    button.grayDisabledBitmap = TRUE;
+    // A 4 x 2 bitmap: red with a magenta (transparent) left half.
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(0xFFFF0000u);
+    QPainter(&picture).fillRect(0, 0, 2, 2, QColor(255, 0, 255));
+    ASSERT_EQ(button.SetBitmaps(std::make_unique<Bitmap>(picture), RGB(255, 0, 255)), 0);
+    EXPECT_EQ(button.bitmaps[0].mask->GetPixel(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(button.bitmaps[0].handle->GetPixel(0, 0), kBlack);
+    EXPECT_EQ(button.bitmaps[0].width, 4u);
+    EXPECT_EQ(Paint(button, 0).Pixels()[2], "....rr..");
+    // Disabled: the embossed shape of what is not transparent.
+    const Rows disabled = Paint(button, ODS_DISABLED).Pixels();
+    EXPECT_EQ(disabled[2], "....ss..");
+    EXPECT_EQ(disabled[4], ".....hh.");
+}
+
+TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
+    struct Case {
+        std::uint8_t nAlignment;
+        BOOL bCaption;
+        BOOL bPressed;
+        DWORD w;
+        DWORD h;
+        RECT image;
+        RECT caption;
+    };
+    const RECT item{0, 0, 40, 20};
+    const Case cases[] = {
+        {0, FALSE, FALSE, 16, 16, {12, 2, 40, 20}, item},
+        {0, TRUE, FALSE, 16, 16, {3, 2, 40, 20}, {19, 0, 40, 20}},
+        {1, FALSE, FALSE, 16, 10, {12, 5, 40, 20}, item},
+        {1, TRUE, FALSE, 16, 10, {12, 3, 40, 20}, {0, 10, 40, 20}},
+        {2, FALSE, FALSE, 16, 10, {12, 0, 40, 20}, item},
+        {2, TRUE, FALSE, 16, 10, {21, 5, 40, 20}, {3, 0, 21, 20}},
+        {3, TRUE, FALSE, 16, 10, item, item},
+        // Larger than the button: the negative halves truncate toward zero.
+        {0, FALSE, FALSE, 43, 23, {-1, -1, 40, 20}, item},
+        {0, FALSE, TRUE, 16, 16, {13, 3, 41, 21}, item},
+    };
+    for (const Case& c : cases) {
+        ImageButton button;
+        button.resize(40, 20);
+        button.alignment = c.nAlignment;
+        RECT caption = item;
+        EXPECT_EQ(button.LayoutImage(c.bCaption, &item, &caption, c.bPressed, c.w, c.h), c.image)
+            << int{c.nAlignment} << c.bCaption << c.w;
+        EXPECT_EQ(caption, c.caption) << int{c.nAlignment} << c.bCaption;
+    }
+    // A pressed check box does not move its image; push offset style 1 moves by (0, 2).
+    ImageButton box;
+    box.isCheckBox = TRUE;
+    RECT caption = item;
+    EXPECT_EQ(box.LayoutImage(FALSE, &item, &caption, TRUE, 16, 16), (RECT{12, 2, 40, 20}));
+    box.isCheckBox = FALSE;
+    box.SetPushOffset(1, FALSE);
+    EXPECT_EQ(box.LayoutImage(FALSE, &item, &caption, TRUE, 16, 16), (RECT{12, 4, 40, 22}));
+}
+
+TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOwnerDrawn) {
+    struct Case {
+        DWORD dwStyle;
+        BOOL bCheckBox;
+        BOOL bDefault;
+    };
+    const Case cases[] = {
+        {BS_PUSHBUTTON, FALSE, FALSE},
+        {BS_DEFPUSHBUTTON | 0x00010000, FALSE, TRUE},
+        {BS_CHECKBOX, TRUE, FALSE},
+        {BS_AUTOCHECKBOX, TRUE, FALSE},
+    };
+    for (const Case& c : cases) {
+        ImageButton button(nullptr, c.dwStyle);
+        button.PreSubclassWindow();
+        EXPECT_EQ(button.isCheckBox, c.bCheckBox) << c.dwStyle;
+        EXPECT_EQ(button.isDefault, c.bDefault) << c.dwStyle;
+        EXPECT_EQ(button.GetStyle(), (c.dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW);
+    }
+}
+
+TEST(ImageButtonIconTest, IconsComeFromResourcesByNumber) {
+    res::RegisterViewerResources();
+    ImageButton button;
+    EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), 0), 0);
+    ASSERT_NE(button.icons[0].handle, nullptr);
+    EXPECT_EQ(button.icons[0].width, 32u);
+    EXPECT_EQ(button.icons[0].height, 32u);
+    EXPECT_EQ(button.icons[1].handle, nullptr);
+
+    // A requested size, a second resource, and a missing second one.
+    EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), 16, 16, static_cast<int>(res::IDI_MENU),
+                             24, 24),
+              0);
+    EXPECT_EQ(button.icons[0].width, 16u);
+    EXPECT_EQ(button.icons[1].width, 24u);
+    EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_MENU), 999), 0);
+    EXPECT_NE(button.icons[0].handle, nullptr);
+    EXPECT_EQ(button.icons[1].handle, nullptr);
+
+    // A missing first icon leaves the button without images, whatever the second.
+    const int nIcons = Icon::LiveCount();
+    EXPECT_EQ(button.SetIcon(999, static_cast<int>(res::IDI_GO)), 0);
+    EXPECT_EQ(button.icons[0].handle, nullptr);
+    EXPECT_EQ(button.icons[1].handle, nullptr);
+    EXPECT_EQ(Icon::LiveCount(), nIcons - 1);
+
+    // Markers derive the second icon.
+    EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), ImageButton::DERIVE_GRAY), 0);
+    ASSERT_NE(button.icons[1].handle, nullptr);
+    EXPECT_EQ(button.icons[1].width, 32u);
+    const QRgb gray = button.icons[1].handle->Colour().pixel(16, 16);
+    EXPECT_EQ(qRed(gray), qGreen(gray));
+    EXPECT_EQ(qGreen(gray), qBlue(gray));
+}
+
+TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone) {
+    const int nIcons = Icon::LiveCount();
+    {
+        ImageButton button;
+        ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u), SolidIcon(8, 0xFF0000FFu)), 0);
+        EXPECT_EQ(Icon::LiveCount(), nIcons + 2);
+        ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u), ImageButton::DERIVE_DARKER), 0);
+        EXPECT_EQ(Icon::LiveCount(), nIcons + 2);
+
+        // The size is twice the hot spot, not the image's.
+        QImage square(32, 32, QImage::Format_RGB32);
+        square.fill(Qt::black);
+        ASSERT_EQ(button.SetIcon(std::make_unique<Icon>(square, square, false, POINT{10, 12})), 0);
+        EXPECT_EQ(button.icons[0].width, 20u);
+        EXPECT_EQ(button.icons[0].height, 24u);
+
+        // An icon whose information cannot be read: 1, and no images at all.
+        EXPECT_EQ(
+            button.SetIcon(std::make_unique<Icon>(QImage(), QImage()), SolidIcon(8, 0xFF0000FFu)),
+            1);
+        EXPECT_EQ(button.icons[0].handle, nullptr);
+        EXPECT_EQ(Icon::LiveCount(), nIcons);
+        EXPECT_EQ(
+            button.SetIcon(SolidIcon(8, 0xFFFF0000u), std::make_unique<Icon>(QImage(), QImage())),
+            1);
+        EXPECT_EQ(button.icons[0].handle, nullptr);
+        EXPECT_EQ(button.icons[1].handle, nullptr);
+        EXPECT_EQ(Icon::LiveCount(), nIcons);
+
+        // No first icon: the second is released too.
+        EXPECT_EQ(button.SetIcon(nullptr, SolidIcon(8, 0xFF0000FFu)), 0);
+        EXPECT_EQ(Icon::LiveCount(), nIcons);
+        ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u)), 0);
+    }
+    EXPECT_EQ(Icon::LiveCount(), nIcons);
+}
+
+TEST(ImageButtonIconTest, GrayscaleAndDarkerCopiesGoPixelByPixelAndKeepBlackAndTransparency) {
+    struct Case {
+        QRgb source;
+        int nGray;
+        int nDarker;  // of each channel, or -1 for a mixed colour
+    };
+    const Case cases[] = {
+        {0xFFFFFFFFu, 255, 191}, {0xFFFF0000u, 76, -1},  {0xFF00FF00u, 149, -1},
+        {0xFF0000FFu, 29, -1},   {0xFF808080u, 128, 96}, {0xFF010101u, 1, 0},
+        {0xFF000000u, 0, 0},
+    };
+    QImage picture(8, 2, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    for (int i = 0; i < 7; ++i) {
+        picture.setPixel(i, 0, cases[i].source);
+    }
+    const auto pSource = Icon::FromImage(picture);
+    const auto pGray = ImageButton::MakeGrayscaleIcon(pSource.get());
+    const auto pDarker = ImageButton::MakeDarkerIcon(pSource.get());
+    ASSERT_NE(pGray, nullptr);
+    ASSERT_NE(pDarker, nullptr);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(pGray->Colour().pixel(i, 0) & 0xFFFFFFu,
+                  static_cast<QRgb>(cases[i].nGray * 0x010101))
+            << i;
+        if (cases[i].nDarker >= 0) {
+            EXPECT_EQ(pDarker->Colour().pixel(i, 0) & 0xFFFFFFu,
+                      static_cast<QRgb>(cases[i].nDarker * 0x010101))
+                << i;
+        }
+        // Black inside the opaque part stays black and opaque.
+        EXPECT_FALSE(pGray->IsTransparentAt(i, 0)) << i;
+    }
+    EXPECT_EQ(pDarker->Colour().pixel(1, 0) & 0xFFFFFFu, 0xBF0000u);
+    EXPECT_TRUE(pGray->IsTransparentAt(7, 0));
+    EXPECT_TRUE(pDarker->IsTransparentAt(3, 1));
+    EXPECT_EQ(ImageButton::MakeGrayscaleIcon(nullptr), nullptr);
+
+    const COLORREF colour = RGB(200, 100, 8);
+    EXPECT_EQ(ImageButton::DarkenColor(colour, 0.25), RGB(150, 75, 6));
+    EXPECT_EQ(ImageButton::DarkenColor(colour, 1.0), RGB(0, 0, 0));
+    for (const double dFactor : {0.0, -0.5, 1.01}) {
+        EXPECT_EQ(ImageButton::DarkenColor(colour, dFactor), colour) << dFactor;
+    }
+}
+
+// A parent that paints itself in one colour.
+class PlainParent final : public QWidget {
+public:
+    QColor colour = Qt::red;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour); }
+};
+
+TEST(ImageButtonWidgetTest, TransparentButtonsShowTheParentsPixelsTakenOnce) {
+    PlainParent parent;
+    parent.resize(60, 40);
+    ImageButton button(&parent);
+    button.setGeometry(5, 5, 30, 20);
+    button.SetTransparent(TRUE, FALSE);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    EXPECT_EQ(Painted{button.grab().toImage()}.At(15, 10), kRed);
+    ASSERT_NE(button.backgroundDC, nullptr);
+    EXPECT_EQ(button.backgroundBitmap->Width(), 30);
+    // Later paints reuse what was taken, even when the parent has changed since.
+    parent.colour = Qt::blue;
+    parent.update();
+    EXPECT_EQ(Painted{button.grab().toImage()}.At(15, 10), kRed);
+    EXPECT_EQ(Painted{parent.grab().toImage()}.At(2, 2), kBlue);
+}
+
+}  // namespace
+}  // namespace vesk

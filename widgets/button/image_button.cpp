@@ -1,0 +1,608 @@
+#include "image_button.h"
+
+#include "bitmap_resources.h"
+#include "system.h"
+
+#include <QEvent>
+#include <QFontInfo>
+#include <QPainter>
+#include <QRegion>
+#include <cstring>
+
+namespace vesk {
+
+using namespace platform;
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+// Destination AND NOT source: clears the destination where the source is white.
+constexpr DWORD kAndNotSource = 0x00220326;
+
+}  // namespace
+
+ImageButton::ImageButton(QWidget* pParent, DWORD dwStyle)
+    : QPushButton(pParent), m_dwStyle(dwStyle) {
+    // Every paint covers the whole button, so nothing needs to be painted beneath it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    SetPushOffset(0, FALSE);
+    ResetColors(FALSE);
+    UpdateFont();
+}
+
+ImageButton::~ImageButton() {
+    if (oldBackgroundBitmap != nullptr && backgroundDC != nullptr) {
+        backgroundDC->SelectObject(oldBackgroundBitmap);
+    }
+    FreeImages();
+    cursor.reset();
+    if (menu.m_hMenu != kNoMenu) {
+        menu.ReleaseAll();
+    }
+    backgroundBitmap.reset();
+}
+
+void ImageButton::PreSubclassWindow() {
+    const DWORD dwStyle = m_dwStyle & 0xFF;
+    // BS_CHECKBOX, BS_AUTOCHECKBOX and the other types with this bit toggle.
+    if ((dwStyle & 0x02) != 0) {
+        isCheckBox = TRUE;
+    }
+    if ((dwStyle & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+        isDefault = TRUE;
+    }
+    // Owner-drawn whatever the template said.
+    m_dwStyle = (m_dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW;
+    update();
+}
+
+void ImageButton::DrawItem(DRAWITEMSTRUCT* pDrawItem) {
+    DeviceContext* pDC = pDrawItem->hDC;
+    const UINT nState = pDrawItem->itemState;
+    if (isCheckBox) {
+        pressed = (nState & ODS_SELECTED) != 0 || checked ? TRUE : FALSE;
+    } else {
+        pressed = (nState & ODS_SELECTED) != 0 ? TRUE : FALSE;
+        if (menu.m_hMenu != kNoMenu && menuShowing) {
+            pressed = TRUE;
+        }
+    }
+    focused = nState & ODS_FOCUS;
+    disabled = nState & ODS_DISABLED;
+
+    RECT work = pDrawItem->rcItem;
+    pDC->SetBkMode(TRANSPARENT);
+    if (transparent) {
+        PaintParentBackground(pDC);
+    } else {
+        DrawBackground(pDC, &work);
+    }
+    DrawBorder(pDC, &work);
+
+    const std::u16string caption = text().toStdU16String();
+    const BOOL bHasCaption = caption.empty() ? FALSE : TRUE;
+    RECT captionRect = pDrawItem->rcItem;
+    if (icons[0].handle != nullptr) {
+        DrawIconImage(pDC, bHasCaption, &pDrawItem->rcItem, &captionRect, pressed,
+                      disabled != 0 ? TRUE : FALSE);
+    }
+    if (bitmaps[0].handle != nullptr) {
+        pDC->SetBkColor(kWhite);
+        DrawBitmapImage(pDC, bHasCaption, &pDrawItem->rcItem, &captionRect, pressed,
+                        disabled != 0 ? TRUE : FALSE);
+    }
+    if (bHasCaption) {
+        DrawCaption(pDC, caption, &pDrawItem->rcItem, &captionRect, pressed,
+                    disabled != 0 ? TRUE : FALSE);
+    }
+    if ((!flat || flatFocus) && focused != 0) {
+        RECT focus = work;
+        InflateRect(&focus, -3, -3);
+        pDC->DrawFocusRect(focus);
+    }
+}
+
+void ImageButton::DrawBackground(DeviceContext* pDC, RECT* pRect) {
+    if (!flat && (focused != 0 || isDefault)) {
+        const Brush black(RGB(0, 0, 0));
+        pDC->FrameRect(*pRect, &black);
+        InflateRect(pRect, -1, -1);
+    }
+    COLORREF colour = colors[2];
+    if (hovering || pressed) {
+        colour = colors[0];
+    } else if (focused != 0) {
+        colour = colors[4];
+    }
+    const Brush brush(colour);
+    pDC->FillRect(*pRect, &brush);
+}
+
+void ImageButton::DrawBorder(DeviceContext* pDC, RECT* pRect) {
+    if (pressed) {
+        if (flat) {
+            if (drawBorder) {
+                pDC->Draw3dRect(*pRect, GetSysColor(COLOR_BTNSHADOW),
+                                GetSysColor(COLOR_BTNHIGHLIGHT));
+            }
+        } else {
+            const Brush shadow(GetSysColor(COLOR_BTNSHADOW));
+            pDC->FrameRect(*pRect, &shadow);
+        }
+        return;
+    }
+    if (flat) {
+        if (hovering && drawBorder) {
+            pDC->Draw3dRect(*pRect, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+        }
+        return;
+    }
+    const RECT& r = *pRect;
+    struct Stroke {
+        int nColour;
+        POINT from;
+        POINT corner;
+        POINT to;
+    };
+    const Stroke strokes[] = {
+        {COLOR_BTNHIGHLIGHT, {r.left, r.bottom - 1}, {r.left, r.top}, {r.right, r.top}},
+        {COLOR_3DLIGHT, {r.left + 1, r.bottom - 1}, {r.left + 1, r.top + 1}, {r.right, r.top + 1}},
+        {COLOR_3DDKSHADOW,
+         {r.left, r.bottom - 1},
+         {r.right - 1, r.bottom - 1},
+         {r.right - 1, r.top - 1}},
+        {COLOR_BTNSHADOW,
+         {r.left + 1, r.bottom - 2},
+         {r.right - 2, r.bottom - 2},
+         {r.right - 2, r.top}},
+    };
+    for (const Stroke& stroke : strokes) {
+        const Pen pen(PS_SOLID, 1, GetSysColor(stroke.nColour));
+        const Pen* pOld = pDC->SelectObject(&pen);
+        pDC->MoveTo(stroke.from.x, stroke.from.y);
+        pDC->LineTo(stroke.corner.x, stroke.corner.y);
+        pDC->LineTo(stroke.to.x, stroke.to.y);
+        pDC->SelectObject(pOld);
+    }
+}
+
+int ImageButton::ImageIndex(bool bHasSecond, BOOL bPressed) const {
+    const bool bMain = isCheckBox ? bPressed != 0 : (bPressed != 0 || hovering != 0);
+    return bMain || !bHasSecond ? 0 : 1;
+}
+
+void ImageButton::DrawIconImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
+                                RECT* pCaption, BOOL bPressed, BOOL bDisabled) {
+    const IconImage& icon = icons[ImageIndex(icons[1].handle != nullptr, bPressed)];
+    const RECT image = LayoutImage(bHasCaption, pItem, pCaption, bPressed, icon.width, icon.height);
+    pDC->DrawState(image.left, image.top, image.Width(), image.Height(), icon.handle.get(),
+                   DST_ICON | (bDisabled ? DSS_DISABLED : DSS_NORMAL));
+}
+
+void ImageButton::DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
+                                  RECT* pCaption, BOOL bPressed, BOOL bDisabled) {
+    const BitmapImage& bitmap = bitmaps[ImageIndex(bitmaps[1].handle != nullptr, bPressed)];
+    const RECT image =
+        LayoutImage(bHasCaption, pItem, pCaption, bPressed, bitmap.width, bitmap.height);
+    const int nWidth = static_cast<int>(bitmap.width);
+    const int nHeight = static_cast<int>(bitmap.height);
+
+    const std::unique_ptr<DeviceContext> pImageDC = CreateCompatibleDC(pDC);
+    Bitmap* pOldImage = pImageDC->SelectObject(bitmap.handle.get());
+    const std::unique_ptr<DeviceContext> pScreen = GetDC();
+    const std::unique_ptr<DeviceContext> pMaskDC = CreateCompatibleDC(pScreen.get());
+    Bitmap* pOldMask = pMaskDC->SelectObject(bitmap.mask.get());
+
+    if (bDisabled && grayDisabledBitmap) {
+        const std::unique_ptr<DeviceContext> pGrayDC = CreateCompatibleDC(pDC);
+        const std::unique_ptr<Bitmap> pGray = CreateCompatibleBitmap(pDC, nWidth, nHeight);
+        Bitmap* pOldGray = pGrayDC->SelectObject(pGray.get());
+        pGrayDC->FillSolidRect(0, 0, nWidth, nHeight, kWhite);
+        const COLORREF oldBk = pGrayDC->SetBkColor(kWhite);
+        pGrayDC->BitBlt(0, 0, nWidth, nHeight, pMaskDC.get(), 0, 0, SRCAND);
+        pGrayDC->BitBlt(0, 0, nWidth, nHeight, pImageDC.get(), 0, 0, SRCPAINT);
+        pGrayDC->SetBkColor(oldBk);
+        pGrayDC->SelectObject(pOldGray);
+        pDC->DrawState(image.left, image.top, nWidth, nHeight, pGray.get(),
+                       DST_BITMAP | DSS_DISABLED);
+    } else {
+        pDC->BitBlt(image.left, image.top, nWidth, nHeight, pMaskDC.get(), 0, 0, SRCAND);
+        pDC->BitBlt(image.left, image.top, nWidth, nHeight, pImageDC.get(), 0, 0, SRCPAINT);
+    }
+    pImageDC->SelectObject(pOldImage);
+    pMaskDC->SelectObject(pOldMask);
+}
+
+void ImageButton::DrawCaption(DeviceContext* pDC, const std::u16string& caption, const RECT*,
+                              RECT* pCaption, BOOL, BOOL) {
+    // The state comes from the fields of this paint, not from the arguments.
+    if (pressed && !isCheckBox) {
+        OffsetRect(pCaption, pushOffsetX, pushOffsetY);
+    }
+    const RECT box = *pCaption;
+    pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
+    OffsetRect(pCaption, (box.Width() - pCaption->Width()) / 2,
+               (box.Height() - pCaption->Height()) / 2);
+    pDC->SetBkMode(TRANSPARENT);
+    if (disabled != 0) {
+        OffsetRect(pCaption, 1, 1);
+        pDC->SetTextColor(GetSysColor(COLOR_3DHILIGHT));
+        pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER);
+        OffsetRect(pCaption, -1, -1);
+        pDC->SetTextColor(GetSysColor(COLOR_3DSHADOW));
+        pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER);
+        return;
+    }
+    std::size_t nText = 3;
+    if (hovering || pressed) {
+        nText = 1;
+    } else if (focused != 0) {
+        nText = 5;
+    }
+    pDC->SetTextColor(colors[nText]);
+    pDC->SetBkColor(colors[nText - 1]);
+    pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER);
+}
+
+int ImageButton::ResetColors(BOOL bRepaint) {
+    for (std::size_t i = 0; i < colors.size(); i += 2) {
+        colors[i] = GetSysColor(COLOR_BTNFACE);
+        colors[i + 1] = GetSysColor(COLOR_BTNTEXT);
+    }
+    Repaint(bRepaint);
+    return 0;
+}
+
+int ImageButton::SetPushOffset(int nStyle, BOOL bRepaint) {
+    switch (nStyle & 0xFF) {
+        case 0:
+            pushOffsetX = 1;
+            pushOffsetY = 1;
+            break;
+        case 1:
+            pushOffsetX = 0;
+            pushOffsetY = 2;
+            break;
+        default:
+            return 6;
+    }
+    Repaint(bRepaint);
+    return 0;
+}
+
+RECT ImageButton::LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaption, BOOL bPressed,
+                              DWORD w, DWORD h) {
+    const int nImageWidth = static_cast<int>(w);
+    const int nImageHeight = static_cast<int>(h);
+    const int W = pItem->Width();
+    const int H = pItem->Height();
+    RECT image = *pItem;
+    switch (alignment) {
+        case 0:
+            if (!bHasCaption) {
+                image.left += (W - nImageWidth) / 2;
+            } else {
+                image.left += imageMarginX;
+                pCaption->left += nImageWidth + imageMarginX;
+            }
+            image.top += (H - nImageHeight) / 2;
+            break;
+        case 1:
+            image.left += (W - nImageWidth) / 2;
+            if (!bHasCaption) {
+                image.top += (H - nImageHeight) / 2;
+            } else {
+                image.top = imageMarginY;
+                pCaption->top += nImageHeight;
+            }
+            break;
+        case 2:
+            if (!bHasCaption) {
+                image.left += (W - nImageWidth) / 2;
+            } else {
+                const int nClientRight = width();
+                pCaption->right = pCaption->Width() - nImageWidth - imageMarginX;
+                pCaption->left = imageMarginX;
+                image.left = nClientRight - nImageWidth - imageMarginX;
+                image.top += (H - nImageHeight) / 2;
+            }
+            break;
+        default:
+            break;
+    }
+    if (bPressed && !isCheckBox) {
+        OffsetRect(&image, pushOffsetX, pushOffsetY);
+    }
+    return image;
+}
+
+void ImageButton::PaintParentBackground(DeviceContext* pDC) {
+    QWidget* pParent = parentWidget();
+    if (pParent == nullptr) {
+        return;
+    }
+    const int nWidth = width();
+    const int nHeight = height();
+    if (backgroundDC == nullptr) {
+        // The parent's client context: the parent's own pixels under the button, its children
+        // (this button among them) left out.
+        const QRect window = geometry();
+        QImage parentPixels(pParent->size(), QImage::Format_RGB32);
+        parentPixels.fill(ToQRgb(GetSysColor(COLOR_BTNFACE)));
+        pParent->render(&parentPixels, window.topLeft(), QRegion(window),
+                        QWidget::DrawWindowBackground);
+        DeviceContext parentDC(&parentPixels);
+        backgroundDC = CreateCompatibleDC(&parentDC);
+        backgroundBitmap = CreateCompatibleBitmap(&parentDC, nWidth, nHeight);
+        oldBackgroundBitmap = backgroundDC->SelectObject(backgroundBitmap.get());
+        backgroundDC->BitBlt(0, 0, nWidth, nHeight, &parentDC, window.left(), window.top(),
+                             SRCCOPY);
+    }
+    pDC->BitBlt(0, 0, nWidth, nHeight, backgroundDC.get(), 0, 0, SRCCOPY);
+}
+
+int ImageButton::SetIcon(int nIcon, int nIcon2) {
+    return SetIcon(nIcon, 0, 0, nIcon2, 0, 0);
+}
+
+int ImageButton::SetIcon(int nIcon, int cxIcon, int cyIcon, int nIcon2, int cxIcon2, int cyIcon2) {
+    // Resources are looked up by number among the program's own; one that is not there loads
+    // as no icon.
+    std::unique_ptr<Icon> pIcon = LoadIconResource(static_cast<UINT>(nIcon), cxIcon, cyIcon);
+    SecondIcon second = nullptr;
+    if (nIcon2 == DERIVE_DARKER || nIcon2 == DERIVE_GRAY) {
+        second = static_cast<DeriveMarker>(nIcon2);
+    } else if (nIcon2 != 0) {
+        second = LoadIconResource(static_cast<UINT>(nIcon2), cxIcon2, cyIcon2);
+    }
+    return SetIcon(std::move(pIcon), std::move(second));
+}
+
+int ImageButton::SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second) {
+    FreeImages();
+    // The laid-out size of an icon is twice its hot spot, its centre.
+    const auto takeSize = [](IconImage& image) {
+        ICONINFO info;
+        if (!GetIconInfo(image.handle.get(), &info)) {
+            return false;
+        }
+        image.width = 2 * info.xHotspot;
+        image.height = 2 * info.yHotspot;
+        return true;
+    };
+    if (pIcon != nullptr) {
+        icons[0].handle = std::move(pIcon);
+        if (!takeSize(icons[0])) {
+            FreeImages();
+            return 1;
+        }
+        std::unique_ptr<Icon> pSecond;
+        bool bSecond = false;
+        if (const auto* pMarker = std::get_if<DeriveMarker>(&second)) {
+            bSecond = *pMarker == DERIVE_DARKER || *pMarker == DERIVE_GRAY;
+            if (*pMarker == DERIVE_DARKER) {
+                pSecond = MakeDarkerIcon(icons[0].handle.get());
+            } else if (*pMarker == DERIVE_GRAY) {
+                pSecond = MakeGrayscaleIcon(icons[0].handle.get());
+            }
+        } else {
+            pSecond = std::move(std::get<std::unique_ptr<Icon>>(second));
+            bSecond = pSecond != nullptr;
+        }
+        // A derivation that made no icon fails here too.
+        if (bSecond) {
+            icons[1].handle = std::move(pSecond);
+            if (!takeSize(icons[1])) {
+                FreeImages();
+                return 1;
+            }
+        }
+    }
+    update();
+    return 0;
+}
+
+void ImageButton::FreeImages() {
+    for (IconImage& icon : icons) {
+        icon.handle.reset();
+    }
+    for (BitmapImage& bitmap : bitmaps) {
+        bitmap.handle.reset();
+    }
+    for (BitmapImage& bitmap : bitmaps) {
+        bitmap.mask.reset();
+    }
+    icons = {};
+    bitmaps = {};
+}
+
+namespace {
+
+// A copy of the icon whose colour pixels went through the transform, pixel by pixel; pure
+// black stays black, so what is transparent stays transparent.
+template <typename Transform>
+std::unique_ptr<Icon> DeriveIcon(const Icon* pSource, Transform transform) {
+    ICONINFO info;
+    if (!GetIconInfo(pSource, &info)) {
+        return nullptr;
+    }
+    const std::unique_ptr<DeviceContext> pScreen = GetDC();
+    const std::unique_ptr<DeviceContext> pSourceDC = CreateCompatibleDC(pScreen.get());
+    const std::unique_ptr<DeviceContext> pTargetDC = CreateCompatibleDC(pScreen.get());
+    BITMAP description;
+    if (!GetObject(info.hbmColor.get(), &description)) {
+        return nullptr;
+    }
+    const int nWidth = 2 * static_cast<int>(info.xHotspot);
+    const int nHeight = 2 * static_cast<int>(info.yHotspot);
+    std::unique_ptr<Bitmap> pDerived =
+        CreateBitmap(nWidth, nHeight, description.bmPlanes, description.bmBitsPixel);
+    if (pDerived == nullptr) {
+        return nullptr;
+    }
+    Bitmap* pOldSource = pSourceDC->SelectObject(info.hbmColor.get());
+    Bitmap* pOldTarget = pTargetDC->SelectObject(pDerived.get());
+    for (int y = 0; y < nHeight; ++y) {
+        for (int x = 0; x < nWidth; ++x) {
+            const COLORREF c = pSourceDC->GetPixel(x, y);
+            pTargetDC->SetPixel(x, y, c == 0 ? 0 : transform(c));
+        }
+    }
+    pSourceDC->SelectObject(pOldSource);
+    pTargetDC->SelectObject(pOldTarget);
+    ICONINFO made;
+    made.fIcon = TRUE;
+    made.hbmMask = std::move(info.hbmMask);
+    made.hbmColor = std::move(pDerived);
+    return CreateIconIndirect(&made);
+}
+
+}  // namespace
+
+std::unique_ptr<Icon> ImageButton::MakeGrayscaleIcon(const Icon* pSource) {
+    return DeriveIcon(pSource, [](COLORREF c) {
+        const double dLevel = GetGValue(c) * 0.587 + GetBValue(c) * 0.114 + GetRValue(c) * 0.299;
+        const int v = static_cast<int>(dLevel);
+        return RGB(v, v, v);
+    });
+}
+
+std::unique_ptr<Icon> ImageButton::MakeDarkerIcon(const Icon* pSource) {
+    return DeriveIcon(pSource, [](COLORREF c) { return DarkenColor(c, 0.25); });
+}
+
+COLORREF ImageButton::DarkenColor(COLORREF colour, double dFactor) {
+    if (!(dFactor > 0.0 && dFactor <= 1.0)) {
+        return colour;
+    }
+    const auto darken = [dFactor](int x) { return static_cast<int>(x - x * dFactor); };
+    return RGB(darken(GetRValue(colour)), darken(GetGValue(colour)), darken(GetBValue(colour)));
+}
+
+void ImageButton::SetFlat(BOOL bFlat, BOOL bRepaint) {
+    flat = bFlat ? TRUE : FALSE;
+    Repaint(bRepaint);
+}
+
+void ImageButton::SetAlignment(std::uint8_t nAlignment, BOOL bRepaint) {
+    alignment = nAlignment;
+    Repaint(bRepaint);
+}
+
+void ImageButton::SetImageMargins(int nMarginX, int nMarginY, BOOL bRepaint) {
+    imageMarginX = nMarginX;
+    imageMarginY = nMarginY;
+    Repaint(bRepaint);
+}
+
+int ImageButton::SetColor(int nIndex, COLORREF colour, BOOL bRepaint) {
+    if (nIndex < 0 || nIndex >= static_cast<int>(colors.size())) {
+        return 1;
+    }
+    colors[static_cast<std::size_t>(nIndex)] = colour;
+    Repaint(bRepaint);
+    return 0;
+}
+
+void ImageButton::SetDrawBorder(BOOL bDrawBorder, BOOL bRepaint) {
+    drawBorder = bDrawBorder ? TRUE : FALSE;
+    Repaint(bRepaint);
+}
+
+void ImageButton::SetFlatFocus(BOOL bFlatFocus, BOOL bRepaint) {
+    flatFocus = bFlatFocus ? TRUE : FALSE;
+    Repaint(bRepaint);
+}
+
+void ImageButton::SetTransparent(BOOL bTransparent, BOOL bRepaint) {
+    transparent = bTransparent ? TRUE : FALSE;
+    Repaint(bRepaint);
+}
+
+namespace {
+
+// A bitmap image with its mask: white in the mask and black in the image wherever the image
+// has the transparent colour.
+ImageButton::BitmapImage MaskedImage(std::unique_ptr<Bitmap> pBitmap, COLORREF transparentColor) {
+    ImageButton::BitmapImage image;
+    if (pBitmap == nullptr) {
+        return image;
+    }
+    const int nWidth = pBitmap->Width();
+    const int nHeight = pBitmap->Height();
+    const std::unique_ptr<DeviceContext> pScreen = GetDC();
+    const std::unique_ptr<DeviceContext> pImageDC = CreateCompatibleDC(pScreen.get());
+    const std::unique_ptr<DeviceContext> pMaskDC = CreateCompatibleDC(nullptr);
+    std::unique_ptr<Bitmap> pMask = CreateBitmap(nWidth, nHeight, 1, 1);
+    Bitmap* pOldImage = pImageDC->SelectObject(pBitmap.get());
+    Bitmap* pOldMask = pMaskDC->SelectObject(pMask.get());
+    pImageDC->SetBkColor(transparentColor);
+    pMaskDC->BitBlt(0, 0, nWidth, nHeight, pImageDC.get(), 0, 0, SRCCOPY);
+    pImageDC->SetBkColor(kWhite);
+    pImageDC->SetTextColor(RGB(0, 0, 0));
+    pImageDC->BitBlt(0, 0, nWidth, nHeight, pMaskDC.get(), 0, 0, kAndNotSource);
+    pImageDC->SelectObject(pOldImage);
+    pMaskDC->SelectObject(pOldMask);
+    image.width = static_cast<DWORD>(nWidth);
+    image.height = static_cast<DWORD>(nHeight);
+    image.handle = std::move(pBitmap);
+    image.mask = std::move(pMask);
+    image.transparentColor = transparentColor;
+    return image;
+}
+
+}  // namespace
+
+int ImageButton::SetBitmaps(std::unique_ptr<Bitmap> pBitmap, COLORREF transparentColor,
+                            std::unique_ptr<Bitmap> pBitmap2, COLORREF transparentColor2) {
+    FreeImages();
+    bitmaps[0] = MaskedImage(std::move(pBitmap), transparentColor);
+    if (bitmaps[0].handle != nullptr) {
+        bitmaps[1] = MaskedImage(std::move(pBitmap2), transparentColor2);
+    }
+    update();
+    return 0;
+}
+
+void ImageButton::Repaint(BOOL bRepaint) {
+    if (bRepaint) {
+        update();
+    }
+}
+
+void ImageButton::UpdateFont() {
+    const QFontInfo info(font());
+    LOGFONT logFont;
+    logFont.lfHeight = -info.pixelSize();
+    logFont.lfWeight = info.weight();
+    logFont.lfItalic = info.italic();
+    logFont.lfFaceName = info.family().toStdU16String();
+    m_pFont = CreateFontIndirect(logFont);
+}
+
+void ImageButton::changeEvent(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::FontChange) {
+        UpdateFont();
+    }
+    QPushButton::changeEvent(pEvent);
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    if (m_frame.size() != size()) {
+        m_frame = QImage(size(), QImage::Format_RGB32);
+        m_frame.fill(ToQRgb(GetSysColor(COLOR_BTNFACE)));
+    }
+    DeviceContext dc(&m_frame);
+    dc.SelectObject(m_pFont.get());
+    DRAWITEMSTRUCT item;
+    item.CtlType = ODT_BUTTON;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = (isDown() ? ODS_SELECTED : 0) | (hasFocus() ? ODS_FOCUS : 0) |
+                     (isEnabled() ? 0 : ODS_DISABLED);
+    item.hDC = &dc;
+    item.rcItem = {0, 0, width(), height()};
+    DrawItem(&item);
+    QPainter(this).drawImage(0, 0, m_frame);
+}
+
+}  // namespace vesk

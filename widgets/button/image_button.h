@@ -1,0 +1,189 @@
+#pragma once
+
+#include "device_context.h"
+#include "gdi_objects.h"
+#include "lumo_menu.h"
+#include "owner_draw.h"
+#include "win_types.h"
+#include "window_styles.h"
+
+#include <QCursor>
+#include <QImage>
+#include <QPointer>
+#include <QPushButton>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace vesk {
+
+// An owner-drawn push button: a background colour chosen by state, a flat or a standard
+// border, an icon (or a bitmap) beside or above the caption, the caption and the focus
+// rectangle, all painted by the drawing steps below into a device context over an image that
+// paintEvent then copies to the screen. It toggles like a check box when its window style
+// says so.
+//
+// The fields are the button's data, in their order, with their defaults. The button owns
+// every image, mask and cache it holds.
+class ImageButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    using BOOL = platform::BOOL;
+    using UINT = platform::UINT;
+    using DWORD = platform::DWORD;
+    using COLORREF = platform::COLORREF;
+    using RECT = platform::RECT;
+    using DeviceContext = platform::DeviceContext;
+    using Icon = platform::Icon;
+    using Bitmap = platform::Bitmap;
+
+    // Values that stand where the second icon goes: derive it from the first.
+    enum DeriveMarker : int { DERIVE_GRAY = -2, DERIVE_DARKER = -3 };
+    // The second icon of SetIcon: none (null), an icon, or a marker.
+    using SecondIcon = std::variant<std::unique_ptr<Icon>, DeriveMarker>;
+
+    struct IconImage {
+        std::unique_ptr<Icon> handle;
+        DWORD width = 0;
+        DWORD height = 0;
+    };
+    struct BitmapImage {
+        std::unique_ptr<Bitmap> handle;
+        DWORD width = 0;
+        DWORD height = 0;
+        std::unique_ptr<Bitmap> mask;  // white where the image is transparent
+        COLORREF transparentColor = 0;
+    };
+    struct MenuCallback {
+        QPointer<QObject> window;
+        UINT message = 0;
+        platform::LPARAM lParam = 0;
+    };
+    struct Sound {
+        const char* sound = nullptr;
+        std::uintptr_t module = 0;
+        DWORD flags = 0;
+    };
+
+    // The button is made with the window style its dialog template gives; PreSubclassWindow
+    // reads it when the dialog takes the control over.
+    explicit ImageButton(QWidget* pParent = nullptr, DWORD dwStyle = platform::BS_PUSHBUTTON);
+    ~ImageButton() override;
+    ImageButton(const ImageButton&) = delete;
+    ImageButton& operator=(const ImageButton&) = delete;
+
+    BOOL grayDisabledBitmap = platform::TRUE;
+    int imageMarginX = 3;
+    int imageMarginY = 3;
+    int pushOffsetX = 1;
+    int pushOffsetY = 1;
+    BOOL flat = platform::TRUE;
+    BOOL hovering = platform::FALSE;
+    BOOL transparent = platform::FALSE;
+    BOOL pressed = platform::FALSE;
+    DWORD focused = 0;
+    DWORD disabled = 0;
+    BOOL isDefault = platform::FALSE;
+    BOOL isCheckBox = platform::FALSE;
+    std::uint8_t alignment = 0;
+    BOOL drawBorder = platform::TRUE;
+    BOOL flatFocus = platform::FALSE;
+    // 0 background hovered/pressed, 1 its text, 2 background normal, 3 its text, 4 background
+    // focused, 5 its text.
+    std::array<COLORREF, 6> colors{};
+    QPointer<QWidget> menuOwner;
+    BOOL menuShowing = platform::FALSE;
+    LumoMenu menu;
+    std::optional<QCursor> cursor;
+    std::unique_ptr<QWidget> tooltip;
+    std::unique_ptr<DeviceContext> backgroundDC;
+    std::unique_ptr<Bitmap> backgroundBitmap;
+    Bitmap* oldBackgroundBitmap = nullptr;
+    BOOL alwaysTrack = platform::TRUE;
+    BOOL checked = platform::FALSE;
+    DWORD tooltipStyle = 0;
+    char linkUrl[260] = {};
+    std::array<IconImage, 2> icons;
+    std::array<BitmapImage, 2> bitmaps;
+    MenuCallback menuCallback;
+    Sound hoverSound;
+    Sound clickSound;
+
+    // The window style word, as the platform keeps it for the control.
+    DWORD GetStyle() const { return m_dwStyle; }
+    // Reads the template's button type (check box, default button), then makes the control
+    // owner-drawn whatever the template said.
+    virtual void PreSubclassWindow();
+
+    // Paints the whole button into the request's context.
+    virtual void DrawItem(platform::DRAWITEMSTRUCT* pDrawItem);
+
+    int ResetColors(BOOL bRepaint);
+    // Style 0: pressed images and caption move by (1, 1); style 1: by (0, 2); 6 for others.
+    int SetPushOffset(int nStyle, BOOL bRepaint);
+    // The image rectangle for an image of w x h; narrows the caption rectangle to leave it room.
+    RECT LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaption, BOOL bPressed, DWORD w,
+                     DWORD h);
+    // Copies the parent's pixels under the button; taken once, then reused.
+    void PaintParentBackground(DeviceContext* pDC);
+
+    // Icons by resource number, with requested sizes (0: the resource's own); the second may
+    // be 0 or a marker. 0, or 1 when an icon's information cannot be read.
+    int SetIcon(int nIcon, int nIcon2);
+    int SetIcon(int nIcon, int cxIcon, int cyIcon, int nIcon2, int cxIcon2, int cyIcon2);
+    // Takes both icons over; with no first icon the button shows none.
+    int SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second = nullptr);
+    // Releases every image: icon 0, icon 1, bitmap 0, bitmap 1, mask 0, mask 1.
+    void FreeImages();
+
+    // New icons, or null; the source is not consumed.
+    static std::unique_ptr<Icon> MakeGrayscaleIcon(const Icon* pSource);
+    static std::unique_ptr<Icon> MakeDarkerIcon(const Icon* pSource);
+    static COLORREF DarkenColor(COLORREF colour, double dFactor);
+
+    // Setters for what this program leaves at the defaults.
+    void SetFlat(BOOL bFlat, BOOL bRepaint);
+    // 0: image left of the caption, 1: above it, 2: right of it.
+    void SetAlignment(std::uint8_t nAlignment, BOOL bRepaint);
+    void SetImageMargins(int nMarginX, int nMarginY, BOOL bRepaint);
+    // nIndex 0 to 5 as in colors; 1 for another index.
+    int SetColor(int nIndex, COLORREF colour, BOOL bRepaint);
+    void SetDrawBorder(BOOL bDrawBorder, BOOL bRepaint);
+    void SetFlatFocus(BOOL bFlatFocus, BOOL bRepaint);
+    void SetTransparent(BOOL bTransparent, BOOL bRepaint);
+    // Bitmaps in place of icons, with the colour that is transparent in each; the second (for
+    // the normal state) may be null. Takes them over; 0.
+    int SetBitmaps(std::unique_ptr<Bitmap> pBitmap, COLORREF transparentColor,
+                   std::unique_ptr<Bitmap> pBitmap2 = nullptr, COLORREF transparentColor2 = 0);
+
+protected:
+    virtual void DrawBackground(DeviceContext* pDC, RECT* pRect);
+    virtual void DrawBorder(DeviceContext* pDC, RECT* pRect);
+    virtual void DrawIconImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
+                               RECT* pCaption, BOOL bPressed, BOOL bDisabled);
+    virtual void DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
+                                 RECT* pCaption, BOOL bPressed, BOOL bDisabled);
+    virtual void DrawCaption(DeviceContext* pDC, const std::u16string& caption, const RECT* pItem,
+                             RECT* pCaption, BOOL bPressed, BOOL bDisabled);
+
+    // Renders through DrawItem, then copies the image to the screen.
+    void paintEvent(QPaintEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+
+private:
+    // Which of the two images the state shows: 0 hovered or pressed, else 1 when there is one.
+    int ImageIndex(bool bHasSecond, BOOL bPressed) const;
+    void Repaint(BOOL bRepaint);
+    void UpdateFont();
+
+    DWORD m_dwStyle;
+    // The button's font as a device context selects it, and the image paintEvent renders into.
+    std::unique_ptr<platform::Font> m_pFont;
+    QImage m_frame;
+};
+
+}  // namespace vesk
