@@ -56,16 +56,18 @@ QString StripPrefixes(const QString& text) {
     return result;
 }
 
-// A w x h mask that is black where isWhite(i, j) is false: the shape the disabled look draws.
+// The shape the disabled look draws, one byte per pixel of a w x h block: 1 where isWhite(i, j)
+// is false.
 template <typename IsWhite>
-QImage Silhouette(int nWidth, int nHeight, IsWhite isWhite) {
-    QImage silhouette(nWidth, nHeight, QImage::Format_RGB32);
+std::vector<std::uint8_t> Silhouette(int nWidth, int nHeight, IsWhite isWhite) {
+    std::vector<std::uint8_t> shape(static_cast<std::size_t>(std::max(nWidth, 0)) *
+                                    static_cast<std::size_t>(std::max(nHeight, 0)));
     for (int j = 0; j < nHeight; ++j) {
         for (int i = 0; i < nWidth; ++i) {
-            silhouette.setPixel(i, j, isWhite(i, j) ? kWhite : kBlack);
+            shape[static_cast<std::size_t>(j) * nWidth + i] = isWhite(i, j) ? 0 : 1;
         }
     }
-    return silhouette;
+    return shape;
 }
 
 }  // namespace
@@ -185,15 +187,22 @@ void DeviceContext::FillDevice(int x0, int y0, int x1, int y1, QRgb colour) {
 template <typename Fn>
 void DeviceContext::Combine(int x, int y, int nWidth, int nHeight, Fn fn) {
     QImage* pImage = Target();
-    for (int j = 0; j < nHeight; ++j) {
-        for (int i = 0; i < nWidth; ++i) {
-            int dx = x + i;
-            int dy = y + j;
-            if (!DevicePoint(dx, dy)) {
-                continue;
-            }
-            if (const std::optional<QRgb> result = fn(i, j, pImage->pixel(dx, dy) & kColourBits)) {
-                pImage->setPixel(dx, dy, Canonical(*result | 0xFF000000u));
+    if (pImage == nullptr) {
+        return;
+    }
+    // The part of the block that lies on the surface, walked row by row.
+    const int dx = x - m_origin.x;
+    const int dy = y - m_origin.y;
+    const int i0 = std::max(0, -dx);
+    const int j0 = std::max(0, -dy);
+    const int i1 = std::min(nWidth, pImage->width() - dx);
+    const int j1 = std::min(nHeight, pImage->height() - dy);
+    const bool bMonochrome = IsMonochrome();
+    for (int j = j0; j < j1; ++j) {
+        auto* pLine = reinterpret_cast<QRgb*>(pImage->scanLine(dy + j)) + dx;
+        for (int i = i0; i < i1; ++i) {
+            if (const std::optional<QRgb> result = fn(i, j, pLine[i] & kColourBits)) {
+                pLine[i] = bMonochrome ? Canonical(*result) : (*result | 0xFF000000u);
             }
         }
     }
@@ -556,18 +565,20 @@ BOOL DeviceContext::DrawIconEx(int x, int y, const Icon* pIcon, int cx, int cy,
     return TRUE;
 }
 
-void DeviceContext::DrawEmbossed(int x, int y, const QImage& silhouette) {
+void DeviceContext::DrawEmbossed(int x, int y, int nWidth, int nHeight,
+                                 const std::vector<std::uint8_t>& shape) {
     // The shape in the highlight colour one pixel down-right, then in the shadow colour on top.
     const QRgb highlight = ToQRgb(GetSysColor(COLOR_3DHILIGHT));
     const QRgb shadow = ToQRgb(GetSysColor(COLOR_3DSHADOW));
     for (const auto& [nOffset, colour] : {std::pair{1, highlight}, std::pair{0, shadow}}) {
-        for (int j = 0; j < silhouette.height(); ++j) {
-            for (int i = 0; i < silhouette.width(); ++i) {
-                if ((silhouette.pixel(i, j) & kColourBits) == 0) {
-                    PutPixel(x + i + nOffset, y + j + nOffset, colour);
-                }
-            }
-        }
+        const QRgb paint = colour;
+        Combine(x + nOffset, y + nOffset, nWidth, nHeight,
+                [&](int i, int j, QRgb) -> std::optional<QRgb> {
+                    if (shape[static_cast<std::size_t>(j) * nWidth + i] == 0) {
+                        return std::nullopt;
+                    }
+                    return paint;
+                });
     }
 }
 
@@ -583,7 +594,7 @@ BOOL DeviceContext::DrawState(int x, int y, int cx, int cy, const Icon* pIcon, U
         return TRUE;
     }
     // The icon drawn on white: everything that is not white belongs to the shape.
-    DrawEmbossed(x, y, Silhouette(nWidth, nHeight, [&](int i, int j) {
+    DrawEmbossed(x, y, nWidth, nHeight, Silhouette(nWidth, nHeight, [&](int i, int j) {
                      return (pIcon->Over(i, j, kWhite) & kColourBits) == kColourBits;
                  }));
     return TRUE;
@@ -597,7 +608,7 @@ BOOL DeviceContext::DrawState(int x, int y, int cx, int cy, const Bitmap* pBitma
     const int nHeight = cy > 0 ? std::min(cy, pBitmap->Height()) : pBitmap->Height();
     const QImage& image = pBitmap->Image();
     if ((nFlags & DSS_DISABLED) != 0) {
-        DrawEmbossed(x, y, Silhouette(nWidth, nHeight, [&](int i, int j) {
+        DrawEmbossed(x, y, nWidth, nHeight, Silhouette(nWidth, nHeight, [&](int i, int j) {
                          return (image.pixel(i, j) & kColourBits) == kColourBits;
                      }));
         return TRUE;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace vesk::platform {
 
@@ -155,7 +156,9 @@ private:
     void FillDevice(int x0, int y0, int x1, int y1, QRgb colour);
     void PutPixel(int x, int y, QRgb colour);
     QRgb Canonical(QRgb colour) const;
-    void DrawEmbossed(int x, int y, const QImage& silhouette);
+    // The shape has one byte per pixel of a w x h block, 1 where the shape is.
+    void DrawEmbossed(int x, int y, int nWidth, int nHeight,
+                      const std::vector<std::uint8_t>& shape);
     // Calls fn(i, j, destination pixel) for every pixel of the w x h block at logical (x, y) that
     // lies on the surface, and writes what it returns (nothing for an empty optional).
     template <typename Fn>
