@@ -97,6 +97,10 @@ Icon::Icon(QImage colour, QImage mask, bool bAlpha, std::optional<POINT> hotSpot
       m_mask(mask.convertToFormat(QImage::Format_RGB32)),
       m_bAlpha(bAlpha),
       m_hotSpot(hotSpot.value_or(POINT{m_colour.width() / 2, m_colour.height() / 2})) {
+    if (m_mask.size() != m_colour.size()) {
+        // A mask of another size is cut or padded (opaque) to the image's.
+        m_mask = m_mask.copy(m_colour.rect());
+    }
     if (!m_bAlpha && !m_colour.isNull()) {
         // Without an alpha channel every pixel counts as opaque; the mask decides.
         for (int y = 0; y < m_colour.height(); ++y) {

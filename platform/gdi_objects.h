@@ -53,12 +53,12 @@ std::unique_ptr<Brush> CreateSolidBrush(COLORREF colour);
 
 // Counts the live objects of a kind, for tests that look for handles left behind.
 template <typename T>
-class LiveCount {
+class LiveCounter {
 public:
-    LiveCount() { ++s_nLive; }
-    LiveCount(const LiveCount&) { ++s_nLive; }
-    LiveCount& operator=(const LiveCount&) = default;
-    ~LiveCount() { --s_nLive; }
+    LiveCounter() { ++s_nLive; }
+    LiveCounter(const LiveCounter&) { ++s_nLive; }
+    LiveCounter& operator=(const LiveCounter&) = default;
+    ~LiveCounter() { --s_nLive; }
     static int Live() { return s_nLive; }
 
 private:
@@ -85,13 +85,13 @@ public:
     COLORREF GetPixel(int x, int y) const;
     // Empty unless the bitmap has 32 bits per pixel.
     const std::vector<std::uint8_t>& Alpha() const { return m_alpha; }
-    static int LiveCount() { return platform::LiveCount<Bitmap>::Live(); }
+    static int LiveCount() { return LiveCounter<Bitmap>::Live(); }
 
 private:
     QImage m_image;
     WORD m_nBitsPixel;
     std::vector<std::uint8_t> m_alpha;
-    platform::LiveCount<Bitmap> m_count;
+    LiveCounter<Bitmap> m_count;
 };
 
 // A new bitmap, all black, of one plane and 1 (monochrome), 24 or 32 bits per pixel; null for
@@ -130,14 +130,14 @@ public:
     bool IsTransparentAt(int x, int y) const;
     // The icon's pixel drawn over a destination pixel (0xFFRRGGBB).
     QRgb Over(int x, int y, QRgb destination) const;
-    static int LiveCount() { return platform::LiveCount<Icon>::Live(); }
+    static int LiveCount() { return LiveCounter<Icon>::Live(); }
 
 private:
     QImage m_colour;
     QImage m_mask;  // RGB32, black or white
     bool m_bAlpha;
     POINT m_hotSpot;
-    platform::LiveCount<Icon> m_count;
+    LiveCounter<Icon> m_count;
 };
 
 // ICONINFO: what an icon is made of. GetIconInfo hands the caller new bitmaps (a 32-bit colour

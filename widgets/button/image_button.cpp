@@ -7,7 +7,6 @@
 #include <QFontInfo>
 #include <QPainter>
 #include <QRegion>
-#include <cstring>
 
 namespace vesk {
 

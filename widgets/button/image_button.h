@@ -99,6 +99,7 @@ public:
     BOOL menuShowing = platform::FALSE;
     LumoMenu menu;
     std::optional<QCursor> cursor;
+    // Made by the tooltip behaviour: a window of its own, not a child of the button.
     std::unique_ptr<QWidget> tooltip;
     std::unique_ptr<DeviceContext> backgroundDC;
     std::unique_ptr<Bitmap> backgroundBitmap;
