@@ -160,6 +160,7 @@ PageFetcher::Outcome PageFetcher::RunTransfer() {
     m_bBodyTooLarge = false;
     m_bRequestSent = false;
     m_lastByte = Clock::now();
+    const Clock::time_point deadline = m_lastByte + m_timeouts.total;
     if (curl_multi_add_handle(m_pMulti, m_pSession) != CURLM_OK) {
         return Outcome::kFailed;
     }
@@ -178,7 +179,14 @@ PageFetcher::Outcome PageFetcher::RunTransfer() {
             bStopped = true;
             break;
         }
-        auto wait = kPollSlice;
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            bStopped = true;
+            break;
+        }
+        auto wait = std::min<std::chrono::milliseconds>(
+            kPollSlice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                            std::chrono::milliseconds(1));
         if (m_bRequestSent) {
             const auto idle =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastByte);

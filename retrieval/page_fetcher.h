@@ -21,6 +21,9 @@ struct FetchTimeouts {
     int nConnectRetries = 1;
     // A transfer during which no byte arrives for this long fails.
     std::chrono::milliseconds stall{5000};
+    // A transfer, headers included, that has not ended this long after it began fails, however
+    // steadily its bytes trickle in.
+    std::chrono::milliseconds total{30000};
 };
 
 // Downloads forum pages over HTTP, one at a time, on one session whose connection is reused from

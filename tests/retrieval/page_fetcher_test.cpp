@@ -163,6 +163,37 @@ TEST(PageFetcherTest, ATransferWithNoByteFor5SecondsFails) {
     EXPECT_LT(SecondsSince(start), 8.0);
 }
 
+TEST(PageFetcherTest, APageThatTricklesPastTheWholeDeadlineFailsAndASlowWholeOneDoesNot) {
+    // One byte every 100 ms keeps the stall rule quiet; the deadline for the whole page ends it.
+    const auto trickle = [](int nBytes) {
+        return [nBytes](RawConnection& connection, const std::string&) {
+            connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(nBytes) +
+                            "\r\n\r\n");
+            for (int i = 0; i < nBytes; ++i) {
+                if (!connection.Pause(100ms) || !connection.Send("x")) {
+                    return;
+                }
+            }
+        };
+    };
+    FetchTimeouts timeouts = QuickTimeouts();
+    timeouts.total = 800ms;
+    RawHttpServer endless(trickle(100));
+    PageFetcher fetcher(timeouts);
+    ASSERT_TRUE(fetcher.OpenSession());
+    const auto start = Clock::now();
+    EXPECT_EQ(fetcher.FetchPage((endless.BaseAddress() + "/").c_str()), "");
+    EXPECT_GE(SecondsSince(start), 0.75);
+    EXPECT_LT(SecondsSince(start), 1.5);
+
+    // Longer than the stall time in all, but within the deadline: a page.
+    RawHttpServer slow(trickle(5));
+    PageFetcher patient(timeouts);
+    ASSERT_TRUE(patient.OpenSession());
+    EXPECT_EQ(patient.FetchPage((slow.BaseAddress() + "/").c_str()), "xxxxx");
+    EXPECT_EQ(FetchTimeouts{}.total, 30s);
+}
+
 TEST(PageFetcherTest, AServerThatNeverAnswersGivesEmptyText) {
     RawHttpServer server([](RawConnection& connection, const std::string&) {
         connection.Pause(30s);
