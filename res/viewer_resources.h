@@ -1,8 +1,19 @@
 #pragma once
 
-// The viewer's resources by number: menu 130, the pop-up of the menu button; icons 128 (the
-// program's own, 24 x 24), 131 (the go button's, 32 x 32) and 132 (the menu button's, 32 x 32).
+// The viewer's resources by number: dialog 102, the main window; menu 130, the pop-up of the menu
+// button; icons 128 (the program's own, 24 x 24), 131 (the go button's, 32 x 32) and 132 (the menu
+// button's, 32 x 32).
 namespace vesk::res {
+
+inline constexpr unsigned int IDD_MAIN = 102;
+inline constexpr int IDC_URL = 1000;
+inline constexpr int IDC_GO = 1001;
+inline constexpr int IDC_ONLY_STARTER = 1002;
+inline constexpr int IDC_PARTIAL = 1003;
+inline constexpr int IDC_NAMES = 1004;
+inline constexpr int IDC_SHOW_ALL = 1005;
+inline constexpr int IDC_BROWSER = 1006;
+inline constexpr int IDC_MENU_BUTTON = 1007;
 
 inline constexpr unsigned int IDR_MAINFRAME = 128;
 inline constexpr unsigned int IDI_GO = 131;

@@ -8,7 +8,8 @@ packages=(
   libcurl4-openssl-dev curl time
   libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei
+  qt6-base-dev qt6-qpa-plugins qt6-webengine-dev fonts-wqy-microhei
+  xvfb xauth openbox xdotool
 )
 
 sudo_cmd=()

@@ -1,0 +1,89 @@
+#include "template_dialog.h"
+
+#include "window_styles.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace vesk {
+
+using namespace platform;
+
+TemplateDialog::TemplateDialog(QWidget* pParent) : QDialog(pParent) {}
+
+QWidget* TemplateDialog::GetDlgItem(int nId) const {
+    const auto it = m_controls.find(nId);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QWidget* TemplateDialog::MakeStandardControl(const DLGITEMTEMPLATE& item) {
+    const QString text = QString::fromStdU16String(item.text);
+    switch (item.controlClass) {
+        case ControlClass::Edit:
+            return new QLineEdit(this);
+        case ControlClass::Static:
+            return new QLabel(text, this);
+        case ControlClass::Button: {
+            const DWORD dwType = item.style & BS_TYPEMASK;
+            if (dwType == BS_AUTORADIOBUTTON) {
+                return new QRadioButton(text, this);
+            }
+            auto* pButton = new QPushButton(text, this);
+            pButton->setDefault(dwType == BS_DEFPUSHBUTTON);
+            return pButton;
+        }
+        case ControlClass::ActiveX:
+            return new QWidget(this);
+    }
+    return nullptr;
+}
+
+bool TemplateDialog::BuildFromTemplate(UINT nTemplate, const ControlFactory& factory) {
+    const DLGTEMPLATE* pTemplate = FindDialogTemplate(nTemplate);
+    if (pTemplate == nullptr) {
+        return false;
+    }
+    const QFont font = DialogFont(*pTemplate);
+    setFont(font);
+    m_baseUnits = GetDialogBaseUnits(font);
+    setWindowTitle(QString::fromStdU16String(pTemplate->caption));
+    Qt::WindowFlags flags =
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (pTemplate->style & WS_MINIMIZEBOX) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (pTemplate->style & WS_MAXIMIZEBOX) {
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    setWindowFlags(flags);
+    const RECT frame = MapDialogRect({0, 0, pTemplate->size.cx, pTemplate->size.cy}, m_baseUnits);
+    if (pTemplate->style & WS_THICKFRAME) {
+        resize(frame.Width(), frame.Height());
+    } else {
+        setFixedSize(frame.Width(), frame.Height());
+    }
+
+    for (const DLGITEMTEMPLATE& item : pTemplate->items) {
+        QWidget* pControl = factory ? factory(item, this) : nullptr;
+        if (pControl == nullptr) {
+            pControl = MakeStandardControl(item);
+        }
+        const RECT rect = MapDialogRect(item.rect, m_baseUnits);
+        pControl->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+        if (item.controlClass == ControlClass::Static) {
+            pControl->setFocusPolicy(Qt::NoFocus);
+        } else if ((item.style & WS_TABSTOP) == 0) {
+            pControl->setFocusPolicy(Qt::ClickFocus);
+        }
+        pControl->setVisible((item.style & WS_VISIBLE) != 0);
+        if (item.nId != -1) {
+            pControl->setObjectName(QString::number(item.nId));
+            m_controls[item.nId] = pControl;
+        }
+    }
+    return true;
+}
+
+}  // namespace vesk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "dialog_template.h"
+
+#include <QDialog>
+#include <functional>
+#include <map>
+
+namespace vesk {
+
+// A dialog built from a dialog template: its caption, frame and font, then one child widget per
+// control in template order (so the tab order is the template's), placed by converting dialog
+// units with the font's base units. Controls without the visible style start hidden; buttons and
+// edits without the tab-stop style take the focus only when clicked.
+class TemplateDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // Makes the widget of a control, or returns null to have the standard one made.
+    using ControlFactory =
+        std::function<QWidget*(const platform::DLGITEMTEMPLATE& item, QWidget* pParent)>;
+
+    explicit TemplateDialog(QWidget* pParent = nullptr);
+
+    // The control with this number; null when there is none.
+    QWidget* GetDlgItem(int nId) const;
+    platform::SIZE BaseUnits() const { return m_baseUnits; }
+
+protected:
+    // False when there is no such template.
+    bool BuildFromTemplate(platform::UINT nTemplate, const ControlFactory& factory = {});
+
+private:
+    QWidget* MakeStandardControl(const platform::DLGITEMTEMPLATE& item);
+
+    std::map<int, QWidget*> m_controls;
+    platform::SIZE m_baseUnits;
+};
+
+}  // namespace vesk

@@ -1,0 +1,415 @@
+#include "viewer_dialog.h"
+
+#include "code_page.h"
+#include "forum_config.h"
+#include "image_button.h"
+#include "request_checks.h"
+#include "resources.h"
+#include "result_page.h"
+#include "viewer_resources.h"
+#include "web_browser.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <cstring>
+#include <new>
+
+namespace vesk {
+
+using namespace platform;
+using namespace res;
+
+namespace {
+
+// The worker's answer, or its progress, as it arrives in the window's queue.
+class FetchEvent final : public QEvent {
+public:
+    FetchEvent(QEvent::Type type, int wParam, int lParam)
+        : QEvent(type), nWParam(wParam), nLParam(lParam) {}
+    int nWParam;
+    int nLParam;
+};
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The icon of a resource with all its sizes, for the window's frame.
+QIcon IconOfResource(UINT nId) {
+    QIcon icon;
+    const std::optional<std::string_view> bytes = FindResource(nId, RT_GROUP_ICON);
+    if (!bytes) {
+        return icon;
+    }
+    QByteArray data(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
+    do {
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            break;
+        }
+        icon.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+    return icon;
+}
+
+// Where the result page goes: the program's own folder, or the user's data folder of the
+// program where that cannot be written (an installed copy). The page's style sheet is put
+// beside it when it is not there.
+QString PageFolder(const QString& appDir) {
+    QString folder = appDir;
+    if (!QFileInfo(appDir).isWritable()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QDir().mkpath(folder);
+        folder = QDir(folder).absolutePath() + QLatin1Char('/');
+    }
+    const QString css = folder + QStringLiteral("vesk3.css");
+    if (!QFileInfo::exists(css)) {
+        const QString beside = appDir + QStringLiteral("vesk3.css");
+        QFile::copy(QFileInfo::exists(beside) ? beside : QStringLiteral(":/vesk/pages/vesk3.css"),
+                    css);
+        QFile(css).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
+    return folder;
+}
+
+}  // namespace
+
+// Hands the worker's answer to the window as a posted event, so that it is handled on the
+// window's thread in the order of its queue, also inside a message box's own loop.
+class ViewerDialog::NotifyTarget final : public FetchNotifyTarget {
+public:
+    explicit NotifyTarget(ViewerDialog* pDialog) : m_pDialog(pDialog) {}
+    void PostFetchNotify(int wParam, int lParam) override {
+        QCoreApplication::postEvent(m_pDialog, new FetchEvent(kFetchNotifyEvent, wParam, lParam));
+    }
+    void PageFetched(int nPage, int nLastRecord) override {
+        QCoreApplication::postEvent(m_pDialog,
+                                    new FetchEvent(kFetchProgressEvent, nPage, nLastRecord));
+    }
+
+private:
+    ViewerDialog* m_pDialog;
+};
+
+ViewerDialog::ViewerDialog(FetchSettings settings, QWidget* pParent)
+    : TemplateDialog(pParent),
+      m_settings(std::move(settings)),
+      m_pNotifyTarget(std::make_unique<NotifyTarget>(this)) {
+    RegisterViewerResources();
+    m_hIcon = IconOfResource(IDR_MAINFRAME);
+    // The two image buttons and the web view take the places of their controls.
+    BuildFromTemplate(IDD_MAIN, [this](const DLGITEMTEMPLATE& item, QWidget* pOwner) -> QWidget* {
+        if (item.nId == IDC_GO || item.nId == IDC_MENU_BUTTON) {
+            auto* pButton = new ImageButton(pOwner, item.style);
+            pButton->PreSubclassWindow();
+            pButton->setDefault(pButton->isDefault);
+            (item.nId == IDC_GO ? m_btnGo : m_btnMenu) = pButton;
+            return pButton;
+        }
+        if (item.nId == IDC_BROWSER) {
+            m_browser = new CWebBrowser2(pOwner);
+            return m_browser;
+        }
+        return nullptr;
+    });
+    m_caption = windowTitle();
+    m_bReady = OnInitDialog();
+}
+
+ViewerDialog::~ViewerDialog() {
+    OnDestroy();
+}
+
+QLineEdit* ViewerDialog::AddressEdit() const {
+    return static_cast<QLineEdit*>(GetDlgItem(IDC_URL));
+}
+
+QLineEdit* ViewerDialog::NameEdit() const {
+    return static_cast<QLineEdit*>(GetDlgItem(IDC_NAMES));
+}
+
+QRadioButton* ViewerDialog::Radio(int nId) const {
+    return static_cast<QRadioButton*>(GetDlgItem(nId));
+}
+
+bool ViewerDialog::OnInitDialog() {
+    // This desktop offers programs no system menu of their own: the About item is in the menu
+    // button's pop-up.
+    setWindowIcon(m_hIcon);
+
+    m_bLoaded = 0;
+    m_bOnlyStarter = 0;
+    m_bShowAll = 1;
+    m_bPartial = 0;
+    m_nLastIndex = -1;
+    m_bMenuDirty = 1;
+
+    const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
+    m_strAppDir = appDir.toStdString();
+    m_strOutputPath = (PageFolder(appDir) + QStringLiteral("post.htm")).toStdString();
+    m_browser->AllowLocalFiles(
+        {QString::fromStdString(m_strOutputPath),
+         QFileInfo(QString::fromStdString(m_strOutputPath)).path() + QStringLiteral("/vesk3.css")});
+    // A thread address clicked on the start page is put into the address edit.
+    m_browser->SetLinkHandler([this](const QUrl& url) {
+        if (m_browser->Url().scheme() != QLatin1String("qrc") ||
+            !url.toString().contains(QLatin1String("look,"))) {
+            return false;
+        }
+        AddressEdit()->setText(url.toString());
+        AddressEdit()->setFocus();
+        return true;
+    });
+
+    m_btnGo->SetIcon(static_cast<int>(IDI_GO), 0);
+    m_btnMenu->SetIcon(static_cast<int>(IDI_MENU), 0);
+
+    Radio(IDC_SHOW_ALL)->setChecked(true);
+    connect(Radio(IDC_SHOW_ALL), &QRadioButton::clicked, this, &ViewerDialog::OnShowAll);
+    connect(Radio(IDC_ONLY_STARTER), &QRadioButton::clicked, this, &ViewerDialog::OnOnlyStarter);
+    connect(Radio(IDC_PARTIAL), &QRadioButton::clicked, this, &ViewerDialog::OnPartial);
+    connect(m_btnGo, &QPushButton::clicked, this, &ViewerDialog::OnGo);
+    NameEdit()->installEventFilter(this);
+
+    m_browser->Navigate(QStringLiteral("qrc:/vesk/pages/start.html"));
+
+    try {
+        m_pPosts = std::make_unique<PostTable>();
+    } catch (const std::bad_alloc&) {
+        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("内存不足，无法启动。"));
+        return false;
+    }
+    m_pPosts->Clear();
+    AddressEdit()->setFocus();
+    return true;
+}
+
+void ViewerDialog::LayoutControls() {
+    QWidget* pUrl = GetDlgItem(IDC_URL);
+    if (pUrl == nullptr) {
+        return;
+    }
+    const int W = width();
+    const int H = height();
+    const auto stretch = [W](QWidget* pControl, int nHeight) {
+        const QRect r = pControl->geometry();
+        pControl->setGeometry(r.left(), r.top(), W - r.left() - 8, nHeight);
+    };
+    stretch(pUrl, pUrl->height());
+    stretch(GetDlgItem(IDC_NAMES), pUrl->height());
+    QWidget* pBrowser = GetDlgItem(IDC_BROWSER);
+    stretch(pBrowser, H - pBrowser->geometry().top() - 8);
+}
+
+void ViewerDialog::resizeEvent(QResizeEvent* pEvent) {
+    TemplateDialog::resizeEvent(pEvent);
+    LayoutControls();
+}
+
+void ViewerDialog::OnDestroy() {
+    if (m_bDestroyed) {
+        return;
+    }
+    m_bDestroyed = true;
+    // The worker writes into the table and the buffers: it is stopped and joined before they go.
+    if (m_pFetchThread != nullptr) {
+        m_pFetchThread->Stop();
+        m_pFetchThread->Join();
+        m_pFetchThread.reset();
+    }
+    m_pPosts.reset();
+}
+
+void ViewerDialog::OnShowAll() {
+    NameEdit()->hide();
+    m_bShowAll = 1;
+    m_bOnlyStarter = 0;
+    m_bPartial = 0;
+    ComposeResultPage();
+}
+
+void ViewerDialog::OnOnlyStarter() {
+    NameEdit()->hide();
+    m_bShowAll = 0;
+    m_bOnlyStarter = 1;
+    m_bPartial = 0;
+    ComposeResultPage();
+}
+
+void ViewerDialog::OnPartial() {
+    NameEdit()->show();
+    NameEdit()->setFocus();
+    m_bShowAll = 0;
+    m_bOnlyStarter = 0;
+    m_bPartial = 1;
+}
+
+void ViewerDialog::ShowPrompt(std::string_view text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), FromUtf8(text), QMessageBox::Ok,
+                    this);
+    box.exec();
+}
+
+std::string ViewerDialog::NameListBytes(const QString& text) {
+    // Authors are GB2312 bytes, where 0xFF never stands: an item that GB2312 cannot hold
+    // becomes that byte, so that it matches nobody while the others still match.
+    std::string bytes;
+    const QStringList items = text.split(QLatin1Char(','));
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            bytes += ',';
+        }
+        const std::optional<std::string> item = Utf8ToGbk(items[i].toStdString());
+        bytes += item ? *item : std::string("\xFF");
+    }
+    return bytes;
+}
+
+void ViewerDialog::OnGo() {
+    m_strThreadUrl = Utf16ToGbk(AddressEdit()->text().trimmed().toStdU16String());
+    if (!IsThreadAddressAccepted(m_strThreadUrl, HostPrefixOf(m_settings.strBaseAddress))) {
+        ShowPrompt(AddressRejectedMessage(m_settings.strBaseAddress));
+        AddressEdit()->setFocus();
+        return;
+    }
+    m_bOnlyStarter = Radio(IDC_ONLY_STARTER)->isChecked() ? 1 : 0;
+    m_bShowAll = Radio(IDC_SHOW_ALL)->isChecked() ? 1 : 0;
+    m_bPartial = Radio(IDC_PARTIAL)->isChecked() ? 1 : 0;
+    if (m_bPartial) {
+        m_strNameList = NameListBytes(NameEdit()->text().trimmed());
+        if (m_strNameList.empty()) {
+            ShowPrompt(kNameListEmptyMessage);
+            NameEdit()->setFocus();
+            return;
+        }
+    }
+    StartFetch();
+}
+
+void ViewerDialog::StartFetch() {
+    m_pPosts->Clear();
+    auto pJob = std::make_unique<FetchJob>();
+    pJob->hWndNotify = m_pNotifyTarget.get();
+    std::memset(m_szTitle, 0, sizeof m_szTitle);
+    pJob->pszTitle = m_szTitle;
+    pJob->pszStarter = m_szStarter;
+    pJob->pszBoardName = m_szBoardName;
+    pJob->pszBoardCode = m_szBoardCode;
+    pJob->pszThreadId = m_szThreadId;
+    pJob->pPosts = m_pPosts->data();
+    // OnGo refused any address that does not fit the field.
+    std::memcpy(pJob->szThreadUrl, m_strThreadUrl.c_str(), m_strThreadUrl.size() + 1);
+    auto pThread = std::make_unique<FetchThread>(std::move(pJob), m_settings);
+    if (!pThread->CreateThread()) {
+        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                        QStringLiteral("Cannot Start New Thread"), QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    m_pFetchThread = std::move(pThread);
+    m_bLoaded = 0;
+    m_btnGo->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+}
+
+void ViewerDialog::ComposeResultPage() {
+    // Nothing to show yet, or the worker is rewriting the table: its answer composes the page.
+    if (m_nLastIndex == -1 || IsFetching()) {
+        return;
+    }
+    ResultFilter filter;
+    filter.bShowAll = m_bShowAll != 0;
+    filter.bOnlyStarter = m_bOnlyStarter != 0;
+    filter.bPartial = m_bPartial != 0;
+    filter.strNameList = m_strNameList;
+    const ResultPage page =
+        BuildResultPage(m_pPosts->data(), m_nLastIndex, m_szTitle, m_szStarter, filter);
+    if (!WriteResultFile(m_strOutputPath, page.strText)) {
+        QMessageBox box(
+            QMessageBox::NoIcon, QCoreApplication::applicationName(),
+            FromUtf8(kCreateFileFailedMessage) + QString::fromStdString(m_strOutputPath),
+            QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
+}
+
+void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
+    // The worker has written everything and ends now.
+    if (m_pFetchThread != nullptr) {
+        m_pFetchThread->Join();
+        m_pFetchThread.reset();
+    }
+    unsetCursor();
+    setWindowTitle(m_caption);
+    if (lParam == kFetchSessionFailed) {
+        m_nLastIndex = -1;
+        ShowPrompt(kRetrievalFailedMessage);
+    } else {
+        m_bLoaded = 1;
+        m_bMenuDirty = 1;
+        m_nLastIndex = wParam;
+        ComposeResultPage();
+    }
+    m_btnGo->setEnabled(true);
+}
+
+bool ViewerDialog::event(QEvent* pEvent) {
+    if (pEvent->type() == kFetchNotifyEvent) {
+        const auto* pFetch = static_cast<FetchEvent*>(pEvent);
+        OnFetchNotify(pFetch->nWParam, pFetch->nLParam);
+        return true;
+    }
+    if (pEvent->type() == kFetchProgressEvent) {
+        const auto* pFetch = static_cast<FetchEvent*>(pEvent);
+        if (IsFetching()) {
+            setWindowTitle(m_caption + QStringLiteral(" — 正在读取第%1页，已得%2帖")
+                                           .arg(pFetch->nWParam)
+                                           .arg(pFetch->nLParam + 1));
+        }
+        return true;
+    }
+    return TemplateDialog::event(pEvent);
+}
+
+bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // Enter in the name edit composes the page with the list typed there.
+    if (pWatched == NameEdit() && pEvent->type() == QEvent::KeyPress) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+            m_strNameList = NameListBytes(NameEdit()->text().trimmed());
+            if (m_strNameList.empty()) {
+                ShowPrompt(kNameListEmptyMessage);
+                NameEdit()->setFocus();
+            } else {
+                ComposeResultPage();
+            }
+            return true;
+        }
+    }
+    return TemplateDialog::eventFilter(pWatched, pEvent);
+}
+
+void ViewerDialog::keyPressEvent(QKeyEvent* pEvent) {
+    // Esc never closes the window.
+    if (pEvent->key() == Qt::Key_Escape) {
+        pEvent->accept();
+        return;
+    }
+    TemplateDialog::keyPressEvent(pEvent);
+}
+
+}  // namespace vesk

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "fetch_job.h"
+#include "fetch_thread.h"
+#include "gdi_objects.h"
+#include "post_table.h"
+#include "template_dialog.h"
+
+#include <QEvent>
+#include <QIcon>
+#include <memory>
+#include <string>
+
+class QLineEdit;
+class QRadioButton;
+
+namespace vesk {
+
+class CWebBrowser2;
+class ImageButton;
+
+// The viewer's one window, built from dialog 102: the thread address, the three filter modes
+// with the name list, the go and menu buttons, and the web view that shows the result page.
+// It owns the post table and the five result buffers for its whole life, and the retrieval
+// that writes them while it runs.
+class ViewerDialog final : public TemplateDialog {
+    Q_OBJECT
+
+public:
+    // The worker's answer and its progress, as events posted to the window.
+    static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
+    static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
+
+    // The retrieval's settings: the forum at the configured address unless a test says otherwise.
+    explicit ViewerDialog(FetchSettings settings = {}, QWidget* pParent = nullptr);
+    ~ViewerDialog() override;
+
+    // False when the window could not be set up (no memory for the post table): the program
+    // then ends without showing it.
+    bool IsReady() const { return m_bReady; }
+
+    std::string m_strAppDir;
+    std::string m_strThreadUrl;  // GB2312 bytes, trimmed
+    std::string m_strNameList;   // GB2312 bytes, trimmed
+    std::string m_strOutputPath;
+    int m_bLoaded = 0;
+    int m_bMenuDirty = 1;
+    int m_bOnlyStarter = 0;
+    int m_bShowAll = 1;
+    int m_bPartial = 0;
+    char m_szTitle[251];
+    char m_szStarter[51];
+    char m_szBoardName[51];
+    char m_szBoardCode[11];
+    char m_szThreadId[12];
+    std::unique_ptr<PostTable> m_pPosts;
+    int m_nLastIndex = -1;
+    ImageButton* m_btnGo = nullptr;
+    ImageButton* m_btnMenu = nullptr;
+    CWebBrowser2* m_browser = nullptr;
+    QIcon m_hIcon;
+
+    bool OnInitDialog();
+    void LayoutControls();
+    void OnDestroy();
+    void OnShowAll();
+    void OnOnlyStarter();
+    void OnPartial();
+    void OnGo();
+    void StartFetch();
+    void ComposeResultPage();
+
+    // Whether a retrieval runs (from a successful start to its answer).
+    bool IsFetching() const { return m_pFetchThread != nullptr; }
+    QLineEdit* AddressEdit() const;
+    QLineEdit* NameEdit() const;
+
+protected:
+    bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    class NotifyTarget;
+
+    void OnFetchNotify(int wParam, int lParam);
+    void ShowPrompt(std::string_view text);
+    // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
+    static std::string NameListBytes(const QString& text);
+    QRadioButton* Radio(int nId) const;
+
+    FetchSettings m_settings;
+    std::unique_ptr<NotifyTarget> m_pNotifyTarget;
+    std::unique_ptr<FetchThread> m_pFetchThread;
+    QString m_caption;
+    bool m_bReady = false;
+    bool m_bDestroyed = false;
+};
+
+}  // namespace vesk
