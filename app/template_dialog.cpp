@@ -70,8 +70,10 @@ bool TemplateDialog::BuildFromTemplate(UINT nTemplate, const ControlFactory& fac
         if (pControl == nullptr) {
             pControl = MakeStandardControl(item);
         }
-        const RECT rect = MapDialogRect(item.rect, m_baseUnits);
-        pControl->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+        // Position and size are converted each on its own, as dialogs make their controls.
+        const RECT place = MapDialogRect(
+            {item.rect.left, item.rect.top, item.rect.Width(), item.rect.Height()}, m_baseUnits);
+        pControl->setGeometry(place.left, place.top, place.right, place.bottom);
         if (item.controlClass == ControlClass::Static) {
             pControl->setFocusPolicy(Qt::NoFocus);
         } else if ((item.style & WS_TABSTOP) == 0) {

@@ -30,15 +30,6 @@ using namespace res;
 
 namespace {
 
-// The worker's answer, or its progress, as it arrives in the window's queue.
-class FetchEvent final : public QEvent {
-public:
-    FetchEvent(QEvent::Type type, int wParam, int lParam)
-        : QEvent(type), nWParam(wParam), nLParam(lParam) {}
-    int nWParam;
-    int nLParam;
-};
-
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -66,9 +57,9 @@ QIcon IconOfResource(UINT nId) {
 // Where the result page goes: the program's own folder, or the user's data folder of the
 // program where that cannot be written (an installed copy). The page's style sheet is put
 // beside it when it is not there.
-QString PageFolder(const QString& appDir) {
-    QString folder = appDir;
-    if (!QFileInfo(appDir).isWritable()) {
+QString PageFolder(const QString& appDir, const QString& given) {
+    QString folder = given.isEmpty() ? appDir : QDir(given).absolutePath() + QLatin1Char('/');
+    if (!QFileInfo(folder).isWritable()) {
         folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
         QDir().mkpath(folder);
         folder = QDir(folder).absolutePath() + QLatin1Char('/');
@@ -103,9 +94,10 @@ private:
     ViewerDialog* m_pDialog;
 };
 
-ViewerDialog::ViewerDialog(FetchSettings settings, QWidget* pParent)
+ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* pParent)
     : TemplateDialog(pParent),
       m_settings(std::move(settings)),
+      m_pageFolder(std::move(pageFolder)),
       m_pNotifyTarget(std::make_unique<NotifyTarget>(this)) {
     RegisterViewerResources();
     m_hIcon = IconOfResource(IDR_MAINFRAME);
@@ -158,7 +150,7 @@ bool ViewerDialog::OnInitDialog() {
 
     const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
     m_strAppDir = appDir.toStdString();
-    m_strOutputPath = (PageFolder(appDir) + QStringLiteral("post.htm")).toStdString();
+    m_strOutputPath = (PageFolder(appDir, m_pageFolder) + QStringLiteral("post.htm")).toStdString();
     m_browser->AllowLocalFiles(
         {QString::fromStdString(m_strOutputPath),
          QFileInfo(QString::fromStdString(m_strOutputPath)).path() + QStringLiteral("/vesk3.css")});

@@ -19,6 +19,16 @@ namespace vesk {
 class CWebBrowser2;
 class ImageButton;
 
+// The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
+// the index of the last record), as it arrives in the window's queue.
+class FetchEvent final : public QEvent {
+public:
+    FetchEvent(QEvent::Type type, int wParam, int lParam)
+        : QEvent(type), nWParam(wParam), nLParam(lParam) {}
+    int nWParam;
+    int nLParam;
+};
+
 // The viewer's one window, built from dialog 102: the thread address, the three filter modes
 // with the name list, the go and menu buttons, and the web view that shows the result page.
 // It owns the post table and the five result buffers for its whole life, and the retrieval
@@ -31,8 +41,11 @@ public:
     static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
     static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
 
-    // The retrieval's settings: the forum at the configured address unless a test says otherwise.
-    explicit ViewerDialog(FetchSettings settings = {}, QWidget* pParent = nullptr);
+    // The retrieval's settings: the forum at the configured address unless a test says otherwise;
+    // likewise the folder of the result page (empty: the program's own, or the user's data
+    // folder of the program where that cannot be written).
+    explicit ViewerDialog(FetchSettings settings = {}, QString pageFolder = {},
+                          QWidget* pParent = nullptr);
     ~ViewerDialog() override;
 
     // False when the window could not be set up (no memory for the post table): the program
@@ -91,6 +104,7 @@ private:
     QRadioButton* Radio(int nId) const;
 
     FetchSettings m_settings;
+    QString m_pageFolder;
     std::unique_ptr<NotifyTarget> m_pNotifyTarget;
     std::unique_ptr<FetchThread> m_pFetchThread;
     QString m_caption;

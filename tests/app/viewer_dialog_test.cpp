@@ -1,0 +1,322 @@
+#include "viewer_dialog.h"
+
+#include "code_page.h"
+#include "demo_forum.h"
+#include "image_button.h"
+#include "request_checks.h"
+#include "viewer_resources.h"
+#include "web_browser.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstring>
+#include <functional>
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace res;
+
+constexpr int kWait = 20000;
+
+// Answers the window's message boxes as a user would, once closeWhen allows it, and keeps
+// their captions and texts.
+class Prompts final {
+public:
+    Prompts() {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (pBox == nullptr || (closeWhen && !closeWhen())) {
+                return;
+            }
+            captions.push_back(pBox->windowTitle());
+            texts.push_back(pBox->text());
+            icons.push_back(pBox->icon());
+            pBox->done(QMessageBox::Ok);
+        });
+        m_timer.start();
+    }
+    std::function<bool()> closeWhen;
+    QStringList captions;
+    QStringList texts;
+    std::vector<QMessageBox::Icon> icons;
+
+private:
+    QTimer m_timer;
+};
+
+// A window on the demo forum, its page in a folder of its own.
+struct Viewer {
+    explicit Viewer(demo::DemoForum& forum) : dialog(Settings(forum), folder.path()) {
+        dialog.show();
+        dialog.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    }
+    static FetchSettings Settings(const demo::DemoForum& forum) {
+        FetchSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        settings.timeouts.stall = 2s;
+        return settings;
+    }
+    QLineEdit* Edit(int nId) const { return static_cast<QLineEdit*>(dialog.GetDlgItem(nId)); }
+    QRadioButton* Radio(int nId) const {
+        return static_cast<QRadioButton*>(dialog.GetDlgItem(nId));
+    }
+    // Typed key by key; text that no key gives (Chinese) is put in as an input method would.
+    void Type(int nId, const QString& text) {
+        Edit(nId)->clear();
+        bool bAscii = true;
+        for (const QChar c : text) {
+            bAscii = bAscii && c.unicode() < 0x80;
+        }
+        if (bAscii) {
+            QTest::keyClicks(Edit(nId), text);
+        } else {
+            Edit(nId)->insert(text);
+        }
+    }
+    bool Fetch(const std::string& strUrl) {
+        Type(IDC_URL, QString::fromStdString(strUrl));
+        QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
+        return QTest::qWaitFor([this] { return !dialog.IsFetching(); }, kWait);
+    }
+    // The result page as UTF-8, empty when it is not there.
+    QString Page() const {
+        QFile file(QString::fromStdString(dialog.m_strOutputPath));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromStdString(GbkToUtf8(file.readAll().toStdString()).value_or("?"));
+    }
+    QTemporaryDir folder;
+    ViewerDialog dialog;
+};
+
+int Count(const QString& text, const QString& what) {
+    return static_cast<int>(text.count(what));
+}
+
+class ViewerDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(forum.Start()); }
+    std::string Thread(const char* pszPath) const { return forum.BaseAddress() + pszPath; }
+    demo::DemoForum forum;
+};
+
+TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(d.IsReady());
+    EXPECT_EQ(d.m_nLastIndex, -1);
+    EXPECT_EQ(d.m_bShowAll, 1);
+    EXPECT_EQ(d.m_bLoaded, 0);
+    EXPECT_TRUE(viewer.Radio(IDC_SHOW_ALL)->isChecked());
+    EXPECT_FALSE(viewer.Edit(IDC_NAMES)->isVisible());
+    EXPECT_TRUE(d.m_btnGo->QPushButton::isDefault());  // the dialog's default button
+    EXPECT_TRUE(d.m_btnGo->isDefault);
+    EXPECT_EQ(d.m_btnGo->GetStyle() & platform::BS_TYPEMASK, platform::BS_OWNERDRAW);
+    EXPECT_NE(d.m_btnGo->icons[0].handle, nullptr);
+    EXPECT_NE(d.m_btnMenu->icons[0].handle, nullptr);
+    EXPECT_FALSE(d.windowIcon().isNull());
+    EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(d.m_strOutputPath)).fileName(), "post.htm");
+    EXPECT_TRUE(QFileInfo::exists(viewer.folder.filePath(QStringLiteral("vesk3.css"))));
+    // Dialog units in the font's base units: the go button is 37 x 22 units.
+    const platform::SIZE base = d.BaseUnits();
+    EXPECT_EQ(d.m_btnGo->width(), (37 * base.cx + 2) / 4);
+    EXPECT_EQ(d.m_btnGo->height(), (22 * base.cy + 4) / 8);
+    // Template order is the tab order: from the address edit on to the go button.
+    EXPECT_EQ(viewer.Edit(IDC_URL)->nextInFocusChain(), viewer.Radio(IDC_SHOW_ALL));
+}
+
+TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEditAtFault) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    d.m_pPosts->data()[0].nFloor = 77;  // the table must stay as it is
+    Prompts prompts;
+    const std::string strRejected = AddressRejectedMessage(forum.BaseAddress());
+    for (const std::string& strUrl :
+         {std::string("   "), std::string("http://example.org/look,600519,1000001.html"),
+          Thread("/topic,600519.html"), Thread("/look,600519,") + std::string(200, '1')}) {
+        viewer.Type(IDC_URL, QString::fromStdString(strUrl));
+        viewer.Radio(IDC_SHOW_ALL)->setFocus();
+        QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+        EXPECT_FALSE(d.IsFetching()) << strUrl;
+        EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL)) << strUrl;
+    }
+    ASSERT_EQ(prompts.texts.size(), 4);
+    EXPECT_EQ(prompts.texts[0], QString::fromStdString(strRejected));
+    EXPECT_EQ(prompts.captions[0], QStringLiteral("提示"));
+    EXPECT_EQ(prompts.icons[0], QMessageBox::Warning);
+
+    // The partial mode with a blank list: at the go button and at Enter in the name edit.
+    QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
+    EXPECT_TRUE(viewer.Edit(IDC_NAMES)->isVisible());
+    EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_NAMES));
+    viewer.Type(IDC_NAMES, QStringLiteral("   "));
+    viewer.Type(IDC_URL, QStringLiteral("  %1  ").arg(
+                             QString::fromStdString(Thread("/look,600519,1000001.html"))));
+    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    EXPECT_FALSE(d.IsFetching());
+    EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_NAMES));
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    ASSERT_EQ(prompts.texts.size(), 6);
+    EXPECT_EQ(prompts.texts[4], QString::fromUtf8(kNameListEmptyMessage.data()));
+    EXPECT_EQ(prompts.texts[5], prompts.texts[4]);
+    EXPECT_EQ(d.m_pPosts->data()[0].nFloor, 77);
+    EXPECT_TRUE(forum.RequestedPaths().empty());
+
+    // Esc closes nothing, wherever the focus is.
+    for (QWidget* pFocus :
+         {static_cast<QWidget*>(viewer.Edit(IDC_URL)),
+          static_cast<QWidget*>(viewer.Edit(IDC_NAMES)), static_cast<QWidget*>(d.m_btnGo)}) {
+        pFocus->setFocus();
+        QTest::keyClick(pFocus, Qt::Key_Escape);
+        EXPECT_TRUE(d.isVisible());
+    }
+}
+
+TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDownloading) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
+    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    EXPECT_TRUE(d.IsFetching());
+    EXPECT_FALSE(d.m_btnGo->isEnabled());
+    EXPECT_EQ(d.cursor().shape(), Qt::BusyCursor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    EXPECT_TRUE(d.m_btnGo->isEnabled());
+    EXPECT_EQ(d.m_bLoaded, 1);
+    EXPECT_EQ(d.m_bMenuDirty, 1);
+    EXPECT_GT(d.m_nLastIndex, 10);
+    EXPECT_STREQ(d.m_szBoardCode, "600519");
+    EXPECT_EQ(d.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
+    EXPECT_EQ(d.m_browser->Url(), QUrl::fromLocalFile(QString::fromStdString(d.m_strOutputPath)));
+
+    const QString all = viewer.Page();
+    const int nPosts = d.m_nLastIndex + 1;
+    EXPECT_EQ(Count(all, "<tr><td><div style="), nPosts);
+    const QString starter = QString::fromStdString(*GbkToUtf8(d.m_szStarter));
+    const std::size_t nRequests = forum.RequestedPaths().size();
+
+    QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
+    const QString only = viewer.Page();
+    EXPECT_GT(Count(only, "color:red;"), 0);
+    EXPECT_EQ(Count(only, "<tr><td><div style="), Count(only, "color:red;"));
+    EXPECT_EQ(Count(only, "color:red;"), Count(all, "color:red;"));
+
+    // The partial mode composes only at Enter; an item that GB2312 cannot hold matches nobody
+    // while the others still match.
+    QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
+    EXPECT_EQ(viewer.Page(), only);
+    viewer.Type(IDC_NAMES, QStringLiteral("😀,") + starter);
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(only, "color:red;"));
+    viewer.Type(IDC_NAMES, QStringLiteral("😀"));
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), 0);
+
+    QTest::mouseClick(viewer.Radio(IDC_SHOW_ALL), Qt::LeftButton);
+    EXPECT_EQ(viewer.Page(), all);
+    EXPECT_FALSE(viewer.Edit(IDC_NAMES)->isVisible());
+    EXPECT_EQ(forum.RequestedPaths().size(), nRequests);
+}
+
+TEST_F(ViewerDialogTest, FiltersDuringARetrievalWaitForItsAnswerWhichComesEvenInAMessageBox) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    const QString before = viewer.Page();
+
+    forum.SetLatency(150ms);
+    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,601318,1000002.html")));
+    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    ASSERT_TRUE(d.IsFetching());
+    QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
+    EXPECT_EQ(d.m_bOnlyStarter, 1);
+    EXPECT_EQ(viewer.Page(), before);  // nothing composed while the table is rewritten
+    // A prompt stays open until the answer has arrived and brought the go button back.
+    Prompts prompts;
+    bool bEnabledUnderPrompt = false;
+    prompts.closeWhen = [&] { return bEnabledUnderPrompt = d.m_btnGo->isEnabled(); };
+    QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
+    viewer.Type(IDC_NAMES, QString());
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    EXPECT_TRUE(bEnabledUnderPrompt);
+    EXPECT_FALSE(d.IsFetching());
+    EXPECT_STREQ(d.m_szBoardCode, "601318");
+    QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
+    EXPECT_NE(viewer.Page(), before);
+    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(viewer.Page(), "color:red;"));
+}
+
+TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnabled) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,9999999.html")));  // not there: no post
+    EXPECT_EQ(d.m_bLoaded, 1);
+    EXPECT_EQ(d.m_nLastIndex, -1);
+    EXPECT_TRUE(d.m_btnGo->isEnabled());
+    EXPECT_TRUE(viewer.Page().isEmpty());
+    EXPECT_EQ(d.m_browser->Url().scheme(), QStringLiteral("qrc"));
+
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    const QString page = viewer.Page();
+    // The internet session could not be opened: the message, then the empty state, in which
+    // the filters compose nothing.
+    Prompts prompts;
+    d.m_btnGo->setEnabled(false);
+    QCoreApplication::postEvent(&d, new FetchEvent(ViewerDialog::kFetchNotifyEvent, 0, -1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts.isEmpty(); }, kWait));
+    EXPECT_EQ(prompts.texts[0], QString::fromUtf8(kRetrievalFailedMessage.data()));
+    EXPECT_EQ(d.m_nLastIndex, -1);
+    EXPECT_TRUE(d.m_btnGo->isEnabled());
+    QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
+    EXPECT_EQ(viewer.Page(), page);
+}
+
+TEST_F(ViewerDialogTest, ClosingDuringAStalledRetrievalEndsAtOnce) {
+    forum.SetFault("/look,600519,1000001_2.html", {200, 3000ms});
+    auto pViewer = std::make_unique<Viewer>(forum);
+    pViewer->Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
+    QTest::mouseClick(pViewer->dialog.m_btnGo, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return forum.RequestedPaths().size() >= 2; }, kWait));
+    const auto start = std::chrono::steady_clock::now();
+    pViewer->dialog.close();
+    pViewer.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    QTest::qWait(100);  // nothing arrives for the window that is gone
+}
+
+TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdges) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    const QRect go = d.m_btnGo->geometry();
+    const QRect radio = viewer.Radio(IDC_PARTIAL)->geometry();
+    for (const QSize size : {QSize(1000, 760), QSize(500, 400)}) {
+        d.resize(size);
+        for (const int nId : {IDC_URL, IDC_NAMES, IDC_BROWSER}) {
+            EXPECT_EQ(d.GetDlgItem(nId)->geometry().right() + 1, size.width() - 8) << nId;
+        }
+        EXPECT_EQ(d.GetDlgItem(IDC_BROWSER)->geometry().bottom() + 1, size.height() - 8);
+        EXPECT_EQ(d.GetDlgItem(IDC_NAMES)->height(), d.GetDlgItem(IDC_URL)->height());
+        EXPECT_EQ(d.m_btnGo->geometry(), go);
+        EXPECT_EQ(viewer.Radio(IDC_PARTIAL)->geometry(), radio);
+    }
+}
+
+}  // namespace
+}  // namespace vesk
