@@ -3,9 +3,15 @@
 
 #include "viewer_dialog.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // The web engine's sandbox cannot run as root; it is of no use there anyway.
+    if (geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
     // The web view shares its graphics context with the window's.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

@@ -1,20 +1,37 @@
 #!/usr/bin/env bash
-# Installs and builds, starts the bundled demo forum on 127.0.0.1, and fetches one of its threads
-# into ./post.htm (all posts; the starter's in red). Extra arguments go to vesk-fetch, for example
-# --mode starter, or --mode names --names '股海老船长,222.71'.
+# Installs and builds, starts the bundled demo forum on 127.0.0.1 at the port the build's forum
+# address names, and opens the viewer on it. Without a display, the viewer runs under Xvfb: a demo
+# thread address is typed in, and when the result page is shown a screenshot of the window is
+# saved as ./vesk-demo.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# The port of the forum address the viewer was built for (http://127.0.0.1:PORT).
+base=$(sed -n 's/^VESK_FORUM_BASE:STRING=//p' "$root/build/CMakeCache.txt")
+port=${base##*:}
 . "$root/scripts/demo-forum.sh"
 log=$(mktemp)
 trap 'kill ${forum_pid:-} 2>/dev/null; rm -f "$log"' EXIT
-start_demo_forum "$root/build/tools/demo-forum/vesk-demo-forum" "$log"
-base=$forum_base
-echo "demo forum at $base; its threads:"
+DEMO_FORUM_PORT=$port start_demo_forum "$root/build/tools/demo-forum/vesk-demo-forum" "$log" ||
+  { echo "is another program using port $port?" >&2; exit 1; }
+echo "demo forum at $forum_base; its threads:"
 tail -n +2 "$log"
 
-"$root/build/cli/vesk-fetch" --base "$base" --summary "$@" "$base/look,600519,1000001.html" |
-  iconv -f GBK -t UTF-8
-echo "written: $(pwd)/post.htm"
+export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --disable-dev-shm-usage}"
+viewer="$root/build/app/vesk"
+page="$root/build/app/post.htm"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "opening the viewer; paste one of the addresses above (or click one on its start page)"
+  "$viewer"
+  exit 0
+fi
+
+echo "no display here: running the viewer under Xvfb with a demo thread"
+shot="$(pwd)/vesk-demo.png"
+rm -f "$page"
+xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/viewer-session.sh" "$viewer" \
+  "$forum_base/look,600519,1000001.html" "$page" "$shot" "$root/build/tools/screenshot/vesk-screenshot"
+echo "result page: $page"
+echo "screenshot:  $shot"

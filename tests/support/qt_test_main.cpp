@@ -11,6 +11,24 @@ using TestApplication = QApplication;
 using TestApplication = QGuiApplication;
 #endif
 
+#ifdef VESK_TEST_WEB
+// Under the sanitizers, what the web engine's libraries do is not the project's to answer for:
+// leaks of allocations made inside them, and sized deletes of mismatched types inside Chromium
+// when a page goes.
+extern "C" const char* __lsan_default_suppressions() {
+    // Qt WebEngine (Chromium) keeps process-wide singletons, task runners and caches that it
+    // never frees before the process ends.
+    return "leak:libQt6WebEngineCore.so\n"
+           // Chromium enumerates devices through udev once; udev keeps that list.
+           "leak:libudev.so\n"
+           // fontconfig loads its configuration and font cache once per process and keeps them.
+           "leak:libfontconfig.so\n";
+}
+extern "C" const char* __asan_default_options() {
+    return "new_delete_type_mismatch=0";
+}
+#endif
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
