@@ -22,7 +22,10 @@ extern "C" const char* __lsan_default_suppressions() {
            // Chromium enumerates devices through udev once; udev keeps that list.
            "leak:libudev.so\n"
            // fontconfig loads its configuration and font cache once per process and keeps them.
-           "leak:libfontconfig.so\n";
+           "leak:libfontconfig.so\n"
+           // In an X display Qt talks to the desktop's message bus, whose client library keeps
+           // its connection's buffers for the process.
+           "leak:libdbus-1.so\n";
 }
 extern "C" const char* __asan_default_options() {
     return "new_delete_type_mismatch=0";
