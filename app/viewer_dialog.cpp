@@ -1,5 +1,6 @@
 #include "viewer_dialog.h"
 
+#include "bitmap_resources.h"
 #include "code_page.h"
 #include "forum_config.h"
 #include "image_button.h"
@@ -9,12 +10,10 @@
 #include "viewer_resources.h"
 #include "web_browser.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -37,20 +36,9 @@ QString FromUtf8(std::string_view text) {
 // The icon of a resource with all its sizes, for the window's frame.
 QIcon IconOfResource(UINT nId) {
     QIcon icon;
-    const std::optional<std::string_view> bytes = FindResource(nId, RT_GROUP_ICON);
-    if (!bytes) {
-        return icon;
-    }
-    QByteArray data(bytes->data(), static_cast<qsizetype>(bytes->size()));
-    QBuffer buffer(&data);
-    QImageReader reader(&buffer);
-    do {
-        const QImage image = reader.read();
-        if (image.isNull()) {
-            break;
-        }
+    for (const QImage& image : IconResourceImages(nId)) {
         icon.addPixmap(QPixmap::fromImage(image));
-    } while (reader.jumpToNextImage());
+    }
     return icon;
 }
 
@@ -225,17 +213,18 @@ void ViewerDialog::OnDestroy() {
 }
 
 void ViewerDialog::OnShowAll() {
-    NameEdit()->hide();
-    m_bShowAll = 1;
-    m_bOnlyStarter = 0;
-    m_bPartial = 0;
-    ComposeResultPage();
+    SetFilterMode(1, 0);
 }
 
 void ViewerDialog::OnOnlyStarter() {
+    SetFilterMode(0, 1);
+}
+
+// The two modes that compose at once: the name edit goes, the page is composed again.
+void ViewerDialog::SetFilterMode(int bShowAll, int bOnlyStarter) {
     NameEdit()->hide();
-    m_bShowAll = 0;
-    m_bOnlyStarter = 1;
+    m_bShowAll = bShowAll;
+    m_bOnlyStarter = bOnlyStarter;
     m_bPartial = 0;
     ComposeResultPage();
 }

@@ -97,6 +97,7 @@ protected:
 private:
     class NotifyTarget;
 
+    void SetFilterMode(int bShowAll, int bOnlyStarter);
     void OnFetchNotify(int wParam, int lParam);
     void ShowPrompt(std::string_view text);
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.

@@ -103,28 +103,36 @@ std::unique_ptr<Bitmap> LoadBitmapResource(const ResourceName& name) {
     return bytes ? LoadDib(*bytes) : nullptr;
 }
 
-std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy) {
+std::vector<QImage> IconResourceImages(const ResourceName& name) {
+    std::vector<QImage> images;
     const std::optional<std::string_view> bytes = FindResource(name, RT_GROUP_ICON);
     if (!bytes) {
-        return nullptr;
+        return images;
     }
     QByteArray data(bytes->data(), static_cast<qsizetype>(bytes->size()));
     QBuffer buffer(&data);
     QImageReader reader(&buffer);
-    // Of an ICO file, the image nearest the size asked for.
-    QImage best;
     do {
         const QImage image = reader.read();
         if (image.isNull()) {
             break;
         }
-        const auto distance = [cx, cy](const QImage& i) {
-            return cx <= 0 ? 0 : std::abs(i.width() - cx) + std::abs(i.height() - cy);
-        };
+        images.push_back(image);
+    } while (reader.jumpToNextImage());
+    return images;
+}
+
+std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy) {
+    // Of an ICO file, the image nearest the size asked for.
+    const auto distance = [cx, cy](const QImage& i) {
+        return cx <= 0 ? 0 : std::abs(i.width() - cx) + std::abs(i.height() - cy);
+    };
+    QImage best;
+    for (const QImage& image : IconResourceImages(name)) {
         if (best.isNull() || distance(image) < distance(best)) {
             best = image;
         }
-    } while (reader.jumpToNextImage());
+    }
     if (best.isNull()) {
         return nullptr;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 // Bitmaps and icons from resources. A bitmap resource holds a device-independent bitmap as the
 // resource script stores it (a BITMAPINFOHEADER, its colour table, the pixel rows bottom up); an
@@ -40,6 +41,9 @@ std::unique_ptr<Bitmap> LoadDib(std::string_view dib);
 std::unique_ptr<Bitmap> LoadSysColorDib(std::string_view dib);
 std::unique_ptr<Bitmap> LoadBitmapResource(const ResourceName& name);
 
+// Every image of an icon resource, in the order its file holds them; none when it is absent or
+// unreadable.
+std::vector<QImage> IconResourceImages(const ResourceName& name);
 // The icon resource at a size (0 x 0: the image's own); null when absent or unreadable.
 std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy);
 
