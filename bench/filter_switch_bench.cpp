@@ -1,0 +1,150 @@
+// A filter switch in the viewer's window on a full table: the demo forum's 44-page thread with
+// 52 posts to a page, so that the 40 pages a retrieval reads give more posts than the table's
+// 2050. Each switch is a click on a filter radio; timed are the
+// click itself (it returns once the page is written and the web view told to load it) and the
+// wait until the web view has loaded the page. Prints the medians and the extremes of each.
+//   filter_switch_bench [SWITCHES]
+
+#include "demo_forum.h"
+#include "image_button.h"
+#include "post_table.h"
+#include "viewer_dialog.h"
+#include "viewer_resources.h"
+#include "web_browser.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void Report(const char* pszWhat, std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    std::printf("%-44s median %7.2f ms   min %7.2f   max %7.2f   (n=%zu)\n", pszWhat,
+                times[times.size() / 2], times.front(), times.back(), times.size());
+}
+
+// Runs the event loop until the condition holds, within nMs. Not QTest::qWaitFor: that sleeps
+// 10 ms between its rounds, and a page load takes a hundred rounds between the web engine's
+// threads and this one.
+bool WaitUntil(const std::function<bool()>& done, int nMs) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
+    poll.start(1);
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const int nSwitches = argc > 1 ? std::max(2, std::atoi(argv[1])) : 40;
+
+    std::vector<vesk::demo::SampleThread> threads = vesk::demo::MakeSampleThreads();
+    for (vesk::demo::SampleThread& thread : threads) {
+        if (thread.strThreadId != "1000004") {
+            continue;
+        }
+        std::vector<vesk::demo::SamplePost> posts;
+        for (const auto& page : thread.pages) {
+            posts.insert(posts.end(), page.begin(), page.end());
+        }
+        thread.pages.clear();
+        for (std::size_t i = 0; i < posts.size(); i += 52) {
+            thread.pages.emplace_back(
+                posts.begin() + static_cast<std::ptrdiff_t>(i),
+                posts.begin() + static_cast<std::ptrdiff_t>(std::min(i + 52, posts.size())));
+        }
+    }
+    vesk::demo::DemoForum forum(std::move(threads));
+    if (!forum.Start()) {
+        std::fprintf(stderr, "the demo forum did not start\n");
+        return 1;
+    }
+    vesk::FetchSettings settings;
+    settings.strBaseAddress = forum.BaseAddress();
+    QTemporaryDir folder;
+    vesk::ViewerDialog dialog(settings, folder.path());
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        return 1;
+    }
+    QWebEngineView* pView = dialog.m_browser->View();
+    bool bLoaded = false;
+    QObject::connect(pView, &QWebEngineView::loadFinished, [&bLoaded](bool) { bLoaded = true; });
+    if (!WaitUntil([&bLoaded] { return bLoaded; }, 20000)) {
+        std::fprintf(stderr, "the start page did not load\n");
+        return 1;
+    }
+
+    dialog.AddressEdit()->setText(
+        QString::fromStdString(forum.BaseAddress() + "/look,600036,1000004.html"));
+    bLoaded = false;
+    QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
+    if (!WaitUntil([&] { return !dialog.IsFetching() && bLoaded; }, 60000) ||
+        dialog.m_nLastIndex != vesk::PostTable::kCapacity - 1) {
+        std::fprintf(stderr, "the retrieval did not fill the table (last index %d)\n",
+                     dialog.m_nLastIndex);
+        return 1;
+    }
+    std::printf("table: %d posts; window %dx%d; page of all posts %lld KiB\n",
+                dialog.m_nLastIndex + 1, dialog.width(), dialog.height(),
+                static_cast<long long>(
+                    QFileInfo(QString::fromStdString(dialog.m_strOutputPath)).size() / 1024));
+
+    std::vector<double> written[2];
+    std::vector<double> loaded[2];
+    const int radios[2] = {vesk::res::IDC_ONLY_STARTER, vesk::res::IDC_SHOW_ALL};
+    for (int i = 0; i < nSwitches; ++i) {
+        const int k = i % 2;
+        auto* pRadio = static_cast<QRadioButton*>(dialog.GetDlgItem(radios[k]));
+        bLoaded = false;
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(pRadio, Qt::LeftButton);
+        const Clock::time_point navigating = Clock::now();
+        if (!WaitUntil([&bLoaded] { return bLoaded; }, 20000)) {
+            std::fprintf(stderr, "the page did not load\n");
+            return 1;
+        }
+        written[k].push_back(Ms(navigating - start));
+        loaded[k].push_back(Ms(Clock::now() - start));
+    }
+    Report("to starter only: page written, load started", written[0]);
+    Report("to starter only: page loaded", loaded[0]);
+    Report("to all posts: page written, load started", written[1]);
+    Report("to all posts: page loaded", loaded[1]);
+    return 0;
+}

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The viewer's figures, in an X display of its own with a small window manager:
+#  - start to window shown, the viewer against a bare web view window showing a local page
+#    (median of RUNS starts each, and their ratio);
+#  - peak resident memory of the viewer's main process with the demo's 40-page thread shown,
+#    against the bare view showing the same result page (and their ratio);
+#  - a filter switch on a full table (filter_switch_bench).
+#   bench/viewer_figures.sh [BUILD_DIR] [RUNS]
+# The demo forum is started at the port the build's forum address names.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+runs=${2:-7}
+viewer=$build/app/vesk
+bare=$build/bench/bare_web_view
+switch=$build/bench/filter_switch_bench
+forum_bin=$build/tools/demo-forum/vesk-demo-forum
+for bin in "$viewer" "$bare" "$switch" "$forum_bin"; do
+  [ -x "$bin" ] || { echo "build first: scripts/build.sh $build ($bin is missing)" >&2; exit 2; }
+done
+
+if [ -z "${VESK_FIGURES_DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" env VESK_FIGURES_DISPLAY=1 "$0" "$build" "$runs"
+fi
+
+export QT_QPA_PLATFORM=xcb
+export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --disable-dev-shm-usage}"
+work=$(mktemp -d)
+openbox >/dev/null 2>&1 &
+wm=$!
+base=$(sed -n 's/^VESK_FORUM_BASE:STRING=//p' "$build/CMakeCache.txt")
+. "$root/scripts/demo-forum.sh"
+trap 'kill $wm ${forum_pid:-} ${app:-} 2>/dev/null; rm -rf "$work"' EXIT
+DEMO_FORUM_PORT=${base##*:} start_demo_forum "$forum_bin" "$work/forum.log" ||
+  { echo "is another program using port ${base##*:}?" >&2; exit 1; }
+sleep 0.5
+
+now_ns() { date +%s%N; }
+# wait_window PATTERN: the id of the first visible window whose name matches, within 30 s.
+wait_window() {
+  local window=
+  for _ in $(seq 3000); do
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [ -n "$window" ] && { echo "$window"; return 0; }
+    sleep 0.01
+  done
+  echo "no window named $1 appeared" >&2
+  return 1
+}
+stop_app() {
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+  app=
+}
+peak_kb() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$1/status"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# Start to window shown: from starting the program to its window mapped on the screen.
+help_page=$root/app/pages/help.html
+: >"$work/viewer.ms"
+: >"$work/bare.ms"
+for _ in $(seq "$runs"); do
+  t0=$(now_ns)
+  "$viewer" >/dev/null 2>&1 &
+  app=$!
+  wait_window '^vesk' >/dev/null
+  echo $((($(now_ns) - t0) / 1000000)) >>"$work/viewer.ms"
+  stop_app
+  t0=$(now_ns)
+  "$bare" "$help_page" >/dev/null 2>&1 &
+  app=$!
+  wait_window '^bare-view$' >/dev/null
+  echo $((($(now_ns) - t0) / 1000000)) >>"$work/bare.ms"
+  stop_app
+done
+viewer_ms=$(median <"$work/viewer.ms")
+bare_ms=$(median <"$work/bare.ms")
+echo "start to window shown (median of $runs):"
+echo "  viewer     $viewer_ms ms   (runs: $(tr '\n' ' ' <"$work/viewer.ms"))"
+echo "  bare view  $bare_ms ms   (runs: $(tr '\n' ' ' <"$work/bare.ms"))"
+awk -v v="$viewer_ms" -v b="$bare_ms" 'BEGIN { printf "  ratio      %.2f (goal at most 1.2)\n", v / b }'
+
+# Peak memory with the 40-page thread shown.
+page=$build/app/post.htm
+rm -f "$page"
+"$viewer" >/dev/null 2>&1 &
+app=$!
+window=$(wait_window '^vesk')
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+sleep 1.5
+xdotool type --delay 2 "$base/look,300750,1000003.html"
+xdotool key Return
+for _ in $(seq 600); do
+  [ -s "$page" ] && break
+  sleep 0.1
+done
+[ -s "$page" ] || { echo "the viewer wrote no result page" >&2; exit 1; }
+sleep 4  # the web view loads and paints it
+viewer_kb=$(peak_kb "$app")
+stop_app
+cp "$page" "$work/post.htm"
+cp "$build/app/vesk3.css" "$work/"
+"$bare" "$work/post.htm" >"$work/bare.out" 2>/dev/null &
+app=$!
+for _ in $(seq 600); do
+  grep -q loaded "$work/bare.out" && break
+  sleep 0.1
+done
+sleep 4
+bare_kb=$(peak_kb "$app")
+stop_app
+echo "peak resident memory, main process, 40-page thread shown ($(($(stat -c %s "$page") / 1024)) KiB page):"
+echo "  viewer     $((viewer_kb / 1024)) MiB"
+echo "  bare view  $((bare_kb / 1024)) MiB"
+awk -v v="$viewer_kb" -v b="$bare_kb" 'BEGIN { printf "  ratio      %.2f (goal at most 1.3)\n", v / b }'
+
+echo "filter switch on a full table (goal: page written and load started under 30 ms):"
+"$switch" 40 2>/dev/null | sed 's/^/  /'
