@@ -270,28 +270,6 @@ ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nIdItem, UINT nFlags) {
     return at.pMenu == nullptr ? 0 : at.pMenu->items[at.nIndex].nData;
 }
 
-UINT CheckMenuItem(HMENU hMenu, UINT nIdCheckItem, UINT nCheck) {
-    const Located at = Locate(hMenu, nIdCheckItem, nCheck);
-    if (at.pMenu == nullptr) {
-        return kNotFound;
-    }
-    UINT& nItemFlags = at.pMenu->items[at.nIndex].nFlags;
-    const UINT nOld = nItemFlags & MF_CHECKED;
-    nItemFlags = (nItemFlags & ~MF_CHECKED) | (nCheck & MF_CHECKED);
-    return nOld;
-}
-
-UINT EnableMenuItem(HMENU hMenu, UINT nIdEnableItem, UINT nEnable) {
-    const Located at = Locate(hMenu, nIdEnableItem, nEnable);
-    if (at.pMenu == nullptr) {
-        return kNotFound;
-    }
-    UINT& nItemFlags = at.pMenu->items[at.nIndex].nFlags;
-    const UINT nOld = nItemFlags & (MF_GRAYED | MF_DISABLED);
-    nItemFlags = (nItemFlags & ~(MF_GRAYED | MF_DISABLED)) | (nEnable & (MF_GRAYED | MF_DISABLED));
-    return nOld;
-}
-
 BOOL GetMenuItemInfo(HMENU hMenu, UINT nItem, BOOL bByPosition, MENUITEMINFO* pInfo) {
     const Located at = Locate(hMenu, nItem, bByPosition ? MF_BYPOSITION : MF_BYCOMMAND);
     if (at.pMenu == nullptr || pInfo == nullptr || pInfo->cbSize != 44) {
@@ -324,11 +302,6 @@ std::map<HMENU, CMenu*>& CMenu::PermanentMap() {
     return map;
 }
 
-std::map<HMENU, std::unique_ptr<CMenu>>& CMenu::TempMap() {
-    static std::map<HMENU, std::unique_ptr<CMenu>> map;
-    return map;
-}
-
 CMenu::~CMenu() {
     DestroyMenu();
 }
@@ -337,23 +310,13 @@ CMenu* CMenu::FromHandle(HMENU hMenu) {
     if (hMenu == kNoMenu) {
         return nullptr;
     }
-    if (auto it = PermanentMap().find(hMenu); it != PermanentMap().end()) {
-        return it->second;
-    }
-    std::unique_ptr<CMenu>& pTemp = TempMap()[hMenu];
-    if (!pTemp) {
-        pTemp = std::make_unique<CMenu>();
-        pTemp->m_hMenu = hMenu;
-    }
-    return pTemp.get();
+    const auto it = PermanentMap().find(hMenu);
+    return it == PermanentMap().end() ? nullptr : it->second;
 }
 
-void CMenu::DeleteTempMap() {
-    for (auto& [hMenu, pTemp] : TempMap()) {
-        pTemp->m_hMenu = kNoMenu;
-    }
-    TempMap().clear();
-}
+void CMenu::DrawItem(DRAWITEMSTRUCT* /*pDraw*/) {}
+
+void CMenu::MeasureItem(MEASUREITEMSTRUCT* /*pMeasure*/) {}
 
 BOOL CMenu::Attach(HMENU hMenu) {
     if (hMenu == kNoMenu || m_hMenu != kNoMenu) {
@@ -397,10 +360,6 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem) 
 
 BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem) {
     return InsertMenuW(m_hMenu, nPosition, nFlags, nIdNewItem, lpNewItem);
-}
-
-BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem) {
-    return ModifyMenuW(m_hMenu, nPosition, nFlags, nIdNewItem, lpNewItem);
 }
 
 BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "owner_draw.h"
 #include "win_types.h"
 
 #include <map>
@@ -14,18 +15,6 @@
 namespace vesk::platform {
 
 class Bitmap;
-
-// A menu handle. It fits 32 bits, as menu handles do, so that it can stand where a command
-// identifier stands.
-enum class HMENU : std::uint32_t {};
-inline constexpr HMENU kNoMenu = HMENU{0};
-
-constexpr UINT_PTR ToId(HMENU hMenu) {
-    return static_cast<UINT_PTR>(hMenu);
-}
-constexpr HMENU MenuFromId(UINT_PTR nId) {
-    return HMENU{static_cast<std::uint32_t>(nId)};
-}
 
 // Menu flags.
 inline constexpr UINT MF_STRING = 0x0000;
@@ -84,11 +73,6 @@ int GetMenuStringA(HMENU hMenu, UINT nIdItem, char* pszString, int nMaxCount, UI
 int GetMenuStringW(HMENU hMenu, UINT nIdItem, char16_t* pszString, int nMaxCount, UINT nFlags);
 // The item data of an owner-drawn item (0 for others or for no item).
 ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nIdItem, UINT nFlags);
-// Returns the previous check state (MF_CHECKED or MF_UNCHECKED), kNotFound for no item.
-UINT CheckMenuItem(HMENU hMenu, UINT nIdCheckItem, UINT nCheck);
-// Returns the previous state (MF_ENABLED, MF_GRAYED, MF_DISABLED), kNotFound for no item.
-UINT EnableMenuItem(HMENU hMenu, UINT nIdEnableItem, UINT nEnable);
-
 // The check-mark bitmaps of an item, as GetMenuItemInfo reports them with MIIM_CHECKMARKS.
 inline constexpr UINT MIIM_CHECKMARKS = 0x0008;
 struct MENUITEMINFO {
@@ -99,15 +83,16 @@ struct MENUITEMINFO {
 };
 // FALSE for no item or a structure size other than 44.
 BOOL GetMenuItemInfo(HMENU hMenu, UINT nItem, BOOL bByPosition, MENUITEMINFO* pInfo);
+// Gives an item its check-mark bitmaps, which GetMenuItemInfo reports.
 BOOL SetMenuItemBitmaps(HMENU hMenu, UINT nPosition, UINT nFlags, const Bitmap* pUnchecked,
                         const Bitmap* pChecked);
 
 // The number of menus alive, for tests that look for menus left behind.
 std::size_t LiveMenuCount();
 
-// The platform's menu wrapper. An object attached to a handle is that handle's permanent object:
-// FromHandle finds it. For a handle without one, FromHandle makes a temporary wrapper that lives
-// until DeleteTempMap. Destroying an object destroys the menu still attached to it.
+// The platform's menu wrapper. An object attached to a handle is that handle's object: FromHandle
+// finds it, and a pop-up on screen asks it to measure and draw the handle's owner-drawn items.
+// Destroying an object destroys the menu still attached to it.
 class CMenu {
 public:
     CMenu() = default;
@@ -117,9 +102,8 @@ public:
 
     HMENU m_hMenu = kNoMenu;
 
+    // The object attached to the handle, or null.
     static CMenu* FromHandle(HMENU hMenu);
-    // Deletes the temporary wrappers (detached first: they own nothing).
-    static void DeleteTempMap();
 
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
@@ -129,16 +113,19 @@ public:
 
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem);
     BOOL InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem);
-    BOOL ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIdNewItem, const void* lpNewItem);
     BOOL RemoveMenu(UINT nPosition, UINT nFlags);
     int GetMenuItemCount() const;
     UINT GetMenuItemID(int nPos) const;
     UINT GetMenuState(UINT nId, UINT nFlags) const;
+    // The object attached to the pop-up at a position, or null.
     CMenu* GetSubMenu(int nPos) const;
+
+    // The owner-draw requests of the menu's items; a plain menu draws and measures nothing.
+    virtual void DrawItem(DRAWITEMSTRUCT* pDraw);
+    virtual void MeasureItem(MEASUREITEMSTRUCT* pMeasure);
 
 private:
     static std::map<HMENU, CMenu*>& PermanentMap();
-    static std::map<HMENU, std::unique_ptr<CMenu>>& TempMap();
 };
 
 }  // namespace vesk::platform

@@ -90,4 +90,16 @@ inline BOOL InflateRect(RECT* pRect, int dx, int dy) {
     return TRUE;
 }
 
+// A menu handle. It fits 32 bits, as menu handles do, so that it can stand where a command
+// identifier stands.
+enum class HMENU : std::uint32_t {};
+inline constexpr HMENU kNoMenu = HMENU{0};
+
+constexpr UINT_PTR ToId(HMENU hMenu) {
+    return static_cast<UINT_PTR>(hMenu);
+}
+constexpr HMENU MenuFromId(UINT_PTR nId) {
+    return HMENU{static_cast<std::uint32_t>(nId)};
+}
+
 }  // namespace vesk::platform

@@ -124,33 +124,21 @@ TEST(MenuModelTest, DestroyingAMenuDestroysItsPopupsAndItsHandleForGood) {
     DestroyMenu(hNew);
 }
 
-TEST(MenuModelTest, ChecksAndGraysItems) {
-    Tree tree;
-    EXPECT_EQ(CheckMenuItem(tree.hRoot, 10, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
-    EXPECT_EQ(CheckMenuItem(tree.hRoot, 10, MF_BYCOMMAND | MF_UNCHECKED), MF_CHECKED);
-    EXPECT_EQ(EnableMenuItem(tree.hRoot, 0, MF_BYPOSITION | MF_GRAYED), MF_ENABLED);
-    EXPECT_EQ(GetMenuState(tree.hRoot, 10, MF_BYCOMMAND), MF_GRAYED);
-    EXPECT_EQ(CheckMenuItem(tree.hRoot, 99, MF_CHECKED), kNotFound);
-}
-
-TEST(CMenuTest, FindsThePermanentObjectOrMakesATemporaryOne) {
+TEST(CMenuTest, FindsTheObjectAttachedToAHandleOrNone) {
     CMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
     EXPECT_EQ(CMenu::FromHandle(menu.m_hMenu), &menu);
     EXPECT_EQ(CMenu::FromHandle(kNoMenu), nullptr);
 
+    // A handle without an object has none, and asking makes none.
     const HMENU hOther = CreatePopupMenu();
-    CMenu* pTemp = CMenu::FromHandle(hOther);
-    ASSERT_NE(pTemp, nullptr);
-    EXPECT_EQ(pTemp->m_hMenu, hOther);
-    EXPECT_EQ(CMenu::FromHandle(hOther), pTemp);
-    // Temporary wrappers own nothing: dropping them leaves the menu.
-    CMenu::DeleteTempMap();
-    EXPECT_TRUE(IsMenu(hOther));
-
+    EXPECT_EQ(CMenu::FromHandle(hOther), nullptr);
     menu.AppendMenu(MF_POPUP, ToId(hOther), u"other");
-    EXPECT_EQ(menu.GetSubMenu(0)->m_hMenu, hOther);
-    CMenu::DeleteTempMap();
+    EXPECT_EQ(menu.GetSubMenu(0), nullptr);
+    CMenu other;
+    ASSERT_TRUE(other.Attach(hOther));
+    EXPECT_EQ(menu.GetSubMenu(0), &other);
+    other.Detach();
 }
 
 TEST(CMenuTest, DestroysWhatIsAttachedButNotWhatWasDetached) {
@@ -163,8 +151,7 @@ TEST(CMenuTest, DestroysWhatIsAttachedButNotWhatWasDetached) {
         gone.CreateMenu();
         hKept = kept.Detach();
         hGone = gone.m_hMenu;
-        EXPECT_EQ(CMenu::FromHandle(hKept) == &kept, false);
-        CMenu::DeleteTempMap();
+        EXPECT_EQ(CMenu::FromHandle(hKept), nullptr);
     }
     EXPECT_TRUE(IsMenu(hKept));
     EXPECT_FALSE(IsMenu(hGone));

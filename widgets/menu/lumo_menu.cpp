@@ -4,6 +4,7 @@
 #include "device_context.h"
 #include "system.h"
 
+#include <QChar>
 #include <algorithm>
 #include <cstring>
 
@@ -53,19 +54,6 @@ int TextWidth(const DeviceContext& dc, const std::string& strText) {
     return dc.GetTextExtentPoint32A(strText.data(), static_cast<int>(strText.size()), &size)
                ? size.cx
                : 0;
-}
-
-// Lower case of the ASCII letters; the trail byte of a double-byte character is left alone.
-std::string LowerCase(std::string strText) {
-    for (std::size_t i = 0; i < strText.size(); ++i) {
-        const auto c = static_cast<unsigned char>(strText[i]);
-        if (c >= 0x81 && c <= 0xFE) {
-            ++i;
-        } else if (c >= 'A' && c <= 'Z') {
-            strText[i] = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return strText;
 }
 
 std::u16string NativeText(HMENU hMenu, int nPos) {
@@ -447,8 +435,11 @@ BOOL LumoMenu::ModifyItem(UINT nCommand, const char16_t* pszText) {
     BOOL bOk = TRUE;
     while (pMenu != nullptr) {
         // Each occurrence keeps its own record, found through its item data where it has one.
+        // An occurrence without one takes the record at its index only where no other item
+        // names that record, else a new one.
         auto* pRecord = const_cast<LumoMenuItem*>(pMenu->RecordOfItem(nPos));
-        if (pRecord == nullptr && static_cast<std::size_t>(nPos) < pMenu->items.size()) {
+        if (pRecord == nullptr && static_cast<std::size_t>(nPos) < pMenu->items.size() &&
+            !pMenu->IsNamedByAnItem(pMenu->items[static_cast<std::size_t>(nPos)].get(), nPos)) {
             pRecord = pMenu->items[static_cast<std::size_t>(nPos)].get();
         }
         if (pRecord == nullptr) {
@@ -471,7 +462,12 @@ BOOL LumoMenu::ModifyItem(UINT nCommand, const char16_t* pszText) {
 void LumoMenu::RemoveItem(UINT nPosition, UINT nFlags) {
     if ((nFlags & MF_BYPOSITION) == 0) {
         int nFound = -1;
-        if (LumoMenu* pMenu = FindCommand(nPosition, nFound); pMenu != nullptr) {
+        LumoMenu* pMenu = FindCommand(nPosition, nFound);
+        if (pMenu == nullptr) {
+            // A pop-up item's command is its pop-up's handle.
+            pMenu = FindPopupItem(MenuFromId(nPosition), nFound);
+        }
+        if (pMenu != nullptr) {
             pMenu->RemoveItem(static_cast<UINT>(nFound), MF_BYPOSITION);
             return;
         }
@@ -484,40 +480,96 @@ void LumoMenu::RemoveItem(UINT nPosition, UINT nFlags) {
         // Nothing there.
     } else if ((nState & MF_POPUP) != 0) {
         const HMENU hPopup = platform::GetSubMenu(m_hMenu, nPos);
-        EraseAll(subMenus, hPopup);
-        EraseAll(ownedMenuHandles, hPopup);
-        // Only a LumoMenu's items and object are ours; a plain wrapper is the platform's.
-        auto* pPopup = dynamic_cast<LumoMenu*>(SubMenuAt(nPos));
-        if (pPopup != nullptr) {
-            for (int i = pPopup->GetMenuItemCount() - 1; i >= 0; --i) {
-                pPopup->RemoveItem(static_cast<UINT>(i), MF_BYPOSITION);
-            }
-        }
-        const auto it = std::find_if(items.rbegin(), items.rend(), [hPopup](const auto& p) {
-            return p->commandId == ToId(hPopup);
-        });
-        if (it != items.rend()) {
-            items.erase(std::next(it).base());
-        }
-        delete pPopup;
-    } else {
-        // The item's own record, found through its item data; otherwise as the records are
-        // ordered: the first with the item's command, or for a separator the one at its index.
         const LumoMenuItem* pRecord = RecordOfItem(nPos);
-        if (pRecord == nullptr && (nState & MF_SEPARATOR) != 0) {
-            if (nPosition < items.size()) {
-                pRecord = items[nPosition].get();
+        if (pRecord == nullptr) {
+            pRecord = UnnamedRecord(static_cast<UINT>(ToId(hPopup)), nPos);
+        }
+        DeleteRecord(pRecord);
+        EraseLast(subMenus, hPopup);
+        EraseLast(ownedMenuHandles, hPopup);
+        // The pop-up goes with the last item of the menu that opens it. Only a LumoMenu's items
+        // and object are ours; a plain menu is the platform's.
+        if (!OpensPopup(hPopup, nPos)) {
+            if (auto* pPopup = dynamic_cast<LumoMenu*>(SubMenuAt(nPos)); pPopup != nullptr) {
+                EraseAll(subMenus, hPopup);
+                EraseAll(ownedMenuHandles, hPopup);
+                for (int i = pPopup->GetMenuItemCount() - 1; i >= 0; --i) {
+                    pPopup->RemoveItem(static_cast<UINT>(i), MF_BYPOSITION);
+                }
+                delete pPopup;
             }
-        } else if (pRecord == nullptr) {
-            const UINT nCommand = GetMenuItemID(nPos);
-            const auto it = std::find_if(items.begin(), items.end(), [nCommand](const auto& p) {
-                return p->commandId == nCommand;
-            });
-            pRecord = it == items.end() ? nullptr : it->get();
+        }
+    } else {
+        // The item's own record, found through its item data; for an item without one, a
+        // record that no other item names.
+        const LumoMenuItem* pRecord = RecordOfItem(nPos);
+        if (pRecord == nullptr) {
+            const UINT nCommand = (nState & MF_SEPARATOR) != 0 ? 0 : GetMenuItemID(nPos);
+            pRecord = UnnamedRecord(nCommand, nPos);
         }
         DeleteRecord(pRecord);
     }
     RemoveMenu(nPosition, nFlags);
+}
+
+bool LumoMenu::IsNamedByAnItem(const LumoMenuItem* pRecord, int nExceptPosition) const {
+    const int nCount = GetMenuItemCount();
+    for (int i = 0; i < nCount; ++i) {
+        if (i != nExceptPosition && GetMenuItemData(m_hMenu, static_cast<UINT>(i), MF_BYPOSITION) ==
+                                        reinterpret_cast<ULONG_PTR>(pRecord)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+LumoMenuItem* LumoMenu::UnnamedRecord(UINT nCommand, int nPosition) const {
+    // A separator's record is the one at its index, as the records are ordered.
+    if (nCommand == 0) {
+        if (nPosition >= 0 && static_cast<std::size_t>(nPosition) < items.size()) {
+            LumoMenuItem* pRecord = items[static_cast<std::size_t>(nPosition)].get();
+            return pRecord->commandId == 0 && !IsNamedByAnItem(pRecord, nPosition) ? pRecord
+                                                                                   : nullptr;
+        }
+        return nullptr;
+    }
+    for (const auto& pRecord : items) {
+        if (pRecord->commandId == nCommand && !IsNamedByAnItem(pRecord.get(), nPosition)) {
+            return pRecord.get();
+        }
+    }
+    return nullptr;
+}
+
+bool LumoMenu::OpensPopup(HMENU hPopup, int nExceptPosition) const {
+    const int nCount = GetMenuItemCount();
+    for (int i = 0; i < nCount; ++i) {
+        if (i != nExceptPosition && platform::GetSubMenu(m_hMenu, i) == hPopup) {
+            return true;
+        }
+    }
+    return false;
+}
+
+LumoMenu* LumoMenu::FindPopupItem(HMENU hPopup, int& nPosition) {
+    const int nCount = GetMenuItemCount();
+    for (int i = 0; i < nCount; ++i) {
+        const HMENU hSub = platform::GetSubMenu(m_hMenu, i);
+        if (hSub == kNoMenu) {
+            continue;
+        }
+        if (hSub == hPopup) {
+            nPosition = i;
+            return this;
+        }
+        if (auto* pPopup = dynamic_cast<LumoMenu*>(SubMenuAt(i)); pPopup != nullptr) {
+            if (LumoMenu* pFound = pPopup->FindPopupItem(hPopup, nPosition)) {
+                return pFound;
+            }
+        }
+    }
+    nPosition = -1;
+    return nullptr;
 }
 
 LumoMenu* LumoMenu::FindCommand(UINT nCommand, int& nPosition) {
@@ -717,18 +769,19 @@ LRESULT LumoMenu::HandleMenuChar(UINT nChar, UINT nFlags, CMenu* pMenu) {
     if (pLumo == nullptr || (nFlags & MF_POPUP) == 0) {
         return 0;
     }
-    const std::string strKey = LowerCase(std::string{'&', static_cast<char>(nChar & 0xFF)});
+    // The whole UTF-16 character, compared without regard to case.
+    const QChar key = QChar(static_cast<char16_t>(nChar & 0xFFFF)).toCaseFolded();
     if (pLumo->GetMenuItemCount() != static_cast<int>(pLumo->items.size())) {
         pLumo->Resynchronise();
     }
-    const int nCount = pLumo->GetMenuItemCount();
+    const int nCount = std::min(pLumo->GetMenuItemCount(), static_cast<int>(pLumo->items.size()));
     for (int i = 0; i < nCount; ++i) {
-        std::string strText;
-        if (!pLumo->ItemText(static_cast<UINT>(i), strText, MF_BYPOSITION)) {
-            continue;
-        }
-        if (LowerCase(strText).find(strKey) != std::string::npos) {
-            return MAKELRESULT(static_cast<WORD>(i), MNC_EXECUTE);
+        const std::u16string text =
+            pLumo->items[static_cast<std::size_t>(i)]->text.value_or(std::u16string());
+        for (std::size_t j = 0; j + 1 < text.size(); ++j) {
+            if (text[j] == u'&' && QChar(text[j + 1]).toCaseFolded() == key) {
+                return MAKELRESULT(static_cast<WORD>(i), MNC_EXECUTE);
+            }
         }
     }
     return 0;

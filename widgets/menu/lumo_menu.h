@@ -63,7 +63,7 @@ public:
     BOOL imageBackgroundSet = platform::FALSE;
     BOOL builtFromTemplate = platform::FALSE;
 
-    virtual void MeasureItem(platform::MEASUREITEMSTRUCT* pMeasure);
+    void MeasureItem(platform::MEASUREITEMSTRUCT* pMeasure) override;
     virtual BOOL LoadTemplate(UINT nId);
     virtual BOOL LoadTemplate(const char* pszName);
     virtual void ReleaseAll();
@@ -106,6 +106,16 @@ private:
     void DropPopup(HMENU hPopup);
     void DeleteRecord(const LumoMenuItem* pRecord);
     const LumoMenuItem* RecordOfItem(int nPosition) const;
+    // Whether an item of this menu other than the one at nExceptPosition has the record as its
+    // item data.
+    bool IsNamedByAnItem(const LumoMenuItem* pRecord, int nExceptPosition) const;
+    // For the item at nPosition that has no record of its own: a record of its command (of a
+    // separator: the one at its index) that no other item names; null when there is none.
+    LumoMenuItem* UnnamedRecord(UINT nCommand, int nPosition) const;
+    // Whether an item other than the one at nExceptPosition opens the pop-up.
+    bool OpensPopup(HMENU hPopup, int nExceptPosition) const;
+    // The menu of this tree with an item that opens the pop-up, and the item's position.
+    LumoMenu* FindPopupItem(HMENU hPopup, int& nPosition);
     LumoMenuItem* Adopt(int nPosition, const std::u16string& text, UINT nFlags,
                         platform::UINT_PTR nId);
 };

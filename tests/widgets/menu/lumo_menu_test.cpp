@@ -22,7 +22,6 @@ protected:
         nMenusBefore = LiveMenuCount();
     }
     void TearDown() override {
-        CMenu::DeleteTempMap();
         ResetVersion();
         ResetSystemMetrics();
         ClearRegistryForTesting();
@@ -413,6 +412,70 @@ TEST_F(LumoMenuTest, RemovesTheRecordOfTheItemRemovedAmongTwins) {
     ExpectInStep(menu);
 }
 
+// Items added behind the menu's back have no record of their own: removing or editing one must
+// neither free nor share a record that another item names.
+TEST_F(LumoMenuTest, ItemsWithoutARecordNeverTakeAnotherItemsRecord) {
+    const auto dataOf = [](const LumoMenu& menu, int nPos) {
+        return GetMenuItemData(menu.m_hMenu, static_cast<UINT>(nPos), MF_BYPOSITION);
+    };
+    for (const bool bSeparator : {false, true}) {
+        LumoMenu menu;
+        menu.CreatePopupMenu();
+        const UINT nId = bSeparator ? 0 : 9;
+        menu.AppendItem(bSeparator ? u"" : u"nine", 0, nId);
+        AppendMenuW(menu.m_hMenu, bSeparator ? MF_SEPARATOR : MF_STRING, nId, u"native");
+        menu.RemoveItem(1, MF_BYPOSITION);
+        ASSERT_EQ(menu.items.size(), 1u);
+        ExpectInStep(menu);
+        // Measuring the twin reads its record: freed, this is a use after free.
+        MEASUREITEMSTRUCT measure;
+        measure.itemData = dataOf(menu, 0);
+        menu.MeasureItem(&measure);
+        EXPECT_GT(measure.itemHeight, 0u);
+    }
+
+    LumoMenu menu;
+    menu.CreatePopupMenu();
+    menu.AppendItem(u"nine", 0, 9);
+    InsertMenuW(menu.m_hMenu, 0, MF_BYPOSITION | MF_STRING, 9, u"native");
+    ASSERT_TRUE(menu.ModifyItem(9, u"NINE"));
+    EXPECT_NE(dataOf(menu, 0), 0u);
+    EXPECT_NE(dataOf(menu, 1), 0u);
+    EXPECT_NE(dataOf(menu, 0), dataOf(menu, 1)) << "two items share one record";
+    EXPECT_EQ(menu.items.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(*reinterpret_cast<const LumoMenuItem*>(dataOf(menu, i))->text, u"NINE");
+    }
+}
+
+TEST_F(LumoMenuTest, APopupGoesWithTheLastItemThatOpensItAndByItsHandle) {
+    LumoMenu menu;
+    menu.CreatePopupMenu();
+    auto* pPopup = new LumoMenu;  // owned through its handle once an item opens it
+    pPopup->CreatePopupMenu();
+    pPopup->AppendItem(u"five", 0, 5);
+    const HMENU hPopup = pPopup->m_hMenu;
+    menu.AppendItem(u"one", MF_POPUP, ToId(hPopup));
+    menu.AppendItem(u"two", MF_POPUP, ToId(hPopup));
+    menu.AppendItem(u"end", 0, 3);
+
+    menu.RemoveItem(0, MF_BYPOSITION);
+    ASSERT_TRUE(IsMenu(hPopup)) << "the other item still opens it";
+    EXPECT_EQ(menu.SubMenuAt(0), pPopup);
+    EXPECT_EQ(pPopup->items.size(), 1u);
+    EXPECT_EQ(Texts(menu), (std::vector<std::u16string>{u"two", u"end"}));
+    EXPECT_EQ(menu.subMenus, std::vector<HMENU>{hPopup});
+    EXPECT_EQ(LumoMenu::ownedMenuHandles, std::vector<HMENU>{hPopup});
+
+    // By command, a pop-up item is named by its pop-up's handle.
+    menu.RemoveItem(static_cast<UINT>(ToId(hPopup)), MF_BYCOMMAND);
+    EXPECT_FALSE(IsMenu(hPopup));
+    EXPECT_EQ(Texts(menu), std::vector<std::u16string>{u"end"});
+    EXPECT_TRUE(menu.subMenus.empty());
+    EXPECT_TRUE(LumoMenu::ownedMenuHandles.empty());
+    ExpectInStep(menu);
+}
+
 TEST_F(LumoMenuTest, AnswersMnemonicsWithExecute) {
     LumoMenu menu;
     menu.CreatePopupMenu();
@@ -424,10 +487,15 @@ TEST_F(LumoMenuTest, AnswersMnemonicsWithExecute) {
     EXPECT_EQ(LumoMenu::HandleMenuChar('q', MF_POPUP, &menu), 0);
     EXPECT_EQ(LumoMenu::HandleMenuChar('o', 0, &menu), 0);
     EXPECT_EQ(LumoMenu::HandleMenuChar('o', MF_POPUP, nullptr), 0);
+    // The whole UTF-16 character counts: U+0148 is not 'H' (0x48), and case folds beyond ASCII.
+    menu.AppendItem(u"&\u00D6l", 0, 4);
+    EXPECT_EQ(LumoMenu::HandleMenuChar(0x0148, MF_POPUP, &menu), 0);
+    EXPECT_EQ(LumoMenu::HandleMenuChar(0x00F6, MF_POPUP, &menu), MAKELRESULT(3, MNC_EXECUTE));
 
     // An item added behind the menu's back is taken in first.
     AppendMenuW(menu.m_hMenu, MF_STRING, 3, u"&Help");
-    EXPECT_EQ(LumoMenu::HandleMenuChar('h', MF_POPUP, &menu), MAKELRESULT(3, MNC_EXECUTE));
+    EXPECT_EQ(LumoMenu::HandleMenuChar('h', MF_POPUP, &menu), MAKELRESULT(4, MNC_EXECUTE));
+    EXPECT_EQ(LumoMenu::HandleMenuChar(0x0148, MF_POPUP, &menu), 0);
     ExpectInStep(menu);
 }
 
