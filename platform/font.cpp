@@ -30,4 +30,13 @@ std::unique_ptr<Font> CreateFontIndirect(const LOGFONT& logFont) {
     return std::make_unique<Font>(logFont);
 }
 
+std::unique_ptr<Font> CreateMenuFont() {
+    NONCLIENTMETRICS metrics;
+    metrics.cbSize = 340;
+    if (!SystemParametersInfo(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0)) {
+        return nullptr;
+    }
+    return CreateFontIndirect(metrics.lfMenuFont);
+}
+
 }  // namespace vesk::platform

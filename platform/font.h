@@ -24,5 +24,7 @@ private:
 
 // Null when there is no face to make the font from.
 std::unique_ptr<Font> CreateFontIndirect(const LOGFONT& logFont);
+// The desktop's menu font, from SPI_GETNONCLIENTMETRICS; null when it cannot be had.
+std::unique_ptr<Font> CreateMenuFont();
 
 }  // namespace vesk::platform

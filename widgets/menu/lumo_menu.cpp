@@ -39,16 +39,6 @@ void EraseLast(std::vector<HMENU>& handles, HMENU hMenu) {
     }
 }
 
-// The menu font of the desktop, as the platform describes it.
-std::unique_ptr<Font> CreateMenuFont() {
-    NONCLIENTMETRICS metrics;
-    metrics.cbSize = 340;
-    if (!SystemParametersInfo(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0)) {
-        return nullptr;
-    }
-    return CreateFontIndirect(metrics.lfMenuFont);
-}
-
 int TextWidth(const DeviceContext& dc, const std::string& strText) {
     SIZE size;
     return dc.GetTextExtentPoint32A(strText.data(), static_cast<int>(strText.size()), &size)

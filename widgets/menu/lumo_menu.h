@@ -64,6 +64,35 @@ public:
     BOOL builtFromTemplate = platform::FALSE;
 
     void MeasureItem(platform::MEASUREITEMSTRUCT* pMeasure) override;
+    // Paints one item in the classic or the flat look; a palette device is always classic.
+    void DrawItem(platform::DRAWITEMSTRUCT* pDraw) override;
+    virtual void DrawClassicItem(platform::DRAWITEMSTRUCT* pDraw);
+    virtual void DrawFlatItem(platform::DRAWITEMSTRUCT* pDraw);
+
+    // Each channel moved toward 255 by the factor, truncated; factors outside (0, 1] change
+    // nothing.
+    static platform::COLORREF BlendTowardWhite(platform::COLORREF colour, double dFactor);
+    // Whether images i, i + 1 and i + 2 of the shared list belong to one command (normal, faded,
+    // shadow).
+    static BOOL HasImageTriplet(int nIndex);
+    static void DrawRadioMark(platform::DeviceContext* pDC, int x, int y,
+                              platform::COLORREF colour);
+    static void DrawTickMark(platform::DeviceContext* pDC, int x, int y, platform::COLORREF colour);
+    static void DrawClassicCheckBox(platform::DeviceContext* pDC, const platform::RECT& box,
+                                    BOOL bSelected, BOOL bRadio);
+    static void DrawFlatCheckBox(platform::DeviceContext* pDC, const platform::RECT& box,
+                                 BOOL bRadio, platform::COLORREF highlight);
+    // The image on the face colour, in a new bitmap of the menu's image size like the context.
+    BOOL RenderImageToBitmap(platform::DeviceContext* pDC, const platform::ImageList* pList,
+                             int nIndex, std::unique_ptr<platform::Bitmap>& pBitmap) const;
+    // In place: every pixel that is not the face colour moved 30 % toward white, or made the
+    // shadow colour.
+    static void MakeFadedBitmap(platform::Bitmap& bitmap);
+    static void MakeShadowBitmap(platform::Bitmap& bitmap);
+    // The embossed look of the source's silhouette on the background; the source is overwritten.
+    static void DrawDisabledImage(platform::DeviceContext* pDC, int x, int y, int nWidth,
+                                  int nHeight, platform::Bitmap* pSource, int xSource, int ySource,
+                                  platform::COLORREF background);
     virtual BOOL LoadTemplate(UINT nId);
     virtual BOOL LoadTemplate(const char* pszName);
     virtual void ReleaseAll();

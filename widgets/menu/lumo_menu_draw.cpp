@@ -1,0 +1,496 @@
+// Painting of the owner-drawn items: the classic 3-D look, the flat look with its image strip,
+// the check marks, and the images' faded, shadow and disabled looks.
+
+#include "lumo_menu.h"
+#include "menu_memory_dc.h"
+#include "system.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace vesk {
+
+using namespace platform;
+
+namespace {
+
+constexpr UINT kLabelFormat = DT_SINGLELINE | DT_VCENTER;                   // 0x24
+constexpr UINT kAcceleratorFormat = DT_SINGLELINE | DT_VCENTER | DT_RIGHT;  // 0x26
+// DSPDxax: the brush where the source is all ones, the destination elsewhere.
+constexpr DWORD kBrushThroughMask = 0x00E20746;
+
+// The item's text as label and accelerator: before the first tab, and after the last one.
+struct LabelParts {
+    std::u16string_view label;
+    std::optional<std::u16string_view> accelerator;
+};
+
+LabelParts SplitText(const LumoMenuItem& record) {
+    LabelParts split;
+    if (!record.text) {
+        return split;
+    }
+    const std::u16string_view text = *record.text;
+    const std::size_t nFirst = text.find(u'\t');
+    if (nFirst == std::u16string_view::npos) {
+        split.label = text;
+        return split;
+    }
+    split.label = text.substr(0, nFirst);
+    split.accelerator = text.substr(text.rfind(u'\t') + 1);
+    return split;
+}
+
+// A checked item shows a dot where it has a checked-state bitmap, else a tick.
+bool HasRadioMark(const DRAWITEMSTRUCT& draw) {
+    MENUITEMINFO info;
+    info.cbSize = 44;
+    info.fMask = MIIM_CHECKMARKS;
+    return GetMenuItemInfo(draw.hwndItem, draw.itemID, FALSE, &info) && info.hbmpChecked != nullptr;
+}
+
+int Half(double value) {
+    return std::max(0, static_cast<int>(value * 0.5));
+}
+
+// The face colour as a bitmap like this one holds it.
+COLORREF FaceSample(DeviceContext* pImageDC, int nWidth, int nHeight) {
+    const std::unique_ptr<DeviceContext> pSampleDC = CreateCompatibleDC(nullptr);
+    const std::unique_ptr<Bitmap> pSample = CreateCompatibleBitmap(pImageDC, nWidth, nHeight);
+    Bitmap* pOld = pSampleDC->SelectObject(pSample.get());
+    const std::unique_ptr<Brush> pFace = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    pSampleDC->FillRect({0, 0, nWidth, nHeight}, pFace.get());
+    const COLORREF face = pSampleDC->GetPixel(1, 1);
+    pSampleDC->SelectObject(pOld);
+    return face;
+}
+
+// Every pixel of the bitmap that is not the face colour, changed by fn.
+template <typename Fn>
+void ChangeNonFacePixels(Bitmap& bitmap, Fn fn) {
+    BITMAP info;
+    if (!GetObject(&bitmap, &info)) {
+        return;
+    }
+    const std::unique_ptr<DeviceContext> pDC = CreateCompatibleDC(nullptr);
+    Bitmap* pOld = pDC->SelectObject(&bitmap);
+    const COLORREF face = FaceSample(pDC.get(), info.bmWidth, info.bmHeight);
+    for (int x = 0; x < info.bmWidth; ++x) {
+        for (int y = 0; y < info.bmHeight; ++y) {
+            const COLORREF pixel = pDC->GetPixel(x, y);
+            if (pixel != face) {
+                pDC->SetPixel(x, y, fn(pixel));
+            }
+        }
+    }
+    pDC->SelectObject(pOld);
+}
+
+}  // namespace
+
+COLORREF LumoMenu::BlendTowardWhite(COLORREF colour, double dFactor) {
+    if (dFactor <= 0 || dFactor > 1) {
+        return colour;
+    }
+    const auto blend = [dFactor](int v) { return static_cast<int>(v + dFactor * (255 - v)); };
+    return RGB(blend(GetRValue(colour)), blend(GetGValue(colour)), blend(GetBValue(colour)));
+}
+
+BOOL LumoMenu::HasImageTriplet(int nIndex) {
+    if (nIndex < 0 || static_cast<std::size_t>(nIndex) + 2 >= sharedImageCommands.size()) {
+        return FALSE;
+    }
+    const auto i = static_cast<std::size_t>(nIndex);
+    return sharedImageCommands[i] == sharedImageCommands[i + 1] &&
+           sharedImageCommands[i] == sharedImageCommands[i + 2];
+}
+
+void LumoMenu::DrawRadioMark(DeviceContext* pDC, int x, int y, COLORREF colour) {
+    const std::unique_ptr<Brush> pBrush = CreateSolidBrush(colour);
+    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, colour);
+    const Brush* pOldBrush = pDC->SelectObject(pBrush.get());
+    const Pen* pOldPen = pDC->SelectObject(pPen.get());
+    pDC->Ellipse(x, y, x + 6, y + 6);
+    pDC->SelectObject(pOldBrush);
+    pDC->SelectObject(pOldPen);
+}
+
+void LumoMenu::DrawTickMark(DeviceContext* pDC, int x, int y, COLORREF colour) {
+    static constexpr int kRise[7] = {2, 3, 4, 3, 2, 1, 0};
+    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, colour);
+    const Pen* pOldPen = pDC->SelectObject(pPen.get());
+    for (int k = 0; k < 7; ++k) {
+        pDC->MoveTo(x + k, y + kRise[k]);
+        pDC->LineTo(x + k, y + kRise[k] + 3);
+    }
+    pDC->SelectObject(pOldPen);
+}
+
+void LumoMenu::DrawClassicCheckBox(DeviceContext* pDC, const RECT& box, BOOL bSelected,
+                                   BOOL bRadio) {
+    COLORREF colour = GetSysColor(IsThemedXP() ? COLOR_3DFACE : COLOR_MENU);
+    if (!bSelected) {
+        colour = BlendTowardWhite(colour, 0.6);
+    }
+    pDC->FillSolidRect(box, colour);
+    if (HasModernShell()) {
+        pDC->DrawEdge(box, BDR_SUNKENOUTER, BF_RECT);
+    }
+    if (bRadio) {
+        DrawRadioMark(pDC, box.left + 5, box.top + 4, GetSysColor(COLOR_MENUTEXT));
+    } else {
+        DrawTickMark(pDC, box.left + 4, box.top + 4, GetSysColor(COLOR_MENUTEXT));
+    }
+}
+
+void LumoMenu::DrawFlatCheckBox(DeviceContext* pDC, const RECT& box, BOOL bRadio,
+                                COLORREF highlight) {
+    pDC->FillSolidRect(box, BlendTowardWhite(highlight, 0.85));
+    pDC->Draw3dRect(box, highlight, highlight);
+    if (bRadio) {
+        DrawRadioMark(pDC, box.left + 5, box.top + 4, GetSysColor(COLOR_MENUTEXT));
+    } else {
+        DrawTickMark(pDC, box.left + 5, box.top + 4, GetSysColor(COLOR_MENUTEXT));
+    }
+}
+
+BOOL LumoMenu::RenderImageToBitmap(DeviceContext* pDC, const ImageList* pList, int nIndex,
+                                   std::unique_ptr<Bitmap>& pBitmap) const {
+    const std::unique_ptr<Icon> pIcon = ImageList_GetIcon(pList, nIndex, ILD_NORMAL);
+    const std::unique_ptr<DeviceContext> pMemory = CreateCompatibleDC(pDC);
+    pBitmap = CreateCompatibleBitmap(pDC, imageWidth, imageHeight);
+    Bitmap* pOld = pMemory->SelectObject(pBitmap.get());
+    const std::unique_ptr<Brush> pFace = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    // The background also where there is no icon to draw, rather than a black block.
+    pMemory->FillRect({0, 0, imageWidth, imageHeight}, pFace.get());
+    pMemory->DrawIconEx(0, 0, pIcon.get(), imageWidth, imageHeight, pFace.get(), DI_NORMAL);
+    pMemory->SelectObject(pOld);
+    return TRUE;
+}
+
+void LumoMenu::MakeFadedBitmap(Bitmap& bitmap) {
+    ChangeNonFacePixels(bitmap, [](COLORREF pixel) { return BlendTowardWhite(pixel, 0.3); });
+}
+
+void LumoMenu::MakeShadowBitmap(Bitmap& bitmap) {
+    COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    if (!IsThemedXP()) {
+        shadow = BlendTowardWhite(shadow, 0.49);
+    }
+    ChangeNonFacePixels(bitmap, [shadow](COLORREF) { return shadow; });
+}
+
+void LumoMenu::DrawDisabledImage(DeviceContext* pDC, int x, int y, int nWidth, int nHeight,
+                                 Bitmap* pSource, int xSource, int ySource, COLORREF background) {
+    if (pSource == nullptr) {
+        return;
+    }
+    // A: the mask, monochrome like a memory context of the screen.
+    const std::unique_ptr<DeviceContext> pMaskDC = CreateCompatibleDC(nullptr);
+    const std::unique_ptr<Bitmap> pMask = CreateCompatibleBitmap(pMaskDC.get(), nWidth, nHeight);
+    Bitmap* pOldMask = pMaskDC->SelectObject(pMask.get());
+    // B: the source, used as scratch once the mask is made.
+    const std::unique_ptr<DeviceContext> pImageDC = CreateCompatibleDC(pDC);
+    Bitmap* pOldImage = pImageDC->SelectObject(pSource);
+
+    pMaskDC->PatBlt(0, 0, nWidth, nHeight, WHITENESS);
+    pImageDC->SetBkColor(GetSysColor(COLOR_BTNFACE));
+    pMaskDC->BitBlt(0, 0, nWidth, nHeight, pImageDC.get(), xSource, ySource, SRCCOPY);
+    pImageDC->SetBkColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+    pMaskDC->BitBlt(0, 0, nWidth, nHeight, pImageDC.get(), xSource, ySource, SRCPAINT);
+
+    pImageDC->FillSolidRect(0, 0, nWidth, nHeight, background);
+    pImageDC->SetBkColor(RGB(0, 0, 0));
+    pImageDC->SetTextColor(RGB(255, 255, 255));
+    const std::unique_ptr<Brush> pHighlight = CreateSolidBrush(GetSysColor(COLOR_BTNHIGHLIGHT));
+    const Brush* pOldBrush = pImageDC->SelectObject(pHighlight.get());
+    pImageDC->BitBlt(0, 0, nWidth, nHeight, pMaskDC.get(), 0, 0, kBrushThroughMask);
+    pDC->BitBlt(x + 1, y + 1, nWidth, nHeight, pImageDC.get(), 0, 0, SRCCOPY);
+    pImageDC->BitBlt(1, 1, nWidth, nHeight, pMaskDC.get(), 0, 0, kBrushThroughMask);
+    const std::unique_ptr<Brush> pShadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
+    pImageDC->SelectObject(pShadow.get());
+    pImageDC->BitBlt(0, 0, nWidth, nHeight, pMaskDC.get(), 0, 0, kBrushThroughMask);
+    pDC->BitBlt(x, y, nWidth, nHeight, pImageDC.get(), 0, 0, SRCCOPY);
+
+    pImageDC->SelectObject(pOldBrush);
+    pImageDC->SelectObject(pOldImage);
+    pMaskDC->SelectObject(pOldMask);
+}
+
+void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
+    if (pDraw == nullptr || pDraw->hDC == nullptr || pDraw->itemData == 0) {
+        return;
+    }
+    if ((pDraw->hDC->GetDeviceCaps(RASTERCAPS) & RC_PALETTE) != 0) {
+        DrawClassicItem(pDraw);
+    } else if ((IsThemedXP() ? drawModeThemed : drawModeOther) == 1) {
+        DrawFlatItem(pDraw);
+    } else {
+        DrawClassicItem(pDraw);
+    }
+}
+
+void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
+    const auto& record = *reinterpret_cast<const LumoMenuItem*>(pDraw->itemData);
+    DeviceContext* pDC = pDraw->hDC;
+    const int iw = imageWidth;
+    const int ih = imageHeight;
+    const COLORREF bg = GetSysColor(IsThemedXP() ? COLOR_3DFACE : COLOR_MENU);
+    const std::unique_ptr<Brush> pBackground = CreateSolidBrush(bg);
+
+    if ((pDraw->itemState & ODS_GRAYED) != 0 && (pDraw->itemState & ODS_SELECTED) != 0 &&
+        classicHighlightsDisabled == 0) {
+        pDraw->itemState &= ~ODS_SELECTED;
+    }
+    RECT r = pDraw->rcItem;
+    if ((record.menuFlags & MF_SEPARATOR) != 0) {
+        pDC->FillRect(r, pBackground.get());
+        r.top += (r.bottom - r.top) >> 1;
+        pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
+        return;
+    }
+    const bool bSelected = (pDraw->itemState & ODS_SELECTED) != 0;
+    const bool bGrayed = (pDraw->itemState & ODS_GRAYED) != 0;
+    const bool bChecked = (pDraw->itemState & ODS_CHECKED) != 0;
+    const bool bHasImage = record.sharedImageIndex >= 0 && sharedImages != nullptr;
+
+    COLORREF textColour = GetSysColor(COLOR_MENUTEXT);
+    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, bg);
+    const std::unique_ptr<Brush> pHighlight = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
+    const Pen* pOldPen = pDC->SelectObject(pPen.get());
+    if (!bSelected) {
+        pDC->FillRect(r, pBackground.get());
+        pDC->SelectObject(pOldPen);
+        pDC->Draw3dRect(r, bg, bg);
+    } else {
+        const RECT fill =
+            bHasImage || bChecked ? RECT{r.left + iw + 5, r.top, r.right, r.bottom} : r;
+        pDC->FillRect(fill, pHighlight.get());
+        pDC->SelectObject(pOldPen);
+        textColour = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    }
+
+    const int dy = std::max(0, (r.bottom - r.top - ih - 4) / 2);
+    if (bHasImage) {
+        const RECT frame{r.left + 1, r.top + dy + 1, r.left + iw + 3, r.top + dy + ih + 3};
+        pDC->Draw3dRect(frame, bg, bg);
+        const RECT box{r.left, r.top + dy, r.left + iw + 4, r.top + dy + ih + 4};
+        const POINT at{r.left + 2, r.top + dy + 2};
+        const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+        const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+        if (bGrayed) {
+            std::unique_ptr<Bitmap> pImage;
+            RenderImageToBitmap(pDC, sharedImages.get(), record.sharedImageIndex, pImage);
+            pDC->Draw3dRect(box, bg, bg);
+            DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0, bg);
+        } else {
+            if (bSelected) {
+                pDC->FillSolidRect(frame, bg);
+                if (HasModernShell()) {
+                    pDC->Draw3dRect(box, bChecked ? shadow : light, bChecked ? light : shadow);
+                }
+            } else if (bChecked) {
+                pDC->FillSolidRect(frame, BlendTowardWhite(bg, 0.6));
+                if (HasModernShell()) {
+                    pDC->Draw3dRect(box, shadow, light);
+                }
+            } else {
+                pDC->FillSolidRect(frame, bg);
+                pDC->Draw3dRect(box, bg, bg);
+            }
+            ImageList_Draw(sharedImages.get(), record.sharedImageIndex, pDC, at.x, at.y,
+                           ILD_TRANSPARENT);
+        }
+    } else if (bChecked) {
+        const RECT box{r.left + 1, r.top + dy + 2, r.left + iw + 1, r.top + dy + ih + 2};
+        DrawClassicCheckBox(pDC, box, bSelected, HasRadioMark(*pDraw));
+    }
+
+    const LabelParts text = SplitText(record);
+    if (record.text && !record.text->empty()) {
+        RECT t{r.left + iw + 9, r.top - 1, r.right, r.bottom - 1};
+        if (text.accelerator) {
+            t.right -= iw;
+        }
+        const int nOldMode = pDC->SetBkMode(TRANSPARENT);
+        if (!bGrayed) {
+            pDC->SetTextColor(textColour);
+            pDC->DrawText(text.label, &t, kLabelFormat);
+        } else if (bSelected) {
+            pDC->SetTextColor(bg);
+            pDC->DrawText(text.label, &t, kLabelFormat);
+        } else {
+            RECT raised = t;
+            OffsetRect(&raised, 1, 1);
+            pDC->SetTextColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+            pDC->DrawText(text.label, &raised, kLabelFormat);
+            if (text.accelerator) {
+                pDC->DrawText(*text.accelerator, &raised, kAcceleratorFormat);
+            }
+            pDC->SetTextColor(GetSysColor(COLOR_GRAYTEXT));
+            pDC->DrawText(text.label, &t, kLabelFormat);
+        }
+        if (text.accelerator) {
+            pDC->DrawText(*text.accelerator, &t, kAcceleratorFormat);
+        }
+        pDC->SetBkMode(nOldMode);
+    }
+}
+
+void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
+    const auto& record = *reinterpret_cast<const LumoMenuItem*>(pDraw->itemData);
+    const int iw = imageWidth;
+    const int ih = imageHeight;
+    const int g = iconShadows ? 7 : 4;
+    const int W = iw + g;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF strip = IsThemedXP() ? face : BlendTowardWhite(face, 0.25);
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const COLORREF hl = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF selection = BlendTowardWhite(hl, IsThemedXP() ? 0.7 : 0.85);
+
+    DeviceContext* pDC = pDraw->hDC;
+    RECT r = pDraw->rcItem;
+    // Disabled items are drawn off-screen, never selected, and copied in one step.
+    std::optional<MenuMemoryDC> memory;
+    std::unique_ptr<Font> pMenuFont;
+    const Font* pOldFont = nullptr;
+    if ((pDraw->itemState & ODS_GRAYED) != 0 && flatHighlightsDisabled == 0) {
+        pDraw->itemState &= ~ODS_SELECTED;
+        memory.emplace(pDC, r);
+        pDC = memory->Get();
+        pMenuFont = CreateMenuFont();
+        if (pMenuFont != nullptr) {
+            pOldFont = pDC->SelectObject(pMenuFont.get());
+        }
+    }
+    const auto finish = [&] {
+        if (memory) {
+            if (pOldFont != nullptr) {
+                pDC->SelectObject(pOldFont);
+            }
+            memory.reset();  // copies the item to the screen
+        }
+    };
+
+    if ((record.menuFlags & MF_SEPARATOR) != 0) {
+        const std::unique_ptr<Brush> pWindow = CreateSolidBrush(window);
+        pDC->FillRect(r, pWindow.get());
+        const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
+        r.top += (r.bottom - r.top) >> 1;
+        r.left = r.left + W + g;
+        pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
+        pDC->FillSolidRect(stripRect, strip);
+        pDC->Draw3dRect(stripRect, strip, strip);
+        finish();
+        return;
+    }
+    const bool bSelected = (pDraw->itemState & ODS_SELECTED) != 0;
+    const bool bGrayed = (pDraw->itemState & ODS_GRAYED) != 0;
+    const bool bChecked = (pDraw->itemState & ODS_CHECKED) != 0;
+    const bool bHasImage = record.sharedImageIndex >= 0 && sharedImages != nullptr;
+
+    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, window);
+    const std::unique_ptr<Brush> pSelection = CreateSolidBrush(selection);
+    const Pen* pOldPen = pDC->SelectObject(pPen.get());
+    if (!bSelected) {
+        const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
+        pDC->FillSolidRect(r, window);
+        pDC->FillSolidRect(stripRect, strip);
+        pDC->SelectObject(pOldPen);
+        pDC->Draw3dRect(r, window, window);
+        pDC->Draw3dRect(stripRect, strip, strip);
+    } else {
+        pDC->FillRect(r, pSelection.get());
+        pDC->Draw3dRect(r, hl, hl);
+        pDC->SelectObject(pOldPen);
+    }
+
+    const int dy = Half(r.bottom - r.top - ih + 1);
+    const int dx = Half(W - iw + 1);
+    const POINT at{r.left + dx, r.top + dy};
+    if (bHasImage) {
+        const int nImage = record.sharedImageIndex;
+        const bool bTriplet = iconShadows && HasImageTriplet(nImage);
+        const RECT box{r.left + 1, r.top + 1, r.left + W - 1, r.bottom - 1};
+        const auto draw = [&](int nIndex, int x, int y) {
+            ImageList_Draw(sharedImages.get(), nIndex, pDC, x, y, ILD_TRANSPARENT);
+        };
+        if (bGrayed) {
+            std::unique_ptr<Bitmap> pImage;
+            RenderImageToBitmap(pDC, sharedImages.get(), nImage, pImage);
+            DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0,
+                              bSelected ? selection : strip);
+            if (bSelected) {
+                pDC->Draw3dRect(r, hl, hl);
+            }
+        } else if (bSelected) {
+            pDC->FillSolidRect(box, selection);
+            if (bChecked) {
+                pDC->Draw3dRect(box, hl, hl);
+                draw(nImage, at.x - 1, at.y - 1);
+            } else if (bTriplet) {
+                draw(nImage + 2, at.x + 1, at.y + 1);
+                draw(nImage, at.x - 1, at.y - 1);
+            } else {
+                draw(nImage, at.x, at.y);
+            }
+        } else if (bChecked) {
+            pDC->FillSolidRect(box, BlendTowardWhite(hl, 0.85));
+            pDC->Draw3dRect(box, hl, hl);
+            draw(nImage, at.x - 1, at.y - 1);
+        } else {
+            pDC->FillSolidRect(box, strip);
+            pDC->Draw3dRect(box, strip, strip);
+            draw(bTriplet ? nImage + 1 : nImage, at.x, at.y);
+        }
+    } else if (bChecked) {
+        const int x = r.left + Half(W - 16 + 1);
+        const int y = r.top + Half(r.bottom - r.top - 16 + 1);
+        DrawFlatCheckBox(pDC, RECT{x, y, x + 16, y + 16}, HasRadioMark(*pDraw), hl);
+    }
+
+    const LabelParts text = SplitText(record);
+    if (record.text && !record.text->empty()) {
+        RECT t{r.left + W + 8, r.top - 1, r.right, r.bottom - 1};
+        if (text.accelerator) {
+            t.right -= iw;
+        }
+        const int nOldMode = pDC->SetBkMode(TRANSPARENT);
+        COLORREF colour = GetSysColor(COLOR_MENUTEXT);
+        if (bGrayed) {
+            colour = IsThemedXP() || bSelected ? GetSysColor(COLOR_GRAYTEXT)
+                                               : BlendTowardWhite(GetSysColor(COLOR_GRAYTEXT), 0.4);
+        }
+        pDC->SetTextColor(colour);
+        pDC->DrawText(text.label, &t, kLabelFormat);
+        if (text.accelerator) {
+            pDC->DrawText(*text.accelerator, &t, kAcceleratorFormat);
+        }
+        pDC->SetBkMode(nOldMode);
+    }
+    finish();
+}
+
+MenuMemoryDC::MenuMemoryDC(DeviceContext* pTarget, const RECT& rect)
+    : m_pTarget(pTarget), m_rect(rect), m_bOffScreen(!pTarget->IsPrinting()) {
+    if (!m_bOffScreen) {
+        return;
+    }
+    m_pMemory = CreateCompatibleDC(pTarget);
+    m_pBitmap = CreateCompatibleBitmap(pTarget, rect.Width(), rect.Height());
+    m_pOldBitmap = m_pMemory->SelectObject(m_pBitmap.get());
+    m_pMemory->SetWindowOrg(rect.left, rect.top);
+}
+
+MenuMemoryDC::~MenuMemoryDC() {
+    if (!m_bOffScreen) {
+        return;
+    }
+    m_pTarget->BitBlt(m_rect.left, m_rect.top, m_rect.Width(), m_rect.Height(), m_pMemory.get(),
+                      m_rect.left, m_rect.top, SRCCOPY);
+    m_pMemory->SelectObject(m_pOldBitmap);
+}
+
+}  // namespace vesk
