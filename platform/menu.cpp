@@ -279,6 +279,10 @@ BOOL GetMenuItemInfo(HMENU hMenu, UINT nItem, BOOL bByPosition, MENUITEMINFO* pI
         pInfo->hbmpChecked = at.pMenu->items[at.nIndex].pChecked;
         pInfo->hbmpUnchecked = at.pMenu->items[at.nIndex].pUnchecked;
     }
+    if ((pInfo->fMask & MIIM_FTYPE) != 0) {
+        pInfo->fType =
+            at.pMenu->items[at.nIndex].nFlags & (MF_OWNERDRAW | MF_SEPARATOR | MF_BITMAP);
+    }
     return TRUE;
 }
 

@@ -73,11 +73,15 @@ int GetMenuStringA(HMENU hMenu, UINT nIdItem, char* pszString, int nMaxCount, UI
 int GetMenuStringW(HMENU hMenu, UINT nIdItem, char16_t* pszString, int nMaxCount, UINT nFlags);
 // The item data of an owner-drawn item (0 for others or for no item).
 ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nIdItem, UINT nFlags);
-// The check-mark bitmaps of an item, as GetMenuItemInfo reports them with MIIM_CHECKMARKS.
+// What GetMenuItemInfo reports: with MIIM_CHECKMARKS the check-mark bitmaps, with MIIM_FTYPE the
+// item's type flags (MF_OWNERDRAW, MF_SEPARATOR, MF_BITMAP), which GetMenuState leaves out for
+// a pop-up item.
 inline constexpr UINT MIIM_CHECKMARKS = 0x0008;
+inline constexpr UINT MIIM_FTYPE = 0x0100;
 struct MENUITEMINFO {
     UINT cbSize = 44;
     UINT fMask = 0;
+    UINT fType = 0;
     const Bitmap* hbmpChecked = nullptr;
     const Bitmap* hbmpUnchecked = nullptr;
 };

@@ -11,6 +11,7 @@ inline constexpr UINT ODT_BUTTON = 4;
 
 // What a draw request is for, and the item's state.
 inline constexpr UINT ODA_DRAWENTIRE = 0x0001;
+inline constexpr UINT ODA_SELECT = 0x0002;
 inline constexpr UINT ODS_SELECTED = 0x0001;
 inline constexpr UINT ODS_GRAYED = 0x0002;
 inline constexpr UINT ODS_DISABLED = 0x0004;

@@ -39,6 +39,12 @@ constexpr int GetBValue(COLORREF c) {
 constexpr LRESULT MAKELRESULT(WORD low, WORD high) {
     return static_cast<LRESULT>(static_cast<DWORD>(low) | static_cast<DWORD>(high) << 16);
 }
+constexpr WORD LOWORD(DWORD value) {
+    return static_cast<WORD>(value & 0xFFFF);
+}
+constexpr WORD HIWORD(DWORD value) {
+    return static_cast<WORD>(value >> 16 & 0xFFFF);
+}
 
 struct POINT {
     int x = 0;
