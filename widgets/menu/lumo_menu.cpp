@@ -296,10 +296,21 @@ LumoMenuItem* LumoMenu::AddRecord(std::size_t nIndex, const char16_t* pszText, U
                                   UINT_PTR nId, int nImageResource) {
     auto pRecord = std::make_unique<LumoMenuItem>();
     pRecord->SetItemText(pszText);
-    // Images from toolbar resources come with the shared image list; until a command has one
-    // registered, an item shows none.
-    pRecord->sharedImageIndex =
-        nImageResource == -1 ? SharedImageIndexOf(static_cast<UINT>(nId)) : -1;
+    // -1: the image registered for the command, if any; 0 or more: a toolbar (or bitmap)
+    // resource that holds the item's image.
+    if (nImageResource == -1) {
+        pRecord->sharedImageIndex = SharedImageIndexOf(static_cast<UINT>(nId));
+    } else if (nImageResource >= 0) {
+        const UINT nResource = static_cast<UINT>(nImageResource);
+        int nImage = 0;
+        ToolbarImageIndexOf(static_cast<UINT>(nId), nResource, nImage);
+        const std::unique_ptr<ImageList> pList =
+            ImageList_Create(imageWidth, imageHeight, ILC_COLORDDB | ILC_MASK, 1, 1);
+        if (AddBitmapToImageList(pList.get(), nResource)) {
+            pRecord->sharedImageIndex =
+                AddImageToSharedList(pList.get(), nImage, static_cast<UINT>(nId));
+        }
+    }
     pRecord->menuFlags = nFlags;
     pRecord->commandId = static_cast<UINT>(nId);
     LumoMenuItem* pRaw = pRecord.get();
@@ -406,15 +417,16 @@ BOOL LumoMenu::InsertItem(UINT nPosition, const char16_t* pszText, UINT nFlags, 
     return FinishAdd(InsertMenu(nPosition, nFlags, nId, pRecord), pRecord);
 }
 
-BOOL LumoMenu::ModifyItem(UINT nCommand, const char* pszText) {
+BOOL LumoMenu::ModifyItem(UINT nCommand, const char* pszText, const ImageList* pList, int nImage) {
     if (pszText == nullptr) {
-        return ModifyItem(nCommand, static_cast<const char16_t*>(nullptr));
+        return ModifyItem(nCommand, static_cast<const char16_t*>(nullptr), pList, nImage);
     }
     const std::u16string text = GbkToUtf16(pszText);
-    return ModifyItem(nCommand, text.c_str());
+    return ModifyItem(nCommand, text.c_str(), pList, nImage);
 }
 
-BOOL LumoMenu::ModifyItem(UINT nCommand, const char16_t* pszText) {
+BOOL LumoMenu::ModifyItem(UINT nCommand, const char16_t* pszText, const ImageList* pList,
+                          int nImage) {
     int nPos = -1;
     LumoMenu* pMenu = FindCommand(nCommand, nPos);
     if (pMenu == nullptr) {
@@ -437,6 +449,9 @@ BOOL LumoMenu::ModifyItem(UINT nCommand, const char16_t* pszText) {
         }
         if (pszText != nullptr) {
             pRecord->SetItemText(pszText);
+        }
+        if (pList != nullptr) {
+            pRecord->sharedImageIndex = AddImageToSharedList(pList, nImage, nCommand);
         }
         pRecord->commandId = nCommand;
         pRecord->menuFlags = (pRecord->menuFlags & ~MF_BYPOSITION) | MF_OWNERDRAW;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bitmap_resources.h"
 #include "image_list.h"
 #include "lumo_menu_item.h"
 #include "menu.h"
@@ -93,6 +94,24 @@ public:
     static void DrawDisabledImage(platform::DeviceContext* pDC, int x, int y, int nWidth,
                                   int nHeight, platform::Bitmap* pSource, int xSource, int ySource,
                                   platform::COLORREF background);
+    // Item images from resources. A toolbar's image size raises the menu's, which never shrinks;
+    // each button image whose command is in the menu becomes that command's image.
+    BOOL LoadToolbarImages(UINT nToolbar);
+    // Adds the bitmap resource's images, masked with the image background, and in the flat
+    // style with icon shadows the faded and shadow looks of its first image after them.
+    BOOL AddBitmapToImageList(platform::ImageList* pList, UINT nResource) const;
+    // Stores image nIndex of the list as the command's image (in the flat style with icon
+    // shadows as a normal, faded, shadow triplet), in place of an earlier one; the place of the
+    // normal image in sharedImages, or -1.
+    int AddImageToSharedList(const platform::ImageList* pList, int nIndex, UINT nCommand) const;
+    // The image number of the command's button in the toolbar, left as it is when the command
+    // has none; FALSE when the toolbar does not load or holds no such button.
+    static BOOL ToolbarImageIndexOf(UINT nCommand, UINT nToolbar, int& nImage);
+    // A 16-colour bitmap resource with its button colours mapped to the system's; null for any
+    // other.
+    static std::unique_ptr<platform::Bitmap> LoadMappedBitmap(UINT nResource);
+    static int ColorTableSize(const platform::BITMAPINFOHEADER* pHeader);
+
     virtual BOOL LoadTemplate(UINT nId);
     virtual BOOL LoadTemplate(const char* pszName);
     virtual void ReleaseAll();
@@ -107,8 +126,11 @@ public:
                     int nImageResource = -1);
     BOOL InsertItem(UINT nPosition, const char* pszText, UINT nFlags, platform::UINT_PTR nId,
                     int nImageResource = -1);
-    BOOL ModifyItem(UINT nCommand, const char16_t* pszText);
-    BOOL ModifyItem(UINT nCommand, const char* pszText);
+    // With an image list, image nImage of it becomes the image of every occurrence.
+    BOOL ModifyItem(UINT nCommand, const char16_t* pszText,
+                    const platform::ImageList* pList = nullptr, int nImage = 0);
+    BOOL ModifyItem(UINT nCommand, const char* pszText, const platform::ImageList* pList = nullptr,
+                    int nImage = 0);
     void RemoveItem(UINT nPosition, UINT nFlags);
 
     // A (menu, position) pair, as FindNextCommand skips them.
