@@ -171,12 +171,13 @@ public:
         if (m_bDone || m_levels.empty()) {
             return;
         }
-        if (!Accepts(button)) {
-            return;
-        }
+        // Any button pressed off the pop-up dismisses it.
         const int nLevel = LevelAt(global);
         if (nLevel < 0) {
             Finish(0);
+            return;
+        }
+        if (!Accepts(button)) {
             return;
         }
         PopupLevel& level = *m_levels[static_cast<std::size_t>(nLevel)];

@@ -231,13 +231,27 @@ TEST_F(PopupMenuTest, TheMouseSelectsOnlyChangedItemsAndChooses) {
     EXPECT_EQ(FromQRgb(shown.pixel(50, 1 + 20 + 6 + 20 + 10)), kSelected);
     EXPECT_EQ(FromQRgb(shown.pixel(50, 10)), kPlain);
 
-    // A click outside the pop-up dismisses it.
-    EXPECT_EQ(Track(TPM_RETURNCMD,
-                    [](QWidget* pWindow) {
-                        QTest::mouseClick(pWindow, Qt::LeftButton, {},
-                                          QPoint(pWindow->width() + 40, 10));
-                    }),
-              0);
+    // A click outside the pop-up dismisses it, with either button; the right button chooses
+    // only with TPM_RIGHTBUTTON.
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+        EXPECT_EQ(Track(TPM_RETURNCMD,
+                        [button](QWidget* pWindow) {
+                            QTest::mouseClick(pWindow, button, {},
+                                              QPoint(pWindow->width() + 40, 10));
+                        }),
+                  0);
+    }
+    for (const UINT nFlags : {TPM_RETURNCMD, TPM_RETURNCMD | TPM_RIGHTBUTTON}) {
+        EXPECT_EQ(Track(nFlags,
+                        [this](QWidget* pWindow) {
+                            QTest::mouseClick(pWindow, Qt::RightButton, {},
+                                              ItemCentre(LastDrawOf(menu, 1)));
+                            if (ActivePopupMenuWindow() != nullptr) {
+                                QTest::keyClick(pWindow, Qt::Key_Escape);
+                            }
+                        }),
+                  (nFlags & TPM_RIGHTBUTTON) != 0 ? 101 : 0);
+    }
 }
 
 TEST_F(PopupMenuTest, APopupItemOpensItsSubMenuBesideIt) {
