@@ -10,6 +10,7 @@ using BOOL = int;
 using UINT = unsigned int;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
+using ULONG = std::uint32_t;
 using LONG = std::int32_t;
 using UINT_PTR = std::uintptr_t;
 using ULONG_PTR = std::uintptr_t;

@@ -1,12 +1,17 @@
 #include "image_button.h"
 
 #include "bitmap_resources.h"
+#include "shell.h"
+#include "sound.h"
 #include "system.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontInfo>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
+#include <cstring>
 
 namespace vesk {
 
@@ -24,9 +29,14 @@ ImageButton::ImageButton(QWidget* pParent, DWORD dwStyle)
     : QPushButton(pParent), m_dwStyle(dwStyle) {
     // Every paint covers the whole button, so nothing needs to be painted beneath it.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Moves without a button held are what the hover follows.
+    setMouseTracking(true);
     SetPushOffset(0, FALSE);
     ResetColors(FALSE);
     UpdateFont();
+    SetLinkUrl(nullptr);
+    // Connected first, so the click action runs before the parent hears of the click.
+    connect(this, &QAbstractButton::clicked, this, &ImageButton::OnClicked);
 }
 
 ImageButton::~ImageButton() {
@@ -584,6 +594,299 @@ void ImageButton::changeEvent(QEvent* pEvent) {
         UpdateFont();
     }
     QPushButton::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::EnabledChange && !isEnabled()) {
+        // The focus goes on to the next tab stop, or to the parent when there is none. (The
+        // toolkit has moved it already where it found a next one.)
+        QWidget* pFocus = QApplication::focusWidget();
+        if (pFocus == this || (pFocus == nullptr && window()->isActiveWindow())) {
+            const auto isTabStop = [this](const QWidget* p) {
+                return (p->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && p->isEnabled() &&
+                       p->isVisible() && parentWidget() != nullptr &&
+                       parentWidget()->isAncestorOf(p);
+            };
+            QWidget* pNext = nextInFocusChain();
+            while (pNext != this && !isTabStop(pNext)) {
+                pNext = pNext->nextInFocusChain();
+            }
+            if (pNext != this) {
+                pNext->setFocus(Qt::TabFocusReason);
+            } else if (parentWidget() != nullptr) {
+                parentWidget()->setFocus(Qt::OtherFocusReason);
+            }
+        }
+        CancelHover();
+    }
+}
+
+bool ImageButton::event(QEvent* pEvent) {
+    switch (pEvent->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Leave:
+        case QEvent::Wheel:
+            EnsureTooltip();
+            tooltip->RelayEvent(this, pEvent);
+            break;
+        default:
+            break;
+    }
+    if (pEvent->type() == QEvent::MouseButtonDblClick) {
+        // A fast second click is a second click.
+        const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+        QMouseEvent press(QEvent::MouseButtonPress, pMouse->position(), pMouse->scenePosition(),
+                          pMouse->globalPosition(), pMouse->button(), pMouse->buttons(),
+                          pMouse->modifiers(), pMouse->pointingDevice());
+        return QPushButton::event(&press);
+    }
+    if (pEvent->type() == platform::MessageEvent::EventType()) {
+        auto* pMessage = static_cast<platform::MessageEvent*>(pEvent);
+        pMessage->result = OnMessage(*pMessage);
+        return true;
+    }
+    if (pEvent->type() == QEvent::ThemeChange) {
+        OnSysColorChange();
+    } else if (pEvent->type() == QEvent::WindowBlocked ||
+               pEvent->type() == QEvent::WindowDeactivate) {
+        // A modal window took over (the platform's cancel mode), or the window is no longer
+        // the active one.
+        CancelHover();
+    }
+    return QPushButton::event(pEvent);
+}
+
+LRESULT ImageButton::OnMessage(const MessageEvent& message) {
+    switch (message.message) {
+        case BM_SETCHECK:
+            ApplyCheck(message.wParam == BST_CHECKED || message.wParam == BST_INDETERMINATE, TRUE);
+            return 0;
+        case BM_GETCHECK:
+            return IsChecked();
+        case BM_SETSTYLE: {
+            const DWORD dwType = static_cast<DWORD>(message.wParam) & BS_TYPEMASK;
+            if (dwType == BS_DEFPUSHBUTTON) {
+                isDefault = TRUE;
+            } else if (dwType == BS_PUSHBUTTON) {
+                isDefault = FALSE;
+            }
+            // The control stays owner-drawn; the dialog's default role follows.
+            m_dwStyle = (m_dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW;
+            setDefault(isDefault != FALSE);
+            if (message.lParam != 0) {
+                update();
+            }
+            return 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+void ImageButton::mouseMoveEvent(QMouseEvent* pEvent) {
+    QPushButton::mouseMoveEvent(pEvent);
+    const QWidget* pUnder = QApplication::widgetAt(pEvent->globalPosition().toPoint());
+    // No hover starts while the left button is held.
+    if ((pEvent->buttons() & Qt::LeftButton) != 0 && !hovering) {
+        return;
+    }
+    if (!flat) {
+        return;
+    }
+    const QWidget* pReference = alwaysTrack ? this : QApplication::activeWindow();
+    if (pUnder == this && pReference != nullptr) {
+        if (hovering) {
+            return;
+        }
+        hovering = TRUE;
+        update();
+        if (hoverSound.sound != nullptr) {
+            PlaySoundA(hoverSound.sound, hoverSound.module, hoverSound.flags);
+        }
+        // The toolkit tells the button when the pointer leaves it (leaveEvent).
+        return;
+    }
+    CancelHover();
+}
+
+void ImageButton::enterEvent(QEnterEvent* pEvent) {
+    if (cursor) {
+        setCursor(*cursor);
+    } else {
+        unsetCursor();
+    }
+    QPushButton::enterEvent(pEvent);
+}
+
+void ImageButton::leaveEvent(QEvent* pEvent) {
+    QPushButton::leaveEvent(pEvent);
+    CancelHover();
+}
+
+void ImageButton::focusOutEvent(QFocusEvent* pEvent) {
+    QPushButton::focusOutEvent(pEvent);
+    CancelHover();
+}
+
+void ImageButton::CancelHover() {
+    if (flat && hovering) {
+        hovering = FALSE;
+        update();
+    }
+}
+
+void ImageButton::OnSysColorChange() {
+    if (oldBackgroundBitmap != nullptr && backgroundDC != nullptr) {
+        backgroundDC->SelectObject(oldBackgroundBitmap);
+    }
+    oldBackgroundBitmap = nullptr;
+    backgroundDC.reset();
+    backgroundBitmap.reset();
+    ResetColors(TRUE);
+}
+
+void ImageButton::EnsureTooltip() {
+    if (tooltip == nullptr) {
+        tooltip = std::make_unique<CToolTipCtrl>();
+        tooltip->Create(this, tooltipStyle);
+        tooltip->Activate(FALSE);
+        tooltip->SetMaxTipWidth(400);
+    }
+}
+
+void ImageButton::SetTooltipText(const char16_t* pszText, BOOL bActivate) {
+    if (pszText == nullptr) {
+        return;
+    }
+    EnsureTooltip();
+    const QString text = QString::fromUtf16(pszText);
+    if (tooltip->GetToolCount() == 0) {
+        tooltip->AddTool(this, text, RECT{0, 0, width(), height()}, 1);
+    }
+    tooltip->UpdateTipText(text, this, 1);
+    tooltip->Activate(bActivate);
+}
+
+int ImageButton::AttachMenu(UINT nMenu, QWidget* pOwner, BOOL bFlatMenuStyle, UINT nToolbar,
+                            int cxImage, int cyImage, COLORREF imageBackground, BOOL bRepaint) {
+    if (menu.m_hMenu != kNoMenu) {
+        menu.ReleaseAll();
+        menuOwner = nullptr;
+        menuShowing = FALSE;
+    }
+    if (nMenu != 0) {
+        // The draw modes are the class's: every menu of the program follows them.
+        LumoMenu::drawModeThemed = bFlatMenuStyle;
+        LumoMenu::drawModeOther = bFlatMenuStyle;
+        if (!menu.LoadTemplate(nMenu)) {
+            return 1;
+        }
+        if (nToolbar != 0) {
+            menu.SetImageBackground(imageBackground);
+            menu.SetImageSize(cxImage, cyImage);
+            if (!menu.LoadToolbarImages(nToolbar)) {
+                menu.ReleaseAll();
+                return 1;
+            }
+        }
+        menuOwner = pOwner;
+    }
+    Repaint(bRepaint);
+    return 0;
+}
+
+int ImageButton::SetMenuCallback(QObject* pWnd, UINT nMessage, LPARAM lParam) {
+    menuCallback.window = pWnd;
+    menuCallback.message = nMessage;
+    menuCallback.lParam = lParam;
+    return 0;
+}
+
+int ImageButton::SetLinkUrl(const char* pszUrl) {
+    std::memset(linkUrl, 0, sizeof linkUrl);
+    if (pszUrl == nullptr) {
+        return 0;
+    }
+    // GBK's two-byte characters begin with a byte from 0x81 to 0xFE.
+    std::size_t i = 0;
+    while (pszUrl[i] != '\0') {
+        const auto lead = static_cast<unsigned char>(pszUrl[i]);
+        const std::size_t n = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+        if (i + n > sizeof linkUrl - 1 || (n == 2 && pszUrl[i + 1] == '\0')) {
+            break;
+        }
+        std::memcpy(linkUrl + i, pszUrl + i, n);
+        i += n;
+    }
+    return 0;
+}
+
+int ImageButton::ApplyCheck(BOOL bCheck, BOOL bRepaint) {
+    if (isCheckBox) {
+        checked = bCheck ? TRUE : FALSE;
+        Repaint(bRepaint);
+    }
+    return 0;
+}
+
+void ImageButton::OnMeasureItem(HMENU hMenu, MEASUREITEMSTRUCT* pMeasure) {
+    const HMENU hItem = MenuFromId(pMeasure->itemID);
+    if (pMeasure->CtlType == ODT_MENU && IsMenu(hItem) && LumoMenu::IsOwnedMenu(hItem)) {
+        menu.MeasureItem(pMeasure);
+        return;
+    }
+    PopupMenuOwner::OnMeasureItem(hMenu, pMeasure);
+}
+
+LRESULT ImageButton::OnMenuChar(UINT nChar, UINT nFlags, HMENU hMenu) {
+    CMenu* pMenu = CMenu::FromHandle(hMenu);
+    if (pMenu != nullptr && LumoMenu::IsOwnedMenu(pMenu)) {
+        return LumoMenu::HandleMenuChar(nChar, nFlags, pMenu);
+    }
+    return PopupMenuOwner::OnMenuChar(nChar, nFlags, hMenu);
+}
+
+void ImageButton::OnClicked() {
+    setFocus(Qt::MouseFocusReason);
+    if (clickSound.sound != nullptr) {
+        PlaySoundA(clickSound.sound, clickSound.module, clickSound.flags);
+    }
+    if (isCheckBox) {
+        checked = checked ? FALSE : TRUE;
+        update();
+        return;
+    }
+    if (menu.m_hMenu != kNoMenu) {
+        const QPoint topLeft = mapToGlobal(QPoint(0, 0));
+        menuShowing = TRUE;
+        update();
+        CMenu* pPopup = menu.SubMenuAt(0);
+        if (menuCallback.window != nullptr) {
+            SendMessageA(menuCallback.window, menuCallback.message,
+                         reinterpret_cast<WPARAM>(pPopup), menuCallback.lParam);
+        }
+        int nCommand = 0;
+        if (pPopup != nullptr) {
+            nCommand = TrackPopupMenu(
+                pPopup->m_hMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
+                topLeft.x(), topLeft.y() + height(), 0, this, nullptr);
+        }
+        // Unpressed on screen before the owner hears of the command.
+        menuShowing = FALSE;
+        repaint();
+        if (nCommand != 0) {
+            PostMessageA(menuOwner, WM_COMMAND, static_cast<WPARAM>(nCommand) & 0xFFFF, 0);
+        }
+        return;
+    }
+    if (linkUrl[0] != '\0') {
+        SHELLEXECUTEINFOA info;
+        info.fMask = SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = "open";
+        info.lpFile = linkUrl;
+        info.nShow = SW_SHOWMAXIMIZED;
+        ShellExecuteExA(&info);
+    }
 }
 
 void ImageButton::paintEvent(QPaintEvent*) {

@@ -4,7 +4,10 @@
 #include "gdi_objects.h"
 #include "lumo_menu.h"
 #include "owner_draw.h"
+#include "popup_menu.h"
+#include "tooltip.h"
 #include "win_types.h"
+#include "window_message.h"
 #include "window_styles.h"
 
 #include <QCursor>
@@ -26,9 +29,14 @@ namespace vesk {
 // paintEvent then copies to the screen. It toggles like a check box when its window style
 // says so.
 //
+// A flat button lights up while the pointer is over it. A click toggles a check box, or opens
+// the attached pop-up menu under the button (the owner's callback first, the chosen command
+// posted to the menu's owner afterwards), or opens the button's address; the parent still
+// receives the click.
+//
 // The fields are the button's data, in their order, with their defaults. The button owns
 // every image, mask and cache it holds.
-class ImageButton : public QPushButton {
+class ImageButton : public QPushButton, public platform::PopupMenuOwner {
     Q_OBJECT
 
 public:
@@ -100,7 +108,7 @@ public:
     LumoMenu menu;
     std::optional<QCursor> cursor;
     // Made by the tooltip behaviour: a window of its own, not a child of the button.
-    std::unique_ptr<QWidget> tooltip;
+    std::unique_ptr<platform::CToolTipCtrl> tooltip;
     std::unique_ptr<DeviceContext> backgroundDC;
     std::unique_ptr<Bitmap> backgroundBitmap;
     Bitmap* oldBackgroundBitmap = nullptr;
@@ -161,6 +169,27 @@ public:
     int SetBitmaps(std::unique_ptr<Bitmap> pBitmap, COLORREF transparentColor,
                    std::unique_ptr<Bitmap> pBitmap2 = nullptr, COLORREF transparentColor2 = 0);
 
+    // The tooltip's text; the tool covers the button as it is at the first call. Null: nothing.
+    void SetTooltipText(const char16_t* pszText, BOOL bActivate);
+    void EnsureTooltip();
+    // Builds the menu resource's menu for the button (0: none), with the toolbar's images
+    // (0: none); the chosen command goes to the owner. 0, or 1 when a resource does not load.
+    int AttachMenu(UINT nMenu, QWidget* pOwner, BOOL bFlatMenuStyle, UINT nToolbar, int cxImage,
+                   int cyImage, COLORREF imageBackground, BOOL bRepaint);
+    // The message sent to the window, with the pop-up's menu object, before the pop-up opens.
+    int SetMenuCallback(QObject* pWnd, UINT nMessage, platform::LPARAM lParam);
+    // Narrow text; at most 259 bytes are kept, never half of a two-byte character. Null clears.
+    int SetLinkUrl(const char* pszUrl);
+    int ApplyCheck(BOOL bCheck, BOOL bRepaint);
+    BOOL IsChecked() const { return checked; }
+    void CancelHover();
+
+    // The pop-up's requests: the attached menu measures the items of the pop-ups it owns and
+    // answers typed characters for them.
+    QWidget* PopupParent() const override { return const_cast<ImageButton*>(this); }
+    void OnMeasureItem(platform::HMENU hMenu, platform::MEASUREITEMSTRUCT* pMeasure) override;
+    platform::LRESULT OnMenuChar(UINT nChar, UINT nFlags, platform::HMENU hMenu) override;
+
 protected:
     virtual void DrawBackground(DeviceContext* pDC, RECT* pRect);
     virtual void DrawBorder(DeviceContext* pDC, RECT* pRect);
@@ -174,8 +203,17 @@ protected:
     // Renders through DrawItem, then copies the image to the screen.
     void paintEvent(QPaintEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    // The tooltip's relay, a double click taken as a second click, the button messages.
+    bool event(QEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void enterEvent(QEnterEvent* pEvent) override;
+    void leaveEvent(QEvent* pEvent) override;
+    void focusOutEvent(QFocusEvent* pEvent) override;
 
 private:
+    void OnClicked();
+    void OnSysColorChange();
+    platform::LRESULT OnMessage(const platform::MessageEvent& message);
     // Which of the two images the state shows: 0 hovered or pressed, else 1 when there is one.
     int ImageIndex(bool bHasSecond, BOOL bPressed) const;
     void Repaint(BOOL bRepaint);

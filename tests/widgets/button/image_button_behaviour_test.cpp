@@ -1,0 +1,346 @@
+// The image button's behaviour with real events: hover, tooltip, clicks, the check messages,
+// the attached menu, the link, focus and colours.
+
+#include "image_button.h"
+#include "popup_menu.h"
+#include "shell.h"
+#include "sound.h"
+#include "system.h"
+#include "viewer_resources.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+using namespace platform;
+
+constexpr UINT kMenuMessage = WM_USER + 100;
+
+// A window with two flat image buttons side by side, shown and active; it records the messages
+// it receives and, when asked, edits the pop-up in the menu callback.
+class Window final : public QWidget {
+public:
+    Window() {
+        setGeometry(100, 100, 300, 100);
+        first.setGeometry(10, 10, 60, 30);
+        second.setGeometry(100, 10, 60, 30);
+        show();
+    }
+    bool event(QEvent* pEvent) override {
+        if (pEvent->type() != MessageEvent::EventType()) {
+            return QWidget::event(pEvent);
+        }
+        const auto* pMessage = static_cast<MessageEvent*>(pEvent);
+        messages.push_back({pMessage->message, pMessage->wParam, pMessage->lParam});
+        if (pMessage->message == WM_COMMAND) {
+            shownPressedAtCommand = first.menuShowing;
+        }
+        auto* pPopup = reinterpret_cast<LumoMenu*>(pMessage->wParam);
+        if (pMessage->message == kMenuMessage && bRemoveThreadItems &&
+            pPopup->GetMenuItemID(0) == 32771) {
+            pPopup->RemoveItem(32771, MF_BYCOMMAND);
+            pPopup->RemoveItem(32773, MF_BYCOMMAND);
+            pPopup->RemoveItem(0, MF_BYPOSITION);
+        }
+        return true;
+    }
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    ImageButton first{this};
+    ImageButton second{this};
+    std::vector<Message> messages;
+    bool bRemoveThreadItems = false;
+    BOOL shownPressedAtCommand = TRUE;
+};
+
+// A mouse move over the button with the buttons given held.
+void MoveOver(ImageButton& button, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
+    QMouseEvent move(QEvent::MouseMove, at, button.mapToGlobal(at), Qt::NoButton, held,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&button, &move);
+}
+
+class ImageButtonBehaviourTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        res::RegisterViewerResources();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        SetPlaySoundHookForTesting(
+            [this](const char* pszSound, std::uintptr_t, DWORD) { sounds.emplace_back(pszSound); });
+    }
+    void TearDown() override {
+        SetPlaySoundHookForTesting({});
+        SetShellOpenHookForTesting({});
+        LumoMenu::drawModeThemed = 1;
+        LumoMenu::drawModeOther = 0;
+    }
+    Window window;
+    std::vector<std::string> sounds;
+};
+
+TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
+    ImageButton& button = window.first;
+    button.hoverSound.sound = "hover.wav";
+    // Pressed elsewhere and dragged on: no highlight; moving again without the button held does.
+    MoveOver(button, {5, 5}, Qt::LeftButton);
+    EXPECT_FALSE(button.hovering);
+    MoveOver(button, {6, 5});
+    EXPECT_TRUE(button.hovering);
+    MoveOver(button, {7, 5});
+    EXPECT_EQ(sounds, std::vector<std::string>{"hover.wav"});
+
+    // Each of these ends it at once.
+    const std::vector<std::pair<const char*, std::function<void()>>> enders = {
+        {"leaving",
+         [&] {
+             QTest::mouseMove(&window.second, {5, 5});
+         }},
+        {"a move over another window",
+         [&] {
+             MoveOver(button, {200, 5});
+         }},
+        {"focus lost",
+         [&] {
+             button.setFocus();
+             window.second.setFocus();
+         }},
+        {"a modal window",
+         [&] {
+             QEvent blocked(QEvent::WindowBlocked);
+             QApplication::sendEvent(&button, &blocked);
+         }},
+        {"the window deactivated",
+         [&] {
+             QWidget other;
+             other.show();
+             other.activateWindow();
+             EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
+             window.activateWindow();
+             EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+         }},
+        {"disabled", [&] { button.setEnabled(false); }},
+    };
+    int x = 5;
+    for (const auto& [pszWhat, end] : enders) {
+        button.setEnabled(true);
+        // Each time elsewhere: a move to where the pointer already is does not count.
+        QTest::mouseMove(&button, {++x, 5});
+        ASSERT_TRUE(button.hovering) << pszWhat;
+        end();
+        EXPECT_FALSE(button.hovering) << pszWhat;
+    }
+    button.setEnabled(true);
+
+    // A standard button never lights up; without alwaysTrack, not while its window is inactive.
+    button.flat = FALSE;
+    MoveOver(button, {5, 5});
+    EXPECT_FALSE(button.hovering);
+    button.flat = TRUE;
+    button.alwaysTrack = FALSE;
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    MoveOver(button, {5, 5});
+    EXPECT_FALSE(button.hovering);
+}
+
+TEST_F(ImageButtonBehaviourTest, TheTooltipKeepsTheAreaOfItsFirstText) {
+    ImageButton& button = window.first;
+    button.SetTooltipText(nullptr, TRUE);
+    EXPECT_EQ(button.tooltip, nullptr);
+    button.SetTooltipText(u"执行提交", TRUE);
+    ASSERT_NE(button.tooltip, nullptr);
+    EXPECT_EQ(button.tooltip->GetToolCount(), 1);
+    EXPECT_EQ(button.tooltip->ToolRect(1), (RECT{0, 0, 60, 30}));
+    EXPECT_TRUE(button.tooltip->IsActive());
+    EXPECT_EQ(button.tooltip->maximumWidth(), 400);
+    EXPECT_FALSE(button.tooltip->parent());  // a window of its own
+
+    button.resize(90, 40);
+    button.SetTooltipText(u"单击按钮，提示更多操作", TRUE);
+    EXPECT_EQ(button.tooltip->GetToolCount(), 1);
+    EXPECT_EQ(button.tooltip->ToolRect(1), (RECT{0, 0, 60, 30}));
+    EXPECT_EQ(button.tooltip->ToolText(1), QStringLiteral("单击按钮，提示更多操作"));
+
+    // Resting over the tool shows the text; outside its area, it goes.
+    button.tooltip->SetDelayTimes(20, 5000);
+    MoveOver(button, {10, 10});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button.tooltip->isVisible(); }, 2000));
+    EXPECT_EQ(button.tooltip->text(), QStringLiteral("单击按钮，提示更多操作"));
+    MoveOver(button, {80, 35});
+    EXPECT_FALSE(button.tooltip->isVisible());
+    // Inactive, it never shows.
+    button.SetTooltipText(u"x", FALSE);
+    MoveOver(button, {10, 10});
+    QTest::qWait(60);
+    EXPECT_FALSE(button.tooltip->isVisible());
+}
+
+TEST_F(ImageButtonBehaviourTest, ClicksChecksAndTheirMessages) {
+    ImageButton& button = window.first;
+    button.clickSound.sound = "click.wav";
+    int nClicks = 0;
+    QObject::connect(&button, &QAbstractButton::clicked, [&] { ++nClicks; });
+    // A double click is two clicks.
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), button.mapToGlobal(QPointF(5, 5)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &dbl);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, {5, 5});
+    EXPECT_EQ(nClicks, 2);
+    EXPECT_EQ(sounds.size(), 2u);
+    EXPECT_TRUE(button.hasFocus());
+
+    // A push button has no check state.
+    EXPECT_EQ(SendMessageA(&button, BM_SETCHECK, BST_CHECKED, 0), 0);
+    EXPECT_EQ(SendMessageA(&button, BM_GETCHECK, 0, 0), 0);
+    // A check box: the messages and the click toggle it.
+    ImageButton box(&window, BS_AUTOCHECKBOX);
+    box.PreSubclassWindow();
+    for (const auto& [wParam, nExpected] : std::vector<std::pair<WPARAM, LRESULT>>{
+             {BST_INDETERMINATE, 1}, {BST_UNCHECKED, 0}, {BST_CHECKED, 1}, {7, 0}}) {
+        SendMessageA(&box, BM_SETCHECK, wParam, 0);
+        EXPECT_EQ(SendMessageA(&box, BM_GETCHECK, 0, 0), nExpected) << wParam;
+    }
+    box.show();
+    QTest::mouseClick(&box, Qt::LeftButton, {}, {2, 2});
+    EXPECT_TRUE(box.IsChecked());
+
+    // BM_SETSTYLE moves the default role; the control stays owner-drawn.
+    for (const auto& [wParam, bDefault] : std::vector<std::pair<WPARAM, BOOL>>{
+             {BS_DEFPUSHBUTTON, TRUE}, {BS_AUTOCHECKBOX, TRUE}, {BS_PUSHBUTTON, FALSE}}) {
+        SendMessageA(&button, BM_SETSTYLE, wParam, TRUE);
+        EXPECT_EQ(button.isDefault, bDefault) << wParam;
+        EXPECT_EQ(button.QPushButton::isDefault(), bDefault != FALSE) << wParam;
+        EXPECT_EQ(button.GetStyle() & BS_TYPEMASK, BS_OWNERDRAW);
+    }
+}
+
+TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
+    ImageButton& button = window.first;
+    EXPECT_EQ(button.AttachMenu(4321, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 1);
+    EXPECT_EQ(button.menu.m_hMenu, kNoMenu);
+    EXPECT_EQ(button.menuOwner, nullptr);
+    ASSERT_EQ(button.AttachMenu(res::IDR_POPUP, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 0);
+    EXPECT_EQ(LumoMenu::drawModeOther, 1);
+    EXPECT_EQ(button.SetMenuCallback(&window, kMenuMessage, 77), 0);
+    window.bRemoveThreadItems = true;
+    int nClicks = 0;
+    QObject::connect(&button, &QAbstractButton::clicked, [&] { ++nClicks; });
+
+    struct Case {
+        Qt::Key key;
+        std::vector<UINT> commands;
+    };
+    for (const Case& c : {Case{Qt::Key_Escape, {}}, Case{Qt::Key_Up, {32775}}}) {
+        window.messages.clear();
+        QRect popup;
+        int nItems = 0;
+        BOOL bPressedLook = FALSE;
+        QTimer::singleShot(0, [&] {
+            QWidget* pPopup = ActivePopupMenuWindow();
+            ASSERT_NE(pPopup, nullptr);
+            popup = QRect(pPopup->pos(), pPopup->size());
+            nItems = button.menu.SubMenuAt(0)->GetMenuItemCount();
+            bPressedLook = button.menuShowing;
+            QTest::keyClick(pPopup, c.key);
+            if (ActivePopupMenuWindow() != nullptr) {
+                QTest::keyClick(pPopup, Qt::Key_Return);
+            }
+        });
+        QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+        // The callback was sent first, with the pop-up's menu object: its edit is what opened.
+        ASSERT_GE(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].message, kMenuMessage);
+        EXPECT_EQ(window.messages[0].wParam, reinterpret_cast<WPARAM>(button.menu.SubMenuAt(0)));
+        EXPECT_EQ(window.messages[0].lParam, 77);
+        EXPECT_EQ(nItems, 2);
+        EXPECT_TRUE(bPressedLook);
+        EXPECT_FALSE(button.menuShowing);
+        EXPECT_EQ(popup.topLeft(), button.mapToGlobal(QPoint(0, button.height())));
+        // The command is posted, not sent: it arrives after the button painted unpressed.
+        EXPECT_EQ(window.messages.size(), 1u);
+        QCoreApplication::processEvents();
+        std::vector<UINT> commands;
+        for (const auto& message : window.messages) {
+            if (message.message == WM_COMMAND) {
+                commands.push_back(static_cast<UINT>(message.wParam));
+                EXPECT_EQ(message.lParam, 0);
+                EXPECT_FALSE(window.shownPressedAtCommand);
+            }
+        }
+        EXPECT_EQ(commands, c.commands);
+    }
+    // The parent heard every click.
+    EXPECT_EQ(nClicks, 2);
+    // Menu resource 0 removes the menu.
+    EXPECT_EQ(button.AttachMenu(0, nullptr, 1, 0, 16, 16, 0, FALSE), 0);
+    EXPECT_EQ(button.menu.m_hMenu, kNoMenu);
+}
+
+TEST_F(ImageButtonBehaviourTest, ALinkIsKeptWholeAndOpenedThroughTheShell) {
+    ImageButton& button = window.first;
+    struct Case {
+        std::string url;
+        std::size_t nKept;
+    };
+    const std::string chinese = "\xB0\xA1";  // one two-byte character
+    for (const Case& c :
+         {Case{std::string(300, 'a'), 259}, Case{std::string(258, 'a') + chinese, 258},
+          Case{std::string(257, 'a') + chinese, 259}, Case{"abc\xB0", 3}}) {
+        button.SetLinkUrl(c.url.c_str());
+        EXPECT_EQ(std::strlen(button.linkUrl), c.nKept) << c.url.size();
+        EXPECT_EQ(std::string(button.linkUrl), c.url.substr(0, c.nKept));
+    }
+    std::vector<QUrl> opened;
+    SetShellOpenHookForTesting([&](const QUrl& url) { opened.push_back(url); });
+    button.SetLinkUrl("http://127.0.0.1:8088/topic,600519.html");
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    button.SetLinkUrl("not an address");
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    button.SetLinkUrl(nullptr);
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl("http://127.0.0.1:8088/topic,600519.html")});
+}
+
+TEST_F(ImageButtonBehaviourTest, DisablingTheFocusedButtonMovesTheFocusAndColoursAreTakenAgain) {
+    window.first.setFocus();
+    ASSERT_TRUE(window.first.hasFocus());
+    window.first.setEnabled(false);
+    EXPECT_TRUE(window.second.hasFocus());
+    // Disabling a button without the focus leaves the focus where it is.
+    window.first.setEnabled(true);
+    window.first.setEnabled(false);
+    EXPECT_TRUE(window.second.hasFocus());
+    // No tab stop left: the parent takes it.
+    window.second.setEnabled(false);
+    EXPECT_EQ(QApplication::focusWidget(), &window);
+
+    // A change of the desktop's colours drops the parent-background cache and the colours.
+    ImageButton& button = window.second;
+    button.backgroundDC = CreateCompatibleDC(nullptr);
+    button.backgroundBitmap = CreateCompatibleBitmap(nullptr, 4, 4);
+    button.colors[2] = RGB(1, 2, 3);
+    QEvent change(QEvent::ThemeChange);
+    QApplication::sendEvent(&button, &change);
+    EXPECT_EQ(button.backgroundDC, nullptr);
+    EXPECT_EQ(button.backgroundBitmap, nullptr);
+    EXPECT_EQ(button.colors[2], GetSysColor(COLOR_BTNFACE));
+}
+
+}  // namespace
+}  // namespace vesk
