@@ -1,7 +1,10 @@
 #include "template_dialog.h"
 
+#include "bitmap_resources.h"
+#include "system.h"
 #include "window_styles.h"
 
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,8 +26,24 @@ QWidget* TemplateDialog::MakeStandardControl(const DLGITEMTEMPLATE& item) {
     switch (item.controlClass) {
         case ControlClass::Edit:
             return new QLineEdit(this);
-        case ControlClass::Static:
-            return new QLabel(text, this);
+        case ControlClass::Static: {
+            auto* pLabel = new QLabel(this);
+            if ((item.style & SS_TYPEMASK) == SS_ICON) {
+                // An icon control takes the size of a standard icon.
+                QIcon icon;
+                for (const QImage& image : IconResourceImages(text.toUInt())) {
+                    icon.addPixmap(QPixmap::fromImage(image));
+                }
+                const int cx = GetSystemMetrics(SM_CXICON);
+                pLabel->setPixmap(icon.pixmap(cx, GetSystemMetrics(SM_CYICON)));
+                pLabel->setFixedSize(cx, GetSystemMetrics(SM_CYICON));
+                return pLabel;
+            }
+            // A '&' marks a mnemonic unless SS_NOPREFIX; statics take no focus, so it is hidden.
+            pLabel->setTextFormat(Qt::PlainText);
+            pLabel->setText((item.style & SS_NOPREFIX) != 0 ? text : QString(text).remove(u'&'));
+            return pLabel;
+        }
         case ControlClass::Button: {
             const DWORD dwType = item.style & BS_TYPEMASK;
             if (dwType == BS_AUTORADIOBUTTON) {
@@ -32,6 +51,12 @@ QWidget* TemplateDialog::MakeStandardControl(const DLGITEMTEMPLATE& item) {
             }
             auto* pButton = new QPushButton(text, this);
             pButton->setDefault(dwType == BS_DEFPUSHBUTTON);
+            // OK and Cancel end the dialog, as the base class's handlers do.
+            if (item.nId == IDOK) {
+                connect(pButton, &QPushButton::clicked, this, &QDialog::accept);
+            } else if (item.nId == IDCANCEL) {
+                connect(pButton, &QPushButton::clicked, this, &QDialog::reject);
+            }
             return pButton;
         }
         case ControlClass::ActiveX:

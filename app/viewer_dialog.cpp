@@ -1,5 +1,6 @@
 #include "viewer_dialog.h"
 
+#include "about_dialog.h"
 #include "bitmap_resources.h"
 #include "code_page.h"
 #include "forum_config.h"
@@ -7,8 +8,10 @@
 #include "request_checks.h"
 #include "resources.h"
 #include "result_page.h"
+#include "shell.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
+#include "window_message.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +22,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QUrl>
 #include <cstring>
 #include <new>
 
@@ -61,6 +65,31 @@ QString PageFolder(const QString& appDir, const QString& given) {
                                   QFileDevice::ReadGroup | QFileDevice::ReadOther);
     }
     return folder;
+}
+
+// A value from the forum's pages or the typed address as one segment of an address: every
+// byte but letters, digits and "-._~" percent-encoded, so that no value can change the
+// address's shape.
+std::string AddressSegment(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string segment;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            segment += ch;
+        } else {
+            segment += '%';
+            segment += kHex[c >> 4];
+            segment += kHex[c & 0x0F];
+        }
+    }
+    return segment;
+}
+
+// A zero-terminated buffer's text, never reading past the buffer.
+std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
+    return {pBuffer, strnlen(pBuffer, nSize)};
 }
 
 }  // namespace
@@ -153,6 +182,12 @@ bool ViewerDialog::OnInitDialog() {
         return true;
     });
 
+    // The two image buttons: the menu button's pop-up, its tooltip and the callback before it
+    // opens; the go button's tooltip and icon; the menu button's icon.
+    m_btnMenu->AttachMenu(IDR_POPUP, this, 1, 0, 16, 16, RGB(255, 0, 255), TRUE);
+    m_btnMenu->SetTooltipText(u"单击按钮，提示更多操作", TRUE);
+    m_btnMenu->SetMenuCallback(this, WM_BUTTON_MENU, 0);
+    m_btnGo->SetTooltipText(u"执行提交", TRUE);
     m_btnGo->SetIcon(static_cast<int>(IDI_GO), 0);
     m_btnMenu->SetIcon(static_cast<int>(IDI_MENU), 0);
 
@@ -348,7 +383,135 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
     m_btnGo->setEnabled(true);
 }
 
+LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
+    auto* pPopup = dynamic_cast<LumoMenu*>(reinterpret_cast<CMenu*>(wParam));
+    if (pPopup == nullptr) {
+        return 0;
+    }
+    const auto removeThreadItems = [pPopup] {
+        pPopup->RemoveItem(ID_VIEW_THREAD, MF_BYCOMMAND);
+        pPopup->RemoveItem(ID_BROWSE_BOARD, MF_BYCOMMAND);
+        pPopup->RemoveItem(0, MF_BYPOSITION);
+    };
+    const UINT nFirst = pPopup->GetMenuItemID(0);
+    bool bInsert = false;
+    if (m_bLoaded == 0) {
+        if (nFirst == ID_VIEW_THREAD) {
+            removeThreadItems();
+        }
+    } else if (m_bMenuDirty != 0) {
+        if (pPopup->GetMenuItemCount() > 3) {
+            removeThreadItems();
+        }
+        bInsert = true;
+    } else {
+        bInsert = nFirst != ID_VIEW_THREAD;
+    }
+    if (bInsert) {
+        const std::string board = Utf16ToGbk(u"浏览【") +
+                                  std::string(BufferText(m_szBoardName, sizeof m_szBoardName)) +
+                                  Utf16ToGbk(u"】");
+        pPopup->InsertItem(0, static_cast<const char*>(nullptr), MF_BYPOSITION | MF_SEPARATOR, 0,
+                           -1);
+        pPopup->InsertItem(0, board.c_str(), MF_BYPOSITION, ID_BROWSE_BOARD, -1);
+        pPopup->InsertItem(0, Utf16ToGbk(u"查看帖子原文").c_str(), MF_BYPOSITION, ID_VIEW_THREAD,
+                           -1);
+    }
+    m_bMenuDirty = 0;
+    return 0;
+}
+
+std::string ViewerDialog::ThreadAddress() const {
+    const std::string_view code = BufferText(m_szBoardCode, sizeof m_szBoardCode);
+    const std::string_view id = BufferText(m_szThreadId, sizeof m_szThreadId);
+    if (code.empty() || id.empty()) {
+        return {};
+    }
+    return m_settings.strBaseAddress + "/look," + AddressSegment(code) + "," + AddressSegment(id) +
+           ".html";
+}
+
+std::string ViewerDialog::BoardAddress() const {
+    const std::string_view code = BufferText(m_szBoardCode, sizeof m_szBoardCode);
+    if (code.empty()) {
+        return {};
+    }
+    return m_settings.strBaseAddress + "/topic," + AddressSegment(code) + ".html";
+}
+
+void ViewerDialog::OnViewThread() {
+    const std::string address = ThreadAddress();
+    if (!address.empty()) {
+        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void ViewerDialog::OnBrowseBoard() {
+    const std::string address = BoardAddress();
+    if (!address.empty()) {
+        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void ViewerDialog::OnHelpPage() {
+    // The bundled help page, written beside the result page for the desktop's browser, without
+    // its way back to the start page (which only the window shows).
+    const QString folder = QFileInfo(QString::fromStdString(m_strOutputPath)).path();
+    QFile source(QStringLiteral(":/vesk/pages/help.html"));
+    if (!source.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    QString page = QString::fromUtf8(source.readAll());
+    const qsizetype nFrom = page.indexOf(QLatin1String("<!--viewer-only-->"));
+    const qsizetype nTo = page.indexOf(QLatin1String("<!--/viewer-only-->"));
+    if (nFrom >= 0 && nTo > nFrom) {
+        page.remove(nFrom, nTo + qsizetype(sizeof "<!--/viewer-only-->") - 1 - nFrom);
+    }
+    const QString path = folder + QStringLiteral("/help.html");
+    QFile help(path);
+    if (!help.open(QIODevice::WriteOnly | QIODevice::Truncate) || help.write(page.toUtf8()) < 0) {
+        return;
+    }
+    help.close();
+    QFile::remove(folder + QStringLiteral("/viewer.css"));
+    QFile::copy(QStringLiteral(":/vesk/pages/viewer.css"), folder + QStringLiteral("/viewer.css"));
+    QFile(folder + QStringLiteral("/viewer.css"))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    const QByteArray address = QUrl::fromLocalFile(path).toEncoded();
+    ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ViewerDialog::OnAbout() {
+    AboutDialog about(this);
+    about.DoModal();
+}
+
 bool ViewerDialog::event(QEvent* pEvent) {
+    if (pEvent->type() == MessageEvent::EventType()) {
+        auto* pMessage = static_cast<MessageEvent*>(pEvent);
+        if (pMessage->message == WM_BUTTON_MENU) {
+            pMessage->result = OnButtonMenu(pMessage->wParam, pMessage->lParam);
+        } else if (pMessage->message == WM_COMMAND) {
+            switch (LOWORD(static_cast<DWORD>(pMessage->wParam))) {
+                case ID_VIEW_THREAD:
+                    OnViewThread();
+                    break;
+                case ID_BROWSE_BOARD:
+                    OnBrowseBoard();
+                    break;
+                case ID_HELP_PAGE:
+                    OnHelpPage();
+                    break;
+                case ID_ABOUT:
+                    OnAbout();
+                    break;
+                default:
+                    break;
+            }
+        }
+        return true;
+    }
     if (pEvent->type() == kFetchNotifyEvent) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
         OnFetchNotify(pFetch->nWParam, pFetch->nLParam);

@@ -5,6 +5,7 @@
 #include "gdi_objects.h"
 #include "post_table.h"
 #include "template_dialog.h"
+#include "win_types.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -40,6 +41,8 @@ public:
     // The worker's answer and its progress, as events posted to the window.
     static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
     static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
+    // Sent by the menu button, with the pop-up's menu object, before the pop-up opens.
+    static constexpr platform::UINT WM_BUTTON_MENU = 0x0464;
 
     // The retrieval's settings: the forum at the configured address unless a test says otherwise;
     // likewise the folder of the result page (empty: the program's own, or the user's data
@@ -61,11 +64,11 @@ public:
     int m_bOnlyStarter = 0;
     int m_bShowAll = 1;
     int m_bPartial = 0;
-    char m_szTitle[251];
-    char m_szStarter[51];
-    char m_szBoardName[51];
-    char m_szBoardCode[11];
-    char m_szThreadId[12];
+    char m_szTitle[251] = {};
+    char m_szStarter[51] = {};
+    char m_szBoardName[51] = {};
+    char m_szBoardCode[11] = {};
+    char m_szThreadId[12] = {};
     std::unique_ptr<PostTable> m_pPosts;
     int m_nLastIndex = -1;
     ImageButton* m_btnGo = nullptr;
@@ -82,6 +85,18 @@ public:
     void OnGo();
     void StartFetch();
     void ComposeResultPage();
+
+    // The menu button's pop-up, edited to the window's state before it opens; 0.
+    platform::LRESULT OnButtonMenu(platform::WPARAM wParam, platform::LPARAM lParam);
+    // The pop-up's commands.
+    void OnViewThread();
+    void OnBrowseBoard();
+    void OnHelpPage();
+    void OnAbout();
+    // The thread's first page and the board's list at the forum; empty when the board code or
+    // the thread number is missing.
+    std::string ThreadAddress() const;
+    std::string BoardAddress() const;
 
     // Whether a retrieval runs (from a successful start to its answer).
     bool IsFetching() const { return m_pFetchThread != nullptr; }

@@ -11,6 +11,10 @@
 // and style. The program registers its templates at start-up; a dialog is built from one.
 namespace vesk::platform {
 
+// The numbers of the buttons that end a dialog.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+
 enum class ControlClass {
     Button,  // push buttons, radio buttons and check boxes, told apart by the style
     Edit,
@@ -21,8 +25,8 @@ enum class ControlClass {
 struct DLGITEMTEMPLATE {
     int nId = -1;
     ControlClass controlClass = ControlClass::Static;
-    std::u16string text;
-    RECT rect;  // x, y, x + width, y + height, in dialog units
+    std::u16string text;  // a static icon's: the icon resource's number
+    RECT rect;            // x, y, x + width, y + height, in dialog units
     DWORD style = 0;
 };
 

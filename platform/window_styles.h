@@ -22,6 +22,8 @@ inline constexpr DWORD DS_SETFONT = 0x0040;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
 inline constexpr DWORD SS_LEFT = 0x0000;
 inline constexpr DWORD SS_ICON = 0x0003;
+inline constexpr DWORD SS_TYPEMASK = 0x001F;
+inline constexpr DWORD SS_NOPREFIX = 0x0080;
 
 inline constexpr DWORD BS_PUSHBUTTON = 0x0000;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;

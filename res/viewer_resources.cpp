@@ -41,6 +41,24 @@ void RegisterViewerResources() {
     };
     RegisterDialogTemplate(IDD_MAIN, std::move(main));
 
+    // DIALOG 100: the About box, 235 x 55 units; the icon control names icon 128.
+    DLGTEMPLATE about;
+    about.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+    about.size = {235, 55};
+    about.caption = u"关于";
+    about.fontFace = u"宋体";
+    about.nPointSize = 9;
+    about.items = {
+        {-1, ControlClass::Static, u"128", at(11, 17, 20, 20), WS_VISIBLE | SS_ICON},
+        {-1, ControlClass::Static, u"vesk辅助查看器 1.0716 版", at(40, 10, 119, 8),
+         WS_VISIBLE | SS_LEFT | SS_NOPREFIX},
+        {-1, ControlClass::Static, u"意见与问题请到项目主页留言", at(40, 25, 119, 8),
+         WS_VISIBLE | SS_LEFT},
+        {IDOK, ControlClass::Button, u"确定", at(178, 7, 50, 14),
+         WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
+    };
+    RegisterDialogTemplate(IDD_ABOUTBOX, std::move(about));
+
     // MENU 130: one pop-up "POP"; the thread items at its top are rebuilt before every showing.
     const std::vector<MenuTemplateItem> popup = {
         {0, ID_VIEW_THREAD, u"查看帖子原文", {}},

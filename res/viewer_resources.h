@@ -1,10 +1,11 @@
 #pragma once
 
-// The viewer's resources by number: dialog 102, the main window; menu 130, the pop-up of the menu
-// button; icons 128 (the program's own, 24 x 24), 131 (the go button's, 32 x 32) and 132 (the menu
-// button's, 32 x 32).
+// The viewer's resources by number: dialog 102, the main window; dialog 100, the About box; menu
+// 130, the pop-up of the menu button; icons 128 (the program's own, 24 x 24), 131 (the go button's,
+// 32 x 32) and 132 (the menu button's, 32 x 32).
 namespace vesk::res {
 
+inline constexpr unsigned int IDD_ABOUTBOX = 100;
 inline constexpr unsigned int IDD_MAIN = 102;
 inline constexpr int IDC_URL = 1000;
 inline constexpr int IDC_GO = 1001;

@@ -1,0 +1,256 @@
+// The window's menu button: its set-up, the pop-up's two shapes across retrievals, and the four
+// commands, with real clicks and keys on the demo forum.
+
+#include "about_dialog.h"
+#include "code_page.h"
+#include "demo_forum.h"
+#include "image_button.h"
+#include "popup_menu.h"
+#include "shell.h"
+#include "viewer_dialog.h"
+#include "viewer_resources.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstring>
+#include <functional>
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace res;
+using namespace platform;
+
+constexpr int kWait = 20000;
+
+struct Viewer {
+    explicit Viewer(demo::DemoForum& forum) : dialog(Settings(forum), folder.path()) {
+        dialog.show();
+        dialog.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        SetShellOpenHookForTesting([this](const QUrl& url) { opened.push_back(url); });
+    }
+    ~Viewer() { SetShellOpenHookForTesting({}); }
+    static FetchSettings Settings(const demo::DemoForum& forum) {
+        FetchSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        settings.timeouts.stall = 2s;
+        return settings;
+    }
+    void StartFetch(const std::string& strUrl) {
+        auto* pEdit = static_cast<QLineEdit*>(dialog.GetDlgItem(IDC_URL));
+        pEdit->setText(QString::fromStdString(strUrl));
+        QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
+    }
+    bool Fetch(const std::string& strUrl) {
+        StartFetch(strUrl);
+        return QTest::qWaitFor([this] { return !dialog.IsFetching(); }, kWait);
+    }
+    // Opens the pop-up with a click on the menu button, notes its texts, then presses the keys
+    // (Esc when none); the command chosen has been handled when this returns.
+    std::vector<std::u16string> Menu(const std::vector<Qt::Key>& keys = {}) {
+        std::vector<std::u16string> texts;
+        QTimer::singleShot(0, [&] {
+            QWidget* pPopup = ActivePopupMenuWindow();
+            ASSERT_NE(pPopup, nullptr);
+            for (const auto& pRecord :
+                 static_cast<LumoMenu*>(dialog.m_btnMenu->menu.SubMenuAt(0))->items) {
+                texts.push_back(pRecord->text.value_or(u"<none>"));
+            }
+            for (const Qt::Key key : keys) {
+                QTest::keyClick(pPopup, key);
+            }
+            if (ActivePopupMenuWindow() != nullptr) {
+                QTest::keyClick(pPopup, Qt::Key_Escape);
+            }
+        });
+        QTest::mouseClick(dialog.m_btnMenu, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        return texts;
+    }
+    std::u16string BoardItem() const {
+        return u"浏览【" + GbkToUtf16(dialog.m_szBoardName) + u"】";
+    }
+    QTemporaryDir folder;
+    ViewerDialog dialog;
+    std::vector<QUrl> opened;
+};
+
+const std::vector<std::u16string> kWithoutThread = {u"帮助", u"关于"};
+
+class ViewerMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(forum.Start()); }
+    std::string Thread(const char* pszPath) const { return forum.BaseAddress() + pszPath; }
+    demo::DemoForum forum;
+};
+
+TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    // The set-up of the two buttons.
+    EXPECT_NE(d.m_btnMenu->menu.m_hMenu, kNoMenu);
+    EXPECT_EQ(d.m_btnMenu->menuOwner, &d);
+    EXPECT_EQ(d.m_btnMenu->menuCallback.message, ViewerDialog::WM_BUTTON_MENU);
+    EXPECT_EQ(LumoMenu::drawModeOther, 1);
+    EXPECT_EQ(d.m_btnMenu->tooltip->ToolText(1), QStringLiteral("单击按钮，提示更多操作"));
+    EXPECT_EQ(d.m_btnGo->tooltip->ToolText(1), QStringLiteral("执行提交"));
+    EXPECT_TRUE(d.m_btnGo->tooltip->IsActive());
+    EXPECT_NE(d.m_btnGo->icons[0].handle, nullptr);
+    EXPECT_NE(d.m_btnMenu->icons[0].handle, nullptr);
+
+    EXPECT_EQ(viewer.Menu(), kWithoutThread);
+    EXPECT_EQ(viewer.Menu(), kWithoutThread);
+
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    const std::u16string firstBoard = viewer.BoardItem();
+    const std::vector<std::u16string> loaded = {u"查看帖子原文", firstBoard, u"<none>", u"帮助",
+                                                u"关于"};
+    EXPECT_EQ(viewer.Menu(), loaded);
+    EXPECT_EQ(viewer.Menu(), loaded);
+
+    // Another board: its name is renewed once.
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
+    EXPECT_NE(viewer.BoardItem(), firstBoard);
+    const std::vector<std::u16string> second = {u"查看帖子原文", viewer.BoardItem(), u"<none>",
+                                                u"帮助", u"关于"};
+    EXPECT_EQ(viewer.Menu(), second);
+
+    // While a retrieval runs the thread items are gone.
+    forum.SetFault("/look,600519,1000001_2.html", {200, 3000ms});
+    viewer.StartFetch(Thread("/look,600519,1000001.html"));
+    ASSERT_TRUE(d.IsFetching());
+    EXPECT_EQ(viewer.Menu(), kWithoutThread);
+}
+
+TEST_F(ViewerMenuTest, NoSessionLeavesThePopupWithoutTheThreadItems) {
+    Viewer viewer(forum);
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            pBox->done(QMessageBox::Ok);
+        }
+    });
+    answer.start(20);
+    QCoreApplication::postEvent(&viewer.dialog,
+                                new FetchEvent(ViewerDialog::kFetchNotifyEvent, 0, -1));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activeModalWidget() == nullptr; }, kWait));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(viewer.Menu(), kWithoutThread);
+}
+
+TEST_F(ViewerMenuTest, TheCommandsOpenTheThreadTheBoardTheHelpAndTheAboutBox) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    viewer.Menu({Qt::Key_Down, Qt::Key_Return});
+    viewer.Menu({Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+    viewer.Menu({Qt::Key_Up, Qt::Key_Up, Qt::Key_Return});
+    ASSERT_EQ(viewer.opened.size(), 3u);
+    EXPECT_EQ(viewer.opened[0], QUrl(QString::fromStdString(Thread("/look,600519,1000001.html"))));
+    EXPECT_EQ(viewer.opened[1], QUrl(QString::fromStdString(Thread("/topic,600519.html"))));
+    // The bundled help page, written out without its way back to the start page.
+    ASSERT_TRUE(viewer.opened[2].isLocalFile());
+    QFile help(viewer.opened[2].toLocalFile());
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(help.readAll());
+    EXPECT_TRUE(page.contains(QStringLiteral("使用帮助")));
+    EXPECT_FALSE(page.contains(QStringLiteral("start.html")));
+    EXPECT_TRUE(QFile::exists(viewer.folder.filePath(QStringLiteral("viewer.css"))));
+
+    // The About box: modal over the window, closed with its button.
+    QStringList labels;
+    bool bWindowBlocked = false;
+    bool bAboutSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* pAbout = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        if (pAbout == nullptr || bAboutSeen) {
+            return;
+        }
+        bAboutSeen = true;
+        EXPECT_EQ(pAbout->windowTitle(), QStringLiteral("关于"));
+        for (const QLabel* pLabel : pAbout->findChildren<QLabel*>()) {
+            labels.push_back(pLabel->pixmap().isNull() ? pLabel->text() : QStringLiteral("<icon>"));
+        }
+        // A click on the window's go button, as the desktop delivers it, does not reach it.
+        int nClicks = 0;
+        const auto connection =
+            QObject::connect(d.m_btnGo, &QPushButton::clicked, [&] { ++nClicks; });
+        QTest::mouseClick(d.windowHandle(), Qt::LeftButton, {},
+                          d.m_btnGo->mapTo(&d, d.m_btnGo->rect().center()));
+        QObject::disconnect(connection);
+        bWindowBlocked = nClicks == 0 && !d.IsFetching();
+        QTest::mouseClick(pAbout->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    watch.start(20);
+    viewer.Menu({Qt::Key_Up, Qt::Key_Return});
+    EXPECT_TRUE(bAboutSeen);
+    EXPECT_EQ(labels,
+              (QStringList{QStringLiteral("<icon>"), QStringLiteral("vesk辅助查看器 1.0716 版"),
+                           QStringLiteral("意见与问题请到项目主页留言")}));
+    EXPECT_TRUE(bWindowBlocked);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Once it has closed, the same click reaches the button.
+    QTest::mouseClick(d.windowHandle(), Qt::LeftButton, {},
+                      d.m_btnGo->mapTo(&d, d.m_btnGo->rect().center()));
+    EXPECT_TRUE(d.IsFetching());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+}
+
+TEST_F(ViewerMenuTest, AddressesFromTheForumsValuesAreWellFormedOrNotOpened) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    const std::string base = forum.BaseAddress();
+    struct Case {
+        const char* pszCode;
+        const char* pszId;
+        std::string thread;
+        std::string board;
+    };
+    const std::vector<Case> cases = {
+        {"600519", "1000001", base + "/look,600519,1000001.html", base + "/topic,600519.html"},
+        // Reserved and non-ASCII bytes are percent-encoded, GB2312 bytes as they are stored.
+        {"60/0?#", "1 2,3", base + "/look,60%2F0%3F%23,1%202%2C3.html",
+         base + "/topic,60%2F0%3F%23.html"},
+        {"\xC3\xA9\xCC\xA8", "42", base + "/look,%C3%A9%CC%A8,42.html",
+         base + "/topic,%C3%A9%CC%A8.html"},
+        {"600519", "", "", base + "/topic,600519.html"},
+        {"", "42", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::strcpy(d.m_szBoardCode, c.pszCode);
+        std::strcpy(d.m_szThreadId, c.pszId);
+        EXPECT_EQ(d.ThreadAddress(), c.thread) << c.pszCode;
+        EXPECT_EQ(d.BoardAddress(), c.board) << c.pszCode;
+        viewer.opened.clear();
+        d.OnViewThread();
+        d.OnBrowseBoard();
+        std::vector<QUrl> expected;
+        for (const std::string& address : {c.thread, c.board}) {
+            if (!address.empty()) {
+                expected.push_back(QUrl(QString::fromStdString(address), QUrl::StrictMode));
+            }
+        }
+        EXPECT_EQ(viewer.opened, expected) << c.pszCode;
+        for (const QUrl& url : viewer.opened) {
+            EXPECT_TRUE(url.isValid());
+            EXPECT_EQ(url.host(), QStringLiteral("127.0.0.1"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vesk
