@@ -1,23 +1,32 @@
 // The viewer in a real window of a real X display: an address typed, the go button pressed, the
-// result page written and shown by the web view, then a filter switched. Run under Xvfb by
-// scripts/xvfb-run-test.sh.
+// result page written and shown by the web view, then a filter switched; then the menu button's
+// pop-up, chosen from with the mouse: the thread's page handed to the shell, the About box
+// opened and closed. Run under Xvfb by scripts/xvfb-run-test.sh; with VESK_SCREENSHOT_DIR set,
+// the pop-up and the About box are saved there as seen on the screen.
 
+#include "about_dialog.h"
 #include "demo_forum.h"
 #include "image_button.h"
+#include "popup_menu.h"
+#include "shell.h"
+#include "system.h"
 #include "viewer_dialog.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 namespace vesk {
@@ -46,6 +55,37 @@ Colours OnScreen(const QWidget* pArea) {
         }
     }
     return colours;
+}
+
+// Saves the screen around a window when VESK_SCREENSHOT_DIR is set.
+void SaveShot(const QWidget* pWindow, const char* pszName) {
+    const QString folder = qEnvironmentVariable("VESK_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        const QRect around = pWindow->window()->frameGeometry().adjusted(-40, -40, 40, 40);
+        pWindow->screen()
+            ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+            .save(folder + QLatin1Char('/') + QLatin1String(pszName));
+    }
+}
+
+// Clicks the menu button and, in the pop-up, the item at a position from the top (negative:
+// from the bottom) with the mouse.
+void ChooseWithTheMouse(ViewerDialog& dialog, int nPos, const char* pszShot = nullptr) {
+    QTimer::singleShot(0, [&dialog, nPos, pszShot] {
+        QWidget* pPopup = platform::ActivePopupMenuWindow();
+        ASSERT_NE(pPopup, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pPopup));
+        const int nItem = std::max(platform::GetSystemMetrics(platform::SM_CYMENU), 22);
+        const int y = nPos >= 0 ? 1 + nPos * nItem + nItem / 2
+                                : pPopup->height() - 1 + nPos * nItem + nItem / 2;
+        QTest::mouseMove(pPopup, QPoint(pPopup->width() / 2, y));
+        QTest::qWait(100);
+        if (pszShot != nullptr) {
+            SaveShot(&dialog, pszShot);
+        }
+        QTest::mouseClick(pPopup, Qt::LeftButton, {}, QPoint(pPopup->width() / 2, y));
+    });
+    QTest::mouseClick(dialog.m_btnMenu, Qt::LeftButton);
 }
 
 TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
@@ -82,6 +122,45 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
     const Colours starter = OnScreen(dialog.m_browser);
     EXPECT_GT(starter.nRed, 20);
     EXPECT_EQ(starter.nGreen, 0);
+
+    // The go button lights up under the pointer and shows its tooltip; leaving ends both.
+    QTest::mouseMove(dialog.m_btnGo, dialog.m_btnGo->rect().center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->hovering != 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->tooltip->isVisible(); }, 5000));
+    EXPECT_EQ(dialog.m_btnGo->tooltip->text(), QStringLiteral("执行提交"));
+    QTest::qWait(200);  // painted
+    SaveShot(&dialog, "vesk-tooltip.png");
+    QTest::mouseMove(dialog.m_browser, QPoint(20, 20));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->hovering == 0; }, 2000));
+    EXPECT_FALSE(dialog.m_btnGo->tooltip->isVisible());
+
+    // The pop-up: "查看帖子原文" hands the thread's first page to the shell.
+    std::vector<QUrl> opened;
+    platform::SetShellOpenHookForTesting([&](const QUrl& url) { opened.push_back(url); });
+    ChooseWithTheMouse(dialog, 0, "vesk-popup.png");
+    QTest::qWait(50);
+    platform::SetShellOpenHookForTesting({});
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(QString::fromStdString(forum.BaseAddress() +
+                                                                    "/look,600519,1000001.html"))});
+
+    // "关于", the last item: the About box, closed with its button.
+    bool bAboutSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* pAbout = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        if (pAbout == nullptr || bAboutSeen || !pAbout->isVisible()) {
+            return;
+        }
+        bAboutSeen = true;
+        QTest::qWait(200);
+        SaveShot(pAbout, "vesk-about.png");
+        QTest::mouseClick(pAbout->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    watch.start(20);
+    ChooseWithTheMouse(dialog, -1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bAboutSeen; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 5000));
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 }  // namespace
