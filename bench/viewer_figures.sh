@@ -4,7 +4,8 @@
 #    (median of RUNS starts each, and their ratio);
 #  - peak resident memory of the viewer's main process with the demo's 40-page thread shown,
 #    against the bare view showing the same result page (and their ratio);
-#  - a filter switch on a full table (filter_switch_bench).
+#  - a filter switch on a full table (filter_switch_bench);
+#  - a click on the menu button to its pop-up painted (menu_open_bench).
 #   bench/viewer_figures.sh [BUILD_DIR] [RUNS]
 # The demo forum is started at the port the build's forum address names.
 set -euo pipefail
@@ -14,8 +15,9 @@ runs=${2:-7}
 viewer=$build/app/vesk
 bare=$build/bench/bare_web_view
 switch=$build/bench/filter_switch_bench
+menu=$build/bench/menu_open_bench
 forum_bin=$build/tools/demo-forum/vesk-demo-forum
-for bin in "$viewer" "$bare" "$switch" "$forum_bin"; do
+for bin in "$viewer" "$bare" "$switch" "$menu" "$forum_bin"; do
   [ -x "$bin" ] || { echo "build first: scripts/build.sh $build ($bin is missing)" >&2; exit 2; }
 done
 
@@ -116,3 +118,5 @@ awk -v v="$viewer_kb" -v b="$bare_kb" 'BEGIN { printf "  ratio      %.2f (goal a
 
 echo "filter switch on a full table (goal: page written and load started under 30 ms):"
 "$switch" 40 2>/dev/null | sed 's/^/  /'
+echo "menu button click to pop-up painted (goal: under 16 ms):"
+"$menu" 30 2>/dev/null | sed 's/^/  /'
