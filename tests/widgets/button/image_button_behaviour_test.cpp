@@ -287,6 +287,19 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     }
     // The parent heard every click.
     EXPECT_EQ(nClicks, 2);
+    // The measure request of a pop-up entry the menu owns goes to the attached menu; typed
+    // characters of its pop-ups to its mnemonic rule.
+    auto* pPopup = static_cast<LumoMenu*>(button.menu.SubMenuAt(0));
+    MEASUREITEMSTRUCT measure;
+    measure.CtlType = ODT_MENU;
+    measure.itemID = static_cast<UINT>(ToId(pPopup->m_hMenu));
+    measure.itemData = reinterpret_cast<ULONG_PTR>(pPopup->items[0].get());
+    button.OnMeasureItem(button.menu.m_hMenu, &measure);
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(std::max(GetSystemMetrics(SM_CYMENU), 22)));
+    ASSERT_TRUE(pPopup->ModifyItem(32774, u"&Help"));
+    EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, pPopup->m_hMenu), MAKELRESULT(0, MNC_EXECUTE));
+    EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, HMENU{12345}), 0);
+
     // Menu resource 0 removes the menu.
     EXPECT_EQ(button.AttachMenu(0, nullptr, 1, 0, 16, 16, 0, FALSE), 0);
     EXPECT_EQ(button.menu.m_hMenu, kNoMenu);
