@@ -462,10 +462,11 @@ void ViewerDialog::OnHelpPage() {
         return;
     }
     QString page = QString::fromUtf8(source.readAll());
+    const QLatin1String end("<!--/viewer-only-->");
     const qsizetype nFrom = page.indexOf(QLatin1String("<!--viewer-only-->"));
-    const qsizetype nTo = page.indexOf(QLatin1String("<!--/viewer-only-->"));
+    const qsizetype nTo = page.indexOf(end);
     if (nFrom >= 0 && nTo > nFrom) {
-        page.remove(nFrom, nTo + qsizetype(sizeof "<!--/viewer-only-->") - 1 - nFrom);
+        page.remove(nFrom, nTo + end.size() - nFrom);
     }
     const QString path = folder + QStringLiteral("/help.html");
     QFile help(path);
