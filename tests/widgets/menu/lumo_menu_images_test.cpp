@@ -208,7 +208,7 @@ TEST_F(MenuImagesTest, ImageSizeGrowsWithToolbarsAndFailuresAreReported) {
     EXPECT_FALSE(menu.AddBitmapToImageList(pList.get(), 12345));
 }
 
-TEST_F(MenuImagesTest, ToolbarLookUpsAndColourTables) {
+TEST_F(MenuImagesTest, ToolbarLookUpsFindTheButtonsImage) {
     struct Case {
         UINT nCommand;
         BOOL bFound;
@@ -224,18 +224,6 @@ TEST_F(MenuImagesTest, ToolbarLookUpsAndColourTables) {
     int nImage = -5;
     EXPECT_FALSE(LumoMenu::ToolbarImageIndexOf(501, kTruncated, nImage));
 
-    struct Table {
-        WORD nBits;
-        DWORD nUsed;
-        int nSize;
-    };
-    for (const Table& t : {Table{1, 0, 2}, Table{4, 0, 16}, Table{8, 0, 256}, Table{24, 0, 0},
-                           Table{32, 0, 0}, Table{8, 5, 5}}) {
-        BITMAPINFOHEADER header{};
-        header.biBitCount = t.nBits;
-        header.biClrUsed = t.nUsed;
-        EXPECT_EQ(LumoMenu::ColorTableSize(&header), t.nSize) << t.nBits << "/" << t.nUsed;
-    }
     EXPECT_NE(LumoMenu::LoadMappedBitmap(kToolbar16), nullptr);
     EXPECT_EQ(LumoMenu::LoadMappedBitmap(12345), nullptr);
 }
