@@ -2,8 +2,10 @@
 
 #include "bitmap_resources.h"
 #include "system.h"
+#include "window_message.h"
 #include "window_styles.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +16,20 @@ namespace vesk {
 
 using namespace platform;
 
-TemplateDialog::TemplateDialog(QWidget* pParent) : QDialog(pParent) {}
+TemplateDialog::TemplateDialog(QWidget* pParent) : QDialog(pParent) {
+    connect(qApp, &QApplication::focusChanged, this, [this] { TellDefaultButtons(); });
+}
+
+void TemplateDialog::TellDefaultButtons() {
+    for (QPushButton* pButton : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        const bool bDefault = pButton->isDefault();
+        const auto it = m_defaultTold.find(pButton);
+        if (it == m_defaultTold.end() || it->second != bDefault) {
+            m_defaultTold[pButton] = bDefault;
+            SendMessageA(pButton, BM_SETSTYLE, bDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        }
+    }
+}
 
 QWidget* TemplateDialog::GetDlgItem(int nId) const {
     const auto it = m_controls.find(nId);

@@ -32,8 +32,13 @@ protected:
 
 private:
     QWidget* MakeStandardControl(const platform::DLGITEMTEMPLATE& item);
+    // The dialog manager's part when the focus moves: the push button that has become the
+    // default one (the toolkit's dialog moves that role) is told so with BM_SETSTYLE, and the
+    // one that no longer is, likewise.
+    void TellDefaultButtons();
 
     std::map<int, QWidget*> m_controls;
+    std::map<QObject*, bool> m_defaultTold;
     platform::SIZE m_baseUnits;
 };
 

@@ -112,6 +112,14 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
 
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
+    // The menu button has the focus now and with it the default role; the address edit gives
+    // the role back to the go button.
+    EXPECT_TRUE(d.m_btnMenu->isDefault);
+    EXPECT_FALSE(d.m_btnGo->isDefault);
+    d.GetDlgItem(IDC_URL)->setFocus();
+    EXPECT_TRUE(d.m_btnGo->isDefault);
+    EXPECT_FALSE(d.m_btnMenu->isDefault);
+    EXPECT_EQ(d.m_btnGo->GetStyle() & BS_TYPEMASK, BS_OWNERDRAW);
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const std::u16string firstBoard = viewer.BoardItem();
