@@ -17,7 +17,14 @@ namespace vesk {
 using namespace platform;
 
 TemplateDialog::TemplateDialog(QWidget* pParent) : QDialog(pParent) {
-    connect(qApp, &QApplication::focusChanged, this, [this] { TellDefaultButtons(); });
+    m_focusWatch =
+        connect(qApp, &QApplication::focusChanged, this, [this] { TellDefaultButtons(); });
+}
+
+TemplateDialog::~TemplateDialog() {
+    // The controls go only after this: the focus moves while they do, and the buttons must not
+    // be asked about it then.
+    disconnect(m_focusWatch);
 }
 
 void TemplateDialog::TellDefaultButtons() {

@@ -21,6 +21,7 @@ public:
         std::function<QWidget*(const platform::DLGITEMTEMPLATE& item, QWidget* pParent)>;
 
     explicit TemplateDialog(QWidget* pParent = nullptr);
+    ~TemplateDialog() override;
 
     // The control with this number; null when there is none.
     QWidget* GetDlgItem(int nId) const;
@@ -39,6 +40,7 @@ private:
 
     std::map<int, QWidget*> m_controls;
     std::map<QObject*, bool> m_defaultTold;
+    QMetaObject::Connection m_focusWatch;
     platform::SIZE m_baseUnits;
 };
 
