@@ -6,7 +6,6 @@
 #include "window_styles.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -52,12 +51,9 @@ QWidget* TemplateDialog::MakeStandardControl(const DLGITEMTEMPLATE& item) {
             auto* pLabel = new QLabel(this);
             if ((item.style & SS_TYPEMASK) == SS_ICON) {
                 // An icon control takes the size of a standard icon.
-                QIcon icon;
-                for (const QImage& image : IconResourceImages(text.toUInt())) {
-                    icon.addPixmap(QPixmap::fromImage(image));
-                }
                 const int cx = GetSystemMetrics(SM_CXICON);
-                pLabel->setPixmap(icon.pixmap(cx, GetSystemMetrics(SM_CYICON)));
+                pLabel->setPixmap(
+                    IconResourceQIcon(text.toUInt()).pixmap(cx, GetSystemMetrics(SM_CYICON)));
                 pLabel->setFixedSize(cx, GetSystemMetrics(SM_CYICON));
                 return pLabel;
             }

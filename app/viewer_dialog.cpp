@@ -37,13 +37,11 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The icon of a resource with all its sizes, for the window's frame.
-QIcon IconOfResource(UINT nId) {
-    QIcon icon;
-    for (const QImage& image : IconResourceImages(nId)) {
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
+// A bundled file copied out, readable by everyone and writable by its owner.
+void CopyReadable(const QString& source, const QString& target) {
+    QFile::copy(source, target);
+    QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                 QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 // Where the result page goes: the program's own folder, or the user's data folder of the
@@ -59,10 +57,8 @@ QString PageFolder(const QString& appDir, const QString& given) {
     const QString css = folder + QStringLiteral("vesk3.css");
     if (!QFileInfo::exists(css)) {
         const QString beside = appDir + QStringLiteral("vesk3.css");
-        QFile::copy(QFileInfo::exists(beside) ? beside : QStringLiteral(":/vesk/pages/vesk3.css"),
-                    css);
-        QFile(css).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                  QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        CopyReadable(QFileInfo::exists(beside) ? beside : QStringLiteral(":/vesk/pages/vesk3.css"),
+                     css);
     }
     return folder;
 }
@@ -117,7 +113,7 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
       m_pageFolder(std::move(pageFolder)),
       m_pNotifyTarget(std::make_unique<NotifyTarget>(this)) {
     RegisterViewerResources();
-    m_hIcon = IconOfResource(IDR_MAINFRAME);
+    m_hIcon = IconResourceQIcon(IDR_MAINFRAME);
     // The two image buttons and the web view take the places of their controls.
     BuildFromTemplate(IDD_MAIN, [this](const DLGITEMTEMPLATE& item, QWidget* pOwner) -> QWidget* {
         if (item.nId == IDC_GO || item.nId == IDC_MENU_BUTTON) {
@@ -475,10 +471,7 @@ void ViewerDialog::OnHelpPage() {
     }
     help.close();
     QFile::remove(folder + QStringLiteral("/viewer.css"));
-    QFile::copy(QStringLiteral(":/vesk/pages/viewer.css"), folder + QStringLiteral("/viewer.css"));
-    QFile(folder + QStringLiteral("/viewer.css"))
-        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
+    CopyReadable(QStringLiteral(":/vesk/pages/viewer.css"), folder + QStringLiteral("/viewer.css"));
     const QByteArray address = QUrl::fromLocalFile(path).toEncoded();
     ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL);
 }

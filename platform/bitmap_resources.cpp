@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QPixmap>
 #include <cstring>
 
 namespace vesk::platform {
@@ -120,6 +121,14 @@ std::vector<QImage> IconResourceImages(const ResourceName& name) {
         images.push_back(image);
     } while (reader.jumpToNextImage());
     return images;
+}
+
+QIcon IconResourceQIcon(const ResourceName& name) {
+    QIcon icon;
+    for (const QImage& image : IconResourceImages(name)) {
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }
 
 std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy) {

@@ -3,6 +3,7 @@
 #include "gdi_objects.h"
 #include "resources.h"
 
+#include <QIcon>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -44,6 +45,8 @@ std::unique_ptr<Bitmap> LoadBitmapResource(const ResourceName& name);
 // Every image of an icon resource, in the order its file holds them; none when it is absent or
 // unreadable.
 std::vector<QImage> IconResourceImages(const ResourceName& name);
+// All of them as one icon for the toolkit (window frames, labels); empty when there are none.
+QIcon IconResourceQIcon(const ResourceName& name);
 // The icon resource at a size (0 x 0: the image's own); null when absent or unreadable.
 std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy);
 

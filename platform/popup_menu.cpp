@@ -139,11 +139,9 @@ public:
         }
         const int nLevel = LevelAt(global);
         if (nLevel < 0) {
-            // Off the pop-up, a selection stays only on an item whose sub-menu is open.
-            PopupLevel& inner = *m_levels.back();
-            if (inner.Selected() >= 0 && !HasOpenSubMenu(LevelIndexOf(inner))) {
-                inner.Select(-1);
-            }
+            // Off the pop-up, a selection stays only on an item whose sub-menu is open: in every
+            // level but the innermost.
+            m_levels.back()->Select(-1);
             m_subMenuTimer.stop();
             return;
         }
@@ -321,10 +319,7 @@ private:
 
     void OnChar(int nLevel, QChar ch) {
         PopupLevel& level = *m_levels[static_cast<std::size_t>(nLevel)];
-        LRESULT answer = 0;
-        if (m_pOwner != nullptr) {
-            answer = m_pOwner->OnMenuChar(ch.unicode(), MF_POPUP, level.Menu());
-        }
+        const LRESULT answer = m_pOwner->OnMenuChar(ch.unicode(), MF_POPUP, level.Menu());
         const WORD nAction = HIWORD(static_cast<DWORD>(answer));
         const int nPos = LOWORD(static_cast<DWORD>(answer));
         if (nAction == MNC_CLOSE) {
@@ -385,15 +380,6 @@ private:
         return -1;
     }
 
-    int LevelIndexOf(const PopupLevel& level) const {
-        for (std::size_t i = 0; i < m_levels.size(); ++i) {
-            if (m_levels[i].get() == &level) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
-    }
-
     bool HasOpenSubMenu(int nLevel) const {
         return nLevel >= 0 && static_cast<std::size_t>(nLevel) + 1 < m_levels.size();
     }
@@ -445,11 +431,7 @@ void PopupLevel::MeasureItems() {
                 measure.itemID = static_cast<UINT>(ToId(GetSubMenu(m_hMenu, i)));
             }
             measure.itemData = GetMenuItemData(m_hMenu, static_cast<UINT>(i), MF_BYPOSITION);
-            if (PopupMenuOwner* pOwner = m_tracker.Owner()) {
-                pOwner->OnMeasureItem(m_hMenu, &measure);
-            } else if (CMenu* pMenu = CMenu::FromHandle(m_hMenu)) {
-                pMenu->MeasureItem(&measure);
-            }
+            m_tracker.Owner()->OnMeasureItem(m_hMenu, &measure);
             cx = static_cast<int>(std::min<UINT>(measure.itemWidth, 4096)) + kOwnerDrawExtraWidth;
             cy = static_cast<int>(std::min<UINT>(measure.itemHeight, 1024));
         } else if (!CanSelect(i)) {
@@ -634,7 +616,13 @@ int TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, int /*nReserved*/,
     if (g_pTracker != nullptr || !IsMenu(hMenu)) {
         return 0;
     }
-    QWidget* pParent = pOwner != nullptr ? pOwner->PopupParent() : nullptr;
+    // Without an owner, the platform's default answers: measured by the menu object, typed
+    // characters ignored, no command told.
+    PopupMenuOwner defaultOwner;
+    if (pOwner == nullptr) {
+        pOwner = &defaultOwner;
+    }
+    QWidget* pParent = pOwner->PopupParent();
     QScreen* pScreen = QGuiApplication::screenAt(QPoint(x, y));
     if (pScreen == nullptr && pParent != nullptr) {
         pScreen = pParent->screen();
@@ -652,9 +640,7 @@ int TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, int /*nReserved*/,
     if (nChosen == 0) {
         return FALSE;
     }
-    if (pOwner != nullptr) {
-        pOwner->OnCommand(nChosen);
-    }
+    pOwner->OnCommand(nChosen);
     return TRUE;
 }
 

@@ -23,12 +23,11 @@ CToolTipCtrl::CToolTipCtrl() : QLabel(nullptr, Qt::ToolTip | Qt::BypassGraphicsP
     connect(&m_autoPop, &QTimer::timeout, this, [this] { Pop(); });
 }
 
-BOOL CToolTipCtrl::Create(QWidget* pParent, DWORD dwStyle) {
+BOOL CToolTipCtrl::Create(QWidget* pParent, DWORD /*dwStyle*/) {
     if (m_pOwner != nullptr || pParent == nullptr) {
         return FALSE;
     }
     m_pOwner = pParent;
-    m_dwStyle = dwStyle;
     return TRUE;
 }
 

@@ -18,7 +18,8 @@ class CToolTipCtrl final : public QLabel {
 public:
     CToolTipCtrl();
 
-    // The tooltip for the tools of one window; FALSE when it exists already.
+    // The tooltip for the tools of one window; FALSE when it exists already. The style
+    // changes nothing: this system never sets one.
     BOOL Create(QWidget* pParent, DWORD dwStyle);
     bool IsCreated() const { return m_pOwner != nullptr; }
     // A tool: a rectangle of a window (in its client coordinates) and its text.
@@ -53,7 +54,6 @@ private:
     void ShowTip();
 
     QPointer<QWidget> m_pOwner;
-    DWORD m_dwStyle = 0;
     std::vector<Tool> m_tools;
     bool m_bActive = true;
     const Tool* m_pPending = nullptr;
