@@ -4,6 +4,7 @@
 #include "demo_forum.h"
 #include "image_button.h"
 #include "request_checks.h"
+#include "viewer_harness.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
 
@@ -27,8 +28,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace res;
-
-constexpr int kWait = 20000;
 
 // Answers the window's message boxes as a user would, once closeWhen allows it, and keeps
 // their captions and texts.
@@ -57,63 +56,11 @@ private:
     QTimer m_timer;
 };
 
-// A window on the demo forum, its page in a folder of its own.
-struct Viewer {
-    explicit Viewer(demo::DemoForum& forum) : dialog(Settings(forum), folder.path()) {
-        dialog.show();
-        dialog.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    }
-    static FetchSettings Settings(const demo::DemoForum& forum) {
-        FetchSettings settings;
-        settings.strBaseAddress = forum.BaseAddress();
-        settings.timeouts.stall = 2s;
-        return settings;
-    }
-    QLineEdit* Edit(int nId) const { return static_cast<QLineEdit*>(dialog.GetDlgItem(nId)); }
-    QRadioButton* Radio(int nId) const {
-        return static_cast<QRadioButton*>(dialog.GetDlgItem(nId));
-    }
-    // Typed key by key; text that no key gives (Chinese) is put in as an input method would.
-    void Type(int nId, const QString& text) {
-        Edit(nId)->clear();
-        bool bAscii = true;
-        for (const QChar c : text) {
-            bAscii = bAscii && c.unicode() < 0x80;
-        }
-        if (bAscii) {
-            QTest::keyClicks(Edit(nId), text);
-        } else {
-            Edit(nId)->insert(text);
-        }
-    }
-    bool Fetch(const std::string& strUrl) {
-        Type(IDC_URL, QString::fromStdString(strUrl));
-        QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
-        return QTest::qWaitFor([this] { return !dialog.IsFetching(); }, kWait);
-    }
-    // The result page as UTF-8, empty when it is not there.
-    QString Page() const {
-        QFile file(QString::fromStdString(dialog.m_strOutputPath));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QString::fromStdString(GbkToUtf8(file.readAll().toStdString()).value_or("?"));
-    }
-    QTemporaryDir folder;
-    ViewerDialog dialog;
-};
-
 int Count(const QString& text, const QString& what) {
     return static_cast<int>(text.count(what));
 }
 
-class ViewerDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(forum.Start()); }
-    std::string Thread(const char* pszPath) const { return forum.BaseAddress() + pszPath; }
-    demo::DemoForum forum;
-};
+class ViewerDialogTest : public ViewerTest {};
 
 TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
     Viewer viewer(forum);

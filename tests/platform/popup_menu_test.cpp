@@ -286,19 +286,27 @@ TEST_F(PopupMenuTest, APopupItemOpensItsSubMenuBesideIt) {
     EXPECT_NE(pOpened, nullptr);
 }
 
+// With TPM_RETURNCMD the command comes back and the owner is told nothing; without it, the
+// result is TRUE or FALSE and the owner is told the command once the pop-up has closed.
 TEST_F(PopupMenuTest, TypedCharactersDoWhatTheOwnerAnswers) {
     struct Case {
+        UINT nFlags;
         QString typed;
         int nResult;
+        std::vector<UINT> told;
     };
     const std::vector<Case> cases = {
-        {"e", 104},
-        {"s\r", 104},  // selected, then Enter
-        {"q", 0},
-        {"zx\r", 0},  // ignored keys leave nothing selected
+        {TPM_RETURNCMD, "e", 104, {}},
+        {TPM_RETURNCMD, "s\r", 104, {}},  // selected, then Enter
+        {TPM_RETURNCMD, "q", 0, {}},
+        {TPM_RETURNCMD, "zx\r", 0, {}},  // ignored keys leave nothing selected
+        {0, "e", TRUE, {104}},
+        {0, "q", FALSE, {}},
     };
     for (const Case& c : cases) {
-        const int nResult = Track(TPM_RETURNCMD, [&c](QWidget* pWindow) {
+        owner.commands.clear();
+        owner.openWhenTold.clear();
+        const int nResult = Track(c.nFlags, [&c](QWidget* pWindow) {
             for (const QChar ch : c.typed) {
                 if (ch == '\r') {
                     QTest::keyClick(pWindow, Qt::Key_Return);
@@ -311,17 +319,11 @@ TEST_F(PopupMenuTest, TypedCharactersDoWhatTheOwnerAnswers) {
             }
         });
         EXPECT_EQ(nResult, c.nResult) << c.typed.toStdString();
+        EXPECT_EQ(owner.commands, c.told) << c.typed.toStdString();
+        EXPECT_EQ(owner.openWhenTold, std::vector<bool>(c.told.size(), false));
     }
-    EXPECT_EQ(owner.chars, (std::vector<UINT>{'e', 's', 'q', 'z', 'x'}));
-    EXPECT_EQ(owner.menus, std::vector<HMENU>(5, menu.m_hMenu));
-}
-
-TEST_F(PopupMenuTest, WithoutReturnCmdTheOwnerIsToldAfterTheMenuHasClosed) {
-    EXPECT_EQ(Track(0, [](QWidget* pWindow) { QTest::keyClicks(pWindow, "e"); }), TRUE);
-    EXPECT_EQ(owner.commands, std::vector<UINT>{104});
-    EXPECT_EQ(owner.openWhenTold, std::vector<bool>{false});
-    EXPECT_EQ(Track(0, [](QWidget* pWindow) { QTest::keyClick(pWindow, Qt::Key_Escape); }), FALSE);
-    EXPECT_EQ(owner.commands.size(), 1u);
+    EXPECT_EQ(owner.chars, (std::vector<UINT>{'e', 's', 'q', 'z', 'x', 'e', 'q'}));
+    EXPECT_EQ(owner.menus, std::vector<HMENU>(7, menu.m_hMenu));
 }
 
 TEST_F(PopupMenuTest, StaysOnTheScreen) {

@@ -120,9 +120,6 @@ TEST_F(MenuImagesTest, AToolbarGivesEachOfItsCommandsInTheMenuItsOwnImage) {
     EXPECT_EQ(pPopup->items.back()->sharedImageIndex, 2);
     ASSERT_TRUE(pPopup->AppendItem(u"Nothing", 0, 504, static_cast<int>(kNoBitmap)));
     EXPECT_EQ(pPopup->items.back()->sharedImageIndex, -1);
-    // -1: the image already registered for the command.
-    ASSERT_TRUE(pPopup->AppendItem(u"One too", 0, 501, -1));
-    EXPECT_EQ(pPopup->items.back()->sharedImageIndex, 0);
 }
 
 TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
