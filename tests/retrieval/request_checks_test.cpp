@@ -9,15 +9,15 @@ namespace {
 
 TEST(HostPrefixTest, IsTheFirstNineCharactersOfTheHost) {
     EXPECT_EQ(HostPrefixOf("http://127.0.0.1:8808"), "127.0.0.1");
-    EXPECT_EQ(HostPrefixOf("http://guba.example.com"), "guba.exam");
+    EXPECT_EQ(HostPrefixOf("http://forum.example.com"), "forum.exa");
     EXPECT_EQ(HostPrefixOf("https://a.cn:80"), "a.cn");
     EXPECT_EQ(HostPrefixOf("no scheme"), "");
 }
 
 TEST(BaseAddressTest, TakesSchemeHostAndPortOnly) {
     EXPECT_TRUE(IsBaseAddress("http://127.0.0.1:8808"));
-    EXPECT_TRUE(IsBaseAddress("http://guba.example.com"));
-    EXPECT_FALSE(IsBaseAddress("http://guba.example.com/"));
+    EXPECT_TRUE(IsBaseAddress("http://forum.example.com"));
+    EXPECT_FALSE(IsBaseAddress("http://forum.example.com/"));
     EXPECT_FALSE(IsBaseAddress("http://host/path"));
     EXPECT_FALSE(IsBaseAddress("127.0.0.1:8808"));
     EXPECT_FALSE(IsBaseAddress("http://"));

@@ -216,7 +216,7 @@ std::string PageHead(const SampleThread& thread, int nPage) {
         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />\r\n"
         "<title>" +
         thread.strTitle + "_" + thread.strBoardName + "_vesk股吧</title>\r\n" +
-        "<link href=\"/css/guba.css\" rel=\"stylesheet\" type=\"text/css\" />\r\n"
+        "<link href=\"/css/forum.css\" rel=\"stylesheet\" type=\"text/css\" />\r\n"
         "<script type=\"text/javascript\">var pageNo=" +
         std::to_string(nPage) + ";var topicId=" + thread.strThreadId + ";var boardCode=\"" +
         thread.strBoardCode + "\";</script>\r\n</head>\r\n<body>\r\n" +
