@@ -12,4 +12,8 @@ if(VESK_SANITIZE)
   target_link_options(vesk_settings INTERFACE -fsanitize=address,undefined)
 else()
   target_compile_definitions(vesk_settings INTERFACE _GLIBCXX_ASSERTIONS)
+  # Bounds-checked string and memory calls where the compiler knows the buffer's size; it
+  # needs the optimiser, so only the optimised configurations have it.
+  target_compile_definitions(vesk_settings INTERFACE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
 endif()

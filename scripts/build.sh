@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds one tree: scripts/build.sh DIR [CMAKE_ARGS...]
+# Configures and builds one of CMakePresets.json's configurations in its own folder:
+#   scripts/build.sh PRESET [CMAKE_ARGS...]
+# ci (build/), asan (build-asan/), nogui (build-nogui/), demo (build-demo/, its programs only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=$1
+preset=$1
 shift
-cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-cmake --build "$dir"
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset"

@@ -6,22 +6,24 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the three programs the demo runs, in a folder of their own.
+build="$root/build-demo"
+"$root/scripts/build.sh" demo
 
 # The port of the forum address the viewer was built for (http://127.0.0.1:PORT).
-base=$(sed -n 's/^VESK_FORUM_BASE:STRING=//p' "$root/build/CMakeCache.txt")
+base=$(sed -n 's/^VESK_FORUM_BASE:STRING=//p' "$build/CMakeCache.txt")
 port=${base##*:}
 . "$root/scripts/demo-forum.sh"
 log=$(mktemp)
 trap 'kill ${forum_pid:-} 2>/dev/null; rm -f "$log"' EXIT
-DEMO_FORUM_PORT=$port start_demo_forum "$root/build/tools/demo-forum/vesk-demo-forum" "$log" ||
+DEMO_FORUM_PORT=$port start_demo_forum "$build/tools/demo-forum/vesk-demo-forum" "$log" ||
   { echo "is another program using port $port?" >&2; exit 1; }
 echo "demo forum at $forum_base; its threads:"
 tail -n +2 "$log"
 
 export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --disable-dev-shm-usage}"
-viewer="$root/build/app/vesk"
-page="$root/build/app/post.htm"
+viewer="$build/app/vesk"
+page="$build/app/post.htm"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "opening the viewer; paste one of the addresses above (or click one on its start page)"
   "$viewer"
@@ -32,6 +34,6 @@ echo "no display here: running the viewer under Xvfb with a demo thread"
 shot="$(pwd)/vesk-demo.png"
 rm -f "$page"
 xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/viewer-session.sh" "$viewer" \
-  "$forum_base/look,600519,1000001.html" "$page" "$shot" "$root/build/tools/screenshot/vesk-screenshot"
+  "$forum_base/look,600519,1000001.html" "$page" "$shot" "$build/tools/screenshot/vesk-screenshot"
 echo "result page: $page"
 echo "screenshot:  $shot"

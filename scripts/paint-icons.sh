@@ -3,5 +3,5 @@
 # scripts/paint-icons.sh [PREVIEW_DIR] also writes a PNG preview of each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh ci
 build/tools/icon-painter/vesk-icon-painter res/icons "$@"
