@@ -3,7 +3,9 @@
 #include "about_dialog.h"
 #include "bitmap_resources.h"
 #include "code_page.h"
+#include "forum_address.h"
 #include "forum_config.h"
+#include "help_page.h"
 #include "image_button.h"
 #include "request_checks.h"
 #include "resources.h"
@@ -37,13 +39,6 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A bundled file copied out, readable by everyone and writable by its owner.
-void CopyReadable(const QString& source, const QString& target) {
-    QFile::copy(source, target);
-    QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                 QFileDevice::ReadGroup | QFileDevice::ReadOther);
-}
-
 // Where the result page goes: the program's own folder, or the user's data folder of the
 // program where that cannot be written (an installed copy). The page's style sheet is put
 // beside it when it is not there.
@@ -61,26 +56,6 @@ QString PageFolder(const QString& appDir, const QString& given) {
                      css);
     }
     return folder;
-}
-
-// A value from the forum's pages or the typed address as one segment of an address: every
-// byte but letters, digits and "-._~" percent-encoded, so that no value can change the
-// address's shape.
-std::string AddressSegment(std::string_view bytes) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string segment;
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            segment += ch;
-        } else {
-            segment += '%';
-            segment += kHex[c >> 4];
-            segment += kHex[c & 0x0F];
-        }
-    }
-    return segment;
 }
 
 // A zero-terminated buffer's text, never reading past the buffer.
@@ -162,7 +137,6 @@ bool ViewerDialog::OnInitDialog() {
     m_bMenuDirty = 1;
 
     const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
-    m_strAppDir = appDir.toStdString();
     m_strOutputPath = (PageFolder(appDir, m_pageFolder) + QStringLiteral("post.htm")).toStdString();
     m_browser->AllowLocalFiles(
         {QString::fromStdString(m_strOutputPath),
@@ -314,13 +288,8 @@ void ViewerDialog::StartFetch() {
     m_pPosts->Clear();
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
-    std::memset(m_szTitle, 0, sizeof m_szTitle);
-    pJob->pszTitle = m_szTitle;
-    pJob->pszStarter = m_szStarter;
-    pJob->pszBoardName = m_szBoardName;
-    pJob->pszBoardCode = m_szBoardCode;
-    pJob->pszThreadId = m_szThreadId;
-    pJob->pPosts = m_pPosts->data();
+    std::memset(m_results.szTitle, 0, sizeof m_results.szTitle);
+    AttachResults(*pJob, *m_pPosts, m_results);
     // OnGo refused any address that does not fit the field.
     std::memcpy(pJob->szThreadUrl, m_strThreadUrl.c_str(), m_strThreadUrl.size() + 1);
     auto pThread = std::make_unique<FetchThread>(std::move(pJob), m_settings);
@@ -346,8 +315,8 @@ void ViewerDialog::ComposeResultPage() {
     filter.bOnlyStarter = m_bOnlyStarter != 0;
     filter.bPartial = m_bPartial != 0;
     filter.strNameList = m_strNameList;
-    const ResultPage page =
-        BuildResultPage(m_pPosts->data(), m_nLastIndex, m_szTitle, m_szStarter, filter);
+    const ResultPage page = BuildResultPage(m_pPosts->data(), m_nLastIndex, m_results.szTitle,
+                                            m_results.szStarter, filter);
     if (!WriteResultFile(m_strOutputPath, page.strText)) {
         QMessageBox box(
             QMessageBox::NoIcon, QCoreApplication::applicationName(),
@@ -404,9 +373,10 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
         bInsert = nFirst != ID_VIEW_THREAD;
     }
     if (bInsert) {
-        const std::string board = Utf16ToGbk(u"浏览【") +
-                                  std::string(BufferText(m_szBoardName, sizeof m_szBoardName)) +
-                                  Utf16ToGbk(u"】");
+        const std::string board =
+            Utf16ToGbk(u"浏览【") +
+            std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)) +
+            Utf16ToGbk(u"】");
         pPopup->InsertItem(0, static_cast<const char*>(nullptr), MF_BYPOSITION | MF_SEPARATOR, 0,
                            -1);
         pPopup->InsertItem(0, board.c_str(), MF_BYPOSITION, ID_BROWSE_BOARD, -1);
@@ -418,21 +388,16 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 std::string ViewerDialog::ThreadAddress() const {
-    const std::string_view code = BufferText(m_szBoardCode, sizeof m_szBoardCode);
-    const std::string_view id = BufferText(m_szThreadId, sizeof m_szThreadId);
-    if (code.empty() || id.empty()) {
-        return {};
-    }
-    return m_settings.strBaseAddress + "/look," + AddressSegment(code) + "," + AddressSegment(id) +
-           ".html";
+    return ThreadPageAddress(m_settings.strBaseAddress, BoardCode(),
+                             BufferText(m_results.szThreadId, sizeof m_results.szThreadId));
 }
 
 std::string ViewerDialog::BoardAddress() const {
-    const std::string_view code = BufferText(m_szBoardCode, sizeof m_szBoardCode);
-    if (code.empty()) {
-        return {};
-    }
-    return m_settings.strBaseAddress + "/topic," + AddressSegment(code) + ".html";
+    return BoardPageAddress(m_settings.strBaseAddress, BoardCode());
+}
+
+std::string_view ViewerDialog::BoardCode() const {
+    return BufferText(m_results.szBoardCode, sizeof m_results.szBoardCode);
 }
 
 void ViewerDialog::OnViewThread() {
@@ -450,30 +415,11 @@ void ViewerDialog::OnBrowseBoard() {
 }
 
 void ViewerDialog::OnHelpPage() {
-    // The bundled help page, written beside the result page for the desktop's browser, without
-    // its way back to the start page (which only the window shows).
-    const QString folder = QFileInfo(QString::fromStdString(m_strOutputPath)).path();
-    QFile source(QStringLiteral(":/vesk/pages/help.html"));
-    if (!source.open(QIODevice::ReadOnly)) {
-        return;
+    const QString path = WriteHelpPage(QFileInfo(QString::fromStdString(m_strOutputPath)).path());
+    if (!path.isEmpty()) {
+        const QByteArray address = QUrl::fromLocalFile(path).toEncoded();
+        ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL);
     }
-    QString page = QString::fromUtf8(source.readAll());
-    const QLatin1String end("<!--/viewer-only-->");
-    const qsizetype nFrom = page.indexOf(QLatin1String("<!--viewer-only-->"));
-    const qsizetype nTo = page.indexOf(end);
-    if (nFrom >= 0 && nTo > nFrom) {
-        page.remove(nFrom, nTo + end.size() - nFrom);
-    }
-    const QString path = folder + QStringLiteral("/help.html");
-    QFile help(path);
-    if (!help.open(QIODevice::WriteOnly | QIODevice::Truncate) || help.write(page.toUtf8()) < 0) {
-        return;
-    }
-    help.close();
-    QFile::remove(folder + QStringLiteral("/viewer.css"));
-    CopyReadable(QStringLiteral(":/vesk/pages/viewer.css"), folder + QStringLiteral("/viewer.css"));
-    const QByteArray address = QUrl::fromLocalFile(path).toEncoded();
-    ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void ViewerDialog::OnAbout() {

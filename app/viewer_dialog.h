@@ -55,7 +55,6 @@ public:
     // then ends without showing it.
     bool IsReady() const { return m_bReady; }
 
-    std::string m_strAppDir;
     std::string m_strThreadUrl;  // GB2312 bytes, trimmed
     std::string m_strNameList;   // GB2312 bytes, trimmed
     std::string m_strOutputPath;
@@ -64,11 +63,8 @@ public:
     int m_bOnlyStarter = 0;
     int m_bShowAll = 1;
     int m_bPartial = 0;
-    char m_szTitle[251] = {};
-    char m_szStarter[51] = {};
-    char m_szBoardName[51] = {};
-    char m_szBoardCode[11] = {};
-    char m_szThreadId[12] = {};
+    // The five values of the last retrieval, as the worker writes them.
+    ResultBuffers m_results{};
     std::unique_ptr<PostTable> m_pPosts;
     int m_nLastIndex = -1;
     ImageButton* m_btnGo = nullptr;
@@ -113,6 +109,7 @@ private:
     class NotifyTarget;
 
     void SetFilterMode(int bShowAll, int bOnlyStarter);
+    std::string_view BoardCode() const;
     void OnFetchNotify(int wParam, int lParam);
     void ShowPrompt(std::string_view text);
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.

@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
     }
     // As after a retrieval: the thread items with a board name.
     dialog.m_bLoaded = 1;
-    std::strcpy(dialog.m_szBoardName, "\xB9\xF3\xD6\xDD\xC3\xA9\xCC\xA8");  // 贵州茅台
-    std::strcpy(dialog.m_szBoardCode, "600519");
-    std::strcpy(dialog.m_szThreadId, "1000001");
+    std::strcpy(dialog.m_results.szBoardName, "\xB9\xF3\xD6\xDD\xC3\xA9\xCC\xA8");  // 贵州茅台
+    std::strcpy(dialog.m_results.szBoardCode, "600519");
+    std::strcpy(dialog.m_results.szThreadId, "1000001");
 
     FirstPaint paint;
     app.installEventFilter(&paint);

@@ -148,7 +148,7 @@ TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDo
     EXPECT_EQ(d.m_bLoaded, 1);
     EXPECT_EQ(d.m_bMenuDirty, 1);
     EXPECT_GT(d.m_nLastIndex, 10);
-    EXPECT_STREQ(d.m_szBoardCode, "600519");
+    EXPECT_STREQ(d.m_results.szBoardCode, "600519");
     EXPECT_EQ(d.cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
     EXPECT_EQ(d.m_browser->Url(), QUrl::fromLocalFile(QString::fromStdString(d.m_strOutputPath)));
@@ -156,7 +156,7 @@ TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDo
     const QString all = viewer.Page();
     const int nPosts = d.m_nLastIndex + 1;
     EXPECT_EQ(Count(all, "<tr><td><div style="), nPosts);
-    const QString starter = QString::fromStdString(*GbkToUtf8(d.m_szStarter));
+    const QString starter = QString::fromStdString(*GbkToUtf8(d.m_results.szStarter));
     const std::size_t nRequests = forum.RequestedPaths().size();
 
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
@@ -204,7 +204,7 @@ TEST_F(ViewerDialogTest, FiltersDuringARetrievalWaitForItsAnswerWhichComesEvenIn
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     EXPECT_TRUE(bEnabledUnderPrompt);
     EXPECT_FALSE(d.IsFetching());
-    EXPECT_STREQ(d.m_szBoardCode, "601318");
+    EXPECT_STREQ(d.m_results.szBoardCode, "601318");
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_NE(viewer.Page(), before);
     EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(viewer.Page(), "color:red;"));

