@@ -50,7 +50,4 @@ QIcon IconResourceQIcon(const ResourceName& name);
 // The icon resource at a size (0 x 0: the image's own); null when absent or unreadable.
 std::unique_ptr<Icon> LoadIconResource(const ResourceName& name, int cx, int cy);
 
-// The bytes of a 24-bit DIB of an image, as a resource holds them (for tests and resources).
-std::string MakeDib(const QImage& image);
-
 }  // namespace vesk::platform

@@ -16,17 +16,12 @@ namespace vesk::platform {
 inline constexpr DWORD SRCCOPY = 0x00CC0020;
 inline constexpr DWORD SRCPAINT = 0x00EE0086;
 inline constexpr DWORD SRCAND = 0x008800C6;
-inline constexpr DWORD SRCINVERT = 0x00660046;
-inline constexpr DWORD PATCOPY = 0x00F00021;
-inline constexpr DWORD PATINVERT = 0x005A0049;
-inline constexpr DWORD BLACKNESS = 0x00000042;
 inline constexpr DWORD WHITENESS = 0x00FF0062;
 
 inline constexpr int TRANSPARENT = 1;
 inline constexpr int OPAQUE = 2;
 
 // DrawText flags.
-inline constexpr UINT DT_TOP = 0x0000;
 inline constexpr UINT DT_LEFT = 0x0000;
 inline constexpr UINT DT_CENTER = 0x0001;
 inline constexpr UINT DT_RIGHT = 0x0002;
@@ -42,10 +37,7 @@ inline constexpr UINT BDR_RAISEDOUTER = 0x0001;
 inline constexpr UINT BDR_SUNKENOUTER = 0x0002;
 inline constexpr UINT BDR_RAISEDINNER = 0x0004;
 inline constexpr UINT BDR_SUNKENINNER = 0x0008;
-inline constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
-inline constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
 inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
-inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
 inline constexpr UINT BF_LEFT = 0x0001;
 inline constexpr UINT BF_TOP = 0x0002;
 inline constexpr UINT BF_RIGHT = 0x0004;
@@ -88,18 +80,13 @@ public:
     // Only into a memory context; null when the bitmap cannot be selected.
     Bitmap* SelectObject(Bitmap* pBitmap);
     const Font* GetCurrentFont() const { return m_pFont; }
-    const Brush* GetCurrentBrush() const { return m_pBrush; }
-    Bitmap* GetCurrentBitmap() const { return m_pBitmap; }
 
     COLORREF SetTextColor(COLORREF colour);
-    COLORREF GetTextColor() const { return m_textColour; }
     COLORREF SetBkColor(COLORREF colour);
     COLORREF GetBkColor() const { return m_bkColour; }
     int SetBkMode(int nMode);
-    int GetBkMode() const { return m_nBkMode; }
     // Logical point (x, y) is drawn at device pixel (x - origin.x, y - origin.y).
     POINT SetWindowOrg(int x, int y);
-    POINT GetWindowOrg() const { return m_origin; }
 
     int GetDeviceCaps(int nIndex) const;
     bool IsMonochrome() const;

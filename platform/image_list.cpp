@@ -24,11 +24,11 @@ ImageList::Image Fit(const ImageList& list, const QImage& colour, const QImage& 
 
 }  // namespace
 
-std::unique_ptr<ImageList> ImageList_Create(int cx, int cy, UINT nFlags, int, int) {
+std::unique_ptr<ImageList> ImageList_Create(int cx, int cy, UINT /*nFlags*/, int, int) {
     if (cx <= 0 || cy <= 0) {
         return nullptr;
     }
-    return std::make_unique<ImageList>(cx, cy, nFlags);
+    return std::make_unique<ImageList>(cx, cy);
 }
 
 int ImageList_GetImageCount(const ImageList* pList) {

@@ -16,10 +16,9 @@ inline constexpr UINT ILD_TRANSPARENT = 0x0001;
 
 class ImageList final {
 public:
-    ImageList(int cx, int cy, UINT nFlags) : m_cx(cx), m_cy(cy), m_nFlags(nFlags) {}
+    ImageList(int cx, int cy) : m_cx(cx), m_cy(cy) {}
     int Width() const { return m_cx; }
     int Height() const { return m_cy; }
-    UINT Flags() const { return m_nFlags; }
 
     struct Image {
         QImage colour;  // black where the mask is white
@@ -30,7 +29,6 @@ public:
 private:
     int m_cx;
     int m_cy;
-    UINT m_nFlags;
 };
 
 std::unique_ptr<ImageList> ImageList_Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);

@@ -11,8 +11,6 @@ class QWidget;
 namespace vesk::platform {
 
 inline constexpr UINT TPM_LEFTALIGN = 0x0000;
-inline constexpr UINT TPM_TOPALIGN = 0x0000;
-inline constexpr UINT TPM_LEFTBUTTON = 0x0000;
 inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 inline constexpr UINT TPM_NONOTIFY = 0x0080;
 inline constexpr UINT TPM_RETURNCMD = 0x0100;

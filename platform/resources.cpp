@@ -54,27 +54,11 @@ std::optional<std::string_view> FindResource(const ResourceName& name, UINT nTyp
     return std::string_view(it->second);
 }
 
-void UnregisterResource(UINT nType, const ResourceName& name) {
-    Resources().erase({nType, name});
-}
-
 std::string BuildMenuTemplate(const std::vector<MenuTemplateItem>& items) {
     std::string bytes;
     PutWord(bytes, 0);  // version
     PutWord(bytes, 0);  // header size
     PutItems(bytes, items);
-    return bytes;
-}
-
-std::string BuildToolbarResource(int nWidth, int nHeight, const std::vector<WORD>& commands) {
-    std::string bytes;
-    PutWord(bytes, 1);
-    PutWord(bytes, static_cast<std::uint16_t>(nWidth));
-    PutWord(bytes, static_cast<std::uint16_t>(nHeight));
-    PutWord(bytes, static_cast<std::uint16_t>(commands.size()));
-    for (const WORD nCommand : commands) {
-        PutWord(bytes, nCommand);
-    }
     return bytes;
 }
 

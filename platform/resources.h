@@ -14,9 +14,7 @@
 namespace vesk::platform {
 
 inline constexpr UINT RT_BITMAP = 2;
-inline constexpr UINT RT_ICON = 3;
 inline constexpr UINT RT_MENU = 4;
-inline constexpr UINT RT_STRING = 6;
 inline constexpr UINT RT_GROUP_ICON = 14;
 inline constexpr UINT RT_TOOLBAR = 241;
 
@@ -26,7 +24,6 @@ using ResourceName = std::variant<UINT, std::string>;
 void RegisterResource(UINT nType, ResourceName name, std::string bytes);
 // The resource's bytes; none when it is not there.
 std::optional<std::string_view> FindResource(const ResourceName& name, UINT nType);
-void UnregisterResource(UINT nType, const ResourceName& name);
 
 // One item of a MENU template as written: a pop-up item has children, a separator has flags 0,
 // command 0 and no text.
@@ -41,9 +38,5 @@ struct MenuTemplateItem {
 // items depth first, little-endian, MF_POPUP on items with children and MF_END on the last item
 // of each level.
 std::string BuildMenuTemplate(const std::vector<MenuTemplateItem>& items);
-
-// The bytes of a toolbar resource: version 1, the button image size, then each button's command
-// (0 for a separator), all 16-bit little-endian.
-std::string BuildToolbarResource(int nWidth, int nHeight, const std::vector<WORD>& commands);
 
 }  // namespace vesk::platform

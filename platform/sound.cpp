@@ -12,6 +12,7 @@ std::function<void(const char*, std::uintptr_t, DWORD)>& SoundHook() {
 }  // namespace
 
 BOOL PlaySoundA(const char* pszSound, std::uintptr_t hModule, DWORD dwFlags) {
+    // Never reached at run time: the viewer gives its buttons no sounds, and this plays none.
     if (SoundHook()) {
         SoundHook()(pszSound, hModule, dwFlags);
     }

@@ -73,7 +73,6 @@ struct OSVERSIONINFOA {
 };
 static_assert(sizeof(OSVERSIONINFOA) == 148);
 
-inline constexpr DWORD VER_PLATFORM_WIN32s = 0;
 inline constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 

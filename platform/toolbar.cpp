@@ -61,8 +61,8 @@ BOOL CToolBar::SetButtons(const UINT* pIds, int nCount) {
     return TRUE;
 }
 
-void CToolBar::SetSizes(SIZE sizeButton, SIZE sizeImage) {
-    m_sizeButton = sizeButton;
+// The button size matters only to a toolbar window, which this program never shows.
+void CToolBar::SetSizes(SIZE /*sizeButton*/, SIZE sizeImage) {
     m_sizeImage = sizeImage;
 }
 

@@ -46,9 +46,7 @@ public:
     int CommandToIndex(UINT nId) const;
     // A separator's image is -1.
     void GetButtonInfo(int nIndex, UINT& nId, UINT& nStyle, int& iImage) const;
-    SIZE ButtonSize() const { return m_sizeButton; }
     SIZE ImageSize() const { return m_sizeImage; }
-    const Bitmap* GetBitmap() const { return m_pBitmap.get(); }
 
 private:
     struct Button {
@@ -56,7 +54,6 @@ private:
         int iImage;
     };
     std::vector<Button> m_buttons;
-    SIZE m_sizeButton{23, 22};
     SIZE m_sizeImage{16, 15};
     std::unique_ptr<Bitmap> m_pBitmap;
 };

@@ -60,11 +60,6 @@ void CToolTipCtrl::SetMaxTipWidth(int nWidth) {
     setMaximumWidth(nWidth);
 }
 
-void CToolTipCtrl::SetDelayTimes(int nInitialMs, int nAutoPopMs) {
-    m_initial.setInterval(nInitialMs);
-    m_autoPop.setInterval(nAutoPopMs);
-}
-
 void CToolTipCtrl::RelayEvent(QWidget* pWnd, const QEvent* pEvent) {
     switch (pEvent->type()) {
         case QEvent::MouseMove: {
@@ -91,24 +86,6 @@ void CToolTipCtrl::RelayEvent(QWidget* pWnd, const QEvent* pEvent) {
         default:
             break;
     }
-}
-
-RECT CToolTipCtrl::ToolRect(UINT nIdTool) const {
-    for (const Tool& tool : m_tools) {
-        if (tool.nId == nIdTool) {
-            return tool.rect;
-        }
-    }
-    return {};
-}
-
-QString CToolTipCtrl::ToolText(UINT nIdTool) const {
-    for (const Tool& tool : m_tools) {
-        if (tool.nId == nIdTool) {
-            return tool.text;
-        }
-    }
-    return {};
 }
 
 CToolTipCtrl::Tool* CToolTipCtrl::Find(QWidget* pWnd, UINT nIdTool) {

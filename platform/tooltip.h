@@ -21,27 +21,21 @@ public:
     // The tooltip for the tools of one window; FALSE when it exists already. The style
     // changes nothing: this system never sets one.
     BOOL Create(QWidget* pParent, DWORD dwStyle);
-    bool IsCreated() const { return m_pOwner != nullptr; }
     // A tool: a rectangle of a window (in its client coordinates) and its text.
     BOOL AddTool(QWidget* pWnd, const QString& text, const RECT& rect, UINT nIdTool);
     void UpdateTipText(const QString& text, QWidget* pWnd, UINT nIdTool);
     int GetToolCount() const { return static_cast<int>(m_tools.size()); }
     // TTM_ACTIVATE: an inactive tooltip never shows.
     void Activate(BOOL bActivate);
-    bool IsActive() const { return m_bActive; }
     // TTM_SETMAXTIPWIDTH: longer texts wrap.
     void SetMaxTipWidth(int nWidth);
-    // How long the pointer rests before the tip shows, and how long it stays.
-    void SetDelayTimes(int nInitialMs, int nAutoPopMs);
 
     // TTM_RELAYEVENT: a mouse event of a tool's window.
     void RelayEvent(QWidget* pWnd, const QEvent* pEvent);
 
-    // For tests: the tool's rectangle and text.
-    RECT ToolRect(UINT nIdTool) const;
-    QString ToolText(UINT nIdTool) const;
-
 private:
+    friend class TooltipTestAccess;
+
     struct Tool {
         QPointer<QWidget> window;
         UINT nId;

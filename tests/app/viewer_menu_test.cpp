@@ -7,6 +7,7 @@
 #include "image_button.h"
 #include "popup_menu.h"
 #include "shell.h"
+#include "tooltip_test_access.h"
 #include "viewer_dialog.h"
 #include "viewer_harness.h"
 #include "viewer_resources.h"
@@ -73,9 +74,10 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
     ViewerDialog& d = viewer.dialog;
     // The set-up of the two buttons: the menu goes to the window, the tooltips' texts.
     EXPECT_EQ(d.m_btnMenu->menuOwner, &d);
-    EXPECT_EQ(d.m_btnMenu->tooltip->ToolText(1), QStringLiteral("单击按钮，提示更多操作"));
-    EXPECT_EQ(d.m_btnGo->tooltip->ToolText(1), QStringLiteral("执行提交"));
-    EXPECT_TRUE(d.m_btnGo->tooltip->IsActive());
+    EXPECT_EQ(TooltipTestAccess::ToolText(*d.m_btnMenu->tooltip, 1),
+              QStringLiteral("单击按钮，提示更多操作"));
+    EXPECT_EQ(TooltipTestAccess::ToolText(*d.m_btnGo->tooltip, 1), QStringLiteral("执行提交"));
+    EXPECT_TRUE(TooltipTestAccess::IsActive(*d.m_btnGo->tooltip));
 
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     EXPECT_EQ(viewer.Menu(), kWithoutThread);

@@ -2,6 +2,7 @@
 #include "device_context.h"
 #include "image_list.h"
 #include "menu.h"
+#include "resource_builders.h"
 #include "system.h"
 
 #include <gtest/gtest.h>
@@ -214,7 +215,7 @@ TEST(DrawingTest, ColourAndMonochromeConvertByBackgroundAndTextColours) {
     // PatBlt whiteness on the monochrome bitmap.
     pMonoDC->PatBlt(0, 0, 3, 1, WHITENESS);
     EXPECT_EQ(pMono->GetPixel(1, 0), kWhite);
-    pMonoDC->PatBlt(0, 0, 1, 1, BLACKNESS);
+    pMonoDC->PatBlt(0, 0, 1, 1, 0x00000042);  // BLACKNESS
     EXPECT_EQ(pMono->GetPixel(0, 0), kBlack);
 }
 
@@ -360,7 +361,7 @@ TEST(BitmapResourcesTest, ReadsDibsAndMapsButtonColoursOfSixteenColourOnes) {
     QImage image(3, 2, QImage::Format_RGB32);
     image.fill(0xFFC0C0C0u);
     image.setPixel(0, 0, 0xFF102030u);
-    const std::string dib = MakeDib(image);
+    const std::string dib = test::MakeDib(image);
     const auto pBitmap = LoadDib(dib);
     ASSERT_NE(pBitmap, nullptr);
     EXPECT_EQ(pBitmap->GetPixel(0, 0), RGB(0x10, 0x20, 0x30));

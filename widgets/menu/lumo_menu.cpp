@@ -101,6 +101,7 @@ LumoMenu::~LumoMenu() {
 int LumoMenu::DetectOsVersion() {
     const DWORD dwVersion = GetVersion();
     const bool bWindows9x = (dwVersion & 0x80000000) != 0;
+    // Every branch but the last answer (1) is reached only with an old version tests inject.
     if (bWindows9x && (dwVersion & 0xFF) < 4) {
         return 0;
     }
@@ -135,6 +136,7 @@ BOOL LumoMenu::HasModernShell() {
 }
 
 BOOL LumoMenu::IsThemedXP() {
+    // True only for the old system version, which tests inject; at run time the code is 1.
     return osVersionCode == 7 && !IsClassicTheme();
 }
 
@@ -143,6 +145,7 @@ BOOL LumoMenu::IsFlatStyle() {
 }
 
 BOOL LumoMenu::IsClassicTheme() {
+    // Reached only when the version query reports the old system (code 7), as tests inject it.
     if (classicThemeComputed) {
         return classicThemeActive;
     }

@@ -232,6 +232,7 @@ void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
 }
 
 void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
+    // Not reached at run time (the viewer's menu draws flat, mode 1); kept for draw mode 0.
     const auto& record = *reinterpret_cast<const LumoMenuItem*>(pDraw->itemData);
     DeviceContext* pDC = pDraw->hDC;
     const int iw = imageWidth;

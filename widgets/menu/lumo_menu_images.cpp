@@ -32,6 +32,8 @@ public:
 }  // namespace
 
 BOOL LumoMenu::LoadToolbarImages(UINT nToolbar) {
+    // Not reached at run time (the viewer attaches its menu with toolbar 0); kept for callers
+    // that give item images from a toolbar.
     ToolbarLoader toolbar;
     if (!toolbar.LoadToolbarResource(nToolbar)) {
         return FALSE;

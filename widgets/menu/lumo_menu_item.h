@@ -25,7 +25,6 @@ struct LumoMenuItem {
     // The text as narrow text; none reads as empty.
     std::string GetItemTextA() const;
     // The text, or null.
-    const char16_t* GetItemTextW() const { return text ? text->c_str() : nullptr; }
 };
 
 }  // namespace vesk

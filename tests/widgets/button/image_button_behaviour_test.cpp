@@ -6,6 +6,7 @@
 #include "shell.h"
 #include "sound.h"
 #include "system.h"
+#include "tooltip_test_access.h"
 #include "viewer_resources.h"
 
 #include <gtest/gtest.h>
@@ -165,17 +166,18 @@ TEST_F(ImageButtonBehaviourTest, TheTooltipKeepsTheAreaOfItsFirstText) {
     button.SetTooltipText(u"执行提交", TRUE);
     ASSERT_NE(button.tooltip, nullptr);
     EXPECT_EQ(button.tooltip->GetToolCount(), 1);
-    EXPECT_EQ(button.tooltip->ToolRect(1), (RECT{0, 0, 60, 30}));
-    EXPECT_TRUE(button.tooltip->IsActive());
+    EXPECT_EQ(TooltipTestAccess::ToolRect(*button.tooltip, 1), (RECT{0, 0, 60, 30}));
+    EXPECT_TRUE(TooltipTestAccess::IsActive(*button.tooltip));
 
     button.resize(90, 40);
     button.SetTooltipText(u"单击按钮，提示更多操作", TRUE);
     EXPECT_EQ(button.tooltip->GetToolCount(), 1);
-    EXPECT_EQ(button.tooltip->ToolRect(1), (RECT{0, 0, 60, 30}));
-    EXPECT_EQ(button.tooltip->ToolText(1), QStringLiteral("单击按钮，提示更多操作"));
+    EXPECT_EQ(TooltipTestAccess::ToolRect(*button.tooltip, 1), (RECT{0, 0, 60, 30}));
+    EXPECT_EQ(TooltipTestAccess::ToolText(*button.tooltip, 1),
+              QStringLiteral("单击按钮，提示更多操作"));
 
     // Resting over the tool shows the text; outside its area, it goes.
-    button.tooltip->SetDelayTimes(20, 5000);
+    TooltipTestAccess::SetDelayTimes(*button.tooltip, 20, 5000);
     MoveOver(button, {10, 10});
     ASSERT_TRUE(QTest::qWaitFor([&] { return button.tooltip->isVisible(); }, 2000));
     EXPECT_EQ(button.tooltip->text(), QStringLiteral("单击按钮，提示更多操作"));

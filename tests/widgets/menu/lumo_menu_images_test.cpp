@@ -3,6 +3,7 @@
 
 #include "bitmap_resources.h"
 #include "lumo_menu.h"
+#include "resource_builders.h"
 #include "system.h"
 
 #include <gtest/gtest.h>
@@ -37,17 +38,17 @@ class MenuImagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterResource(RT_TOOLBAR, kToolbar16,
-                         BuildToolbarResource(16, 15, {0, 501, 502, 0, 503, 777}));
+                         test::BuildToolbarResource(16, 15, {0, 501, 502, 0, 503, 777}));
         RegisterResource(RT_BITMAP, kToolbar16, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kToolbar20, BuildToolbarResource(20, 20, {601, 602}));
+        RegisterResource(RT_TOOLBAR, kToolbar20, test::BuildToolbarResource(20, 20, {601, 602}));
         RegisterResource(RT_BITMAP, kToolbar20, BitmapFileDib(":/test/toolbar20.bmp"));
-        RegisterResource(RT_TOOLBAR, kToolbarSmall, BuildToolbarResource(16, 16, {501}));
+        RegisterResource(RT_TOOLBAR, kToolbarSmall, test::BuildToolbarResource(16, 16, {501}));
         RegisterResource(RT_BITMAP, kToolbarSmall, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kTooWide, BuildToolbarResource(64, 24, {501}));
+        RegisterResource(RT_TOOLBAR, kTooWide, test::BuildToolbarResource(64, 24, {501}));
         RegisterResource(RT_BITMAP, kTooWide, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kNoBitmap, BuildToolbarResource(24, 24, {501}));
+        RegisterResource(RT_TOOLBAR, kNoBitmap, test::BuildToolbarResource(24, 24, {501}));
         RegisterResource(RT_TOOLBAR, kTruncated,
-                         BuildToolbarResource(16, 15, {501, 502}).substr(0, 10));
+                         test::BuildToolbarResource(16, 15, {501, 502}).substr(0, 10));
         RegisterResource(
             RT_MENU, std::string("IMAGES"),
             BuildMenuTemplate(
@@ -68,11 +69,6 @@ protected:
         LumoMenu::drawModeOther = 0;
         LumoMenu::sharedImages.reset();
         LumoMenu::sharedImageCommands.clear();
-        for (const UINT nId :
-             {kToolbar16, kToolbar20, kToolbarSmall, kNoBitmap, kTruncated, kTooWide}) {
-            UnregisterResource(RT_TOOLBAR, nId);
-            UnregisterResource(RT_BITMAP, nId);
-        }
     }
     static COLORREF SharedPixel(int nImage, int x, int y) {
         return FromQRgb(
