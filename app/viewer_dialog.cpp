@@ -94,7 +94,6 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
         if (item.nId == IDC_GO || item.nId == IDC_MENU_BUTTON) {
             auto* pButton = new ImageButton(pOwner, item.style);
             pButton->PreSubclassWindow();
-            pButton->setDefault(pButton->isDefault);
             (item.nId == IDC_GO ? m_btnGo : m_btnMenu) = pButton;
             return pButton;
         }

@@ -3,6 +3,7 @@
 // whole paint event that then copies it.
 
 #include "image_button.h"
+#include "image_button_test_access.h"
 #include "viewer_resources.h"
 
 #include <benchmark/benchmark.h>
@@ -56,9 +57,10 @@ void Prepare(ImageButton& button, const State& state) {
     button.setFont(DialogFont());
     button.resize(ButtonPixels());
     button.SetIcon(static_cast<int>(res::IDI_GO), 0);
-    button.flat = state.bFlat;
-    button.hovering = state.bHovering;
-    button.isDefault = state.bFlat ? FALSE : TRUE;
+    button.SetFlat(state.bFlat, FALSE);
+    ImageButtonTestAccess access(button);
+    access.Hovering() = state.bHovering;
+    access.Default() = state.bFlat ? FALSE : TRUE;
 }
 
 void BM_DrawItem(benchmark::State& bench, const State& state) {

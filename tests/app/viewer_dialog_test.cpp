@@ -3,6 +3,7 @@
 #include "code_page.h"
 #include "demo_forum.h"
 #include "image_button.h"
+#include "image_button_test_access.h"
 #include "request_checks.h"
 #include "viewer_harness.h"
 #include "viewer_resources.h"
@@ -72,10 +73,10 @@ TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
     EXPECT_TRUE(viewer.Radio(IDC_SHOW_ALL)->isChecked());
     EXPECT_FALSE(viewer.Edit(IDC_NAMES)->isVisible());
     EXPECT_TRUE(d.m_btnGo->QPushButton::isDefault());  // the dialog's default button
-    EXPECT_TRUE(d.m_btnGo->isDefault);
+    EXPECT_TRUE(ImageButtonTestAccess(*d.m_btnGo).Default());
     EXPECT_EQ(d.m_btnGo->GetStyle() & platform::BS_TYPEMASK, platform::BS_OWNERDRAW);
-    EXPECT_NE(d.m_btnGo->icons[0].handle, nullptr);
-    EXPECT_NE(d.m_btnMenu->icons[0].handle, nullptr);
+    EXPECT_NE(ImageButtonTestAccess(*d.m_btnGo).Icon(0).handle, nullptr);
+    EXPECT_NE(ImageButtonTestAccess(*d.m_btnMenu).Icon(0).handle, nullptr);
     EXPECT_FALSE(d.windowIcon().isNull());
     EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
     EXPECT_EQ(QFileInfo(QString::fromStdString(d.m_strOutputPath)).fileName(), "post.htm");

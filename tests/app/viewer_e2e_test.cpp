@@ -7,6 +7,7 @@
 #include "about_dialog.h"
 #include "demo_forum.h"
 #include "image_button.h"
+#include "image_button_test_access.h"
 #include "popup_menu.h"
 #include "shell.h"
 #include "system.h"
@@ -124,15 +125,16 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
     EXPECT_EQ(starter.nGreen, 0);
 
     // The go button lights up under the pointer and shows its tooltip; leaving ends both.
+    ImageButtonTestAccess go(*dialog.m_btnGo);
     QTest::mouseMove(dialog.m_btnGo, dialog.m_btnGo->rect().center());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->hovering != 0; }, 2000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->tooltip->isVisible(); }, 5000));
-    EXPECT_EQ(dialog.m_btnGo->tooltip->text(), QStringLiteral("执行提交"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return go.Hovering() != 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return go.Tooltip()->isVisible(); }, 5000));
+    EXPECT_EQ(go.Tooltip()->text(), QStringLiteral("执行提交"));
     QTest::qWait(200);  // painted
     SaveShot(&dialog, "vesk-tooltip.png");
     QTest::mouseMove(dialog.m_browser, QPoint(20, 20));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.m_btnGo->hovering == 0; }, 2000));
-    EXPECT_FALSE(dialog.m_btnGo->tooltip->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return go.Hovering() == 0; }, 2000));
+    EXPECT_FALSE(go.Tooltip()->isVisible());
 
     // The pop-up: "查看帖子原文" hands the thread's first page to the shell.
     std::vector<QUrl> opened;

@@ -5,6 +5,7 @@
 #include "code_page.h"
 #include "demo_forum.h"
 #include "image_button.h"
+#include "image_button_test_access.h"
 #include "popup_menu.h"
 #include "shell.h"
 #include "tooltip_test_access.h"
@@ -45,7 +46,9 @@ struct MenuViewer : Viewer {
             QWidget* pPopup = ActivePopupMenuWindow();
             ASSERT_NE(pPopup, nullptr);
             for (const auto& pRecord :
-                 static_cast<LumoMenu*>(dialog.m_btnMenu->menu.SubMenuAt(0))->items) {
+                 static_cast<LumoMenu*>(
+                     ImageButtonTestAccess(*dialog.m_btnMenu).Menu().SubMenuAt(0))
+                     ->items) {
                 texts.push_back(pRecord->text.value_or(u"<none>"));
             }
             for (const Qt::Key key : keys) {
@@ -73,21 +76,22 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
     MenuViewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     // The set-up of the two buttons: the menu goes to the window, the tooltips' texts.
-    EXPECT_EQ(d.m_btnMenu->menuOwner, &d);
-    EXPECT_EQ(TooltipTestAccess::ToolText(*d.m_btnMenu->tooltip, 1),
+    EXPECT_EQ(ImageButtonTestAccess(*d.m_btnMenu).MenuOwner(), &d);
+    EXPECT_EQ(TooltipTestAccess::ToolText(*ImageButtonTestAccess(*d.m_btnMenu).Tooltip(), 1),
               QStringLiteral("单击按钮，提示更多操作"));
-    EXPECT_EQ(TooltipTestAccess::ToolText(*d.m_btnGo->tooltip, 1), QStringLiteral("执行提交"));
-    EXPECT_TRUE(TooltipTestAccess::IsActive(*d.m_btnGo->tooltip));
+    EXPECT_EQ(TooltipTestAccess::ToolText(*ImageButtonTestAccess(*d.m_btnGo).Tooltip(), 1),
+              QStringLiteral("执行提交"));
+    EXPECT_TRUE(TooltipTestAccess::IsActive(*ImageButtonTestAccess(*d.m_btnGo).Tooltip()));
 
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     // The menu button has the focus now and with it the default role; the address edit gives
     // the role back to the go button.
-    EXPECT_TRUE(d.m_btnMenu->isDefault);
-    EXPECT_FALSE(d.m_btnGo->isDefault);
+    EXPECT_TRUE(ImageButtonTestAccess(*d.m_btnMenu).Default());
+    EXPECT_FALSE(ImageButtonTestAccess(*d.m_btnGo).Default());
     d.GetDlgItem(IDC_URL)->setFocus();
-    EXPECT_TRUE(d.m_btnGo->isDefault);
-    EXPECT_FALSE(d.m_btnMenu->isDefault);
+    EXPECT_TRUE(ImageButtonTestAccess(*d.m_btnGo).Default());
+    EXPECT_FALSE(ImageButtonTestAccess(*d.m_btnMenu).Default());
     EXPECT_EQ(d.m_btnGo->GetStyle() & BS_TYPEMASK, BS_OWNERDRAW);
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));

@@ -40,97 +40,104 @@ ImageButton::ImageButton(QWidget* pParent, DWORD dwStyle)
 }
 
 ImageButton::~ImageButton() {
-    if (oldBackgroundBitmap != nullptr && backgroundDC != nullptr) {
-        backgroundDC->SelectObject(oldBackgroundBitmap);
-    }
     FreeImages();
-    cursor.reset();
-    if (menu.m_hMenu != kNoMenu) {
-        menu.ReleaseAll();
+    m_cursor.reset();
+    if (m_menu.m_hMenu != kNoMenu) {
+        m_menu.ReleaseAll();
     }
-    backgroundBitmap.reset();
+    DropBackgroundCache();
 }
 
 void ImageButton::PreSubclassWindow() {
     const DWORD dwStyle = m_dwStyle & 0xFF;
     // BS_CHECKBOX, BS_AUTOCHECKBOX and the other types with this bit toggle.
     if ((dwStyle & 0x02) != 0) {
-        isCheckBox = TRUE;
+        m_bCheckBox = TRUE;
     }
     if ((dwStyle & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-        isDefault = TRUE;
+        m_bDefault = TRUE;
     }
     // Owner-drawn whatever the template said.
     m_dwStyle = (m_dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW;
+    setDefault(m_bDefault != FALSE);
     update();
+}
+
+ImageButton::PaintState ImageButton::PaintStateFor(UINT nItemState, const RECT& item) const {
+    PaintState state;
+    state.item = item;
+    state.clientWidth = width();
+    state.isCheckBox = m_bCheckBox != FALSE;
+    state.pressed = (nItemState & ODS_SELECTED) != 0 ||
+                    (state.isCheckBox ? m_bChecked != FALSE
+                                      : m_menu.m_hMenu != kNoMenu && m_bMenuShowing != FALSE);
+    state.focused = (nItemState & ODS_FOCUS) != 0;
+    state.disabled = (nItemState & ODS_DISABLED) != 0;
+    state.hovering = m_bHovering != FALSE;
+    state.isDefault = m_bDefault != FALSE;
+    state.look = m_look;
+    if (m_icons[0].handle != nullptr) {
+        state.pIcon = &m_icons[ImageIndex(m_icons[1].handle != nullptr, state.pressed)];
+    }
+    if (m_bitmaps[0].handle != nullptr) {
+        state.pBitmap = &m_bitmaps[ImageIndex(m_bitmaps[1].handle != nullptr, state.pressed)];
+    }
+    state.caption = text().toStdU16String();
+    return state;
 }
 
 void ImageButton::DrawItem(DRAWITEMSTRUCT* pDrawItem) {
     DeviceContext* pDC = pDrawItem->hDC;
-    const UINT nState = pDrawItem->itemState;
-    if (isCheckBox) {
-        pressed = (nState & ODS_SELECTED) != 0 || checked ? TRUE : FALSE;
-    } else {
-        pressed = (nState & ODS_SELECTED) != 0 ? TRUE : FALSE;
-        if (menu.m_hMenu != kNoMenu && menuShowing) {
-            pressed = TRUE;
-        }
-    }
-    focused = nState & ODS_FOCUS;
-    disabled = nState & ODS_DISABLED;
+    const PaintState state = PaintStateFor(pDrawItem->itemState, pDrawItem->rcItem);
 
-    RECT work = pDrawItem->rcItem;
+    RECT work = state.item;
     pDC->SetBkMode(TRANSPARENT);
-    if (transparent) {
+    if (state.look.transparent) {
         PaintParentBackground(pDC);
     } else {
-        DrawBackground(pDC, &work);
+        DrawBackground(pDC, state, &work);
     }
-    DrawBorder(pDC, &work);
+    DrawBorder(pDC, state, &work);
 
-    const std::u16string caption = text().toStdU16String();
-    const BOOL bHasCaption = caption.empty() ? FALSE : TRUE;
-    RECT captionRect = pDrawItem->rcItem;
-    if (icons[0].handle != nullptr) {
-        DrawIconImage(pDC, bHasCaption, &pDrawItem->rcItem, &captionRect, pressed,
-                      disabled != 0 ? TRUE : FALSE);
+    RECT captionRect = state.item;
+    if (state.pIcon != nullptr) {
+        DrawIconImage(pDC, state, &captionRect);
     }
-    if (bitmaps[0].handle != nullptr) {
+    if (state.pBitmap != nullptr) {
         pDC->SetBkColor(kWhite);
-        DrawBitmapImage(pDC, bHasCaption, &pDrawItem->rcItem, &captionRect, pressed,
-                        disabled != 0 ? TRUE : FALSE);
+        DrawBitmapImage(pDC, state, &captionRect);
     }
-    if (bHasCaption) {
-        DrawCaption(pDC, caption, &pDrawItem->rcItem, &captionRect, pressed,
-                    disabled != 0 ? TRUE : FALSE);
+    if (!state.caption.empty()) {
+        DrawCaption(pDC, state, &captionRect);
     }
-    if ((!flat || flatFocus) && focused != 0) {
+    if ((!state.look.flat || state.look.flatFocus) && state.focused) {
         RECT focus = work;
         InflateRect(&focus, -3, -3);
         pDC->DrawFocusRect(focus);
     }
 }
 
-void ImageButton::DrawBackground(DeviceContext* pDC, RECT* pRect) {
-    if (!flat && (focused != 0 || isDefault)) {
+void ImageButton::DrawBackground(DeviceContext* pDC, const PaintState& state, RECT* pRect) {
+    if (!state.look.flat && (state.focused || state.isDefault)) {
         const Brush black(RGB(0, 0, 0));
         pDC->FrameRect(*pRect, &black);
         InflateRect(pRect, -1, -1);
     }
-    COLORREF colour = colors[2];
-    if (hovering || pressed) {
-        colour = colors[0];
-    } else if (focused != 0) {
-        colour = colors[4];
+    COLORREF colour = state.look.colors[2];
+    if (state.hovering || state.pressed) {
+        colour = state.look.colors[0];
+    } else if (state.focused) {
+        colour = state.look.colors[4];
     }
     const Brush brush(colour);
     pDC->FillRect(*pRect, &brush);
 }
 
-void ImageButton::DrawBorder(DeviceContext* pDC, RECT* pRect) {
-    if (pressed) {
-        if (flat) {
-            if (drawBorder) {
+void ImageButton::DrawBorder(DeviceContext* pDC, const PaintState& state, RECT* pRect) {
+    const Look& look = state.look;
+    if (state.pressed) {
+        if (look.flat) {
+            if (look.drawBorder) {
                 pDC->Draw3dRect(*pRect, GetSysColor(COLOR_BTNSHADOW),
                                 GetSysColor(COLOR_BTNHIGHLIGHT));
             }
@@ -140,8 +147,8 @@ void ImageButton::DrawBorder(DeviceContext* pDC, RECT* pRect) {
         }
         return;
     }
-    if (flat) {
-        if (hovering && drawBorder) {
+    if (look.flat) {
+        if (state.hovering && look.drawBorder) {
             pDC->Draw3dRect(*pRect, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
         }
         return;
@@ -175,24 +182,21 @@ void ImageButton::DrawBorder(DeviceContext* pDC, RECT* pRect) {
     }
 }
 
-int ImageButton::ImageIndex(bool bHasSecond, BOOL bPressed) const {
-    const bool bMain = isCheckBox ? bPressed != 0 : (bPressed != 0 || hovering != 0);
+int ImageButton::ImageIndex(bool bHasSecond, bool bPressed) const {
+    const bool bMain = m_bCheckBox ? bPressed : (bPressed || m_bHovering != FALSE);
     return bMain || !bHasSecond ? 0 : 1;
 }
 
-void ImageButton::DrawIconImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
-                                RECT* pCaption, BOOL bPressed, BOOL bDisabled) {
-    const IconImage& icon = icons[ImageIndex(icons[1].handle != nullptr, bPressed)];
-    const RECT image = LayoutImage(bHasCaption, pItem, pCaption, bPressed, icon.width, icon.height);
+void ImageButton::DrawIconImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption) {
+    const IconImage& icon = *state.pIcon;
+    const RECT image = LayoutImage(state, pCaption, icon.width, icon.height);
     pDC->DrawState(image.left, image.top, image.Width(), image.Height(), icon.handle.get(),
-                   DST_ICON | (bDisabled ? DSS_DISABLED : DSS_NORMAL));
+                   DST_ICON | (state.disabled ? DSS_DISABLED : DSS_NORMAL));
 }
 
-void ImageButton::DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
-                                  RECT* pCaption, BOOL bPressed, BOOL bDisabled) {
-    const BitmapImage& bitmap = bitmaps[ImageIndex(bitmaps[1].handle != nullptr, bPressed)];
-    const RECT image =
-        LayoutImage(bHasCaption, pItem, pCaption, bPressed, bitmap.width, bitmap.height);
+void ImageButton::DrawBitmapImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption) {
+    const BitmapImage& bitmap = *state.pBitmap;
+    const RECT image = LayoutImage(state, pCaption, bitmap.width, bitmap.height);
     const int nWidth = static_cast<int>(bitmap.width);
     const int nHeight = static_cast<int>(bitmap.height);
 
@@ -202,7 +206,7 @@ void ImageButton::DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RE
     const std::unique_ptr<DeviceContext> pMaskDC = CreateCompatibleDC(pScreen.get());
     Bitmap* pOldMask = pMaskDC->SelectObject(bitmap.mask.get());
 
-    if (bDisabled && grayDisabledBitmap) {
+    if (state.disabled && state.look.grayDisabledBitmap) {
         const std::unique_ptr<DeviceContext> pGrayDC = CreateCompatibleDC(pDC);
         const std::unique_ptr<Bitmap> pGray = CreateCompatibleBitmap(pDC, nWidth, nHeight);
         Bitmap* pOldGray = pGrayDC->SelectObject(pGray.get());
@@ -222,18 +226,17 @@ void ImageButton::DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RE
     pMaskDC->SelectObject(pOldMask);
 }
 
-void ImageButton::DrawCaption(DeviceContext* pDC, const std::u16string& caption, const RECT*,
-                              RECT* pCaption, BOOL, BOOL) {
-    // The state comes from the fields of this paint, not from the arguments.
-    if (pressed && !isCheckBox) {
-        OffsetRect(pCaption, pushOffsetX, pushOffsetY);
+void ImageButton::DrawCaption(DeviceContext* pDC, const PaintState& state, RECT* pCaption) {
+    const std::u16string& caption = state.caption;
+    if (state.pressed && !state.isCheckBox) {
+        OffsetRect(pCaption, state.look.pushOffsetX, state.look.pushOffsetY);
     }
     const RECT box = *pCaption;
     pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
     OffsetRect(pCaption, (box.Width() - pCaption->Width()) / 2,
                (box.Height() - pCaption->Height()) / 2);
     pDC->SetBkMode(TRANSPARENT);
-    if (disabled != 0) {
+    if (state.disabled) {
         OffsetRect(pCaption, 1, 1);
         pDC->SetTextColor(GetSysColor(COLOR_3DHILIGHT));
         pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER);
@@ -243,20 +246,20 @@ void ImageButton::DrawCaption(DeviceContext* pDC, const std::u16string& caption,
         return;
     }
     std::size_t nText = 3;
-    if (hovering || pressed) {
+    if (state.hovering || state.pressed) {
         nText = 1;
-    } else if (focused != 0) {
+    } else if (state.focused) {
         nText = 5;
     }
-    pDC->SetTextColor(colors[nText]);
-    pDC->SetBkColor(colors[nText - 1]);
+    pDC->SetTextColor(state.look.colors[nText]);
+    pDC->SetBkColor(state.look.colors[nText - 1]);
     pDC->DrawText(caption, pCaption, DT_WORDBREAK | DT_CENTER);
 }
 
 int ImageButton::ResetColors(BOOL bRepaint) {
-    for (std::size_t i = 0; i < colors.size(); i += 2) {
-        colors[i] = GetSysColor(COLOR_BTNFACE);
-        colors[i + 1] = GetSysColor(COLOR_BTNTEXT);
+    for (std::size_t i = 0; i < m_look.colors.size(); i += 2) {
+        m_look.colors[i] = GetSysColor(COLOR_BTNFACE);
+        m_look.colors[i + 1] = GetSysColor(COLOR_BTNTEXT);
     }
     Repaint(bRepaint);
     return 0;
@@ -265,12 +268,12 @@ int ImageButton::ResetColors(BOOL bRepaint) {
 int ImageButton::SetPushOffset(int nStyle, BOOL bRepaint) {
     switch (nStyle & 0xFF) {
         case 0:
-            pushOffsetX = 1;
-            pushOffsetY = 1;
+            m_look.pushOffsetX = 1;
+            m_look.pushOffsetY = 1;
             break;
         case 1:
-            pushOffsetX = 0;
-            pushOffsetY = 2;
+            m_look.pushOffsetX = 0;
+            m_look.pushOffsetY = 2;
             break;
         default:
             return 6;
@@ -279,20 +282,21 @@ int ImageButton::SetPushOffset(int nStyle, BOOL bRepaint) {
     return 0;
 }
 
-RECT ImageButton::LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaption, BOOL bPressed,
-                              DWORD w, DWORD h) {
+RECT ImageButton::LayoutImage(const PaintState& state, RECT* pCaption, DWORD w, DWORD h) {
+    const Look& look = state.look;
+    const bool bHasCaption = !state.caption.empty();
     const int nImageWidth = static_cast<int>(w);
     const int nImageHeight = static_cast<int>(h);
-    const int W = pItem->Width();
-    const int H = pItem->Height();
-    RECT image = *pItem;
-    switch (alignment) {
+    const int W = state.item.Width();
+    const int H = state.item.Height();
+    RECT image = state.item;
+    switch (look.alignment) {
         case 0:
             if (!bHasCaption) {
                 image.left += (W - nImageWidth) / 2;
             } else {
-                image.left += imageMarginX;
-                pCaption->left += nImageWidth + imageMarginX;
+                image.left += look.imageMarginX;
+                pCaption->left += nImageWidth + look.imageMarginX;
             }
             image.top += (H - nImageHeight) / 2;
             break;
@@ -301,7 +305,7 @@ RECT ImageButton::LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaptio
             if (!bHasCaption) {
                 image.top += (H - nImageHeight) / 2;
             } else {
-                image.top = imageMarginY;
+                image.top = look.imageMarginY;
                 pCaption->top += nImageHeight;
             }
             break;
@@ -309,18 +313,17 @@ RECT ImageButton::LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaptio
             if (!bHasCaption) {
                 image.left += (W - nImageWidth) / 2;
             } else {
-                const int nClientRight = width();
-                pCaption->right = pCaption->Width() - nImageWidth - imageMarginX;
-                pCaption->left = imageMarginX;
-                image.left = nClientRight - nImageWidth - imageMarginX;
+                pCaption->right = pCaption->Width() - nImageWidth - look.imageMarginX;
+                pCaption->left = look.imageMarginX;
+                image.left = state.clientWidth - nImageWidth - look.imageMarginX;
                 image.top += (H - nImageHeight) / 2;
             }
             break;
         default:
             break;
     }
-    if (bPressed && !isCheckBox) {
-        OffsetRect(&image, pushOffsetX, pushOffsetY);
+    if (state.pressed && !state.isCheckBox) {
+        OffsetRect(&image, look.pushOffsetX, look.pushOffsetY);
     }
     return image;
 }
@@ -332,7 +335,7 @@ void ImageButton::PaintParentBackground(DeviceContext* pDC) {
     }
     const int nWidth = width();
     const int nHeight = height();
-    if (backgroundDC == nullptr) {
+    if (m_pBackgroundDC == nullptr) {
         // The parent's client context: the parent's own pixels under the button, its children
         // (this button among them) left out.
         const QRect window = geometry();
@@ -341,13 +344,13 @@ void ImageButton::PaintParentBackground(DeviceContext* pDC) {
         pParent->render(&parentPixels, window.topLeft(), QRegion(window),
                         QWidget::DrawWindowBackground);
         DeviceContext parentDC(&parentPixels);
-        backgroundDC = CreateCompatibleDC(&parentDC);
-        backgroundBitmap = CreateCompatibleBitmap(&parentDC, nWidth, nHeight);
-        oldBackgroundBitmap = backgroundDC->SelectObject(backgroundBitmap.get());
-        backgroundDC->BitBlt(0, 0, nWidth, nHeight, &parentDC, window.left(), window.top(),
-                             SRCCOPY);
+        m_pBackgroundDC = CreateCompatibleDC(&parentDC);
+        m_pBackgroundBitmap = CreateCompatibleBitmap(&parentDC, nWidth, nHeight);
+        m_pOldBackgroundBitmap = m_pBackgroundDC->SelectObject(m_pBackgroundBitmap.get());
+        m_pBackgroundDC->BitBlt(0, 0, nWidth, nHeight, &parentDC, window.left(), window.top(),
+                                SRCCOPY);
     }
-    pDC->BitBlt(0, 0, nWidth, nHeight, backgroundDC.get(), 0, 0, SRCCOPY);
+    pDC->BitBlt(0, 0, nWidth, nHeight, m_pBackgroundDC.get(), 0, 0, SRCCOPY);
 }
 
 int ImageButton::SetIcon(int nIcon, int nIcon2) {
@@ -380,8 +383,8 @@ int ImageButton::SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second) {
         return true;
     };
     if (pIcon != nullptr) {
-        icons[0].handle = std::move(pIcon);
-        if (!takeSize(icons[0])) {
+        m_icons[0].handle = std::move(pIcon);
+        if (!takeSize(m_icons[0])) {
             FreeImages();
             return 1;
         }
@@ -390,9 +393,9 @@ int ImageButton::SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second) {
         if (const auto* pMarker = std::get_if<DeriveMarker>(&second)) {
             bSecond = *pMarker == DERIVE_DARKER || *pMarker == DERIVE_GRAY;
             if (*pMarker == DERIVE_DARKER) {
-                pSecond = MakeDarkerIcon(icons[0].handle.get());
+                pSecond = MakeDarkerIcon(m_icons[0].handle.get());
             } else if (*pMarker == DERIVE_GRAY) {
-                pSecond = MakeGrayscaleIcon(icons[0].handle.get());
+                pSecond = MakeGrayscaleIcon(m_icons[0].handle.get());
             }
         } else {
             pSecond = std::move(std::get<std::unique_ptr<Icon>>(second));
@@ -400,8 +403,8 @@ int ImageButton::SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second) {
         }
         // A derivation that made no icon fails here too.
         if (bSecond) {
-            icons[1].handle = std::move(pSecond);
-            if (!takeSize(icons[1])) {
+            m_icons[1].handle = std::move(pSecond);
+            if (!takeSize(m_icons[1])) {
                 FreeImages();
                 return 1;
             }
@@ -412,17 +415,17 @@ int ImageButton::SetIcon(std::unique_ptr<Icon> pIcon, SecondIcon second) {
 }
 
 void ImageButton::FreeImages() {
-    for (IconImage& icon : icons) {
+    for (IconImage& icon : m_icons) {
         icon.handle.reset();
     }
-    for (BitmapImage& bitmap : bitmaps) {
+    for (BitmapImage& bitmap : m_bitmaps) {
         bitmap.handle.reset();
     }
-    for (BitmapImage& bitmap : bitmaps) {
+    for (BitmapImage& bitmap : m_bitmaps) {
         bitmap.mask.reset();
     }
-    icons = {};
-    bitmaps = {};
+    m_icons = {};
+    m_bitmaps = {};
 }
 
 namespace {
@@ -489,42 +492,42 @@ COLORREF ImageButton::DarkenColor(COLORREF colour, double dFactor) {
 }
 
 void ImageButton::SetFlat(BOOL bFlat, BOOL bRepaint) {
-    flat = bFlat ? TRUE : FALSE;
+    m_look.flat = bFlat ? TRUE : FALSE;
     Repaint(bRepaint);
 }
 
 void ImageButton::SetAlignment(std::uint8_t nAlignment, BOOL bRepaint) {
-    alignment = nAlignment;
+    m_look.alignment = nAlignment;
     Repaint(bRepaint);
 }
 
 void ImageButton::SetImageMargins(int nMarginX, int nMarginY, BOOL bRepaint) {
-    imageMarginX = nMarginX;
-    imageMarginY = nMarginY;
+    m_look.imageMarginX = nMarginX;
+    m_look.imageMarginY = nMarginY;
     Repaint(bRepaint);
 }
 
 int ImageButton::SetColor(int nIndex, COLORREF colour, BOOL bRepaint) {
-    if (nIndex < 0 || nIndex >= static_cast<int>(colors.size())) {
+    if (nIndex < 0 || nIndex >= static_cast<int>(m_look.colors.size())) {
         return 1;
     }
-    colors[static_cast<std::size_t>(nIndex)] = colour;
+    m_look.colors[static_cast<std::size_t>(nIndex)] = colour;
     Repaint(bRepaint);
     return 0;
 }
 
 void ImageButton::SetDrawBorder(BOOL bDrawBorder, BOOL bRepaint) {
-    drawBorder = bDrawBorder ? TRUE : FALSE;
+    m_look.drawBorder = bDrawBorder ? TRUE : FALSE;
     Repaint(bRepaint);
 }
 
 void ImageButton::SetFlatFocus(BOOL bFlatFocus, BOOL bRepaint) {
-    flatFocus = bFlatFocus ? TRUE : FALSE;
+    m_look.flatFocus = bFlatFocus ? TRUE : FALSE;
     Repaint(bRepaint);
 }
 
 void ImageButton::SetTransparent(BOOL bTransparent, BOOL bRepaint) {
-    transparent = bTransparent ? TRUE : FALSE;
+    m_look.transparent = bTransparent ? TRUE : FALSE;
     Repaint(bRepaint);
 }
 
@@ -565,9 +568,9 @@ ImageButton::BitmapImage MaskedImage(std::unique_ptr<Bitmap> pBitmap, COLORREF t
 int ImageButton::SetBitmaps(std::unique_ptr<Bitmap> pBitmap, COLORREF transparentColor,
                             std::unique_ptr<Bitmap> pBitmap2, COLORREF transparentColor2) {
     FreeImages();
-    bitmaps[0] = MaskedImage(std::move(pBitmap), transparentColor);
-    if (bitmaps[0].handle != nullptr) {
-        bitmaps[1] = MaskedImage(std::move(pBitmap2), transparentColor2);
+    m_bitmaps[0] = MaskedImage(std::move(pBitmap), transparentColor);
+    if (m_bitmaps[0].handle != nullptr) {
+        m_bitmaps[1] = MaskedImage(std::move(pBitmap2), transparentColor2);
     }
     update();
     return 0;
@@ -627,7 +630,7 @@ bool ImageButton::event(QEvent* pEvent) {
         case QEvent::Leave:
         case QEvent::Wheel:
             EnsureTooltip();
-            tooltip->RelayEvent(this, pEvent);
+            m_pTooltip->RelayEvent(this, pEvent);
             break;
         default:
             break;
@@ -666,13 +669,13 @@ LRESULT ImageButton::OnMessage(const MessageEvent& message) {
         case BM_SETSTYLE: {
             const DWORD dwType = static_cast<DWORD>(message.wParam) & BS_TYPEMASK;
             if (dwType == BS_DEFPUSHBUTTON) {
-                isDefault = TRUE;
+                m_bDefault = TRUE;
             } else if (dwType == BS_PUSHBUTTON) {
-                isDefault = FALSE;
+                m_bDefault = FALSE;
             }
             // The control stays owner-drawn; the dialog's default role follows.
             m_dwStyle = (m_dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW;
-            setDefault(isDefault != FALSE);
+            setDefault(m_bDefault != FALSE);
             if (message.lParam != 0) {
                 update();
             }
@@ -687,21 +690,21 @@ void ImageButton::mouseMoveEvent(QMouseEvent* pEvent) {
     QPushButton::mouseMoveEvent(pEvent);
     const QWidget* pUnder = QApplication::widgetAt(pEvent->globalPosition().toPoint());
     // No hover starts while the left button is held.
-    if ((pEvent->buttons() & Qt::LeftButton) != 0 && !hovering) {
+    if ((pEvent->buttons() & Qt::LeftButton) != 0 && !m_bHovering) {
         return;
     }
-    if (!flat) {
+    if (!m_look.flat) {
         return;
     }
-    const QWidget* pReference = alwaysTrack ? this : QApplication::activeWindow();
+    const QWidget* pReference = m_bAlwaysTrack ? this : QApplication::activeWindow();
     if (pUnder == this && pReference != nullptr) {
-        if (hovering) {
+        if (m_bHovering) {
             return;
         }
-        hovering = TRUE;
+        m_bHovering = TRUE;
         update();
-        if (hoverSound.sound != nullptr) {
-            PlaySoundA(hoverSound.sound, hoverSound.module, hoverSound.flags);
+        if (m_hoverSound.sound != nullptr) {
+            PlaySoundA(m_hoverSound.sound, m_hoverSound.module, m_hoverSound.flags);
         }
         // The toolkit tells the button when the pointer leaves it (leaveEvent).
         return;
@@ -710,8 +713,8 @@ void ImageButton::mouseMoveEvent(QMouseEvent* pEvent) {
 }
 
 void ImageButton::enterEvent(QEnterEvent* pEvent) {
-    if (cursor) {
-        setCursor(*cursor);
+    if (m_cursor) {
+        setCursor(*m_cursor);
     } else {
         unsetCursor();
     }
@@ -729,28 +732,32 @@ void ImageButton::focusOutEvent(QFocusEvent* pEvent) {
 }
 
 void ImageButton::CancelHover() {
-    if (flat && hovering) {
-        hovering = FALSE;
+    if (m_look.flat && m_bHovering) {
+        m_bHovering = FALSE;
         update();
     }
 }
 
-void ImageButton::OnSysColorChange() {
-    if (oldBackgroundBitmap != nullptr && backgroundDC != nullptr) {
-        backgroundDC->SelectObject(oldBackgroundBitmap);
+void ImageButton::DropBackgroundCache() {
+    if (m_pOldBackgroundBitmap != nullptr && m_pBackgroundDC != nullptr) {
+        m_pBackgroundDC->SelectObject(m_pOldBackgroundBitmap);
     }
-    oldBackgroundBitmap = nullptr;
-    backgroundDC.reset();
-    backgroundBitmap.reset();
+    m_pOldBackgroundBitmap = nullptr;
+    m_pBackgroundDC.reset();
+    m_pBackgroundBitmap.reset();
+}
+
+void ImageButton::OnSysColorChange() {
+    DropBackgroundCache();
     ResetColors(TRUE);
 }
 
 void ImageButton::EnsureTooltip() {
-    if (tooltip == nullptr) {
-        tooltip = std::make_unique<CToolTipCtrl>();
-        tooltip->Create(this, tooltipStyle);
-        tooltip->Activate(FALSE);
-        tooltip->SetMaxTipWidth(400);
+    if (m_pTooltip == nullptr) {
+        m_pTooltip = std::make_unique<CToolTipCtrl>();
+        m_pTooltip->Create(this, 0);
+        m_pTooltip->Activate(FALSE);
+        m_pTooltip->SetMaxTipWidth(400);
     }
 }
 
@@ -760,50 +767,50 @@ void ImageButton::SetTooltipText(const char16_t* pszText, BOOL bActivate) {
     }
     EnsureTooltip();
     const QString text = QString::fromUtf16(pszText);
-    if (tooltip->GetToolCount() == 0) {
-        tooltip->AddTool(this, text, RECT{0, 0, width(), height()}, 1);
+    if (m_pTooltip->GetToolCount() == 0) {
+        m_pTooltip->AddTool(this, text, RECT{0, 0, width(), height()}, 1);
     }
-    tooltip->UpdateTipText(text, this, 1);
-    tooltip->Activate(bActivate);
+    m_pTooltip->UpdateTipText(text, this, 1);
+    m_pTooltip->Activate(bActivate);
 }
 
 int ImageButton::AttachMenu(UINT nMenu, QWidget* pOwner, BOOL bFlatMenuStyle, UINT nToolbar,
                             int cxImage, int cyImage, COLORREF imageBackground, BOOL bRepaint) {
-    if (menu.m_hMenu != kNoMenu) {
-        menu.ReleaseAll();
-        menuOwner = nullptr;
-        menuShowing = FALSE;
+    if (m_menu.m_hMenu != kNoMenu) {
+        m_menu.ReleaseAll();
+        m_menuOwner = nullptr;
+        m_bMenuShowing = FALSE;
     }
     if (nMenu != 0) {
         // The draw modes are the class's: every menu of the program follows them.
         LumoMenu::drawModeThemed = bFlatMenuStyle;
         LumoMenu::drawModeOther = bFlatMenuStyle;
-        if (!menu.LoadTemplate(nMenu)) {
+        if (!m_menu.LoadTemplate(nMenu)) {
             return 1;
         }
         if (nToolbar != 0) {
-            menu.SetImageBackground(imageBackground);
-            menu.SetImageSize(cxImage, cyImage);
-            if (!menu.LoadToolbarImages(nToolbar)) {
-                menu.ReleaseAll();
+            m_menu.SetImageBackground(imageBackground);
+            m_menu.SetImageSize(cxImage, cyImage);
+            if (!m_menu.LoadToolbarImages(nToolbar)) {
+                m_menu.ReleaseAll();
                 return 1;
             }
         }
-        menuOwner = pOwner;
+        m_menuOwner = pOwner;
     }
     Repaint(bRepaint);
     return 0;
 }
 
 int ImageButton::SetMenuCallback(QObject* pWnd, UINT nMessage, LPARAM lParam) {
-    menuCallback.window = pWnd;
-    menuCallback.message = nMessage;
-    menuCallback.lParam = lParam;
+    m_menuCallback.window = pWnd;
+    m_menuCallback.message = nMessage;
+    m_menuCallback.lParam = lParam;
     return 0;
 }
 
 int ImageButton::SetLinkUrl(const char* pszUrl) {
-    std::memset(linkUrl, 0, sizeof linkUrl);
+    std::memset(m_szLinkUrl, 0, sizeof m_szLinkUrl);
     if (pszUrl == nullptr) {
         return 0;
     }
@@ -812,18 +819,18 @@ int ImageButton::SetLinkUrl(const char* pszUrl) {
     while (pszUrl[i] != '\0') {
         const auto lead = static_cast<unsigned char>(pszUrl[i]);
         const std::size_t n = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-        if (i + n > sizeof linkUrl - 1 || (n == 2 && pszUrl[i + 1] == '\0')) {
+        if (i + n > sizeof m_szLinkUrl - 1 || (n == 2 && pszUrl[i + 1] == '\0')) {
             break;
         }
-        std::memcpy(linkUrl + i, pszUrl + i, n);
+        std::memcpy(m_szLinkUrl + i, pszUrl + i, n);
         i += n;
     }
     return 0;
 }
 
 int ImageButton::ApplyCheck(BOOL bCheck, BOOL bRepaint) {
-    if (isCheckBox) {
-        checked = bCheck ? TRUE : FALSE;
+    if (m_bCheckBox) {
+        m_bChecked = bCheck ? TRUE : FALSE;
         Repaint(bRepaint);
     }
     return 0;
@@ -832,7 +839,7 @@ int ImageButton::ApplyCheck(BOOL bCheck, BOOL bRepaint) {
 void ImageButton::OnMeasureItem(HMENU hMenu, MEASUREITEMSTRUCT* pMeasure) {
     const HMENU hItem = MenuFromId(pMeasure->itemID);
     if (pMeasure->CtlType == ODT_MENU && IsMenu(hItem) && LumoMenu::IsOwnedMenu(hItem)) {
-        menu.MeasureItem(pMeasure);
+        m_menu.MeasureItem(pMeasure);
         return;
     }
     PopupMenuOwner::OnMeasureItem(hMenu, pMeasure);
@@ -848,22 +855,22 @@ LRESULT ImageButton::OnMenuChar(UINT nChar, UINT nFlags, HMENU hMenu) {
 
 void ImageButton::OnClicked() {
     setFocus(Qt::MouseFocusReason);
-    if (clickSound.sound != nullptr) {
-        PlaySoundA(clickSound.sound, clickSound.module, clickSound.flags);
+    if (m_clickSound.sound != nullptr) {
+        PlaySoundA(m_clickSound.sound, m_clickSound.module, m_clickSound.flags);
     }
-    if (isCheckBox) {
-        checked = checked ? FALSE : TRUE;
+    if (m_bCheckBox) {
+        m_bChecked = m_bChecked ? FALSE : TRUE;
         update();
         return;
     }
-    if (menu.m_hMenu != kNoMenu) {
+    if (m_menu.m_hMenu != kNoMenu) {
         const QPoint topLeft = mapToGlobal(QPoint(0, 0));
-        menuShowing = TRUE;
+        m_bMenuShowing = TRUE;
         update();
-        CMenu* pPopup = menu.SubMenuAt(0);
-        if (menuCallback.window != nullptr) {
-            SendMessageA(menuCallback.window, menuCallback.message,
-                         reinterpret_cast<WPARAM>(pPopup), menuCallback.lParam);
+        CMenu* pPopup = m_menu.SubMenuAt(0);
+        if (m_menuCallback.window != nullptr) {
+            SendMessageA(m_menuCallback.window, m_menuCallback.message,
+                         reinterpret_cast<WPARAM>(pPopup), m_menuCallback.lParam);
         }
         int nCommand = 0;
         if (pPopup != nullptr) {
@@ -872,18 +879,18 @@ void ImageButton::OnClicked() {
                 topLeft.x(), topLeft.y() + height(), 0, this, nullptr);
         }
         // Unpressed on screen before the owner hears of the command.
-        menuShowing = FALSE;
+        m_bMenuShowing = FALSE;
         repaint();
         if (nCommand != 0) {
-            PostMessageA(menuOwner, WM_COMMAND, static_cast<WPARAM>(nCommand) & 0xFFFF, 0);
+            PostMessageA(m_menuOwner, WM_COMMAND, static_cast<WPARAM>(nCommand) & 0xFFFF, 0);
         }
         return;
     }
-    if (linkUrl[0] != '\0') {
+    if (m_szLinkUrl[0] != '\0') {
         SHELLEXECUTEINFOA info;
         info.fMask = SEE_MASK_FLAG_NO_UI;
         info.lpVerb = "open";
-        info.lpFile = linkUrl;
+        info.lpFile = m_szLinkUrl;
         info.nShow = SW_SHOWMAXIMIZED;
         ShellExecuteExA(&info);
     }

@@ -34,8 +34,7 @@ namespace vesk {
 // posted to the menu's owner afterwards), or opens the button's address; the parent still
 // receives the click.
 //
-// The fields are the button's data, in their order, with their defaults. The button owns
-// every image, mask and cache it holds.
+// The button owns every image, mask and cache it holds.
 class ImageButton : public QPushButton, public platform::PopupMenuOwner {
     Q_OBJECT
 
@@ -77,6 +76,42 @@ public:
         DWORD flags = 0;
     };
 
+    // What the button looks like, as its setters leave it.
+    struct Look {
+        BOOL grayDisabledBitmap = platform::TRUE;
+        int imageMarginX = 3;
+        int imageMarginY = 3;
+        int pushOffsetX = 1;
+        int pushOffsetY = 1;
+        BOOL flat = platform::TRUE;
+        BOOL transparent = platform::FALSE;
+        std::uint8_t alignment = 0;
+        BOOL drawBorder = platform::TRUE;
+        BOOL flatFocus = platform::FALSE;
+        // 0 background hovered/pressed, 1 its text, 2 background normal, 3 its text, 4
+        // background focused, 5 its text.
+        std::array<COLORREF, 6> colors{};
+    };
+
+    // The inputs of one paint: the draw request's state decoded once, the look, and the images
+    // in force. The drawing steps read only this and the device context.
+    struct PaintState {
+        RECT item{};
+        int clientWidth = 0;
+        bool pressed = false;
+        bool focused = false;
+        bool disabled = false;
+        bool hovering = false;
+        bool isDefault = false;
+        bool isCheckBox = false;
+        Look look;
+        // The icon or bitmap the state shows (the first, or the second when the button is
+        // neither hovered nor pressed), or null when the button has none.
+        const IconImage* pIcon = nullptr;
+        const BitmapImage* pBitmap = nullptr;
+        std::u16string caption;
+    };
+
     // The button is made with the window style its dialog template gives; PreSubclassWindow
     // reads it when the dialog takes the control over.
     explicit ImageButton(QWidget* pParent = nullptr, DWORD dwStyle = platform::BS_PUSHBUTTON);
@@ -84,59 +119,23 @@ public:
     ImageButton(const ImageButton&) = delete;
     ImageButton& operator=(const ImageButton&) = delete;
 
-    BOOL grayDisabledBitmap = platform::TRUE;
-    int imageMarginX = 3;
-    int imageMarginY = 3;
-    int pushOffsetX = 1;
-    int pushOffsetY = 1;
-    BOOL flat = platform::TRUE;
-    BOOL hovering = platform::FALSE;
-    BOOL transparent = platform::FALSE;
-    BOOL pressed = platform::FALSE;
-    DWORD focused = 0;
-    DWORD disabled = 0;
-    BOOL isDefault = platform::FALSE;
-    BOOL isCheckBox = platform::FALSE;
-    std::uint8_t alignment = 0;
-    BOOL drawBorder = platform::TRUE;
-    BOOL flatFocus = platform::FALSE;
-    // 0 background hovered/pressed, 1 its text, 2 background normal, 3 its text, 4 background
-    // focused, 5 its text.
-    std::array<COLORREF, 6> colors{};
-    QPointer<QWidget> menuOwner;
-    BOOL menuShowing = platform::FALSE;
-    LumoMenu menu;
-    std::optional<QCursor> cursor;
-    // Made by the tooltip behaviour: a window of its own, not a child of the button.
-    std::unique_ptr<platform::CToolTipCtrl> tooltip;
-    std::unique_ptr<DeviceContext> backgroundDC;
-    std::unique_ptr<Bitmap> backgroundBitmap;
-    Bitmap* oldBackgroundBitmap = nullptr;
-    BOOL alwaysTrack = platform::TRUE;
-    BOOL checked = platform::FALSE;
-    DWORD tooltipStyle = 0;
-    char linkUrl[260] = {};
-    std::array<IconImage, 2> icons;
-    std::array<BitmapImage, 2> bitmaps;
-    MenuCallback menuCallback;
-    Sound hoverSound;
-    Sound clickSound;
-
     // The window style word, as the platform keeps it for the control.
     DWORD GetStyle() const { return m_dwStyle; }
     // Reads the template's button type (check box, default button), then makes the control
     // owner-drawn whatever the template said.
     virtual void PreSubclassWindow();
 
-    // Paints the whole button into the request's context.
+    // Paints the whole button into the request's context: the steps below in their order,
+    // each given the state of this paint.
     virtual void DrawItem(platform::DRAWITEMSTRUCT* pDrawItem);
+    // What a paint of the item rectangle in the item state (ODS_ flags) shows.
+    PaintState PaintStateFor(UINT nItemState, const RECT& item) const;
+    // The image rectangle for an image of w x h; narrows the caption rectangle to leave it room.
+    static RECT LayoutImage(const PaintState& state, RECT* pCaption, DWORD w, DWORD h);
 
     int ResetColors(BOOL bRepaint);
     // Style 0: pressed images and caption move by (1, 1); style 1: by (0, 2); 6 for others.
     int SetPushOffset(int nStyle, BOOL bRepaint);
-    // The image rectangle for an image of w x h; narrows the caption rectangle to leave it room.
-    RECT LayoutImage(BOOL bHasCaption, const RECT* pItem, RECT* pCaption, BOOL bPressed, DWORD w,
-                     DWORD h);
     // Copies the parent's pixels under the button; taken once, then reused.
     void PaintParentBackground(DeviceContext* pDC);
 
@@ -181,7 +180,7 @@ public:
     // Narrow text; at most 259 bytes are kept, never half of a two-byte character. Null clears.
     int SetLinkUrl(const char* pszUrl);
     int ApplyCheck(BOOL bCheck, BOOL bRepaint);
-    BOOL IsChecked() const { return checked; }
+    BOOL IsChecked() const { return m_bChecked; }
     void CancelHover();
 
     // The pop-up's requests: the attached menu measures the items of the pop-ups it owns and
@@ -191,14 +190,13 @@ public:
     platform::LRESULT OnMenuChar(UINT nChar, UINT nFlags, platform::HMENU hMenu) override;
 
 protected:
-    virtual void DrawBackground(DeviceContext* pDC, RECT* pRect);
-    virtual void DrawBorder(DeviceContext* pDC, RECT* pRect);
-    virtual void DrawIconImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
-                               RECT* pCaption, BOOL bPressed, BOOL bDisabled);
-    virtual void DrawBitmapImage(DeviceContext* pDC, BOOL bHasCaption, const RECT* pItem,
-                                 RECT* pCaption, BOOL bPressed, BOOL bDisabled);
-    virtual void DrawCaption(DeviceContext* pDC, const std::u16string& caption, const RECT* pItem,
-                             RECT* pCaption, BOOL bPressed, BOOL bDisabled);
+    // The drawing steps, in DrawItem's order; a derived button may replace any one of them.
+    // The background and the border narrow the work rectangle; the images narrow the caption's.
+    virtual void DrawBackground(DeviceContext* pDC, const PaintState& state, RECT* pRect);
+    virtual void DrawBorder(DeviceContext* pDC, const PaintState& state, RECT* pRect);
+    virtual void DrawIconImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption);
+    virtual void DrawBitmapImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption);
+    virtual void DrawCaption(DeviceContext* pDC, const PaintState& state, RECT* pCaption);
 
     // Renders through DrawItem, then copies the image to the screen.
     void paintEvent(QPaintEvent* pEvent) override;
@@ -211,15 +209,42 @@ protected:
     void focusOutEvent(QFocusEvent* pEvent) override;
 
 private:
+    friend class ImageButtonTestAccess;
+
     void OnClicked();
     void OnSysColorChange();
     platform::LRESULT OnMessage(const platform::MessageEvent& message);
     // Which of the two images the state shows: 0 hovered or pressed, else 1 when there is one.
-    int ImageIndex(bool bHasSecond, BOOL bPressed) const;
+    int ImageIndex(bool bHasSecond, bool bPressed) const;
+    void DropBackgroundCache();
     void Repaint(BOOL bRepaint);
     void UpdateFont();
 
     DWORD m_dwStyle;
+    Look m_look;
+    BOOL m_bHovering = platform::FALSE;
+    BOOL m_bDefault = platform::FALSE;
+    BOOL m_bCheckBox = platform::FALSE;
+    BOOL m_bChecked = platform::FALSE;
+    // Tracking the hover in every window, not only while the button's window is active.
+    BOOL m_bAlwaysTrack = platform::TRUE;
+    LumoMenu m_menu;
+    QPointer<QWidget> m_menuOwner;
+    BOOL m_bMenuShowing = platform::FALSE;
+    MenuCallback m_menuCallback;
+    std::optional<QCursor> m_cursor;
+    // Made by the tooltip behaviour: a window of its own, not a child of the button.
+    std::unique_ptr<platform::CToolTipCtrl> m_pTooltip;
+    // The parent's pixels under a transparent button, taken at its first paint.
+    std::unique_ptr<DeviceContext> m_pBackgroundDC;
+    std::unique_ptr<Bitmap> m_pBackgroundBitmap;
+    Bitmap* m_pOldBackgroundBitmap = nullptr;
+    char m_szLinkUrl[260] = {};
+    std::array<IconImage, 2> m_icons;
+    std::array<BitmapImage, 2> m_bitmaps;
+    // Never set in this program; kept so that a button can play them.
+    Sound m_hoverSound;
+    Sound m_clickSound;
     // The button's font as a device context selects it, and the image paintEvent renders into.
     std::unique_ptr<platform::Font> m_pFont;
     QImage m_frame;

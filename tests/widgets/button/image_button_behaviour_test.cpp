@@ -2,6 +2,7 @@
 // the attached menu, the link, focus and colours.
 
 #include "image_button.h"
+#include "image_button_test_access.h"
 #include "popup_menu.h"
 #include "shell.h"
 #include "sound.h"
@@ -42,7 +43,7 @@ public:
         const auto* pMessage = static_cast<MessageEvent*>(pEvent);
         messages.push_back({pMessage->message, pMessage->wParam, pMessage->lParam});
         if (pMessage->message == WM_COMMAND) {
-            shownPressedAtCommand = first.menuShowing;
+            shownPressedAtCommand = ImageButtonTestAccess(first).MenuShowing();
         }
         auto* pPopup = reinterpret_cast<LumoMenu*>(pMessage->wParam);
         if (pMessage->message == kMenuMessage && bRemoveThreadItems &&
@@ -94,12 +95,13 @@ protected:
 
 TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
     ImageButton& button = window.first;
-    button.hoverSound.sound = "hover.wav";
+    ImageButtonTestAccess access(button);
+    access.HoverSound().sound = "hover.wav";
     // Pressed elsewhere and dragged on: no highlight; moving again without the button held does.
     MoveOver(button, {5, 5}, Qt::LeftButton);
-    EXPECT_FALSE(button.hovering);
+    EXPECT_FALSE(access.Hovering());
     MoveOver(button, {6, 5});
-    EXPECT_TRUE(button.hovering);
+    EXPECT_TRUE(access.Hovering());
     MoveOver(button, {7, 5});
     EXPECT_EQ(sounds, std::vector<std::string>{"hover.wav"});
 
@@ -139,60 +141,62 @@ TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
         button.setEnabled(true);
         // Each time elsewhere: a move to where the pointer already is does not count.
         QTest::mouseMove(&button, {++x, 5});
-        ASSERT_TRUE(button.hovering) << pszWhat;
+        ASSERT_TRUE(access.Hovering()) << pszWhat;
         end();
-        EXPECT_FALSE(button.hovering) << pszWhat;
+        EXPECT_FALSE(access.Hovering()) << pszWhat;
     }
     button.setEnabled(true);
 
     // A standard button never lights up; without alwaysTrack, not while its window is inactive.
-    button.flat = FALSE;
+    button.SetFlat(FALSE, FALSE);
     MoveOver(button, {5, 5});
-    EXPECT_FALSE(button.hovering);
-    button.flat = TRUE;
-    button.alwaysTrack = FALSE;
+    EXPECT_FALSE(access.Hovering());
+    button.SetFlat(TRUE, FALSE);
+    access.AlwaysTrack() = FALSE;
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     MoveOver(button, {5, 5});
-    EXPECT_FALSE(button.hovering);
+    EXPECT_FALSE(access.Hovering());
 }
 
 TEST_F(ImageButtonBehaviourTest, TheTooltipKeepsTheAreaOfItsFirstText) {
     ImageButton& button = window.first;
+    ImageButtonTestAccess access(button);
     button.SetTooltipText(nullptr, TRUE);
-    EXPECT_EQ(button.tooltip, nullptr);
+    EXPECT_EQ(access.Tooltip(), nullptr);
     button.SetTooltipText(u"执行提交", TRUE);
-    ASSERT_NE(button.tooltip, nullptr);
-    EXPECT_EQ(button.tooltip->GetToolCount(), 1);
-    EXPECT_EQ(TooltipTestAccess::ToolRect(*button.tooltip, 1), (RECT{0, 0, 60, 30}));
-    EXPECT_TRUE(TooltipTestAccess::IsActive(*button.tooltip));
+    ASSERT_NE(access.Tooltip(), nullptr);
+    EXPECT_EQ(access.Tooltip()->GetToolCount(), 1);
+    EXPECT_EQ(TooltipTestAccess::ToolRect(*access.Tooltip(), 1), (RECT{0, 0, 60, 30}));
+    EXPECT_TRUE(TooltipTestAccess::IsActive(*access.Tooltip()));
 
     button.resize(90, 40);
     button.SetTooltipText(u"单击按钮，提示更多操作", TRUE);
-    EXPECT_EQ(button.tooltip->GetToolCount(), 1);
-    EXPECT_EQ(TooltipTestAccess::ToolRect(*button.tooltip, 1), (RECT{0, 0, 60, 30}));
-    EXPECT_EQ(TooltipTestAccess::ToolText(*button.tooltip, 1),
+    EXPECT_EQ(access.Tooltip()->GetToolCount(), 1);
+    EXPECT_EQ(TooltipTestAccess::ToolRect(*access.Tooltip(), 1), (RECT{0, 0, 60, 30}));
+    EXPECT_EQ(TooltipTestAccess::ToolText(*access.Tooltip(), 1),
               QStringLiteral("单击按钮，提示更多操作"));
 
     // Resting over the tool shows the text; outside its area, it goes.
-    TooltipTestAccess::SetDelayTimes(*button.tooltip, 20, 5000);
+    TooltipTestAccess::SetDelayTimes(*access.Tooltip(), 20, 5000);
     MoveOver(button, {10, 10});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return button.tooltip->isVisible(); }, 2000));
-    EXPECT_EQ(button.tooltip->text(), QStringLiteral("单击按钮，提示更多操作"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return access.Tooltip()->isVisible(); }, 2000));
+    EXPECT_EQ(access.Tooltip()->text(), QStringLiteral("单击按钮，提示更多操作"));
     MoveOver(button, {80, 35});
-    EXPECT_FALSE(button.tooltip->isVisible());
+    EXPECT_FALSE(access.Tooltip()->isVisible());
     // Inactive, it never shows.
     button.SetTooltipText(u"x", FALSE);
     MoveOver(button, {10, 10});
     QTest::qWait(60);
-    EXPECT_FALSE(button.tooltip->isVisible());
+    EXPECT_FALSE(access.Tooltip()->isVisible());
 }
 
 TEST_F(ImageButtonBehaviourTest, ClicksChecksAndTheirMessages) {
     ImageButton& button = window.first;
-    button.clickSound.sound = "click.wav";
+    ImageButtonTestAccess access(button);
+    access.ClickSound().sound = "click.wav";
     int nClicks = 0;
     QObject::connect(&button, &QAbstractButton::clicked, [&] { ++nClicks; });
     // A double click is two clicks.
@@ -223,9 +227,10 @@ TEST_F(ImageButtonBehaviourTest, ClicksChecksAndTheirMessages) {
 
 TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     ImageButton& button = window.first;
+    ImageButtonTestAccess access(button);
     EXPECT_EQ(button.AttachMenu(4321, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 1);
-    EXPECT_EQ(button.menu.m_hMenu, kNoMenu);
-    EXPECT_EQ(button.menuOwner, nullptr);
+    EXPECT_EQ(access.Menu().m_hMenu, kNoMenu);
+    EXPECT_EQ(access.MenuOwner(), nullptr);
     ASSERT_EQ(button.AttachMenu(res::IDR_POPUP, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 0);
     EXPECT_EQ(LumoMenu::drawModeOther, 1);
     EXPECT_EQ(button.SetMenuCallback(&window, kMenuMessage, 77), 0);
@@ -246,8 +251,8 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
             QWidget* pPopup = ActivePopupMenuWindow();
             ASSERT_NE(pPopup, nullptr);
             popup = QRect(pPopup->pos(), pPopup->size());
-            nItems = button.menu.SubMenuAt(0)->GetMenuItemCount();
-            bPressedLook = button.menuShowing;
+            nItems = access.Menu().SubMenuAt(0)->GetMenuItemCount();
+            bPressedLook = access.MenuShowing();
             QTest::keyClick(pPopup, c.key);
             if (ActivePopupMenuWindow() != nullptr) {
                 QTest::keyClick(pPopup, Qt::Key_Return);
@@ -257,13 +262,13 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
         // The callback was sent first, with the pop-up's menu object: its edit is what opened.
         ASSERT_GE(window.messages.size(), 1u);
         EXPECT_EQ(window.messages[0].message, kMenuMessage);
-        EXPECT_EQ(window.messages[0].wParam, reinterpret_cast<WPARAM>(button.menu.SubMenuAt(0)));
+        EXPECT_EQ(window.messages[0].wParam, reinterpret_cast<WPARAM>(access.Menu().SubMenuAt(0)));
         EXPECT_EQ(window.messages[0].lParam, 77);
         EXPECT_EQ(nItems, 2);
         // Measured by the menu itself: two items of max(SM_CYMENU, 22) in the frame.
         EXPECT_EQ(popup.height(), 2 * std::max(GetSystemMetrics(SM_CYMENU), 22) + 2);
         EXPECT_TRUE(bPressedLook);
-        EXPECT_FALSE(button.menuShowing);
+        EXPECT_FALSE(access.MenuShowing());
         EXPECT_EQ(popup.topLeft(), button.mapToGlobal(QPoint(0, button.height())));
         // The command is posted, not sent: it arrives after the button painted unpressed.
         EXPECT_EQ(window.messages.size(), 1u);
@@ -282,12 +287,12 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     EXPECT_EQ(nClicks, 2);
     // The measure request of a pop-up entry the menu owns goes to the attached menu; typed
     // characters of its pop-ups to its mnemonic rule.
-    auto* pPopup = static_cast<LumoMenu*>(button.menu.SubMenuAt(0));
+    auto* pPopup = static_cast<LumoMenu*>(access.Menu().SubMenuAt(0));
     MEASUREITEMSTRUCT measure;
     measure.CtlType = ODT_MENU;
     measure.itemID = static_cast<UINT>(ToId(pPopup->m_hMenu));
     measure.itemData = reinterpret_cast<ULONG_PTR>(pPopup->items[0].get());
-    button.OnMeasureItem(button.menu.m_hMenu, &measure);
+    button.OnMeasureItem(access.Menu().m_hMenu, &measure);
     EXPECT_EQ(measure.itemHeight, static_cast<UINT>(std::max(GetSystemMetrics(SM_CYMENU), 22)));
     ASSERT_TRUE(pPopup->ModifyItem(32774, u"&Help"));
     EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, pPopup->m_hMenu), MAKELRESULT(0, MNC_EXECUTE));
@@ -295,11 +300,12 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
 
     // Menu resource 0 removes the menu.
     EXPECT_EQ(button.AttachMenu(0, nullptr, 1, 0, 16, 16, 0, FALSE), 0);
-    EXPECT_EQ(button.menu.m_hMenu, kNoMenu);
+    EXPECT_EQ(access.Menu().m_hMenu, kNoMenu);
 }
 
 TEST_F(ImageButtonBehaviourTest, ALinkIsKeptWholeAndOpenedThroughTheShell) {
     ImageButton& button = window.first;
+    ImageButtonTestAccess access(button);
     struct Case {
         std::string url;
         std::size_t nKept;
@@ -309,8 +315,8 @@ TEST_F(ImageButtonBehaviourTest, ALinkIsKeptWholeAndOpenedThroughTheShell) {
          {Case{std::string(300, 'a'), 259}, Case{std::string(258, 'a') + chinese, 258},
           Case{std::string(257, 'a') + chinese, 259}, Case{"abc\xB0", 3}}) {
         button.SetLinkUrl(c.url.c_str());
-        EXPECT_EQ(std::strlen(button.linkUrl), c.nKept) << c.url.size();
-        EXPECT_EQ(std::string(button.linkUrl), c.url.substr(0, c.nKept));
+        EXPECT_EQ(std::strlen(access.LinkUrl()), c.nKept) << c.url.size();
+        EXPECT_EQ(std::string(access.LinkUrl()), c.url.substr(0, c.nKept));
     }
     std::vector<QUrl> opened;
     SetShellOpenHookForTesting([&](const QUrl& url) { opened.push_back(url); });
@@ -338,14 +344,15 @@ TEST_F(ImageButtonBehaviourTest, DisablingTheFocusedButtonMovesTheFocusAndColour
 
     // A change of the desktop's colours drops the parent-background cache and the colours.
     ImageButton& button = window.second;
-    button.backgroundDC = CreateCompatibleDC(nullptr);
-    button.backgroundBitmap = CreateCompatibleBitmap(nullptr, 4, 4);
-    button.colors[2] = RGB(1, 2, 3);
+    ImageButtonTestAccess access(button);
+    access.BackgroundDC() = CreateCompatibleDC(nullptr);
+    access.BackgroundBitmap() = CreateCompatibleBitmap(nullptr, 4, 4);
+    access.Look().colors[2] = RGB(1, 2, 3);
     QEvent change(QEvent::ThemeChange);
     QApplication::sendEvent(&button, &change);
-    EXPECT_EQ(button.backgroundDC, nullptr);
-    EXPECT_EQ(button.backgroundBitmap, nullptr);
-    EXPECT_EQ(button.colors[2], GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(access.BackgroundDC(), nullptr);
+    EXPECT_EQ(access.BackgroundBitmap(), nullptr);
+    EXPECT_EQ(access.Look().colors[2], GetSysColor(COLOR_BTNFACE));
 }
 
 }  // namespace

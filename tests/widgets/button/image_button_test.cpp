@@ -1,5 +1,6 @@
 #include "image_button.h"
 
+#include "image_button_test_access.h"
 #include "resources.h"
 #include "system.h"
 #include "viewer_resources.h"
@@ -133,9 +134,10 @@ TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
         SCOPED_TRACE(c.pszName);
         ImageButton button;
         button.resize(8, 6);
-        button.flat = c.bFlat;
-        button.hovering = c.bHovering;
-        button.isDefault = c.bDefault;
+        ImageButtonTestAccess access(button);
+        button.SetFlat(c.bFlat, FALSE);
+        access.Hovering() = c.bHovering;
+        access.Default() = c.bDefault;
         EXPECT_EQ(Paint(button, c.nState).Pixels(), c.expected);
     }
 }
@@ -143,7 +145,7 @@ TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
 TEST(ImageButtonPaintTest, FocusRectangleLiesThreePixelsInsideTheWorkRectangle) {
     ImageButton standard;
     standard.resize(14, 12);
-    standard.flat = FALSE;
+    standard.SetFlat(FALSE, FALSE);
     // The black frame takes one pixel, so the dots run 4 pixels in from the edge.
     const Rows focused = Paint(standard, ODS_FOCUS).Pixels();
     EXPECT_EQ(focused[0], std::string(14, 'k'));
@@ -154,7 +156,7 @@ TEST(ImageButtonPaintTest, FocusRectangleLiesThreePixelsInsideTheWorkRectangle) 
 
     ImageButton flat;
     flat.resize(14, 12);
-    flat.flatFocus = TRUE;
+    flat.SetFlatFocus(TRUE, FALSE);
     const Rows flatFocused = Paint(flat, ODS_FOCUS).Pixels();
     EXPECT_EQ(flatFocused[3].substr(3, 8), "x.x.x.x.");
     EXPECT_EQ(flatFocused[0], std::string(14, '.'));
@@ -175,19 +177,20 @@ TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal
     for (const Case& c : cases) {
         ImageButton button;
         button.resize(10, 8);
-        button.drawBorder = FALSE;
+        button.SetDrawBorder(FALSE, FALSE);
         EXPECT_EQ(button.SetColor(0, kRed, FALSE), 0);
         EXPECT_EQ(button.SetColor(4, kBlue, FALSE), 0);
         EXPECT_EQ(button.SetColor(2, kBlack, FALSE), 0);
         EXPECT_EQ(button.SetColor(6, kBlack, FALSE), 1);
-        button.hovering = c.bHovering;
+        ImageButtonTestAccess(button).Hovering() = c.bHovering;
         EXPECT_EQ(Paint(button, c.nState).At(5, 4), c.expected) << c.nState;
     }
     // With the default colours every state has the face colour.
     ImageButton plain;
-    EXPECT_EQ(plain.colors[0], kFace);
-    EXPECT_EQ(plain.colors[4], kFace);
-    EXPECT_EQ(plain.colors[5], GetSysColor(COLOR_BTNTEXT));
+    const auto& colors = ImageButtonTestAccess(plain).Look().colors;
+    EXPECT_EQ(colors[0], kFace);
+    EXPECT_EQ(colors[4], kFace);
+    EXPECT_EQ(colors[5], GetSysColor(COLOR_BTNTEXT));
 }
 
 // Where the first red (icon) pixel is: its top-left corner.
@@ -212,24 +215,24 @@ TEST(ImageButtonPaintTest, ImagesMoveByThePushOffsetExceptOnCheckBoxes) {
     EXPECT_EQ(FindColour(Paint(button, ODS_SELECTED), kRed), (POINT{4, 5}));
     EXPECT_EQ(button.SetPushOffset(2, FALSE), 6);
     EXPECT_EQ(button.SetPushOffset(0x100, FALSE), 0);  // only the low byte counts
-    EXPECT_EQ(button.pushOffsetX, 1);
+    EXPECT_EQ(ImageButtonTestAccess(button).Look().pushOffsetX, 1);
 
     // A checked check box is painted pressed (sunken) without the offset.
-    button.isCheckBox = TRUE;
-    button.checked = TRUE;
+    ImageButtonTestAccess(button).CheckBox() = TRUE;
+    ImageButtonTestAccess(button).Checked() = TRUE;
     const Painted checked = Paint(button, 0);
     EXPECT_EQ(FindColour(checked, kRed), (POINT{4, 3}));
     EXPECT_EQ(checked.Pixels()[0], std::string(11, 's') + 'h');
-    EXPECT_TRUE(button.pressed);
+    EXPECT_TRUE(button.PaintStateFor(0, {0, 0, 12, 10}).pressed);
 
     // While the attached menu is on screen the button is painted pressed.
     res::RegisterViewerResources();
     ImageButton menuButton;
     menuButton.resize(12, 10);
-    menuButton.menuShowing = TRUE;
-    Paint(menuButton, 0);
-    EXPECT_FALSE(menuButton.pressed);  // no menu attached
-    ASSERT_TRUE(menuButton.menu.LoadTemplate(res::IDR_POPUP));
+    ImageButtonTestAccess menuAccess(menuButton);
+    menuAccess.MenuShowing() = TRUE;
+    EXPECT_FALSE(menuButton.PaintStateFor(0, {0, 0, 12, 10}).pressed);  // no menu attached
+    ASSERT_TRUE(menuAccess.Menu().LoadTemplate(res::IDR_POPUP));
     EXPECT_EQ(Paint(menuButton, 0).Pixels()[0], std::string(11, 's') + 'h');
 }
 
@@ -249,8 +252,8 @@ TEST(ImageButtonPaintTest, TheStateChoosesTheIcon) {
         ImageButton button;
         button.resize(12, 10);
         ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
-        button.isCheckBox = c.bCheckBox;
-        button.hovering = c.bHovering;
+        ImageButtonTestAccess(button).CheckBox() = c.bCheckBox;
+        ImageButtonTestAccess(button).Hovering() = c.bHovering;
         EXPECT_NE(FindColour(Paint(button, c.nState), c.expected).x, -1)
             << c.bCheckBox << c.bHovering << c.nState;
     }
@@ -295,25 +298,23 @@ public:
     std::vector<std::string> steps;
 
 protected:
-    void DrawBackground(DeviceContext* pDC, RECT* pRect) override {
+    void DrawBackground(DeviceContext* pDC, const PaintState& state, RECT* pRect) override {
         steps.push_back("background");
-        ImageButton::DrawBackground(pDC, pRect);
+        ImageButton::DrawBackground(pDC, state, pRect);
     }
-    void DrawBorder(DeviceContext* pDC, RECT* pRect) override {
+    void DrawBorder(DeviceContext* pDC, const PaintState& state, RECT* pRect) override {
         steps.push_back("border");
-        ImageButton::DrawBorder(pDC, pRect);
+        ImageButton::DrawBorder(pDC, state, pRect);
     }
-    void DrawIconImage(DeviceContext*, BOOL, const RECT*, RECT*, BOOL, BOOL) override {
+    void DrawIconImage(DeviceContext*, const PaintState&, RECT*) override {
         steps.push_back("icon");
     }
-    void DrawBitmapImage(DeviceContext* pDC, BOOL bCaption, const RECT* pItem, RECT* pCaption,
-                         BOOL bPressed, BOOL bDisabled) override {
+    void DrawBitmapImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption) override {
         steps.push_back("bitmap " + std::to_string(pDC->GetBkColor()));
-        ImageButton::DrawBitmapImage(pDC, bCaption, pItem, pCaption, bPressed, bDisabled);
+        ImageButton::DrawBitmapImage(pDC, state, pCaption);
     }
-    void DrawCaption(DeviceContext*, const std::u16string& caption, const RECT*, RECT*, BOOL,
-                     BOOL) override {
-        steps.push_back("caption " + QString::fromStdU16String(caption).toStdString());
+    void DrawCaption(DeviceContext*, const PaintState& state, RECT*) override {
+        steps.push_back("caption " + QString::fromStdU16String(state.caption).toStdString());
     }
 };
 
@@ -321,7 +322,7 @@ TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
     RecordingButton button;
     button.resize(20, 12);
     ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
-    EXPECT_EQ(button.icons[0].width, 4u);
+    EXPECT_EQ(ImageButtonTestAccess(button).Icon(0).width, 4u);
     button.setText(QStringLiteral("OK"));
     Paint(button, 0);
     EXPECT_EQ(button.steps,
@@ -330,7 +331,7 @@ TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
     button.steps.clear();
     auto pBitmap = std::make_unique<Bitmap>(4, 4, false);
     ASSERT_EQ(button.SetBitmaps(std::move(pBitmap), kRed), 0);
-    EXPECT_EQ(button.icons[0].handle, nullptr);
+    EXPECT_EQ(ImageButtonTestAccess(button).Icon(0).handle, nullptr);
     button.setText(QString());
     Paint(button, 0);
     EXPECT_EQ(button.steps, (std::vector<std::string>{"background", "border",
@@ -340,15 +341,15 @@ TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
 TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
     ImageButton button;
     button.resize(8, 6);
-    button.grayDisabledBitmap = TRUE;
     // A 4 x 2 bitmap: red with a magenta (transparent) left half.
     QImage picture(4, 2, QImage::Format_RGB32);
     picture.fill(0xFFFF0000u);
     QPainter(&picture).fillRect(0, 0, 2, 2, QColor(255, 0, 255));
     ASSERT_EQ(button.SetBitmaps(std::make_unique<Bitmap>(picture), RGB(255, 0, 255)), 0);
-    EXPECT_EQ(button.bitmaps[0].mask->GetPixel(0, 0), RGB(255, 255, 255));
-    EXPECT_EQ(button.bitmaps[0].handle->GetPixel(0, 0), kBlack);
-    EXPECT_EQ(button.bitmaps[0].width, 4u);
+    const ImageButton::BitmapImage& bitmap = ImageButtonTestAccess(button).Bitmap(0);
+    EXPECT_EQ(bitmap.mask->GetPixel(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(bitmap.handle->GetPixel(0, 0), kBlack);
+    EXPECT_EQ(bitmap.width, 4u);
     EXPECT_EQ(Paint(button, 0).Pixels()[2], "....rr..");
     // Disabled: the embossed shape of what is not transparent.
     const Rows disabled = Paint(button, ODS_DISABLED).Pixels();
@@ -359,8 +360,10 @@ TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
 TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
     struct Case {
         std::uint8_t nAlignment;
-        BOOL bCaption;
-        BOOL bPressed;
+        bool bCaption;
+        bool bPressed;
+        bool bCheckBox;
+        int nPushStyle;
         DWORD w;
         DWORD h;
         RECT image;
@@ -368,34 +371,34 @@ TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
     };
     const RECT item{0, 0, 40, 20};
     const Case cases[] = {
-        {0, FALSE, FALSE, 16, 16, {12, 2, 40, 20}, item},
-        {0, TRUE, FALSE, 16, 16, {3, 2, 40, 20}, {19, 0, 40, 20}},
-        {1, FALSE, FALSE, 16, 10, {12, 5, 40, 20}, item},
-        {1, TRUE, FALSE, 16, 10, {12, 3, 40, 20}, {0, 10, 40, 20}},
-        {2, FALSE, FALSE, 16, 10, {12, 0, 40, 20}, item},
-        {2, TRUE, FALSE, 16, 10, {21, 5, 40, 20}, {3, 0, 21, 20}},
-        {3, TRUE, FALSE, 16, 10, item, item},
+        {0, false, false, false, 0, 16, 16, {12, 2, 40, 20}, item},
+        {0, true, false, false, 0, 16, 16, {3, 2, 40, 20}, {19, 0, 40, 20}},
+        {1, false, false, false, 0, 16, 10, {12, 5, 40, 20}, item},
+        {1, true, false, false, 0, 16, 10, {12, 3, 40, 20}, {0, 10, 40, 20}},
+        {2, false, false, false, 0, 16, 10, {12, 0, 40, 20}, item},
+        {2, true, false, false, 0, 16, 10, {21, 5, 40, 20}, {3, 0, 21, 20}},
+        {3, true, false, false, 0, 16, 10, item, item},
         // Larger than the button: the negative halves truncate toward zero.
-        {0, FALSE, FALSE, 43, 23, {-1, -1, 40, 20}, item},
-        {0, FALSE, TRUE, 16, 16, {13, 3, 41, 21}, item},
+        {0, false, false, false, 0, 43, 23, {-1, -1, 40, 20}, item},
+        {0, false, true, false, 0, 16, 16, {13, 3, 41, 21}, item},
+        // A pressed check box does not move its image; push offset style 1 moves by (0, 2).
+        {0, false, true, true, 0, 16, 16, {12, 2, 40, 20}, item},
+        {0, false, true, false, 1, 16, 16, {12, 4, 40, 22}, item},
     };
     for (const Case& c : cases) {
         ImageButton button;
         button.resize(40, 20);
-        button.alignment = c.nAlignment;
+        button.SetAlignment(c.nAlignment, FALSE);
+        button.SetPushOffset(c.nPushStyle, FALSE);
+        ImageButton::PaintState state = button.PaintStateFor(0, item);
+        state.caption = c.bCaption ? u"Go" : u"";
+        state.pressed = c.bPressed;
+        state.isCheckBox = c.bCheckBox;
         RECT caption = item;
-        EXPECT_EQ(button.LayoutImage(c.bCaption, &item, &caption, c.bPressed, c.w, c.h), c.image)
-            << int{c.nAlignment} << c.bCaption << c.w;
+        EXPECT_EQ(ImageButton::LayoutImage(state, &caption, c.w, c.h), c.image)
+            << int{c.nAlignment} << c.bCaption << c.w << c.bCheckBox;
         EXPECT_EQ(caption, c.caption) << int{c.nAlignment} << c.bCaption;
     }
-    // A pressed check box does not move its image; push offset style 1 moves by (0, 2).
-    ImageButton box;
-    box.isCheckBox = TRUE;
-    RECT caption = item;
-    EXPECT_EQ(box.LayoutImage(FALSE, &item, &caption, TRUE, 16, 16), (RECT{12, 2, 40, 20}));
-    box.isCheckBox = FALSE;
-    box.SetPushOffset(1, FALSE);
-    EXPECT_EQ(box.LayoutImage(FALSE, &item, &caption, TRUE, 16, 16), (RECT{12, 4, 40, 22}));
 }
 
 TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOwnerDrawn) {
@@ -413,8 +416,9 @@ TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOw
     for (const Case& c : cases) {
         ImageButton button(nullptr, c.dwStyle);
         button.PreSubclassWindow();
-        EXPECT_EQ(button.isCheckBox, c.bCheckBox) << c.dwStyle;
-        EXPECT_EQ(button.isDefault, c.bDefault) << c.dwStyle;
+        EXPECT_EQ(ImageButtonTestAccess(button).CheckBox(), c.bCheckBox) << c.dwStyle;
+        EXPECT_EQ(ImageButtonTestAccess(button).Default(), c.bDefault) << c.dwStyle;
+        EXPECT_EQ(button.QPushButton::isDefault(), c.bDefault != FALSE) << c.dwStyle;
         EXPECT_EQ(button.GetStyle(), (c.dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW);
     }
 }
@@ -422,34 +426,35 @@ TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOw
 TEST(ImageButtonIconTest, IconsComeFromResourcesByNumber) {
     res::RegisterViewerResources();
     ImageButton button;
+    ImageButtonTestAccess access(button);
     EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), 0), 0);
-    ASSERT_NE(button.icons[0].handle, nullptr);
-    EXPECT_EQ(button.icons[0].width, 32u);
-    EXPECT_EQ(button.icons[0].height, 32u);
-    EXPECT_EQ(button.icons[1].handle, nullptr);
+    ASSERT_NE(access.Icon(0).handle, nullptr);
+    EXPECT_EQ(access.Icon(0).width, 32u);
+    EXPECT_EQ(access.Icon(0).height, 32u);
+    EXPECT_EQ(access.Icon(1).handle, nullptr);
 
     // A requested size, a second resource, and a missing second one.
     EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), 16, 16, static_cast<int>(res::IDI_MENU),
                              24, 24),
               0);
-    EXPECT_EQ(button.icons[0].width, 16u);
-    EXPECT_EQ(button.icons[1].width, 24u);
+    EXPECT_EQ(access.Icon(0).width, 16u);
+    EXPECT_EQ(access.Icon(1).width, 24u);
     EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_MENU), 999), 0);
-    EXPECT_NE(button.icons[0].handle, nullptr);
-    EXPECT_EQ(button.icons[1].handle, nullptr);
+    EXPECT_NE(access.Icon(0).handle, nullptr);
+    EXPECT_EQ(access.Icon(1).handle, nullptr);
 
     // A missing first icon leaves the button without images, whatever the second.
     const int nIcons = Icon::LiveCount();
     EXPECT_EQ(button.SetIcon(999, static_cast<int>(res::IDI_GO)), 0);
-    EXPECT_EQ(button.icons[0].handle, nullptr);
-    EXPECT_EQ(button.icons[1].handle, nullptr);
+    EXPECT_EQ(access.Icon(0).handle, nullptr);
+    EXPECT_EQ(access.Icon(1).handle, nullptr);
     EXPECT_EQ(Icon::LiveCount(), nIcons - 1);
 
     // Markers derive the second icon.
     EXPECT_EQ(button.SetIcon(static_cast<int>(res::IDI_GO), ImageButton::DERIVE_GRAY), 0);
-    ASSERT_NE(button.icons[1].handle, nullptr);
-    EXPECT_EQ(button.icons[1].width, 32u);
-    const QRgb gray = button.icons[1].handle->Colour().pixel(16, 16);
+    ASSERT_NE(access.Icon(1).handle, nullptr);
+    EXPECT_EQ(access.Icon(1).width, 32u);
+    const QRgb gray = access.Icon(1).handle->Colour().pixel(16, 16);
     EXPECT_EQ(qRed(gray), qGreen(gray));
     EXPECT_EQ(qGreen(gray), qBlue(gray));
 }
@@ -458,6 +463,7 @@ TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone)
     const int nIcons = Icon::LiveCount();
     {
         ImageButton button;
+        ImageButtonTestAccess access(button);
         ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u), SolidIcon(8, 0xFF0000FFu)), 0);
         EXPECT_EQ(Icon::LiveCount(), nIcons + 2);
         ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u), ImageButton::DERIVE_DARKER), 0);
@@ -467,20 +473,20 @@ TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone)
         QImage square(32, 32, QImage::Format_RGB32);
         square.fill(Qt::black);
         ASSERT_EQ(button.SetIcon(std::make_unique<Icon>(square, square, false, POINT{10, 12})), 0);
-        EXPECT_EQ(button.icons[0].width, 20u);
-        EXPECT_EQ(button.icons[0].height, 24u);
+        EXPECT_EQ(access.Icon(0).width, 20u);
+        EXPECT_EQ(access.Icon(0).height, 24u);
 
         // An icon whose information cannot be read: 1, and no images at all.
         EXPECT_EQ(
             button.SetIcon(std::make_unique<Icon>(QImage(), QImage()), SolidIcon(8, 0xFF0000FFu)),
             1);
-        EXPECT_EQ(button.icons[0].handle, nullptr);
+        EXPECT_EQ(access.Icon(0).handle, nullptr);
         EXPECT_EQ(Icon::LiveCount(), nIcons);
         EXPECT_EQ(
             button.SetIcon(SolidIcon(8, 0xFFFF0000u), std::make_unique<Icon>(QImage(), QImage())),
             1);
-        EXPECT_EQ(button.icons[0].handle, nullptr);
-        EXPECT_EQ(button.icons[1].handle, nullptr);
+        EXPECT_EQ(access.Icon(0).handle, nullptr);
+        EXPECT_EQ(access.Icon(1).handle, nullptr);
         EXPECT_EQ(Icon::LiveCount(), nIcons);
 
         // No first icon: the second is released too.
@@ -555,8 +561,8 @@ TEST(ImageButtonWidgetTest, TransparentButtonsShowTheParentsPixelsTakenOnce) {
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     EXPECT_EQ(Painted{button.grab().toImage()}.At(15, 10), kRed);
-    ASSERT_NE(button.backgroundDC, nullptr);
-    EXPECT_EQ(button.backgroundBitmap->Width(), 30);
+    ASSERT_NE(ImageButtonTestAccess(button).BackgroundDC(), nullptr);
+    EXPECT_EQ(ImageButtonTestAccess(button).BackgroundBitmap()->Width(), 30);
     // Later paints reuse what was taken, even when the parent has changed since.
     parent.colour = Qt::blue;
     parent.update();
