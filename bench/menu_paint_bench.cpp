@@ -18,11 +18,11 @@ using namespace vesk::platform;
 struct Popup {
     Popup() {
         res::RegisterViewerResources();
-        LumoMenu::drawModeOther = 1;
+        LumoMenu::settings.drawModeOther = 1;
         menu.LoadTemplate(res::IDR_POPUP);
         pPopup = dynamic_cast<LumoMenu*>(menu.SubMenuAt(0));
     }
-    ~Popup() { LumoMenu::drawModeOther = 0; }
+    ~Popup() { LumoMenu::settings.drawModeOther = 0; }
 
     // Measures every item; the pop-up's size.
     SIZE Measure(std::vector<RECT>& rects) const {

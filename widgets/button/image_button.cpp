@@ -783,8 +783,8 @@ int ImageButton::AttachMenu(UINT nMenu, QWidget* pOwner, BOOL bFlatMenuStyle, UI
     }
     if (nMenu != 0) {
         // The draw modes are the class's: every menu of the program follows them.
-        LumoMenu::drawModeThemed = bFlatMenuStyle;
-        LumoMenu::drawModeOther = bFlatMenuStyle;
+        LumoMenu::settings.drawModeThemed = bFlatMenuStyle;
+        LumoMenu::settings.drawModeOther = bFlatMenuStyle;
         if (!m_menu.LoadTemplate(nMenu)) {
             return 1;
         }

@@ -12,19 +12,19 @@ namespace vesk {
 
 using namespace platform;
 
-int LumoMenu::osVersionCode = LumoMenu::DetectOsVersion();
-int LumoMenu::drawModeThemed = 1;
-int LumoMenu::drawModeOther = 0;
+LumoMenu::Settings LumoMenu::settings;
 std::vector<HMENU> LumoMenu::ownedMenuHandles;
-std::unique_ptr<ImageList> LumoMenu::sharedImages;
-std::vector<UINT> LumoMenu::sharedImageCommands;
-BOOL LumoMenu::classicThemeActive = FALSE;
-BOOL LumoMenu::classicThemeComputed = FALSE;
+
+void LumoMenu::ResetSettings() {
+    settings = Settings{};
+}
 
 namespace {
 
 constexpr UINT kSeparatorFlags = MF_SEPARATOR | MF_OWNERDRAW;
 constexpr UINT kSeparatorByPosition = MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW;
+constexpr UINT kOwnerDrawnByPosition = MF_BYPOSITION | MF_OWNERDRAW;
+constexpr UINT kOwnerDrawnPopupByPosition = MF_BYPOSITION | MF_OWNERDRAW | MF_POPUP;
 constexpr UINT kBarPopup = MF_BYPOSITION | MF_POPUP;
 constexpr UINT kBarString = MF_BYPOSITION | MF_STRING;
 
@@ -132,24 +132,24 @@ int LumoMenu::DetectOsVersion() {
 }
 
 BOOL LumoMenu::HasModernShell() {
-    return osVersionCode > 1;
+    return settings.osVersionCode > 1;
 }
 
 BOOL LumoMenu::IsThemedXP() {
     // True only for the old system version, which tests inject; at run time the code is 1.
-    return osVersionCode == 7 && !IsClassicTheme();
+    return settings.osVersionCode == 7 && !IsClassicTheme();
 }
 
 BOOL LumoMenu::IsFlatStyle() {
-    return (IsThemedXP() ? drawModeThemed : drawModeOther) == 1;
+    return (IsThemedXP() ? settings.drawModeThemed : settings.drawModeOther) == 1;
 }
 
 BOOL LumoMenu::IsClassicTheme() {
     // Reached only when the version query reports the old system (code 7), as tests inject it.
-    if (classicThemeComputed) {
-        return classicThemeActive;
+    if (settings.classicThemeComputed) {
+        return settings.classicThemeActive;
     }
-    classicThemeComputed = TRUE;
+    settings.classicThemeComputed = TRUE;
     HKEY hKey{};
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Plus!\\Themes\\Current", 0, KEY_READ,
                       &hKey) != ERROR_SUCCESS) {
@@ -169,11 +169,11 @@ BOOL LumoMenu::IsClassicTheme() {
                            };
                            return lower(a) == lower(b);
                        })) {
-            classicThemeActive = TRUE;
+            settings.classicThemeActive = TRUE;
         }
     }
     RegCloseKey(hKey);
-    return classicThemeActive;
+    return settings.classicThemeActive;
 }
 
 BOOL LumoMenu::IsOwnedMenu(const CMenu* pMenu) {
@@ -186,10 +186,11 @@ BOOL LumoMenu::IsOwnedMenu(HMENU hMenu) {
 }
 
 int LumoMenu::SharedImageIndexOf(UINT nCommand) {
-    const auto it = std::find(sharedImageCommands.begin(), sharedImageCommands.end(), nCommand);
-    return it == sharedImageCommands.end()
+    const auto it = std::find(settings.sharedImageCommands.begin(),
+                              settings.sharedImageCommands.end(), nCommand);
+    return it == settings.sharedImageCommands.end()
                ? -1
-               : static_cast<int>(std::distance(sharedImageCommands.begin(), it));
+               : static_cast<int>(std::distance(settings.sharedImageCommands.begin(), it));
 }
 
 void LumoMenu::SetImageSize(int nWidth, int nHeight) {
@@ -727,7 +728,9 @@ void LumoMenu::Resynchronise() {
                     pRecord->SetItemText(text.c_str());
                 }
             } else {
-                adopted.emplace_back(Adopt(nPos, text, (nState & 0xEF) | 0x510, ToId(hPopup)));
+                adopted.emplace_back(Adopt(nPos, text,
+                                           (nState & 0xFF & ~MF_POPUP) | kOwnerDrawnPopupByPosition,
+                                           ToId(hPopup)));
                 pRecord = adopted.back().get();
             }
         } else if ((nState & MF_SEPARATOR) != 0) {
@@ -735,12 +738,12 @@ void LumoMenu::Resynchronise() {
             if (pRecord != nullptr) {
                 ModifyMenuW(m_hMenu, nUPos, pRecord->menuFlags | MF_BYPOSITION, 0, pRecord);
             } else {
-                adopted.emplace_back(Adopt(nPos, u"", nState | 0x0D00, 0));
+                adopted.emplace_back(Adopt(nPos, u"", nState | kSeparatorByPosition, 0));
                 pRecord = adopted.back().get();
             }
         } else {
             const UINT nCommand = GetMenuItemID(nPos);
-            const UINT nItemFlags = nState | 0x0500;
+            const UINT nItemFlags = nState | kOwnerDrawnByPosition;
             const std::u16string text = NativeText(m_hMenu, nPos);
             pRecord = takeUnmarked(nCommand);
             if (pRecord != nullptr) {

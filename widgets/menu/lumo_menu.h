@@ -28,24 +28,32 @@ public:
     LumoMenu() = default;
     ~LumoMenu() override;
 
-    // Class-wide settings.
-    static int osVersionCode;
-    static int drawModeThemed;
-    static int drawModeOther;
+    // The system's version as a code from 0 (Win32s) to 7 (XP); 1 for every later NT system.
+    static int DetectOsVersion();
+
     static constexpr int classicHighlightsDisabled = 1;
     static constexpr int flatHighlightsDisabled = 0;
     static constexpr int iconShadows = 1;
+
+    // What every LumoMenu of the program shares: the system's version code, the draw mode of
+    // each kind of system (1 flat, else classic), the cached theme answer, and the item images.
+    struct Settings {
+        int osVersionCode = DetectOsVersion();
+        int drawModeThemed = 1;
+        int drawModeOther = 0;
+        BOOL classicThemeActive = platform::FALSE;
+        BOOL classicThemeComputed = platform::FALSE;
+        // Every item image of every LumoMenu, made with the first image stored; entry i of
+        // sharedImageCommands is the command whose image is image i.
+        std::unique_ptr<platform::ImageList> sharedImages;
+        std::vector<UINT> sharedImageCommands;
+    };
+    static Settings settings;
+    // Back to the values of the program's start: the version detected again, no images.
+    static void ResetSettings();
     // Every pop-up created or taken in by any LumoMenu; a handle may stand more than once.
     static std::vector<HMENU> ownedMenuHandles;
-    // Every item image of every LumoMenu, made with the first image stored; entry i of
-    // sharedImageCommands is the command whose image is image i.
-    static std::unique_ptr<platform::ImageList> sharedImages;
-    static std::vector<UINT> sharedImageCommands;
-    static BOOL classicThemeActive;
-    static BOOL classicThemeComputed;
 
-    // The system's version as a code from 0 (Win32s) to 7 (XP); 1 for every later NT system.
-    static int DetectOsVersion();
     static BOOL HasModernShell();
     static BOOL IsThemedXP();
     static BOOL IsFlatStyle();

@@ -50,6 +50,60 @@ bool HasRadioMark(const DRAWITEMSTRUCT& draw) {
     return GetMenuItemInfo(draw.hwndItem, draw.itemID, FALSE, &info) && info.hbmpChecked != nullptr;
 }
 
+// One item's draw request, decoded once for either look. A grayed item shows no selection
+// unless the look highlights disabled items.
+struct ItemState {
+    const LumoMenuItem& record;
+    bool bSeparator;
+    bool bSelected;
+    bool bGrayed;
+    bool bChecked;
+    bool bHasImage;
+};
+
+ItemState DecodeItem(const DRAWITEMSTRUCT& draw, bool bHighlightsDisabled, bool bHasImages) {
+    const auto& record = *reinterpret_cast<const LumoMenuItem*>(draw.itemData);
+    const bool bGrayed = (draw.itemState & ODS_GRAYED) != 0;
+    return ItemState{record,
+                     (record.menuFlags & MF_SEPARATOR) != 0,
+                     (draw.itemState & ODS_SELECTED) != 0 && (!bGrayed || bHighlightsDisabled),
+                     bGrayed,
+                     (draw.itemState & ODS_CHECKED) != 0,
+                     record.sharedImageIndex >= 0 && bHasImages};
+}
+
+// The item's label at the left of the text rectangle and its accelerator at the right (the
+// rectangle then narrowed by an image width), in one colour; embossed draws both one pixel
+// down-right in the highlight colour first.
+void DrawLabel(DeviceContext* pDC, const LumoMenuItem& record, RECT t, int nImageWidth,
+               COLORREF colour, bool bEmbossed) {
+    if (!record.text || record.text->empty()) {
+        return;
+    }
+    const LabelParts text = SplitText(record);
+    if (text.accelerator) {
+        t.right -= nImageWidth;
+    }
+    const int nOldMode = pDC->SetBkMode(TRANSPARENT);
+    const auto draw = [&](const RECT& at) {
+        RECT r = at;
+        pDC->DrawText(text.label, &r, kLabelFormat);
+        if (text.accelerator) {
+            r = at;
+            pDC->DrawText(*text.accelerator, &r, kAcceleratorFormat);
+        }
+    };
+    if (bEmbossed) {
+        RECT raised = t;
+        OffsetRect(&raised, 1, 1);
+        pDC->SetTextColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+        draw(raised);
+    }
+    pDC->SetTextColor(colour);
+    draw(t);
+    pDC->SetBkMode(nOldMode);
+}
+
 int Half(double value) {
     return std::max(0, static_cast<int>(value * 0.5));
 }
@@ -98,12 +152,12 @@ COLORREF LumoMenu::BlendTowardWhite(COLORREF colour, double dFactor) {
 }
 
 BOOL LumoMenu::HasImageTriplet(int nIndex) {
-    if (nIndex < 0 || static_cast<std::size_t>(nIndex) + 2 >= sharedImageCommands.size()) {
+    if (nIndex < 0 || static_cast<std::size_t>(nIndex) + 2 >= settings.sharedImageCommands.size()) {
         return FALSE;
     }
     const auto i = static_cast<std::size_t>(nIndex);
-    return sharedImageCommands[i] == sharedImageCommands[i + 1] &&
-           sharedImageCommands[i] == sharedImageCommands[i + 2];
+    return settings.sharedImageCommands[i] == settings.sharedImageCommands[i + 1] &&
+           settings.sharedImageCommands[i] == settings.sharedImageCommands[i + 2];
 }
 
 void LumoMenu::DrawRadioMark(DeviceContext* pDC, int x, int y, COLORREF colour) {
@@ -224,7 +278,7 @@ void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
     }
     if ((pDraw->hDC->GetDeviceCaps(RASTERCAPS) & RC_PALETTE) != 0) {
         DrawClassicItem(pDraw);
-    } else if ((IsThemedXP() ? drawModeThemed : drawModeOther) == 1) {
+    } else if ((IsThemedXP() ? settings.drawModeThemed : settings.drawModeOther) == 1) {
         DrawFlatItem(pDraw);
     } else {
         DrawClassicItem(pDraw);
@@ -233,28 +287,26 @@ void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
 
 void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     // Not reached at run time (the viewer's menu draws flat, mode 1); kept for draw mode 0.
-    const auto& record = *reinterpret_cast<const LumoMenuItem*>(pDraw->itemData);
+    const ItemState item =
+        DecodeItem(*pDraw, classicHighlightsDisabled != 0, settings.sharedImages != nullptr);
+    const LumoMenuItem& record = item.record;
     DeviceContext* pDC = pDraw->hDC;
     const int iw = imageWidth;
     const int ih = imageHeight;
     const COLORREF bg = GetSysColor(IsThemedXP() ? COLOR_3DFACE : COLOR_MENU);
     const std::unique_ptr<Brush> pBackground = CreateSolidBrush(bg);
 
-    if ((pDraw->itemState & ODS_GRAYED) != 0 && (pDraw->itemState & ODS_SELECTED) != 0 &&
-        classicHighlightsDisabled == 0) {
-        pDraw->itemState &= ~ODS_SELECTED;
-    }
     RECT r = pDraw->rcItem;
-    if ((record.menuFlags & MF_SEPARATOR) != 0) {
+    if (item.bSeparator) {
         pDC->FillRect(r, pBackground.get());
         r.top += (r.bottom - r.top) >> 1;
         pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
         return;
     }
-    const bool bSelected = (pDraw->itemState & ODS_SELECTED) != 0;
-    const bool bGrayed = (pDraw->itemState & ODS_GRAYED) != 0;
-    const bool bChecked = (pDraw->itemState & ODS_CHECKED) != 0;
-    const bool bHasImage = record.sharedImageIndex >= 0 && sharedImages != nullptr;
+    const bool bSelected = item.bSelected;
+    const bool bGrayed = item.bGrayed;
+    const bool bChecked = item.bChecked;
+    const bool bHasImage = item.bHasImage;
 
     COLORREF textColour = GetSysColor(COLOR_MENUTEXT);
     const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, bg);
@@ -282,7 +334,7 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
         const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
         if (bGrayed) {
             std::unique_ptr<Bitmap> pImage;
-            RenderImageToBitmap(pDC, sharedImages.get(), record.sharedImageIndex, pImage);
+            RenderImageToBitmap(pDC, settings.sharedImages.get(), record.sharedImageIndex, pImage);
             pDC->Draw3dRect(box, bg, bg);
             DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0, bg);
         } else {
@@ -300,7 +352,7 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
                 pDC->FillSolidRect(frame, bg);
                 pDC->Draw3dRect(box, bg, bg);
             }
-            ImageList_Draw(sharedImages.get(), record.sharedImageIndex, pDC, at.x, at.y,
+            ImageList_Draw(settings.sharedImages.get(), record.sharedImageIndex, pDC, at.x, at.y,
                            ILD_TRANSPARENT);
         }
     } else if (bChecked) {
@@ -308,39 +360,18 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
         DrawClassicCheckBox(pDC, box, bSelected, HasRadioMark(*pDraw));
     }
 
-    const LabelParts text = SplitText(record);
-    if (record.text && !record.text->empty()) {
-        RECT t{r.left + iw + 9, r.top - 1, r.right, r.bottom - 1};
-        if (text.accelerator) {
-            t.right -= iw;
-        }
-        const int nOldMode = pDC->SetBkMode(TRANSPARENT);
-        if (!bGrayed) {
-            pDC->SetTextColor(textColour);
-            pDC->DrawText(text.label, &t, kLabelFormat);
-        } else if (bSelected) {
-            pDC->SetTextColor(bg);
-            pDC->DrawText(text.label, &t, kLabelFormat);
-        } else {
-            RECT raised = t;
-            OffsetRect(&raised, 1, 1);
-            pDC->SetTextColor(GetSysColor(COLOR_BTNHIGHLIGHT));
-            pDC->DrawText(text.label, &raised, kLabelFormat);
-            if (text.accelerator) {
-                pDC->DrawText(*text.accelerator, &raised, kAcceleratorFormat);
-            }
-            pDC->SetTextColor(GetSysColor(COLOR_GRAYTEXT));
-            pDC->DrawText(text.label, &t, kLabelFormat);
-        }
-        if (text.accelerator) {
-            pDC->DrawText(*text.accelerator, &t, kAcceleratorFormat);
-        }
-        pDC->SetBkMode(nOldMode);
-    }
+    // Grayed: on the selection in the face colour, elsewhere embossed in gray.
+    DrawLabel(pDC, record, RECT{r.left + iw + 9, r.top - 1, r.right, r.bottom - 1}, iw,
+              !bGrayed    ? textColour
+              : bSelected ? bg
+                          : GetSysColor(COLOR_GRAYTEXT),
+              bGrayed && !bSelected);
 }
 
 void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
-    const auto& record = *reinterpret_cast<const LumoMenuItem*>(pDraw->itemData);
+    const ItemState item =
+        DecodeItem(*pDraw, flatHighlightsDisabled != 0, settings.sharedImages != nullptr);
+    const LumoMenuItem& record = item.record;
     const int iw = imageWidth;
     const int ih = imageHeight;
     const int g = iconShadows ? 7 : 4;
@@ -357,8 +388,7 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
     std::optional<MenuMemoryDC> memory;
     std::unique_ptr<Font> pMenuFont;
     const Font* pOldFont = nullptr;
-    if ((pDraw->itemState & ODS_GRAYED) != 0 && flatHighlightsDisabled == 0) {
-        pDraw->itemState &= ~ODS_SELECTED;
+    if (item.bGrayed && flatHighlightsDisabled == 0) {
         memory.emplace(pDC, r);
         pDC = memory->Get();
         pMenuFont = CreateMenuFont();
@@ -375,7 +405,7 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         }
     };
 
-    if ((record.menuFlags & MF_SEPARATOR) != 0) {
+    if (item.bSeparator) {
         const std::unique_ptr<Brush> pWindow = CreateSolidBrush(window);
         pDC->FillRect(r, pWindow.get());
         const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
@@ -387,10 +417,10 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         finish();
         return;
     }
-    const bool bSelected = (pDraw->itemState & ODS_SELECTED) != 0;
-    const bool bGrayed = (pDraw->itemState & ODS_GRAYED) != 0;
-    const bool bChecked = (pDraw->itemState & ODS_CHECKED) != 0;
-    const bool bHasImage = record.sharedImageIndex >= 0 && sharedImages != nullptr;
+    const bool bSelected = item.bSelected;
+    const bool bGrayed = item.bGrayed;
+    const bool bChecked = item.bChecked;
+    const bool bHasImage = item.bHasImage;
 
     const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, window);
     const std::unique_ptr<Brush> pSelection = CreateSolidBrush(selection);
@@ -416,11 +446,11 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         const bool bTriplet = iconShadows && HasImageTriplet(nImage);
         const RECT box{r.left + 1, r.top + 1, r.left + W - 1, r.bottom - 1};
         const auto draw = [&](int nIndex, int x, int y) {
-            ImageList_Draw(sharedImages.get(), nIndex, pDC, x, y, ILD_TRANSPARENT);
+            ImageList_Draw(settings.sharedImages.get(), nIndex, pDC, x, y, ILD_TRANSPARENT);
         };
         if (bGrayed) {
             std::unique_ptr<Bitmap> pImage;
-            RenderImageToBitmap(pDC, sharedImages.get(), nImage, pImage);
+            RenderImageToBitmap(pDC, settings.sharedImages.get(), nImage, pImage);
             DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0,
                               bSelected ? selection : strip);
             if (bSelected) {
@@ -452,25 +482,13 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         DrawFlatCheckBox(pDC, RECT{x, y, x + 16, y + 16}, HasRadioMark(*pDraw), hl);
     }
 
-    const LabelParts text = SplitText(record);
-    if (record.text && !record.text->empty()) {
-        RECT t{r.left + W + 8, r.top - 1, r.right, r.bottom - 1};
-        if (text.accelerator) {
-            t.right -= iw;
-        }
-        const int nOldMode = pDC->SetBkMode(TRANSPARENT);
-        COLORREF colour = GetSysColor(COLOR_MENUTEXT);
-        if (bGrayed) {
-            colour = IsThemedXP() || bSelected ? GetSysColor(COLOR_GRAYTEXT)
-                                               : BlendTowardWhite(GetSysColor(COLOR_GRAYTEXT), 0.4);
-        }
-        pDC->SetTextColor(colour);
-        pDC->DrawText(text.label, &t, kLabelFormat);
-        if (text.accelerator) {
-            pDC->DrawText(*text.accelerator, &t, kAcceleratorFormat);
-        }
-        pDC->SetBkMode(nOldMode);
+    COLORREF colour = GetSysColor(COLOR_MENUTEXT);
+    if (bGrayed) {
+        colour = IsThemedXP() || bSelected ? GetSysColor(COLOR_GRAYTEXT)
+                                           : BlendTowardWhite(GetSysColor(COLOR_GRAYTEXT), 0.4);
     }
+    DrawLabel(pDC, record, RECT{r.left + W + 8, r.top - 1, r.right, r.bottom - 1}, iw, colour,
+              false);
     finish();
 }
 

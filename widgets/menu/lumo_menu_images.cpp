@@ -87,9 +87,9 @@ BOOL LumoMenu::AddBitmapToImageList(ImageList* pList, UINT nResource) const {
 }
 
 int LumoMenu::AddImageToSharedList(const ImageList* pList, int nIndex, UINT nCommand) const {
-    if (sharedImages == nullptr) {
-        sharedImages = ImageList_Create(imageWidth, imageHeight, kImageListFlags, 1, 1);
-        if (sharedImages == nullptr) {
+    if (settings.sharedImages == nullptr) {
+        settings.sharedImages = ImageList_Create(imageWidth, imageHeight, kImageListFlags, 1, 1);
+        if (settings.sharedImages == nullptr) {
             return -1;
         }
     }
@@ -107,13 +107,16 @@ int LumoMenu::AddImageToSharedList(const ImageList* pList, int nIndex, UINT nCom
         MakeShadowBitmap(*pShadow);
     }
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    ImageList* pShared = sharedImages.get();
-    const auto it = std::find(sharedImageCommands.begin(), sharedImageCommands.end(), nCommand);
-    if (it != sharedImageCommands.end()) {
-        const auto j = static_cast<std::size_t>(std::distance(sharedImageCommands.begin(), it));
+    ImageList* pShared = settings.sharedImages.get();
+    const auto it = std::find(settings.sharedImageCommands.begin(),
+                              settings.sharedImageCommands.end(), nCommand);
+    if (it != settings.sharedImageCommands.end()) {
+        const auto j =
+            static_cast<std::size_t>(std::distance(settings.sharedImageCommands.begin(), it));
         ImageList_ReplaceIcon(pShared, static_cast<int>(j), pIcon.get());
-        if (pFaded && j + 2 < sharedImageCommands.size() &&
-            sharedImageCommands[j + 1] == nCommand && sharedImageCommands[j + 2] == nCommand) {
+        if (pFaded && j + 2 < settings.sharedImageCommands.size() &&
+            settings.sharedImageCommands[j + 1] == nCommand &&
+            settings.sharedImageCommands[j + 2] == nCommand) {
             const std::unique_ptr<ImageList> pVariants =
                 ImageList_Create(imageWidth, imageHeight, kImageListFlags, 1, 1);
             ImageList_AddMasked(pVariants.get(), pFaded.get(), face);
@@ -129,11 +132,11 @@ int LumoMenu::AddImageToSharedList(const ImageList* pList, int nIndex, UINT nCom
     }
     // The command is listed once for each image the list gains, so that the two stay in step
     // whatever an addition does (a variant bitmap of a size other than the list's, for one).
-    const int nPlace = static_cast<int>(sharedImageCommands.size());
+    const int nPlace = static_cast<int>(settings.sharedImageCommands.size());
     const auto listGains = [pShared, nCommand] {
         while (static_cast<std::size_t>(ImageList_GetImageCount(pShared)) >
-               sharedImageCommands.size()) {
-            sharedImageCommands.push_back(nCommand);
+               settings.sharedImageCommands.size()) {
+            settings.sharedImageCommands.push_back(nCommand);
         }
     };
     if (ImageList_ReplaceIcon(pShared, -1, pIcon.get()) < 0) {

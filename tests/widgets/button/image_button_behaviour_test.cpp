@@ -86,8 +86,7 @@ protected:
     void TearDown() override {
         SetPlaySoundHookForTesting({});
         SetShellOpenHookForTesting({});
-        LumoMenu::drawModeThemed = 1;
-        LumoMenu::drawModeOther = 0;
+        LumoMenu::ResetSettings();
     }
     Window window;
     std::vector<std::string> sounds;
@@ -232,7 +231,7 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     EXPECT_EQ(access.Menu().m_hMenu, kNoMenu);
     EXPECT_EQ(access.MenuOwner(), nullptr);
     ASSERT_EQ(button.AttachMenu(res::IDR_POPUP, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 0);
-    EXPECT_EQ(LumoMenu::drawModeOther, 1);
+    EXPECT_EQ(LumoMenu::settings.drawModeOther, 1);
     EXPECT_EQ(button.SetMenuCallback(&window, kMenuMessage, 77), 0);
     window.bRemoveThreadItems = true;
     int nClicks = 0;

@@ -26,12 +26,7 @@ constexpr COLORREF kShadowEdge = RGB(160, 160, 160);  // COLOR_BTNSHADOW
 class DrawTest : public ::testing::Test {
 protected:
     void SetUp() override { menu.CreatePopupMenu(); }
-    void TearDown() override {
-        LumoMenu::drawModeOther = 0;
-        LumoMenu::osVersionCode = LumoMenu::DetectOsVersion();
-        LumoMenu::sharedImages.reset();
-        LumoMenu::sharedImageCommands.clear();
-    }
+    void TearDown() override { LumoMenu::ResetSettings(); }
     // Draws item nPos in the state given; the image is white where nothing was drawn.
     void Draw(int nPos, UINT nState, bool bPalette = false) {
         image = QImage(200, 22, QImage::Format_RGB32);
@@ -87,7 +82,7 @@ protected:
 };
 
 TEST_F(DrawTest, FlatItemsHaveTheStripTextColumnAndSeparatorOfTheProgramsDefaults) {
-    LumoMenu::drawModeOther = 1;
+    LumoMenu::settings.drawModeOther = 1;
     menu.AppendItem(u"打开\tCtrl+O", 0, 1);
     menu.AppendItem(u"", 0, 0);
 
@@ -111,7 +106,7 @@ TEST_F(DrawTest, FlatItemsHaveTheStripTextColumnAndSeparatorOfTheProgramsDefault
 }
 
 TEST_F(DrawTest, FlatSelectionDisabledLookAndCheckBoxes) {
-    LumoMenu::drawModeOther = 1;
+    LumoMenu::settings.drawModeOther = 1;
     menu.AppendItem(u"帮助", 0, 1);
     menu.AppendItem(u"关于", MF_CHECKED, 2);
     menu.AppendItem(u"单选", MF_CHECKED, 3);
@@ -174,7 +169,7 @@ TEST_F(DrawTest, TheClassicLookEmbossesDisabledLabelsAndKeepsADisabledHighlight)
     EXPECT_GE(nLight, 250);
 
     // A palette device is classic whatever the draw mode says.
-    LumoMenu::drawModeOther = 1;
+    LumoMenu::settings.drawModeOther = 1;
     Draw(0, 0, true);
     EXPECT_EQ(At(5, 10), kMenu);
     Draw(0, 0, false);

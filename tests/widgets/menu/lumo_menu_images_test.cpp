@@ -65,20 +65,20 @@ protected:
         pInner = dynamic_cast<LumoMenu*>(pPopup->SubMenuAt(2));
         ASSERT_NE(pInner, nullptr);
     }
-    void TearDown() override {
-        LumoMenu::drawModeOther = 0;
-        LumoMenu::sharedImages.reset();
-        LumoMenu::sharedImageCommands.clear();
-    }
+    void TearDown() override { LumoMenu::ResetSettings(); }
     static COLORREF SharedPixel(int nImage, int x, int y) {
         return FromQRgb(
-            LumoMenu::sharedImages->images[static_cast<std::size_t>(nImage)].colour.pixel(x, y));
+            LumoMenu::settings.sharedImages->images[static_cast<std::size_t>(nImage)].colour.pixel(
+                x, y));
     }
     static bool SharedTransparent(int nImage, int x, int y) {
-        return (LumoMenu::sharedImages->images[static_cast<std::size_t>(nImage)].mask.pixel(x, y) &
+        return (LumoMenu::settings.sharedImages->images[static_cast<std::size_t>(nImage)]
+                    .mask.pixel(x, y) &
                 0xFFFFFF) != 0;
     }
-    static int ImageCount() { return ImageList_GetImageCount(LumoMenu::sharedImages.get()); }
+    static int ImageCount() {
+        return ImageList_GetImageCount(LumoMenu::settings.sharedImages.get());
+    }
 
     LumoMenu menu;
     LumoMenu* pPopup = nullptr;
@@ -88,7 +88,7 @@ protected:
 TEST_F(MenuImagesTest, AToolbarGivesEachOfItsCommandsInTheMenuItsOwnImage) {
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbar16));
     // Classic look: one image per command; 777 is not in the menu.
-    EXPECT_EQ(LumoMenu::sharedImageCommands, (std::vector<UINT>{501, 502, 503}));
+    EXPECT_EQ(LumoMenu::settings.sharedImageCommands, (std::vector<UINT>{501, 502, 503}));
     ASSERT_EQ(ImageCount(), 3);
     EXPECT_EQ(pPopup->items[0]->sharedImageIndex, 0);
     EXPECT_EQ(pPopup->items[1]->sharedImageIndex, 1);
@@ -108,7 +108,7 @@ TEST_F(MenuImagesTest, AToolbarGivesEachOfItsCommandsInTheMenuItsOwnImage) {
     // Loading again replaces the images in place.
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbar16));
     EXPECT_EQ(ImageCount(), 3);
-    EXPECT_EQ(LumoMenu::sharedImageCommands.size(), 3u);
+    EXPECT_EQ(LumoMenu::settings.sharedImageCommands.size(), 3u);
     EXPECT_EQ(pInner->items[1]->sharedImageIndex, 2);
 
     // An item added with the toolbar as its image resource takes its button's image.
@@ -121,9 +121,9 @@ TEST_F(MenuImagesTest, AToolbarGivesEachOfItsCommandsInTheMenuItsOwnImage) {
 TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
     // 501 is stored while the classic look is in force: it stays a single image.
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbarSmall));
-    LumoMenu::drawModeOther = 1;
+    LumoMenu::settings.drawModeOther = 1;
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbar16));
-    EXPECT_EQ(LumoMenu::sharedImageCommands,
+    EXPECT_EQ(LumoMenu::settings.sharedImageCommands,
               (std::vector<UINT>{501, 502, 502, 502, 503, 503, 503}));
     ASSERT_EQ(ImageCount(), 7);
     EXPECT_FALSE(LumoMenu::HasImageTriplet(0));
@@ -151,13 +151,13 @@ TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
     EXPECT_EQ(menu.AddImageToSharedList(pList.get(), 0, 700), 7);
     EXPECT_EQ(ImageCount(), 10);
     EXPECT_EQ(menu.AddImageToSharedList(pList.get(), 9, 701), -1);
-    EXPECT_EQ(LumoMenu::sharedImageCommands.size(), 10u);
+    EXPECT_EQ(LumoMenu::settings.sharedImageCommands.size(), 10u);
 
     // The shared list keeps the image size it was made with; the looks of a menu with smaller
     // images cannot go in, and the command is listed only for the image that did, so that the
     // commands stored after it still name their own images.
-    LumoMenu::sharedImages.reset();
-    LumoMenu::sharedImageCommands.clear();
+    LumoMenu::settings.sharedImages.reset();
+    LumoMenu::settings.sharedImageCommands.clear();
     LumoMenu wide;
     wide.SetImageSize(20, 20);
     const std::unique_ptr<ImageList> pWide =
@@ -167,7 +167,7 @@ TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
     menu.SetImageSize(16, 15);
     EXPECT_EQ(menu.AddImageToSharedList(pList.get(), 1, 801), 3);
     EXPECT_EQ(wide.AddImageToSharedList(pWide.get(), 1, 802), 4);
-    EXPECT_EQ(ImageCount(), static_cast<int>(LumoMenu::sharedImageCommands.size()));
+    EXPECT_EQ(ImageCount(), static_cast<int>(LumoMenu::settings.sharedImageCommands.size()));
     EXPECT_EQ(SharedPixel(4, 10, 10), RGB(0, 255, 255));
 }
 
@@ -187,7 +187,7 @@ TEST_F(MenuImagesTest, ImageSizeGrowsWithToolbarsAndFailuresAreReported) {
     EXPECT_FALSE(menu.LoadToolbarImages(kTruncated));
     EXPECT_FALSE(menu.LoadToolbarImages(12345));
     EXPECT_EQ(menu.imageWidth, 64);
-    EXPECT_EQ(LumoMenu::sharedImageCommands, std::vector<UINT>{501});
+    EXPECT_EQ(LumoMenu::settings.sharedImageCommands, std::vector<UINT>{501});
 
     // A true-colour bitmap is loaded as it is: no mapping, its grey not transparent.
     EXPECT_EQ(LumoMenu::LoadMappedBitmap(kToolbar20), nullptr);

@@ -25,11 +25,7 @@ protected:
         ResetVersion();
         ResetSystemMetrics();
         ClearRegistryForTesting();
-        LumoMenu::osVersionCode = LumoMenu::DetectOsVersion();
-        LumoMenu::drawModeThemed = 1;
-        LumoMenu::drawModeOther = 0;
-        LumoMenu::classicThemeComputed = FALSE;
-        LumoMenu::classicThemeActive = FALSE;
+        LumoMenu::ResetSettings();
         EXPECT_TRUE(LumoMenu::ownedMenuHandles.empty());
         EXPECT_EQ(LiveMenuCount(), nMenusBefore) << "a menu was left behind";
     }
@@ -115,12 +111,12 @@ TEST_F(LumoMenuTest, DetectsEveryVersionCode) {
     }
     ResetVersion();
     EXPECT_EQ(LumoMenu::DetectOsVersion(), 1);
-    LumoMenu::osVersionCode = 1;
+    LumoMenu::settings.osVersionCode = 1;
     EXPECT_FALSE(LumoMenu::HasModernShell());
     EXPECT_FALSE(LumoMenu::IsThemedXP());
     // Not themed XP, so the other draw mode decides.
     EXPECT_FALSE(LumoMenu::IsFlatStyle());
-    LumoMenu::drawModeOther = 1;
+    LumoMenu::settings.drawModeOther = 1;
     EXPECT_TRUE(LumoMenu::IsFlatStyle());
 }
 
@@ -130,8 +126,8 @@ TEST_F(LumoMenuTest, TellsTheClassicThemeByItsFileName) {
         if (value) {
             SetRegistryKeyForTesting("Software\\Microsoft\\Plus!\\Themes\\Current", *value);
         }
-        LumoMenu::classicThemeComputed = FALSE;
-        LumoMenu::classicThemeActive = FALSE;
+        LumoMenu::settings.classicThemeComputed = FALSE;
+        LumoMenu::settings.classicThemeActive = FALSE;
         return LumoMenu::IsClassicTheme();
     };
     EXPECT_FALSE(classic(std::nullopt));
@@ -148,7 +144,7 @@ TEST_F(LumoMenuTest, TellsTheClassicThemeByItsFileName) {
     ClearRegistryForTesting();
     EXPECT_TRUE(LumoMenu::IsClassicTheme());
 
-    LumoMenu::osVersionCode = 7;
+    LumoMenu::settings.osVersionCode = 7;
     EXPECT_FALSE(LumoMenu::IsThemedXP());
     EXPECT_FALSE(classic(std::nullopt));
     EXPECT_TRUE(LumoMenu::IsThemedXP());
@@ -535,7 +531,7 @@ protected:
 };
 
 TEST_F(MeasureTest, MeasuresFlatItemsWithTheWideGap) {
-    LumoMenu::drawModeOther = 1;  // flat, as the program attaches its menu
+    LumoMenu::settings.drawModeOther = 1;  // flat, as the program attaches its menu
     LumoMenu menu;
     LumoMenuItem item;
     item.SetItemText(u"查看帖子原文\tCtrl+V");
@@ -556,8 +552,8 @@ TEST_F(MeasureTest, MeasuresFlatItemsWithTheWideGap) {
 }
 
 TEST_F(MeasureTest, MeasuresClassicItemsInTheMenuFontOnAnOlderShell) {
-    LumoMenu::drawModeOther = 0;
-    LumoMenu::osVersionCode = 6;  // 2000: a modern shell, not themed XP
+    LumoMenu::settings.drawModeOther = 0;
+    LumoMenu::settings.osVersionCode = 6;  // 2000: a modern shell, not themed XP
     LumoMenu menu;
     LumoMenuItem item;
     item.SetItemText(u"Help");
