@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -25,26 +25,22 @@ using demo::SampleThread;
 class Answer final : public FetchNotifyTarget {
 public:
     void PostFetchNotify(int wParam, int lParam) override {
-        std::lock_guard lock(m_mutex);
-        ++m_nCalls;
-        m_answer = {wParam, lParam};
-        m_done.notify_all();
+        if (m_nCalls++ == 0) {
+            m_answer.set_value({wParam, lParam});
+        }
     }
     std::optional<std::pair<int, int>> WaitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(m_mutex);
-        m_done.wait_for(lock, timeout, [this] { return m_answer.has_value(); });
-        return m_answer;
+        if (m_future.wait_for(timeout) != std::future_status::ready) {
+            return std::nullopt;
+        }
+        return m_future.get();
     }
-    int Calls() {
-        std::lock_guard lock(m_mutex);
-        return m_nCalls;
-    }
+    int Calls() const { return m_nCalls; }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    std::optional<std::pair<int, int>> m_answer;
-    int m_nCalls = 0;
+    std::atomic<int> m_nCalls{0};
+    std::promise<std::pair<int, int>> m_answer;
+    std::future<std::pair<int, int>> m_future = m_answer.get_future();
 };
 
 // What the window owns for a retrieval: the table, the five buffers, the answer.
@@ -153,45 +149,57 @@ TEST_F(FetchThreadTest, ReadsEveryPostOfEveryPageInOrder) {
     EXPECT_EQ(owner.answer.Calls(), 1);
 }
 
-TEST_F(FetchThreadTest, StopsAtTheFirstPageWithoutPostsAndAlwaysStartsAtPageOne) {
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001_3.html"), Settings()), std::pair(122, 0));
-    EXPECT_EQ(
-        forum.RequestedPaths(),
-        (std::vector<std::string>{"/look,600519,1000001_1.html", "/look,600519,1000001_2.html",
-                                  "/look,600519,1000001_3.html", "/look,600519,1000001_4.html"}));
-    EXPECT_STREQ(owner.buffers.szThreadId, "1000001");
+TEST_F(FetchThreadTest, AsksForPagesFromOneToTheFirstWithoutPostsAndFortyAtMost) {
+    struct Case {
+        const char* pszTail;
+        int nLast;
+        std::size_t nPages;
+        const char* pszLastPath;
+        const char* pszCode;
+        const char* pszId;
+    };
+    const Case cases[] = {
+        {"look,600519,1000001_3.html", 122, 4, "/look,600519,1000001_4.html", "600519", "1000001"},
+        // 600036 has 44 pages of 50 posts.
+        {"look,600036,1000004.html", 1999, 40, "/look,600036,1000004_40.html", "600036", "1000004"},
+        // Without a comma after "look," there is no board code, and the thread number is cut
+        // from behind the first comma.
+        {"look,600519.html", -1, 1, "/look,,600519_1.html", "", "600519"},
+    };
+    for (const Case& c : cases) {
+        const std::size_t nBefore = forum.RequestedPaths().size();
+        Owner run;
+        ASSERT_EQ(run.Run(Url(c.pszTail), Settings()), std::pair(c.nLast, 0)) << c.pszTail;
+        const auto all = forum.RequestedPaths();
+        const std::vector<std::string> paths(all.begin() + static_cast<long>(nBefore), all.end());
+        ASSERT_EQ(paths.size(), c.nPages) << c.pszTail;
+        EXPECT_EQ(paths.front().substr(paths.front().size() - 7), "_1.html");
+        EXPECT_EQ(paths.back(), c.pszLastPath);
+        EXPECT_STREQ(run.buffers.szBoardCode, c.pszCode);
+        EXPECT_STREQ(run.buffers.szThreadId, c.pszId);
+    }
 }
 
-TEST_F(FetchThreadTest, ReadsFortyPagesAtMost) {
-    // 600036 has 44 pages of 50 posts.
-    ASSERT_EQ(owner.Run(Url("look,600036,1000004.html"), Settings()), std::pair(1999, 0));
-    const auto paths = forum.RequestedPaths();
-    ASSERT_EQ(paths.size(), 40u);
-    EXPECT_EQ(paths.back(), "/look,600036,1000004_40.html");
-}
-
-TEST_F(FetchThreadTest, TakesTitleAndBoardNameFromPageOneOnly) {
-    const SampleThread& thread = forum.Threads()[0];
+TEST_F(FetchThreadTest, TakesTitleAndBoardNameFromPageOneOnlyEvenWithoutNavigation) {
     // Page 2 shows another title and another board.
-    SampleThread other = thread;
+    SampleThread other = forum.Threads()[0];
     other.strTitle = "别的标题";
     other.strBoardName = "别的吧";
     forum.SetPage("/look,600519,1000001_2.html", Gbk(demo::RenderThreadPage(other, 2)));
     ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()).second, 0);
     EXPECT_EQ(std::string(owner.buffers.szBoardName), Gbk("贵州茅台吧"));
     EXPECT_EQ(std::string(owner.buffers.szTitle).find(Gbk("别的")), std::string::npos);
-}
 
-TEST_F(FetchThreadTest, APageOneWithoutNavigationStillYieldsItsPosts) {
     std::string strPage = demo::RenderThreadPage(forum.Threads()[0], 1);
     for (std::size_t n; (n = strPage.find("daohanglan1")) != std::string::npos;) {
         strPage.replace(n, 11, "daohang");
     }
     forum.SetPage("/look,600519,1000001_1.html", Gbk(strPage));
     forum.SetPage("/look,600519,1000001_2.html", "");
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()), std::pair(49, 0));
-    EXPECT_STREQ(owner.buffers.szBoardName, "");
-    EXPECT_NE(std::string(owner.buffers.szTitle), "");
+    Owner bare;
+    ASSERT_EQ(bare.Run(Url("look,600519,1000001.html"), Settings()), std::pair(49, 0));
+    EXPECT_STREQ(bare.buffers.szBoardName, "");
+    EXPECT_NE(std::string(bare.buffers.szTitle), "");
 }
 
 TEST_F(FetchThreadTest, ALaterPageThatTimesOutEndsTheRetrievalWithThePostsSoFar) {
@@ -213,14 +221,6 @@ TEST_F(FetchThreadTest, AFailedFirstPageStoresNothingButStillNamesTheThread) {
     EXPECT_STREQ(owner.buffers.szBoardCode, "600519");
     EXPECT_STREQ(owner.buffers.szThreadId, "1000001");
     EXPECT_EQ(owner.table[0].nFloor, 0);
-}
-
-TEST_F(FetchThreadTest, AnAddressWithoutACommaAfterLookHasNoBoardCode) {
-    ASSERT_EQ(owner.Run(Url("look,600519.html"), Settings()), std::pair(-1, 0));
-    // The thread number is then cut from behind the first comma.
-    EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{"/look,,600519_1.html"});
-    EXPECT_STREQ(owner.buffers.szBoardCode, "");
-    EXPECT_STREQ(owner.buffers.szThreadId, "600519");
 }
 
 TEST_F(FetchThreadTest, CutsOverLongValuesToTheirBuffers) {

@@ -66,44 +66,39 @@ protected:
     PostTable table;
 };
 
-TEST_F(ResultPageTest, ShowAllWritesEveryRowWithTheStarterInRed) {
-    const ResultPage page = Build(ResultFilter{});
-    EXPECT_EQ(page.nShown, 6);
-    EXPECT_EQ(page.strText,
-              kHead + "Thread <b>title</b></td></tr>" +
-                  Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
-                  Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>") +
-                  Row("#42B475", "0", "222.71.*.*", "t3", "third") +
-                  Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth") +
-                  Row("#42B475", "5", "", "t5", "anonymous") +
-                  Row("#42B475", "6", "ABC", "t6", "sixth") + kFoot);
-}
-
-TEST_F(ResultPageTest, OnlyStarterShowsExactlyTheStartersRows) {
-    ResultFilter filter;
-    filter.bShowAll = false;
-    filter.bOnlyStarter = true;
-    const ResultPage page = Build(filter);
-    EXPECT_EQ(page.nShown, 2);
-    EXPECT_EQ(page.strText,
-              kHead + "Thread <b>title</b></td></tr>" +
-                  Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
-                  Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth") + kFoot);
-}
-
-TEST_F(ResultPageTest, ListedNamesMatchAsCaseSensitiveSubstrings) {
-    const ResultPage page = Build(Names("abc,222.71"));
-    EXPECT_EQ(page.nShown, 2);
-    EXPECT_EQ(page.strText,
-              kHead + "Thread <b>title</b></td></tr>" +
-                  Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>") +
-                  Row("#42B475", "0", "222.71.*.*", "t3", "third") + kFoot);
-    // The starter keeps red in this mode too.
-    EXPECT_NE(
-        Build(Names("\xCD\xF5")).strText.find(Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth")),
-        std::string::npos);
-    EXPECT_EQ(Build(Names("abc")).nShown, 1);
-    EXPECT_EQ(Build(Names("ABC")).nShown, 1);
+TEST_F(ResultPageTest, EachModeWritesItsRowsWithTheStarterInRed) {
+    const std::string r1 = Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></");
+    const std::string r2 = Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>");
+    const std::string r3 = Row("#42B475", "0", "222.71.*.*", "t3", "third");
+    const std::string r4 = Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth");
+    const std::string r5 = Row("#42B475", "5", "", "t5", "anonymous");
+    const std::string r6 = Row("#42B475", "6", "ABC", "t6", "sixth");
+    ResultFilter starter;
+    starter.bShowAll = false;
+    starter.bOnlyStarter = true;
+    struct Case {
+        ResultFilter filter;
+        int nLastIndex;
+        int nShown;
+        std::string rows;
+    };
+    const Case cases[] = {
+        {ResultFilter{}, 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
+        {starter, 5, 2, r1 + r4},
+        // Listed names match as case-sensitive substrings; the starter keeps red.
+        {Names("abc,222.71"), 5, 2, r2 + r3},
+        {Names("\xCD\xF5"), 5, 2, r1 + r4},
+        {Names("ABC"), 5, 1, r6},
+        // One record, and no passing record: pages with the title only.
+        {ResultFilter{}, 0, 1, r1},
+        {Names("nobody"), 5, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const ResultPage page = Build(c.filter, c.nLastIndex);
+        EXPECT_EQ(page.nShown, c.nShown) << c.filter.strNameList;
+        EXPECT_EQ(page.strText, kHead + "Thread <b>title</b></td></tr>" + c.rows + kFoot)
+            << c.filter.strNameList;
+    }
 }
 
 TEST_F(ResultPageTest, NameItemsAreTakenAsTyped) {
@@ -117,7 +112,7 @@ TEST_F(ResultPageTest, NameItemsAreTakenAsTyped) {
     EXPECT_EQ(Build(Names("zzz,")).nShown, 6);
 }
 
-TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarter) {
+TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarterAndNoModeShowsNothing) {
     EXPECT_FALSE(IsThreadStarter("", ""));
     EXPECT_TRUE(IsThreadStarter("a", "a"));
     EXPECT_FALSE(IsThreadStarter("a", "A"));
@@ -126,23 +121,8 @@ TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarter) {
     filter.bShowAll = false;
     filter.bOnlyStarter = true;
     EXPECT_EQ(BuildResultPage(table.data(), 5, "", "", filter).nShown, 0);
-}
-
-TEST_F(ResultPageTest, NoModeFlagShowsNothing) {
-    ResultFilter filter;
-    filter.bShowAll = false;
+    filter.bOnlyStarter = false;
     EXPECT_FALSE(PassesFilter("x", true, filter));
-}
-
-TEST_F(ResultPageTest, OneRecordAndNoPassingRecordGiveTitleOnlyPages) {
-    const ResultPage one = Build(ResultFilter{}, 0);
-    EXPECT_EQ(one.nShown, 1);
-    EXPECT_EQ(one.strText, kHead + "Thread <b>title</b></td></tr>" +
-                               Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></") +
-                               kFoot);
-    const ResultPage none = Build(Names("nobody"));
-    EXPECT_EQ(none.nShown, 0);
-    EXPECT_EQ(none.strText, kHead + "Thread <b>title</b></td></tr>" + kFoot);
 }
 
 TEST_F(ResultPageTest, ReadsAFullTableAndNoFurther) {
@@ -162,16 +142,13 @@ TEST(WriteResultFileTest, CreatesOrEmptiesTheFileAndWritesBytesAsTheyStand) {
     EXPECT_EQ(test::ReadFile(strPath), strText);
 }
 
-TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreated) {
+TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreatedOrAPageNotWrittenWhole) {
     test::TempDir dir;
+    // /dev/full takes the open but no byte.
+    EXPECT_FALSE(WriteResultFile("/dev/full", std::string(100000, 'x')));
     EXPECT_FALSE(WriteResultFile(dir.File("missing/post.htm"), "x"));
     EXPECT_FALSE(WriteResultFile(dir.Path(), "x"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
-}
-
-TEST(WriteResultFileTest, ReportsAPageThatCannotBeWrittenWhole) {
-    // /dev/full takes the open but no byte.
-    EXPECT_FALSE(WriteResultFile("/dev/full", std::string(100000, 'x')));
 }
 
 }  // namespace

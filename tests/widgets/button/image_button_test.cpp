@@ -1,13 +1,11 @@
 #include "image_button.h"
 
 #include "image_button_test_access.h"
-#include "resources.h"
 #include "system.h"
 #include "viewer_resources.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPainter>
 #include <QTest>
 #include <string>
@@ -20,47 +18,58 @@ using namespace platform;
 using Rows = std::vector<std::string>;
 
 const COLORREF kFace = GetSysColor(COLOR_BTNFACE);
+const COLORREF kText = GetSysColor(COLOR_BTNTEXT);
 const COLORREF kShadow = GetSysColor(COLOR_BTNSHADOW);
 const COLORREF kHighlight = GetSysColor(COLOR_BTNHIGHLIGHT);
-const COLORREF kLight = GetSysColor(COLOR_3DLIGHT);
-const COLORREF kDark = GetSysColor(COLOR_3DDKSHADOW);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kInvertedFace = RGB(15, 15, 15);  // the focus rectangle's dots on the face
 
-// A solid icon of one colour.
 std::unique_ptr<Icon> SolidIcon(int nSize, QRgb colour) {
     QImage image(nSize, nSize, QImage::Format_ARGB32);
     image.fill(colour);
     return Icon::FromImage(image);
 }
 
-// Paints the button as the system would for an item state, onto a surface of its size, and
-// reads the pixels back as rows: '.' face, h highlight, s shadow, l light, d dark shadow,
-// k black, x focus dots, r red, b blue, '?' anything else.
+// The button painted for an item state, read back as rows: '.' face, h highlight, s shadow,
+// l light, d dark shadow, k black, x focus dots (the face inverted), r red, b blue, '?' other.
 struct Painted {
     QImage image;
     COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
     Rows Pixels() const {
-        const std::vector<std::pair<COLORREF, char>> legend = {
-            {kFace, '.'},  {kHighlight, 'h'},    {kShadow, 's'}, {kLight, 'l'}, {kDark, 'd'},
-            {kBlack, 'k'}, {kInvertedFace, 'x'}, {kRed, 'r'},    {kBlue, 'b'}};
+        const std::vector<std::pair<COLORREF, char>> legend = {{kFace, '.'},
+                                                               {kHighlight, 'h'},
+                                                               {kShadow, 's'},
+                                                               {GetSysColor(COLOR_3DLIGHT), 'l'},
+                                                               {GetSysColor(COLOR_3DDKSHADOW), 'd'},
+                                                               {kBlack, 'k'},
+                                                               {RGB(15, 15, 15), 'x'},
+                                                               {kRed, 'r'},
+                                                               {kBlue, 'b'}};
         Rows rows;
         for (int y = 0; y < image.height(); ++y) {
             std::string row;
             for (int x = 0; x < image.width(); ++x) {
                 char ch = '?';
                 for (const auto& [colour, letter] : legend) {
-                    if (At(x, y) == colour) {
-                        ch = letter;
-                    }
+                    ch = At(x, y) == colour ? letter : ch;
                 }
                 row += ch;
             }
             rows.push_back(row);
         }
         return rows;
+    }
+    // The first pixel of the colour, row by row; (-1, -1) when there is none.
+    POINT Find(COLORREF colour) const {
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (At(x, y) == colour) {
+                    return {x, y};
+                }
+            }
+        }
+        return {-1, -1};
     }
 };
 
@@ -76,84 +85,51 @@ Painted Paint(ImageButton& button, UINT nState) {
     return painted;
 }
 
-struct LookCase {
-    const char* pszName;
-    BOOL bFlat;
-    BOOL bHovering;
-    BOOL bDefault;
-    UINT nState;
-    Rows expected;
-};
-
 TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
-    const LookCase cases[] = {
-        {"flat idle: the face, no frame",
-         TRUE,
-         FALSE,
-         FALSE,
-         0,
+    struct Case {
+        const char* pszName;
+        BOOL bFlat, bHovering, bDefault;
+        UINT nState;
+        Rows expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"flat idle", TRUE, FALSE, FALSE, 0,
          {"........", "........", "........", "........", "........", "........"}},
-        {"flat hovered: raised",
-         TRUE,
-         TRUE,
-         FALSE,
-         0,
+        {"flat hovered: raised", TRUE, TRUE, FALSE, 0,
          {"hhhhhhhs", "h......s", "h......s", "h......s", "h......s", "ssssssss"}},
-        {"flat pressed: sunken",
-         TRUE,
-         FALSE,
-         FALSE,
-         ODS_SELECTED,
+        {"flat pressed: sunken", TRUE, FALSE, FALSE, ODS_SELECTED,
          {"sssssssh", "s......h", "s......h", "s......h", "s......h", "hhhhhhhh"}},
-        {"flat focused: no focus rectangle",
-         TRUE,
-         FALSE,
-         FALSE,
-         ODS_FOCUS,
+        {"flat focused: no focus rectangle", TRUE, FALSE, FALSE, ODS_FOCUS,
          {"........", "........", "........", "........", "........", "........"}},
-        {"standard: four pens",
-         FALSE,
-         FALSE,
-         FALSE,
-         0,
+        {"standard: four pens", FALSE, FALSE, FALSE, 0,
          {"hhhhhhhd", "hlllllsd", "hl....sd", "hl....sd", "hssssssd", "dddddddd"}},
-        {"standard pressed: a shadow frame",
-         FALSE,
-         FALSE,
-         FALSE,
-         ODS_SELECTED,
+        {"standard pressed: a shadow frame", FALSE, FALSE, FALSE, ODS_SELECTED,
          {"ssssssss", "s......s", "s......s", "s......s", "s......s", "ssssssss"}},
-        {"standard default: black frame, pens inside",
-         FALSE,
-         FALSE,
-         TRUE,
-         0,
+        {"standard default: black frame, pens inside", FALSE, FALSE, TRUE, 0,
          {"kkkkkkkk", "khhhhhdk", "khlllsdk", "khssssdk", "kddddddk", "kkkkkkkk"}},
     };
-    for (const LookCase& c : cases) {
-        SCOPED_TRACE(c.pszName);
+    // clang-format on
+    for (const Case& c : cases) {
         ImageButton button;
         button.resize(8, 6);
-        ImageButtonTestAccess access(button);
         button.SetFlat(c.bFlat, FALSE);
-        access.Hovering() = c.bHovering;
-        access.Default() = c.bDefault;
-        EXPECT_EQ(Paint(button, c.nState).Pixels(), c.expected);
+        ImageButtonTestAccess(button).Hovering() = c.bHovering;
+        ImageButtonTestAccess(button).Default() = c.bDefault;
+        EXPECT_EQ(Paint(button, c.nState).Pixels(), c.expected) << c.pszName;
     }
-}
 
-TEST(ImageButtonPaintTest, FocusRectangleLiesThreePixelsInsideTheWorkRectangle) {
+    // The focus rectangle lies three pixels inside the work rectangle: on a standard button
+    // inside the black frame, on a flat one only with flat focus.
     ImageButton standard;
     standard.resize(14, 12);
     standard.SetFlat(FALSE, FALSE);
-    // The black frame takes one pixel, so the dots run 4 pixels in from the edge.
     const Rows focused = Paint(standard, ODS_FOCUS).Pixels();
     EXPECT_EQ(focused[0], std::string(14, 'k'));
     EXPECT_EQ(focused[4].substr(4, 6), "x.x.x.");
     EXPECT_EQ(focused[3].substr(4, 6), "......");
     EXPECT_EQ(focused[7][4], '.');
     EXPECT_EQ(focused[6][4], 'x');
-
     ImageButton flat;
     flat.resize(14, 12);
     flat.SetFlatFocus(TRUE, FALSE);
@@ -168,12 +144,10 @@ TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal
         UINT nState;
         COLORREF expected;
     };
-    const Case cases[] = {
-        {TRUE, ODS_FOCUS, kRed},
-        {FALSE, ODS_SELECTED | ODS_FOCUS, kRed},
-        {FALSE, ODS_FOCUS, kBlue},
-        {FALSE, 0, kBlack},
-    };
+    const Case cases[] = {{TRUE, ODS_FOCUS, kRed},
+                          {FALSE, ODS_SELECTED | ODS_FOCUS, kRed},
+                          {FALSE, ODS_FOCUS, kBlue},
+                          {FALSE, 0, kBlack}};
     for (const Case& c : cases) {
         ImageButton button;
         button.resize(10, 8);
@@ -185,34 +159,19 @@ TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal
         ImageButtonTestAccess(button).Hovering() = c.bHovering;
         EXPECT_EQ(Paint(button, c.nState).At(5, 4), c.expected) << c.nState;
     }
-    // With the default colours every state has the face colour.
     ImageButton plain;
-    const auto& colors = ImageButtonTestAccess(plain).Look().colors;
-    EXPECT_EQ(colors[0], kFace);
-    EXPECT_EQ(colors[4], kFace);
-    EXPECT_EQ(colors[5], GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(ImageButtonTestAccess(plain).Look().colors,
+              (std::array{kFace, kText, kFace, kText, kFace, kText}));
 }
 
-// Where the first red (icon) pixel is: its top-left corner.
-POINT FindColour(const Painted& painted, COLORREF colour) {
-    for (int y = 0; y < painted.image.height(); ++y) {
-        for (int x = 0; x < painted.image.width(); ++x) {
-            if (painted.At(x, y) == colour) {
-                return {x, y};
-            }
-        }
-    }
-    return {-1, -1};
-}
-
-TEST(ImageButtonPaintTest, ImagesMoveByThePushOffsetExceptOnCheckBoxes) {
+TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
     ImageButton button;
     button.resize(12, 10);
     ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
-    EXPECT_EQ(FindColour(Paint(button, 0), kRed), (POINT{4, 3}));
-    EXPECT_EQ(FindColour(Paint(button, ODS_SELECTED), kRed), (POINT{5, 4}));
+    EXPECT_EQ(Paint(button, 0).Find(kRed), (POINT{4, 3}));
+    EXPECT_EQ(Paint(button, ODS_SELECTED).Find(kRed), (POINT{5, 4}));
     EXPECT_EQ(button.SetPushOffset(1, FALSE), 0);
-    EXPECT_EQ(FindColour(Paint(button, ODS_SELECTED), kRed), (POINT{4, 5}));
+    EXPECT_EQ(Paint(button, ODS_SELECTED).Find(kRed), (POINT{4, 5}));
     EXPECT_EQ(button.SetPushOffset(2, FALSE), 6);
     EXPECT_EQ(button.SetPushOffset(0x100, FALSE), 0);  // only the low byte counts
     EXPECT_EQ(ImageButtonTestAccess(button).Look().pushOffsetX, 1);
@@ -221,9 +180,8 @@ TEST(ImageButtonPaintTest, ImagesMoveByThePushOffsetExceptOnCheckBoxes) {
     ImageButtonTestAccess(button).CheckBox() = TRUE;
     ImageButtonTestAccess(button).Checked() = TRUE;
     const Painted checked = Paint(button, 0);
-    EXPECT_EQ(FindColour(checked, kRed), (POINT{4, 3}));
+    EXPECT_EQ(checked.Find(kRed), (POINT{4, 3}));
     EXPECT_EQ(checked.Pixels()[0], std::string(11, 's') + 'h');
-    EXPECT_TRUE(button.PaintStateFor(0, {0, 0, 12, 10}).pressed);
 
     // While the attached menu is on screen the button is painted pressed.
     res::RegisterViewerResources();
@@ -234,27 +192,25 @@ TEST(ImageButtonPaintTest, ImagesMoveByThePushOffsetExceptOnCheckBoxes) {
     EXPECT_FALSE(menuButton.PaintStateFor(0, {0, 0, 12, 10}).pressed);  // no menu attached
     ASSERT_TRUE(menuAccess.Menu().LoadTemplate(res::IDR_POPUP));
     EXPECT_EQ(Paint(menuButton, 0).Pixels()[0], std::string(11, 's') + 'h');
-}
 
-TEST(ImageButtonPaintTest, TheStateChoosesTheIcon) {
+    // The first image shows hovered or pressed (a check box: pressed), else the second.
     struct Case {
-        BOOL bCheckBox;
-        BOOL bHovering;
+        BOOL bCheckBox, bHovering;
         UINT nState;
         COLORREF expected;
     };
-    const Case cases[] = {
-        {FALSE, FALSE, 0, kBlue},           {FALSE, TRUE, 0, kRed},
-        {FALSE, FALSE, ODS_SELECTED, kRed}, {TRUE, TRUE, 0, kBlue},
-        {TRUE, FALSE, ODS_SELECTED, kRed},
-    };
+    const Case cases[] = {{FALSE, FALSE, 0, kBlue},
+                          {FALSE, TRUE, 0, kRed},
+                          {FALSE, FALSE, ODS_SELECTED, kRed},
+                          {TRUE, TRUE, 0, kBlue},
+                          {TRUE, FALSE, ODS_SELECTED, kRed}};
     for (const Case& c : cases) {
-        ImageButton button;
-        button.resize(12, 10);
-        ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
-        ImageButtonTestAccess(button).CheckBox() = c.bCheckBox;
-        ImageButtonTestAccess(button).Hovering() = c.bHovering;
-        EXPECT_NE(FindColour(Paint(button, c.nState), c.expected).x, -1)
+        ImageButton two;
+        two.resize(12, 10);
+        ASSERT_EQ(two.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
+        ImageButtonTestAccess(two).CheckBox() = c.bCheckBox;
+        ImageButtonTestAccess(two).Hovering() = c.bHovering;
+        EXPECT_NE(Paint(two, c.nState).Find(c.expected).x, -1)
             << c.bCheckBox << c.bHovering << c.nState;
     }
 }
@@ -264,32 +220,29 @@ TEST(ImageButtonPaintTest, DisabledButtonsEmbossTheIconAndDrawTheCaptionTwice) {
     button.resize(60, 30);
     ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u)), 0);
     button.setText(QStringLiteral("Go"));
+    // The darkest green level of the caption area, and how many pixels are lighter than the face.
+    const auto caption = [](const Painted& painted) {
+        std::pair<int, int> levels{255, 0};
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 12; x < 60; ++x) {
+                levels.first = std::min(levels.first, int{GetGValue(painted.At(x, y))});
+                levels.second += GetGValue(painted.At(x, y)) > GetGValue(kFace) ? 1 : 0;
+            }
+        }
+        return levels;
+    };
     const Painted disabled = Paint(button, ODS_DISABLED);
     // The 8 x 8 icon at (3, 11): its shape in shadow, the highlight copy one pixel down-right.
-    EXPECT_EQ(FindColour(disabled, kRed).x, -1);
+    EXPECT_EQ(disabled.Find(kRed).x, -1);
     EXPECT_EQ(disabled.At(3, 11), kShadow);
     EXPECT_EQ(disabled.At(10, 18), kShadow);
     EXPECT_EQ(disabled.At(11, 19), kHighlight);
     // The caption: highlight one pixel down-right and shadow on top; nothing darker.
-    int nDarkest = 255;
-    int nLighter = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 12; x < 60; ++x) {
-            nDarkest = std::min(nDarkest, GetGValue(disabled.At(x, y)));
-            nLighter += GetGValue(disabled.At(x, y)) > GetGValue(kFace) ? 1 : 0;
-        }
-    }
-    EXPECT_GE(nDarkest, GetGValue(kShadow) - 1);
-    EXPECT_GT(nLighter, 0);
+    EXPECT_GE(caption(disabled).first, GetGValue(kShadow) - 1);
+    EXPECT_GT(caption(disabled).second, 0);
     const Painted enabled = Paint(button, 0);
-    EXPECT_EQ(FindColour(enabled, kRed).x, 3);  // image left, caption to its right
-    int nEnabledDarkest = 255;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 12; x < 60; ++x) {
-            nEnabledDarkest = std::min(nEnabledDarkest, GetGValue(enabled.At(x, y)));
-        }
-    }
-    EXPECT_LT(nEnabledDarkest, 100);
+    EXPECT_EQ(enabled.Find(kRed).x, 3);  // image left, caption to its right
+    EXPECT_LT(caption(enabled).first, 100);
 }
 
 // Records the order of the drawing steps, each drawn by the base class as well.
@@ -322,15 +275,13 @@ TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
     RecordingButton button;
     button.resize(20, 12);
     ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
-    EXPECT_EQ(ImageButtonTestAccess(button).Icon(0).width, 4u);
     button.setText(QStringLiteral("OK"));
     Paint(button, 0);
     EXPECT_EQ(button.steps,
               (std::vector<std::string>{"background", "border", "icon", "caption OK"}));
 
     button.steps.clear();
-    auto pBitmap = std::make_unique<Bitmap>(4, 4, false);
-    ASSERT_EQ(button.SetBitmaps(std::move(pBitmap), kRed), 0);
+    ASSERT_EQ(button.SetBitmaps(std::make_unique<Bitmap>(4, 4, false), kRed), 0);
     EXPECT_EQ(ImageButtonTestAccess(button).Icon(0).handle, nullptr);
     button.setText(QString());
     Paint(button, 0);
@@ -360,16 +311,13 @@ TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
 TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
     struct Case {
         std::uint8_t nAlignment;
-        bool bCaption;
-        bool bPressed;
-        bool bCheckBox;
+        bool bCaption, bPressed, bCheckBox;
         int nPushStyle;
-        DWORD w;
-        DWORD h;
-        RECT image;
-        RECT caption;
+        DWORD w, h;
+        RECT image, caption;
     };
     const RECT item{0, 0, 40, 20};
+    // clang-format off
     const Case cases[] = {
         {0, false, false, false, 0, 16, 16, {12, 2, 40, 20}, item},
         {0, true, false, false, 0, 16, 16, {3, 2, 40, 20}, {19, 0, 40, 20}},
@@ -385,6 +333,7 @@ TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
         {0, false, true, true, 0, 16, 16, {12, 2, 40, 20}, item},
         {0, false, true, false, 1, 16, 16, {12, 4, 40, 22}, item},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ImageButton button;
         button.resize(40, 20);
@@ -404,15 +353,12 @@ TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
 TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOwnerDrawn) {
     struct Case {
         DWORD dwStyle;
-        BOOL bCheckBox;
-        BOOL bDefault;
+        BOOL bCheckBox, bDefault;
     };
-    const Case cases[] = {
-        {BS_PUSHBUTTON, FALSE, FALSE},
-        {BS_DEFPUSHBUTTON | 0x00010000, FALSE, TRUE},
-        {BS_CHECKBOX, TRUE, FALSE},
-        {BS_AUTOCHECKBOX, TRUE, FALSE},
-    };
+    const Case cases[] = {{BS_PUSHBUTTON, FALSE, FALSE},
+                          {BS_DEFPUSHBUTTON | 0x00010000, FALSE, TRUE},
+                          {BS_CHECKBOX, TRUE, FALSE},
+                          {BS_AUTOCHECKBOX, TRUE, FALSE}};
     for (const Case& c : cases) {
         ImageButton button(nullptr, c.dwStyle);
         button.PreSubclassWindow();
@@ -447,7 +393,6 @@ TEST(ImageButtonIconTest, IconsComeFromResourcesByNumber) {
     const int nIcons = Icon::LiveCount();
     EXPECT_EQ(button.SetIcon(999, static_cast<int>(res::IDI_GO)), 0);
     EXPECT_EQ(access.Icon(0).handle, nullptr);
-    EXPECT_EQ(access.Icon(1).handle, nullptr);
     EXPECT_EQ(Icon::LiveCount(), nIcons - 1);
 
     // Markers derive the second icon.
@@ -455,8 +400,7 @@ TEST(ImageButtonIconTest, IconsComeFromResourcesByNumber) {
     ASSERT_NE(access.Icon(1).handle, nullptr);
     EXPECT_EQ(access.Icon(1).width, 32u);
     const QRgb gray = access.Icon(1).handle->Colour().pixel(16, 16);
-    EXPECT_EQ(qRed(gray), qGreen(gray));
-    EXPECT_EQ(qGreen(gray), qBlue(gray));
+    EXPECT_TRUE(qRed(gray) == qGreen(gray) && qGreen(gray) == qBlue(gray));
 }
 
 TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone) {
@@ -476,15 +420,12 @@ TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone)
         EXPECT_EQ(access.Icon(0).width, 20u);
         EXPECT_EQ(access.Icon(0).height, 24u);
 
-        // An icon whose information cannot be read: 1, and no images at all.
-        EXPECT_EQ(
-            button.SetIcon(std::make_unique<Icon>(QImage(), QImage()), SolidIcon(8, 0xFF0000FFu)),
-            1);
+        // An icon whose information cannot be read, first or second: 1, and no images at all.
+        const auto unreadable = [] { return std::make_unique<Icon>(QImage(), QImage()); };
+        EXPECT_EQ(button.SetIcon(unreadable(), SolidIcon(8, 0xFF0000FFu)), 1);
         EXPECT_EQ(access.Icon(0).handle, nullptr);
         EXPECT_EQ(Icon::LiveCount(), nIcons);
-        EXPECT_EQ(
-            button.SetIcon(SolidIcon(8, 0xFFFF0000u), std::make_unique<Icon>(QImage(), QImage())),
-            1);
+        EXPECT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u), unreadable()), 1);
         EXPECT_EQ(access.Icon(0).handle, nullptr);
         EXPECT_EQ(access.Icon(1).handle, nullptr);
         EXPECT_EQ(Icon::LiveCount(), nIcons);
@@ -503,11 +444,9 @@ TEST(ImageButtonIconTest, GrayscaleAndDarkerCopiesGoPixelByPixelAndKeepBlackAndT
         int nGray;
         int nDarker;  // of each channel, or -1 for a mixed colour
     };
-    const Case cases[] = {
-        {0xFFFFFFFFu, 255, 191}, {0xFFFF0000u, 76, -1},  {0xFF00FF00u, 149, -1},
-        {0xFF0000FFu, 29, -1},   {0xFF808080u, 128, 96}, {0xFF010101u, 1, 0},
-        {0xFF000000u, 0, 0},
-    };
+    const Case cases[] = {{0xFFFFFFFFu, 255, 191}, {0xFFFF0000u, 76, -1},  {0xFF00FF00u, 149, -1},
+                          {0xFF0000FFu, 29, -1},   {0xFF808080u, 128, 96}, {0xFF010101u, 1, 0},
+                          {0xFF000000u, 0, 0}};
     QImage picture(8, 2, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
     for (int i = 0; i < 7; ++i) {
@@ -561,7 +500,6 @@ TEST(ImageButtonWidgetTest, TransparentButtonsShowTheParentsPixelsTakenOnce) {
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     EXPECT_EQ(Painted{button.grab().toImage()}.At(15, 10), kRed);
-    ASSERT_NE(ImageButtonTestAccess(button).BackgroundDC(), nullptr);
     EXPECT_EQ(ImageButtonTestAccess(button).BackgroundBitmap()->Width(), 30);
     // Later paints reuse what was taken, even when the parent has changed since.
     parent.colour = Qt::blue;
