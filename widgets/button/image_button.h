@@ -191,7 +191,7 @@ public:
 
 protected:
     // The drawing steps, in DrawItem's order; a derived button may replace any one of them.
-    // The background and the border narrow the work rectangle; the images narrow the caption's.
+    // The background may narrow the work rectangle; the images narrow the caption's.
     virtual void DrawBackground(DeviceContext* pDC, const PaintState& state, RECT* pRect);
     virtual void DrawBorder(DeviceContext* pDC, const PaintState& state, RECT* pRect);
     virtual void DrawIconImage(DeviceContext* pDC, const PaintState& state, RECT* pCaption);
