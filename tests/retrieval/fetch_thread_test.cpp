@@ -256,20 +256,6 @@ TEST_F(FetchThreadTest, AFullTableEndsTheRetrievalAfterThePageThatFilledIt) {
     EXPECT_EQ(owner.table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
 }
 
-TEST_F(FetchThreadTest, StoppingAWorkerStalledOnASlowServerEndsItAtOnce) {
-    forum.SetFault("/look,600519,1000001_1.html", {200, 3000ms});
-    FetchSettings settings = Settings();
-    settings.timeouts = FetchTimeouts{};  // the viewer's 5 seconds
-    auto pThread = owner.Start(Url("look,600519,1000001.html"), settings);
-    std::this_thread::sleep_for(300ms);
-    const auto start = std::chrono::steady_clock::now();
-    pThread.reset();  // stops and joins
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-    EXPECT_EQ(owner.answer.Calls(), 0);
-    EXPECT_STREQ(owner.buffers.szBoardCode, "");
-    EXPECT_EQ(owner.table[0].nFloor, 0);
-}
-
 TEST_F(FetchThreadTest, AJobThatNeverStartedIsFreedWithItsThreadObject) {
     auto pJob = std::make_unique<FetchJob>();
     FetchJob* pRaw = pJob.get();
