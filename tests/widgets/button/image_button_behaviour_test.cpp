@@ -105,36 +105,28 @@ TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
     EXPECT_EQ(sounds, std::vector<std::string>{"hover.wav"});
 
     // Each of these ends it at once.
+    const auto deactivate = [&] {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    };
+    const auto block = [&] {
+        QEvent blocked(QEvent::WindowBlocked);
+        QApplication::sendEvent(&button, &blocked);
+    };
+    // clang-format off
     const std::vector<std::pair<const char*, std::function<void()>>> enders = {
-        {"leaving",
-         [&] {
-             QTest::mouseMove(&window.second, {5, 5});
-         }},
-        {"a move over another window",
-         [&] {
-             MoveOver(button, {200, 5});
-         }},
-        {"focus lost",
-         [&] {
-             button.setFocus();
-             window.second.setFocus();
-         }},
-        {"a modal window",
-         [&] {
-             QEvent blocked(QEvent::WindowBlocked);
-             QApplication::sendEvent(&button, &blocked);
-         }},
-        {"the window deactivated",
-         [&] {
-             QWidget other;
-             other.show();
-             other.activateWindow();
-             EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
-             window.activateWindow();
-             EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-         }},
+        {"leaving", [&] { QTest::mouseMove(&window.second, {5, 5}); }},
+        {"a move over another window", [&] { MoveOver(button, {200, 5}); }},
+        {"focus lost", [&] { button.setFocus(); window.second.setFocus(); }},
+        {"a modal window", block},
+        {"the window deactivated", deactivate},
         {"disabled", [&] { button.setEnabled(false); }},
     };
+    // clang-format on
     int x = 5;
     for (const auto& [pszWhat, end] : enders) {
         button.setEnabled(true);

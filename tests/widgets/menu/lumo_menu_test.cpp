@@ -342,21 +342,17 @@ TEST_F(LumoMenuTest, ForeignPopupsLeaveTheListsWithoutBeingDeleted) {
     EXPECT_TRUE(IsMenu(foreign.m_hMenu));
 }
 
-TEST_F(LumoMenuTest, AnItemThatCannotBeAddedLeavesNoRecord) {
+TEST_F(LumoMenuTest, AddsInsertsModifiesAndRemovesOneRecordPerItem) {
     LumoMenu menu;
     menu.CreatePopupMenu();
+    // An item that cannot be added leaves no record.
     EXPECT_FALSE(menu.AppendItem(u"no pop-up", MF_POPUP, 0x7777));
     EXPECT_FALSE(menu.InsertItem(0, u"no pop-up", MF_BYPOSITION | MF_POPUP, 0x7777));
     EXPECT_FALSE(menu.InsertItem(99, u"no such command", MF_BYCOMMAND, 5));
-    EXPECT_TRUE(menu.items.empty());
-    EXPECT_TRUE(menu.subMenus.empty());
     EXPECT_FALSE(menu.ModifyItem(42, u"nothing there"));
     EXPECT_TRUE(menu.items.empty());
-}
-
-TEST_F(LumoMenuTest, InsertsBeforeACommandAndAtTheEnd) {
-    LumoMenu menu;
-    menu.CreatePopupMenu();
+    EXPECT_TRUE(menu.subMenus.empty());
+    // Before a command, and at the end.
     menu.AppendItem(u"a", 0, 1);
     menu.AppendItem(u"c", 0, 3);
     ASSERT_TRUE(menu.InsertItem(3, u"b", MF_BYCOMMAND, 2));
@@ -364,29 +360,24 @@ TEST_F(LumoMenuTest, InsertsBeforeACommandAndAtTheEnd) {
     EXPECT_EQ(Commands(menu), (std::vector<UINT>{1, 2, 3, 4}));
     EXPECT_EQ(Texts(menu), (std::vector<std::u16string>{u"a", u"b", u"c", u"d"}));
     ExpectInStep(menu);
-}
+    // Of two twins, the record of the one removed goes.
+    menu.AppendItem(u"first", 0, 9);
+    menu.AppendItem(u"second", 0, 9);
+    menu.RemoveItem(5, MF_BYPOSITION);
+    EXPECT_EQ(Texts(menu).back(), u"first");
+    ExpectInStep(menu);
 
-TEST_F(LumoMenuTest, ModifiesACommandInEveryPopupThatHoldsIt) {
-    LumoMenu menu;
-    LoadBytes(menu, {{0, 0, u"A", {{0, 7, u"seven", {}}}}, {0, 0, u"B", {{0, 7, u"seven", {}}}}});
-    ASSERT_TRUE(menu.ModifyItem(7, u"SEVEN"));
+    // A command is modified in every pop-up that holds it.
+    LumoMenu bar;
+    LoadBytes(bar, {{0, 0, u"A", {{0, 7, u"seven", {}}}}, {0, 0, u"B", {{0, 7, u"seven", {}}}}});
+    ASSERT_TRUE(bar.ModifyItem(7, u"SEVEN"));
     for (int i = 0; i < 2; ++i) {
-        auto* pPopup = dynamic_cast<LumoMenu*>(menu.SubMenuAt(i));
+        auto* pPopup = dynamic_cast<LumoMenu*>(bar.SubMenuAt(i));
         ASSERT_NE(pPopup, nullptr);
         EXPECT_EQ(*pPopup->items[0]->text, u"SEVEN");
         EXPECT_EQ(pPopup->items[0]->menuFlags, MF_OWNERDRAW);
         ExpectInStep(*pPopup);
     }
-}
-
-TEST_F(LumoMenuTest, RemovesTheRecordOfTheItemRemovedAmongTwins) {
-    LumoMenu menu;
-    menu.CreatePopupMenu();
-    menu.AppendItem(u"first", 0, 9);
-    menu.AppendItem(u"second", 0, 9);
-    menu.RemoveItem(1, MF_BYPOSITION);
-    EXPECT_EQ(Texts(menu), std::vector<std::u16string>{u"first"});
-    ExpectInStep(menu);
 }
 
 // Items added behind the menu's back have no record of their own: removing or editing one must
