@@ -287,9 +287,8 @@ void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
 
 void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     // Not reached at run time (the viewer's menu draws flat, mode 1); kept for draw mode 0.
-    const ItemState item =
+    const auto [record, bSeparator, bSelected, bGrayed, bChecked, bHasImage] =
         DecodeItem(*pDraw, classicHighlightsDisabled != 0, settings.sharedImages != nullptr);
-    const LumoMenuItem& record = item.record;
     DeviceContext* pDC = pDraw->hDC;
     const int iw = imageWidth;
     const int ih = imageHeight;
@@ -297,16 +296,12 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     const std::unique_ptr<Brush> pBackground = CreateSolidBrush(bg);
 
     RECT r = pDraw->rcItem;
-    if (item.bSeparator) {
+    if (bSeparator) {
         pDC->FillRect(r, pBackground.get());
         r.top += (r.bottom - r.top) >> 1;
         pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
         return;
     }
-    const bool bSelected = item.bSelected;
-    const bool bGrayed = item.bGrayed;
-    const bool bChecked = item.bChecked;
-    const bool bHasImage = item.bHasImage;
 
     COLORREF textColour = GetSysColor(COLOR_MENUTEXT);
     const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, bg);
@@ -369,9 +364,8 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
 }
 
 void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
-    const ItemState item =
+    const auto [record, bSeparator, bSelected, bGrayed, bChecked, bHasImage] =
         DecodeItem(*pDraw, flatHighlightsDisabled != 0, settings.sharedImages != nullptr);
-    const LumoMenuItem& record = item.record;
     const int iw = imageWidth;
     const int ih = imageHeight;
     const int g = iconShadows ? 7 : 4;
@@ -388,7 +382,7 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
     std::optional<MenuMemoryDC> memory;
     std::unique_ptr<Font> pMenuFont;
     const Font* pOldFont = nullptr;
-    if (item.bGrayed && flatHighlightsDisabled == 0) {
+    if (bGrayed && flatHighlightsDisabled == 0) {
         memory.emplace(pDC, r);
         pDC = memory->Get();
         pMenuFont = CreateMenuFont();
@@ -405,7 +399,7 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         }
     };
 
-    if (item.bSeparator) {
+    if (bSeparator) {
         const std::unique_ptr<Brush> pWindow = CreateSolidBrush(window);
         pDC->FillRect(r, pWindow.get());
         const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
@@ -417,10 +411,6 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
         finish();
         return;
     }
-    const bool bSelected = item.bSelected;
-    const bool bGrayed = item.bGrayed;
-    const bool bChecked = item.bChecked;
-    const bool bHasImage = item.bHasImage;
 
     const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, window);
     const std::unique_ptr<Brush> pSelection = CreateSolidBrush(selection);
