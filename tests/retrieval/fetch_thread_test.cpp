@@ -49,21 +49,16 @@ struct Owner {
     ResultBuffers buffers{};
     Answer answer;
 
-    std::unique_ptr<FetchThread> Start(const std::string& strUrl, FetchSettings settings) {
+    // Runs a retrieval to its end; the answer's wParam and lParam.
+    std::pair<int, int> Run(const std::string& strUrl, FetchSettings settings) {
         auto pJob = std::make_unique<FetchJob>();
         pJob->hWndNotify = &answer;
         CopyToField(pJob->szThreadUrl, strUrl);
         AttachResults(*pJob, table, buffers);
-        auto pThread = std::make_unique<FetchThread>(std::move(pJob), std::move(settings));
-        EXPECT_TRUE(pThread->CreateThread());
-        return pThread;
-    }
-
-    // Runs a retrieval to its end; the answer's wParam and lParam.
-    std::pair<int, int> Run(const std::string& strUrl, FetchSettings settings) {
-        auto pThread = Start(strUrl, std::move(settings));
+        FetchThread thread(std::move(pJob), std::move(settings));
+        EXPECT_TRUE(thread.CreateThread());
         const auto result = answer.WaitFor(60s);
-        pThread->Join();
+        thread.Join();
         EXPECT_TRUE(result.has_value());
         return result.value_or(std::pair{-99, -99});
     }
@@ -73,15 +68,7 @@ std::string Gbk(const std::string& strUtf8) {
     return Utf8ToGbk(strUtf8).value();
 }
 
-SamplePost MakePost(int nFloor, const std::string& strAuthor) {
-    SamplePost post;
-    post.nFloor = nFloor;
-    post.strAuthor = strAuthor;
-    post.strTime = "2024-05-06 07:08:09";
-    post.strBody = "第" + std::to_string(nFloor) + "楼的内容。";
-    return post;
-}
-
+// A thread of the given posts per page, every third post by its starter.
 SampleThread MakeThread(const std::string& strCode, const std::string& strId,
                         const std::vector<int>& postsPerPage) {
     SampleThread thread{strCode, strId, "测试帖子", "测试吧", {}};
@@ -90,16 +77,31 @@ SampleThread MakeThread(const std::string& strCode, const std::string& strId,
         auto& page = thread.pages.emplace_back();
         for (int i = 0; i < nPosts; ++i) {
             ++nFloor;
-            page.push_back(MakePost(nFloor, nFloor % 3 == 1 ? "楼主甲" : "网友乙"));
+            SamplePost& post = page.emplace_back();
+            post.nFloor = nFloor;
+            post.strAuthor = nFloor % 3 == 1 ? "楼主甲" : "网友乙";
+            post.strTime = "2024-05-06 07:08:09";
+            post.strBody = "第" + std::to_string(nFloor) + "楼的内容。";
         }
     }
     return thread;
 }
 
+// The demo forum's threads and two more: one of over-long names, one of 40 pages of 60 posts.
 class FetchThreadTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(forum.Start()); }
-
+    static std::vector<SampleThread> Threads() {
+        std::vector<SampleThread> threads = DemoForum().Threads();
+        SampleThread& longNames =
+            threads.emplace_back(MakeThread("1234567890123", "98765432109876", {3}));
+        longNames.strTitle.clear();
+        while (longNames.strTitle.size() < 400) {
+            longNames.strTitle += "很长的标题";
+        }
+        threads.push_back(MakeThread("600000", "777", std::vector<int>(40, 60)));
+        return threads;
+    }
     FetchSettings Settings() const {
         FetchSettings settings;
         settings.strBaseAddress = forum.BaseAddress();
@@ -108,38 +110,35 @@ protected:
         settings.timeouts.stall = 400ms;
         return settings;
     }
-    std::string Url(const std::string& strTail) const {
-        return forum.BaseAddress() + "/" + strTail;
+    std::pair<int, int> Run(const std::string& strTail) {
+        return owner.Run(forum.BaseAddress() + "/" + strTail, Settings());
     }
 
-    DemoForum forum;
+    DemoForum forum{Threads()};
     Owner owner;
 };
 
 TEST_F(FetchThreadTest, ReadsEveryPostOfEveryPageInOrder) {
     const SampleThread& thread = forum.Threads()[0];  // 600519, three pages
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()), std::pair(122, 0));
-
+    ASSERT_EQ(Run("look,600519,1000001.html"), std::pair(122, 0));
     int nIndex = 0;
     for (const auto& page : thread.pages) {
         for (const SamplePost& post : page) {
             const PostRecord& record = owner.table[nIndex++];
-            EXPECT_EQ(record.nFloor, post.nFloor);
-            EXPECT_EQ(record.szAuthor, Gbk(post.strAuthor)) << "floor " << post.nFloor;
-            EXPECT_EQ(record.szTime, Gbk(post.strTime)) << "floor " << post.nFloor;
+            EXPECT_EQ(
+                std::tuple(record.nFloor, std::string(record.szAuthor), std::string(record.szTime)),
+                std::tuple(post.nFloor, Gbk(post.strAuthor), Gbk(post.strTime)));
             // Every form keeps the post's words.
-            const std::string strContent = record.szContent;
-            const std::string strWords = Gbk(post.strBody).substr(0, 20);
             if (post.bodyForm != SamplePost::BodyForm::kParagraphs &&
                 post.bodyForm != SamplePost::BodyForm::kQuote) {
-                EXPECT_NE(strContent.find(strWords), std::string::npos) << "floor " << post.nFloor;
+                EXPECT_NE(std::string(record.szContent).find(Gbk(post.strBody).substr(0, 20)),
+                          std::string::npos)
+                    << "floor " << post.nFloor;
             }
         }
     }
-    // The sample's long post is cut.
-    EXPECT_EQ(std::strlen(owner.table[7].szContent), 2044u);
+    EXPECT_EQ(std::strlen(owner.table[7].szContent), 2044u);  // the sample's long post, cut
     EXPECT_EQ(owner.table[123].nFloor, 0);
-
     EXPECT_EQ(std::string(owner.buffers.szTitle),
               Gbk("茅台一季度业绩前瞻，大家怎么看？_贵州茅台吧_vesk股吧"));
     EXPECT_EQ(std::string(owner.buffers.szStarter), Gbk("茅台信仰者"));
@@ -149,44 +148,57 @@ TEST_F(FetchThreadTest, ReadsEveryPostOfEveryPageInOrder) {
     EXPECT_EQ(owner.answer.Calls(), 1);
 }
 
-TEST_F(FetchThreadTest, AsksForPagesFromOneToTheFirstWithoutPostsAndFortyAtMost) {
-    struct Case {
+// Pages 1 to the first without posts, 40 at most, or to the page that filled the table; the
+// board code and thread number cut from the address, over-long values to their buffers.
+TEST_F(FetchThreadTest, AsksForPagesFromOneToTheEndAndCutsTheNamesToTheirBuffers) {
+    const struct {
         const char* pszTail;
         int nLast;
         std::size_t nPages;
-        const char* pszLastPath;
-        const char* pszCode;
-        const char* pszId;
-    };
-    const Case cases[] = {
+        const char *pszLastPath, *pszCode, *pszId;
+    } cases[] = {
         {"look,600519,1000001_3.html", 122, 4, "/look,600519,1000001_4.html", "600519", "1000001"},
         // 600036 has 44 pages of 50 posts.
         {"look,600036,1000004.html", 1999, 40, "/look,600036,1000004_40.html", "600036", "1000004"},
+        // 60 posts a page: the last record is filled on page 35.
+        {"look,600000,777.html", PostTable::kCapacity - 1, 35, "/look,600000,777_35.html", "600000",
+         "777"},
         // Without a comma after "look," there is no board code, and the thread number is cut
         // from behind the first comma.
         {"look,600519.html", -1, 1, "/look,,600519_1.html", "", "600519"},
+        {"look,1234567890123,98765432109876.html", 2, 2,
+         "/look,1234567890123,98765432109876_2.html", "1234567890", "98765432109"},
     };
-    for (const Case& c : cases) {
-        const std::size_t nBefore = forum.RequestedPaths().size();
+    for (const auto& c : cases) {
+        forum.ClearRequests();
         Owner run;
-        ASSERT_EQ(run.Run(Url(c.pszTail), Settings()), std::pair(c.nLast, 0)) << c.pszTail;
-        const auto all = forum.RequestedPaths();
-        const std::vector<std::string> paths(all.begin() + static_cast<long>(nBefore), all.end());
+        ASSERT_EQ(run.Run(forum.BaseAddress() + "/" + c.pszTail, Settings()), std::pair(c.nLast, 0))
+            << c.pszTail;
+        const auto paths = forum.RequestedPaths();
         ASSERT_EQ(paths.size(), c.nPages) << c.pszTail;
-        EXPECT_EQ(paths.front().substr(paths.front().size() - 7), "_1.html");
+        EXPECT_TRUE(paths.front().ends_with("_1.html"));
         EXPECT_EQ(paths.back(), c.pszLastPath);
         EXPECT_STREQ(run.buffers.szBoardCode, c.pszCode);
         EXPECT_STREQ(run.buffers.szThreadId, c.pszId);
+        if (c.nLast == PostTable::kCapacity - 1) {
+            EXPECT_EQ(run.table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
+        }
+        if (c.nLast == 2) {  // 250 bytes hold 125 characters of two bytes
+            EXPECT_EQ(std::string(run.buffers.szTitle),
+                      Gbk(forum.Threads()[forum.Threads().size() - 2].strTitle).substr(0, 250));
+        }
     }
 }
 
-TEST_F(FetchThreadTest, TakesTitleAndBoardNameFromPageOneOnlyEvenWithoutNavigation) {
-    // Page 2 shows another title and another board.
+// Title and board name come from page 1 only, even without its navigation; a later page that
+// times out ends the retrieval with the posts so far; a failed first page stores nothing but
+// still names the thread.
+TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     SampleThread other = forum.Threads()[0];
     other.strTitle = "别的标题";
     other.strBoardName = "别的吧";
     forum.SetPage("/look,600519,1000001_2.html", Gbk(demo::RenderThreadPage(other, 2)));
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()).second, 0);
+    ASSERT_EQ(Run("look,600519,1000001.html").second, 0);
     EXPECT_EQ(std::string(owner.buffers.szBoardName), Gbk("贵州茅台吧"));
     EXPECT_EQ(std::string(owner.buffers.szTitle).find(Gbk("别的")), std::string::npos);
 
@@ -195,65 +207,30 @@ TEST_F(FetchThreadTest, TakesTitleAndBoardNameFromPageOneOnlyEvenWithoutNavigati
         strPage.replace(n, 11, "daohang");
     }
     forum.SetPage("/look,600519,1000001_1.html", Gbk(strPage));
-    forum.SetPage("/look,600519,1000001_2.html", "");
+    forum.SetFault("/look,600519,1000001_2.html", {200, 1500ms});
+    forum.ClearRequests();
     Owner bare;
-    ASSERT_EQ(bare.Run(Url("look,600519,1000001.html"), Settings()), std::pair(49, 0));
+    ASSERT_EQ(bare.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
+              std::pair(49, 0));
     EXPECT_STREQ(bare.buffers.szBoardName, "");
     EXPECT_NE(std::string(bare.buffers.szTitle), "");
-}
-
-TEST_F(FetchThreadTest, ALaterPageThatTimesOutEndsTheRetrievalWithThePostsSoFar) {
-    forum.SetFault("/look,600519,1000001_2.html", {200, 1500ms});
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()), std::pair(49, 0));
-    EXPECT_EQ(std::string(owner.buffers.szStarter), Gbk("茅台信仰者"));
+    EXPECT_EQ(std::string(bare.buffers.szStarter), Gbk("茅台信仰者"));
     EXPECT_EQ(forum.RequestedPaths().size(), 2u);
-}
 
-TEST_F(FetchThreadTest, AFailedFirstPageStoresNothingButStillNamesTheThread) {
-    std::strcpy(owner.buffers.szStarter, "old");
-    std::strcpy(owner.buffers.szBoardName, "old");
-    std::strcpy(owner.buffers.szTitle, "old");
-    forum.SetFault("/look,600519,1000001_1.html", {404, 0ms});
-    ASSERT_EQ(owner.Run(Url("look,600519,1000001.html"), Settings()), std::pair(-1, 0));
-    EXPECT_STREQ(owner.buffers.szTitle, "");
-    EXPECT_STREQ(owner.buffers.szStarter, "");
-    EXPECT_STREQ(owner.buffers.szBoardName, "");
-    EXPECT_STREQ(owner.buffers.szBoardCode, "600519");
-    EXPECT_STREQ(owner.buffers.szThreadId, "1000001");
-    EXPECT_EQ(owner.table[0].nFloor, 0);
-}
-
-TEST_F(FetchThreadTest, CutsOverLongValuesToTheirBuffers) {
-    SampleThread thread = MakeThread("1234567890123", "98765432109876", {3});
-    thread.strTitle.clear();
-    while (thread.strTitle.size() < 400) {
-        thread.strTitle += "很长的标题";
+    Owner failed;
+    for (char* pszBuffer :
+         {failed.buffers.szStarter, failed.buffers.szBoardName, failed.buffers.szTitle}) {
+        std::strcpy(pszBuffer, "old");
     }
-    DemoForum longForum({thread});
-    ASSERT_TRUE(longForum.Start());
-    FetchSettings settings = Settings();
-    settings.strBaseAddress = longForum.BaseAddress();
-    ASSERT_EQ(
-        owner.Run(longForum.BaseAddress() + "/look,1234567890123,98765432109876.html", settings),
-        std::pair(2, 0));
-    EXPECT_STREQ(owner.buffers.szBoardCode, "1234567890");
-    EXPECT_STREQ(owner.buffers.szThreadId, "98765432109");
-    const std::string strTitle = owner.buffers.szTitle;
-    // 250 bytes hold 125 characters of two bytes.
-    EXPECT_EQ(strTitle.size(), 250u);
-    EXPECT_EQ(strTitle, Gbk(thread.strTitle).substr(0, 250));
-}
-
-TEST_F(FetchThreadTest, AFullTableEndsTheRetrievalAfterThePageThatFilledIt) {
-    // 60 posts a page: record 2049 is filled on page 35.
-    DemoForum bigForum({MakeThread("600000", "777", std::vector<int>(40, 60))});
-    ASSERT_TRUE(bigForum.Start());
-    FetchSettings settings = Settings();
-    settings.strBaseAddress = bigForum.BaseAddress();
-    ASSERT_EQ(owner.Run(bigForum.BaseAddress() + "/look,600000,777.html", settings),
-              std::pair(PostTable::kCapacity - 1, 0));
-    EXPECT_EQ(bigForum.RequestedPaths().size(), 35u);
-    EXPECT_EQ(owner.table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
+    forum.SetFault("/look,600519,1000001_1.html", {404, 0ms});
+    ASSERT_EQ(failed.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
+              std::pair(-1, 0));
+    EXPECT_STREQ(failed.buffers.szTitle, "");
+    EXPECT_STREQ(failed.buffers.szStarter, "");
+    EXPECT_STREQ(failed.buffers.szBoardName, "");
+    EXPECT_STREQ(failed.buffers.szBoardCode, "600519");
+    EXPECT_STREQ(failed.buffers.szThreadId, "1000001");
+    EXPECT_EQ(failed.table[0].nFloor, 0);
 }
 
 TEST_F(FetchThreadTest, AJobThatNeverStartedIsFreedWithItsThreadObject) {

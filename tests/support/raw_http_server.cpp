@@ -55,6 +55,9 @@ RawHttpServer::~RawHttpServer() {
     }
     m_stopped.notify_all();
     m_thread.join();
+    for (std::thread& worker : m_workers) {
+        worker.join();
+    }
     close(m_nListen);
 }
 
@@ -92,8 +95,11 @@ void RawHttpServer::Serve() {
             continue;
         }
         ++m_nConnections;
-        ServeConnection(nSocket);
-        close(nSocket);
+        // Each connection on its own thread, so that a stalled answer holds up no other.
+        m_workers.emplace_back([this, nSocket] {
+            ServeConnection(nSocket);
+            close(nSocket);
+        });
     }
 }
 

@@ -58,6 +58,7 @@ private:
     int m_nListen = -1;
     int m_nPort = 0;
     std::thread m_thread;
+    std::vector<std::thread> m_workers;
     std::atomic<int> m_nConnections{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;

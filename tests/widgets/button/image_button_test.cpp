@@ -37,15 +37,15 @@ struct Painted {
     QImage image;
     COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
     Rows Pixels() const {
-        const std::vector<std::pair<COLORREF, char>> legend = {{kFace, '.'},
-                                                               {kHighlight, 'h'},
-                                                               {kShadow, 's'},
-                                                               {GetSysColor(COLOR_3DLIGHT), 'l'},
-                                                               {GetSysColor(COLOR_3DDKSHADOW), 'd'},
-                                                               {kBlack, 'k'},
-                                                               {RGB(15, 15, 15), 'x'},
-                                                               {kRed, 'r'},
-                                                               {kBlue, 'b'}};
+        const std::pair<COLORREF, char> legend[] = {{kFace, '.'},
+                                                    {kHighlight, 'h'},
+                                                    {kShadow, 's'},
+                                                    {GetSysColor(COLOR_3DLIGHT), 'l'},
+                                                    {GetSysColor(COLOR_3DDKSHADOW), 'd'},
+                                                    {kBlack, 'k'},
+                                                    {RGB(15, 15, 15), 'x'},
+                                                    {kRed, 'r'},
+                                                    {kBlue, 'b'}};
         Rows rows;
         for (int y = 0; y < image.height(); ++y) {
             std::string row;
@@ -139,25 +139,20 @@ TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
 }
 
 TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal) {
-    struct Case {
-        BOOL bHovering;
-        UINT nState;
-        COLORREF expected;
-    };
-    const Case cases[] = {{TRUE, ODS_FOCUS, kRed},
-                          {FALSE, ODS_SELECTED | ODS_FOCUS, kRed},
-                          {FALSE, ODS_FOCUS, kBlue},
-                          {FALSE, 0, kBlack}};
-    for (const Case& c : cases) {
+    const std::tuple<BOOL, UINT, COLORREF> cases[] = {{TRUE, ODS_FOCUS, kRed},
+                                                      {FALSE, ODS_SELECTED | ODS_FOCUS, kRed},
+                                                      {FALSE, ODS_FOCUS, kBlue},
+                                                      {FALSE, 0, kBlack}};
+    for (const auto& [bHovering, nState, expected] : cases) {
         ImageButton button;
         button.resize(10, 8);
         button.SetDrawBorder(FALSE, FALSE);
-        EXPECT_EQ(button.SetColor(0, kRed, FALSE), 0);
-        EXPECT_EQ(button.SetColor(4, kBlue, FALSE), 0);
-        EXPECT_EQ(button.SetColor(2, kBlack, FALSE), 0);
+        EXPECT_EQ(button.SetColor(0, kRed, FALSE) + button.SetColor(4, kBlue, FALSE) +
+                      button.SetColor(2, kBlack, FALSE),
+                  0);
         EXPECT_EQ(button.SetColor(6, kBlack, FALSE), 1);
-        ImageButtonTestAccess(button).Hovering() = c.bHovering;
-        EXPECT_EQ(Paint(button, c.nState).At(5, 4), c.expected) << c.nState;
+        ImageButtonTestAccess(button).Hovering() = bHovering;
+        EXPECT_EQ(Paint(button, nState).At(5, 4), expected) << nState;
     }
     ImageButton plain;
     EXPECT_EQ(ImageButtonTestAccess(plain).Look().colors,
@@ -194,24 +189,18 @@ TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
     EXPECT_EQ(Paint(menuButton, 0).Pixels()[0], std::string(11, 's') + 'h');
 
     // The first image shows hovered or pressed (a check box: pressed), else the second.
-    struct Case {
-        BOOL bCheckBox, bHovering;
-        UINT nState;
-        COLORREF expected;
-    };
-    const Case cases[] = {{FALSE, FALSE, 0, kBlue},
-                          {FALSE, TRUE, 0, kRed},
-                          {FALSE, FALSE, ODS_SELECTED, kRed},
-                          {TRUE, TRUE, 0, kBlue},
-                          {TRUE, FALSE, ODS_SELECTED, kRed}};
-    for (const Case& c : cases) {
+    const std::tuple<BOOL, BOOL, UINT, COLORREF> cases[] = {{FALSE, FALSE, 0, kBlue},
+                                                            {FALSE, TRUE, 0, kRed},
+                                                            {FALSE, FALSE, ODS_SELECTED, kRed},
+                                                            {TRUE, TRUE, 0, kBlue},
+                                                            {TRUE, FALSE, ODS_SELECTED, kRed}};
+    for (const auto& [bCheckBox, bHovering, nState, expected] : cases) {
         ImageButton two;
         two.resize(12, 10);
         ASSERT_EQ(two.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
-        ImageButtonTestAccess(two).CheckBox() = c.bCheckBox;
-        ImageButtonTestAccess(two).Hovering() = c.bHovering;
-        EXPECT_NE(Paint(two, c.nState).Find(c.expected).x, -1)
-            << c.bCheckBox << c.bHovering << c.nState;
+        ImageButtonTestAccess(two).CheckBox() = bCheckBox;
+        ImageButtonTestAccess(two).Hovering() = bHovering;
+        EXPECT_NE(Paint(two, nState).Find(expected).x, -1) << bCheckBox << bHovering << nState;
     }
 }
 
@@ -351,21 +340,17 @@ TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
 }
 
 TEST(ImageButtonTest, TheTemplateStyleDecidesCheckBoxAndDefaultAndTheControlIsOwnerDrawn) {
-    struct Case {
-        DWORD dwStyle;
-        BOOL bCheckBox, bDefault;
-    };
-    const Case cases[] = {{BS_PUSHBUTTON, FALSE, FALSE},
-                          {BS_DEFPUSHBUTTON | 0x00010000, FALSE, TRUE},
-                          {BS_CHECKBOX, TRUE, FALSE},
-                          {BS_AUTOCHECKBOX, TRUE, FALSE}};
-    for (const Case& c : cases) {
-        ImageButton button(nullptr, c.dwStyle);
+    const std::tuple<DWORD, BOOL, BOOL> cases[] = {{BS_PUSHBUTTON, FALSE, FALSE},
+                                                   {BS_DEFPUSHBUTTON | 0x00010000, FALSE, TRUE},
+                                                   {BS_CHECKBOX, TRUE, FALSE},
+                                                   {BS_AUTOCHECKBOX, TRUE, FALSE}};
+    for (const auto& [dwStyle, bCheckBox, bDefault] : cases) {
+        ImageButton button(nullptr, dwStyle);
         button.PreSubclassWindow();
-        EXPECT_EQ(ImageButtonTestAccess(button).CheckBox(), c.bCheckBox) << c.dwStyle;
-        EXPECT_EQ(ImageButtonTestAccess(button).Default(), c.bDefault) << c.dwStyle;
-        EXPECT_EQ(button.QPushButton::isDefault(), c.bDefault != FALSE) << c.dwStyle;
-        EXPECT_EQ(button.GetStyle(), (c.dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW);
+        EXPECT_EQ(ImageButtonTestAccess(button).CheckBox(), bCheckBox) << dwStyle;
+        EXPECT_EQ(ImageButtonTestAccess(button).Default(), bDefault) << dwStyle;
+        EXPECT_EQ(button.QPushButton::isDefault(), bDefault != FALSE) << dwStyle;
+        EXPECT_EQ(button.GetStyle(), (dwStyle & ~BS_TYPEMASK) | BS_OWNERDRAW);
     }
 }
 

@@ -46,35 +46,24 @@ protected:
         menu.DrawItem(&draw);
     }
     COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
-    // The columns between x0 and x1 holding a pixel other than the background, first and last.
-    std::pair<int, int> InkColumns(int x0, int x1, COLORREF background) const {
-        int nFirst = -1;
-        int nLast = -1;
+    // Of the pixels between columns x0 and x1 (rows 1 to h - 2) that are not the background:
+    // the first and last column, and the darkest and lightest red channel.
+    struct Ink {
+        int nFirst = -1, nLast = -1, nDark = 256, nLight = -1;
+    };
+    Ink InkOf(int x0, int x1, COLORREF background) const {
+        Ink ink;
         for (int x = x0; x < x1; ++x) {
             for (int y = 1; y < image.height() - 1; ++y) {
                 if (At(x, y) != background) {
-                    nFirst = nFirst < 0 ? x : nFirst;
-                    nLast = x;
-                    break;
+                    ink.nFirst = ink.nFirst < 0 ? x : ink.nFirst;
+                    ink.nLast = x;
+                    ink.nDark = std::min(ink.nDark, static_cast<int>(GetRValue(At(x, y))));
+                    ink.nLight = std::max(ink.nLight, static_cast<int>(GetRValue(At(x, y))));
                 }
             }
         }
-        return {nFirst, nLast};
-    }
-    // The darkest and lightest red channel among the pixels between x0 and x1 that are not the
-    // background.
-    std::pair<int, int> InkRange(int x0, int x1, COLORREF background) const {
-        int nDark = 256;
-        int nLight = -1;
-        for (int x = x0; x < x1; ++x) {
-            for (int y = 0; y < image.height(); ++y) {
-                if (At(x, y) != background) {
-                    nDark = std::min(nDark, static_cast<int>(GetRValue(At(x, y))));
-                    nLight = std::max(nLight, static_cast<int>(GetRValue(At(x, y))));
-                }
-            }
-        }
-        return {nDark, nLight};
+        return ink;
     }
 
     LumoMenu menu;
@@ -90,12 +79,10 @@ TEST_F(DrawTest, FlatItemsHaveTheStripTextColumnAndSeparatorOfTheProgramsDefault
     EXPECT_EQ(At(5, 10), kStrip);
     EXPECT_EQ(At(22, 10), kStrip);
     EXPECT_EQ(At(23, 10), kWhite);
-    const auto [nLabel, nEnd] = InkColumns(23, 200, kWhite);
-    EXPECT_GE(nLabel, 31);
-    EXPECT_LE(nLabel, 33) << "the label starts at left + 31";
-    // The accelerator ends iw (16) pixels before the right edge, right-aligned.
-    EXPECT_LT(nEnd, 184);
-    EXPECT_GE(nEnd, 181);
+    // The label starts at left + 31; the accelerator ends iw (16) pixels before the right edge.
+    const Ink label = InkOf(23, 200, kWhite);
+    EXPECT_TRUE(label.nFirst >= 31 && label.nFirst <= 33) << label.nFirst;
+    EXPECT_TRUE(label.nLast >= 181 && label.nLast < 184) << label.nLast;
 
     Draw(1, 0);
     EXPECT_EQ(At(29, 11), kWhite);
@@ -123,11 +110,11 @@ TEST_F(DrawTest, FlatSelectionDisabledLookAndCheckBoxes) {
     Draw(0, ODS_SELECTED | ODS_GRAYED);
     EXPECT_EQ(At(5, 5), kStrip);
     EXPECT_EQ(At(100, 2), kWhite);
-    const auto [nDark, nLight] = InkRange(23, 200, kWhite);
-    // Text is anti-aliased: its darkest pixels come within a few steps of the colour.
-    EXPECT_GE(nDark, 167) << "COLOR_GRAYTEXT (109) 40 % toward white";
-    EXPECT_LE(nDark, 171);
-    EXPECT_LT(nLight, 255);
+    // Text is anti-aliased: its darkest pixels come within a few steps of COLOR_GRAYTEXT (109)
+    // 40 % toward white.
+    const Ink grey = InkOf(23, 200, kWhite);
+    EXPECT_TRUE(grey.nDark >= 167 && grey.nDark <= 171) << grey.nDark;
+    EXPECT_LT(grey.nLight, 255);
 
     // The 16 x 16 box at (left + 4, top + 3) in a 22-pixel item, a tick in it.
     Draw(1, ODS_CHECKED);
@@ -149,24 +136,23 @@ TEST_F(DrawTest, TheClassicLookEmbossesDisabledLabelsAndKeepsADisabledHighlight)
     menu.AppendItem(u"帮助", 0, 1);
     Draw(0, 0);
     EXPECT_EQ(At(5, 10), kMenu);
-    EXPECT_LE(InkRange(0, 200, kMenu).first, 3) << "black label";
+    EXPECT_LE(InkOf(0, 200, kMenu).nDark, 3) << "black label";
 
     Draw(0, ODS_SELECTED);
     EXPECT_EQ(At(1, 1), kHighlight) << "no image, not checked: the whole item";
-    EXPECT_GE(InkRange(0, 200, kHighlight).second, 250) << "highlight text";
+    EXPECT_GE(InkOf(0, 200, kHighlight).nLight, 250) << "highlight text";
 
     // Disabled and selected: the highlight stays, the label is in the background colour.
     Draw(0, ODS_SELECTED | ODS_GRAYED);
     EXPECT_EQ(At(1, 1), kHighlight);
-    EXPECT_LE(InkRange(0, 200, kHighlight).second, 240);
-    EXPECT_GE(InkRange(0, 200, kHighlight).second, 225);
+    const int nLabel = InkOf(0, 200, kHighlight).nLight;
+    EXPECT_TRUE(nLabel >= 225 && nLabel <= 240) << nLabel;
 
     // Disabled: white one pixel down-right, grey text on top.
     Draw(0, ODS_GRAYED);
-    const auto [nDark, nLight] = InkRange(0, 200, kMenu);
-    EXPECT_GE(nDark, 109);
-    EXPECT_LE(nDark, 115);
-    EXPECT_GE(nLight, 250);
+    const Ink embossed = InkOf(0, 200, kMenu);
+    EXPECT_TRUE(embossed.nDark >= 109 && embossed.nDark <= 115) << embossed.nDark;
+    EXPECT_GE(embossed.nLight, 250);
 
     // A palette device is classic whatever the draw mode says.
     LumoMenu::settings.drawModeOther = 1;
@@ -177,12 +163,11 @@ TEST_F(DrawTest, TheClassicLookEmbossesDisabledLabelsAndKeepsADisabledHighlight)
 }
 
 TEST(MenuColourTest, BlendsTowardWhiteByTheFactor) {
-    struct Case {
+    const struct {
         COLORREF colour;
         double dFactor;
         COLORREF expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {kBlack, 0.85, RGB(216, 216, 216)},
         {kHighlight, 0.85, kSelection},
         {RGB(10, 20, 30), 0.0, RGB(10, 20, 30)},
@@ -191,7 +176,7 @@ TEST(MenuColourTest, BlendsTowardWhiteByTheFactor) {
         {kBlack, 1.0, kWhite},
         {kMenu, 0.25, kStrip},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(LumoMenu::BlendTowardWhite(c.colour, c.dFactor), c.expected) << c.dFactor;
     }
 }
