@@ -37,18 +37,22 @@ std::string BitmapFileDib(const char* pszPath) {
 class MenuImagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterResource(RT_TOOLBAR, kToolbar16,
-                         test::BuildToolbarResource(16, 15, {0, 501, 502, 0, 503, 777}));
-        RegisterResource(RT_BITMAP, kToolbar16, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kToolbar20, test::BuildToolbarResource(20, 20, {601, 602}));
-        RegisterResource(RT_BITMAP, kToolbar20, BitmapFileDib(":/test/toolbar20.bmp"));
-        RegisterResource(RT_TOOLBAR, kToolbarSmall, test::BuildToolbarResource(16, 16, {501}));
-        RegisterResource(RT_BITMAP, kToolbarSmall, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kTooWide, test::BuildToolbarResource(64, 24, {501}));
-        RegisterResource(RT_BITMAP, kTooWide, BitmapFileDib(":/test/toolbar16.bmp"));
-        RegisterResource(RT_TOOLBAR, kNoBitmap, test::BuildToolbarResource(24, 24, {501}));
-        RegisterResource(RT_TOOLBAR, kTruncated,
-                         test::BuildToolbarResource(16, 15, {501, 502}).substr(0, 10));
+        const std::string toolbar16 = BitmapFileDib(":/test/toolbar16.bmp");
+        const std::tuple<UINT, std::string, std::string> toolbars[] = {
+            {kToolbar16, test::BuildToolbarResource(16, 15, {0, 501, 502, 0, 503, 777}), toolbar16},
+            {kToolbar20, test::BuildToolbarResource(20, 20, {601, 602}),
+             BitmapFileDib(":/test/toolbar20.bmp")},
+            {kToolbarSmall, test::BuildToolbarResource(16, 16, {501}), toolbar16},
+            {kTooWide, test::BuildToolbarResource(64, 24, {501}), toolbar16},
+            {kNoBitmap, test::BuildToolbarResource(24, 24, {501}), ""},
+            {kTruncated, test::BuildToolbarResource(16, 15, {501, 502}).substr(0, 10), ""},
+        };
+        for (const auto& [nId, toolbar, bitmap] : toolbars) {
+            RegisterResource(RT_TOOLBAR, nId, toolbar);
+            if (!bitmap.empty()) {
+                RegisterResource(RT_BITMAP, nId, bitmap);
+            }
+        }
         RegisterResource(
             RT_MENU, std::string("IMAGES"),
             BuildMenuTemplate(
@@ -66,15 +70,14 @@ protected:
         ASSERT_NE(pInner, nullptr);
     }
     void TearDown() override { LumoMenu::ResetSettings(); }
+    static const ImageList::Image& Shared(int nImage) {
+        return LumoMenu::settings.sharedImages->images[static_cast<std::size_t>(nImage)];
+    }
     static COLORREF SharedPixel(int nImage, int x, int y) {
-        return FromQRgb(
-            LumoMenu::settings.sharedImages->images[static_cast<std::size_t>(nImage)].colour.pixel(
-                x, y));
+        return FromQRgb(Shared(nImage).colour.pixel(x, y));
     }
     static bool SharedTransparent(int nImage, int x, int y) {
-        return (LumoMenu::settings.sharedImages->images[static_cast<std::size_t>(nImage)]
-                    .mask.pixel(x, y) &
-                0xFFFFFF) != 0;
+        return (Shared(nImage).mask.pixel(x, y) & 0xFFFFFF) != 0;
     }
     static int ImageCount() {
         return ImageList_GetImageCount(LumoMenu::settings.sharedImages.get());
@@ -90,11 +93,11 @@ TEST_F(MenuImagesTest, AToolbarGivesEachOfItsCommandsInTheMenuItsOwnImage) {
     // Classic look: one image per command; 777 is not in the menu.
     EXPECT_EQ(LumoMenu::settings.sharedImageCommands, (std::vector<UINT>{501, 502, 503}));
     ASSERT_EQ(ImageCount(), 3);
-    EXPECT_EQ(pPopup->items[0]->sharedImageIndex, 0);
-    EXPECT_EQ(pPopup->items[1]->sharedImageIndex, 1);
-    EXPECT_EQ(pInner->items[0]->sharedImageIndex, 1);  // 502 in both places
-    EXPECT_EQ(pInner->items[1]->sharedImageIndex, 2);
-    EXPECT_EQ(pPopup->items[3]->sharedImageIndex, -1);
+    // 502 in both places; 999 has none.
+    EXPECT_EQ((std::array{pPopup->items[0]->sharedImageIndex, pPopup->items[1]->sharedImageIndex,
+                          pInner->items[0]->sharedImageIndex, pInner->items[1]->sharedImageIndex,
+                          pPopup->items[3]->sharedImageIndex}),
+              (std::array{0, 1, 1, 2, -1}));
     // Each command its own button's image, also behind the leading separator and the second one.
     EXPECT_EQ(SharedPixel(0, 8, 6), kRed);
     EXPECT_EQ(SharedPixel(1, 8, 6), kGreen);
@@ -173,16 +176,12 @@ TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
 
 TEST_F(MenuImagesTest, ImageSizeGrowsWithToolbarsAndFailuresAreReported) {
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbar20));
-    EXPECT_EQ(menu.imageWidth, 20);
-    EXPECT_EQ(menu.imageHeight, 20);
     ASSERT_TRUE(menu.LoadToolbarImages(kToolbarSmall));
-    EXPECT_EQ(menu.imageWidth, 20);
-    EXPECT_EQ(menu.imageHeight, 20);
+    EXPECT_EQ(std::pair(menu.imageWidth, menu.imageHeight), std::pair(20, 20));
     // A toolbar whose images cannot be cut from its bitmap still raises the size; a missing,
     // truncated or bitmap-less one changes nothing.
     EXPECT_FALSE(menu.LoadToolbarImages(kTooWide));
-    EXPECT_EQ(menu.imageWidth, 64);
-    EXPECT_EQ(menu.imageHeight, 24);
+    EXPECT_EQ(std::pair(menu.imageWidth, menu.imageHeight), std::pair(64, 24));
     EXPECT_FALSE(menu.LoadToolbarImages(kNoBitmap));
     EXPECT_FALSE(menu.LoadToolbarImages(kTruncated));
     EXPECT_FALSE(menu.LoadToolbarImages(12345));
@@ -199,26 +198,17 @@ TEST_F(MenuImagesTest, ImageSizeGrowsWithToolbarsAndFailuresAreReported) {
     EXPECT_EQ(FromQRgb(pList->images[1].colour.pixel(10, 10)), RGB(0, 255, 255));
     EXPECT_EQ(pList->images[0].mask.pixel(0, 0) & 0xFFFFFF, 0u);
     EXPECT_FALSE(menu.AddBitmapToImageList(pList.get(), 12345));
-}
+    EXPECT_EQ(LumoMenu::LoadMappedBitmap(12345), nullptr);
 
-TEST_F(MenuImagesTest, ToolbarLookUpsFindTheButtonsImage) {
-    struct Case {
-        UINT nCommand;
-        BOOL bFound;
-        int nImage;  // from -5
-    };
-    for (const Case& c : {Case{501, TRUE, -5}, Case{502, TRUE, 1}, Case{503, TRUE, 2},
-                          Case{777, TRUE, 3}, Case{999, FALSE, -5}}) {
+    // A button's image number, counted without separators; left as it is for a command without.
+    for (const auto& [nCommand, bFound, nExpected] :
+         {std::tuple{501u, TRUE, -5}, {502u, TRUE, 1}, {777u, TRUE, 3}, {999u, FALSE, -5}}) {
         int nImage = -5;
-        EXPECT_EQ(LumoMenu::ToolbarImageIndexOf(c.nCommand, kToolbar16, nImage), c.bFound)
-            << c.nCommand;
-        EXPECT_EQ(nImage, c.nImage) << c.nCommand;
+        EXPECT_EQ(LumoMenu::ToolbarImageIndexOf(nCommand, kToolbar16, nImage), bFound);
+        EXPECT_EQ(nImage, nExpected) << nCommand;
     }
     int nImage = -5;
     EXPECT_FALSE(LumoMenu::ToolbarImageIndexOf(501, kTruncated, nImage));
-
-    EXPECT_NE(LumoMenu::LoadMappedBitmap(kToolbar16), nullptr);
-    EXPECT_EQ(LumoMenu::LoadMappedBitmap(12345), nullptr);
 }
 
 }  // namespace
