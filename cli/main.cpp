@@ -30,12 +30,33 @@ constexpr char kUsage[] =
     "usage: vesk-fetch [--base URL] [--mode all|starter|names] [--names LIST] [--out FILE]\n"
     "                  [--summary] THREAD_URL\n";
 
+constexpr char kHelp[] =
+    "Reads pages 1 to 40 of one thread and writes them as one page, filtered.\n"
+    "\n"
+    "  --base URL      the forum, as scheme://host[:port] (default: the configured forum)\n"
+    "  --mode MODE     all (default), starter (only the thread starter's posts), or names\n"
+    "  --names LIST    with --mode names: authors containing one of these names, separated by\n"
+    "                  commas (\",\" or \"\xEF\xBC\x8C\")\n"
+    "  --out FILE      the page written (default: post.htm)\n"
+    "  --summary       print title, starter, board_name, board_code, thread_id, posts, shown\n"
+    "  --help          this text\n"
+    "\n"
+    "How the reading ended is said in one line on stderr.\n"
+    "\n"
+    "exit codes:\n"
+    "  0  the page was written\n"
+    "  1  no post was read\n"
+    "  2  a wrong argument, an address that is no thread's, or an empty name list\n"
+    "  3  the network could not be set up\n"
+    "  4  the page could not be written\n";
+
 struct Options {
     std::string strBase{ForumBaseAddress};
     std::string strMode = "all";
     std::string strNames;
     std::string strOut = "post.htm";
     bool bSummary = false;
+    bool bHelp = false;
     std::optional<std::string> strUrl;
 };
 
@@ -53,6 +74,15 @@ public:
     void PageFetched(int nPage, int nLastRecord) override {
         std::fprintf(stderr, "vesk-fetch: page %d read, %d posts so far\n", nPage, nLastRecord + 1);
     }
+    void ReadingEnded(const ReadingEnd& end) override {
+        std::lock_guard lock(m_mutex);
+        m_end = end;
+    }
+    // How the reading ended; empty when the session could not be opened.
+    std::optional<ReadingEnd> End() {
+        std::lock_guard lock(m_mutex);
+        return m_end;
+    }
 
     // wParam and lParam of the answer.
     std::pair<int, int> Wait() {
@@ -67,9 +97,12 @@ private:
     bool m_bDone = false;
     int m_nWParam = 0;
     int m_nLParam = 0;
+    std::optional<ReadingEnd> m_end;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options) {
+// Reads the arguments into options; what is wrong with them, or empty when nothing is.
+std::string ParseOptions(int argc, char** argv, Options& options) {
+    bool bNamesGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> value;
@@ -79,44 +112,45 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                 arg = arg.substr(0, nEq);
             }
         }
-        const auto take = [&](std::string& strTarget) {
-            if (!value) {
-                if (i + 1 >= argc) {
-                    return false;
-                }
-                value = argv[++i];
+        std::string* pTarget = arg == "--base"    ? &options.strBase
+                               : arg == "--mode"  ? &options.strMode
+                               : arg == "--names" ? &options.strNames
+                               : arg == "--out"   ? &options.strOut
+                                                  : nullptr;
+        if (pTarget != nullptr) {
+            if (!value && i + 1 >= argc) {
+                return std::string(arg) + " needs a value";
             }
-            strTarget = *value;
-            return true;
-        };
-        if (arg == "--base") {
-            if (!take(options.strBase)) {
-                return false;
-            }
-        } else if (arg == "--mode") {
-            if (!take(options.strMode)) {
-                return false;
-            }
-        } else if (arg == "--names") {
-            if (!take(options.strNames)) {
-                return false;
-            }
-        } else if (arg == "--out") {
-            if (!take(options.strOut)) {
-                return false;
-            }
+            *pTarget = value ? std::string(*value) : std::string(argv[++i]);
+            bNamesGiven = bNamesGiven || arg == "--names";
         } else if (arg == "--summary" && !value) {
             options.bSummary = true;
+        } else if (arg == "--help" && !value) {
+            options.bHelp = true;
         } else if (arg.starts_with("-") && arg != "-") {
-            return false;
+            return "unknown option " + std::string(arg);
         } else if (!options.strUrl) {
             options.strUrl = std::string(arg);
         } else {
-            return false;
+            return "one thread address only, got a second: " + std::string(arg);
         }
     }
-    return options.strUrl.has_value() && !options.strOut.empty() &&
-           (options.strMode == "all" || options.strMode == "starter" || options.strMode == "names");
+    if (options.bHelp) {
+        return {};
+    }
+    if (options.strMode != "all" && options.strMode != "starter" && options.strMode != "names") {
+        return "unknown mode " + options.strMode + " (all, starter or names)";
+    }
+    if (bNamesGiven && options.strMode != "names") {
+        return "--names is used only with --mode names";
+    }
+    if (options.strOut.empty()) {
+        return "--out needs a file name";
+    }
+    if (!options.strUrl) {
+        return "no thread address";
+    }
+    return {};
 }
 
 void PrintMessage(std::string_view message) {
@@ -152,7 +186,8 @@ int Run(const Options& options) {
     filter.bOnlyStarter = options.strMode == "starter";
     filter.bPartial = options.strMode == "names";
     if (filter.bPartial) {
-        const std::string_view names = TrimWhiteSpace(options.strNames);
+        const std::string strNames = WithHalfWidthCommas(options.strNames);
+        const std::string_view names = TrimWhiteSpace(strNames);
         if (names.empty()) {
             PrintMessage(kNameListEmptyMessage);
             return kExitRejected;
@@ -182,6 +217,9 @@ int Run(const Options& options) {
     }
     const auto [nLastIndex, nResult] = target.Wait();
     thread.Join();
+    if (const std::optional<ReadingEnd> end = target.End()) {
+        PrintMessage(DescribeReadingEnd(*end));
+    }
 
     if (nResult == kFetchSessionFailed) {
         PrintMessage(kRetrievalFailedMessage);
@@ -213,7 +251,14 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    const std::string strWrong = ParseOptions(argc, argv, options);
+    if (options.bHelp && strWrong.empty()) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return kExitWritten;
+    }
+    if (!strWrong.empty()) {
+        std::fprintf(stderr, "vesk-fetch: %s\n", strWrong.c_str());
         std::fputs(kUsage, stderr);
         return kExitRejected;
     }

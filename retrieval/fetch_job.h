@@ -1,5 +1,6 @@
 #pragma once
 
+#include "page_loop.h"
 #include "post_table.h"
 
 namespace vesk {
@@ -24,6 +25,8 @@ public:
 
     // Called after each page whose posts were read; for progress display only.
     virtual void PageFetched(int /*nPage*/, int /*nLastRecord*/) {}
+    // Called just before the answer of a retrieval whose page loop ran: how the reading ended.
+    virtual void ReadingEnded(const ReadingEnd& /*end*/) {}
 };
 
 // The five per-retrieval values the worker writes back, with the sizes the owner keeps them in.

@@ -1,5 +1,6 @@
 #include "fetch_thread.h"
 
+#include "page_loop.h"
 #include "post_extraction.h"
 #include "text_cut.h"
 
@@ -9,8 +10,6 @@
 namespace vesk {
 
 namespace {
-
-constexpr std::string_view kPostMarker = "<div class=louceng>";
 
 template <std::size_t N>
 constexpr std::size_t FieldSize(char (ResultBuffers::*)[N]) {
@@ -99,28 +98,24 @@ void FetchThread::FetchAllPages() {
     std::string strTitle;
     std::string strBoardName;
     m_nLastRecord = -1;
-    for (int nPage = 1; nPage <= kMaxPages; ++nPage) {
-        const std::string strPage =
-            m_fetcher.FetchPage(PageAddress(strBoardCode, strThreadId, nPage).c_str());
-        // The end of the thread; a failed download (empty text) ends it the same way.
-        if (FindMarker(strPage, kPostMarker) == std::string_view::npos) {
-            break;
-        }
-        if (nPage == 1) {
-            strTitle = ExtractBetween(strPage, "<title>", "</title>");
-            std::string_view nav = ExtractBetween(strPage, "daohanglan1", "cksshq");
-            nav = ExtractBetween(nav, strBoardCode + ".html", "<div");
-            strBoardName = ExtractBetween(nav, ">", "<");
-        }
-        m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
-        if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
-            m_hWndNotify->PageFetched(nPage, m_nLastRecord);
-        }
-        // A full table takes no more posts, so no further page is worth a request.
-        if (m_nLastRecord + 1 >= PostTable::kCapacity) {
-            break;
-        }
-    }
+    ReadingEnd end = ReadPages(
+        m_fetcher, [&](int nPage) { return PageAddress(strBoardCode, strThreadId, nPage); }, 1,
+        kMaxPages,
+        [&](int nPage, const std::string& strPage) {
+            if (nPage == 1) {
+                strTitle = ExtractBetween(strPage, "<title>", "</title>");
+                std::string_view nav = ExtractBetween(strPage, "daohanglan1", "cksshq");
+                nav = ExtractBetween(nav, strBoardCode + ".html", "<div");
+                strBoardName = ExtractBetween(nav, ">", "<");
+            }
+            m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
+            if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
+                m_hWndNotify->PageFetched(nPage, m_nLastRecord);
+            }
+            // A full table takes no more posts, so no further page is worth a request.
+            return m_nLastRecord + 1 < PostTable::kCapacity;
+        });
+    end.nPosts = m_nLastRecord + 1;
     const std::string_view starter =
         m_nLastRecord >= 0 ? std::string_view(m_pPosts[0].szAuthor) : std::string_view{};
 
@@ -134,6 +129,7 @@ void FetchThread::FetchAllPages() {
     CopyToField(m_pszBoardCode, FieldSize(&ResultBuffers::szBoardCode), strBoardCode);
     CopyToField(m_pszThreadId, FieldSize(&ResultBuffers::szThreadId), strThreadId);
     if (m_hWndNotify != nullptr) {
+        m_hWndNotify->ReadingEnded(end);
         m_hWndNotify->PostFetchNotify(m_nLastRecord, kFetchFinished);
     }
 }

@@ -130,6 +130,7 @@ void PageFetcher::Abort() {
 }
 
 std::string PageFetcher::FetchPage(const char* pszUrl) {
+    m_failure = {PageFailure::Kind::kAborted};
     if (m_pSession == nullptr || IsAborted() ||
         curl_easy_setopt(m_pSession, CURLOPT_URL, pszUrl) != CURLE_OK) {
         return {};
@@ -144,14 +145,17 @@ std::string PageFetcher::FetchPage(const char* pszUrl) {
         }
         WaitBeforeRetry();
         if (IsAborted()) {
+            m_failure = {PageFailure::Kind::kAborted};
             return {};
         }
     }
     long nStatus = 0;
     curl_easy_getinfo(m_pSession, CURLINFO_RESPONSE_CODE, &nStatus);
     if (nStatus != 200) {
+        m_failure = {PageFailure::Kind::kHttpStatus, nStatus};
         return {};
     }
+    m_failure = {};
     return ConvertPageBody(m_strBody);
 }
 
@@ -165,23 +169,24 @@ PageFetcher::Outcome PageFetcher::RunTransfer() {
         return Outcome::kFailed;
     }
 
-    bool bStopped = false;
+    // Why the loop ended the transfer itself; kNone when curl ended it.
+    auto stopped = PageFailure::Kind::kNone;
     int nRunning = 1;
     while (true) {
         if (curl_multi_perform(m_pMulti, &nRunning) != CURLM_OK) {
-            bStopped = true;
+            stopped = PageFailure::Kind::kNetwork;
             break;
         }
         if (nRunning == 0) {
             break;
         }
         if (IsAborted()) {
-            bStopped = true;
+            stopped = PageFailure::Kind::kAborted;
             break;
         }
         const auto now = Clock::now();
         if (now >= deadline) {
-            bStopped = true;
+            stopped = PageFailure::Kind::kTimedOut;
             break;
         }
         auto wait = std::min<std::chrono::milliseconds>(
@@ -191,7 +196,7 @@ PageFetcher::Outcome PageFetcher::RunTransfer() {
             const auto idle =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastByte);
             if (idle >= m_timeouts.stall) {
-                bStopped = true;
+                stopped = PageFailure::Kind::kStalled;
                 break;
             }
             wait = std::min(wait, m_timeouts.stall - idle);
@@ -209,11 +214,24 @@ PageFetcher::Outcome PageFetcher::RunTransfer() {
     }
     curl_multi_remove_handle(m_pMulti, m_pSession);
 
+    const bool bStopped = stopped != PageFailure::Kind::kNone;
     if (!bStopped && result == CURLE_OK && !m_bBodyTooLarge) {
         return Outcome::kDone;
     }
+    using Kind = PageFailure::Kind;
     const bool bConnectFailed =
         result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
+    if (bStopped) {
+        m_failure = {stopped};
+    } else if (m_bBodyTooLarge) {
+        m_failure = {Kind::kTooLarge};
+    } else if (result == CURLE_OPERATION_TIMEDOUT) {
+        m_failure = {Kind::kTimedOut};
+    } else if (result == CURLE_COULDNT_CONNECT) {
+        m_failure = {Kind::kRefused};
+    } else {
+        m_failure = {Kind::kNetwork};
+    }
     if (!bStopped && !m_bRequestSent && bConnectFailed) {
         return Outcome::kFailedBeforeRequest;
     }

@@ -26,8 +26,25 @@ struct FetchTimeouts {
     std::chrono::milliseconds total{30000};
 };
 
+// Why the last page asked for could not be had.
+struct PageFailure {
+    enum class Kind {
+        kNone,        // the page came with status 200
+        kHttpStatus,  // the forum answered with another status (nHttpStatus)
+        kRefused,     // the connection was refused
+        kTimedOut,    // no connection in time, or the whole page not within its deadline
+        kTooLarge,    // a body over kMaxPageBytes
+        kStalled,     // no byte for the stall time
+        kAborted,     // stopped, or asked outside a session
+        kNetwork,     // any other failure: the host not found, a broken answer
+    };
+    Kind kind = Kind::kNone;
+    long nHttpStatus = 0;
+    friend bool operator==(const PageFailure&, const PageFailure&) = default;
+};
+
 // Downloads forum pages over HTTP, one at a time, on one session whose connection is reused from
-// page to page. Failures are never reported: a page that cannot be had is empty text. Everything
+// page to page. A page that cannot be had is empty text, and LastFailure says why. Everything
 // but Abort runs on the one thread that owns the fetcher.
 class PageFetcher final {
 public:
@@ -46,6 +63,8 @@ public:
     // The page's text with every line feed turned into CR LF, or empty text when the page could
     // not be had with status 200.
     std::string FetchPage(const char* pszUrl);
+    // Why the last FetchPage gave empty text; kNone when it gave the page.
+    PageFailure LastFailure() const { return m_failure; }
     void CloseSession();
 
     // May be called from any thread: the running transfer ends within milliseconds and every
@@ -70,6 +89,7 @@ private:
     curl_slist* m_pHeaders = nullptr;
     std::string m_strBody;
     bool m_bBodyTooLarge = false;
+    PageFailure m_failure;
     bool m_bRequestSent = false;
     Clock::time_point m_lastByte;
     std::atomic<bool> m_bAbort{false};

@@ -54,4 +54,18 @@ std::string AddressRejectedMessage(std::string_view strBaseAddress) {
     return strMessage;
 }
 
+std::string WithHalfWidthCommas(std::string_view strNames) {
+    constexpr std::string_view kFullWidthComma = "\xEF\xBC\x8C";  // U+FF0C
+    std::string strResult;
+    for (std::size_t nPos = 0; nPos < strNames.size();) {
+        if (strNames.substr(nPos).starts_with(kFullWidthComma)) {
+            strResult += ',';
+            nPos += kFullWidthComma.size();
+        } else {
+            strResult += strNames[nPos++];
+        }
+    }
+    return strResult;
+}
+
 }  // namespace vesk

@@ -29,4 +29,8 @@ bool IsThreadAddressAccepted(std::string_view strUrl, std::string_view strHostPr
 // The message for a rejected address, with an example under the forum's base address.
 std::string AddressRejectedMessage(std::string_view strBaseAddress);
 
+// A name list (UTF-8) with every full-width comma, as the Chinese input method types it, made the
+// half-width comma that separates names; nothing else changes.
+std::string WithHalfWidthCommas(std::string_view strNames);
+
 }  // namespace vesk

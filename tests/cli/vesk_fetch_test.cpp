@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -140,14 +141,67 @@ TEST_F(VeskFetchTest, RejectsAnEmptyNameListWithExitTwo) {
     EXPECT_TRUE(forum.RequestedPaths().empty());
 }
 
-TEST_F(VeskFetchTest, RejectsBadUsageWithExitTwo) {
-    EXPECT_EQ(Fetch({}).nExitCode, 2);
-    EXPECT_EQ(Fetch({"--mode", "some", Thread("look,1,2.html")}).nExitCode, 2);
-    EXPECT_EQ(Fetch({"--bogus", Thread("look,1,2.html")}).nExitCode, 2);
-    EXPECT_EQ(Fetch({Thread("look,1,2.html"), "second"}).nExitCode, 2);
-    EXPECT_EQ(RunProcess({VESK_FETCH_PATH, "--base", "http://127.0.0.1/", Thread("look,1,2.html")})
-                  .nExitCode,
-              2);
+// --help on stdout; a wrong argument says what is wrong, with the usage, exit 2.
+TEST_F(VeskFetchTest, HelpOnStdoutAndWrongArgumentsSayWhatIsWrong) {
+    const ProcessResult help = RunProcess({VESK_FETCH_PATH, "--help"});
+    EXPECT_EQ(help.nExitCode, 0);
+    EXPECT_TRUE(help.strOut.find("--names LIST") != std::string::npos &&
+                help.strOut.find("  4  the page could not be written") != std::string::npos)
+        << help.strOut;
+    EXPECT_EQ(help.strErr, "");
+    const std::string url = Thread("look,1,2.html");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "no thread address"},
+        {{"--bogus", url}, "unknown option --bogus"},
+        {{url, "--out"}, "--out needs a value"},
+        {{"--mode", "some", url}, "unknown mode some (all, starter or names)"},
+        {{url, "second"}, "one thread address only, got a second: second"},
+        {{"--names", "x", url}, "--names is used only with --mode names"},
+    };
+    for (const auto& [args, strWhy] : cases) {
+        const ProcessResult result = Fetch(args);
+        EXPECT_EQ(result.nExitCode, 2) << strWhy;
+        EXPECT_TRUE(result.strErr.starts_with("vesk-fetch: " + strWhy + "\nusage: vesk-fetch"))
+            << result.strErr;
+    }
+    EXPECT_EQ(RunProcess({VESK_FETCH_PATH, "--base", "http://127.0.0.1/", url}).nExitCode, 2);
+    EXPECT_TRUE(forum.RequestedPaths().empty());
+}
+
+// After the retrieval, the last line on stderr says how the reading ended, in the window's words;
+// the exit codes stay as they were.
+TEST_F(VeskFetchTest, TheLastLineSaysHowTheReadingEnded) {
+    const struct {
+        const char* pszTail;
+        const char* pszFaultPath;
+        int nStatus, nExitCode;
+        std::string strLine;
+    } cases[] = {
+        {"look,600519,1000001.html", "", 0, 0, "本帖已读完：共3页123帖"},
+        {"look,600519,42.html", "", 0, 1, "没有读到帖子：第1页上没有帖子，请检查帖子地址"},
+        {"look,600519,43.html", "", 0, 1, "没有读到帖子：第1页读取失败（HTTP 404）"},
+        {"look,300750,1000003.html", "/look,300750,1000003_7.html", 500, 0,
+         "第7页读取失败（HTTP 500），只显示了前6页的300帖"},
+        {"look,600036,1000004.html", "", 0, 0, "本帖至少有40页，只显示了前40页的2000帖"},
+    };
+    forum.SetPage("/look,600519,42_1.html", "<html>a page without posts</html>");
+    for (const auto& c : cases) {
+        if (*c.pszFaultPath != '\0') {
+            forum.SetFault(c.pszFaultPath, {c.nStatus, std::chrono::milliseconds(0)});
+        }
+        const ProcessResult result = Fetch({Thread(c.pszTail)});
+        EXPECT_EQ(result.nExitCode, c.nExitCode) << c.pszTail;
+        EXPECT_TRUE(("\n" + result.strErr).ends_with("\n" + c.strLine + "\n")) << result.strErr;
+    }
+    // Nobody listens at the port: the connection is refused.
+    demo::DemoForum closed;
+    ASSERT_TRUE(closed.Start());
+    const std::string strBase = closed.BaseAddress();
+    closed.Stop();
+    const ProcessResult refused =
+        RunProcess({VESK_FETCH_PATH, "--base", strBase, strBase + "/look,600519,1000001.html"});
+    EXPECT_EQ(refused.nExitCode, 1);
+    EXPECT_EQ(refused.strErr, "没有读到帖子：第1页读取失败（连接被拒绝）\n") << refused.strErr;
 }
 
 TEST_F(VeskFetchTest, AThreadWithoutPostsWritesNothingAndExitsOne) {
