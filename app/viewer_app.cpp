@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     // The web engine's sandbox cannot run as root; it is of no use there anyway.
@@ -16,6 +19,15 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesk"));
+    // The interface is Chinese: Qt's own texts (buttons of dialogs, the file dialog) too.
+    for (const char* pszCatalogue : {"qtbase", "qtwebengine"}) {
+        auto* pTranslator = new QTranslator(&app);
+        if (pTranslator->load(QLocale(QLocale::Chinese, QLocale::China),
+                              QString::fromLatin1(pszCatalogue), QStringLiteral("_"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(pTranslator);
+        }
+    }
     vesk::ViewerDialog dialog;
     if (dialog.IsReady()) {
         dialog.exec();

@@ -7,6 +7,7 @@
 #include "forum_config.h"
 #include "help_page.h"
 #include "image_button.h"
+#include "message_bar.h"
 #include "request_checks.h"
 #include "resources.h"
 #include "result_page.h"
@@ -21,8 +22,10 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QUrl>
 #include <cstring>
@@ -77,6 +80,9 @@ public:
         QCoreApplication::postEvent(m_pDialog,
                                     new FetchEvent(kFetchProgressEvent, nPage, nLastRecord));
     }
+    void ReadingEnded(const ReadingEnd& end) override {
+        QCoreApplication::postEvent(m_pDialog, new ReadingEndEvent(end));
+    }
 
 private:
     ViewerDialog* m_pDialog;
@@ -104,6 +110,17 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
         return nullptr;
     });
     m_caption = windowTitle();
+    m_pBar = new MessageBar(this);
+    m_nBrowserTop = m_browser->geometry().top();
+    connect(m_pBar, &MessageBar::shownChanged, this, [this](bool bShown) {
+        m_barCause = bShown ? m_barCause : BarCause::kNone;
+        LayoutControls();
+    });
+    connect(m_pBar, &MessageBar::actionTriggered, this, [this] {
+        if (!IsFetching()) {
+            OnGo();
+        }
+    });
     m_bReady = OnInitDialog();
 }
 
@@ -136,7 +153,7 @@ bool ViewerDialog::OnInitDialog() {
     m_bMenuDirty = 1;
 
     const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
-    m_strOutputPath = (PageFolder(appDir, m_pageFolder) + QStringLiteral("post.htm")).toStdString();
+    m_strOutputPath = ClaimPageFile(PageFolder(appDir, m_pageFolder)).toStdString();
     m_browser->AllowLocalFiles(
         {QString::fromStdString(m_strOutputPath),
          QFileInfo(QString::fromStdString(m_strOutputPath)).path() + QStringLiteral("/vesk3.css")});
@@ -150,6 +167,38 @@ bool ViewerDialog::OnInitDialog() {
         AddressEdit()->setFocus();
         return true;
     });
+    m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
+        if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
+            ShowBar(BarCause::kCommand, 1, QStringLiteral("无法打开浏览器，请复制地址："), {},
+                    url.toString());
+        } else {
+            ShowBar(BarCause::kNavigation, 1, QStringLiteral("页面试图转到别的网址，已阻止："), {},
+                    url.toString());
+        }
+    });
+    // The reader's keys: find in the page, read again, the address.
+    const auto shortcut = [this](QKeySequence keys, auto slot) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::Find, [this] { m_browser->ShowFindBar(); });
+    shortcut(QKeySequence(Qt::Key_F5), [this] {
+        if (!IsFetching()) {
+            OnGo();
+        }
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
+        AddressEdit()->setFocus();
+        AddressEdit()->selectAll();
+    });
+    // Every control stays usable: the buttons and radios whole, some of the page.
+    int nRight = 0;
+    for (const QWidget* pChild : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (pChild != AddressEdit() && pChild != NameEdit() && pChild != m_browser &&
+            pChild != m_pBar) {
+            nRight = std::max(nRight, pChild->geometry().right());
+        }
+    }
+    setMinimumSize(nRight + 8 + 120, m_nBrowserTop + 120);
 
     // The two image buttons: the menu button's pop-up, its tooltip and the callback before it
     // opens; the go button's tooltip and icon; the menu button's icon.
@@ -193,8 +242,17 @@ void ViewerDialog::LayoutControls() {
     };
     stretch(pUrl, pUrl->height());
     stretch(GetDlgItem(IDC_NAMES), pUrl->height());
+    // The message bar takes the browser's place at the top while it shows; the browser moves down.
     QWidget* pBrowser = GetDlgItem(IDC_BROWSER);
-    stretch(pBrowser, H - pBrowser->geometry().top() - 8);
+    int nTop = m_nBrowserTop;
+    if (m_pBar != nullptr && !m_pBar->isHidden()) {
+        const int nBarHeight = m_pBar->sizeHint().height();
+        m_pBar->setGeometry(pBrowser->geometry().left(), nTop, W - pBrowser->geometry().left() - 8,
+                            nBarHeight);
+        nTop += nBarHeight + 4;
+    }
+    pBrowser->move(pBrowser->geometry().left(), nTop);
+    stretch(pBrowser, H - nTop - 8);
 }
 
 void ViewerDialog::resizeEvent(QResizeEvent* pEvent) {
@@ -230,6 +288,7 @@ void ViewerDialog::SetFilterMode(int bShowAll, int bOnlyStarter) {
     m_bShowAll = bShowAll;
     m_bOnlyStarter = bOnlyStarter;
     m_bPartial = 0;
+    m_browser->KeepTopRowOnNextPage();
     ComposeResultPage();
 }
 
@@ -251,7 +310,8 @@ std::string ViewerDialog::NameListBytes(const QString& text) {
     // Authors are GB2312 bytes, where 0xFF never stands: an item that GB2312 cannot hold
     // becomes that byte, so that it matches nobody while the others still match.
     std::string bytes;
-    const QStringList items = text.split(QLatin1Char(','));
+    const QStringList items =
+        QString::fromStdString(WithHalfWidthCommas(text.toStdString())).split(QLatin1Char(','));
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (i > 0) {
             bytes += ',';
@@ -300,6 +360,13 @@ void ViewerDialog::StartFetch() {
     }
     m_pFetchThread = std::move(pThread);
     m_bLoaded = 0;
+    m_lastEnd = ReadingEnd();
+    HideBar(BarCause::kNone);
+    // A disabled go button never hands the focus on to the menu button: where the user left it,
+    // or the address edit when that was the go button itself.
+    m_pFocusAtGo =
+        focusWidget() == m_btnGo || focusWidget() == nullptr ? AddressEdit() : focusWidget();
+    m_pFocusAtGo->setFocus();
     m_btnGo->setEnabled(false);
     setCursor(Qt::BusyCursor);
 }
@@ -325,6 +392,11 @@ void ViewerDialog::ComposeResultPage() {
         return;
     }
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
+    if (page.nShown == 0) {
+        ShowBar(BarCause::kFilter, 0, QStringLiteral("没有符合的帖子"));
+    } else {
+        HideBar(BarCause::kFilter);
+    }
 }
 
 void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
@@ -343,8 +415,54 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_bMenuDirty = 1;
         m_nLastIndex = wParam;
         ComposeResultPage();
+        ShowReadingEnd();
     }
     m_btnGo->setEnabled(true);
+    if (m_pFocusAtGo != nullptr && focusWidget() == nullptr) {
+        m_pFocusAtGo->setFocus();
+    }
+}
+
+void ViewerDialog::ShowReadingEnd() {
+    if (m_lastEnd.kind == ReadingEnd::Kind::kEndOfThread) {
+        return;
+    }
+    const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
+                         m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
+    ShowBar(BarCause::kReading, bFailed ? 2 : 0, FromUtf8(DescribeReadingEnd(m_lastEnd)),
+            bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone
+                ? QStringLiteral("重新读取")
+                : QString());
+}
+
+void ViewerDialog::ShowBar(BarCause cause, int nLevel, const QString& text, const QString& action,
+                           const QString& detail) {
+    m_pBar->ShowMessage(static_cast<MessageBar::Level>(nLevel), text, action, detail);
+    m_barCause = cause;
+    LayoutControls();
+}
+
+void ViewerDialog::HideBar(BarCause cause) {
+    if (cause == BarCause::kNone || cause == m_barCause) {
+        m_pBar->hide();
+    }
+}
+
+void ViewerDialog::OpenInDesktop(const std::string& address) {
+    if (!address.empty() &&
+        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL) <= 32) {
+        ShowBar(BarCause::kCommand, 1, QStringLiteral("无法打开浏览器，请复制地址："), {},
+                QString::fromStdU16String(GbkToUtf16(address)));
+    }
+}
+
+QString ViewerDialog::ClaimPageFile(const QString& folder) {
+    m_pPageLock = std::make_unique<QLockFile>(folder + QStringLiteral("post.htm.lock"));
+    if (m_pPageLock->tryLock(0)) {
+        return folder + QStringLiteral("post.htm");
+    }
+    m_pPageLock.reset();
+    return folder + QStringLiteral("post-%1.htm").arg(QCoreApplication::applicationPid());
 }
 
 LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
@@ -400,24 +518,17 @@ std::string_view ViewerDialog::BoardCode() const {
 }
 
 void ViewerDialog::OnViewThread() {
-    const std::string address = ThreadAddress();
-    if (!address.empty()) {
-        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    OpenInDesktop(ThreadAddress());
 }
 
 void ViewerDialog::OnBrowseBoard() {
-    const std::string address = BoardAddress();
-    if (!address.empty()) {
-        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    OpenInDesktop(BoardAddress());
 }
 
 void ViewerDialog::OnHelpPage() {
     const QString path = WriteHelpPage(QFileInfo(QString::fromStdString(m_strOutputPath)).path());
     if (!path.isEmpty()) {
-        const QByteArray address = QUrl::fromLocalFile(path).toEncoded();
-        ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL);
+        OpenInDesktop(QUrl::fromLocalFile(path).toEncoded().toStdString());
     }
 }
 
@@ -456,6 +567,10 @@ bool ViewerDialog::event(QEvent* pEvent) {
         OnFetchNotify(pFetch->nWParam, pFetch->nLParam);
         return true;
     }
+    if (pEvent->type() == ReadingEndEvent::kType) {
+        m_lastEnd = static_cast<ReadingEndEvent*>(pEvent)->end;
+        return true;
+    }
     if (pEvent->type() == kFetchProgressEvent) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
         if (IsFetching()) {
@@ -478,6 +593,7 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
                 ShowPrompt(kNameListEmptyMessage);
                 NameEdit()->setFocus();
             } else {
+                m_browser->KeepTopRowOnNextPage();
                 ComposeResultPage();
             }
             return true;

@@ -13,12 +13,14 @@
 #include <string>
 
 class QLineEdit;
+class QLockFile;
 class QRadioButton;
 
 namespace vesk {
 
 class CWebBrowser2;
 class ImageButton;
+class MessageBar;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
 // the index of the last record), as it arrives in the window's queue.
@@ -28,6 +30,14 @@ public:
         : QEvent(type), nWParam(wParam), nLParam(lParam) {}
     int nWParam;
     int nLParam;
+};
+
+// How the worker's reading ended, posted just before its answer.
+class ReadingEndEvent final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 4);
+    explicit ReadingEndEvent(const ReadingEnd& readingEnd) : QEvent(kType), end(readingEnd) {}
+    ReadingEnd end;
 };
 
 // The viewer's one window, built from dialog 102: the thread address, the three filter modes
@@ -71,6 +81,11 @@ public:
     ImageButton* m_btnMenu = nullptr;
     CWebBrowser2* m_browser = nullptr;
     QIcon m_hIcon;
+    // Above the page: how the last reading ended, a filter that shows nothing, a command that
+    // could not open anything, a navigation refused.
+    MessageBar* m_pBar = nullptr;
+    // How the last reading ended (kEndOfThread before any).
+    ReadingEnd m_lastEnd;
 
     bool OnInitDialog();
     void LayoutControls();
@@ -107,8 +122,19 @@ protected:
 
 private:
     class NotifyTarget;
+    // What the message bar shows, so that each cause takes back only its own message.
+    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
 
     void SetFilterMode(int bShowAll, int bOnlyStarter);
+    void ShowBar(BarCause cause, int nLevel, const QString& text, const QString& action = {},
+                 const QString& detail = {});
+    void HideBar(BarCause cause);
+    void ShowReadingEnd();
+    // Opens an address in the desktop's browser; when that fails the bar shows the address.
+    void OpenInDesktop(const std::string& address);
+    // The page file: post.htm, or one of this viewer's own beside it while another viewer holds
+    // post.htm.
+    QString ClaimPageFile(const QString& folder);
     std::string_view BoardCode() const;
     void OnFetchNotify(int wParam, int lParam);
     void ShowPrompt(std::string_view text);
@@ -123,6 +149,13 @@ private:
     QString m_caption;
     bool m_bReady = false;
     bool m_bDestroyed = false;
+    BarCause m_barCause = BarCause::kNone;
+    // The browser's top in the template; the bar takes that place while it shows.
+    int m_nBrowserTop = 0;
+    // Where the focus was when a reading started; it goes back there after the answer.
+    QWidget* m_pFocusAtGo = nullptr;
+    // Keeps post.htm to this viewer while it runs.
+    std::unique_ptr<QLockFile> m_pPageLock;
 };
 
 }  // namespace vesk

@@ -1,11 +1,23 @@
 #include "web_browser.h"
 
-#include <QDesktopServices>
+#include "shell.h"
+
+#include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -15,27 +27,65 @@ namespace vesk {
 
 namespace {
 
+// Run in the view's own script world, which the page's scripts (off anyway) never see: the
+// floor and author of the first post row whose bottom is in view ('' for the title row), and
+// the scroll that brings the row of a floor and author to the top, or the page's top.
+// The rows of the result page's one outer table: the title, then one row a post, whose first
+// inner block is its floor and author.
+constexpr char kTopRowScript[] =
+    "(function(){var r=document.querySelector('table').rows;for(var i=0;i<r.length;i++){"
+    "if(r[i].getBoundingClientRect().bottom>0){var d=r[i].cells[0].querySelector('div>div');"
+    "return d?d.textContent:'';}}return '';})()";
+constexpr char kScrollScript[] =
+    "(function(k){history.scrollRestoration='manual';var "
+    "r=document.querySelector('table').rows;for(var i=1;k&&i<r.length;i++){"
+    "var d=r[i].cells[0].querySelector('div>div');if(d&&d.textContent===k){r[i].scrollIntoView();"
+    "return;}}window.scrollTo(0,0);})(%1[0])";
+
 QString CleanPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-// Clicked links go to the owner's handler or to the desktop's browser; the view stays.
+// The view goes only where Navigate sends it; clicked links go to the owner's handler, or to the
+// desktop's browser when they are web addresses; the view stays.
 class ViewerPage final : public QWebEnginePage {
 public:
     ViewerPage(QWebEngineProfile* pProfile, QObject* pParent) : QWebEnginePage(pProfile, pParent) {}
     std::function<bool(const QUrl&)> linkHandler;
+    std::function<void(CWebBrowser2::Notice, const QUrl&)> noticeHandler;
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool bMainFrame) override {
+        const auto notice = [this](CWebBrowser2::Notice what, const QUrl& target) {
+            if (noticeHandler) {
+                noticeHandler(what, target);
+            }
+        };
+        const bool bWeb =
+            url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
         if (type != NavigationTypeLinkClicked) {
-            return QWebEnginePage::acceptNavigationRequest(url, type, bMainFrame);
+            // Our own navigations and reloads; a frame inside the page may load what it names.
+            if (type == NavigationTypeTyped || type == NavigationTypeReload || !bMainFrame) {
+                return true;
+            }
+            if (bWeb) {
+                notice(CWebBrowser2::Notice::kNavigationRefused, url);
+            }
+            return false;
         }
-        // Our own bundled pages link to each other.
+        // Our own bundled pages link to each other; a forum's page never reaches them.
         if (url.scheme() == QLatin1String("qrc")) {
-            return true;
+            return this->url().scheme() == QLatin1String("qrc");
         }
-        if (!(linkHandler && linkHandler(url))) {
-            QDesktopServices::openUrl(url);
+        if (linkHandler && linkHandler(url)) {
+            return false;
+        }
+        if (bWeb) {
+            const QByteArray address = url.toEncoded();
+            if (platform::ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr,
+                                        platform::SW_SHOWNORMAL) <= 32) {
+                notice(CWebBrowser2::Notice::kCouldNotOpen, url);
+            }
         }
         return false;
     }
@@ -81,10 +131,122 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     pSettings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     m_pView->setPage(new ViewerPage(m_pProfile, m_pView));
+    connect(m_pView, &QWebEngineView::loadFinished, this, [this] {
+        m_bLoaded = true;
+        if (m_topRow) {
+            ScrollToTopRow();
+        }
+    });
+    m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pView, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* pMenu = CreateContextMenu();
+        pMenu->setAttribute(Qt::WA_DeleteOnClose);
+        pMenu->popup(m_pView->mapToGlobal(at));
+    });
+
+    // The find bar under the page: the words, previous, next, close.
+    m_pFindBar = new QWidget(this);
+    m_pFindEdit = new QLineEdit(m_pFindBar);
+    m_pFindEdit->setPlaceholderText(QStringLiteral("在页面中查找"));
+    m_pFindEdit->installEventFilter(this);
+    auto* pFindLayout = new QHBoxLayout(m_pFindBar);
+    pFindLayout->setContentsMargins(2, 2, 2, 2);
+    pFindLayout->addWidget(m_pFindEdit, 1);
+    const auto addButton = [&](const QString& text, auto slot) {
+        auto* pButton = new QToolButton(m_pFindBar);
+        pButton->setText(text);
+        connect(pButton, &QToolButton::clicked, this, slot);
+        pFindLayout->addWidget(pButton);
+    };
+    addButton(QStringLiteral("上一个"), [this] { FindNext(true); });
+    addButton(QStringLiteral("下一个"), [this] { FindNext(false); });
+    addButton(QStringLiteral("关闭"), [this] {
+        m_pFindBar->hide();
+        m_pView->findText(QString());
+    });
+    connect(m_pFindEdit, &QLineEdit::textChanged, this, [this] { FindNext(false); });
+    m_pFindBar->hide();
+
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->addWidget(m_pView);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pView, 1);
+    pLayout->addWidget(m_pFindBar);
     setFocusProxy(m_pView);
+}
+
+QMenu* CWebBrowser2::CreateContextMenu() {
+    auto* pMenu = new QMenu(this);
+    const auto add = [&](const QString& text, QKeySequence keys, auto slot, bool bEnabled = true) {
+        QAction* pAction = pMenu->addAction(text, keys, this, slot);
+        pAction->setEnabled(bEnabled);
+    };
+    QWebEnginePage* pPage = m_pView->page();
+    add(
+        QStringLiteral("复制"), QKeySequence::Copy,
+        [pPage] { pPage->triggerAction(QWebEnginePage::Copy); }, pPage->hasSelection());
+    add(QStringLiteral("全选"), QKeySequence::SelectAll,
+        [pPage] { pPage->triggerAction(QWebEnginePage::SelectAll); });
+    pMenu->addSeparator();
+    add(QStringLiteral("查找…"), QKeySequence::Find, [this] { ShowFindBar(); });
+    pMenu->addSeparator();
+    add(QStringLiteral("放大"), QKeySequence::ZoomIn, [this] { ZoomBy(1); });
+    add(QStringLiteral("缩小"), QKeySequence::ZoomOut, [this] { ZoomBy(-1); });
+    add(QStringLiteral("重置缩放"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ZoomBy(0); });
+    pMenu->addSeparator();
+    add(
+        QStringLiteral("页面另存为…"), QKeySequence::Save, [this] { SavePageWithDialog(); },
+        Url().isLocalFile());
+    return pMenu;
+}
+
+void CWebBrowser2::ShowFindBar() {
+    m_pFindBar->show();
+    m_pFindEdit->setFocus();
+    m_pFindEdit->selectAll();
+}
+
+void CWebBrowser2::FindNext(bool bBackward) {
+    m_pView->findText(m_pFindEdit->text(),
+                      bBackward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+}
+
+void CWebBrowser2::ZoomBy(int nSteps) {
+    const qreal dZoom = nSteps == 0 ? 1.0 : m_pView->zoomFactor() + 0.1 * nSteps;
+    m_pView->setZoomFactor(std::clamp(dZoom, 0.3, 3.0));
+}
+
+bool CWebBrowser2::SavePageAs(const QString& path) const {
+    if (!Url().isLocalFile() || path.isEmpty()) {
+        return false;
+    }
+    QFile::remove(path);
+    return QFile::copy(Url().toLocalFile(), path);
+}
+
+void CWebBrowser2::SavePageWithDialog() {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("页面另存为"),
+                                                      QFileInfo(Url().toLocalFile()).fileName(),
+                                                      QStringLiteral("网页 (*.htm *.html)"));
+    SavePageAs(path);
+}
+
+bool CWebBrowser2::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // In the find edit: Enter finds the next, Shift+Enter the previous, Esc closes the bar.
+    if (pWatched == m_pFindEdit && pEvent->type() == QEvent::KeyPress) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        if (pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter) {
+            FindNext((pKey->modifiers() & Qt::ShiftModifier) != 0);
+            return true;
+        }
+        if (pKey->key() == Qt::Key_Escape) {
+            m_pFindBar->hide();
+            m_pView->findText(QString());
+            m_pView->setFocus();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
 }
 
 CWebBrowser2::~CWebBrowser2() {
@@ -93,8 +255,31 @@ CWebBrowser2::~CWebBrowser2() {
     delete m_pProfile;
 }
 
+void CWebBrowser2::ScrollToTopRow() {
+    const QByteArray key = QJsonDocument(QJsonArray{*m_topRow}).toJson(QJsonDocument::Compact);
+    m_pView->page()->runJavaScript(QString::fromLatin1(kScrollScript).arg(QString::fromUtf8(key)),
+                                   QWebEngineScript::ApplicationWorld);
+}
+
 void CWebBrowser2::Navigate(const QString& url) {
     static const QString kFilePrefix = QStringLiteral("file:///");
+    const int nNavigation = ++m_nNavigation;
+    m_bLoaded = false;
+    m_topRow = QString();
+    if (std::exchange(m_bKeepTopRow, false) && Url().isLocalFile()) {
+        // Asked of the page still shown; the answer comes before or after the new one loads.
+        m_topRow.reset();
+        m_pView->page()->runJavaScript(QString::fromLatin1(kTopRowScript),
+                                       QWebEngineScript::ApplicationWorld,
+                                       [this, nNavigation](const QVariant& row) {
+                                           if (nNavigation == m_nNavigation) {
+                                               m_topRow = row.toString();
+                                               if (m_bLoaded) {
+                                                   ScrollToTopRow();
+                                               }
+                                           }
+                                       });
+    }
     if (url.startsWith(kFilePrefix)) {
         // A local path after the prefix; here paths begin at the root already.
         QString path = url.mid(kFilePrefix.size());
@@ -117,6 +302,10 @@ void CWebBrowser2::AllowLocalFiles(const QStringList& paths) {
 
 void CWebBrowser2::SetLinkHandler(std::function<bool(const QUrl&)> handler) {
     static_cast<ViewerPage*>(m_pView->page())->linkHandler = std::move(handler);
+}
+
+void CWebBrowser2::SetNoticeHandler(std::function<void(Notice, const QUrl&)> handler) {
+    static_cast<ViewerPage*>(m_pView->page())->noticeHandler = std::move(handler);
 }
 
 }  // namespace vesk

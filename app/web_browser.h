@@ -6,7 +6,10 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QLineEdit;
+class QMenu;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -14,12 +17,15 @@ namespace vesk {
 
 class LocalFileGuard;
 
-// The window's web view, as the dialog drives it: Navigate to an address, nothing more. The
-// pages it shows hold a forum's HTML as it stands, so: no script of a page ever runs; of the
-// local files only the ones allowed (the result page and its style sheet) load, whatever a page
-// links to; pictures and styles from the web still load; a link clicked in a page opens in the
-// desktop's browser and the view keeps its page, except links that the owner takes (the start
-// page's thread addresses).
+// The window's web view, as the dialog drives it: Navigate to an address. The pages it shows
+// hold a forum's HTML as it stands, so: no script of a page ever runs; of the local files only
+// the ones allowed (the result page and its style sheet) load, whatever a page links to;
+// pictures and styles from the web still load; the view goes only where Navigate sends it (a
+// refresh, a redirect or a frame that would take it elsewhere is refused); a link clicked in a
+// page opens in the desktop's browser when it is a web address and the view keeps its page,
+// except links that the owner takes (the start page's thread addresses); any other link does
+// nothing. Its context menu and Ctrl+F serve a reader: copy, select all, find in the page, zoom,
+// save the page as a file.
 class CWebBrowser2 final : public QWidget {
     Q_OBJECT
 
@@ -30,20 +36,52 @@ public:
     // An address, or a local file's path after "file:///"; the four optional arguments of the
     // platform's Navigate are never used by this program.
     void Navigate(const QString& url);
+    // The next Navigate keeps the post at the top of the view there when the new page still
+    // shows it; any other opens at the top.
+    void KeepTopRowOnNextPage() { m_bKeepTopRow = true; }
     // The local files the view may load; everything else under file:// is blocked.
     void AllowLocalFiles(const QStringList& paths);
     // Called with the address of a link clicked in a page; true when it was taken (the view then
     // neither follows it nor hands it to the desktop).
     void SetLinkHandler(std::function<bool(const QUrl&)> handler);
+    // What the user should hear of: a navigation the view refused, or a web address the
+    // desktop's browser could not open.
+    enum class Notice { kNavigationRefused, kCouldNotOpen };
+    void SetNoticeHandler(std::function<void(Notice, const QUrl&)> handler);
+
+    // The reader's commands, as the context menu and the keys offer them.
+    void ShowFindBar();
+    void FindNext(bool bBackward = false);
+    void ZoomBy(int nSteps);  // 0: back to 100 %
+    // Writes the local page shown, byte for byte, to the path; false when there is none or the
+    // file cannot be written.
+    bool SavePageAs(const QString& path) const;
+    // The context menu as it opens at a point of the view.
+    QMenu* CreateContextMenu();
+    QLineEdit* FindEdit() const { return m_pFindEdit; }
 
     // The address of the page shown (or being loaded).
     QUrl Url() const;
     QWebEngineView* View() const { return m_pView; }
 
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
 private:
+    void SavePageWithDialog();
+    void ScrollToTopRow();
+
     std::unique_ptr<LocalFileGuard> m_pGuard;
     QWebEngineProfile* m_pProfile;
     QWebEngineView* m_pView;
+    QWidget* m_pFindBar;
+    QLineEdit* m_pFindEdit;
+    bool m_bKeepTopRow = false;
+    // Of the latest Navigate: its number, whether its page has loaded, and the post to bring to
+    // the top once it has (empty: the top of the page; none: not known yet).
+    int m_nNavigation = 0;
+    bool m_bLoaded = false;
+    std::optional<QString> m_topRow;
 };
 
 }  // namespace vesk

@@ -9,8 +9,8 @@ namespace vesk::platform {
 
 namespace {
 
-std::function<void(const QUrl&)>& OpenHook() {
-    static std::function<void(const QUrl&)> hook;
+std::function<bool(const QUrl&)>& OpenHook() {
+    static std::function<bool(const QUrl&)> hook;
     return hook;
 }
 
@@ -30,8 +30,7 @@ std::intptr_t ShellExecuteA(QWidget* /*hwnd*/, const char* pszVerb, const char* 
         return SE_ERR_NOASSOC;
     }
     if (OpenHook()) {
-        OpenHook()(url);
-        return kShellSucceeded;
+        return OpenHook()(url) ? kShellSucceeded : SE_ERR_FNF;
     }
     return QDesktopServices::openUrl(url) ? kShellSucceeded : SE_ERR_FNF;
 }
@@ -45,7 +44,7 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* pInfo) {
     return pInfo->hInstApp > 32 ? TRUE : FALSE;
 }
 
-void SetShellOpenHookForTesting(std::function<void(const QUrl&)> hook) {
+void SetShellOpenHookForTesting(std::function<bool(const QUrl&)> hook) {
     OpenHook() = std::move(hook);
 }
 

@@ -40,8 +40,8 @@ std::intptr_t ShellExecuteA(QWidget* hwnd, const char* pszVerb, const char* pszF
 // The same; TRUE on success, with hInstApp set to what ShellExecuteA answers.
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* pInfo);
 
-// For tests: every address opened goes to the hook instead of the desktop; an empty hook
-// restores the desktop.
-void SetShellOpenHookForTesting(std::function<void(const QUrl&)> hook);
+// For tests: every address opened goes to the hook instead of the desktop, which answers whether
+// it could be opened; an empty hook restores the desktop.
+void SetShellOpenHookForTesting(std::function<bool(const QUrl&)> hook);
 
 }  // namespace vesk::platform

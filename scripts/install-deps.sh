@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev curl time
   libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins qt6-webengine-dev fonts-wqy-microhei
+  qt6-base-dev qt6-qpa-plugins qt6-webengine-dev qt6-translations-l10n fonts-wqy-microhei
   xvfb xauth openbox xdotool
 )
 

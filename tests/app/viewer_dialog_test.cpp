@@ -4,7 +4,9 @@
 #include "demo_forum.h"
 #include "image_button.h"
 #include "image_button_test_access.h"
+#include "message_bar.h"
 #include "request_checks.h"
+#include "shell.h"
 #include "viewer_harness.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
@@ -16,6 +18,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -259,6 +262,99 @@ TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdge
         EXPECT_EQ(d.m_btnGo->geometry(), go);
         EXPECT_EQ(viewer.Radio(IDC_PARTIAL)->geometry(), radio);
     }
+}
+
+// The bar says how a reading ended, with the action that reads again where that may help, and
+// that a filter shows nobody; the page moves down under it and back. Enter in the address edit
+// reads, and reads again: the focus stays there.
+TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    const int nBrowserTop = d.m_browser->geometry().top();
+    forum.SetFault("/look,300750,1000003_7.html", {500, 0ms});
+    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,300750,1000003.html")));
+    for (int nReading = 1; nReading <= 2; ++nReading) {
+        QTest::keyClick(viewer.Edit(IDC_URL), Qt::Key_Return);
+        ASSERT_TRUE(d.IsFetching()) << nReading;
+        EXPECT_TRUE(d.m_pBar->isHidden());
+        EXPECT_EQ(d.m_browser->geometry().top(), nBrowserTop);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+        EXPECT_EQ(d.m_pBar->Text(),
+                  QStringLiteral("第7页读取失败（HTTP 500），只显示了前6页的300帖"));
+        EXPECT_EQ(d.m_pBar->ActionText(), QStringLiteral("重新读取"));
+        EXPECT_EQ(d.m_browser->geometry().top(), d.m_pBar->geometry().bottom() + 5);
+        EXPECT_EQ(d.m_browser->geometry().bottom() + 1, d.height() - 8);
+        EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL));
+    }
+    EXPECT_EQ(forum.RequestedPaths().size(), 14u);
+
+    QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
+    viewer.Type(IDC_NAMES, QStringLiteral("nobody"));
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("没有符合的帖子"));
+    QTest::mouseClick(viewer.Radio(IDC_SHOW_ALL), Qt::LeftButton);
+    EXPECT_TRUE(d.m_pBar->isHidden());
+    EXPECT_EQ(d.m_browser->geometry().top(), nBrowserTop);
+
+    // A first page that fails says why; its action reads again, now with the forum back.
+    forum.SetFault("/look,300750,1000003_1.html", {404, 0ms});
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,300750,1000003.html")));
+    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("没有读到帖子：第1页读取失败（HTTP 404）"));
+    forum.SetFault("/look,300750,1000003_1.html", {200, 0ms});
+    forum.SetFault("/look,300750,1000003_7.html", {200, 0ms});
+    d.m_pBar->findChild<QPushButton*>()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
+}
+
+// A filter switch keeps the post at the top of the view in view when it is still shown; a new
+// thread opens at its top.
+TEST_F(ViewerDialogTest, AFilterSwitchKeepsTheTopPostAndANewThreadOpensAtItsTop) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    QWebEngineView* pView = d.m_browser->View();
+    const auto rows = [&] {
+        return Evaluate(pView, QStringLiteral("document.querySelector('table').rows.length"))
+            .toInt();
+    };
+    const QString topRow = QStringLiteral(
+        "(function(){var r=document.querySelector('table').rows;for(var i=1;i<r.length;i++){"
+        "if(r[i].getBoundingClientRect().bottom>1)return r[i].cells[0].querySelector('div>div')"
+        ".textContent;}return '';})()");
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows() == 124; }, kWait));
+    // The 20th of the starter's posts at the top.
+    const QString post =
+        Evaluate(pView, QStringLiteral("(function(){var d=document.querySelectorAll("
+                                       "'td>div[style^=\"color:red\"]')[19];"
+                                       "d.scrollIntoView();return d.firstChild.textContent;})()"))
+            .toString();
+    ASSERT_EQ(Evaluate(pView, topRow).toString(), post);
+    QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows() < 124 && rows() > 1; }, kWait));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Evaluate(pView, topRow).toString() == post; }, 5000))
+        << Evaluate(pView, topRow).toString().toStdString();
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Evaluate(pView, topRow).toString() != post && rows() > 1; }, kWait));
+    EXPECT_EQ(Evaluate(pView, QStringLiteral("window.scrollY")).toInt(), 0);
+}
+
+// A second viewer on the same folder writes a page of its own; a command that finds no browser
+// shows its address for copying.
+TEST_F(ViewerDialogTest, TwoViewersKeepTheirPagesAndACommandWithoutABrowserShowsItsAddress) {
+    QTemporaryDir folder;
+    ViewerDialog first(Viewer::Settings(forum), folder.path());
+    ViewerDialog second(Viewer::Settings(forum), folder.path());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(first.m_strOutputPath)).fileName(), "post.htm");
+    EXPECT_NE(second.m_strOutputPath, first.m_strOutputPath);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(second.m_strOutputPath)).path(),
+              QFileInfo(QString::fromStdString(first.m_strOutputPath)).path());
+    platform::SetShellOpenHookForTesting([](const QUrl&) { return false; });
+    second.OnHelpPage();
+    platform::SetShellOpenHookForTesting({});
+    EXPECT_EQ(second.m_pBar->Text(), QStringLiteral("无法打开浏览器，请复制地址："));
+    EXPECT_TRUE(second.m_pBar->Detail().startsWith(QStringLiteral("file:///")));
 }
 
 }  // namespace

@@ -138,7 +138,10 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
 
     // The pop-up: "查看帖子原文" hands the thread's first page to the shell.
     std::vector<QUrl> opened;
-    platform::SetShellOpenHookForTesting([&](const QUrl& url) { opened.push_back(url); });
+    platform::SetShellOpenHookForTesting([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
     ChooseWithTheMouse(dialog, 0, "vesk-popup.png");
     QTest::qWait(50);
     platform::SetShellOpenHookForTesting({});

@@ -6,6 +6,7 @@
 #include "demo_forum.h"
 #include "viewer_dialog.h"
 #include "viewer_resources.h"
+#include "web_eval.h"
 
 #include <gtest/gtest.h>
 

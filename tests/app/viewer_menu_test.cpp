@@ -35,7 +35,10 @@ using namespace platform;
 // The window, with every address handed to the shell noted instead of opened.
 struct MenuViewer : Viewer {
     explicit MenuViewer(demo::DemoForum& forum) : Viewer(forum) {
-        SetShellOpenHookForTesting([this](const QUrl& url) { opened.push_back(url); });
+        SetShellOpenHookForTesting([this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        });
     }
     ~MenuViewer() { SetShellOpenHookForTesting({}); }
     // Opens the pop-up with a click on the menu button, notes its texts, then presses the keys

@@ -1,6 +1,8 @@
 #include "web_browser.h"
 
 #include "demo_forum.h"
+#include "shell.h"
+#include "web_eval.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,18 +52,6 @@ QByteArray Png() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-// Runs a script in the view's own world (the page's scripts are off) and returns its value.
-QVariant Evaluate(QWebEngineView* pView, const QString& script) {
-    QVariant result;
-    bool bDone = false;
-    pView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                 [&](const QVariant& value) {
-                                     result = value;
-                                     bDone = true;
-                                 });
-    return QTest::qWaitFor([&] { return bDone; }, 10000) ? result : QVariant();
 }
 
 TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoScript) {
@@ -132,6 +124,84 @@ TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoS
               QString::fromStdString(forum.BaseAddress()) + "/look,1,2.html");
     QTest::qWait(300);
     EXPECT_EQ(browser.Url(), QUrl::fromLocalFile(page));
+}
+
+// The view goes only where it is sent: a post's refresh is refused and told; of the links a reader
+// clicks only the web address goes to the desktop, and nothing else loads or opens. The reader's
+// commands: the context menu, find, zoom, saving the page.
+TEST(WebBrowserTest, APostNeverTakesTheViewAwayAndOnlyWebLinksOpen) {
+    demo::DemoForum forum;
+    ASSERT_TRUE(forum.Start());
+    const QString base = QString::fromStdString(forum.BaseAddress());
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("post.htm"));
+    QString links;
+    const QStringList targets = {
+        QStringLiteral("file:///etc/hostname"), QStringLiteral("data:text/html,taken"),
+        QStringLiteral("javascript:location='%1/js'").arg(base),
+        QStringLiteral("qrc:/vesk/pages/help.html"), base + QStringLiteral("/look,1,2.html")};
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        links += QStringLiteral(
+                     "<a id=l%1 href=\"%2\" style=\"display:block;height:40px\">link "
+                     "words</a>")
+                     .arg(i)
+                     .arg(targets[i]);
+    }
+    Write(page, QStringLiteral("<html><head><meta http-equiv=\"refresh\" content=\"0;url=%1/"
+                               "refreshed\"></head><body>%2</body></html>")
+                    .arg(base, links)
+                    .toUtf8());
+    CWebBrowser2 browser;
+    browser.resize(600, 400);
+    browser.show();
+    browser.AllowLocalFiles({page});
+    QList<QUrl> opened, refused;
+    platform::SetShellOpenHookForTesting([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    browser.SetNoticeHandler([&](CWebBrowser2::Notice notice, const QUrl& url) {
+        EXPECT_EQ(notice, CWebBrowser2::Notice::kNavigationRefused);
+        refused.push_back(url);
+    });
+    QSignalSpy loaded(browser.View(), &QWebEngineView::loadFinished);
+    browser.Navigate(QStringLiteral("file:///") + page);
+    ASSERT_TRUE(loaded.wait(20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !refused.isEmpty(); }, 5000));
+    EXPECT_EQ(refused.front(), QUrl(base + QStringLiteral("/refreshed")));
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QPoint centre(
+            Evaluate(browser.View(), QStringLiteral("l%1.getBoundingClientRect().left + 20").arg(i))
+                .toInt(),
+            Evaluate(browser.View(), QStringLiteral("l%1.getBoundingClientRect().top + 20").arg(i))
+                .toInt());
+        QTest::mouseClick(browser.View()->focusProxy(), Qt::LeftButton, {}, centre);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 10000));
+    QTest::qWait(500);
+    platform::SetShellOpenHookForTesting({});
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(targets.back())});
+    EXPECT_EQ(browser.Url(), QUrl::fromLocalFile(page));
+    EXPECT_TRUE(forum.RequestedPaths().empty());
+
+    std::unique_ptr<QMenu> pMenu(browser.CreateContextMenu());
+    QStringList items;
+    for (const QAction* pAction : pMenu->actions()) {
+        items += pAction->text();
+    }
+    EXPECT_EQ(items.join('|'), QStringLiteral("复制|全选||查找…||放大|缩小|重置缩放||页面另存为…"));
+    EXPECT_TRUE(pMenu->actions().back()->isEnabled());
+    browser.ZoomBy(2);
+    EXPECT_DOUBLE_EQ(browser.View()->zoomFactor(), 1.2);
+    browser.ZoomBy(0);
+    EXPECT_DOUBLE_EQ(browser.View()->zoomFactor(), 1.0);
+    browser.ShowFindBar();
+    EXPECT_TRUE(browser.FindEdit()->isVisible());
+    const QString copy = dir.filePath(QStringLiteral("copy.htm"));
+    ASSERT_TRUE(browser.SavePageAs(copy));
+    QFile saved(copy), original(page);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), original.readAll());
 }
 
 }  // namespace

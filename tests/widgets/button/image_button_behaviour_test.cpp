@@ -310,7 +310,10 @@ TEST_F(ImageButtonBehaviourTest, ALinkIsKeptWholeAndOpenedThroughTheShell) {
         EXPECT_EQ(std::string(access.LinkUrl()), c.url.substr(0, c.nKept));
     }
     std::vector<QUrl> opened;
-    SetShellOpenHookForTesting([&](const QUrl& url) { opened.push_back(url); });
+    SetShellOpenHookForTesting([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
     button.SetLinkUrl("http://127.0.0.1:8088/topic,600519.html");
     QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
     button.SetLinkUrl("not an address");
