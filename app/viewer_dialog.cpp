@@ -272,6 +272,10 @@ void ViewerDialog::OnDestroy() {
         m_pFetchThread.reset();
     }
     m_pPosts.reset();
+    // A page of this viewer's own, beside the post.htm that another viewer held, goes with it.
+    if (m_pPageLock == nullptr && !m_strOutputPath.empty()) {
+        QFile::remove(QString::fromStdString(m_strOutputPath));
+    }
 }
 
 void ViewerDialog::OnShowAll() {

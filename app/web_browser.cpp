@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -167,6 +169,16 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     connect(m_pFindEdit, &QLineEdit::textChanged, this, [this] { FindNext(false); });
     m_pFindBar->hide();
 
+    // The keys the context menu names, while the focus is in the view.
+    const auto shortcut = [this](QKeySequence keys, auto slot) {
+        auto* pShortcut = new QShortcut(keys, this, slot);
+        pShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    };
+    shortcut(QKeySequence::ZoomIn, [this] { ZoomBy(1); });
+    shortcut(QKeySequence::ZoomOut, [this] { ZoomBy(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ZoomBy(0); });
+    shortcut(QKeySequence::Save, [this] { SavePageWithDialog(); });
+
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->setSpacing(0);
@@ -225,10 +237,14 @@ bool CWebBrowser2::SavePageAs(const QString& path) const {
 }
 
 void CWebBrowser2::SavePageWithDialog() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("页面另存为"),
-                                                      QFileInfo(Url().toLocalFile()).fileName(),
-                                                      QStringLiteral("网页 (*.htm *.html)"));
-    SavePageAs(path);
+    if (!Url().isLocalFile()) {
+        return;
+    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    SavePageAs(QFileDialog::getSaveFileName(
+        this, QStringLiteral("页面另存为"),
+        QDir(folder).filePath(QFileInfo(Url().toLocalFile()).fileName()),
+        QStringLiteral("网页 (*.htm *.html)")));
 }
 
 bool CWebBrowser2::eventFilter(QObject* pWatched, QEvent* pEvent) {

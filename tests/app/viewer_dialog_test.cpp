@@ -292,7 +292,10 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     viewer.Type(IDC_NAMES, QStringLiteral("nobody"));
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("没有符合的帖子"));
-    QTest::mouseClick(viewer.Radio(IDC_SHOW_ALL), Qt::LeftButton);
+    // The input method's full-width comma separates names too.
+    viewer.Type(IDC_NAMES, QStringLiteral("nobody，") +
+                               QString::fromStdString(*GbkToUtf8(d.m_results.szStarter)));
+    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     EXPECT_TRUE(d.m_pBar->isHidden());
     EXPECT_EQ(d.m_browser->geometry().top(), nBrowserTop);
 
@@ -355,6 +358,26 @@ TEST_F(ViewerDialogTest, TwoViewersKeepTheirPagesAndACommandWithoutABrowserShows
     platform::SetShellOpenHookForTesting({});
     EXPECT_EQ(second.m_pBar->Text(), QStringLiteral("无法打开浏览器，请复制地址："));
     EXPECT_TRUE(second.m_pBar->Detail().startsWith(QStringLiteral("file:///")));
+}
+
+// F5 reads the thread again, Ctrl+L selects the address, Ctrl+F finds in the page; the window
+// cannot be made so small that a control is lost.
+TEST_F(ViewerDialogTest, TheReadersKeysAndTheSmallestWindow) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    viewer.Radio(IDC_SHOW_ALL)->setFocus();
+    QTest::keyClick(&d, Qt::Key_F5);
+    EXPECT_TRUE(d.IsFetching());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    QTest::keyClick(&d, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL));
+    EXPECT_EQ(viewer.Edit(IDC_URL)->selectedText(), viewer.Edit(IDC_URL)->text());
+    QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(d.focusWidget(), d.m_browser->FindEdit());
+    d.resize(10, 10);
+    EXPECT_GE(d.width(), d.m_btnMenu->geometry().right() + 120);
+    EXPECT_GE(d.m_browser->height(), 100);
 }
 
 }  // namespace

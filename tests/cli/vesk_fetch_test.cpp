@@ -81,6 +81,11 @@ TEST_F(VeskFetchTest, EveryThreadAndModeWritesTheSameSummaryAndPageAsAlways) {
          {"--mode=names", "--names", " 股海老船长,222.71 "},
          0x5B2461AFE7F83152u,
          0xADF8DD9890E7E185u},
+        // The input method's full-width comma separates names too: the same page.
+        {"look,600519,1000001.html",
+         {"--mode=names", "--names", "股海老船长，222.71"},
+         0x5B2461AFE7F83152u,
+         0xADF8DD9890E7E185u},
         {"look,601318,1000002.html",
          {"--mode", "starter"},
          0x79B1CBCAB6B6EAFEu,
