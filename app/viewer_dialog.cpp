@@ -61,6 +61,9 @@ QString PageFolder(const QString& appDir, const QString& given) {
     return folder;
 }
 
+const QString kNoBrowserMessage = QStringLiteral("无法打开浏览器，请复制地址：");
+const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
+
 // A zero-terminated buffer's text, never reading past the buffer.
 std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
     return {pBuffer, strnlen(pBuffer, nSize)};
@@ -169,11 +172,11 @@ bool ViewerDialog::OnInitDialog() {
     });
     m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
         if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
-            ShowBar(BarCause::kCommand, 1, QStringLiteral("无法打开浏览器，请复制地址："), {},
+            ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
                     url.toString());
         } else {
-            ShowBar(BarCause::kNavigation, 1, QStringLiteral("页面试图转到别的网址，已阻止："), {},
-                    url.toString());
+            ShowBar(BarCause::kNavigation, MessageBar::Level::kWarning,
+                    QStringLiteral("页面试图转到别的网址，已阻止："), {}, url.toString());
         }
     });
     // The reader's keys: find in the page, read again, the address.
@@ -216,7 +219,7 @@ bool ViewerDialog::OnInitDialog() {
     connect(m_btnGo, &QPushButton::clicked, this, &ViewerDialog::OnGo);
     NameEdit()->installEventFilter(this);
 
-    m_browser->Navigate(QStringLiteral("qrc:/vesk/pages/start.html"));
+    m_browser->Navigate(kStartPage);
 
     try {
         m_pPosts = std::make_unique<PostTable>();
@@ -397,7 +400,8 @@ void ViewerDialog::ComposeResultPage() {
     }
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     if (page.nShown == 0) {
-        ShowBar(BarCause::kFilter, 0, QStringLiteral("没有符合的帖子"));
+        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
+                QStringLiteral("没有符合的帖子"));
     } else {
         HideBar(BarCause::kFilter);
     }
@@ -431,17 +435,22 @@ void ViewerDialog::ShowReadingEnd() {
     if (m_lastEnd.kind == ReadingEnd::Kind::kEndOfThread) {
         return;
     }
+    // Nothing read: the page of the thread read before is no longer what the address names.
+    if (m_lastEnd.kind == ReadingEnd::Kind::kNothingFound) {
+        m_browser->Navigate(kStartPage);
+    }
     const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
                          m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
-    ShowBar(BarCause::kReading, bFailed ? 2 : 0, FromUtf8(DescribeReadingEnd(m_lastEnd)),
-            bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone
-                ? QStringLiteral("重新读取")
-                : QString());
+    ShowBar(
+        BarCause::kReading, bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+        FromUtf8(DescribeReadingEnd(m_lastEnd)),
+        bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone ? QStringLiteral("重新读取")
+                                                                      : QString());
 }
 
-void ViewerDialog::ShowBar(BarCause cause, int nLevel, const QString& text, const QString& action,
-                           const QString& detail) {
-    m_pBar->ShowMessage(static_cast<MessageBar::Level>(nLevel), text, action, detail);
+void ViewerDialog::ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
+                           const QString& action, const QString& detail) {
+    m_pBar->ShowMessage(level, text, action, detail);
     m_barCause = cause;
     LayoutControls();
 }
@@ -455,7 +464,7 @@ void ViewerDialog::HideBar(BarCause cause) {
 void ViewerDialog::OpenInDesktop(const std::string& address) {
     if (!address.empty() &&
         ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL) <= 32) {
-        ShowBar(BarCause::kCommand, 1, QStringLiteral("无法打开浏览器，请复制地址："), {},
+        ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
                 QString::fromStdU16String(GbkToUtf16(address)));
     }
 }

@@ -3,12 +3,14 @@
 #include "fetch_job.h"
 #include "fetch_thread.h"
 #include "gdi_objects.h"
+#include "message_bar.h"
 #include "post_table.h"
 #include "template_dialog.h"
 #include "win_types.h"
 
 #include <QEvent>
 #include <QIcon>
+#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -20,7 +22,6 @@ namespace vesk {
 
 class CWebBrowser2;
 class ImageButton;
-class MessageBar;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
 // the index of the last record), as it arrives in the window's queue.
@@ -126,8 +127,9 @@ private:
     enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
 
     void SetFilterMode(int bShowAll, int bOnlyStarter);
-    void ShowBar(BarCause cause, int nLevel, const QString& text, const QString& action = {},
-                 const QString& detail = {});
+    void ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
+                 const QString& action = {}, const QString& detail = {});
+    // Hides the bar when it shows the cause's message; kNone: whatever it shows.
     void HideBar(BarCause cause);
     void ShowReadingEnd();
     // Opens an address in the desktop's browser; when that fails the bar shows the address.
@@ -153,7 +155,7 @@ private:
     // The browser's top in the template; the bar takes that place while it shows.
     int m_nBrowserTop = 0;
     // Where the focus was when a reading started; it goes back there after the answer.
-    QWidget* m_pFocusAtGo = nullptr;
+    QPointer<QWidget> m_pFocusAtGo;
     // Keeps post.htm to this viewer while it runs.
     std::unique_ptr<QLockFile> m_pPageLock;
 };
