@@ -48,7 +48,7 @@ std::string DescribeFailure(const PageFailure& failure) {
         case PageFailure::Kind::kRefused:
             return "连接被拒绝";
         case PageFailure::Kind::kTimedOut:
-            return "连接超时";
+            return "超时";
         case PageFailure::Kind::kTooLarge:
             return "页面过大";
         case PageFailure::Kind::kStalled:
