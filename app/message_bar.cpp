@@ -79,7 +79,10 @@ void MessageBar::showEvent(QShowEvent* pEvent) {
 
 void MessageBar::hideEvent(QHideEvent* pEvent) {
     QFrame::hideEvent(pEvent);
-    emit shownChanged(false);
+    // Hidden itself, not with its window.
+    if (isHidden()) {
+        emit shownChanged(false);
+    }
 }
 
 }  // namespace vesk

@@ -268,6 +268,8 @@ void ViewerDialog::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    // The bar outlives this object's part of the window: it tells nothing any more.
+    disconnect(m_pBar, nullptr, this, nullptr);
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
         m_pFetchThread->Stop();

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -33,10 +34,10 @@ namespace {
 // floor and author of the first post row whose bottom is in view ('' for the title row), and
 // the scroll that brings the row of a floor and author to the top, or the page's top.
 // The rows of the result page's one outer table: the title, then one row a post, whose first
-// inner block is its floor and author.
+// inner block is its floor and author. A row whose last pixel is all that shows is not the top.
 constexpr char kTopRowScript[] =
     "(function(){var r=document.querySelector('table').rows;for(var i=0;i<r.length;i++){"
-    "if(r[i].getBoundingClientRect().bottom>0){var d=r[i].cells[0].querySelector('div>div');"
+    "if(r[i].getBoundingClientRect().bottom>1){var d=r[i].cells[0].querySelector('div>div');"
     "return d?d.textContent:'';}}return '';})()";
 constexpr char kScrollScript[] =
     "(function(k){history.scrollRestoration='manual';var "
@@ -266,6 +267,8 @@ bool CWebBrowser2::eventFilter(QObject* pWatched, QEvent* pEvent) {
 }
 
 CWebBrowser2::~CWebBrowser2() {
+    // A page going answers its pending scripts: they must not navigate any more.
+    m_bClosing = true;
     // The page goes before the profile it was made with, and the profile before its guard.
     delete m_pView;
     delete m_pProfile;
@@ -279,33 +282,35 @@ void CWebBrowser2::ScrollToTopRow() {
 
 void CWebBrowser2::Navigate(const QString& url) {
     static const QString kFilePrefix = QStringLiteral("file:///");
-    const int nNavigation = ++m_nNavigation;
-    m_bLoaded = false;
-    m_topRow = QString();
-    if (std::exchange(m_bKeepTopRow, false) && Url().isLocalFile()) {
-        // Asked of the page still shown; the answer comes before or after the new one loads.
-        m_topRow.reset();
-        m_pView->page()->runJavaScript(QString::fromLatin1(kTopRowScript),
-                                       QWebEngineScript::ApplicationWorld,
-                                       [this, nNavigation](const QVariant& row) {
-                                           if (nNavigation == m_nNavigation) {
-                                               m_topRow = row.toString();
-                                               if (m_bLoaded) {
-                                                   ScrollToTopRow();
-                                               }
-                                           }
-                                       });
-    }
+    QUrl target(url);
     if (url.startsWith(kFilePrefix)) {
         // A local path after the prefix; here paths begin at the root already.
         QString path = url.mid(kFilePrefix.size());
         if (!QDir::isAbsolutePath(path)) {
             path.prepend(QLatin1Char('/'));
         }
-        m_pView->setUrl(QUrl::fromLocalFile(path));
+        target = QUrl::fromLocalFile(path);
+    }
+    const int nNavigation = ++m_nNavigation;
+    m_bLoaded = false;
+    m_topRow = QString();
+    if (!std::exchange(m_bKeepTopRow, false) || !Url().isLocalFile()) {
+        m_pView->setUrl(target);
         return;
     }
-    m_pView->setUrl(QUrl(url));
+    // The post at the top is asked of the page still shown, and the new one loaded once it is
+    // known, or after a moment without an answer (then at its top).
+    const auto go = [this, nNavigation, target,
+                     pGone = std::make_shared<bool>(false)](const QString& row) {
+        if (nNavigation == m_nNavigation && !m_bClosing && !std::exchange(*pGone, true)) {
+            m_topRow = row;
+            m_pView->setUrl(target);
+        }
+    };
+    m_pView->page()->runJavaScript(QString::fromLatin1(kTopRowScript),
+                                   QWebEngineScript::ApplicationWorld,
+                                   [go](const QVariant& row) { go(row.toString()); });
+    QTimer::singleShot(3000, this, [go] { go(QString()); });
 }
 
 QUrl CWebBrowser2::Url() const {

@@ -77,6 +77,7 @@ private:
     QWidget* m_pFindBar;
     QLineEdit* m_pFindEdit;
     bool m_bKeepTopRow = false;
+    bool m_bClosing = false;
     // Of the latest Navigate: its number, whether its page has loaded, and the post to bring to
     // the top once it has (empty: the top of the page; none: not known yet).
     int m_nNavigation = 0;

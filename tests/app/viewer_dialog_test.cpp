@@ -316,8 +316,10 @@ TEST_F(ViewerDialogTest, AFilterSwitchKeepsTheTopPostAndANewThreadOpensAtItsTop)
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     QWebEngineView* pView = d.m_browser->View();
+    // The rows of the page once it has loaded whole (its pictures too, which move what follows).
     const auto rows = [&] {
-        return Evaluate(pView, QStringLiteral("document.querySelector('table').rows.length"))
+        return Evaluate(pView, QStringLiteral("document.readyState == 'complete' ? "
+                                              "document.querySelector('table').rows.length : 0"))
             .toInt();
     };
     const QString topRow = QStringLiteral(
