@@ -108,13 +108,15 @@ void FetchThread::FetchAllPages() {
                 nav = ExtractBetween(nav, strBoardCode + ".html", "<div");
                 strBoardName = ExtractBetween(nav, ">", "<");
             }
+            const int nBefore = m_nLastRecord;
             m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
             if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
                 m_hWndNotify->PageFetched(nPage, m_nLastRecord);
             }
             // A full table takes no more posts, so no further page is worth a request.
-            return m_nLastRecord + 1 < PostTable::kCapacity;
-        });
+            return PageTaken{m_nLastRecord - nBefore, PostTable::kCapacity - m_nLastRecord - 1};
+        },
+        m_settings.nWindow);
     end.nPosts = m_nLastRecord + 1;
     const std::string_view starter =
         m_nLastRecord >= 0 ? std::string_view(m_pPosts[0].szAuthor) : std::string_view{};

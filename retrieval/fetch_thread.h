@@ -15,6 +15,8 @@ namespace vesk {
 struct FetchSettings {
     std::string strBaseAddress{ForumBaseAddress};
     FetchTimeouts timeouts;
+    // Page requests in flight at most.
+    int nWindow = 4;
 };
 
 // One retrieval on a thread of its own: downloads the pages of one thread from page 1 (at most

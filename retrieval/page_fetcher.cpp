@@ -1,10 +1,16 @@
 #include "page_fetcher.h"
 
+#include "text_cut.h"
+
 #include <curl/curl.h>
+
+#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <mutex>
+#include <optional>
 
 namespace vesk {
 
@@ -50,6 +56,24 @@ std::string ConvertPageBody(std::string_view body) {
     return text;
 }
 
+// One page's download: its handle, what has come of it, and its attempts.
+struct PageFetcher::Transfer {
+    PageFetcher* pOwner = nullptr;
+    CURL* pEasy = nullptr;
+    std::string strBody;
+    bool bTooLarge = false;
+    bool bRequestSent = false;
+    bool bRunning = false;
+    bool bDone = false;
+    int nAttempt = 0;
+    // The attempt's start and its last byte; when the next attempt starts, while one waits.
+    Clock::time_point start;
+    Clock::time_point lastByte;
+    std::optional<Clock::time_point> nextAttempt;
+    long nRetryAfter = -1;
+    PageFailure failure;
+};
+
 PageFetcher::PageFetcher(FetchTimeouts timeouts) : m_timeouts(timeouts) {}
 
 PageFetcher::~PageFetcher() {
@@ -60,7 +84,7 @@ bool PageFetcher::OpenSession() {
     InitCurlOnce();
     CloseSession();
     CURLM* pMulti = curl_multi_init();
-    CURL* pSession = curl_easy_init();
+    CURL* pTemplate = curl_easy_init();
     curl_slist* pHeaders = curl_slist_append(nullptr, "Accept: */*");
     if (pHeaders != nullptr) {
         curl_slist* pNext = curl_slist_append(pHeaders, std::string(kUserAgent).c_str());
@@ -72,17 +96,17 @@ bool PageFetcher::OpenSession() {
     {
         std::lock_guard lock(m_mutex);
         m_pMulti = pMulti;
-        m_pSession = pSession;
+        m_pTemplate = pTemplate;
         m_pHeaders = pHeaders;
     }
-    if (pMulti == nullptr || pSession == nullptr || pHeaders == nullptr) {
+    if (pMulti == nullptr || pTemplate == nullptr || pHeaders == nullptr) {
         CloseSession();
         return false;
     }
 
     bool bOk = true;
     const auto set = [&](CURLoption option, auto value) {
-        bOk = bOk && curl_easy_setopt(m_pSession, option, value) == CURLE_OK;
+        bOk = bOk && curl_easy_setopt(m_pTemplate, option, value) == CURLE_OK;
     };
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_HTTPGET, 1L);
@@ -93,11 +117,8 @@ bool PageFetcher::OpenSession() {
     set(CURLOPT_PROTOCOLS_STR, "http,https");
     set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     set(CURLOPT_WRITEFUNCTION, &PageFetcher::OnBody);
-    set(CURLOPT_WRITEDATA, this);
     set(CURLOPT_HEADERFUNCTION, &PageFetcher::OnHeader);
-    set(CURLOPT_HEADERDATA, this);
     set(CURLOPT_PREREQFUNCTION, &PageFetcher::OnRequestReady);
-    set(CURLOPT_PREREQDATA, this);
     if (!bOk) {
         CloseSession();
     }
@@ -105,13 +126,13 @@ bool PageFetcher::OpenSession() {
 }
 
 void PageFetcher::CloseSession() {
-    std::lock_guard lock(m_mutex);
-    if (m_pMulti != nullptr && m_pSession != nullptr) {
-        curl_multi_remove_handle(m_pMulti, m_pSession);
+    while (!m_transfers.empty()) {
+        Cancel(m_transfers.begin()->first);
     }
-    if (m_pSession != nullptr) {
-        curl_easy_cleanup(m_pSession);
-        m_pSession = nullptr;
+    std::lock_guard lock(m_mutex);
+    if (m_pTemplate != nullptr) {
+        curl_easy_cleanup(m_pTemplate);
+        m_pTemplate = nullptr;
     }
     if (m_pMulti != nullptr) {
         curl_multi_cleanup(m_pMulti);
@@ -130,155 +151,223 @@ void PageFetcher::Abort() {
 }
 
 std::string PageFetcher::FetchPage(const char* pszUrl) {
-    m_failure = {PageFailure::Kind::kAborted};
-    if (m_pSession == nullptr || IsAborted() ||
-        curl_easy_setopt(m_pSession, CURLOPT_URL, pszUrl) != CURLE_OK) {
+    const int nTransfer = Start(pszUrl);
+    if (nTransfer == 0) {
+        m_failure = {PageFailure::Kind::kAborted};
         return {};
     }
-    for (int nAttempt = 0;; ++nAttempt) {
-        const Outcome outcome = RunTransfer();
-        if (outcome == Outcome::kDone) {
-            break;
-        }
-        if (outcome == Outcome::kFailed || nAttempt >= m_timeouts.nConnectRetries) {
-            return {};
-        }
-        WaitBeforeRetry();
-        if (IsAborted()) {
-            m_failure = {PageFailure::Kind::kAborted};
-            return {};
-        }
+    return Wait(nTransfer, m_failure);
+}
+
+int PageFetcher::Start(const std::string& strUrl) {
+    if (m_pTemplate == nullptr || IsAborted()) {
+        return 0;
     }
-    long nStatus = 0;
-    curl_easy_getinfo(m_pSession, CURLINFO_RESPONSE_CODE, &nStatus);
-    if (nStatus != 200) {
-        m_failure = {PageFailure::Kind::kHttpStatus, nStatus};
+    auto pTransfer = std::make_unique<Transfer>();
+    pTransfer->pOwner = this;
+    pTransfer->pEasy = curl_easy_duphandle(m_pTemplate);
+    if (pTransfer->pEasy == nullptr) {
+        return 0;
+    }
+    Transfer* pRaw = pTransfer.get();
+    const bool bOk = curl_easy_setopt(pRaw->pEasy, CURLOPT_URL, strUrl.c_str()) == CURLE_OK &&
+                     curl_easy_setopt(pRaw->pEasy, CURLOPT_WRITEDATA, pRaw) == CURLE_OK &&
+                     curl_easy_setopt(pRaw->pEasy, CURLOPT_HEADERDATA, pRaw) == CURLE_OK &&
+                     curl_easy_setopt(pRaw->pEasy, CURLOPT_PREREQDATA, pRaw) == CURLE_OK &&
+                     curl_easy_setopt(pRaw->pEasy, CURLOPT_PRIVATE, pRaw) == CURLE_OK;
+    const int nTransfer = ++m_nLastTransfer;
+    m_transfers.emplace(nTransfer, std::move(pTransfer));
+    if (!bOk || !Launch(*pRaw)) {
+        Finish(*pRaw, PageFailure::Kind::kNetwork, CURLE_OK);
+    }
+    return nTransfer;
+}
+
+bool PageFetcher::Launch(Transfer& transfer) {
+    transfer.strBody.clear();
+    transfer.bTooLarge = false;
+    transfer.bRequestSent = false;
+    transfer.nRetryAfter = -1;
+    transfer.nextAttempt.reset();
+    transfer.start = transfer.lastByte = Clock::now();
+    transfer.bRunning = curl_multi_add_handle(m_pMulti, transfer.pEasy) == CURLM_OK;
+    return transfer.bRunning;
+}
+
+void PageFetcher::Cancel(int nTransfer) {
+    const auto it = m_transfers.find(nTransfer);
+    if (it == m_transfers.end()) {
+        return;
+    }
+    if (it->second->bRunning) {
+        curl_multi_remove_handle(m_pMulti, it->second->pEasy);
+    }
+    curl_easy_cleanup(it->second->pEasy);
+    m_transfers.erase(it);
+}
+
+std::string PageFetcher::Wait(int nTransfer, PageFailure& failure) {
+    const auto it = m_transfers.find(nTransfer);
+    if (it == m_transfers.end()) {
+        failure = {PageFailure::Kind::kAborted};
         return {};
     }
-    m_failure = {};
-    return ConvertPageBody(m_strBody);
+    Transfer& transfer = *it->second;
+    while (!transfer.bDone) {
+        Pump(transfer);
+    }
+    failure = transfer.failure;
+    std::string strText =
+        failure.kind == PageFailure::Kind::kNone ? ConvertPageBody(transfer.strBody) : "";
+    Cancel(nTransfer);
+    return strText;
 }
 
-PageFetcher::Outcome PageFetcher::RunTransfer() {
-    m_strBody.clear();
-    m_bBodyTooLarge = false;
-    m_bRequestSent = false;
-    m_lastByte = Clock::now();
-    const Clock::time_point deadline = m_lastByte + m_timeouts.total;
-    if (curl_multi_add_handle(m_pMulti, m_pSession) != CURLM_OK) {
-        return Outcome::kFailed;
-    }
-
-    // Why the loop ended the transfer itself; kNone when curl ended it.
-    auto stopped = PageFailure::Kind::kNone;
-    int nRunning = 1;
-    while (true) {
-        if (curl_multi_perform(m_pMulti, &nRunning) != CURLM_OK) {
-            stopped = PageFailure::Kind::kNetwork;
-            break;
-        }
-        if (nRunning == 0) {
-            break;
-        }
-        if (IsAborted()) {
-            stopped = PageFailure::Kind::kAborted;
-            break;
-        }
-        const auto now = Clock::now();
-        if (now >= deadline) {
-            stopped = PageFailure::Kind::kTimedOut;
-            break;
-        }
-        auto wait = std::min<std::chrono::milliseconds>(
-            kPollSlice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                            std::chrono::milliseconds(1));
-        if (m_bRequestSent) {
-            const auto idle =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastByte);
-            if (idle >= m_timeouts.stall) {
-                stopped = PageFailure::Kind::kStalled;
-                break;
-            }
-            wait = std::min(wait, m_timeouts.stall - idle);
-        }
-        curl_multi_poll(m_pMulti, nullptr, 0, static_cast<int>(std::max<long>(wait.count(), 1)),
-                        nullptr);
-    }
-
-    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
-    int nQueued = 0;
-    while (CURLMsg* pMsg = curl_multi_info_read(m_pMulti, &nQueued)) {
-        if (pMsg->msg == CURLMSG_DONE && pMsg->easy_handle == m_pSession) {
-            result = pMsg->data.result;
-        }
-    }
-    curl_multi_remove_handle(m_pMulti, m_pSession);
-
-    const bool bStopped = stopped != PageFailure::Kind::kNone;
-    if (!bStopped && result == CURLE_OK && !m_bBodyTooLarge) {
-        return Outcome::kDone;
-    }
-    using Kind = PageFailure::Kind;
-    const bool bConnectFailed =
-        result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
-    if (bStopped) {
-        m_failure = {stopped};
-    } else if (m_bBodyTooLarge) {
-        m_failure = {Kind::kTooLarge};
-    } else if (result == CURLE_OPERATION_TIMEDOUT) {
-        m_failure = {Kind::kTimedOut};
-    } else if (result == CURLE_COULDNT_CONNECT) {
-        m_failure = {Kind::kRefused};
-    } else {
-        m_failure = {Kind::kNetwork};
-    }
-    if (!bStopped && !m_bRequestSent && bConnectFailed) {
-        return Outcome::kFailedBeforeRequest;
-    }
-    return Outcome::kFailed;
-}
-
-void PageFetcher::WaitBeforeRetry() {
-    const auto deadline = Clock::now() + m_timeouts.connectBackoff;
+bool PageFetcher::Sleep(std::chrono::milliseconds duration) {
+    const auto deadline = Clock::now() + duration;
     while (!IsAborted()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            break;
+            return true;
         }
         // Returns early when Abort wakes the session.
         curl_multi_poll(m_pMulti, nullptr, 0, static_cast<int>(left.count()), nullptr);
     }
+    return false;
+}
+
+void PageFetcher::Pump(const Transfer& waited) {
+    int nRunning = 0;
+    const bool bBroken = curl_multi_perform(m_pMulti, &nRunning) != CURLM_OK;
+    int nQueued = 0;
+    while (CURLMsg* pMsg = curl_multi_info_read(m_pMulti, &nQueued)) {
+        Transfer* pTransfer = nullptr;
+        curl_easy_getinfo(pMsg->easy_handle, CURLINFO_PRIVATE, &pTransfer);
+        if (pMsg->msg == CURLMSG_DONE && pTransfer != nullptr && pTransfer->bRunning) {
+            Finish(*pTransfer, PageFailure::Kind::kNone, pMsg->data.result);
+        }
+    }
+    // What the loop ends itself, and the next attempts that are due; the longest it may sleep.
+    const auto now = Clock::now();
+    auto wait = kPollSlice;
+    for (auto& [nTransfer, pTransfer] : m_transfers) {
+        Transfer& t = *pTransfer;
+        if (t.nextAttempt && !IsAborted()) {
+            if (now >= *t.nextAttempt) {
+                Launch(t);
+            } else {
+                wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          *t.nextAttempt - now));
+            }
+            continue;
+        }
+        if (!t.bRunning) {
+            if (!t.bDone && IsAborted()) {
+                Finish(t, PageFailure::Kind::kAborted, CURLE_OK);
+            }
+            continue;
+        }
+        const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.lastByte);
+        if (bBroken || IsAborted()) {
+            Finish(t, bBroken ? PageFailure::Kind::kNetwork : PageFailure::Kind::kAborted,
+                   CURLE_OK);
+        } else if (now >= t.start + m_timeouts.total) {
+            Finish(t, PageFailure::Kind::kTimedOut, CURLE_OK);
+        } else if (t.bRequestSent && idle >= m_timeouts.stall) {
+            Finish(t, PageFailure::Kind::kStalled, CURLE_OK);
+        } else {
+            wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      t.start + m_timeouts.total - now) +
+                                      std::chrono::milliseconds(1));
+            if (t.bRequestSent) {
+                wait = std::min(wait, m_timeouts.stall - idle);
+            }
+        }
+    }
+    if (waited.bDone) {
+        return;
+    }
+    curl_multi_poll(m_pMulti, nullptr, 0, static_cast<int>(std::max<long>(wait.count(), 1)),
+                    nullptr);
+}
+
+// Ends an attempt: stopped by the loop (kind), or ended by curl (kind kNone, its result).
+void PageFetcher::Finish(Transfer& transfer, PageFailure::Kind kind, int nResult) {
+    if (transfer.bRunning) {
+        curl_multi_remove_handle(m_pMulti, transfer.pEasy);
+        transfer.bRunning = false;
+    }
+    using Kind = PageFailure::Kind;
+    const auto result = static_cast<CURLcode>(nResult);
+    if (kind == Kind::kNone) {
+        if (result == CURLE_OK && !transfer.bTooLarge) {
+            long nStatus = 0;
+            curl_easy_getinfo(transfer.pEasy, CURLINFO_RESPONSE_CODE, &nStatus);
+            transfer.failure = nStatus == 200
+                                   ? PageFailure{}
+                                   : PageFailure{Kind::kHttpStatus, nStatus, transfer.nRetryAfter};
+            transfer.bDone = true;
+            return;
+        }
+        const bool bConnectFailed =
+            result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
+        // A connection that could not be made is tried again after a pause.
+        if (bConnectFailed && !transfer.bRequestSent &&
+            transfer.nAttempt < m_timeouts.nConnectRetries) {
+            ++transfer.nAttempt;
+            transfer.nextAttempt = Clock::now() + m_timeouts.connectBackoff;
+            return;
+        }
+        kind = transfer.bTooLarge                   ? Kind::kTooLarge
+               : result == CURLE_OPERATION_TIMEDOUT ? Kind::kTimedOut
+               : result == CURLE_COULDNT_CONNECT    ? Kind::kRefused
+                                                    : Kind::kNetwork;
+    }
+    transfer.failure = {kind};
+    transfer.bDone = true;
 }
 
 std::size_t PageFetcher::OnBody(char* pData, std::size_t nSize, std::size_t nCount, void* pUser) {
-    auto* pSelf = static_cast<PageFetcher*>(pUser);
+    auto* pTransfer = static_cast<Transfer*>(pUser);
     const std::size_t nBytes = nSize * nCount;
-    pSelf->m_lastByte = Clock::now();
-    if (pSelf->m_strBody.size() + nBytes > kMaxPageBytes) {
-        pSelf->m_bBodyTooLarge = true;
+    pTransfer->lastByte = Clock::now();
+    if (pTransfer->strBody.size() + nBytes > kMaxPageBytes) {
+        pTransfer->bTooLarge = true;
         return 0;
     }
-    pSelf->m_strBody.append(pData, nBytes);
+    pTransfer->strBody.append(pData, nBytes);
     return nBytes;
 }
 
 std::size_t PageFetcher::OnHeader(char* pData, std::size_t nSize, std::size_t nCount, void* pUser) {
-    auto* pSelf = static_cast<PageFetcher*>(pUser);
+    auto* pTransfer = static_cast<Transfer*>(pUser);
     const std::size_t nBytes = nSize * nCount;
-    pSelf->m_lastByte = Clock::now();
+    pTransfer->lastByte = Clock::now();
+    const std::string_view line(pData, nBytes);
     // A new status line starts a new answer (after a redirect): only the last answer's body is
-    // the page.
-    if (std::string_view(pData, nBytes).starts_with("HTTP/")) {
-        pSelf->m_strBody.clear();
+    // the page, and only its Retry-After counts.
+    if (line.starts_with("HTTP/")) {
+        pTransfer->strBody.clear();
+        pTransfer->nRetryAfter = -1;
+    } else if (line.size() > 12 && strncasecmp(line.data(), "Retry-After:", 12) == 0) {
+        // Seconds, or an HTTP date.
+        const std::string value(TrimWhiteSpace(line.substr(12)));
+        if (!value.empty() &&
+            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            pTransfer->nRetryAfter = value.size() > 9 ? 999999999L : std::stol(value);
+        } else if (const time_t when = curl_getdate(value.c_str(), nullptr); when != -1) {
+            pTransfer->nRetryAfter =
+                std::max<long>(0, static_cast<long>(when - std::time(nullptr)));
+        }
     }
     return nBytes;
 }
 
 int PageFetcher::OnRequestReady(void* pUser, char*, char*, int, int) {
-    auto* pSelf = static_cast<PageFetcher*>(pUser);
-    pSelf->m_bRequestSent = true;
-    pSelf->m_lastByte = Clock::now();
+    auto* pTransfer = static_cast<Transfer*>(pUser);
+    pTransfer->bRequestSent = true;
+    pTransfer->lastByte = Clock::now();
     return CURL_PREREQFUNC_OK;
 }
 

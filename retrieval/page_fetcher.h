@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -40,12 +42,15 @@ struct PageFailure {
     };
     Kind kind = Kind::kNone;
     long nHttpStatus = 0;
+    // For a status answer: the seconds its Retry-After asks to wait, or -1 without one.
+    long nRetryAfter = -1;
     friend bool operator==(const PageFailure&, const PageFailure&) = default;
 };
 
-// Downloads forum pages over HTTP, one at a time, on one session whose connection is reused from
-// page to page. A page that cannot be had is empty text, and LastFailure says why. Everything
-// but Abort runs on the one thread that owns the fetcher.
+// Downloads forum pages over HTTP on one session whose connections are kept and reused: one page
+// at a time with FetchPage, or several side by side with Start and Wait. A page that cannot be
+// had is empty text, with the reason. Everything but Abort runs on the one thread that owns the
+// fetcher.
 class PageFetcher final {
 public:
     // A body larger than this counts as a failed download.
@@ -67,31 +72,44 @@ public:
     PageFailure LastFailure() const { return m_failure; }
     void CloseSession();
 
-    // May be called from any thread: the running transfer ends within milliseconds and every
-    // later FetchPage returns empty text at once.
+    // Starts downloading a page beside the others in flight; the number to wait for it by, or 0
+    // when none can start (outside a session, or stopped). Its time-outs count from its start.
+    int Start(const std::string& strUrl);
+    // Waits until a started page has come or failed, while every other in flight goes on: the
+    // text as FetchPage gives it, and why it is empty.
+    std::string Wait(int nTransfer, PageFailure& failure);
+    // Ends a started page's transfer; nothing of it is used.
+    void Cancel(int nTransfer);
+    // Waits; false at once when stopped.
+    bool Sleep(std::chrono::milliseconds duration);
+
+    // May be called from any thread: every running transfer ends within milliseconds, every wait
+    // ends at once, and no later page starts.
     void Abort();
     bool IsAborted() const { return m_bAbort.load(); }
 
 private:
-    enum class Outcome { kDone, kFailedBeforeRequest, kFailed };
+    struct Transfer;
+    using Clock = std::chrono::steady_clock;
 
-    Outcome RunTransfer();
-    void WaitBeforeRetry();
+    // Adds a transfer's attempt to the session.
+    bool Launch(Transfer& transfer);
+    // Moves every transfer on once: curl's work, time-outs, ended attempts, new attempts; then
+    // sleeps until there is more to do, unless the waited-for transfer has ended.
+    void Pump(const Transfer& waited);
+    void Finish(Transfer& transfer, PageFailure::Kind kind, int nResult);
     static std::size_t OnBody(char* pData, std::size_t nSize, std::size_t nCount, void* pUser);
     static std::size_t OnHeader(char* pData, std::size_t nSize, std::size_t nCount, void* pUser);
     static int OnRequestReady(void* pUser, char*, char*, int, int);
 
-    using Clock = std::chrono::steady_clock;
-
     FetchTimeouts m_timeouts;
     CURLM* m_pMulti = nullptr;
-    CURL* m_pSession = nullptr;
+    // Holds the options every transfer's handle is copied from.
+    CURL* m_pTemplate = nullptr;
     curl_slist* m_pHeaders = nullptr;
-    std::string m_strBody;
-    bool m_bBodyTooLarge = false;
+    std::map<int, std::unique_ptr<Transfer>> m_transfers;
+    int m_nLastTransfer = 0;
     PageFailure m_failure;
-    bool m_bRequestSent = false;
-    Clock::time_point m_lastByte;
     std::atomic<bool> m_bAbort{false};
     // Guards the multi handle against Abort while the session closes.
     std::mutex m_mutex;

@@ -2,6 +2,10 @@
 
 #include "text_cut.h"
 
+#include <algorithm>
+#include <deque>
+#include <limits>
+
 namespace vesk {
 
 namespace {
@@ -11,32 +15,86 @@ constexpr std::string_view kPostMarker = "<div class=louceng>";
 
 }  // namespace
 
-ReadingEnd ReadPages(PageFetcher& fetcher, const std::function<std::string(int nPage)>& address,
-                     int nFirst, int nMaxPages,
-                     const std::function<bool(int nPage, const std::string& strPage)>& takePage) {
+ReadingEnd ReadPages(
+    PageFetcher& fetcher, const std::function<std::string(int nPage)>& address, int nFirst,
+    int nMaxPages, const std::function<PageTaken(int nPage, const std::string& strPage)>& takePage,
+    int nWindow) {
+    using Kind = ReadingEnd::Kind;
+    constexpr int kMaxRetries = 2;
+    constexpr std::chrono::seconds kLongestWait{60};
+    const int nEnd = nFirst + nMaxPages;  // the first page never asked for
     ReadingEnd end;
-    for (int nPage = nFirst; nPage < nFirst + nMaxPages; ++nPage) {
-        const std::string strPage = fetcher.FetchPage(address(nPage).c_str());
+    std::deque<std::pair<int, int>> inFlight;  // page, transfer
+    int nNext = nFirst;
+    int nAllowed = 1;
+    int nFullest = 0;
+    long nRoom = std::numeric_limits<int>::max();
+    int nRetries = 0;
+    const auto finish = [&](Kind kind) {
+        for (const auto& [nPage, nTransfer] : inFlight) {
+            fetcher.Cancel(nTransfer);
+        }
+        end.kind = kind;
+        return end;
+    };
+    while (true) {
+        while (static_cast<int>(inFlight.size()) < nAllowed && nNext < nEnd &&
+               static_cast<long>(inFlight.size()) * nFullest < nRoom) {
+            const int nTransfer = fetcher.Start(address(nNext));
+            if (nTransfer == 0) {
+                break;
+            }
+            inFlight.emplace_back(nNext++, nTransfer);
+        }
+        if (inFlight.empty()) {
+            end.nPage = nNext - 1;
+            return finish(nNext >= nEnd && !fetcher.IsAborted() ? Kind::kPageLimit
+                                                                : Kind::kStopped);
+        }
+        const auto [nPage, nTransfer] = inFlight.front();
+        inFlight.pop_front();
+        PageFailure failure;
+        const std::string strPage = fetcher.Wait(nTransfer, failure);
+        // Refused for now: asked again alone, after the wait the forum names.
+        const bool bBusy = failure.kind == PageFailure::Kind::kHttpStatus &&
+                           (failure.nHttpStatus == 429 || failure.nHttpStatus == 503);
+        const std::chrono::seconds wait{failure.nRetryAfter >= 0 ? failure.nRetryAfter
+                                                                 : (nRetries == 0 ? 2 : 4)};
+        if (bBusy && nRetries < kMaxRetries && wait <= kLongestWait) {
+            ++nRetries;
+            for (const auto& [nLater, nLaterTransfer] : inFlight) {
+                fetcher.Cancel(nLaterTransfer);
+            }
+            inFlight.clear();
+            nNext = nPage;
+            nWindow = nAllowed = 1;
+            if (!fetcher.Sleep(wait)) {
+                end.nPage = nPage;
+                end.failure = {PageFailure::Kind::kAborted};
+                return finish(Kind::kStopped);
+            }
+            continue;
+        }
+        nRetries = 0;
         // A failed download (empty text) ends the thread the same way as a page without posts.
         if (FindMarker(strPage, kPostMarker) == std::string_view::npos) {
             end.nPage = nPage;
-            end.failure = fetcher.LastFailure();
-            using Kind = ReadingEnd::Kind;
-            end.kind = end.failure.kind == PageFailure::Kind::kAborted ? Kind::kStopped
-                       : end.nPagesRead == 0                           ? Kind::kNothingFound
-                       : end.failure.kind == PageFailure::Kind::kNone  ? Kind::kEndOfThread
-                                                                       : Kind::kFailedPage;
-            return end;
+            end.failure = failure;
+            return finish(failure.kind == PageFailure::Kind::kAborted ? Kind::kStopped
+                          : end.nPagesRead == 0                       ? Kind::kNothingFound
+                          : failure.kind == PageFailure::Kind::kNone  ? Kind::kEndOfThread
+                                                                      : Kind::kFailedPage);
         }
         ++end.nPagesRead;
         end.nPage = nPage;
-        if (!takePage(nPage, strPage)) {
-            end.kind = ReadingEnd::Kind::kPostLimit;
-            return end;
+        const PageTaken taken = takePage(nPage, strPage);
+        if (taken.nRoom <= 0) {
+            return finish(Kind::kPostLimit);
         }
+        nRoom = taken.nRoom;
+        nAllowed = taken.nPosts >= nFullest ? nWindow : 1;
+        nFullest = std::max(nFullest, taken.nPosts);
     }
-    end.kind = ReadingEnd::Kind::kPageLimit;
-    return end;
 }
 
 std::string DescribeFailure(const PageFailure& failure) {

@@ -25,12 +25,25 @@ struct ReadingEnd {
     friend bool operator==(const ReadingEnd&, const ReadingEnd&) = default;
 };
 
+// What the taker did with a page: the posts it held, and how many more posts it can take.
+struct PageTaken {
+    int nPosts = 0;
+    int nRoom = 0;  // 0: no more
+};
+
 // Reads pages nFirst, nFirst + 1, ... through the fetcher's open session, handing each page that
-// holds posts to takePage in page order, until a page without posts or one that cannot be had,
-// nMaxPages pages, or takePage answers that it can take no more. nPosts is left 0.
-ReadingEnd ReadPages(PageFetcher& fetcher, const std::function<std::string(int nPage)>& address,
-                     int nFirst, int nMaxPages,
-                     const std::function<bool(int nPage, const std::string& strPage)>& takePage);
+// holds posts to takePage strictly in page order, until a page without posts or one that cannot
+// be had, nMaxPages pages, or a page after which takePage has no room. nPosts is left 0.
+//
+// Up to nWindow requests are in flight. The first is alone; after a page as full as the fullest
+// so far the window opens, after a part-full one the next page is asked for alone. No page is
+// asked for that the room left cannot take, counting each page in flight at the fullest page's
+// posts. A 429 or 503 answer is asked again, at most twice, after its Retry-After (at most 60 s)
+// or 2 s, then 4 s; the window is 1 from then on.
+ReadingEnd ReadPages(
+    PageFetcher& fetcher, const std::function<std::string(int nPage)>& address, int nFirst,
+    int nMaxPages, const std::function<PageTaken(int nPage, const std::string& strPage)>& takePage,
+    int nWindow = 4);
 
 // Why a page could not be had, in a few words of the interface's language (UTF-8).
 std::string DescribeFailure(const PageFailure& failure);

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace vesk {
 namespace {
@@ -36,6 +39,8 @@ public:
         return m_future.get();
     }
     int Calls() const { return m_nCalls; }
+    void ReadingEnded(const ReadingEnd& end) override { readingEnd = end; }
+    ReadingEnd readingEnd;
 
 private:
     std::atomic<int> m_nCalls{0};
@@ -63,6 +68,14 @@ struct Owner {
         return result.value_or(std::pair{-99, -99});
     }
 };
+
+// Polls until the condition holds, for at most ten seconds.
+bool QWaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000 && !condition(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
 
 std::string Gbk(const std::string& strUtf8) {
     return Utf8ToGbk(strUtf8).value();
@@ -118,44 +131,80 @@ protected:
     Owner owner;
 };
 
+// The pages asked for: 1 to nPages, none twice, and after them at most the window's other
+// three (none after a limit). Requests in flight together reach the server in any order, and a
+// cancelled one may not reach it at all.
+void ExpectPagesAskedFor(const std::vector<std::string>& paths, const std::string& strPrefix,
+                         std::size_t nPages, std::size_t nMaxExtra) {
+    std::vector<std::size_t> pages;
+    for (const std::string& path : paths) {
+        ASSERT_TRUE(path.starts_with(strPrefix)) << path;
+        pages.push_back(std::stoul(path.substr(strPrefix.size())));
+    }
+    std::sort(pages.begin(), pages.end());
+    ASSERT_GE(pages.size(), nPages) << strPrefix;
+    EXPECT_LE(pages.size(), nPages + nMaxExtra) << strPrefix;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        EXPECT_TRUE(i < nPages ? pages[i] == i + 1
+                               : pages[i] > pages[i - 1] && pages[i] <= nPages + nMaxExtra)
+            << strPrefix << " " << pages[i];
+    }
+}
+
 // Pages 1 to the first without posts, 40 at most, or to the page that filled the table; the
-// board code and thread number cut from the address, over-long values to their buffers.
+// board code and thread number cut from the address, over-long values to their buffers. A window
+// of 4 requests gives the table and values of one request at a time, byte for byte.
 TEST_F(FetchThreadTest, AsksForPagesFromOneToTheEndAndCutsTheNamesToTheirBuffers) {
     const struct {
         const char* pszTail;
         int nLast;
         std::size_t nPages;
-        const char *pszLastPath, *pszCode, *pszId;
+        const char *pszPrefix, *pszCode, *pszId;
+        bool bLimit;
     } cases[] = {
-        {"look,600519,1000001_3.html", 122, 4, "/look,600519,1000001_4.html", "600519", "1000001"},
+        {"look,600519,1000001_3.html", 122, 4, "/look,600519,1000001_", "600519", "1000001", false},
         // 600036 has 44 pages of 50 posts.
-        {"look,600036,1000004.html", 1999, 40, "/look,600036,1000004_40.html", "600036", "1000004"},
+        {"look,600036,1000004.html", 1999, 40, "/look,600036,1000004_", "600036", "1000004", true},
         // 60 posts a page: the last record is filled on page 35.
-        {"look,600000,777.html", PostTable::kCapacity - 1, 35, "/look,600000,777_35.html", "600000",
-         "777"},
+        {"look,600000,777.html", PostTable::kCapacity - 1, 35, "/look,600000,777_", "600000", "777",
+         true},
         // Without a comma after "look," there is no board code, and the thread number is cut
         // from behind the first comma.
-        {"look,600519.html", -1, 1, "/look,,600519_1.html", "", "600519"},
-        {"look,1234567890123,98765432109876.html", 2, 2,
-         "/look,1234567890123,98765432109876_2.html", "1234567890", "98765432109"},
+        {"look,600519.html", -1, 1, "/look,,600519_", "", "600519", false},
+        {"look,1234567890123,98765432109876.html", 2, 2, "/look,1234567890123,98765432109876_",
+         "1234567890", "98765432109", false},
     };
     for (const auto& c : cases) {
-        forum.ClearRequests();
-        Owner run;
-        ASSERT_EQ(run.Run(forum.BaseAddress() + "/" + c.pszTail, Settings()), std::pair(c.nLast, 0))
-            << c.pszTail;
-        const auto paths = forum.RequestedPaths();
-        ASSERT_EQ(paths.size(), c.nPages) << c.pszTail;
-        EXPECT_TRUE(paths.front().ends_with("_1.html"));
-        EXPECT_EQ(paths.back(), c.pszLastPath);
-        EXPECT_STREQ(run.buffers.szBoardCode, c.pszCode);
-        EXPECT_STREQ(run.buffers.szThreadId, c.pszId);
-        EXPECT_EQ(run.answer.Calls(), 1);
+        std::unique_ptr<Owner> pOneByOne;
+        for (const int nWindow : {1, 4}) {
+            forum.ClearRequests();
+            auto pRun = std::make_unique<Owner>();
+            Owner& run = *pRun;
+            FetchSettings settings = Settings();
+            settings.nWindow = nWindow;
+            ASSERT_EQ(run.Run(forum.BaseAddress() + "/" + c.pszTail, settings),
+                      std::pair(c.nLast, 0))
+                << c.pszTail;
+            ExpectPagesAskedFor(forum.RequestedPaths(), c.pszPrefix, c.nPages,
+                                nWindow == 1 || c.bLimit ? 0 : 3);
+            EXPECT_STREQ(run.buffers.szBoardCode, c.pszCode);
+            EXPECT_STREQ(run.buffers.szThreadId, c.pszId);
+            EXPECT_EQ(run.answer.Calls(), 1);
+            if (pOneByOne == nullptr) {
+                pOneByOne = std::move(pRun);
+                continue;
+            }
+            EXPECT_EQ(std::memcmp(&run.buffers, &pOneByOne->buffers, sizeof run.buffers), 0);
+            EXPECT_EQ(std::memcmp(run.table.data(), pOneByOne->table.data(),
+                                  sizeof(PostRecord) * PostTable::kCapacity),
+                      0)
+                << c.pszTail;
+        }
         if (c.nLast == PostTable::kCapacity - 1) {
-            EXPECT_EQ(run.table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
+            EXPECT_EQ(pOneByOne->table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
         }
         if (c.nLast == 2) {  // 250 bytes hold 125 characters of two bytes
-            EXPECT_EQ(std::string(run.buffers.szTitle),
+            EXPECT_EQ(std::string(pOneByOne->buffers.szTitle),
                       Gbk(forum.Threads()[forum.Threads().size() - 2].strTitle).substr(0, 250));
         }
     }
@@ -186,7 +235,7 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     EXPECT_STREQ(bare.buffers.szBoardName, "");
     EXPECT_NE(std::string(bare.buffers.szTitle), "");
     EXPECT_EQ(std::string(bare.buffers.szStarter), Gbk("茅台信仰者"));
-    EXPECT_EQ(forum.RequestedPaths().size(), 2u);
+    ExpectPagesAskedFor(forum.RequestedPaths(), "/look,600519,1000001_", 2, 3);
 
     Owner failed;
     for (char* pszBuffer :
@@ -202,6 +251,46 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     EXPECT_STREQ(failed.buffers.szBoardCode, "600519");
     EXPECT_STREQ(failed.buffers.szThreadId, "1000001");
     EXPECT_EQ(failed.table[0].nFloor, 0);
+}
+
+// A busy answer (429, 503) is asked again after its Retry-After, then read as usual; three are a
+// failed page; stopping during the wait ends it at once.
+TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
+    const std::string strPage2 = "/look,600519,1000001_2.html";
+    const auto count = [&](const std::string& strPath) {
+        const auto paths = forum.RequestedPaths();
+        return std::count(paths.begin(), paths.end(), strPath);
+    };
+    forum.SetFault(strPage2, {429, 0ms, "1", 1});
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run("look,600519,1000001.html"), std::pair(122, 0));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(count(strPage2), 2);
+    EXPECT_EQ(owner.answer.readingEnd.kind, ReadingEnd::Kind::kEndOfThread);
+
+    forum.ClearRequests();
+    forum.SetFault(strPage2, {503, 0ms, "0", 3});
+    Owner busy;
+    ASSERT_EQ(busy.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
+              std::pair(49, 0));
+    EXPECT_EQ(count(strPage2), 3);
+    EXPECT_EQ(busy.answer.readingEnd.kind, ReadingEnd::Kind::kFailedPage);
+    EXPECT_EQ(busy.answer.readingEnd.failure.nHttpStatus, 503);
+
+    forum.SetFault(strPage2, {503, 0ms, "30"});
+    auto pJob = std::make_unique<FetchJob>();
+    Owner stopped;
+    pJob->hWndNotify = &stopped.answer;
+    CopyToField(pJob->szThreadUrl, forum.BaseAddress() + "/look,600519,1000001.html");
+    AttachResults(*pJob, stopped.table, stopped.buffers);
+    FetchThread thread(std::move(pJob), Settings());
+    ASSERT_TRUE(thread.CreateThread());
+    ASSERT_TRUE(QWaitFor([&] { return count(strPage2) == 4; }));
+    start = std::chrono::steady_clock::now();
+    thread.Stop();
+    thread.Join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(stopped.answer.Calls(), 0);
 }
 
 TEST_F(FetchThreadTest, AJobThatNeverStartedIsFreedWithItsThreadObject) {

@@ -56,6 +56,9 @@ bool DemoForum::Start(int nPort) {
             m_requests.push_back(request.path);
             if (auto it = m_faults.find(request.path); it != m_faults.end()) {
                 fault = it->second;
+                if (it->second.nTimes > 0 && --it->second.nTimes == 0) {
+                    m_faults.erase(it);
+                }
             }
             fault.delay += m_latency;
         }
@@ -67,6 +70,9 @@ bool DemoForum::Start(int nPort) {
         Route(request.path, nStatus, strBody);
         if (fault.nStatus != 200) {
             nStatus = fault.nStatus;
+        }
+        if (!fault.strRetryAfter.empty()) {
+            response.set_header("Retry-After", fault.strRetryAfter);
         }
         response.status = nStatus;
         response.set_content(std::move(strBody), kContentType);

@@ -16,10 +16,16 @@ class Server;
 
 namespace vesk::demo {
 
-// How the forum misbehaves on one path, for tests: another status, or a pause before answering.
+// How the forum misbehaves on one path, for tests: another status, or a pause before answering,
+// with a Retry-After header when one is given; for the next nTimes requests (-1: every one).
 struct PageFault {
-    int nStatus = 200;
-    std::chrono::milliseconds delay{0};
+    PageFault(int status = 200, std::chrono::milliseconds pause = {}, std::string retryAfter = {},
+              int times = -1)
+        : nStatus(status), delay(pause), strRetryAfter(std::move(retryAfter)), nTimes(times) {}
+    int nStatus;
+    std::chrono::milliseconds delay;
+    std::string strRetryAfter;
+    int nTimes;
 };
 
 // The demo forum: serves sample threads in the board's page format, as GB2312 bytes, on
