@@ -1,14 +1,19 @@
-// Extraction and composition speed on the demo forum's 40-page thread.
+// Extraction and composition speed on the demo forum's 40-page thread, and whole retrievals of
+// it with one request at a time and with a window of four.
 
 #include "demo_forum.h"
+#include "fetch_thread.h"
 #include "post_extraction.h"
 #include "result_page.h"
+#include "text_cut.h"
 
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -83,6 +88,62 @@ void BM_ComposeAndWriteFullTable(benchmark::State& state) {
     state.counters["page_kb"] = static_cast<double>(nPageBytes) / 1024;
 }
 BENCHMARK(BM_ComposeAndWriteFullTable)->Unit(benchmark::kMillisecond);
+
+// Whole retrievals of the 40-page thread from the demo forum pausing 50 ms before every answer,
+// as a distant board would: one request at a time against a window of four.
+class Waiter final : public FetchNotifyTarget {
+public:
+    void PostFetchNotify(int wParam, int) override {
+        std::lock_guard lock(m_mutex);
+        m_nLast = wParam;
+        m_bDone = true;
+        m_done.notify_all();
+    }
+    int Wait() {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_bDone; });
+        return m_nLast;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_bDone = false;
+    int m_nLast = -1;
+};
+
+void BM_ReadFortyPagesAt50ms(benchmark::State& state) {
+    demo::DemoForum forum;
+    if (!forum.Start()) {
+        state.SkipWithError("no demo forum");
+        return;
+    }
+    forum.SetLatency(std::chrono::milliseconds(50));
+    PostTable table;
+    ResultBuffers buffers{};
+    int nLast = -1;
+    for (auto _ : state) {
+        Waiter waiter;
+        auto pJob = std::make_unique<FetchJob>();
+        pJob->hWndNotify = &waiter;
+        CopyToField(pJob->szThreadUrl, forum.BaseAddress() + "/look,300750,1000003.html");
+        AttachResults(*pJob, table, buffers);
+        FetchSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        settings.nWindow = static_cast<int>(state.range(0));
+        FetchThread thread(std::move(pJob), settings);
+        thread.CreateThread();
+        nLast = waiter.Wait();
+        thread.Join();
+    }
+    state.counters["posts"] = nLast + 1;
+}
+BENCHMARK(BM_ReadFortyPagesAt50ms)
+    ->ArgName("window")
+    ->Arg(1)
+    ->Arg(4)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
