@@ -63,14 +63,21 @@ std::optional<std::string> Convert(const char* pszTo, const char* pszFrom, std::
     return out;
 }
 
+// ASCII is the same bytes in UTF-8 and GBK; such text (an address, most often) goes through as it
+// stands, without loading a converter.
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 std::optional<std::string> Utf8ToGbk(std::string_view text) {
-    return Convert("GBK", "UTF-8", text);
+    return IsAscii(text) ? std::string(text) : Convert("GBK", "UTF-8", text);
 }
 
 std::optional<std::string> GbkToUtf8(std::string_view text) {
-    return Convert("UTF-8", "GBK", text);
+    return IsAscii(text) ? std::string(text) : Convert("UTF-8", "GBK", text);
 }
 
 std::u16string GbkToUtf16(std::string_view text) {
