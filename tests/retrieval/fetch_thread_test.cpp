@@ -173,7 +173,10 @@ TEST_F(FetchThreadTest, AsksForPagesFromOneToTheEndAndCutsTheNamesToTheirBuffers
         {"look,600519.html", -1, 1, "/look,,600519_", "", "600519", false},
         {"look,1234567890123,98765432109876.html", 2, 2, "/look,1234567890123,98765432109876_",
          "1234567890", "98765432109", false},
+        // Page 2 fails.
+        {"look,601318,1000002.html", 49, 2, "/look,601318,1000002_", "601318", "1000002", false},
     };
+    forum.SetFault("/look,601318,1000002_2.html", {500});
     for (const auto& c : cases) {
         std::unique_ptr<Owner> pOneByOne;
         for (const int nWindow : {1, 4}) {
