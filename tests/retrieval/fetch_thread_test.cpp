@@ -138,8 +138,10 @@ void ExpectPagesAskedFor(const std::vector<std::string>& paths, const std::strin
                          std::size_t nPages, std::size_t nMaxExtra) {
     std::vector<std::size_t> pages;
     for (const std::string& path : paths) {
-        ASSERT_TRUE(path.starts_with(strPrefix)) << path;
-        pages.push_back(std::stoul(path.substr(strPrefix.size())));
+        // A request the reading before cancelled may reach the forum late.
+        if (path.starts_with(strPrefix)) {
+            pages.push_back(std::stoul(path.substr(strPrefix.size())));
+        }
     }
     std::sort(pages.begin(), pages.end());
     ASSERT_GE(pages.size(), nPages) << strPrefix;
@@ -231,6 +233,7 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     }
     forum.SetPage("/look,600519,1000001_1.html", Gbk(strPage));
     forum.SetFault("/look,600519,1000001_2.html", {200, 1500ms});
+    std::this_thread::sleep_for(300ms);  // the first reading's cancelled requests arrive late
     forum.ClearRequests();
     Owner bare;
     ASSERT_EQ(bare.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
