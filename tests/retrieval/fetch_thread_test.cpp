@@ -282,6 +282,14 @@ TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
     EXPECT_EQ(count(strPage2), 3);
     EXPECT_EQ(busy.answer.readingEnd.kind, ReadingEnd::Kind::kFailedPage);
     EXPECT_EQ(busy.answer.readingEnd.failure.nHttpStatus, 503);
+    // A wait longer than a minute is not waited for: a failed page at once.
+    forum.SetFault(strPage2, {429, 0ms, "61", 1});
+    Owner impatient;
+    start = std::chrono::steady_clock::now();
+    ASSERT_EQ(impatient.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
+              std::pair(49, 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(impatient.answer.readingEnd.failure.nRetryAfter, 61);
 
     forum.SetFault(strPage2, {503, 0ms, "30"});
     auto pJob = std::make_unique<FetchJob>();
@@ -291,7 +299,7 @@ TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
     AttachResults(*pJob, stopped.table, stopped.buffers);
     FetchThread thread(std::move(pJob), Settings());
     ASSERT_TRUE(thread.CreateThread());
-    ASSERT_TRUE(QWaitFor([&] { return count(strPage2) == 4; }));
+    ASSERT_TRUE(QWaitFor([&] { return count(strPage2) == 5; }));
     start = std::chrono::steady_clock::now();
     thread.Stop();
     thread.Join();

@@ -43,6 +43,9 @@ protected:
             {"/moved", RawHttpServer::Answer("see there", 302, "Location: /final\r\n")},
             {"/gone", RawHttpServer::Answer("see there", 301, "Location: /missing\r\n")},
             {"/lines", RawHttpServer::Answer("one\ntwo\r\n" + std::string(10000, 'L') + "\nend")},
+            {"/busy", RawHttpServer::Answer("", 503, "Retry-After: 120\r\n")},
+            {"/busy-date",
+             RawHttpServer::Answer("", 429, "Retry-After: Wed, 21 Oct 2015 07:28:00 GMT\r\n")},
         };
         for (const auto& [pszPath, answer] : answers) {
             if (path == pszPath) {
@@ -112,6 +115,14 @@ TEST_F(PageFetcherTest, OnlyAWholePageWithStatus200IsText) {
         EXPECT_EQ(Fetch(fetcher, pszPath), pszPage) << pszPath;
     }
     EXPECT_EQ(Fetch(fetcher, "/limit").size(), PageFetcher::kMaxPageBytes);
+    // A busy answer's Retry-After, in seconds or as a date (one gone by: no wait).
+    for (const auto& [pszPath, nStatus, nRetryAfter] :
+         {std::tuple{"/busy", 503L, 120L}, {"/busy-date", 429L, 0L}, {"/error", 500L, -1L}}) {
+        Fetch(fetcher, pszPath);
+        EXPECT_EQ(fetcher.LastFailure(),
+                  (PageFailure{PageFailure::Kind::kHttpStatus, nStatus, nRetryAfter}))
+            << pszPath;
+    }
     EXPECT_EQ(Fetch(fetcher, "/lines"), "one\r\ntwo\r\r\n" + std::string(10000, 'L') + "\r\nend");
 }
 
