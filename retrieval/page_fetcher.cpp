@@ -224,6 +224,9 @@ std::string PageFetcher::Wait(int nTransfer, PageFailure& failure) {
 }
 
 bool PageFetcher::Sleep(std::chrono::milliseconds duration) {
+    if (m_pMulti == nullptr) {
+        return false;  // outside a session there is nothing to wait for
+    }
     const auto deadline = Clock::now() + duration;
     while (!IsAborted()) {
         const auto left =
