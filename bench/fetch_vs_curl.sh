@@ -4,6 +4,7 @@
 # vesk-fetch's peak resident memory.
 #   bench/fetch_vs_curl.sh [BUILD_DIR] [RUNS] [LATENCY_MS]
 # LATENCY_MS (default 0) makes the forum pause before every answer, as a distant server would.
+# VESK_NGINX=1 serves the pages from nginx instead, when it is installed (Debian package nginx-light).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -21,6 +22,33 @@ trap 'kill ${forum_pid:-} 2>/dev/null; rm -rf "$work"' EXIT
 start_demo_forum "$forum_bin" "$work/forum.log" --latency "$latency"
 base=$forum_base
 thread="look,300750,1000003"
+
+# With nginx installed and VESK_NGINX=1 (and no latency asked for), the same pages come from nginx
+# serving them as files, so that neither side waits for the demo forum's rendering.
+if [ "${VESK_NGINX:-0}" = 1 ] && [ "$latency" = 0 ] && command -v nginx >/dev/null; then
+  mkdir -p "$work/www" "$work/logs"
+  for page in $(seq 1 40); do
+    curl -s -o "$work/www/${thread}_$page.html" "$base/${thread}_$page.html"
+  done
+  chmod -R a+rX "$work"  # nginx's worker runs as another user when started as root
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat > "$work/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $work/nginx.pid;
+error_log $work/nginx-error.log;
+events {}
+http {
+  access_log off;
+  server { listen 127.0.0.1:$port; root $work/www; default_type text/html; }
+}
+CONF
+  nginx -p "$work" -c "$work/nginx.conf" &
+  nginx_pid=$!
+  trap 'kill ${forum_pid:-} ${nginx_pid:-} 2>/dev/null; rm -rf "$work"' EXIT
+  sleep 0.3
+  base="http://127.0.0.1:$port"
+fi
 
 curl_args=()
 for page in $(seq 1 40); do
