@@ -150,15 +150,6 @@ void PageFetcher::Abort() {
     }
 }
 
-std::string PageFetcher::FetchPage(const char* pszUrl) {
-    const int nTransfer = Start(pszUrl);
-    if (nTransfer == 0) {
-        m_failure = {PageFailure::Kind::kAborted};
-        return {};
-    }
-    return Wait(nTransfer, m_failure);
-}
-
 int PageFetcher::Start(const std::string& strUrl) {
     if (m_pTemplate == nullptr || IsAborted()) {
         return 0;

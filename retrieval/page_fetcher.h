@@ -47,10 +47,9 @@ struct PageFailure {
     friend bool operator==(const PageFailure&, const PageFailure&) = default;
 };
 
-// Downloads forum pages over HTTP on one session whose connections are kept and reused: one page
-// at a time with FetchPage, or several side by side with Start and Wait. A page that cannot be
-// had is empty text, with the reason. Everything but Abort runs on the one thread that owns the
-// fetcher.
+// Downloads forum pages over HTTP on one session whose connections are kept and reused, several
+// side by side with Start and Wait. A page that cannot be had is empty text, with the reason.
+// Everything but Abort runs on the one thread that owns the fetcher.
 class PageFetcher final {
 public:
     // A body larger than this counts as a failed download.
@@ -65,18 +64,14 @@ public:
 
     // Opens the session; false when it cannot be set up. The only failure anybody hears of.
     bool OpenSession();
-    // The page's text with every line feed turned into CR LF, or empty text when the page could
-    // not be had with status 200.
-    std::string FetchPage(const char* pszUrl);
-    // Why the last FetchPage gave empty text; kNone when it gave the page.
-    PageFailure LastFailure() const { return m_failure; }
     void CloseSession();
 
     // Starts downloading a page beside the others in flight; the number to wait for it by, or 0
     // when none can start (outside a session, or stopped). Its time-outs count from its start.
     int Start(const std::string& strUrl);
-    // Waits until a started page has come or failed, while every other in flight goes on: the
-    // text as FetchPage gives it, and why it is empty.
+    // Waits until a started page has come or failed, while every other in flight goes on: its
+    // text with every line feed turned into CR LF, or empty text, with why, when the page could
+    // not be had with status 200. A transfer that never started (0) is empty text, stopped.
     std::string Wait(int nTransfer, PageFailure& failure);
     // Ends a started page's transfer; nothing of it is used.
     void Cancel(int nTransfer);
@@ -109,7 +104,6 @@ private:
     curl_slist* m_pHeaders = nullptr;
     std::map<int, std::unique_ptr<Transfer>> m_transfers;
     int m_nLastTransfer = 0;
-    PageFailure m_failure;
     std::atomic<bool> m_bAbort{false};
     // Guards the multi handle against Abort while the session closes.
     std::mutex m_mutex;

@@ -29,11 +29,22 @@ void Trickle(RawConnection& connection, int nBytes) {
     }
 }
 
+// A page downloaded alone: started, then waited for; failure says why it is empty.
+std::string Get(PageFetcher& fetcher, const std::string& strUrl, PageFailure* pFailure = nullptr) {
+    PageFailure failure;
+    std::string strPage = fetcher.Wait(fetcher.Start(strUrl), failure);
+    if (pFailure != nullptr) {
+        *pFailure = failure;
+    }
+    return strPage;
+}
+
 // One server for every answer the fetcher must tell apart, chosen by the request's path.
 class PageFetcherTest : public ::testing::Test {
 protected:
-    std::string Fetch(PageFetcher& fetcher, const std::string& strPath) {
-        return fetcher.FetchPage((server.BaseAddress() + strPath).c_str());
+    std::string Fetch(PageFetcher& fetcher, const std::string& strPath,
+                      PageFailure* pFailure = nullptr) {
+        return Get(fetcher, server.BaseAddress() + strPath, pFailure);
     }
     RawHttpServer server{[](RawConnection& connection, const std::string& strRequest) {
         const std::string path = strRequest.substr(4, strRequest.find(' ', 4) - 4);
@@ -94,7 +105,7 @@ TEST_F(PageFetcherTest, SendsExactlyItsRequestOnOneConnectionOnlyInASession) {
     setenv("http_proxy", server.BaseAddress().c_str(), 1);
     PageFetcher proxied;
     ASSERT_TRUE(proxied.OpenSession());
-    const std::string strPage = proxied.FetchPage("http://forum.invalid/look,1,2_1.html");
+    const std::string strPage = Get(proxied, "http://forum.invalid/look,1,2_1.html");
     unsetenv("http_proxy");
     EXPECT_EQ(strPage, "page");
     EXPECT_TRUE(server.Requests().back().starts_with(
@@ -118,9 +129,9 @@ TEST_F(PageFetcherTest, OnlyAWholePageWithStatus200IsText) {
     // A busy answer's Retry-After, in seconds or as a date (one gone by: no wait).
     for (const auto& [pszPath, nStatus, nRetryAfter] :
          {std::tuple{"/busy", 503L, 120L}, {"/busy-date", 429L, 0L}, {"/error", 500L, -1L}}) {
-        Fetch(fetcher, pszPath);
-        EXPECT_EQ(fetcher.LastFailure(),
-                  (PageFailure{PageFailure::Kind::kHttpStatus, nStatus, nRetryAfter}))
+        PageFailure failure;
+        Fetch(fetcher, pszPath, &failure);
+        EXPECT_EQ(failure, (PageFailure{PageFailure::Kind::kHttpStatus, nStatus, nRetryAfter}))
             << pszPath;
     }
     EXPECT_EQ(Fetch(fetcher, "/lines"), "one\r\ntwo\r\r\n" + std::string(10000, 'L') + "\r\nend");
@@ -169,9 +180,7 @@ TEST_F(PageFetcherTest, TimeOutsEndStalledTricklingAndUnansweredTransfers) {
     // A connection that is never answered is tried once more after the back-off.
     test::SilentListener silent;
     start = Clock::now();
-    EXPECT_EQ(
-        impatient.FetchPage(("http://127.0.0.1:" + std::to_string(silent.Port()) + "/").c_str()),
-        "");
+    EXPECT_EQ(Get(impatient, "http://127.0.0.1:" + std::to_string(silent.Port()) + "/"), "");
     EXPECT_GE(SecondsSince(start), 0.75);
 }
 
