@@ -1,6 +1,6 @@
 // The window when its post table cannot be had: the user is told, and the window is not shown.
-// The table's one block is refused by the process's own calloc while the test asks for it; every
-// other allocation goes to the C library as usual.
+// The table's one mapping is refused by the process's own mmap while the test asks for it; every
+// other mapping goes to the C library as usual.
 
 #include "post_table.h"
 #include "viewer_dialog.h"
@@ -12,21 +12,28 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
-#include <cstdlib>
-
-extern "C" void* __libc_calloc(std::size_t nCount, std::size_t nSize);
+#include <cerrno>
+#include <dlfcn.h>
+#include <sys/mman.h>
 
 namespace {
 std::atomic<bool> g_bRefuseTable{false};
 }
 
-extern "C" void* calloc(std::size_t nCount, std::size_t nSize) {
-    if (g_bRefuseTable.load(std::memory_order_relaxed) &&
-        nCount == static_cast<std::size_t>(vesk::PostTable::kCapacity) &&
-        nSize == sizeof(vesk::PostRecord)) {
-        return nullptr;
+// Refuses a readable, writable private anonymous mapping of the table's size (rounded up to whole
+// huge pages, with room to align it) while asked to.
+extern "C" void* mmap(void* pAddress, std::size_t nLength, int nProtection, int nFlags, int nFile,
+                      off_t nOffset) {
+    using Mmap = void* (*)(void*, std::size_t, int, int, int, off_t);
+    static const auto pNext = reinterpret_cast<Mmap>(dlsym(RTLD_NEXT, "mmap"));
+    constexpr std::size_t kTable = sizeof(vesk::PostRecord) * vesk::PostTable::kCapacity;
+    if (g_bRefuseTable.load(std::memory_order_relaxed) && nLength >= kTable &&
+        nLength <= kTable + (std::size_t{8} << 20) && nProtection == (PROT_READ | PROT_WRITE) &&
+        nFlags == (MAP_PRIVATE | MAP_ANONYMOUS)) {
+        errno = ENOMEM;
+        return MAP_FAILED;
     }
-    return __libc_calloc(nCount, nSize);
+    return pNext(pAddress, nLength, nProtection, nFlags, nFile, nOffset);
 }
 
 namespace vesk {
