@@ -21,7 +21,8 @@ constexpr std::size_t kMappedBytes = (kTableBytes + kHugePage - 1) / kHugePage *
 PostRecord* MapTable() {
     // Map one huge page more, then hand back the part before the boundary and the part after.
     const std::size_t nMapped = kMappedBytes + kHugePage;
-    void* pMapped = mmap(nullptr, nMapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* pMapped =
+        mmap(nullptr, nMapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pMapped == MAP_FAILED) {
         return nullptr;
     }

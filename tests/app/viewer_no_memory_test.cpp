@@ -7,13 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
-#include <dlfcn.h>
 #include <sys/mman.h>
 
 namespace {
