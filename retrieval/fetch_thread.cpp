@@ -1,5 +1,6 @@
 #include "fetch_thread.h"
 
+#include "forum_address.h"
 #include "page_loop.h"
 #include "post_extraction.h"
 #include "text_cut.h"
@@ -81,32 +82,22 @@ void FetchThread::ExecuteJob(const FetchJob& job) {
     m_fetcher.CloseSession();
 }
 
-std::string FetchThread::PageAddress(const std::string& strBoardCode,
-                                     const std::string& strThreadId, int nPage) const {
-    std::string strUrl = m_settings.strBaseAddress;
-    strUrl.append("/look,").append(strBoardCode).append(",").append(strThreadId);
-    strUrl.append("_").append(std::to_string(nPage)).append(".html");
-    return strUrl;
-}
-
 void FetchThread::FetchAllPages() {
-    const std::string strBoardCode(ExtractBetween(m_strThreadUrl, "look,", ","));
-    std::string strThreadId(ExtractBetween(m_strThreadUrl, strBoardCode + ",", "."));
-    // A later page's address ends in "_<page>.html" and names the same thread.
-    strThreadId = strThreadId.substr(0, strThreadId.find('_'));
+    const ThreadKey key = CutThreadKey(m_strThreadUrl);
+    const std::string& strBoardCode = key.strBoardCode;
+    const std::string& strThreadId = key.strThreadId;
 
     std::string strTitle;
     std::string strBoardName;
     m_nLastRecord = -1;
     ReadingEnd end = ReadPages(
-        m_fetcher, [&](int nPage) { return PageAddress(strBoardCode, strThreadId, nPage); }, 1,
+        m_fetcher, [&](int nPage) { return ThreadPageRequest(m_settings.strBaseAddress, key, nPage); }, 1,
         kMaxPages,
         [&](int nPage, const std::string& strPage) {
             if (nPage == 1) {
-                strTitle = ExtractBetween(strPage, "<title>", "</title>");
-                std::string_view nav = ExtractBetween(strPage, "daohanglan1", "cksshq");
-                nav = ExtractBetween(nav, strBoardCode + ".html", "<div");
-                strBoardName = ExtractBetween(nav, ">", "<");
+                const ThreadHeading heading = CutThreadHeading(strPage, strBoardCode);
+                strTitle = heading.title;
+                strBoardName = heading.boardName;
             }
             const int nBefore = m_nLastRecord;
             m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);

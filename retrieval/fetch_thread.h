@@ -50,8 +50,6 @@ private:
     static int FetchThreadProc(std::unique_ptr<FetchJob> pJob);
     void ExecuteJob(const FetchJob& job);
     void FetchAllPages();
-    std::string PageAddress(const std::string& strBoardCode, const std::string& strThreadId,
-                            int nPage) const;
 
     PageFetcher m_fetcher;
     FetchSettings m_settings;

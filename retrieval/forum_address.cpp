@@ -1,5 +1,7 @@
 #include "forum_address.h"
 
+#include "text_cut.h"
+
 namespace vesk {
 
 namespace {
@@ -37,6 +39,21 @@ std::string BoardPageAddress(std::string_view strBase, std::string_view code) {
         return {};
     }
     return std::string(strBase) + "/topic," + AddressSegment(code) + ".html";
+}
+
+ThreadKey CutThreadKey(std::string_view strUrl) {
+    ThreadKey key;
+    key.strBoardCode = ExtractBetween(strUrl, "look,", ",");
+    const std::string_view id = ExtractBetween(strUrl, key.strBoardCode + ",", ".");
+    key.strThreadId = id.substr(0, id.find('_'));
+    return key;
+}
+
+std::string ThreadPageRequest(std::string_view strBase, const ThreadKey& key, int nPage) {
+    std::string strUrl(strBase);
+    strUrl.append("/look,").append(key.strBoardCode).append(",").append(key.strThreadId);
+    strUrl.append("_").append(std::to_string(nPage)).append(".html");
+    return strUrl;
 }
 
 }  // namespace vesk

@@ -13,4 +13,18 @@ namespace vesk {
 std::string ThreadPageAddress(std::string_view strBase, std::string_view code, std::string_view id);
 std::string BoardPageAddress(std::string_view strBase, std::string_view code);
 
+// A thread as the forum knows it: its board's code and its number, GB2312 bytes.
+struct ThreadKey {
+    std::string strBoardCode;
+    std::string strThreadId;
+    friend bool operator==(const ThreadKey&, const ThreadKey&) = default;
+};
+
+// The thread an accepted address names: the code after "look," and the number after it up to
+// the dot, without a page suffix ("look,600000,100001_3.html" names thread 100001).
+ThreadKey CutThreadKey(std::string_view strUrl);
+
+// The address the reading asks for page nPage of a thread by, the values as they stand.
+std::string ThreadPageRequest(std::string_view strBase, const ThreadKey& key, int nPage);
+
 }  // namespace vesk

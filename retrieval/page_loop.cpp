@@ -18,7 +18,7 @@ constexpr std::string_view kPostMarker = "<div class=louceng>";
 ReadingEnd ReadPages(
     PageFetcher& fetcher, const std::function<std::string(int nPage)>& address, int nFirst,
     int nMaxPages, const std::function<PageTaken(int nPage, const std::string& strPage)>& takePage,
-    int nWindow) {
+    int nWindow, int nFullestKnown) {
     using Kind = ReadingEnd::Kind;
     constexpr int kMaxRetries = 2;
     constexpr std::chrono::seconds kLongestWait{60};
@@ -27,7 +27,7 @@ ReadingEnd ReadPages(
     std::deque<std::pair<int, int>> inFlight;  // page, transfer
     int nNext = nFirst;
     int nAllowed = 1;
-    int nFullest = 0;
+    int nFullest = nFullestKnown;
     long nRoom = std::numeric_limits<int>::max();
     int nRetries = 0;
     const auto finish = [&](Kind kind) {

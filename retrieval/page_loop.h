@@ -39,11 +39,12 @@ struct PageTaken {
 // so far the window opens, after a part-full one the next page is asked for alone. No page is
 // asked for that the room left cannot take, counting each page in flight at the fullest page's
 // posts. A 429 or 503 answer is asked again, at most twice, after its Retry-After (at most 60 s)
-// or 2 s, then 4 s; the window is 1 from then on.
+// or 2 s, then 4 s; the window is 1 from then on. nFullestKnown: the most posts a page of this
+// thread held before, when the caller knows it.
 ReadingEnd ReadPages(
     PageFetcher& fetcher, const std::function<std::string(int nPage)>& address, int nFirst,
     int nMaxPages, const std::function<PageTaken(int nPage, const std::string& strPage)>& takePage,
-    int nWindow = 4);
+    int nWindow = 4, int nFullestKnown = 0);
 
 // Why a page could not be had, in a few words of the interface's language (UTF-8).
 std::string DescribeFailure(const PageFailure& failure);

@@ -2,6 +2,8 @@
 
 #include "text_cut.h"
 
+#include <string>
+
 namespace vesk {
 
 namespace {
@@ -48,46 +50,58 @@ std::string_view CutSpanAuthor(std::string_view block) {
     return nClose == std::string_view::npos ? std::string_view{} : inner.substr(nClose + 1);
 }
 
-void StorePost(std::string_view block, PostRecord& record) {
-    const std::string_view floor = ExtractBetween(block, ">", "</div>");
-    const std::string_view body = CutBody(block);
-
-    std::string_view author = CutSpanAuthor(block);
-    std::string_view time = ExtractBetween(ExtractBetween(block, kTimeLabel, "/span"), ">", "<");
-    if (author.empty()) {
-        author = ExtractBetween(block, kAuthorLabel, "&nbsp;");
-        time = ExtractBetween(block, kTimeLabel, "</div>");
+PostFields CutPost(std::string_view block) {
+    PostFields post;
+    post.nFloor = ParseFloor(ExtractBetween(block, ">", "</div>"));
+    post.body = CutBody(block);
+    post.author = CutSpanAuthor(block);
+    post.time = ExtractBetween(ExtractBetween(block, kTimeLabel, "/span"), ">", "<");
+    if (post.author.empty()) {
+        post.author = ExtractBetween(block, kAuthorLabel, "&nbsp;");
+        post.time = ExtractBetween(block, kTimeLabel, "</div>");
     }
-    if (Contains(author, "<a")) {
-        author = ExtractBetween(author, ">", "<");
+    if (Contains(post.author, "<a")) {
+        post.author = ExtractBetween(post.author, ">", "<");
     }
-
-    record.nFloor = ParseFloor(floor);
-    CopyToField(record.szAuthor, author);
-    StoreContent(record.szContent, body);
-    CopyToField(record.szTime, time);
+    return post;
 }
 
 }  // namespace
 
+PostCutter::PostCutter(std::string_view strPage)
+    : m_region(ExtractBetween(strPage, kRegionStart, kRegionEnd)),
+      m_nPost(FindMarker(m_region, kPostStart)) {}
+
+bool PostCutter::Next(PostFields& post) {
+    if (m_nPost == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t nBlock = m_nPost + kPostStart.size();
+    const std::size_t nEnd = FindMarker(m_region, kPostEnd, nBlock);
+    // A post without its end marker runs to the end of the region and ends the scan.
+    post = CutPost(nEnd == std::string_view::npos ? m_region.substr(nBlock)
+                                                  : m_region.substr(nBlock, nEnd - nBlock));
+    m_nPost = nEnd == std::string_view::npos ? nEnd : FindMarker(m_region, kPostStart, nEnd);
+    return true;
+}
+
 int ExtractPosts(std::string_view strPage, PostRecord* pPosts, int nLastRecord) {
-    const std::string_view region = ExtractBetween(strPage, kRegionStart, kRegionEnd);
-    std::size_t nPost = FindMarker(region, kPostStart);
-    while (nPost != std::string_view::npos && nLastRecord + 1 < PostTable::kCapacity) {
-        ++nLastRecord;
-        const std::size_t nBlock = nPost + kPostStart.size();
-        const std::size_t nEnd = FindMarker(region, kPostEnd, nBlock);
-        // A post without its end marker runs to the end of the region and ends the scan.
-        const std::string_view block = nEnd == std::string_view::npos
-                                           ? region.substr(nBlock)
-                                           : region.substr(nBlock, nEnd - nBlock);
-        StorePost(block, pPosts[nLastRecord]);
-        if (nEnd == std::string_view::npos) {
-            break;
-        }
-        nPost = FindMarker(region, kPostStart, nEnd);
+    PostCutter cutter(strPage);
+    PostFields post;
+    while (nLastRecord + 1 < PostTable::kCapacity && cutter.Next(post)) {
+        PostRecord& record = pPosts[++nLastRecord];
+        record.nFloor = post.nFloor;
+        CopyToField(record.szAuthor, post.author);
+        StoreContent(record.szContent, post.body);
+        CopyToField(record.szTime, post.time);
     }
     return nLastRecord;
+}
+
+ThreadHeading CutThreadHeading(std::string_view strPage, std::string_view strBoardCode) {
+    std::string_view nav = ExtractBetween(strPage, "daohanglan1", "cksshq");
+    nav = ExtractBetween(nav, std::string(strBoardCode) + ".html", "<div");
+    return {ExtractBetween(strPage, "<title>", "</title>"), ExtractBetween(nav, ">", "<")};
 }
 
 }  // namespace vesk

@@ -66,41 +66,56 @@ bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& fi
     }
 }
 
+ResultPageComposer::ResultPageComposer(std::string_view title, std::string_view starter,
+                                       ResultFilter filter, std::size_t nReserve)
+    : m_starter(starter), m_filter(std::move(filter)) {
+    m_page.strText.reserve(kPageHead.size() + title.size() + kTitleEnd.size() + kPageEnd.size() +
+                           nReserve);
+    m_page.strText.append(kPageHead).append(title).append(kTitleEnd);
+}
+
+void ResultPageComposer::Add(const PostRow& row) {
+    const bool bStarter = IsThreadStarter(row.author, m_starter);
+    if (!PassesFilter(row.author, bStarter, m_filter)) {
+        return;
+    }
+    char szFloor[16];
+    const auto [pEnd, ec] = std::to_chars(szFloor, szFloor + sizeof szFloor, row.nFloor);
+    m_page.strText.append(kRowStart)
+        .append(bStarter ? kStarterColour : kOtherColour)
+        .append(kFloorStart)
+        .append(szFloor, static_cast<std::size_t>(pEnd - szFloor))
+        .append(kFloorSuffix)
+        .append(row.author)
+        .append(kAuthorEnd)
+        .append(row.time)
+        .append(row.mark)
+        .append(kBodyStart)
+        .append(row.body)
+        .append(kRowEnd);
+    ++m_page.nShown;
+}
+
+ResultPage ResultPageComposer::Finish() {
+    m_page.strText.append(kPageEnd);
+    return std::move(m_page);
+}
+
 ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
                            std::string_view starter, const ResultFilter& filter) {
-    ResultPage page;
     const int nLast = std::min(nLastIndex, PostTable::kCapacity - 1);
-    std::size_t nReserve = kPageHead.size() + title.size() + kTitleEnd.size() + kPageEnd.size();
+    std::size_t nReserve = 0;
     for (int i = 0; i <= nLast; ++i) {
         nReserve += 200 + strnlen(pPosts[i].szContent, sizeof pPosts[i].szContent);
     }
-    page.strText.reserve(nReserve);
-    std::string& text = page.strText;
-    text.append(kPageHead).append(title).append(kTitleEnd);
+    ResultPageComposer composer(title, starter, filter, nReserve);
     for (int i = 0; i <= nLast; ++i) {
         const PostRecord& record = pPosts[i];
-        const std::string_view author = FieldText(record.szAuthor, sizeof record.szAuthor);
-        const bool bStarter = IsThreadStarter(author, starter);
-        if (!PassesFilter(author, bStarter, filter)) {
-            continue;
-        }
-        char szFloor[16];
-        const auto [pEnd, ec] = std::to_chars(szFloor, szFloor + sizeof szFloor, record.nFloor);
-        text.append(kRowStart)
-            .append(bStarter ? kStarterColour : kOtherColour)
-            .append(kFloorStart)
-            .append(szFloor, static_cast<std::size_t>(pEnd - szFloor))
-            .append(kFloorSuffix)
-            .append(author)
-            .append(kAuthorEnd)
-            .append(FieldText(record.szTime, sizeof record.szTime))
-            .append(kBodyStart)
-            .append(FieldText(record.szContent, sizeof record.szContent))
-            .append(kRowEnd);
-        ++page.nShown;
+        composer.Add({record.nFloor, FieldText(record.szAuthor, sizeof record.szAuthor),
+                      FieldText(record.szTime, sizeof record.szTime), {},
+                      FieldText(record.szContent, sizeof record.szContent)});
     }
-    text.append(kPageEnd);
-    return page;
+    return composer.Finish();
 }
 
 bool WriteResultFile(const std::string& strPath, std::string_view text) {

@@ -2,6 +2,7 @@
 
 #include "post_table.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,31 @@ bool IsThreadStarter(std::string_view author, std::string_view starter);
 
 // Whether a post by this author is shown under the filter.
 bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter);
+
+// One post as a row of the page: its fields, and a mark written right after its time.
+struct PostRow {
+    std::int32_t nFloor = 0;
+    std::string_view author;
+    std::string_view time;
+    std::string_view mark;
+    std::string_view body;
+};
+
+// Composes a result page row by row: the title row, then each post that passes the filter, the
+// starter's in red, everybody else's in green.
+class ResultPageComposer final {
+public:
+    // nReserve: the bytes the page is expected to take, to allocate once.
+    ResultPageComposer(std::string_view title, std::string_view starter, ResultFilter filter,
+                       std::size_t nReserve = 0);
+    void Add(const PostRow& row);
+    ResultPage Finish();
+
+private:
+    std::string_view m_starter;
+    ResultFilter m_filter;
+    ResultPage m_page;
+};
 
 // The page for records 0 to nLastIndex (which must be 0 or more): the title row, then one row per
 // post that passes the filter, the starter's in red, everybody else's in green.
