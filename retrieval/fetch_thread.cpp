@@ -91,7 +91,8 @@ void FetchThread::FetchAllPages() {
     std::string strBoardName;
     m_nLastRecord = -1;
     ReadingEnd end = ReadPages(
-        m_fetcher, [&](int nPage) { return ThreadPageRequest(m_settings.strBaseAddress, key, nPage); }, 1,
+        m_fetcher,
+        [&](int nPage) { return ThreadPageRequest(m_settings.strBaseAddress, key, nPage); }, 1,
         kMaxPages,
         [&](int nPage, const std::string& strPage) {
             if (nPage == 1) {

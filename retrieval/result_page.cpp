@@ -111,8 +111,10 @@ ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string
     ResultPageComposer composer(title, starter, filter, nReserve);
     for (int i = 0; i <= nLast; ++i) {
         const PostRecord& record = pPosts[i];
-        composer.Add({record.nFloor, FieldText(record.szAuthor, sizeof record.szAuthor),
-                      FieldText(record.szTime, sizeof record.szTime), {},
+        composer.Add({record.nFloor,
+                      FieldText(record.szAuthor, sizeof record.szAuthor),
+                      FieldText(record.szTime, sizeof record.szTime),
+                      {},
                       FieldText(record.szContent, sizeof record.szContent)});
     }
     return composer.Finish();
