@@ -1,7 +1,7 @@
 // vesk-fetch: one retrieval and one composition from the command line, with the same worker and
 // composer as the viewer.
 
-#include "code_page.h"
+#include "arguments.h"
 #include "fetch_thread.h"
 #include "request_checks.h"
 #include "result_page.h"
@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -102,38 +104,21 @@ private:
 
 // Reads the arguments into options; what is wrong with them, or empty when nothing is.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-    bool bNamesGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::optional<std::string_view> value;
-        if (arg.starts_with("--")) {
-            if (const std::size_t nEq = arg.find('='); nEq != std::string_view::npos) {
-                value = arg.substr(nEq + 1);
-                arg = arg.substr(0, nEq);
-            }
-        }
-        std::string* pTarget = arg == "--base"    ? &options.strBase
-                               : arg == "--mode"  ? &options.strMode
-                               : arg == "--names" ? &options.strNames
-                               : arg == "--out"   ? &options.strOut
-                                                  : nullptr;
-        if (pTarget != nullptr) {
-            if (!value && i + 1 >= argc) {
-                return std::string(arg) + " needs a value";
-            }
-            *pTarget = value ? std::string(*value) : std::string(argv[++i]);
-            bNamesGiven = bNamesGiven || arg == "--names";
-        } else if (arg == "--summary" && !value) {
-            options.bSummary = true;
-        } else if (arg == "--help" && !value) {
-            options.bHelp = true;
-        } else if (arg.starts_with("-") && arg != "-") {
-            return "unknown option " + std::string(arg);
-        } else if (!options.strUrl) {
-            options.strUrl = std::string(arg);
-        } else {
-            return "one thread address only, got a second: " + std::string(arg);
-        }
+    std::vector<std::string> words;
+    std::set<std::string> given;
+    const ArgumentSpec spec{{{"--base", &options.strBase},
+                             {"--mode", &options.strMode},
+                             {"--names", &options.strNames},
+                             {"--out", &options.strOut}},
+                            {{"--summary", &options.bSummary}, {"--help", &options.bHelp}}};
+    if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
+        return strWrong;
+    }
+    if (words.size() > 1) {
+        return "one thread address only, got a second: " + words[1];
+    }
+    if (!words.empty()) {
+        options.strUrl = words[0];
     }
     if (options.bHelp) {
         return {};
@@ -141,7 +126,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     if (options.strMode != "all" && options.strMode != "starter" && options.strMode != "names") {
         return "unknown mode " + options.strMode + " (all, starter or names)";
     }
-    if (bNamesGiven && options.strMode != "names") {
+    if (given.contains("--names") && options.strMode != "names") {
         return "--names is used only with --mode names";
     }
     if (options.strOut.empty()) {
@@ -151,10 +136,6 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
         return "no thread address";
     }
     return {};
-}
-
-void PrintMessage(std::string_view message) {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
 }
 
 void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
@@ -176,28 +157,18 @@ int Run(const Options& options) {
     }
 
     // Addresses and names are typed as UTF-8 and matched as GB2312, as in the viewer's edits.
-    const std::optional<std::string> url = Utf8ToGbk(TrimWhiteSpace(*options.strUrl));
-    if (!url || !IsThreadAddressAccepted(*url, HostPrefixOf(options.strBase))) {
-        PrintMessage(AddressRejectedMessage(options.strBase));
+    const std::optional<std::string> url = AcceptedThreadAddress(*options.strUrl, options.strBase);
+    if (!url) {
+        PrintLine(AddressRejectedMessage(options.strBase));
         return kExitRejected;
     }
     ResultFilter filter;
-    filter.bShowAll = options.strMode == "all";
-    filter.bOnlyStarter = options.strMode == "starter";
-    filter.bPartial = options.strMode == "names";
-    if (filter.bPartial) {
-        const std::string strNames = WithHalfWidthCommas(options.strNames);
-        const std::string_view names = TrimWhiteSpace(strNames);
-        if (names.empty()) {
-            PrintMessage(kNameListEmptyMessage);
-            return kExitRejected;
-        }
-        std::optional<std::string> gbkNames = Utf8ToGbk(names);
-        if (!gbkNames) {
-            std::fprintf(stderr, "vesk-fetch: the name list holds characters outside GB2312\n");
-            return kExitRejected;
-        }
-        filter.strNameList = *std::move(gbkNames);
+    bool bEmptyNames = false;
+    if (std::string strWrong =
+            MakeFilter(options.strMode, options.strNames, false, filter, bEmptyNames);
+        !strWrong.empty()) {
+        PrintLine(bEmptyNames ? strWrong : "vesk-fetch: " + strWrong);
+        return kExitRejected;
     }
 
     PostTable table;
@@ -212,17 +183,17 @@ int Run(const Options& options) {
     settings.strBaseAddress = options.strBase;
     FetchThread thread(std::move(pJob), settings);
     if (!thread.CreateThread()) {
-        PrintMessage("Cannot Start New Thread");
+        PrintLine("Cannot Start New Thread");
         return kExitNoSession;
     }
     const auto [nLastIndex, nResult] = target.Wait();
     thread.Join();
     if (const std::optional<ReadingEnd> end = target.End()) {
-        PrintMessage(DescribeReadingEnd(*end));
+        PrintLine(DescribeReadingEnd(*end));
     }
 
     if (nResult == kFetchSessionFailed) {
-        PrintMessage(kRetrievalFailedMessage);
+        PrintLine(kRetrievalFailedMessage);
         if (options.bSummary) {
             PrintSummary(buffers, -1, 0);
         }

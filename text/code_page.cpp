@@ -80,6 +80,13 @@ std::optional<std::string> GbkToUtf8(std::string_view text) {
     return IsAscii(text) ? std::string(text) : Convert("UTF-8", "GBK", text);
 }
 
+std::string GbkToUtf8Lenient(std::string_view text) {
+    // U+FFFD in UTF-8 for a byte that leads no GBK character.
+    return IsAscii(text) ? std::string(text)
+                         : Convert("UTF-8", "GBK", text, Replacement{"\xEF\xBF\xBD", 1})
+                               .value_or(std::string());
+}
+
 std::u16string GbkToUtf16(std::string_view text) {
     // U+FFFD in UTF-16LE; a bad lead byte is skipped alone so that the next character survives.
     const std::string bytes =

@@ -16,6 +16,7 @@ std::optional<std::string> GbkToUtf8(std::string_view text);
 // Lenient, as a desktop's narrow/wide conversion is: a byte sequence that is no GBK character
 // becomes U+FFFD, and a character that GBK cannot hold becomes '?'.
 std::u16string GbkToUtf16(std::string_view text);
+std::string GbkToUtf8Lenient(std::string_view text);
 std::string Utf16ToGbk(std::u16string_view text);
 
 }  // namespace vesk

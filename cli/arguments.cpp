@@ -1,0 +1,82 @@
+#include "arguments.h"
+
+#include "code_page.h"
+#include "request_checks.h"
+#include "text_cut.h"
+
+#include <cstdio>
+
+namespace vesk {
+
+std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
+                          std::vector<std::string>& words, std::set<std::string>& given) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::optional<std::string_view> value;
+        if (arg.starts_with("--")) {
+            if (const std::size_t nEq = arg.find('='); nEq != std::string_view::npos) {
+                value = arg.substr(nEq + 1);
+                arg = arg.substr(0, nEq);
+            }
+        }
+        if (const auto it = spec.values.find(arg); it != spec.values.end()) {
+            if (!value && i + 1 >= argc) {
+                return std::string(arg) + " needs a value";
+            }
+            *it->second = value ? std::string(*value) : std::string(argv[++i]);
+            given.emplace(arg);
+        } else if (const auto flag = spec.flags.find(arg); flag != spec.flags.end() && !value) {
+            *flag->second = true;
+            given.emplace(arg);
+        } else if (arg.starts_with("-") && arg != "-") {
+            return "unknown option " + std::string(arg);
+        } else {
+            words.emplace_back(arg);
+        }
+    }
+    return {};
+}
+
+std::string MakeFilter(const std::string& strMode, const std::string& strNames, bool bNamesGiven,
+                       ResultFilter& filter, bool& bEmptyNames) {
+    bEmptyNames = false;
+    if (strMode != "all" && strMode != "starter" && strMode != "names") {
+        return "unknown mode " + strMode + " (all, starter or names)";
+    }
+    if (bNamesGiven && strMode != "names") {
+        return "--names is used only with --mode names";
+    }
+    filter.bShowAll = strMode == "all";
+    filter.bOnlyStarter = strMode == "starter";
+    filter.bPartial = strMode == "names";
+    if (!filter.bPartial) {
+        return {};
+    }
+    const std::string strHalfWidth = WithHalfWidthCommas(strNames);
+    const std::string_view names = TrimWhiteSpace(strHalfWidth);
+    if (names.empty()) {
+        bEmptyNames = true;
+        return std::string(kNameListEmptyMessage);
+    }
+    std::optional<std::string> gbkNames = Utf8ToGbk(names);
+    if (!gbkNames) {
+        return "the name list holds characters outside GB2312";
+    }
+    filter.strNameList = *std::move(gbkNames);
+    return {};
+}
+
+std::optional<std::string> AcceptedThreadAddress(const std::string& strTyped,
+                                                 const std::string& strBase) {
+    std::optional<std::string> url = Utf8ToGbk(TrimWhiteSpace(strTyped));
+    if (!url || !IsThreadAddressAccepted(*url, HostPrefixOf(strBase))) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+void PrintLine(std::string_view message) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+}  // namespace vesk

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "result_page.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk {
+
+// The options a command takes: those with a value (--name VALUE or --name=VALUE) and flags.
+struct ArgumentSpec {
+    std::map<std::string_view, std::string*> values;
+    std::map<std::string_view, bool*> flags;
+};
+
+// Reads the arguments after the program's name: options into the spec's targets, the rest into
+// words, in order. The options given are added to given. What is wrong, or empty.
+std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
+                          std::vector<std::string>& words, std::set<std::string>& given);
+
+// The filter of a mode (all, starter or names) and a name list typed in UTF-8 (GB2312 in the
+// filter). What is wrong with them, or empty; bEmptyNames when the name list is empty.
+std::string MakeFilter(const std::string& strMode, const std::string& strNames, bool bNamesGiven,
+                       ResultFilter& filter, bool& bEmptyNames);
+
+// A thread address as typed (UTF-8), checked as the go button checks it: its GB2312 bytes, or
+// nothing when it is rejected.
+std::optional<std::string> AcceptedThreadAddress(const std::string& strTyped,
+                                                 const std::string& strBase);
+
+void PrintLine(std::string_view message);
+
+}  // namespace vesk

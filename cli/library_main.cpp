@@ -1,0 +1,427 @@
+// vesk-library: the thread library from the command line. Threads are read whole into one SQLite
+// file, refreshed with only what is new, and shown offline as the viewer's result page.
+
+#include "arguments.h"
+#include "code_page.h"
+#include "forum_config.h"
+#include "request_checks.h"
+#include "thread_page.h"
+#include "thread_reader.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vesk;
+
+enum ExitCode {
+    kExitDone = 0,
+    kExitNotFound = 1,
+    kExitRejected = 2,
+    kExitNoSession = 3,
+    kExitFileFailed = 4,
+    kExitLibrary = 5,
+    kExitNothingRead = 6,
+};
+
+constexpr char kUsage[] =
+    "usage: vesk-library [--db FILE] [--base URL] refresh [--summary] THREAD_URL\n"
+    "       vesk-library [--db FILE] [--base URL] show [--mode all|starter|names] [--names LIST]\n"
+    "                    [--new] [--peek] [--out FILE] [--summary] THREAD_URL\n"
+    "       vesk-library [--db FILE] list\n"
+    "       vesk-library [--db FILE] [--base URL] history THREAD_URL\n"
+    "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n";
+
+constexpr char kHelp[] =
+    "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
+    "\n"
+    "  refresh         read the thread into the library: all of it the first time, later from\n"
+    "                  the last page read on; new, edited and deleted posts are noted\n"
+    "  show            write the kept thread as one page, deleted posts marked, unread edited\n"
+    "                  and new posts marked; afterwards every post of the thread is read\n"
+    "  list            the kept threads, last refreshed first: board code, thread number,\n"
+    "                  title, posts, unread, the starter's unread, last refresh (UTC)\n"
+    "  history         the thread's edits and deletions, oldest first, with the earlier text\n"
+    "  forget          remove the thread and its history from the library\n"
+    "\n"
+    "  --db FILE       the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
+    "                  ~/.local/share/vesk/library.sqlite3)\n"
+    "  --base URL      the forum, as scheme://host[:port] (default: the configured forum)\n"
+    "  --mode MODE     show: all (default), starter (only the thread starter's posts), or names\n"
+    "  --names LIST    show with --mode names: authors containing one of these names,\n"
+    "                  separated by commas (\",\" or \"\xEF\xBC\x8C\")\n"
+    "  --new           show: only the posts not read yet\n"
+    "  --peek          show: leave the posts unread\n"
+    "  --out FILE      show: the page written (default: post.htm)\n"
+    "  --summary       refresh: print title, starter, board_name, board_code, thread_id, pages,\n"
+    "                  posts, new, edited, deleted; show: title, starter, board_name,\n"
+    "                  board_code, thread_id, posts, shown\n"
+    "  --help          this text\n"
+    "\n"
+    "exit codes:\n"
+    "  0  done\n"
+    "  1  refresh: no post found for a thread not kept; show, history, forget: the thread is\n"
+    "     not in the library\n"
+    "  2  a wrong argument, an address that is no thread's, or an empty name list\n"
+    "  3  refresh: the network could not be set up\n"
+    "  4  show: the page could not be written\n"
+    "  5  the library cannot be opened, created or written, is not a library, or is newer\n"
+    "  6  refresh: a kept thread gave no page with posts (the library is as it was)\n";
+
+struct Options {
+    std::string strDb;
+    std::string strBase{ForumBaseAddress};
+    std::string strMode = "all";
+    std::string strNames;
+    std::string strOut = "post.htm";
+    bool bSummary = false;
+    bool bNew = false;
+    bool bPeek = false;
+    bool bHelp = false;
+    std::string strCommand;
+    std::string strUrl;
+};
+
+// The options each command takes beside --db.
+const std::map<std::string, std::set<std::string>>& CommandOptions() {
+    static const std::map<std::string, std::set<std::string>> commands = {
+        {"refresh", {"--base", "--summary"}},
+        {"show", {"--base", "--mode", "--names", "--new", "--peek", "--out", "--summary"}},
+        {"list", {}},
+        {"history", {"--base"}},
+        {"forget", {"--base"}},
+    };
+    return commands;
+}
+
+std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::string>& given) {
+    std::vector<std::string> words;
+    const ArgumentSpec spec{{{"--db", &options.strDb},
+                             {"--base", &options.strBase},
+                             {"--mode", &options.strMode},
+                             {"--names", &options.strNames},
+                             {"--out", &options.strOut}},
+                            {{"--summary", &options.bSummary},
+                             {"--new", &options.bNew},
+                             {"--peek", &options.bPeek},
+                             {"--help", &options.bHelp}}};
+    if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
+        return strWrong;
+    }
+    if (options.bHelp) {
+        return {};
+    }
+    if (words.empty()) {
+        return "no command (refresh, show, list, history or forget)";
+    }
+    options.strCommand = words[0];
+    const auto command = CommandOptions().find(options.strCommand);
+    if (command == CommandOptions().end()) {
+        return "unknown command " + options.strCommand;
+    }
+    for (const std::string& option : given) {
+        if (option != "--db" && !command->second.contains(option)) {
+            return option + " is not an option of " + options.strCommand;
+        }
+    }
+    const std::size_t nWords = options.strCommand == "list" ? 1 : 2;
+    if (words.size() < nWords) {
+        return "no thread address";
+    }
+    if (words.size() > nWords) {
+        return "unexpected argument: " + words[nWords];
+    }
+    if (nWords == 2) {
+        options.strUrl = words[1];
+    }
+    if (given.contains("--db") && options.strDb.empty()) {
+        return "--db needs a file name";
+    }
+    if (options.strOut.empty()) {
+        return "--out needs a file name";
+    }
+    return {};
+}
+
+// $XDG_DATA_HOME/vesk/library.sqlite3, or under ~/.local/share when it is unset or empty.
+std::string DefaultLibraryPath() {
+    std::filesystem::path folder;
+    if (const char* pszData = std::getenv("XDG_DATA_HOME"); pszData != nullptr && *pszData) {
+        folder = pszData;
+    } else {
+        const char* pszHome = std::getenv("HOME");
+        if (pszHome == nullptr || *pszHome == '\0') {
+            const passwd* pUser = getpwuid(getuid());
+            pszHome = pUser != nullptr ? pUser->pw_dir : "/";
+        }
+        folder = std::filesystem::path(pszHome) / ".local" / "share";
+    }
+    return (folder / "vesk" / "library.sqlite3").string();
+}
+
+std::string WhenText(std::int64_t nSeconds) {
+    const auto time = static_cast<std::time_t>(nSeconds);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char szWhen[32];
+    std::strftime(szWhen, sizeof szWhen, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return szWhen;
+}
+
+// UTF-8 of the forum's bytes, with TAB, CR and LF made blanks so that a line stays one line.
+std::string OneLine(std::string_view bytes) {
+    std::string text = GbkToUtf8Lenient(bytes);
+    for (char& c : text) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+// UTF-8 of the forum's bytes, with backslash, CR, LF and TAB written as escapes.
+std::string Escaped(std::string_view bytes) {
+    std::string text;
+    for (const char c : GbkToUtf8Lenient(bytes)) {
+        switch (c) {
+            case '\\':
+                text += "\\\\";
+                break;
+            case '\r':
+                text += "\\r";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            default:
+                text += c;
+        }
+    }
+    return text;
+}
+
+void PrintValue(const char* pszKey, std::string_view value) {
+    std::printf("%s\t%.*s\n", pszKey, static_cast<int>(value.size()), value.data());
+}
+
+void PrintHeading(const StoredThread& thread) {
+    PrintValue("title", thread.strTitle);
+    PrintValue("starter", thread.strStarter);
+    PrintValue("board_name", thread.strBoardName);
+    PrintValue("board_code", thread.key.strBoardCode);
+    PrintValue("thread_id", thread.key.strThreadId);
+}
+
+class Command {
+public:
+    Command(const Options& options, ThreadStore& store, ThreadKey key)
+        : m_options(options), m_store(store), m_key(std::move(key)) {}
+
+    int Refresh() {
+        PageFetcher fetcher;
+        if (!fetcher.OpenSession()) {
+            PrintLine(kRetrievalFailedMessage);
+            return kExitNoSession;
+        }
+        RefreshSettings settings;
+        settings.strBaseAddress = m_options.strBase;
+        settings.progress = [](int nPage, int nPosts) {
+            std::fprintf(stderr, "vesk-library: page %d read, %d posts so far\n", nPage, nPosts);
+        };
+        const RefreshOutcome outcome = RefreshThread(m_store, fetcher, m_key, settings);
+        fetcher.CloseSession();
+        std::optional<StoredThread> thread = m_store.Find(m_key);
+        PrintLine(DescribeRefresh(outcome));
+        if (m_options.bSummary) {
+            StoredThread unknown;
+            unknown.key = m_key;
+            PrintHeading(thread.value_or(unknown));
+            std::printf("pages\t%d\nposts\t%d\nnew\t%d\nedited\t%d\ndeleted\t%d\n",
+                        outcome.nLastPage, thread ? m_store.CountPosts(thread->nId) : 0,
+                        outcome.changes.nNew, outcome.changes.nEdited, outcome.changes.nDeleted);
+        }
+        switch (outcome.result) {
+            case RefreshOutcome::Result::kRead:
+                return kExitDone;
+            case RefreshOutcome::Result::kNothingFound:
+                return kExitNotFound;
+            case RefreshOutcome::Result::kNothingRead:
+                break;
+        }
+        return kExitNothingRead;
+    }
+
+    int Show() {
+        ResultFilter filter;
+        bool bEmptyNames = false;
+        if (std::string strWrong = MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven,
+                                              filter, bEmptyNames);
+            !strWrong.empty()) {
+            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+            return kExitRejected;
+        }
+        const std::optional<StoredThread> thread = Kept();
+        if (!thread) {
+            return kExitNotFound;
+        }
+        const ResultPage page =
+            ComposeThreadPage(*thread, m_store.Posts(thread->nId), filter, m_options.bNew);
+        const bool bWritten = WriteResultFile(m_options.strOut, page.strText);
+        if (!bWritten) {
+            std::fprintf(stderr, "%.*s%s\n", static_cast<int>(kCreateFileFailedMessage.size()),
+                         kCreateFileFailedMessage.data(), m_options.strOut.c_str());
+        } else if (!m_options.bPeek) {
+            m_store.MarkRead(thread->nId);
+        }
+        if (m_options.bSummary) {
+            PrintHeading(*thread);
+            std::printf("posts\t%d\nshown\t%d\n", m_store.CountPosts(thread->nId),
+                        bWritten ? page.nShown : 0);
+        }
+        return bWritten ? kExitDone : kExitFileFailed;
+    }
+
+    int History() {
+        const std::optional<StoredThread> thread = Kept();
+        if (!thread) {
+            return kExitNotFound;
+        }
+        for (const ThreadChange& change : m_store.History(thread->nId)) {
+            std::printf("%d\t%s\t%s\t%s\n", change.nFloor, change.bDeleted ? "deleted" : "edited",
+                        WhenText(change.nWhen).c_str(), Escaped(change.strBody).c_str());
+        }
+        return kExitDone;
+    }
+
+    int Forget() {
+        const std::optional<StoredThread> thread = Kept();
+        if (!thread) {
+            return kExitNotFound;
+        }
+        m_store.Forget(thread->nId);
+        return kExitDone;
+    }
+
+    void SetNamesGiven(bool bGiven) { m_bNamesGiven = bGiven; }
+
+private:
+    std::optional<StoredThread> Kept() {
+        std::optional<StoredThread> thread = m_store.Find(m_key);
+        if (!thread) {
+            std::fprintf(stderr, "vesk-library: the thread is not in the library\n");
+        }
+        return thread;
+    }
+
+    static std::string DescribeRefresh(const RefreshOutcome& outcome) {
+        if (outcome.result == RefreshOutcome::Result::kRead) {
+            return "本次读到第" + std::to_string(outcome.nLastPage) + "页：新帖" +
+                   std::to_string(outcome.changes.nNew) + "，修改" +
+                   std::to_string(outcome.changes.nEdited) + "，删除" +
+                   std::to_string(outcome.changes.nDeleted) + "。" +
+                   (outcome.end.kind == ReadingEnd::Kind::kFailedPage
+                        ? "第" + std::to_string(outcome.end.nPage) + "页读取失败（" +
+                              DescribeFailure(outcome.end.failure) + "）"
+                        : std::string());
+        }
+        return DescribeReadingEnd(outcome.end);
+    }
+
+    const Options& m_options;
+    ThreadStore& m_store;
+    ThreadKey m_key;
+    bool m_bNamesGiven = false;
+};
+
+int List(ThreadStore& store) {
+    for (const ThreadListing& thread : store.List()) {
+        std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\n", OneLine(thread.key.strBoardCode).c_str(),
+                    OneLine(thread.key.strThreadId).c_str(), OneLine(thread.strTitle).c_str(),
+                    thread.nPosts, thread.nUnread, thread.nStarterUnread,
+                    WhenText(thread.nRefreshed).c_str());
+    }
+    return kExitDone;
+}
+
+int Run(const Options& options, const std::set<std::string>& given) {
+    ThreadKey key;
+    if (options.strCommand != "list") {
+        if (!IsBaseAddress(options.strBase)) {
+            std::fprintf(stderr,
+                         "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
+            return kExitRejected;
+        }
+        const std::optional<std::string> url =
+            AcceptedThreadAddress(options.strUrl, options.strBase);
+        if (!url) {
+            PrintLine(AddressRejectedMessage(options.strBase));
+            return kExitRejected;
+        }
+        key = CutThreadKey(*url);
+    }
+    const std::string strPath = options.strDb.empty() ? DefaultLibraryPath() : options.strDb;
+    try {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
+        if (!folder.empty()) {
+            std::filesystem::create_directories(folder, error);
+        }
+        ThreadStore store(strPath);
+        if (options.strCommand == "list") {
+            return List(store);
+        }
+        Command command(options, store, key);
+        command.SetNamesGiven(given.contains("--names"));
+        if (options.strCommand == "refresh") {
+            return command.Refresh();
+        }
+        if (options.strCommand == "show") {
+            return command.Show();
+        }
+        if (options.strCommand == "history") {
+            return command.History();
+        }
+        return command.Forget();
+    } catch (const LibraryError& error) {
+        // Opening names the path itself; a later failure is told with it here.
+        const std::string_view what = error.what();
+        std::fprintf(stderr, "vesk-library: %s%s\n",
+                     what.starts_with("the library ")
+                         ? ""
+                         : ("the library " + strPath + " cannot be used: ").c_str(),
+                     error.what());
+        return kExitLibrary;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::set<std::string> given;
+    const std::string strWrong = ParseOptions(argc, argv, options, given);
+    if (options.bHelp && strWrong.empty()) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return kExitDone;
+    }
+    if (!strWrong.empty()) {
+        std::fprintf(stderr, "vesk-library: %s\n", strWrong.c_str());
+        std::fputs(kUsage, stderr);
+        return kExitRejected;
+    }
+    return Run(options, given);
+}

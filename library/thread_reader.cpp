@@ -1,0 +1,143 @@
+#include "thread_reader.h"
+
+#include <chrono>
+#include <deque>
+#include <limits>
+
+namespace vesk {
+
+namespace {
+
+constexpr int kMostPagesBack = 10;
+
+std::int64_t NowMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// A page as read, with its posts cut; the posts view into strText, whose buffer moves with it
+// (a page with posts is far longer than a string keeps in itself).
+struct HeldPage {
+    std::string strText;
+    ReadPage page;
+};
+
+void Cut(HeldPage& held, const ThreadKey& key) {
+    PostCutter cutter(held.strText);
+    PostFields post;
+    while (cutter.Next(post)) {
+        held.page.posts.push_back(post);
+    }
+    if (held.page.nPage == 1) {
+        held.page.heading = CutThreadHeading(held.strText, key.strBoardCode);
+    }
+}
+
+// The lowest floor on a page, ignoring posts without one; the largest value when it has none.
+std::int32_t LowestFloor(const ReadPage& page) {
+    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
+    for (const PostFields& post : page.posts) {
+        if (post.nFloor != 0) {
+            nLowest = std::min(nLowest, post.nFloor);
+        }
+    }
+    return nLowest;
+}
+
+}  // namespace
+
+RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
+                             const RefreshSettings& settings) {
+    const std::int64_t nWhen = NowMicroseconds();
+    const auto address = [&](int nPage) {
+        return ThreadPageRequest(settings.strBaseAddress, key, nPage);
+    };
+    RefreshOutcome outcome;
+    int nPosts = 0;
+    const auto keep = [&](HeldPage& held) {
+        outcome.changes += store.StorePage(key, held.page, nWhen);
+        outcome.nLastPage = held.page.nPage;
+        nPosts += static_cast<int>(held.page.posts.size());
+        if (settings.progress) {
+            settings.progress(held.page.nPage, nPosts);
+        }
+        return PageTaken{static_cast<int>(held.page.posts.size()), std::numeric_limits<int>::max()};
+    };
+    const auto keepAsRead = [&](int nPage, const std::string& strPage) {
+        HeldPage held{strPage, {nPage, {}, {}}};
+        Cut(held, key);
+        return keep(held);
+    };
+    // Reads one page alone; its posts when it answered with some.
+    const auto readOne = [&](int nPage, ReadingEnd& end) {
+        std::optional<HeldPage> held;
+        end = ReadPages(
+            fetcher, address, nPage, 1,
+            [&](int nRead, const std::string& strPage) {
+                held.emplace(HeldPage{strPage, {nRead, {}, {}}});
+                Cut(*held, key);
+                return PageTaken{static_cast<int>(held->page.posts.size()), 1};
+            },
+            1);
+        return held;
+    };
+
+    const std::optional<StoredThread> stored = store.Find(key);
+    if (!stored) {
+        outcome.end =
+            ReadPages(fetcher, address, 1, kMaxRefreshPages, keepAsRead, settings.nWindow);
+    } else {
+        const std::int32_t nHighest = store.HighestFloor(stored->nId);
+        const int nResume = std::max(stored->nResumePage, 1);
+        ReadingEnd end;
+        std::deque<HeldPage> held;
+        if (std::optional<HeldPage> page = readOne(nResume, end)) {
+            held.push_back(std::move(*page));
+        } else if (end.failure.kind != PageFailure::Kind::kNone) {
+            // Page R could not be had: nothing is stepped over.
+            outcome.end = end;
+            outcome.result = RefreshOutcome::Result::kNothingRead;
+            return outcome;
+        }
+        const bool bResumeHadPosts = !held.empty();
+        // Posts before R moved back onto earlier pages: read back until a page overlaps.
+        bool bBack = held.empty() || LowestFloor(held.front().page) > nHighest;
+        for (int nPage = nResume - 1; bBack && nPage >= 1 && nPage >= nResume - kMostPagesBack;
+             --nPage) {
+            std::optional<HeldPage> page = readOne(nPage, end);
+            if (!page && end.failure.kind != PageFailure::Kind::kNone) {
+                // A failed page is never stepped over; what was read after it is not kept.
+                outcome.end = end;
+                outcome.result = RefreshOutcome::Result::kNothingRead;
+                return outcome;
+            }
+            if (page) {
+                bBack = LowestFloor(page->page) > nHighest;
+                held.push_front(std::move(*page));
+            }
+        }
+        for (HeldPage& page : held) {
+            keep(page);
+        }
+        if (bResumeHadPosts) {
+            outcome.end = ReadPages(fetcher, address, nResume + 1, kMaxRefreshPages - nResume,
+                                    keepAsRead, settings.nWindow, stored->nFullest);
+        } else {
+            outcome.end = end;
+            outcome.end.kind = ReadingEnd::Kind::kEndOfThread;
+            outcome.end.nPage = nResume;
+        }
+    }
+    outcome.end.nPosts = nPosts;
+    if (outcome.nLastPage > 0) {
+        outcome.result = RefreshOutcome::Result::kRead;
+        store.MarkComplete(store.Find(key)->nId);
+    } else {
+        outcome.result =
+            stored ? RefreshOutcome::Result::kNothingRead : RefreshOutcome::Result::kNothingFound;
+    }
+    return outcome;
+}
+
+}  // namespace vesk

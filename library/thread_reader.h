@@ -1,0 +1,42 @@
+#pragma once
+
+#include "page_loop.h"
+#include "thread_store.h"
+
+#include <functional>
+#include <string>
+
+namespace vesk {
+
+// How a refresh of a kept thread went.
+struct RefreshOutcome {
+    enum class Result {
+        kRead,          // at least one page with posts was read and kept
+        kNothingFound,  // a thread not kept before showed no post: nothing was kept
+        kNothingRead,   // a kept thread gave no page with posts: the library is as it was
+    };
+    Result result = Result::kNothingFound;
+    ReadingEnd end;
+    int nLastPage = 0;  // the last page with posts read
+    PageChanges changes;
+};
+
+struct RefreshSettings {
+    std::string strBaseAddress;
+    int nWindow = 4;
+    // Called after each page kept, with the page and the posts read so far in this refresh.
+    std::function<void(int nPage, int nPosts)> progress;
+};
+
+// The most pages one refresh reads.
+inline constexpr int kMaxRefreshPages = 10000;
+
+// Reads a thread into the library through the fetcher's open session. A thread not kept yet is
+// read from page 1 to its end. A kept one from the last page a refresh kept posts from (R) to its
+// end; when page R holds no post, or only floors above every floor kept, the pages before it are
+// read too, one at a time backwards, until one holds a floor kept before, page 1, or 10 pages
+// back. Each page is kept, in page order, as soon as it is read. Throws LibraryError.
+RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
+                             const RefreshSettings& settings);
+
+}  // namespace vesk

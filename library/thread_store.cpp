@@ -1,0 +1,373 @@
+#include "thread_store.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace vesk {
+
+namespace {
+
+// "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
+constexpr std::int64_t kApplicationId = 0x5665734B;
+constexpr std::int64_t kSchemaVersion = 1;
+
+constexpr const char* kSchema[] = {
+    "CREATE TABLE thread("
+    " id INTEGER PRIMARY KEY,"
+    " board_code BLOB NOT NULL,"
+    " thread_id BLOB NOT NULL,"
+    " title BLOB NOT NULL DEFAULT x'',"
+    " board_name BLOB NOT NULL DEFAULT x'',"
+    " starter BLOB NOT NULL DEFAULT x'',"
+    " resume_page INTEGER NOT NULL DEFAULT 0,"
+    " fullest INTEGER NOT NULL DEFAULT 0,"
+    " complete INTEGER NOT NULL DEFAULT 0,"
+    " refreshed INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE (board_code, thread_id))",
+    // A post with a floor is known by it; one without (floor 0) by its page and place on it.
+    // sort_floor puts the latter right after the post before it.
+    "CREATE TABLE post("
+    " id INTEGER PRIMARY KEY,"
+    " thread INTEGER NOT NULL REFERENCES thread(id) ON DELETE CASCADE,"
+    " floor INTEGER NOT NULL,"
+    " page INTEGER NOT NULL,"
+    " position INTEGER NOT NULL,"
+    " sort_floor INTEGER NOT NULL,"
+    " author BLOB NOT NULL,"
+    " time BLOB NOT NULL,"
+    " body BLOB NOT NULL,"
+    " deleted INTEGER NOT NULL DEFAULT 0,"
+    " state INTEGER NOT NULL DEFAULT 0)",
+    "CREATE UNIQUE INDEX post_floor ON post(thread, floor) WHERE floor <> 0",
+    "CREATE UNIQUE INDEX post_place ON post(thread, page, position) WHERE floor = 0",
+    "CREATE INDEX post_order ON post(thread, sort_floor)",
+    // Earlier versions: the body an edit replaced (kind 1), or a deleted post's last (kind 2).
+    "CREATE TABLE change("
+    " id INTEGER PRIMARY KEY,"
+    " thread INTEGER NOT NULL REFERENCES thread(id) ON DELETE CASCADE,"
+    " floor INTEGER NOT NULL,"
+    " kind INTEGER NOT NULL,"
+    " at INTEGER NOT NULL,"
+    " body BLOB NOT NULL)",
+    "CREATE INDEX change_thread ON change(thread, at, floor)",
+};
+
+// Whether the path holds a file with something in it; an absent or empty file is a new library.
+bool HoldsData(const std::string& strPath) {
+    std::error_code error;
+    const auto nSize = std::filesystem::file_size(strPath, error);
+    return !error && nSize > 0;
+}
+
+int ToInt(std::int64_t nValue) {
+    return static_cast<int>(nValue);
+}
+
+}  // namespace
+
+PageChanges& PageChanges::operator+=(const PageChanges& other) {
+    nNew += other.nNew;
+    nEdited += other.nEdited;
+    nDeleted += other.nDeleted;
+    return *this;
+}
+
+ThreadStore::ThreadStore(const std::string& strPath) try
+    : m_strPath(strPath), m_db(strPath, !HoldsData(strPath), kBusyTimeoutMs) {
+    // Read the header before anything is written: a file that is not ours stays as it was.
+    const std::int64_t nApplication = m_db.QueryInt("PRAGMA application_id");
+    const std::int64_t nVersion = m_db.QueryInt("PRAGMA user_version");
+    if (nApplication != kApplicationId &&
+        (nApplication != 0 || nVersion != 0 ||
+         m_db.QueryInt("SELECT count(*) FROM sqlite_schema") != 0)) {
+        throw LibraryError("not a thread library");
+    }
+    if (nVersion > kSchemaVersion) {
+        throw LibraryError("made by a newer version of this program");
+    }
+    m_db.Execute("PRAGMA journal_mode=WAL");
+    m_db.Execute("PRAGMA synchronous=NORMAL");
+    m_db.Execute("PRAGMA foreign_keys=ON");
+    Migrate();
+} catch (const LibraryError& error) {
+    throw LibraryError("the library " + strPath + " cannot be used: " + error.what());
+}
+
+void ThreadStore::Migrate() {
+    if (m_db.QueryInt("PRAGMA user_version") == kSchemaVersion) {
+        return;
+    }
+    Transaction transaction(m_db);
+    // Another process may have made the library while this one waited.
+    const std::int64_t nVersion = m_db.QueryInt("PRAGMA user_version");
+    if (nVersion == 0) {
+        for (const char* pszSql : kSchema) {
+            m_db.Execute(pszSql);
+        }
+        m_db.Execute("PRAGMA application_id=1449489227");
+    }
+    // Later versions add their steps here, each from the version before.
+    m_db.Execute("PRAGMA user_version=1");
+    transaction.Commit();
+}
+
+Statement& ThreadStore::Cached(const char* pszSql) {
+    auto it = m_statements.find(pszSql);
+    if (it == m_statements.end()) {
+        it = m_statements.emplace(pszSql, m_db.Prepare(pszSql)).first;
+    }
+    return it->second;
+}
+
+std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
+    Statement& find = Cached(
+        "SELECT id, title, board_name, starter, resume_page, fullest, complete, refreshed "
+        "FROM thread WHERE board_code = ? AND thread_id = ?");
+    find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
+    if (!find.Step()) {
+        return std::nullopt;
+    }
+    StoredThread thread{find.Int(0),
+                        key,
+                        std::string(find.Bytes(1)),
+                        std::string(find.Bytes(2)),
+                        std::string(find.Bytes(3)),
+                        ToInt(find.Int(4)),
+                        ToInt(find.Int(5)),
+                        find.Int(6) != 0,
+                        find.Int(7)};
+    find.Reset();
+    return thread;
+}
+
+std::int32_t ThreadStore::HighestFloor(std::int64_t nThread) {
+    Statement& highest = Cached("SELECT max(floor) FROM post WHERE thread = ? AND floor <> 0");
+    highest.Bind(1, nThread);
+    const auto nFloor = highest.Step() ? static_cast<std::int32_t>(highest.Int(0)) : 0;
+    highest.Reset();
+    return nFloor;
+}
+
+PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen) {
+    Transaction transaction(m_db);
+    std::optional<StoredThread> thread = Find(key);
+    if (!thread) {
+        Cached("INSERT INTO thread(board_code, thread_id) VALUES (?, ?)")
+            .Bind(1, key.strBoardCode)
+            .Bind(2, key.strThreadId)
+            .Run();
+        thread = Find(key);
+    }
+    const std::int64_t nThread = thread->nId;
+    if (page.heading) {
+        Cached("UPDATE thread SET title = ?, board_name = ?, starter = ? WHERE id = ?")
+            .Bind(1, page.heading->title)
+            .Bind(2, page.heading->boardName)
+            .Bind(3, page.posts.empty() ? std::string_view{} : page.posts.front().author)
+            .Bind(4, nThread)
+            .Run();
+    }
+    // Until a refresh has run to the thread's end, everything found counts as read.
+    const auto marked = [&](PostState state) {
+        return thread->bComplete ? static_cast<std::int64_t>(state) : 0;
+    };
+    const auto recordChange = [&](std::int32_t nFloor, int nKind, std::string_view body) {
+        Cached("INSERT INTO change(thread, floor, kind, at, body) VALUES (?, ?, ?, ?, ?)")
+            .Bind(1, nThread)
+            .Bind(2, nFloor)
+            .Bind(3, nKind)
+            .Bind(4, nWhen)
+            .Bind(5, body)
+            .Run();
+    };
+
+    PageChanges changes;
+    std::set<std::int32_t> floors;
+    // A post without a floor stands after the last floor before it, on this page or earlier.
+    std::int32_t nAnchor = -1;
+    for (std::size_t i = 0; i < page.posts.size(); ++i) {
+        const PostFields& post = page.posts[i];
+        const auto nPosition = static_cast<std::int64_t>(i);
+        if (post.nFloor == 0) {
+            if (nAnchor < 0) {
+                Statement& before = Cached(
+                    "SELECT max(floor) FROM post WHERE thread = ? AND page < ? AND floor <> 0");
+                before.Bind(1, nThread).Bind(2, page.nPage);
+                nAnchor = before.Step() ? static_cast<std::int32_t>(before.Int(0)) : 0;
+                before.Reset();
+            }
+            Cached(
+                "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
+                "time, body, state) VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?)")
+                .Bind(1, nThread)
+                .Bind(2, page.nPage)
+                .Bind(3, nPosition)
+                .Bind(4, nAnchor)
+                .Bind(5, post.author)
+                .Bind(6, post.time)
+                .Bind(7, post.body)
+                .Bind(8, marked(PostState::kNew))
+                .Run();
+            changes.nNew += static_cast<int>(m_db.Changes());
+            continue;
+        }
+        nAnchor = post.nFloor;
+        floors.insert(post.nFloor);
+        Statement& stored = Cached(
+            "SELECT id, author, time, body, deleted, state, page, position FROM post "
+            "WHERE thread = ? AND floor = ?");
+        stored.Bind(1, nThread).Bind(2, post.nFloor);
+        if (!stored.Step()) {
+            Cached(
+                "INSERT INTO post(thread, floor, page, position, sort_floor, author, time, "
+                "body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                .Bind(1, nThread)
+                .Bind(2, post.nFloor)
+                .Bind(3, page.nPage)
+                .Bind(4, nPosition)
+                .Bind(5, post.nFloor)
+                .Bind(6, post.author)
+                .Bind(7, post.time)
+                .Bind(8, post.body)
+                .Bind(9, marked(PostState::kNew))
+                .Run();
+            ++changes.nNew;
+            continue;
+        }
+        const std::int64_t nPost = stored.Int(0);
+        const bool bEdited = stored.Bytes(1) != post.author || stored.Bytes(2) != post.time ||
+                             stored.Bytes(3) != post.body;
+        const bool bReappeared = stored.Int(4) != 0;
+        const auto state = static_cast<PostState>(stored.Int(5));
+        const bool bMoved = stored.Int(6) != page.nPage || stored.Int(7) != nPosition;
+        if (bEdited) {
+            recordChange(post.nFloor, 1, stored.Bytes(3));
+            ++changes.nEdited;
+        }
+        stored.Reset();
+        if (!bEdited && !bReappeared && !bMoved) {
+            continue;
+        }
+        // An edit, or a post back from deletion, is unread again; a new one stays new.
+        const PostState newState = !bEdited && !bReappeared ? state
+                                   : state == PostState::kNew
+                                       ? PostState::kNew
+                                       : static_cast<PostState>(marked(PostState::kEdited));
+        Cached(
+            "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
+            "position = ? WHERE id = ?")
+            .Bind(1, post.author)
+            .Bind(2, post.time)
+            .Bind(3, post.body)
+            .Bind(4, static_cast<std::int64_t>(newState))
+            .Bind(5, page.nPage)
+            .Bind(6, nPosition)
+            .Bind(7, nPost)
+            .Run();
+    }
+
+    // A floor missing between the page's lowest and highest is deleted.
+    if (floors.size() >= 2) {
+        Statement& between = Cached(
+            "SELECT id, floor, body FROM post WHERE thread = ? AND floor > ? AND floor < ? "
+            "AND deleted = 0");
+        between.Bind(1, nThread).Bind(2, *floors.begin()).Bind(3, *floors.rbegin());
+        std::vector<std::pair<std::int64_t, std::int32_t>> gone;
+        while (between.Step()) {
+            const auto nFloor = static_cast<std::int32_t>(between.Int(1));
+            if (!floors.contains(nFloor)) {
+                gone.emplace_back(between.Int(0), nFloor);
+                recordChange(nFloor, 2, between.Bytes(2));
+            }
+        }
+        for (const auto& [nPost, nFloor] : gone) {
+            Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
+                .Bind(1, marked(PostState::kDeleted))
+                .Bind(2, nPost)
+                .Run();
+            ++changes.nDeleted;
+        }
+    }
+    Cached(
+        "UPDATE thread SET resume_page = ?, fullest = max(fullest, ?), refreshed = ? "
+        "WHERE id = ?")
+        .Bind(1, page.nPage)
+        .Bind(2, static_cast<std::int64_t>(page.posts.size()))
+        .Bind(3, nWhen / 1000000)
+        .Bind(4, nThread)
+        .Run();
+    transaction.Commit();
+    return changes;
+}
+
+void ThreadStore::MarkComplete(std::int64_t nThread) {
+    Cached("UPDATE thread SET complete = 1 WHERE id = ?").Bind(1, nThread).Run();
+}
+
+std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread) {
+    Statement& select = Cached(
+        "SELECT floor, author, time, body, deleted, state FROM post WHERE thread = ? "
+        "ORDER BY sort_floor, floor = 0, page, position");
+    select.Bind(1, nThread);
+    std::vector<StoredPost> posts;
+    while (select.Step()) {
+        posts.push_back({static_cast<std::int32_t>(select.Int(0)), std::string(select.Bytes(1)),
+                         std::string(select.Bytes(2)), std::string(select.Bytes(3)),
+                         select.Int(4) != 0, static_cast<PostState>(select.Int(5))});
+    }
+    return posts;
+}
+
+int ThreadStore::CountPosts(std::int64_t nThread) {
+    Statement& count = Cached("SELECT count(*) FROM post WHERE thread = ? AND deleted = 0");
+    count.Bind(1, nThread);
+    const int nPosts = count.Step() ? ToInt(count.Int(0)) : 0;
+    count.Reset();
+    return nPosts;
+}
+
+void ThreadStore::MarkRead(std::int64_t nThread) {
+    Cached("UPDATE post SET state = 0 WHERE thread = ? AND state <> 0").Bind(1, nThread).Run();
+}
+
+std::vector<ThreadListing> ThreadStore::List() {
+    Statement& select = Cached(
+        "SELECT t.board_code, t.thread_id, t.title, t.refreshed,"
+        " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.deleted = 0),"
+        " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0),"
+        " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0"
+        "  AND length(t.starter) > 0 AND p.author = t.starter) "
+        "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
+    std::vector<ThreadListing> threads;
+    while (select.Step()) {
+        threads.push_back({{std::string(select.Bytes(0)), std::string(select.Bytes(1))},
+                           std::string(select.Bytes(2)),
+                           ToInt(select.Int(4)),
+                           ToInt(select.Int(5)),
+                           ToInt(select.Int(6)),
+                           select.Int(3)});
+    }
+    return threads;
+}
+
+std::vector<ThreadChange> ThreadStore::History(std::int64_t nThread) {
+    Statement& select =
+        Cached("SELECT floor, kind, at, body FROM change WHERE thread = ? ORDER BY at, floor, id");
+    select.Bind(1, nThread);
+    std::vector<ThreadChange> changes;
+    while (select.Step()) {
+        changes.push_back({static_cast<std::int32_t>(select.Int(0)), select.Int(1) == 2,
+                           select.Int(2) / 1000000, std::string(select.Bytes(3))});
+    }
+    return changes;
+}
+
+void ThreadStore::Forget(std::int64_t nThread) {
+    Transaction transaction(m_db);
+    Cached("DELETE FROM thread WHERE id = ?").Bind(1, nThread).Run();
+    transaction.Commit();
+}
+
+}  // namespace vesk
