@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <limits>
 #include <system_error>
 
 namespace vesk {
@@ -40,6 +40,7 @@ constexpr const char* kSchema[] = {
     " body BLOB NOT NULL,"
     " deleted INTEGER NOT NULL DEFAULT 0,"
     " state INTEGER NOT NULL DEFAULT 0)",
+    // Queries by floor say "floor <> 0" so that SQLite takes this index.
     "CREATE UNIQUE INDEX post_floor ON post(thread, floor) WHERE floor <> 0",
     "CREATE UNIQUE INDEX post_place ON post(thread, page, position) WHERE floor = 0",
     "CREATE INDEX post_order ON post(thread, sort_floor)",
@@ -183,8 +184,40 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             .Run();
     };
 
+    // The posts kept between the page's lowest and highest floor, in one look-up: the page's
+    // own floors to compare, and those missing from it, which were deleted.
+    struct Kept {
+        std::int64_t nId;
+        std::string strAuthor, strTime, strBody;
+        bool bDeleted;
+        PostState state;
+        std::int64_t nPage, nPosition;
+        bool bSeen = false;
+    };
+    std::map<std::int32_t, Kept> kept;
+    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
+    std::int32_t nHighest = std::numeric_limits<std::int32_t>::min();
+    for (const PostFields& post : page.posts) {
+        if (post.nFloor != 0) {
+            nLowest = std::min(nLowest, post.nFloor);
+            nHighest = std::max(nHighest, post.nFloor);
+        }
+    }
+    if (nLowest <= nHighest) {
+        Statement& range = Cached(
+            "SELECT floor, id, author, time, body, deleted, state, page, position FROM post "
+            "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
+        range.Bind(1, nThread).Bind(2, nLowest).Bind(3, nHighest);
+        while (range.Step()) {
+            kept.emplace(
+                static_cast<std::int32_t>(range.Int(0)),
+                Kept{range.Int(1), std::string(range.Bytes(2)), std::string(range.Bytes(3)),
+                     std::string(range.Bytes(4)), range.Int(5) != 0,
+                     static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8)});
+        }
+    }
+
     PageChanges changes;
-    std::set<std::int32_t> floors;
     // A post without a floor stands after the last floor before it, on this page or earlier.
     std::int32_t nAnchor = -1;
     for (std::size_t i = 0; i < page.posts.size(); ++i) {
@@ -214,15 +247,11 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             continue;
         }
         nAnchor = post.nFloor;
-        floors.insert(post.nFloor);
-        Statement& stored = Cached(
-            "SELECT id, author, time, body, deleted, state, page, position FROM post "
-            "WHERE thread = ? AND floor = ?");
-        stored.Bind(1, nThread).Bind(2, post.nFloor);
-        if (!stored.Step()) {
+        const auto it = kept.find(post.nFloor);
+        if (it == kept.end()) {
             Cached(
-                "INSERT INTO post(thread, floor, page, position, sort_floor, author, time, "
-                "body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
+                "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
                 .Bind(1, nThread)
                 .Bind(2, post.nFloor)
                 .Bind(3, page.nPage)
@@ -233,26 +262,27 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
                 .Bind(8, post.body)
                 .Bind(9, marked(PostState::kNew))
                 .Run();
-            ++changes.nNew;
+            // A floor twice on one page is kept once.
+            changes.nNew += static_cast<int>(m_db.Changes());
             continue;
         }
-        const std::int64_t nPost = stored.Int(0);
-        const bool bEdited = stored.Bytes(1) != post.author || stored.Bytes(2) != post.time ||
-                             stored.Bytes(3) != post.body;
-        const bool bReappeared = stored.Int(4) != 0;
-        const auto state = static_cast<PostState>(stored.Int(5));
-        const bool bMoved = stored.Int(6) != page.nPage || stored.Int(7) != nPosition;
-        if (bEdited) {
-            recordChange(post.nFloor, 1, stored.Bytes(3));
-            ++changes.nEdited;
+        Kept& stored = it->second;
+        if (stored.bSeen) {
+            continue;
         }
-        stored.Reset();
-        if (!bEdited && !bReappeared && !bMoved) {
+        stored.bSeen = true;
+        const bool bEdited = stored.strAuthor != post.author || stored.strTime != post.time ||
+                             stored.strBody != post.body;
+        const bool bMoved = stored.nPage != page.nPage || stored.nPosition != nPosition;
+        if (bEdited) {
+            recordChange(post.nFloor, 1, stored.strBody);
+            ++changes.nEdited;
+        } else if (!stored.bDeleted && !bMoved) {
             continue;
         }
         // An edit, or a post back from deletion, is unread again; a new one stays new.
-        const PostState newState = !bEdited && !bReappeared ? state
-                                   : state == PostState::kNew
+        const PostState newState = !bEdited && !stored.bDeleted ? stored.state
+                                   : stored.state == PostState::kNew
                                        ? PostState::kNew
                                        : static_cast<PostState>(marked(PostState::kEdited));
         Cached(
@@ -264,31 +294,21 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             .Bind(4, static_cast<std::int64_t>(newState))
             .Bind(5, page.nPage)
             .Bind(6, nPosition)
-            .Bind(7, nPost)
+            .Bind(7, stored.nId)
             .Run();
     }
 
-    // A floor missing between the page's lowest and highest is deleted.
-    if (floors.size() >= 2) {
-        Statement& between = Cached(
-            "SELECT id, floor, body FROM post WHERE thread = ? AND floor > ? AND floor < ? "
-            "AND deleted = 0");
-        between.Bind(1, nThread).Bind(2, *floors.begin()).Bind(3, *floors.rbegin());
-        std::vector<std::pair<std::int64_t, std::int32_t>> gone;
-        while (between.Step()) {
-            const auto nFloor = static_cast<std::int32_t>(between.Int(1));
-            if (!floors.contains(nFloor)) {
-                gone.emplace_back(between.Int(0), nFloor);
-                recordChange(nFloor, 2, between.Bytes(2));
-            }
+    // A floor kept between the page's lowest and highest but missing from it is deleted.
+    for (const auto& [nFloor, stored] : kept) {
+        if (stored.bSeen || stored.bDeleted) {
+            continue;
         }
-        for (const auto& [nPost, nFloor] : gone) {
-            Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
-                .Bind(1, marked(PostState::kDeleted))
-                .Bind(2, nPost)
-                .Run();
-            ++changes.nDeleted;
-        }
+        recordChange(nFloor, 2, stored.strBody);
+        Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
+            .Bind(1, marked(PostState::kDeleted))
+            .Bind(2, stored.nId)
+            .Run();
+        ++changes.nDeleted;
     }
     Cached(
         "UPDATE thread SET resume_page = ?, fullest = max(fullest, ?), refreshed = ? "

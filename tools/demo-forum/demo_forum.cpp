@@ -4,6 +4,8 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace vesk::demo {
@@ -27,15 +29,34 @@ DemoForum::DemoForum() : DemoForum(MakeSampleThreads()) {}
 DemoForum::DemoForum(std::vector<SampleThread> threads) : m_threads(std::move(threads)) {
     m_pages["/"] = ToGb2312(RenderIndexPage(m_threads));
     for (const SampleThread& thread : m_threads) {
-        const std::string strStem = "/look," + thread.strBoardCode + "," + thread.strThreadId;
-        for (int nPage = 1; nPage <= static_cast<int>(thread.pages.size()) + 1; ++nPage) {
-            m_pages[strStem + "_" + std::to_string(nPage) + ".html"] =
-                ToGb2312(RenderThreadPage(thread, nPage));
-        }
-        m_pages[strStem + ".html"] = m_pages[strStem + "_1.html"];
-        m_pages["/topic," + thread.strBoardCode + ".html"] =
-            ToGb2312(RenderBoardPage(m_threads, thread.strBoardCode));
+        Publish(thread, 0);
     }
+}
+
+void DemoForum::Publish(const SampleThread& thread, std::size_t nOldPages) {
+    const std::string strStem = "/look," + thread.strBoardCode + "," + thread.strThreadId;
+    const std::size_t nPages = std::max(thread.pages.size(), nOldPages);
+    for (std::size_t nPage = 1; nPage <= nPages + 1; ++nPage) {
+        m_pages[strStem + "_" + std::to_string(nPage) + ".html"] =
+            ToGb2312(RenderThreadPage(thread, static_cast<int>(nPage)));
+    }
+    m_pages[strStem + ".html"] = m_pages[strStem + "_1.html"];
+    m_pages["/topic," + thread.strBoardCode + ".html"] =
+        ToGb2312(RenderBoardPage(m_threads, thread.strBoardCode));
+}
+
+bool DemoForum::ChangeThread(const std::string& strThreadId,
+                             const std::function<void(SampleThread&)>& change) {
+    std::lock_guard lock(m_mutex);
+    for (SampleThread& thread : m_threads) {
+        if (thread.strThreadId == strThreadId) {
+            const std::size_t nOldPages = thread.pages.size();
+            change(thread);
+            Publish(thread, nOldPages);
+            return true;
+        }
+    }
+    return false;
 }
 
 DemoForum::~DemoForum() {
@@ -49,6 +70,37 @@ bool DemoForum::Start(int nPort) {
     // Headers and body go out in separate writes; without this, every reused connection waits
     // for a delayed acknowledgement.
     m_pServer->set_tcp_nodelay(true);
+    m_pServer->Post(R"(/demo/(append|edit|delete))", [this](const httplib::Request& request,
+                                                            httplib::Response& response) {
+        const std::string strWhat = request.matches[1];
+        const std::string strThread = request.get_param_value("thread");
+        const auto number = [&](const char* pszName) {
+            return std::atoi(request.get_param_value(pszName).c_str());
+        };
+        const bool bChanged = ChangeThread(strThread, [&](SampleThread& thread) {
+            if (strWhat == "append") {
+                AppendSamplePosts(thread, number("count"),
+                                  request.get_param_value("starter") == "1");
+            } else if (strWhat == "edit") {
+                // A text the forum's code page cannot hold is left out.
+                if (!Utf8ToGbk(request.get_param_value("text"))) {
+                    return;
+                }
+                EditSamplePost(thread, number("floor"), request.get_param_value("text"));
+            } else {
+                std::vector<int> floors;
+                std::string strFloors = request.get_param_value("floors");
+                for (std::size_t nAt = 0; nAt < strFloors.size();) {
+                    floors.push_back(std::atoi(strFloors.c_str() + nAt));
+                    const std::size_t nComma = strFloors.find(',', nAt);
+                    nAt = nComma == std::string::npos ? strFloors.size() : nComma + 1;
+                }
+                DeleteSamplePosts(thread, floors);
+            }
+        });
+        response.status = bChanged ? 200 : 404;
+        response.set_content(bChanged ? "changed\n" : "no such thread\n", "text/plain");
+    });
     m_pServer->Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         PageFault fault;
         {

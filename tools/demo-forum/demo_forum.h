@@ -3,6 +3,7 @@
 #include "sample_threads.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,7 +34,11 @@ struct PageFault {
 //   /                          the front page
 //   /topic,CODE.html           a board
 //   /look,CODE,ID.html         page 1 of a thread; /look,CODE,ID_N.html page N
-// A page past a thread's last has no posts; an unknown thread is 404.
+// A page past a thread's last has no posts; an unknown thread is 404. A thread can be changed
+// while it is served, from the process or by a POST from 127.0.0.1:
+//   /demo/append?thread=ID&count=N[&starter=1]   N posts more (by the starter with starter=1)
+//   /demo/edit?thread=ID&floor=F&text=UTF8        a post's body
+//   /demo/delete?thread=ID&floors=F,G,...         posts removed; later ones move up
 class DemoForum final {
 public:
     DemoForum();
@@ -55,6 +60,10 @@ public:
     // Serves these GB2312 bytes at a path, in place of whatever the path held.
     void SetPage(const std::string& strPath, std::string strBody);
     void SetFault(const std::string& strPath, PageFault fault);
+    // Changes the thread numbered strThreadId and serves its pages anew; false when there is no
+    // such thread.
+    bool ChangeThread(const std::string& strThreadId,
+                      const std::function<void(SampleThread&)>& change);
     // A pause before every answer, as a distant server would take.
     void SetLatency(std::chrono::milliseconds latency);
     // The paths requested so far, in order.
@@ -63,6 +72,9 @@ public:
 
 private:
     void Route(const std::string& strPath, int& nStatus, std::string& strBody) const;
+    // Serves a thread's pages, with pages up to nOldPages + 1 answering without posts; under
+    // the lock.
+    void Publish(const SampleThread& thread, std::size_t nOldPages);
 
     std::vector<SampleThread> m_threads;
     std::unique_ptr<httplib::Server> m_pServer;

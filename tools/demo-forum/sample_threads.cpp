@@ -1,5 +1,6 @@
 #include "sample_threads.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -269,7 +270,91 @@ std::vector<SampleThread> MakeSampleThreads() {
                                  "宁德时代吧", "电池看多派", std::vector<int>(40, 50)));
     threads.push_back(MakeThread("600036", "1000004", "招商银行大讨论：银行股的春天来了吗",
                                  "招商银行吧", "银行股老股民", std::vector<int>(44, 50)));
+
+    // 119 full pages and a part-full last one; the starter posts every 160 floors or so, and a
+    // few bodies are longer than a record holds.
+    std::vector<int> pages(119, 50);
+    pages.push_back(17);
+    SampleThread& diary =
+        threads.emplace_back(MakeThread("600519", "1000005", "茅台长线实盘日记：每周更新持仓与思考",
+                                        "贵州茅台吧", "茅台长线客", pages));
+    for (auto& page : diary.pages) {
+        for (SamplePost& post : page) {
+            const bool bStarter = post.nFloor == 1 || post.nFloor % 160 == 0;
+            if (post.strAuthor == "茅台长线客" && !bStarter) {
+                post.strAuthor =
+                    kUserNames[static_cast<std::size_t>(post.nFloor) % kUserNames.size()];
+            } else if (bStarter) {
+                post.strAuthor = "茅台长线客";
+                post.authorForm = SamplePost::AuthorForm::kUserSpan;
+            }
+            if (post.nFloor % 1500 == 700) {
+                post.bodyForm = SamplePost::BodyForm::kPlain;
+                post.strBody.clear();
+                for (std::size_t i = 0; post.strBody.size() < 4500; ++i) {
+                    post.strBody.append(kSentences[(i + static_cast<std::size_t>(post.nFloor)) %
+                                                   kSentences.size()]);
+                }
+            }
+        }
+    }
     return threads;
+}
+
+void AppendSamplePosts(SampleThread& thread, int nCount, bool bByStarter) {
+    const std::size_t nPageSize = thread.pages.empty() ? 50 : thread.pages.front().size();
+    int nFloor = 0;
+    for (const auto& page : thread.pages) {
+        for (const SamplePost& post : page) {
+            nFloor = std::max(nFloor, post.nFloor);
+        }
+    }
+    const std::string strStarter = thread.pages.empty() ? "" : thread.pages[0][0].strAuthor;
+    for (int i = 0; i < nCount; ++i) {
+        if (thread.pages.empty() || thread.pages.back().size() >= nPageSize) {
+            thread.pages.emplace_back();
+        }
+        SamplePost post;
+        post.nFloor = ++nFloor;
+        post.strAuthor =
+            bByStarter
+                ? strStarter
+                : std::string(kUserNames[static_cast<std::size_t>(nFloor) % kUserNames.size()]);
+        post.strTime = PostTime(nFloor);
+        post.strBody = kSentences[static_cast<std::size_t>(nFloor) % kSentences.size()];
+        thread.pages.back().push_back(std::move(post));
+    }
+}
+
+bool EditSamplePost(SampleThread& thread, int nFloor, const std::string& strBody) {
+    for (auto& page : thread.pages) {
+        for (SamplePost& post : page) {
+            if (post.nFloor == nFloor) {
+                post.strBody = strBody;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void DeleteSamplePosts(SampleThread& thread, const std::vector<int>& floors) {
+    const std::size_t nPageSize = thread.pages.empty() ? 50 : thread.pages.front().size();
+    std::vector<SamplePost> posts;
+    for (auto& page : thread.pages) {
+        for (SamplePost& post : page) {
+            if (std::find(floors.begin(), floors.end(), post.nFloor) == floors.end()) {
+                posts.push_back(std::move(post));
+            }
+        }
+    }
+    thread.pages.clear();
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+        if (i % nPageSize == 0) {
+            thread.pages.emplace_back();
+        }
+        thread.pages.back().push_back(std::move(posts[i]));
+    }
 }
 
 std::string RenderThreadPage(const SampleThread& thread, int nPage) {

@@ -32,9 +32,16 @@ struct SampleThread {
     std::vector<std::vector<SamplePost>> pages;
 };
 
-// The threads the demo forum serves: a short one, a long one, one of exactly 40 pages and one of
-// more pages than a retrieval reads.
+// The threads the demo forum serves: a short one, a long one, one of exactly 40 pages, one of
+// more pages than a retrieval reads, and one of 120 pages whose starter posts every few pages.
 std::vector<SampleThread> MakeSampleThreads();
+
+// Changes to a thread as its posters and moderators make them. Pages keep the first page's number
+// of posts: appended posts fill the last page and then new ones; deleted posts leave no gap, so
+// the posts after them move up, onto earlier pages.
+void AppendSamplePosts(SampleThread& thread, int nCount, bool bByStarter);
+bool EditSamplePost(SampleThread& thread, int nFloor, const std::string& strBody);
+void DeleteSamplePosts(SampleThread& thread, const std::vector<int>& floors);
 
 // A page of a thread in the forum's format, as UTF-8 text. nPage counts from 1; a page past the
 // last holds no posts, as the forum answers it.
