@@ -131,7 +131,10 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
     }
     for (const std::string& option : given) {
         if (option != "--db" && !command->second.contains(option)) {
-            return option + " is not an option of " + options.strCommand;
+            // --base names the forum for every command; list simply has no address to check.
+            if (option != "--base") {
+                return option + " is not an option of " + options.strCommand;
+            }
         }
     }
     const std::size_t nWords = options.strCommand == "list" ? 1 : 2;
