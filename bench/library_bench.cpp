@@ -1,0 +1,126 @@
+// The thread library's figures on the demo forum's 120-page thread, in one process: a first
+// reading (time per page, and the file's size against its bodies), from a near forum and from
+// one 50 ms away, an unchanged refresh (requests), showing the whole thread.
+// bench/library_figures.sh sets the first reading by vesk-library against vesk-fetch reading 40
+// pages.
+
+#include "demo_forum.h"
+#include "thread_page.h"
+#include "thread_reader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace vesk;
+
+const ThreadKey kThread{"600519", "1000005"};
+
+std::string LibraryFile() {
+    return (std::filesystem::temp_directory_path() /
+            ("vesk-library-bench-" + std::to_string(getpid()) + ".sqlite3"))
+        .string();
+}
+
+void RemoveLibrary(const std::string& strPath) {
+    for (const char* pszSuffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(strPath + pszSuffix);
+    }
+}
+
+RefreshOutcome Refresh(ThreadStore& store, const demo::DemoForum& forum) {
+    PageFetcher fetcher;
+    fetcher.OpenSession();
+    RefreshSettings settings;
+    settings.strBaseAddress = forum.BaseAddress();
+    return RefreshThread(store, fetcher, kThread, settings);
+}
+
+// The first reading of all 120 pages into a new library, per page; the file against the bodies.
+void BM_FirstReading(benchmark::State& state) {
+    demo::DemoForum forum;
+    forum.Start();
+    forum.SetLatency(std::chrono::milliseconds(state.range(0)));
+    const std::string strPath = LibraryFile();
+    double fPages = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveLibrary(strPath);
+        state.ResumeTiming();
+        ThreadStore store(strPath);
+        fPages += Refresh(store, forum).nLastPage;
+    }
+    std::size_t nBodies = 0;
+    {
+        ThreadStore store(strPath);
+        for (const StoredPost& post : store.Posts(store.Find(kThread)->nId)) {
+            nBodies += post.strBody.size();
+        }
+    }
+    // Seconds per thousandth of a page: milliseconds per page.
+    state.counters["per_page_ms"] = benchmark::Counter(
+        fPages / 1000.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["file_per_body_byte"] =
+        static_cast<double>(std::filesystem::file_size(strPath)) / static_cast<double>(nBodies);
+    RemoveLibrary(strPath);
+}
+BENCHMARK(BM_FirstReading)
+    ->ArgName("delay_ms")
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstReading)
+    ->ArgName("delay_ms")
+    ->Arg(50)
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A refresh of the unchanged thread: its requests and time.
+void BM_UnchangedRefresh(benchmark::State& state) {
+    demo::DemoForum forum;
+    forum.Start();
+    const std::string strPath = LibraryFile();
+    RemoveLibrary(strPath);
+    ThreadStore store(strPath);
+    Refresh(store, forum);
+    forum.ClearRequests();
+    for (auto _ : state) {
+        Refresh(store, forum);
+    }
+    state.counters["requests"] = static_cast<double>(forum.RequestedPaths().size()) /
+                                 static_cast<double>(state.iterations());
+    RemoveLibrary(strPath);
+}
+BENCHMARK(BM_UnchangedRefresh)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Showing the whole kept thread, every post: read from the library, composed, written.
+void BM_ShowWholeThread(benchmark::State& state) {
+    demo::DemoForum forum;
+    forum.Start();
+    const std::string strPath = LibraryFile();
+    RemoveLibrary(strPath);
+    ThreadStore store(strPath);
+    Refresh(store, forum);
+    const std::string strPage = strPath + ".htm";
+    std::size_t nBytes = 0;
+    for (auto _ : state) {
+        const std::optional<StoredThread> thread = store.Find(kThread);
+        const ResultPage page = ComposeThreadPage(*thread, store.Posts(thread->nId), {}, false);
+        WriteResultFile(strPage, page.strText);
+        nBytes = page.strText.size();
+    }
+    state.counters["page_bytes"] = static_cast<double>(nBytes);
+    std::filesystem::remove(strPage);
+    RemoveLibrary(strPath);
+}
+BENCHMARK(BM_ShowWholeThread)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
