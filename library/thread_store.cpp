@@ -1,9 +1,11 @@
 #include "thread_store.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <thread>
 
 namespace vesk {
 
@@ -78,22 +80,51 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
 ThreadStore::ThreadStore(const std::string& strPath) try
     : m_strPath(strPath), m_db(strPath, !HoldsData(strPath), kBusyTimeoutMs) {
     // Read the header before anything is written: a file that is not ours stays as it was.
-    const std::int64_t nApplication = m_db.QueryInt("PRAGMA application_id");
-    const std::int64_t nVersion = m_db.QueryInt("PRAGMA user_version");
-    if (nApplication != kApplicationId &&
-        (nApplication != 0 || nVersion != 0 ||
-         m_db.QueryInt("SELECT count(*) FROM sqlite_schema") != 0)) {
+    // One statement, so that the three are read from one snapshot while another process may be
+    // making the library.
+    Statement header = m_db.Prepare(
+        "SELECT (SELECT application_id FROM pragma_application_id),"
+        " (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)");
+    header.Step();
+    const std::int64_t nApplication = header.Int(0);
+    const std::int64_t nVersion = header.Int(1);
+    const bool bEmpty = header.Int(2) == 0;
+    header.Reset();
+    if (nApplication != kApplicationId && (nApplication != 0 || nVersion != 0 || !bEmpty)) {
         throw LibraryError("not a thread library");
     }
     if (nVersion > kSchemaVersion) {
         throw LibraryError("made by a newer version of this program");
     }
-    m_db.Execute("PRAGMA journal_mode=WAL");
+    UseWriteAheadLog();
     m_db.Execute("PRAGMA synchronous=NORMAL");
     m_db.Execute("PRAGMA foreign_keys=ON");
     Migrate();
 } catch (const LibraryError& error) {
     throw LibraryError("the library " + strPath + " cannot be used: " + error.what());
+}
+
+void ThreadStore::UseWriteAheadLog() {
+    // Changing the journal does not wait for another process's lock, as making a new library at
+    // the same moment holds one: it is tried again for as long as any other wait would take.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (true) {
+        try {
+            Statement journal = m_db.Prepare("PRAGMA journal_mode=WAL");
+            if (journal.Step() && journal.Bytes(0) == "wal") {
+                return;
+            }
+        } catch (const LibraryError&) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                throw;
+            }
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            throw LibraryError("the journal cannot be changed to a write-ahead log");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void ThreadStore::Migrate() {

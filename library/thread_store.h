@@ -99,6 +99,7 @@ public:
     void Forget(std::int64_t nThread);
 
 private:
+    void UseWriteAheadLog();
     void Migrate();
     Statement& Cached(const char* pszSql);
 
