@@ -98,6 +98,8 @@ ThreadStore::ThreadStore(const std::string& strPath) try
     }
     UseWriteAheadLog();
     m_db.Execute("PRAGMA synchronous=NORMAL");
+    // A reading of a few hundred pages runs without a checkpoint in its midst (8 MB of log).
+    m_db.Execute("PRAGMA wal_autocheckpoint=2000");
     m_db.Execute("PRAGMA foreign_keys=ON");
     Migrate();
 } catch (const LibraryError& error) {
