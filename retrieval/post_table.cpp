@@ -10,11 +10,14 @@ namespace vesk {
 namespace {
 
 constexpr std::size_t kTableBytes = sizeof(PostRecord) * PostTable::kCapacity;
-// The block is mapped in whole huge pages where the system offers them: three of them are
-// cheaper to fill and to give back than a thousand small pages, which cost a fault each when
-// filled and a page-table entry each when unmapped.
+// The block is mapped at a huge-page boundary, and its whole huge pages are taken as such where
+// the system offers them: two of them are cheaper to fill and to give back than a thousand small
+// pages, which cost a fault each when filled and a page-table entry each when unmapped. The rest
+// is small pages, so that no more memory is zeroed than the table takes.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kMappedBytes = (kTableBytes + kHugePage - 1) / kHugePage * kHugePage;
+constexpr std::size_t kSmallPage = 4096;
+constexpr std::size_t kMappedBytes = (kTableBytes + kSmallPage - 1) / kSmallPage * kSmallPage;
+constexpr std::size_t kHugeBytes = kTableBytes / kHugePage * kHugePage;
 
 // Maps zero-filled memory for the table at a huge-page boundary and takes its pages from the
 // system in one call. Returns null when the system has no memory for it.
@@ -37,7 +40,7 @@ PostRecord* MapTable() {
     }
     auto* pBlock = reinterpret_cast<void*>(nAligned);
     // Advice only: without huge pages, or on an older kernel, the pages come one by one.
-    madvise(pBlock, kMappedBytes, MADV_HUGEPAGE);
+    madvise(pBlock, kHugeBytes, MADV_HUGEPAGE);
     madvise(pBlock, kMappedBytes, MADV_POPULATE_WRITE);
     return static_cast<PostRecord*>(pBlock);
 }
