@@ -1,0 +1,55 @@
+// The store's rules for posts that a page gives in unusual ways: without a floor, back after
+// being deleted, edited while still unread.
+
+#include "thread_store.h"
+
+#include "process.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+// A page of posts by floor, each body "b<floor>" unless given.
+ReadPage Page(int nPage, const std::vector<std::pair<int, std::string>>& posts) {
+    ReadPage page{nPage, {}, {}};
+    for (const auto& [nFloor, strBody] : posts) {
+        page.posts.push_back({nFloor, "author", "2024-03-04 09:30:00", strBody});
+    }
+    return page;
+}
+
+TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
+    test::TempDir dir;
+    ThreadStore store(dir.File("library.sqlite3"));
+    const ThreadKey key{"600000", "1"};
+    const auto shown = [&] {
+        std::string strShown;
+        for (const StoredPost& post : store.Posts(store.Find(key)->nId)) {
+            strShown += std::to_string(post.nFloor) + post.strBody + (post.bDeleted ? "d" : "") +
+                        std::to_string(static_cast<int>(post.state)) + " ";
+        }
+        return strShown;
+    };
+    store.StorePage(key, Page(1, {{1, "a"}, {0, "x"}, {2, "b"}, {3, "c"}}), 1);
+    store.StorePage(key, Page(2, {{0, "y"}, {4, "d"}}), 1);
+    // Read again, a post without a floor is the same post, not a new one.
+    EXPECT_EQ(store.StorePage(key, Page(1, {{1, "a"}, {0, "x"}, {2, "b"}, {3, "c"}}), 2).nNew, 0);
+    EXPECT_EQ(shown(), "1a0 0x0 2b0 3c0 0y0 4d0 ");
+    store.MarkComplete(store.Find(key)->nId);
+
+    const PageChanges gone = store.StorePage(key, Page(1, {{1, "a"}, {3, "c"}, {5, "e"}}), 3);
+    EXPECT_EQ(gone.nDeleted, 2);  // floors 2 and 4, between 1 and 5
+    EXPECT_EQ(gone.nNew, 1);
+    store.StorePage(key, Page(1, {{1, "a"}, {2, "b"}, {5, "e2"}}), 4);
+    EXPECT_EQ(shown(), "1a0 0x0 2b2 3cd3 0y0 4dd3 5e21 ");
+    store.MarkRead(store.Find(key)->nId);
+    EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 ");
+    ASSERT_EQ(store.History(store.Find(key)->nId).size(), 4u);  // 2, 4 and 3 deleted; 5 edited
+}
+
+}  // namespace
+}  // namespace vesk
