@@ -6,12 +6,16 @@
 #include "forum_address.h"
 #include "forum_config.h"
 #include "help_page.h"
+#include "home_page.h"
 #include "image_button.h"
 #include "message_bar.h"
 #include "request_checks.h"
 #include "resources.h"
 #include "result_page.h"
 #include "shell.h"
+#include "text_cut.h"
+#include "thread_page.h"
+#include "thread_reader.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
 #include "window_message.h"
@@ -70,6 +74,12 @@ std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
 }
 
 }  // namespace
+
+struct ViewerDialog::KeptThread {
+    StoredThread thread;
+    std::vector<StoredPost> posts;
+    bool bMarkedRead = false;
+};
 
 // Hands the worker's answer to the window as a posted event, so that it is handled on the
 // window's thread in the order of its queue, also inside a message box's own loop.
@@ -157,11 +167,25 @@ bool ViewerDialog::OnInitDialog() {
 
     const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
     m_strOutputPath = ClaimPageFile(PageFolder(appDir, m_pageFolder)).toStdString();
+    const QString outputPath = QString::fromStdString(m_strOutputPath);
+    m_homePath = QFileInfo(outputPath).path() + QStringLiteral("/home-") +
+                 QFileInfo(outputPath).completeBaseName() + QStringLiteral(".htm");
+    m_strLibraryFile = DefaultLibraryFile();
     m_browser->AllowLocalFiles(
-        {QString::fromStdString(m_strOutputPath),
-         QFileInfo(QString::fromStdString(m_strOutputPath)).path() + QStringLiteral("/vesk3.css")});
-    // A thread address clicked on the start page is put into the address edit.
+        {outputPath, m_homePath, QFileInfo(outputPath).path() + QStringLiteral("/vesk3.css")});
+    // A thread address clicked on the start page is put into the address edit; the home page's
+    // actions act when clicked there, and nowhere else.
     m_browser->SetLinkHandler([this](const QUrl& url) {
+        const QUrl home = QUrl::fromLocalFile(m_homePath);
+        if (const std::optional<HomeRequest> request = ReadHomeAction(home, url)) {
+            // Acted on after the web view has refused the link, not inside its question.
+            if (m_browser->Url() == home) {
+                QMetaObject::invokeMethod(
+                    this, [this, request] { OnHomeAction(request->action, request->key); },
+                    Qt::QueuedConnection);
+            }
+            return true;
+        }
         if (m_browser->Url().scheme() != QLatin1String("qrc") ||
             !url.toString().contains(QLatin1String("look,"))) {
             return false;
@@ -189,6 +213,9 @@ bool ViewerDialog::OnInitDialog() {
             OnGo();
         }
     });
+    // Home in an edit moves its cursor; elsewhere in the window it shows the library.
+    shortcut(QKeySequence(Qt::Key_Home), [this] { ShowHome(); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
@@ -219,7 +246,7 @@ bool ViewerDialog::OnInitDialog() {
     connect(m_btnGo, &QPushButton::clicked, this, &ViewerDialog::OnGo);
     NameEdit()->installEventFilter(this);
 
-    m_browser->Navigate(kStartPage);
+    ShowHome();
 
     try {
         m_pPosts = std::make_unique<PostTable>();
@@ -354,13 +381,20 @@ void ViewerDialog::OnGo() {
 
 void ViewerDialog::StartFetch() {
     m_pPosts->Clear();
+    m_pKept.reset();
+    // The go keeps what it reads in the library too, page by page, on the worker's thread.
+    FetchSettings settings = m_settings;
+    m_pGoKeeper = std::make_shared<GoKeeper>(m_strLibraryFile, CutThreadKey(m_strThreadUrl));
+    settings.keepPage = [pKeeper = m_pGoKeeper](int nPage, const std::string& strPage) {
+        pKeeper->Keep(nPage, strPage);
+    };
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
     std::memset(m_results.szTitle, 0, sizeof m_results.szTitle);
     AttachResults(*pJob, *m_pPosts, m_results);
     // OnGo refused any address that does not fit the field.
     std::memcpy(pJob->szThreadUrl, m_strThreadUrl.c_str(), m_strThreadUrl.size() + 1);
-    auto pThread = std::make_unique<FetchThread>(std::move(pJob), m_settings);
+    auto pThread = std::make_unique<FetchThread>(std::move(pJob), std::move(settings));
     if (!pThread->CreateThread()) {
         QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
                         QStringLiteral("Cannot Start New Thread"), QMessageBox::Ok, this);
@@ -382,7 +416,7 @@ void ViewerDialog::StartFetch() {
 
 void ViewerDialog::ComposeResultPage() {
     // Nothing to show yet, or the worker is rewriting the table: its answer composes the page.
-    if (m_nLastIndex == -1 || IsFetching()) {
+    if ((m_nLastIndex == -1 && m_pKept == nullptr) || IsFetching()) {
         return;
     }
     ResultFilter filter;
@@ -390,8 +424,11 @@ void ViewerDialog::ComposeResultPage() {
     filter.bOnlyStarter = m_bOnlyStarter != 0;
     filter.bPartial = m_bPartial != 0;
     filter.strNameList = m_strNameList;
-    const ResultPage page = BuildResultPage(m_pPosts->data(), m_nLastIndex, m_results.szTitle,
-                                            m_results.szStarter, filter);
+    // A kept thread is shown whole, in the library's page format, with its marks.
+    const ResultPage page = m_pKept != nullptr
+                                ? ComposeThreadPage(m_pKept->thread, m_pKept->posts, filter, false)
+                                : BuildResultPage(m_pPosts->data(), m_nLastIndex, m_results.szTitle,
+                                                  m_results.szStarter, filter);
     if (!WriteResultFile(m_strOutputPath, page.strText)) {
         QMessageBox box(
             QMessageBox::NoIcon, QCoreApplication::applicationName(),
@@ -401,6 +438,16 @@ void ViewerDialog::ComposeResultPage() {
         return;
     }
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
+    // Shown once, a kept thread's posts are read, as the command's show leaves them; its marks
+    // stay on this window's copy while it is shown.
+    if (m_pKept != nullptr && !m_pKept->bMarkedRead) {
+        m_pKept->bMarkedRead = true;
+        try {
+            ThreadStore(m_strLibraryFile).MarkRead(m_pKept->thread.nId);
+        } catch (const LibraryError& error) {
+            m_libraryError = QString::fromUtf8(error.what());
+        }
+    }
     if (page.nShown == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
                 QStringLiteral("没有符合的帖子"));
@@ -417,6 +464,11 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
     }
     unsetCursor();
     setWindowTitle(m_caption);
+    if (m_pGoKeeper != nullptr) {
+        const std::string strError = m_pGoKeeper->Finish();
+        m_libraryError = QString::fromUtf8(strError.c_str());
+        m_pGoKeeper.reset();
+    }
     if (lParam == kFetchSessionFailed) {
         m_nLastIndex = -1;
         ShowPrompt(kRetrievalFailedMessage);
@@ -439,7 +491,7 @@ void ViewerDialog::ShowReadingEnd() {
     }
     // Nothing read: the page of the thread read before is no longer what the address names.
     if (m_lastEnd.kind == ReadingEnd::Kind::kNothingFound) {
-        m_browser->Navigate(kStartPage);
+        ShowHome();
     }
     const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
                          m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
@@ -497,7 +549,7 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
             removeThreadItems();
         }
     } else if (m_bMenuDirty != 0) {
-        if (pPopup->GetMenuItemCount() > 3) {
+        if (nFirst == ID_VIEW_THREAD) {
             removeThreadItems();
         }
         bInsert = true;
@@ -530,6 +582,87 @@ std::string ViewerDialog::BoardAddress() const {
 
 std::string_view ViewerDialog::BoardCode() const {
     return BufferText(m_results.szBoardCode, sizeof m_results.szBoardCode);
+}
+
+void ViewerDialog::ShowHome() {
+    std::vector<ThreadListing> threads;
+    try {
+        threads = ThreadStore(m_strLibraryFile).List();
+    } catch (const LibraryError& error) {
+        m_libraryError = QString::fromUtf8(error.what());
+    }
+    if (threads.empty() && m_libraryError.isEmpty()) {
+        m_browser->Navigate(kStartPage);
+        return;
+    }
+    QFile file(m_homePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(ComposeHomePage(QUrl::fromLocalFile(m_homePath), threads,
+                                   QString::fromStdString(m_strLibraryFile), m_libraryError)
+                       .toUtf8()) < 0) {
+        m_browser->Navigate(kStartPage);
+        return;
+    }
+    file.close();
+    m_browser->Navigate(QUrl::fromLocalFile(m_homePath).toString());
+}
+
+void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
+    if (IsFetching()) {
+        return;
+    }
+    if (action == HomeAction::kOpen) {
+        OpenKeptThread(key);
+        return;
+    }
+    if (action == HomeAction::kForget) {
+        try {
+            ThreadStore store(m_strLibraryFile);
+            if (const std::optional<StoredThread> thread = store.Find(key)) {
+                store.Forget(thread->nId);
+            }
+        } catch (const LibraryError& error) {
+            m_libraryError = QString::fromUtf8(error.what());
+        }
+        ShowHome();
+    }
+}
+
+bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
+    if (IsFetching()) {
+        return false;
+    }
+    auto pKept = std::make_unique<KeptThread>();
+    try {
+        ThreadStore store(m_strLibraryFile);
+        std::optional<StoredThread> thread = store.Find(key);
+        if (!thread) {
+            return false;
+        }
+        pKept->thread = *std::move(thread);
+        pKept->posts = store.Posts(pKept->thread.nId);
+    } catch (const LibraryError& error) {
+        m_libraryError = QString::fromUtf8(error.what());
+        ShowHome();
+        return false;
+    }
+    // The thread is now the window's: its five values, its address, the pop-up's thread items.
+    const StoredThread& thread = pKept->thread;
+    CopyToField(m_results.szTitle, thread.strTitle);
+    CopyToField(m_results.szStarter, thread.strStarter);
+    CopyToField(m_results.szBoardName, thread.strBoardName);
+    CopyToField(m_results.szBoardCode, thread.key.strBoardCode);
+    CopyToField(m_results.szThreadId, thread.key.strThreadId);
+    m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
+                                       thread.key.strThreadId);
+    AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
+    m_pKept = std::move(pKept);
+    m_nLastIndex = -1;
+    m_bLoaded = 1;
+    m_bMenuDirty = 1;
+    HideBar(BarCause::kNone);
+    ComposeResultPage();
+    return true;
 }
 
 void ViewerDialog::OnViewThread() {
@@ -567,6 +700,9 @@ bool ViewerDialog::event(QEvent* pEvent) {
                     break;
                 case ID_HELP_PAGE:
                     OnHelpPage();
+                    break;
+                case ID_LIBRARY_HOME:
+                    ShowHome();
                     break;
                 case ID_ABOUT:
                     OnAbout();

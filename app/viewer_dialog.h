@@ -21,7 +21,10 @@ class QRadioButton;
 namespace vesk {
 
 class CWebBrowser2;
+enum class HomeAction;
+class GoKeeper;
 class ImageButton;
+struct ThreadKey;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
 // the index of the last record), as it arrives in the window's queue.
@@ -115,6 +118,16 @@ public:
     QLineEdit* AddressEdit() const;
     QLineEdit* NameEdit() const;
 
+    // The library's home page: the kept threads, or the start page while there are none.
+    void ShowHome();
+    // Shows a kept thread from the library, whole; false when it is not kept.
+    bool OpenKeptThread(const ThreadKey& key);
+    // The library file; what made it unusable, or empty.
+    std::string m_strLibraryFile;
+    QString m_libraryError;
+    // The home page's file beside the result page.
+    QString m_homePath;
+
 protected:
     bool event(QEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -123,6 +136,7 @@ protected:
 
 private:
     class NotifyTarget;
+    struct KeptThread;
     // What the message bar shows, so that each cause takes back only its own message.
     enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
 
@@ -143,6 +157,7 @@ private:
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
     static std::string NameListBytes(const QString& text);
     QRadioButton* Radio(int nId) const;
+    void OnHomeAction(HomeAction action, const ThreadKey& key);
 
     FetchSettings m_settings;
     QString m_pageFolder;
@@ -158,6 +173,10 @@ private:
     QPointer<QWidget> m_pFocusAtGo;
     // Keeps post.htm to this viewer while it runs.
     std::unique_ptr<QLockFile> m_pPageLock;
+    // What the running go keeps in the library.
+    std::shared_ptr<GoKeeper> m_pGoKeeper;
+    // The kept thread shown, while it is the window's records in place of the table's.
+    std::unique_ptr<KeptThread> m_pKept;
 };
 
 }  // namespace vesk

@@ -8,13 +8,9 @@
 #include "thread_page.h"
 #include "thread_reader.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -154,22 +150,6 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return "--out needs a file name";
     }
     return {};
-}
-
-// $XDG_DATA_HOME/vesk/library.sqlite3, or under ~/.local/share when it is unset or empty.
-std::string DefaultLibraryPath() {
-    std::filesystem::path folder;
-    if (const char* pszData = std::getenv("XDG_DATA_HOME"); pszData != nullptr && *pszData) {
-        folder = pszData;
-    } else {
-        const char* pszHome = std::getenv("HOME");
-        if (pszHome == nullptr || *pszHome == '\0') {
-            const passwd* pUser = getpwuid(getuid());
-            pszHome = pUser != nullptr ? pUser->pw_dir : "/";
-        }
-        folder = std::filesystem::path(pszHome) / ".local" / "share";
-    }
-    return (folder / "vesk" / "library.sqlite3").string();
 }
 
 std::string WhenText(std::int64_t nSeconds) {
@@ -375,13 +355,8 @@ int Run(const Options& options, const std::set<std::string>& given) {
         }
         key = CutThreadKey(*url);
     }
-    const std::string strPath = options.strDb.empty() ? DefaultLibraryPath() : options.strDb;
+    const std::string strPath = options.strDb.empty() ? DefaultLibraryFile() : options.strDb;
     try {
-        std::error_code error;
-        const std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
-        if (!folder.empty()) {
-            std::filesystem::create_directories(folder, error);
-        }
         ThreadStore store(strPath);
         if (options.strCommand == "list") {
             return List(store);

@@ -140,4 +140,39 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     return outcome;
 }
 
+GoKeeper::GoKeeper(std::string strLibraryFile, ThreadKey key)
+    : m_strFile(std::move(strLibraryFile)), m_key(std::move(key)), m_nWhen(NowMicroseconds()) {}
+
+GoKeeper::~GoKeeper() = default;
+
+void GoKeeper::Keep(int nPage, const std::string& strPage) noexcept {
+    if (!m_strError.empty()) {
+        return;
+    }
+    try {
+        if (m_pStore == nullptr) {
+            m_pStore = std::make_unique<ThreadStore>(m_strFile);
+        }
+        HeldPage held{strPage, {nPage, {}, {}}};
+        Cut(held, m_key);
+        m_pStore->StorePage(m_key, held.page, m_nWhen, true);
+        m_bKept = true;
+    } catch (const std::exception& error) {
+        m_strError = error.what();
+        m_pStore.reset();
+    }
+}
+
+std::string GoKeeper::Finish() noexcept {
+    try {
+        if (m_bKept && m_pStore != nullptr) {
+            m_pStore->MarkComplete(m_pStore->Find(m_key)->nId);
+        }
+    } catch (const std::exception& error) {
+        m_strError = error.what();
+    }
+    m_pStore.reset();
+    return m_strError;
+}
+
 }  // namespace vesk

@@ -4,6 +4,7 @@
 #include "thread_store.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vesk {
@@ -38,5 +39,29 @@ inline constexpr int kMaxRefreshPages = 10000;
 // back. Each page is kept, in page order, as soon as it is read. Throws LibraryError.
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings);
+
+// Keeps in the library what a reading of the first pages (the window's go) read, page by page, on
+// the reading's thread, as a refresh of those pages; the page where the next refresh resumes never
+// moves back. A library that cannot be used is noted once and left alone: the reading goes on.
+class GoKeeper final {
+public:
+    GoKeeper(std::string strLibraryFile, ThreadKey key);
+    ~GoKeeper();
+    GoKeeper(const GoKeeper&) = delete;
+    GoKeeper& operator=(const GoKeeper&) = delete;
+
+    void Keep(int nPage, const std::string& strPage) noexcept;
+    // After the reading: the thread counts as refreshed when a page was kept. What went wrong
+    // with the library, or empty.
+    std::string Finish() noexcept;
+
+private:
+    std::string m_strFile;
+    ThreadKey m_key;
+    std::int64_t m_nWhen;
+    std::unique_ptr<ThreadStore> m_pStore;
+    std::string m_strError;
+    bool m_bKept = false;
+};
 
 }  // namespace vesk

@@ -1,7 +1,11 @@
 #include "thread_store.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -46,6 +50,8 @@ constexpr const char* kSchema[] = {
     // Queries by floor say "floor <> 0" so that SQLite takes this index.
     "CREATE UNIQUE INDEX post_floor ON post(thread, floor) WHERE floor <> 0",
     "CREATE UNIQUE INDEX post_place ON post(thread, page, position) WHERE floor = 0",
+    // A thread's figures for the list: what is kept, what is unread.
+    "CREATE INDEX post_state ON post(thread, state, deleted)",
     // Earlier versions: the body an edit replaced (kind 1), or a deleted post's last (kind 2).
     "CREATE TABLE change("
     " id INTEGER PRIMARY KEY,"
@@ -56,6 +62,16 @@ constexpr const char* kSchema[] = {
     " body BLOB NOT NULL)",
     "CREATE INDEX change_thread ON change(thread, at, floor)",
 };
+
+// Makes the file's folder when it is not there; opening the file says what went wrong.
+std::string WithFolder(const std::string& strPath) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, error);
+    }
+    return strPath;
+}
 
 // Whether the path holds a file with something in it; an absent or empty file is a new library.
 bool HoldsData(const std::string& strPath) {
@@ -70,6 +86,21 @@ int ToInt(std::int64_t nValue) {
 
 }  // namespace
 
+std::string DefaultLibraryFile() {
+    std::filesystem::path folder;
+    if (const char* pszData = std::getenv("XDG_DATA_HOME"); pszData != nullptr && *pszData) {
+        folder = pszData;
+    } else {
+        const char* pszHome = std::getenv("HOME");
+        if (pszHome == nullptr || *pszHome == '\0') {
+            const passwd* pUser = getpwuid(getuid());
+            pszHome = pUser != nullptr ? pUser->pw_dir : "/";
+        }
+        folder = std::filesystem::path(pszHome) / ".local" / "share";
+    }
+    return (folder / "vesk" / "library.sqlite3").string();
+}
+
 PageChanges& PageChanges::operator+=(const PageChanges& other) {
     nNew += other.nNew;
     nEdited += other.nEdited;
@@ -78,7 +109,7 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
 }
 
 ThreadStore::ThreadStore(const std::string& strPath) try
-    : m_strPath(strPath), m_db(strPath, !HoldsData(strPath), kBusyTimeoutMs) {
+    : m_strPath(WithFolder(strPath)), m_db(strPath, !HoldsData(strPath), kBusyTimeoutMs) {
     // Read the header before anything is written: a file that is not ours stays as it was.
     // One statement, so that the three are read from one snapshot while another process may be
     // making the library.
@@ -184,7 +215,8 @@ std::int32_t ThreadStore::HighestFloor(std::int64_t nThread) {
     return nFloor;
 }
 
-PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen) {
+PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen,
+                                   bool bKeepLaterResume) {
     Transaction transaction(m_db);
     std::optional<StoredThread> thread = Find(key);
     if (!thread) {
@@ -346,7 +378,7 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
     Cached(
         "UPDATE thread SET resume_page = ?, fullest = max(fullest, ?), refreshed = ? "
         "WHERE id = ?")
-        .Bind(1, page.nPage)
+        .Bind(1, bKeepLaterResume ? std::max(page.nPage, thread->nResumePage) : page.nPage)
         .Bind(2, static_cast<std::int64_t>(page.posts.size()))
         .Bind(3, nWhen / 1000000)
         .Bind(4, nThread)
@@ -387,7 +419,7 @@ void ThreadStore::MarkRead(std::int64_t nThread) {
 
 std::vector<ThreadListing> ThreadStore::List() {
     Statement& select = Cached(
-        "SELECT t.board_code, t.thread_id, t.title, t.refreshed,"
+        "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name,"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.deleted = 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0"
@@ -397,9 +429,10 @@ std::vector<ThreadListing> ThreadStore::List() {
     while (select.Step()) {
         threads.push_back({{std::string(select.Bytes(0)), std::string(select.Bytes(1))},
                            std::string(select.Bytes(2)),
-                           ToInt(select.Int(4)),
+                           std::string(select.Bytes(4)),
                            ToInt(select.Int(5)),
                            ToInt(select.Int(6)),
+                           ToInt(select.Int(7)),
                            select.Int(3)});
     }
     return threads;

@@ -55,6 +55,7 @@ struct ReadPage {
 struct ThreadListing {
     ThreadKey key;
     std::string strTitle;
+    std::string strBoardName;
     int nPosts = 0;  // not deleted
     int nUnread = 0;
     int nStarterUnread = 0;
@@ -68,14 +69,18 @@ struct ThreadChange {
     std::string strBody;  // before the edit, or the deleted post's last
 };
 
+// The library file the viewer and the command share: $XDG_DATA_HOME/vesk/library.sqlite3, or
+// under ~/.local/share when XDG_DATA_HOME is unset or empty.
+std::string DefaultLibraryFile();
+
 // The thread library in one SQLite file, shared by the viewer and the command.
 class ThreadStore final {
 public:
     static constexpr int kBusyTimeoutMs = 30000;
 
-    // Opens the library, making a missing or empty file a new one. Throws LibraryError, naming
-    // the path, when the file cannot be opened or created, is not a library, or has a newer
-    // format; the file is then left as it was.
+    // Opens the library, making a missing or empty file a new one (and its folder). Throws
+    // LibraryError, naming the path, when the file cannot be opened or created, is not a library,
+    // or has a newer format; the file is then left as it was.
     explicit ThreadStore(const std::string& strPath);
 
     std::optional<StoredThread> Find(const ThreadKey& key);
@@ -83,8 +88,10 @@ public:
     std::int32_t HighestFloor(std::int64_t nThread);
 
     // Stores one page of a thread in one transaction, adding the thread with its first page.
-    // nWhen stamps the changes and the thread's refresh time.
-    PageChanges StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen);
+    // nWhen stamps the changes and the thread's refresh time. bKeepLaterResume: the page where the
+    // next refresh resumes never moves back (a reading of the first pages only).
+    PageChanges StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen,
+                          bool bKeepLaterResume = false);
     // Marks a thread whose refresh ran to its end: what later refreshes find is unread.
     void MarkComplete(std::int64_t nThread);
 

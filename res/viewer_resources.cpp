@@ -64,6 +64,7 @@ void RegisterViewerResources() {
         {0, ID_VIEW_THREAD, u"查看帖子原文", {}},
         {0, ID_BROWSE_BOARD, u"浏览【】吧", {}},
         {0, 0, u"", {}},
+        {0, ID_LIBRARY_HOME, u"帖子库", {}},
         {0, ID_HELP_PAGE, u"帮助", {}},
         {0, ID_ABOUT, u"关于", {}},
     };

@@ -25,6 +25,7 @@ inline constexpr unsigned int ID_VIEW_THREAD = 32771;
 inline constexpr unsigned int ID_BROWSE_BOARD = 32773;
 inline constexpr unsigned int ID_HELP_PAGE = 32774;
 inline constexpr unsigned int ID_ABOUT = 32775;
+inline constexpr unsigned int ID_LIBRARY_HOME = 32776;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

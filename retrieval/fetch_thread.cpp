@@ -102,6 +102,9 @@ void FetchThread::FetchAllPages() {
             }
             const int nBefore = m_nLastRecord;
             m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
+            if (m_settings.keepPage) {
+                m_settings.keepPage(nPage, strPage);
+            }
             if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
                 m_hWndNotify->PageFetched(nPage, m_nLastRecord);
             }

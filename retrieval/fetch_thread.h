@@ -4,6 +4,7 @@
 #include "forum_config.h"
 #include "page_fetcher.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +18,9 @@ struct FetchSettings {
     FetchTimeouts timeouts;
     // Page requests in flight at most.
     int nWindow = 4;
+    // Given every page whose posts were read, in page order, on the worker's thread; it must not
+    // throw. The reading is the same with it or without.
+    std::function<void(int nPage, const std::string& strPage)> keepPage;
 };
 
 // One retrieval on a thread of its own: downloads the pages of one thread from page 1 (at most

@@ -71,7 +71,7 @@ struct MenuViewer : Viewer {
     std::vector<QUrl> opened;
 };
 
-const std::vector<std::u16string> kWithoutThread = {u"帮助", u"关于"};
+const std::vector<std::u16string> kWithoutThread = {u"帖子库", u"帮助", u"关于"};
 
 class ViewerMenuTest : public ViewerTest {};
 
@@ -99,16 +99,16 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const std::u16string firstBoard = viewer.BoardItem();
-    const std::vector<std::u16string> loaded = {u"查看帖子原文", firstBoard, u"<none>", u"帮助",
-                                                u"关于"};
+    const std::vector<std::u16string> loaded = {u"查看帖子原文", firstBoard, u"<none>",
+                                                u"帖子库",       u"帮助",    u"关于"};
     EXPECT_EQ(viewer.Menu(), loaded);
     EXPECT_EQ(viewer.Menu(), loaded);
 
     // Another board: its name is renewed once.
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
     EXPECT_NE(viewer.BoardItem(), firstBoard);
-    const std::vector<std::u16string> second = {u"查看帖子原文", viewer.BoardItem(), u"<none>",
-                                                u"帮助", u"关于"};
+    const std::vector<std::u16string> second = {
+        u"查看帖子原文", viewer.BoardItem(), u"<none>", u"帖子库", u"帮助", u"关于"};
     EXPECT_EQ(viewer.Menu(), second);
 
     // While a retrieval runs the thread items are gone.

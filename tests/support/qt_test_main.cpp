@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #ifdef VESK_TEST_WIDGETS
 #include <QApplication>
 using TestApplication = QApplication;
@@ -33,6 +35,9 @@ extern "C" const char* __asan_default_options() {
 #endif
 
 int main(int argc, char** argv) {
+    // The window keeps what it reads in the user's thread library: the tests' library is theirs.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -255,9 +255,9 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
         EXPECT_EQ(window.messages[0].message, kMenuMessage);
         EXPECT_EQ(window.messages[0].wParam, reinterpret_cast<WPARAM>(access.Menu().SubMenuAt(0)));
         EXPECT_EQ(window.messages[0].lParam, 77);
-        EXPECT_EQ(nItems, 2);
-        // Measured by the menu itself: two items of max(SM_CYMENU, 22) in the frame.
-        EXPECT_EQ(popup.height(), 2 * std::max(GetSystemMetrics(SM_CYMENU), 22) + 2);
+        EXPECT_EQ(nItems, 3);
+        // Measured by the menu itself: three items of max(SM_CYMENU, 22) in the frame.
+        EXPECT_EQ(popup.height(), 3 * std::max(GetSystemMetrics(SM_CYMENU), 22) + 2);
         EXPECT_TRUE(bPressedLook);
         EXPECT_FALSE(access.MenuShowing());
         EXPECT_EQ(popup.topLeft(), button.mapToGlobal(QPoint(0, button.height())));
@@ -286,7 +286,7 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     button.OnMeasureItem(access.Menu().m_hMenu, &measure);
     EXPECT_EQ(measure.itemHeight, static_cast<UINT>(std::max(GetSystemMetrics(SM_CYMENU), 22)));
     ASSERT_TRUE(pPopup->ModifyItem(32774, u"&Help"));
-    EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, pPopup->m_hMenu), MAKELRESULT(0, MNC_EXECUTE));
+    EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, pPopup->m_hMenu), MAKELRESULT(1, MNC_EXECUTE));
     EXPECT_EQ(button.OnMenuChar('h', MF_POPUP, HMENU{12345}), 0);
 
     // Menu resource 0 removes the menu.

@@ -138,7 +138,7 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
     ASSERT_TRUE(menu.LoadTemplate(res::IDR_POPUP));
     EXPECT_TRUE(menu.builtFromTemplate);
     ASSERT_EQ(menu.GetMenuItemCount(), 1);  // the bar: one string pop-up
-    EXPECT_EQ(menu.GetMenuState(0, MF_BYPOSITION), 5u << 8 | MF_POPUP);
+    EXPECT_EQ(menu.GetMenuState(0, MF_BYPOSITION), 6u << 8 | MF_POPUP);
     EXPECT_EQ(menu.items[0]->menuFlags, MF_BYPOSITION | MF_POPUP);
     char szText[16];
     GetMenuStringA(menu.m_hMenu, 0, szText, sizeof szText, MF_BYPOSITION);
@@ -148,9 +148,9 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
     EXPECT_TRUE(LumoMenu::IsOwnedMenu(&popup));
     EXPECT_EQ(menu.subMenus, std::vector<HMENU>{popup.m_hMenu});
     EXPECT_FALSE(popup.builtFromTemplate);
-    EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32774, 32775}));
-    EXPECT_EQ(Texts(popup),
-              (std::vector<std::u16string>{u"查看帖子原文", u"浏览【】吧", u"", u"帮助", u"关于"}));
+    EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32776, 32774, 32775}));
+    EXPECT_EQ(Texts(popup), (std::vector<std::u16string>{u"查看帖子原文", u"浏览【】吧", u"",
+                                                         u"帖子库", u"帮助", u"关于"}));
     EXPECT_EQ(popup.items[2]->menuFlags, MF_SEPARATOR | MF_OWNERDRAW);
     EXPECT_EQ(popup.items[2]->commandId, 0u);
     ExpectInStep(popup);
@@ -159,17 +159,17 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
         popup.RemoveItem(res::ID_VIEW_THREAD, MF_BYCOMMAND);
         popup.RemoveItem(res::ID_BROWSE_BOARD, MF_BYCOMMAND);
         popup.RemoveItem(0, MF_BYPOSITION);
-        EXPECT_EQ(Texts(popup), (std::vector<std::u16string>{u"帮助", u"关于"}));
+        EXPECT_EQ(Texts(popup), (std::vector<std::u16string>{u"帖子库", u"帮助", u"关于"}));
         ExpectInStep(popup);
         popup.InsertItem(0, static_cast<const char*>(nullptr), MF_BYPOSITION | MF_SEPARATOR, 0, -1);
         popup.InsertItem(0, Utf8ToGbk(pszBoard).value().c_str(), MF_BYPOSITION,
                          res::ID_BROWSE_BOARD, -1);
         popup.InsertItem(0, Utf8ToGbk("查看帖子原文").value().c_str(), MF_BYPOSITION,
                          res::ID_VIEW_THREAD, -1);
-        EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32774, 32775}));
+        EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32776, 32774, 32775}));
         EXPECT_EQ(Texts(popup),
                   (std::vector<std::u16string>{u"查看帖子原文", GbkToUtf16(*Utf8ToGbk(pszBoard)),
-                                               u"<none>", u"帮助", u"关于"}));
+                                               u"<none>", u"帖子库", u"帮助", u"关于"}));
         EXPECT_EQ(popup.items[2]->menuFlags, MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW);
         EXPECT_EQ(popup.items[0]->menuFlags, MF_BYPOSITION | MF_OWNERDRAW);
         ExpectInStep(popup);

@@ -1,0 +1,108 @@
+#include "home_page.h"
+
+#include "code_page.h"
+
+#include <QDateTime>
+#include <QUrlQuery>
+
+namespace vesk {
+
+namespace {
+
+constexpr const char* kActions[] = {"open", "refresh", "forget"};
+
+QString FromForum(std::string_view bytes) {
+    return QString::fromStdU16String(GbkToUtf16(bytes)).toHtmlEscaped();
+}
+
+}  // namespace
+
+QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key) {
+    QUrl url = home;
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("do"),
+                       QString::fromLatin1(kActions[static_cast<int>(action)]));
+    // Board codes and thread numbers are the forum's bytes: carried percent-encoded, as they are.
+    query.addQueryItem(
+        QStringLiteral("board"),
+        QString::fromLatin1(QByteArray::fromStdString(key.strBoardCode).toPercentEncoding()));
+    query.addQueryItem(
+        QStringLiteral("thread"),
+        QString::fromLatin1(QByteArray::fromStdString(key.strThreadId).toPercentEncoding()));
+    url.setQuery(query);
+    return url;
+}
+
+std::optional<HomeRequest> ReadHomeAction(const QUrl& home, const QUrl& url) {
+    if (url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) != home || !url.hasQuery()) {
+        return std::nullopt;
+    }
+    const QUrlQuery query(url);
+    for (int i = 0; i < 3; ++i) {
+        if (query.queryItemValue(QStringLiteral("do")) == QLatin1String(kActions[i])) {
+            const auto bytes = [&](const char* pszName) {
+                return QByteArray::fromPercentEncoding(
+                           query.queryItemValue(QLatin1String(pszName), QUrl::FullyEncoded)
+                               .toLatin1())
+                    .toStdString();
+            };
+            ThreadKey key{bytes("board"), bytes("thread")};
+            if (key.strBoardCode.empty() || key.strThreadId.empty()) {
+                return std::nullopt;
+            }
+            return HomeRequest{static_cast<HomeAction>(i), std::move(key)};
+        }
+    }
+    return std::nullopt;
+}
+
+QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& threads,
+                        const QString& libraryFile, const QString& error) {
+    QString page = QStringLiteral(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>帖子库</title>"
+        "<style>body{font:13px sans-serif;margin:12px 16px;color:#222}"
+        "h1{font-size:16px;color:#3568BB;margin:0 0 10px}"
+        "table{border-collapse:collapse;width:100%}"
+        "td,th{text-align:left;padding:5px 8px;border-bottom:1px solid #dde6f3;vertical-align:top}"
+        "th{color:#555;font-weight:normal;background:#f3f7fc}"
+        ".n{text-align:right;white-space:nowrap}.new{color:#c00;font-weight:bold}"
+        ".board{color:#777;font-size:12px}.act a{margin-right:10px}"
+        ".error{background:#fdecea;border:1px solid #f5c2c0;padding:8px 10px}</style>"
+        "</head><body><h1>帖子库</h1>\n");
+    if (!error.isEmpty()) {
+        page += QStringLiteral("<p class=error>帖子库无法使用（") + libraryFile.toHtmlEscaped() +
+                QStringLiteral("）：") + error.toHtmlEscaped() + QStringLiteral("</p>\n");
+    }
+    page += QStringLiteral(
+        "<table><tr><th>帖子</th><th class=n>已存</th><th class=n>新帖</th>"
+        "<th class=n>楼主新帖</th><th>最后读取</th><th></th></tr>\n");
+    for (const ThreadListing& thread : threads) {
+        const auto link = [&](HomeAction action, const QString& text) {
+            return QStringLiteral("<a href=\"") +
+                   QString::fromLatin1(HomeActionUrl(home, action, thread.key).toEncoded())
+                       .toHtmlEscaped() +
+                   QStringLiteral("\">") + text + QStringLiteral("</a>");
+        };
+        const QString when = QDateTime::fromSecsSinceEpoch(thread.nRefreshed)
+                                 .toLocalTime()
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        // Built by joining, not by placeholders: a title may hold "%1" itself.
+        const auto figure = [](int nValue) {
+            return (nValue > 0 ? QStringLiteral("<td class=\"n new\">")
+                               : QStringLiteral("<td class=n>")) +
+                   QString::number(nValue) + QStringLiteral("</td>");
+        };
+        page += QStringLiteral("<tr><td>") + link(HomeAction::kOpen, FromForum(thread.strTitle)) +
+                QStringLiteral("<div class=board>") + FromForum(thread.strBoardName) +
+                QStringLiteral("</div></td><td class=n>") + QString::number(thread.nPosts) +
+                QStringLiteral("</td>") + figure(thread.nUnread) + figure(thread.nStarterUnread) +
+                QStringLiteral("<td>") + when + QStringLiteral("</td><td class=act>") +
+                link(HomeAction::kOpen, QStringLiteral("打开")) +
+                link(HomeAction::kRefresh, QStringLiteral("读取全帖")) +
+                link(HomeAction::kForget, QStringLiteral("忘记")) + QStringLiteral("</td></tr>\n");
+    }
+    page += QStringLiteral("</table></body></html>\n");
+    return page;
+}
+
+}  // namespace vesk

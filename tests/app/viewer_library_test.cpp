@@ -1,0 +1,150 @@
+// The library in the window: every go keeps what it read, the home page lists it, a kept thread
+// opens whole and offline, actions act only from the home page, a broken library stops nothing.
+
+#include "image_button.h"
+#include "process.h"
+#include "thread_store.h"
+#include "viewer_harness.h"
+#include "web_browser.h"
+
+#include <QStandardPaths>
+#include <QWebEngineView>
+#include <filesystem>
+#include <fstream>
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ViewerLibraryTest : public ViewerTest {
+protected:
+    // Clicks the last link of the shown page whose address starts so, as a user's mouse would
+    // (a thread's own "打开" rather than its title, which may wrap round the middle of its box).
+    static bool ClickLink(Viewer& viewer, const QString& prefix) {
+        QWebEngineView* pView = viewer.dialog.m_browser->View();
+        const QString find =
+            QStringLiteral(
+                "(function(){var l=document.querySelectorAll('a[href^=\"%1\"]');var "
+                "a=l[l.length-1];"
+                "if(!a||document.readyState!='complete')return null;var "
+                "r=a.getBoundingClientRect();"
+                "return [r.left+r.width/2,r.top+r.height/2];})()")
+                .arg(prefix);
+        QVariantList at;
+        if (!QTest::qWaitFor([&] { return !(at = Evaluate(pView, find).toList()).isEmpty(); },
+                             kWait)) {
+            return false;
+        }
+        QTest::mouseClick(pView->focusProxy(), Qt::LeftButton, {},
+                          QPoint(at[0].toInt(), at[1].toInt()));
+        return true;
+    }
+    // The start of a home page link's address.
+    static QString HomeLink(const ViewerDialog& d, const char* pszAction, const char* pszBoard) {
+        return QUrl::fromLocalFile(d.m_homePath).toString() + QStringLiteral("?do=") +
+               QLatin1String(pszAction) + QStringLiteral("&board=") + QLatin1String(pszBoard);
+    }
+    static bool Showing(Viewer& viewer, const QString& fileName) {
+        return QTest::qWaitFor(
+            [&] { return viewer.dialog.m_browser->Url().fileName() == fileName; }, kWait);
+    }
+    static std::vector<ThreadListing> Kept() { return ThreadStore(DefaultLibraryFile()).List(); }
+    void TearDown() override {
+        std::filesystem::remove_all(std::filesystem::path(DefaultLibraryFile()).parent_path());
+    }
+};
+
+// Two gos are two kept threads on the home page, last read first; forgetting one there leaves one;
+// the other opens whole with the forum gone, and its filters compose without a request.
+TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002_3.html")));
+    QTest::keyClick(&d, Qt::Key_Home, Qt::AltModifier);
+    ASSERT_TRUE(Showing(viewer, QFileInfo(d.m_homePath).fileName()));
+    const QString home = QString::fromUtf8(test::ReadFile(d.m_homePath.toStdString()));
+    EXPECT_LT(home.indexOf(QStringLiteral("平安的保险业务")),
+              home.indexOf(QStringLiteral("茅台一季度")));
+    EXPECT_NE(home.indexOf(QStringLiteral(">600<")), -1);
+
+    ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "forget", "601318")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 1; }, kWait));
+    // The home page is shown anew without the thread forgotten.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Evaluate(d.m_browser->View(),
+                            QStringLiteral("document.readyState=='complete'&&"
+                                           "!document.querySelector('a[href*=\"601318\"]')"))
+                .toBool();
+        },
+        kWait));
+
+    forum.Stop();
+    ASSERT_TRUE(Showing(viewer, QFileInfo(d.m_homePath).fileName()));
+    ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "open", "600519")));
+    ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
+    EXPECT_EQ(viewer.Edit(res::IDC_URL)->text(),
+              QString::fromStdString(Thread("/look,600519,1000001.html")));
+    // Whole: the long body past the table's cut, and all 123 posts.
+    EXPECT_EQ(viewer.Page().count(QStringLiteral("padding-left:20px;")), 123);
+    EXPECT_FALSE(viewer.Page().contains(QStringLiteral("......")));
+    QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
+    EXPECT_LT(viewer.Page().count(QStringLiteral("padding-left:20px;")), 60);
+    EXPECT_EQ(viewer.Page().count(QStringLiteral("color:#42B475;")), 0);
+}
+
+// Posts that a later go finds are marked new when the thread is opened, and not at the next
+// open; a vesk: link inside a post does nothing; a library that is not one stops no go.
+TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLibraryStopsNothing) {
+    forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+        thread.pages[0][3].strBody = "看这里";
+        thread.pages[0][3].bodyForm = demo::SamplePost::BodyForm::kPlain;
+    });
+    {
+        Viewer viewer(forum);
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+        forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, 2, true);
+        });
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+        ASSERT_TRUE(viewer.dialog.OpenKeptThread({"600519", "1000001"}));
+        EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 2);
+        ASSERT_TRUE(viewer.dialog.OpenKeptThread({"600519", "1000001"}));
+        EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 0);
+    }
+    // A forget link written into a post, clicked on the result page.
+    {
+        Viewer viewer(forum);
+        const std::string strHome =
+            QUrl::fromLocalFile(viewer.dialog.m_homePath).toString().toStdString();
+        std::string strPage = demo::ToGb2312(demo::RenderThreadPage(forum.Threads()[0], 1));
+        strPage.replace(strPage.find(demo::ToGb2312("看这里")), demo::ToGb2312("看这里").size(),
+                        "<a href=\"" + strHome +
+                            "?do=forget&board=600519&thread=1000001\" "
+                            "style=\"font-size:40px\">FORGET</a>");
+        forum.SetPage("/look,600519,1000001_1.html", strPage);
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001_1.html")));
+        ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
+        ASSERT_TRUE(ClickLink(viewer, QString::fromStdString(strHome)));
+        QTest::qWait(300);
+        EXPECT_EQ(Kept().size(), 1u);
+    }
+
+    const std::string strFile = DefaultLibraryFile();
+    std::filesystem::remove(strFile + "-wal");
+    std::filesystem::remove(strFile + "-shm");
+    std::ofstream(strFile, std::ios::trunc) << "not a library at all, but a note of some length";
+    Viewer viewer(forum);
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
+    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("平安的保险业务")));
+    viewer.dialog.ShowHome();
+    ASSERT_TRUE(Showing(viewer, QFileInfo(viewer.dialog.m_homePath).fileName()));
+    const QString home = QString::fromUtf8(test::ReadFile(viewer.dialog.m_homePath.toStdString()));
+    EXPECT_TRUE(home.contains(QString::fromStdString(strFile).toHtmlEscaped()))
+        << home.toStdString();
+}
+
+}  // namespace
+}  // namespace vesk
