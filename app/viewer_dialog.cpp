@@ -75,6 +75,15 @@ std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
 
 }  // namespace
 
+// The end of a whole thread's reading: what to tell, and whether pages were read.
+class WholeDoneEvent final : public QEvent {
+public:
+    WholeDoneEvent(QString message, bool bReadPages)
+        : QEvent(ViewerDialog::kWholeDoneEvent), text(std::move(message)), bRead(bReadPages) {}
+    QString text;
+    bool bRead;
+};
+
 struct ViewerDialog::KeptThread {
     StoredThread thread;
     std::vector<StoredPost> posts;
@@ -130,7 +139,13 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
         LayoutControls();
     });
     connect(m_pBar, &MessageBar::actionTriggered, this, [this] {
-        if (!IsFetching()) {
+        if (IsFetching()) {
+            return;
+        }
+        // A thread that goes on past the pages read is read whole; a failed reading again.
+        if (m_barCause == BarCause::kReading && m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
+            ReadWholeThread(CutThreadKey(m_strThreadUrl));
+        } else {
             OnGo();
         }
     });
@@ -297,6 +312,8 @@ void ViewerDialog::OnDestroy() {
     m_bDestroyed = true;
     // The bar outlives this object's part of the window: it tells nothing any more.
     disconnect(m_pBar, nullptr, this, nullptr);
+    // A whole reading ends within a moment; every page it kept stays kept.
+    m_pRefresher.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
         m_pFetchThread->Stop();
@@ -499,7 +516,8 @@ void ViewerDialog::ShowReadingEnd() {
         BarCause::kReading, bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
         FromUtf8(DescribeReadingEnd(m_lastEnd)),
         bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone ? QStringLiteral("重新读取")
-                                                                      : QString());
+        : m_lastEnd.kind == ReadingEnd::Kind::kPageLimit ? QStringLiteral("读取全帖")
+                                                         : QString());
 }
 
 void ViewerDialog::ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
@@ -568,6 +586,17 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
                            -1);
     }
     m_bMenuDirty = 0;
+    // Ours: reading the shown thread whole, before 帖子库.
+    pPopup->RemoveItem(ID_READ_WHOLE, MF_BYCOMMAND);
+    if (m_bLoaded != 0) {
+        for (int i = 0; i < pPopup->GetMenuItemCount(); ++i) {
+            if (pPopup->GetMenuItemID(i) == ID_LIBRARY_HOME) {
+                pPopup->InsertItem(static_cast<UINT>(i), Utf16ToGbk(u"读取全帖").c_str(),
+                                   MF_BYPOSITION, ID_READ_WHOLE, -1);
+                break;
+            }
+        }
+    }
     return 0;
 }
 
@@ -613,6 +642,10 @@ void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
     }
     if (action == HomeAction::kOpen) {
         OpenKeptThread(key);
+        return;
+    }
+    if (action == HomeAction::kRefresh) {
+        ReadWholeThread(key);
         return;
     }
     if (action == HomeAction::kForget) {
@@ -665,6 +698,54 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     return true;
 }
 
+void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
+    if (IsFetching() || key.strBoardCode.empty() || key.strThreadId.empty()) {
+        return;
+    }
+    RefreshSettings settings;
+    settings.strBaseAddress = m_settings.strBaseAddress;
+    settings.nWindow = m_settings.nWindow;
+    settings.progress = [this](int nPage, int nPosts) {
+        QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
+    };
+    auto pRefresher = std::make_unique<ThreadRefresher>(
+        m_strLibraryFile, key, settings,
+        [this](const RefreshOutcome& outcome, const std::string& strError) {
+            const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
+            const std::string strText = !strError.empty() ? strError
+                                        : bRead && outcome.end.kind != ReadingEnd::Kind::kFailedPage
+                                            ? std::string()
+                                            : DescribeReadingEnd(outcome.end);
+            QCoreApplication::postEvent(this, new WholeDoneEvent(FromUtf8(strText), bRead));
+        });
+    if (!pRefresher->Start()) {
+        return;
+    }
+    m_pRefresher = std::move(pRefresher);
+    HideBar(BarCause::kNone);
+    m_btnGo->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    setWindowTitle(m_caption + QStringLiteral(" — 正在读取全帖"));
+}
+
+void ViewerDialog::OnWholeDone(const QString& text, bool bRead) {
+    if (m_pRefresher == nullptr) {
+        return;
+    }
+    const ThreadKey key = m_pRefresher->Key();
+    m_pRefresher.reset();
+    unsetCursor();
+    setWindowTitle(m_caption);
+    m_btnGo->setEnabled(true);
+    if (bRead || !text.isEmpty()) {
+        OpenKeptThread(key);
+    }
+    if (!text.isEmpty()) {
+        ShowBar(BarCause::kReading, bRead ? MessageBar::Level::kWarning : MessageBar::Level::kError,
+                text);
+    }
+}
+
 void ViewerDialog::OnViewThread() {
     OpenInDesktop(ThreadAddress());
 }
@@ -704,6 +785,9 @@ bool ViewerDialog::event(QEvent* pEvent) {
                 case ID_LIBRARY_HOME:
                     ShowHome();
                     break;
+                case ID_READ_WHOLE:
+                    ReadWholeThread(CutThreadKey(m_strThreadUrl));
+                    break;
                 case ID_ABOUT:
                     OnAbout();
                     break;
@@ -722,7 +806,12 @@ bool ViewerDialog::event(QEvent* pEvent) {
         m_lastEnd = static_cast<ReadingEndEvent*>(pEvent)->end;
         return true;
     }
-    if (pEvent->type() == kFetchProgressEvent) {
+    if (pEvent->type() == kWholeDoneEvent) {
+        const auto* pDone = static_cast<WholeDoneEvent*>(pEvent);
+        OnWholeDone(pDone->text, pDone->bRead);
+        return true;
+    }
+    if (pEvent->type() == kFetchProgressEvent || pEvent->type() == kWholeProgressEvent) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
         if (IsFetching()) {
             setWindowTitle(m_caption + QStringLiteral(" — 正在读取第%1页，已得%2帖")

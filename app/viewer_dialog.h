@@ -23,6 +23,7 @@ namespace vesk {
 class CWebBrowser2;
 enum class HomeAction;
 class GoKeeper;
+class ThreadRefresher;
 class ImageButton;
 struct ThreadKey;
 
@@ -113,8 +114,14 @@ public:
     std::string ThreadAddress() const;
     std::string BoardAddress() const;
 
-    // Whether a retrieval runs (from a successful start to its answer).
-    bool IsFetching() const { return m_pFetchThread != nullptr; }
+    // Whether a retrieval or a reading of a whole thread runs (from a successful start to its
+    // answer).
+    bool IsFetching() const { return m_pFetchThread != nullptr || m_pRefresher != nullptr; }
+    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
+    void ReadWholeThread(const ThreadKey& key);
+    // The whole reading's progress and its end, as events posted to the window.
+    static constexpr QEvent::Type kWholeProgressEvent = static_cast<QEvent::Type>(QEvent::User + 5);
+    static constexpr QEvent::Type kWholeDoneEvent = static_cast<QEvent::Type>(QEvent::User + 6);
     QLineEdit* AddressEdit() const;
     QLineEdit* NameEdit() const;
 
@@ -153,6 +160,7 @@ private:
     QString ClaimPageFile(const QString& folder);
     std::string_view BoardCode() const;
     void OnFetchNotify(int wParam, int lParam);
+    void OnWholeDone(const QString& text, bool bRead);
     void ShowPrompt(std::string_view text);
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
     static std::string NameListBytes(const QString& text);
@@ -175,6 +183,8 @@ private:
     std::unique_ptr<QLockFile> m_pPageLock;
     // What the running go keeps in the library.
     std::shared_ptr<GoKeeper> m_pGoKeeper;
+    // The reading of a whole thread that runs.
+    std::unique_ptr<ThreadRefresher> m_pRefresher;
     // The kept thread shown, while it is the window's records in place of the table's.
     std::unique_ptr<KeptThread> m_pKept;
 };

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <limits>
+#include <system_error>
 
 namespace vesk {
 
@@ -138,6 +139,55 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
             stored ? RefreshOutcome::Result::kNothingRead : RefreshOutcome::Result::kNothingFound;
     }
     return outcome;
+}
+
+ThreadRefresher::ThreadRefresher(
+    std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
+    std::function<void(const RefreshOutcome&, const std::string& strError)> done)
+    : m_strFile(std::move(strLibraryFile)),
+      m_key(std::move(key)),
+      m_settings(std::move(settings)),
+      m_done(std::move(done)) {}
+
+ThreadRefresher::~ThreadRefresher() {
+    Stop();
+}
+
+bool ThreadRefresher::Start() {
+    try {
+        m_thread = std::thread(&ThreadRefresher::Run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void ThreadRefresher::Stop() {
+    m_fetcher.Abort();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void ThreadRefresher::Run() {
+    RefreshOutcome outcome;
+    std::string strError;
+    if (!m_fetcher.OpenSession()) {
+        outcome.end.kind = ReadingEnd::Kind::kNothingFound;
+        outcome.end.failure.kind = PageFailure::Kind::kNetwork;
+        strError = "网络连接失败！";
+    } else {
+        try {
+            ThreadStore store(m_strFile);
+            outcome = RefreshThread(store, m_fetcher, m_key, m_settings);
+        } catch (const std::exception& error) {
+            strError = error.what();
+        }
+        m_fetcher.CloseSession();
+    }
+    if (!m_fetcher.IsAborted()) {
+        m_done(outcome, strError);
+    }
 }
 
 GoKeeper::GoKeeper(std::string strLibraryFile, ThreadKey key)

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <string>
 
 namespace vesk {
@@ -62,6 +63,34 @@ private:
     std::unique_ptr<ThreadStore> m_pStore;
     std::string m_strError;
     bool m_bKept = false;
+};
+
+// A refresh of one thread on a thread of its own, with its own connection to the library and its
+// own session, as the window runs it. Stop ends it within a moment (a page in flight is dropped,
+// every page kept stays kept) and waits for it.
+class ThreadRefresher final {
+public:
+    // Both are called on the refresh's thread: progress after each page kept, done once at the end
+    // (not after Stop).
+    ThreadRefresher(std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
+                    std::function<void(const RefreshOutcome&, const std::string& strError)> done);
+    ~ThreadRefresher();
+    ThreadRefresher(const ThreadRefresher&) = delete;
+    ThreadRefresher& operator=(const ThreadRefresher&) = delete;
+
+    bool Start();
+    void Stop();
+    const ThreadKey& Key() const { return m_key; }
+
+private:
+    void Run();
+
+    std::string m_strFile;
+    ThreadKey m_key;
+    RefreshSettings m_settings;
+    std::function<void(const RefreshOutcome&, const std::string&)> m_done;
+    PageFetcher m_fetcher;
+    std::thread m_thread;
 };
 
 }  // namespace vesk

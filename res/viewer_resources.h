@@ -26,6 +26,8 @@ inline constexpr unsigned int ID_BROWSE_BOARD = 32773;
 inline constexpr unsigned int ID_HELP_PAGE = 32774;
 inline constexpr unsigned int ID_ABOUT = 32775;
 inline constexpr unsigned int ID_LIBRARY_HOME = 32776;
+// Put before 帖子库 while a thread is shown.
+inline constexpr unsigned int ID_READ_WHOLE = 32777;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

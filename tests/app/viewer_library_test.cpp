@@ -2,11 +2,14 @@
 // opens whole and offline, actions act only from the home page, a broken library stops nothing.
 
 #include "image_button.h"
+#include "message_bar.h"
 #include "process.h"
 #include "thread_store.h"
 #include "viewer_harness.h"
 #include "web_browser.h"
 
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QWebEngineView>
 #include <filesystem>
@@ -144,6 +147,45 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
     const QString home = QString::fromUtf8(test::ReadFile(viewer.dialog.m_homePath.toStdString()));
     EXPECT_TRUE(home.contains(QString::fromStdString(strFile).toHtmlEscaped()))
         << home.toStdString();
+}
+
+// A go that stops at the 40-page limit offers the whole thread; reading it shows its progress in
+// the caption and then all of it; closing the window during a whole reading ends it at once and
+// keeps what was read.
+TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheReading) {
+    {
+        Viewer viewer(forum);
+        ViewerDialog& d = viewer.dialog;
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000005.html")));
+        auto* pAction = d.m_pBar->findChild<QPushButton*>();
+        ASSERT_NE(pAction, nullptr);
+        EXPECT_EQ(pAction->text(), QStringLiteral("读取全帖"));
+        pAction->click();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return d.windowTitle().contains(QStringLiteral("正在读取第")); }, kWait));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+        EXPECT_FALSE(d.windowTitle().contains(QStringLiteral("正在")));
+        ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
+        EXPECT_EQ(viewer.Page().count(QStringLiteral("padding-left:20px;")), 5967);
+    }
+    forum.SetLatency(30ms);
+    auto pViewer = std::make_unique<Viewer>(forum);
+    pViewer->dialog.ReadWholeThread({"600036", "1000004"});
+    // Some pages in: the caption names a page after the second.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRegularExpressionMatch page = QRegularExpression(QStringLiteral("第(\\d+)页"))
+                                                     .match(pViewer->dialog.windowTitle());
+            return page.hasMatch() && page.captured(1).toInt() >= 3;
+        },
+        kWait));
+    const auto start = std::chrono::steady_clock::now();
+    pViewer.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    const std::vector<ThreadListing> kept = Kept();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_GE(kept[0].nPosts, 150);
+    EXPECT_LT(kept[0].nPosts, 2200);
 }
 
 }  // namespace
