@@ -5,8 +5,8 @@
 
 #include <functional>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 
 namespace vesk {
 
