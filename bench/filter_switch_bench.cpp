@@ -2,12 +2,16 @@
 // 52 posts to a page, so that the 40 pages a retrieval reads give more posts than the table's
 // 2050. Each switch is a click on a filter radio; timed are the
 // click itself (it returns once the page is written and the web view told to load it) and the
-// wait until the web view has loaded the page. Prints the medians and the extremes of each.
+// wait until the web view has loaded the page. Then the demo's 120-page thread is read whole into
+// a library of the bench's own and opened from it again and again: timed are the opening (the
+// thread read from the library, its page of about 6,000 posts written, the load started) and the
+// wait until the web view has loaded it. Prints the medians and the extremes of each.
 //   filter_switch_bench [SWITCHES]
 
 #include "demo_forum.h"
 #include "image_button.h"
 #include "post_table.h"
+#include "thread_store.h"
 #include "viewer_dialog.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
@@ -70,6 +74,8 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     const int nSwitches = argc > 1 ? std::max(2, std::atoi(argv[1])) : 40;
 
     std::vector<vesk::demo::SampleThread> threads = vesk::demo::MakeSampleThreads();
@@ -146,5 +152,34 @@ int main(int argc, char** argv) {
     Report("to starter only: page loaded", loaded[0]);
     Report("to all posts: page written, load started", written[1]);
     Report("to all posts: page loaded", loaded[1]);
+
+    const vesk::ThreadKey diary{"600519", "1000005"};
+    dialog.ReadWholeThread(diary);
+    if (!WaitUntil([&] { return !dialog.IsFetching(); }, 60000)) {
+        std::fprintf(stderr, "the whole thread was not read\n");
+        return 1;
+    }
+    std::vector<double> opened;
+    std::vector<double> shown;
+    for (int i = 0; i < nSwitches / 2; ++i) {
+        bLoaded = false;
+        const Clock::time_point start = Clock::now();
+        if (!dialog.OpenKeptThread(diary)) {
+            std::fprintf(stderr, "the kept thread did not open\n");
+            return 1;
+        }
+        const Clock::time_point navigating = Clock::now();
+        if (!WaitUntil([&bLoaded] { return bLoaded; }, 20000)) {
+            std::fprintf(stderr, "the kept thread's page did not load\n");
+            return 1;
+        }
+        opened.push_back(Ms(navigating - start));
+        shown.push_back(Ms(Clock::now() - start));
+    }
+    std::printf("kept thread: page of all posts %lld KiB\n",
+                static_cast<long long>(
+                    QFileInfo(QString::fromStdString(dialog.m_strOutputPath)).size() / 1024));
+    Report("open kept 120 pages: page written, load started", opened);
+    Report("open kept 120 pages: page loaded", shown);
     return 0;
 }
