@@ -4,7 +4,8 @@
 #    (median of RUNS starts each, and their ratio);
 #  - peak resident memory of the viewer's main process with the demo's 40-page thread shown,
 #    against the bare view showing the same result page (and their ratio);
-#  - a filter switch on a full table (filter_switch_bench);
+#  - start to window shown with 50 kept threads on the home page, against an empty library;
+#  - a filter switch on a full table, and opening a kept 120-page thread (filter_switch_bench);
 #  - a click on the menu button to its pop-up painted (menu_open_bench).
 #   bench/viewer_figures.sh [BUILD_DIR] [RUNS]
 # The demo forum is started at the port the build's forum address names.
@@ -36,6 +37,10 @@ trap 'kill $wm ${forum_pid:-} ${app:-} 2>/dev/null; rm -rf "$work"' EXIT
 DEMO_FORUM_PORT=${base##*:} start_demo_forum "$forum_bin" "$work/forum.log" ||
   { echo "is another program using port ${base##*:}?" >&2; exit 1; }
 sleep 0.5
+
+# The viewer keeps what it reads in a library of the figures' own.
+export XDG_DATA_HOME=$work/empty
+library=$build/cli/vesk-library
 
 now_ns() { date +%s%N; }
 # wait_window PATTERN: the id of the first visible window whose name matches, within 30 s.
@@ -81,6 +86,44 @@ echo "start to window shown (median of $runs):"
 echo "  viewer     $viewer_ms ms   (runs: $(tr '\n' ' ' <"$work/viewer.ms"))"
 echo "  bare view  $bare_ms ms   (runs: $(tr '\n' ' ' <"$work/bare.ms"))"
 awk -v v="$viewer_ms" -v b="$bare_ms" 'BEGIN { printf "  ratio      %.2f (goal at most 1.2)\n", v / b }'
+
+# Start to window shown with 50 kept threads: the demo's 12-page thread kept, then copied 49 times
+# under other numbers.
+if [ -x "$library" ]; then
+  mkdir -p "$work/fifty/vesk"
+  XDG_DATA_HOME=$work/fifty "$library" refresh "$base/look,601318,1000002.html" 2>/dev/null
+  python3 - "$work/fifty/vesk/library.sqlite3" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for n in range(1, 50):
+    cur = db.execute("INSERT INTO thread(board_code, thread_id, title, board_name, starter, resume_page,"
+                     " fullest, complete, refreshed) SELECT board_code, CAST(? AS BLOB), title, board_name,"
+                     " starter, resume_page, fullest, complete, refreshed + ? FROM thread WHERE id = 1",
+                     (str(2000000 + n), n))
+    db.execute("INSERT INTO post(thread, floor, page, position, sort_floor, author, time, body, deleted,"
+               " state) SELECT ?, floor, page, position, sort_floor, author, time, body, deleted, state"
+               " FROM post WHERE thread = 1", (cur.lastrowid,))
+db.commit()
+PY
+  : >"$work/empty.ms"
+  : >"$work/fifty.ms"
+  for _ in $(seq "$runs"); do
+    for kind in empty fifty; do
+      t0=$(now_ns)
+      XDG_DATA_HOME=$work/$kind "$viewer" >/dev/null 2>&1 &
+      app=$!
+      wait_window '^vesk' >/dev/null
+      echo $((($(now_ns) - t0) / 1000000)) >>"$work/$kind.ms"
+      stop_app
+    done
+  done
+  empty_ms=$(median <"$work/empty.ms")
+  fifty_ms=$(median <"$work/fifty.ms")
+  echo "start to window shown, 50 kept threads against an empty library (median of $runs):"
+  echo "  50 threads $fifty_ms ms   (runs: $(tr '\n' ' ' <"$work/fifty.ms"))"
+  echo "  empty      $empty_ms ms   (runs: $(tr '\n' ' ' <"$work/empty.ms"))"
+  awk -v f="$fifty_ms" -v e="$empty_ms" 'BEGIN { printf "  ratio      %.2f (goal at most 1.1)\n", f / e }'
+fi
 
 # Peak memory with the 40-page thread shown.
 page=$build/app/post.htm
