@@ -61,6 +61,8 @@ protected:
 // Two gos are two kept threads on the home page, last read first; forgetting one there leaves one;
 // the other opens whole with the forum gone, and its filters compose without a request.
 TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
+    // A title with markup is shown as text on the home page.
+    forum.ChangeThread("1000001", [](demo::SampleThread& thread) { thread.strTitle += "<i>x"; });
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
@@ -71,6 +73,8 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     EXPECT_LT(home.indexOf(QStringLiteral("平安的保险业务")),
               home.indexOf(QStringLiteral("茅台一季度")));
     EXPECT_NE(home.indexOf(QStringLiteral(">600<")), -1);
+    EXPECT_TRUE(home.contains(QStringLiteral("&lt;i&gt;x")));
+    EXPECT_FALSE(home.contains(QStringLiteral("<i>")));
 
     ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "forget", "601318")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 1; }, kWait));
