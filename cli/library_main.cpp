@@ -36,7 +36,9 @@ constexpr char kUsage[] =
     "                    [--new] [--peek] [--out FILE] [--summary] THREAD_URL\n"
     "       vesk-library [--db FILE] list\n"
     "       vesk-library [--db FILE] [--base URL] history THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n";
+    "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n"
+    "       vesk-library [--db FILE] [--base URL] watch|unwatch THREAD_URL\n"
+    "       vesk-library [--db FILE] [--base URL] refresh --watched\n";
 
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
@@ -46,9 +48,10 @@ constexpr char kHelp[] =
     "  show            write the kept thread as one page, deleted posts marked, unread edited\n"
     "                  and new posts marked; afterwards every post of the thread is read\n"
     "  list            the kept threads, last refreshed first: board code, thread number,\n"
-    "                  title, posts, unread, the starter's unread, last refresh (UTC)\n"
+    "                  title, posts, unread, the starter's unread, last refresh (UTC), watched\n"
     "  history         the thread's edits and deletions, oldest first, with the earlier text\n"
     "  forget          remove the thread and its history from the library\n"
+    "  watch, unwatch  mark a kept thread as watched, or not\n"
     "\n"
     "  --db FILE       the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
     "                  ~/.local/share/vesk/library.sqlite3)\n"
@@ -59,6 +62,9 @@ constexpr char kHelp[] =
     "  --new           show: only the posts not read yet\n"
     "  --peek          show: leave the posts unread\n"
     "  --out FILE      show: the page written (default: post.htm)\n"
+    "  --watched       refresh: every watched thread, one after the other; prints a line per\n"
+    "                  thread with new posts: board code, thread number, title, new, the\n"
+    "                  starter's new (a thread that failed three times in a row waits an hour)\n"
     "  --summary       refresh: print title, starter, board_name, board_code, thread_id, pages,\n"
     "                  posts, new, edited, deleted; show: title, starter, board_name,\n"
     "                  board_code, thread_id, posts, shown\n"
@@ -72,7 +78,8 @@ constexpr char kHelp[] =
     "  3  refresh: the network could not be set up\n"
     "  4  show: the page could not be written\n"
     "  5  the library cannot be opened, created or written, is not a library, or is newer\n"
-    "  6  refresh: a kept thread gave no page with posts (the library is as it was)\n";
+    "  6  refresh: a kept thread gave no page with posts (the library is as it was); with\n"
+    "     --watched: some watched thread did\n";
 
 struct Options {
     std::string strDb;
@@ -83,6 +90,7 @@ struct Options {
     bool bSummary = false;
     bool bNew = false;
     bool bPeek = false;
+    bool bWatched = false;
     bool bHelp = false;
     std::string strCommand;
     std::string strUrl;
@@ -91,7 +99,9 @@ struct Options {
 // The options each command takes beside --db.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
     static const std::map<std::string, std::set<std::string>> commands = {
-        {"refresh", {"--base", "--summary"}},
+        {"refresh", {"--base", "--summary", "--watched"}},
+        {"watch", {"--base"}},
+        {"unwatch", {"--base"}},
         {"show", {"--base", "--mode", "--names", "--new", "--peek", "--out", "--summary"}},
         {"list", {}},
         {"history", {"--base"}},
@@ -110,6 +120,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                             {{"--summary", &options.bSummary},
                              {"--new", &options.bNew},
                              {"--peek", &options.bPeek},
+                             {"--watched", &options.bWatched},
                              {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
@@ -118,7 +129,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return {};
     }
     if (words.empty()) {
-        return "no command (refresh, show, list, history or forget)";
+        return "no command (refresh, show, list, history, forget, watch or unwatch)";
     }
     options.strCommand = words[0];
     const auto command = CommandOptions().find(options.strCommand);
@@ -133,7 +144,10 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
             }
         }
     }
-    const std::size_t nWords = options.strCommand == "list" ? 1 : 2;
+    if (options.bWatched && options.bSummary) {
+        return "--summary is not used with --watched";
+    }
+    const std::size_t nWords = options.strCommand == "list" || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
         return "no thread address";
     }
@@ -289,6 +303,15 @@ public:
         return kExitDone;
     }
 
+    int Watch(bool bWatched) {
+        const std::optional<StoredThread> thread = Kept();
+        if (!thread) {
+            return kExitNotFound;
+        }
+        m_store.SetWatched(thread->nId, bWatched);
+        return kExitDone;
+    }
+
     int Forget() {
         const std::optional<StoredThread> thread = Kept();
         if (!thread) {
@@ -331,12 +354,47 @@ private:
 
 int List(ThreadStore& store) {
     for (const ThreadListing& thread : store.List()) {
-        std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\n", OneLine(thread.key.strBoardCode).c_str(),
+        std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\n", OneLine(thread.key.strBoardCode).c_str(),
                     OneLine(thread.key.strThreadId).c_str(), OneLine(thread.strTitle).c_str(),
                     thread.nPosts, thread.nUnread, thread.nStarterUnread,
-                    WhenText(thread.nRefreshed).c_str());
+                    WhenText(thread.nRefreshed).c_str(), thread.bWatched ? 1 : 0);
     }
     return kExitDone;
+}
+
+// Refreshes every watched thread, one after the other; a line for each that has new posts.
+int RefreshWatched(ThreadStore& store, const std::string& strBase) {
+    constexpr int kFailuresBeforeRest = 3;
+    constexpr std::int64_t kRestSeconds = 3600;
+    const std::int64_t nNow = std::time(nullptr);
+    PageFetcher fetcher;
+    if (!fetcher.OpenSession()) {
+        PrintLine(kRetrievalFailedMessage);
+        return kExitNoSession;
+    }
+    RefreshSettings settings;
+    settings.strBaseAddress = strBase;
+    bool bAllRead = true;
+    for (const WatchedThread& watched : store.Watched()) {
+        if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
+            continue;
+        }
+        const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
+        const std::optional<StoredThread> thread = store.Find(watched.key);
+        const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
+        bAllRead = bAllRead && bRead;
+        if (thread) {
+            store.NoteRefresh(thread->nId, bRead, nNow);
+        }
+        if (thread && outcome.changes.nNew > 0) {
+            std::printf("%s\t%s\t%s\t%d\t%d\n", OneLine(watched.key.strBoardCode).c_str(),
+                        OneLine(watched.key.strThreadId).c_str(), OneLine(thread->strTitle).c_str(),
+                        outcome.changes.nNew, outcome.changes.nStarterNew);
+            std::fflush(stdout);
+        }
+    }
+    fetcher.CloseSession();
+    return bAllRead ? kExitDone : kExitNothingRead;
 }
 
 int Run(const Options& options, const std::set<std::string>& given) {
@@ -347,6 +405,8 @@ int Run(const Options& options, const std::set<std::string>& given) {
                          "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
             return kExitRejected;
         }
+    }
+    if (options.strCommand != "list" && !options.bWatched) {
         const std::optional<std::string> url =
             AcceptedThreadAddress(options.strUrl, options.strBase);
         if (!url) {
@@ -361,6 +421,14 @@ int Run(const Options& options, const std::set<std::string>& given) {
         if (options.strCommand == "list") {
             return List(store);
         }
+        if (options.bWatched) {
+            if (!IsBaseAddress(options.strBase)) {
+                std::fprintf(
+                    stderr, "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
+                return kExitRejected;
+            }
+            return RefreshWatched(store, options.strBase);
+        }
         Command command(options, store, key);
         command.SetNamesGiven(given.contains("--names"));
         if (options.strCommand == "refresh") {
@@ -371,6 +439,9 @@ int Run(const Options& options, const std::set<std::string>& given) {
         }
         if (options.strCommand == "history") {
             return command.History();
+        }
+        if (options.strCommand == "watch" || options.strCommand == "unwatch") {
+            return command.Watch(options.strCommand == "watch");
         }
         return command.Forget();
     } catch (const LibraryError& error) {

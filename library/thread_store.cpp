@@ -17,7 +17,7 @@ namespace {
 
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 1;
+constexpr std::int64_t kSchemaVersion = 2;
 
 constexpr const char* kSchema[] = {
     "CREATE TABLE thread("
@@ -103,6 +103,7 @@ std::string DefaultLibraryFile() {
 
 PageChanges& PageChanges::operator+=(const PageChanges& other) {
     nNew += other.nNew;
+    nStarterNew += other.nStarterNew;
     nEdited += other.nEdited;
     nDeleted += other.nDeleted;
     return *this;
@@ -173,8 +174,14 @@ void ThreadStore::Migrate() {
         }
         m_db.Execute("PRAGMA application_id=1449489227");
     }
-    // Later versions add their steps here, each from the version before.
-    m_db.Execute("PRAGMA user_version=1");
+    // Each later version's steps, from the version before.
+    if (nVersion < 2) {
+        // Watched threads, and the failed refreshes in a row that make the watch wait.
+        m_db.Execute("ALTER TABLE thread ADD COLUMN watched INTEGER NOT NULL DEFAULT 0");
+        m_db.Execute("ALTER TABLE thread ADD COLUMN failures INTEGER NOT NULL DEFAULT 0");
+        m_db.Execute("ALTER TABLE thread ADD COLUMN failed_at INTEGER NOT NULL DEFAULT 0");
+    }
+    m_db.Execute("PRAGMA user_version=2");
     transaction.Commit();
 }
 
@@ -236,6 +243,17 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             .Run();
     }
     // Until a refresh has run to the thread's end, everything found counts as read.
+    PageChanges changes;
+    // The starter, as this page makes it or as kept.
+    const std::string_view starter = page.heading && !page.posts.empty()
+                                         ? page.posts.front().author
+                                         : std::string_view(thread->strStarter);
+    const auto countNew = [&](std::string_view author, std::int64_t nAdded) {
+        changes.nNew += static_cast<int>(nAdded);
+        if (!starter.empty() && author == starter) {
+            changes.nStarterNew += static_cast<int>(nAdded);
+        }
+    };
     const auto marked = [&](PostState state) {
         return thread->bComplete ? static_cast<std::int64_t>(state) : 0;
     };
@@ -282,7 +300,6 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
         }
     }
 
-    PageChanges changes;
     // A post without a floor stands after the last floor before it, on this page or earlier.
     std::int32_t nAnchor = -1;
     for (std::size_t i = 0; i < page.posts.size(); ++i) {
@@ -308,7 +325,7 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
                 .Bind(7, post.body)
                 .Bind(8, marked(PostState::kNew))
                 .Run();
-            changes.nNew += static_cast<int>(m_db.Changes());
+            countNew(post.author, m_db.Changes());
             continue;
         }
         nAnchor = post.nFloor;
@@ -328,7 +345,7 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
                 .Bind(9, marked(PostState::kNew))
                 .Run();
             // A floor twice on one page is kept once.
-            changes.nNew += static_cast<int>(m_db.Changes());
+            countNew(post.author, m_db.Changes());
             continue;
         }
         Kept& stored = it->second;
@@ -387,6 +404,37 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
     return changes;
 }
 
+void ThreadStore::SetWatched(std::int64_t nThread, bool bWatched) {
+    Cached("UPDATE thread SET watched = ? WHERE id = ?")
+        .Bind(1, bWatched ? 1 : 0)
+        .Bind(2, nThread)
+        .Run();
+}
+
+std::vector<WatchedThread> ThreadStore::Watched() {
+    Statement& select = Cached(
+        "SELECT board_code, thread_id, failures, failed_at FROM thread WHERE watched <> 0 "
+        "ORDER BY refreshed, id");
+    std::vector<WatchedThread> threads;
+    while (select.Step()) {
+        threads.push_back({{std::string(select.Bytes(0)), std::string(select.Bytes(1))},
+                           ToInt(select.Int(2)),
+                           select.Int(3)});
+    }
+    return threads;
+}
+
+void ThreadStore::NoteRefresh(std::int64_t nThread, bool bRead, std::int64_t nWhen) {
+    if (bRead) {
+        Cached("UPDATE thread SET failures = 0 WHERE id = ?").Bind(1, nThread).Run();
+    } else {
+        Cached("UPDATE thread SET failures = failures + 1, failed_at = ? WHERE id = ?")
+            .Bind(1, nWhen)
+            .Bind(2, nThread)
+            .Run();
+    }
+}
+
 void ThreadStore::MarkComplete(std::int64_t nThread) {
     Cached("UPDATE thread SET complete = 1 WHERE id = ?").Bind(1, nThread).Run();
 }
@@ -419,7 +467,7 @@ void ThreadStore::MarkRead(std::int64_t nThread) {
 
 std::vector<ThreadListing> ThreadStore::List() {
     Statement& select = Cached(
-        "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name,"
+        "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name, t.watched,"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.deleted = 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0"
@@ -430,10 +478,11 @@ std::vector<ThreadListing> ThreadStore::List() {
         threads.push_back({{std::string(select.Bytes(0)), std::string(select.Bytes(1))},
                            std::string(select.Bytes(2)),
                            std::string(select.Bytes(4)),
-                           ToInt(select.Int(5)),
                            ToInt(select.Int(6)),
                            ToInt(select.Int(7)),
-                           select.Int(3)});
+                           ToInt(select.Int(8)),
+                           select.Int(3),
+                           select.Int(5) != 0});
     }
     return threads;
 }

@@ -40,6 +40,7 @@ struct StoredPost {
 // What storing pages changed.
 struct PageChanges {
     int nNew = 0;
+    int nStarterNew = 0;  // of the new, by the starter
     int nEdited = 0;
     int nDeleted = 0;
     PageChanges& operator+=(const PageChanges& other);
@@ -60,6 +61,14 @@ struct ThreadListing {
     int nUnread = 0;
     int nStarterUnread = 0;
     std::int64_t nRefreshed = 0;
+    bool bWatched = false;
+};
+
+// A watched thread, with its failed refreshes in a row and the last one's time (seconds).
+struct WatchedThread {
+    ThreadKey key;
+    int nFailures = 0;
+    std::int64_t nFailedAt = 0;
 };
 
 struct ThreadChange {
@@ -94,6 +103,12 @@ public:
                           bool bKeepLaterResume = false);
     // Marks a thread whose refresh ran to its end: what later refreshes find is unread.
     void MarkComplete(std::int64_t nThread);
+
+    void SetWatched(std::int64_t nThread, bool bWatched);
+    // The watched threads, least recently refreshed first.
+    std::vector<WatchedThread> Watched();
+    // A refresh of the thread read pages (the failures are over) or none (one more, at nWhen).
+    void NoteRefresh(std::int64_t nThread, bool bRead, std::int64_t nWhen);
 
     // Every post of a thread in floor order, a post without a floor right after the one before
     // it on its page.

@@ -99,7 +99,7 @@ TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPage
 
     const ProcessResult list = Library({"list"});
     EXPECT_EQ(
-        list.strOut.substr(0, list.strOut.rfind('\t')),
+        list.strOut.substr(0, list.strOut.rfind('\t', list.strOut.rfind('\t') - 1)),
         "600519\t1000005\t茅台长线实盘日记：每周更新持仓与思考_贵州茅台吧_vesk股吧\t5967\t0\t0");
     const ProcessResult show = Library({"show", "--summary", "--mode", "starter", Url(kLong)});
     EXPECT_EQ(show.nExitCode, 0);
@@ -226,7 +226,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         sqlite3_close(pDb);
     };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=2");
+    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=3");
     const std::string strNewer = ReadFile(Db());
     sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
@@ -278,6 +278,49 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         RunProcess({VESK_LIBRARY_PATH, "--db", shared.File("l.sqlite3"), "list"});
     EXPECT_NE(list.strOut.find("\t5967\t"), std::string::npos);
     EXPECT_NE(list.strOut.find("\t600\t"), std::string::npos);
+}
+
+// Watched threads are refreshed one after the other, each with new posts told in a line; one that
+// failed three times in a row rests; a library of the first format gains the watch.
+TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
+    constexpr char kMoutai[] = "look,600519,1000001.html";
+    ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    // The first format: no watch columns, version 1.
+    sqlite3* pDb = nullptr;
+    sqlite3_open(Db().c_str(), &pDb);
+    sqlite3_exec(pDb,
+                 "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
+                 "ALTER TABLE thread DROP COLUMN failed_at; PRAGMA user_version=1",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(pDb);
+    EXPECT_EQ(Library({"watch", Url(kShort)}).nExitCode, 0);
+    EXPECT_EQ(Library({"watch", Url(kMoutai)}).nExitCode, 0);
+    EXPECT_EQ(Library({"watch", Url(kLong)}).nExitCode, 1);
+    EXPECT_NE(Library({"list"}).strOut.find("\t1\n"), std::string::npos);
+
+    forum.ChangeThread("1000002",
+                       [](demo::SampleThread& t) { demo::AppendSamplePosts(t, 2, true); });
+    forum.ChangeThread("1000001",
+                       [](demo::SampleThread& t) { demo::AppendSamplePosts(t, 3, false); });
+    const ProcessResult watched = Library({"refresh", "--watched"});
+    EXPECT_EQ(watched.nExitCode, 0) << watched.strErr;
+    EXPECT_EQ(watched.strOut,
+              "601318\t1000002\t平安的保险业务还能增长吗？长期跟踪帖_中国平安吧_vesk股吧\t2\t2\n"
+              "600519\t1000001\t茅台一季度业绩前瞻，大家怎么看？_贵州茅台吧_vesk股吧\t3\t0\n");
+    EXPECT_EQ(Library({"refresh", "--watched"}).strOut, "");
+
+    forum.SetFault("/look,600519,1000001_3.html", {500});
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Library({"refresh", "--watched"}).nExitCode, 6);
+    }
+    forum.ClearRequests();
+    EXPECT_EQ(Library({"refresh", "--watched"}).nExitCode, 0);
+    for (const std::string& path : forum.RequestedPaths()) {
+        EXPECT_EQ(path.find("1000001"), std::string::npos) << path;
+    }
+    EXPECT_EQ(Library({"unwatch", Url(kShort)}).nExitCode, 0);
+    EXPECT_NE(Library({"list"}).strOut.find("\t0\n"), std::string::npos);
 }
 
 // The command's contract: help, wrong arguments, rejected addresses, threads not kept.
