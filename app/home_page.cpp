@@ -4,12 +4,13 @@
 
 #include <QDateTime>
 #include <QUrlQuery>
+#include <iterator>
 
 namespace vesk {
 
 namespace {
 
-constexpr const char* kActions[] = {"open", "refresh", "forget"};
+constexpr const char* kActions[] = {"open", "refresh", "forget", "watch", "unwatch"};
 
 QString FromForum(std::string_view bytes) {
     return QString::fromStdU16String(GbkToUtf16(bytes)).toHtmlEscaped();
@@ -38,7 +39,7 @@ std::optional<HomeRequest> ReadHomeAction(const QUrl& home, const QUrl& url) {
         return std::nullopt;
     }
     const QUrlQuery query(url);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(kActions)); ++i) {
         if (query.queryItemValue(QStringLiteral("do")) == QLatin1String(kActions[i])) {
             const auto bytes = [&](const char* pszName) {
                 return QByteArray::fromPercentEncoding(
@@ -99,6 +100,8 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                 QStringLiteral("<td>") + when + QStringLiteral("</td><td class=act>") +
                 link(HomeAction::kOpen, QStringLiteral("打开")) +
                 link(HomeAction::kRefresh, QStringLiteral("读取全帖")) +
+                (thread.bWatched ? link(HomeAction::kUnwatch, QStringLiteral("取消关注"))
+                                 : link(HomeAction::kWatch, QStringLiteral("关注"))) +
                 link(HomeAction::kForget, QStringLiteral("忘记")) + QStringLiteral("</td></tr>\n");
     }
     page += QStringLiteral("</table></body></html>\n");

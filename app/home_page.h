@@ -16,9 +16,9 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                         const QString& libraryFile, const QString& error);
 
 // The home page's action links: the home page's own address with the action (open, refresh or
-// forget) and the thread in its query, so that they are asked of the window as the page's links
-// and act only when that page is the one shown.
-enum class HomeAction { kOpen, kRefresh, kForget };
+// forget, watch, unwatch) and the thread in its query, so that they are asked of the window as the
+// page's links and act only when that page is the one shown.
+enum class HomeAction { kOpen, kRefresh, kForget, kWatch, kUnwatch };
 QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key);
 struct HomeRequest {
     HomeAction action;

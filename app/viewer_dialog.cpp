@@ -648,11 +648,16 @@ void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
         ReadWholeThread(key);
         return;
     }
-    if (action == HomeAction::kForget) {
+    if (action == HomeAction::kForget || action == HomeAction::kWatch ||
+        action == HomeAction::kUnwatch) {
         try {
             ThreadStore store(m_strLibraryFile);
             if (const std::optional<StoredThread> thread = store.Find(key)) {
-                store.Forget(thread->nId);
+                if (action == HomeAction::kForget) {
+                    store.Forget(thread->nId);
+                } else {
+                    store.SetWatched(thread->nId, action == HomeAction::kWatch);
+                }
             }
         } catch (const LibraryError& error) {
             m_libraryError = QString::fromUtf8(error.what());

@@ -364,9 +364,6 @@ int List(ThreadStore& store) {
 
 // Refreshes every watched thread, one after the other; a line for each that has new posts.
 int RefreshWatched(ThreadStore& store, const std::string& strBase) {
-    constexpr int kFailuresBeforeRest = 3;
-    constexpr std::int64_t kRestSeconds = 3600;
-    const std::int64_t nNow = std::time(nullptr);
     PageFetcher fetcher;
     if (!fetcher.OpenSession()) {
         PrintLine(kRetrievalFailedMessage);
@@ -374,25 +371,13 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase) {
     }
     RefreshSettings settings;
     settings.strBaseAddress = strBase;
-    bool bAllRead = true;
-    for (const WatchedThread& watched : store.Watched()) {
-        if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
-            continue;
-        }
-        const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
-        const std::optional<StoredThread> thread = store.Find(watched.key);
-        const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
-        bAllRead = bAllRead && bRead;
-        if (thread) {
-            store.NoteRefresh(thread->nId, bRead, nNow);
-        }
-        if (thread && outcome.changes.nNew > 0) {
-            std::printf("%s\t%s\t%s\t%d\t%d\n", OneLine(watched.key.strBoardCode).c_str(),
-                        OneLine(watched.key.strThreadId).c_str(), OneLine(thread->strTitle).c_str(),
-                        outcome.changes.nNew, outcome.changes.nStarterNew);
+    const bool bAllRead = RefreshWatchedThreads(
+        store, fetcher, settings, std::time(nullptr), [](const WatchReport& report) {
+            std::printf("%s\t%s\t%s\t%d\t%d\n", OneLine(report.key.strBoardCode).c_str(),
+                        OneLine(report.key.strThreadId).c_str(), OneLine(report.strTitle).c_str(),
+                        report.nNew, report.nStarterNew);
             std::fflush(stdout);
-        }
-    }
+        });
     fetcher.CloseSession();
     return bAllRead ? kExitDone : kExitNothingRead;
 }

@@ -141,6 +141,35 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     return outcome;
 }
 
+bool RefreshWatchedThreads(ThreadStore& store, PageFetcher& fetcher,
+                           const RefreshSettings& settings, std::int64_t nNow,
+                           const std::function<void(const WatchReport&)>& report) {
+    constexpr int kFailuresBeforeRest = 3;
+    constexpr std::int64_t kRestSeconds = 3600;
+    bool bAllRead = true;
+    for (const WatchedThread& watched : store.Watched()) {
+        if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
+            continue;
+        }
+        if (fetcher.IsAborted()) {
+            break;
+        }
+        const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
+        const std::optional<StoredThread> thread = store.Find(watched.key);
+        const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
+        bAllRead = bAllRead && bRead;
+        if (!thread) {
+            continue;
+        }
+        store.NoteRefresh(thread->nId, bRead, nNow);
+        if (outcome.changes.nNew > 0) {
+            report(
+                {watched.key, thread->strTitle, outcome.changes.nNew, outcome.changes.nStarterNew});
+        }
+    }
+    return bAllRead;
+}
+
 ThreadRefresher::ThreadRefresher(
     std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
     std::function<void(const RefreshOutcome&, const std::string& strError)> done)

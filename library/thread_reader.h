@@ -41,6 +41,22 @@ inline constexpr int kMaxRefreshPages = 10000;
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings);
 
+// A watched thread that a refresh found new posts in.
+struct WatchReport {
+    ThreadKey key;
+    std::string strTitle;
+    int nNew = 0;
+    int nStarterNew = 0;
+};
+
+// Refreshes every watched thread through the fetcher's open session, one after the other, least
+// recently refreshed first, telling report of each with new posts. A thread whose last three
+// refreshes in a row read nothing waits an hour from the last (nNow: seconds since 1970). True
+// when every refresh that ran read a page with posts. Throws LibraryError.
+bool RefreshWatchedThreads(ThreadStore& store, PageFetcher& fetcher,
+                           const RefreshSettings& settings, std::int64_t nNow,
+                           const std::function<void(const WatchReport&)>& report);
+
 // Keeps in the library what a reading of the first pages (the window's go) read, page by page, on
 // the reading's thread, as a refresh of those pages; the page where the next refresh resumes never
 // moves back. A library that cannot be used is noted once and left alone: the reading goes on.
