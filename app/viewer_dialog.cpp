@@ -617,6 +617,7 @@ void ViewerDialog::ShowHome() {
     std::vector<ThreadListing> threads;
     try {
         threads = ThreadStore(m_strLibraryFile).List();
+        m_libraryError.clear();
     } catch (const LibraryError& error) {
         m_libraryError = QString::fromUtf8(error.what());
     }
