@@ -17,8 +17,8 @@ struct ArgumentSpec {
     std::map<std::string_view, bool*> flags;
 };
 
-// Reads the arguments after the program's name: options into the targets the ArgumentSpec names, the rest into
-// words, in order. The options given are added to given. What is wrong, or empty.
+// Reads the arguments after the program's name: options into the targets the ArgumentSpec names,
+// the rest into words, in order. The options given are added to given. What is wrong, or empty.
 std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
                           std::vector<std::string>& words, std::set<std::string>& given);
 
