@@ -61,24 +61,26 @@ stop_app() {
 }
 peak_kb() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$1/status"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# start_ms FILE PATTERN COMMAND...: starts the command, appends to FILE the milliseconds until a
+# window named PATTERN is shown, and ends it.
+start_ms() {
+  local file=$1 pattern=$2 t0
+  shift 2
+  t0=$(now_ns)
+  "$@" >/dev/null 2>&1 &
+  app=$!
+  wait_window "$pattern" >/dev/null
+  echo $((($(now_ns) - t0) / 1000000)) >>"$file"
+  stop_app
+}
 
 # Start to window shown: from starting the program to its window mapped on the screen.
 help_page=$root/app/pages/help.html
 : >"$work/viewer.ms"
 : >"$work/bare.ms"
 for _ in $(seq "$runs"); do
-  t0=$(now_ns)
-  "$viewer" >/dev/null 2>&1 &
-  app=$!
-  wait_window '^vesk' >/dev/null
-  echo $((($(now_ns) - t0) / 1000000)) >>"$work/viewer.ms"
-  stop_app
-  t0=$(now_ns)
-  "$bare" "$help_page" >/dev/null 2>&1 &
-  app=$!
-  wait_window '^bare-view$' >/dev/null
-  echo $((($(now_ns) - t0) / 1000000)) >>"$work/bare.ms"
-  stop_app
+  start_ms "$work/viewer.ms" '^vesk' "$viewer"
+  start_ms "$work/bare.ms" '^bare-view$' "$bare" "$help_page"
 done
 viewer_ms=$(median <"$work/viewer.ms")
 bare_ms=$(median <"$work/bare.ms")
@@ -109,12 +111,7 @@ PY
   : >"$work/fifty.ms"
   for _ in $(seq "$runs"); do
     for kind in empty fifty; do
-      t0=$(now_ns)
-      XDG_DATA_HOME=$work/$kind "$viewer" >/dev/null 2>&1 &
-      app=$!
-      wait_window '^vesk' >/dev/null
-      echo $((($(now_ns) - t0) / 1000000)) >>"$work/$kind.ms"
-      stop_app
+      start_ms "$work/$kind.ms" '^vesk' env XDG_DATA_HOME="$work/$kind" "$viewer"
     done
   done
   empty_ms=$(median <"$work/empty.ms")

@@ -17,23 +17,28 @@ std::int64_t NowMicroseconds() {
         .count();
 }
 
-// A page as read, with its posts cut; the posts view into strText, whose buffer moves with it
-// (a page with posts is far longer than a string keeps in itself).
+// A page's posts, in page order, and on page 1 the thread's heading; they view into strText.
+ReadPage CutPage(int nPage, std::string_view strText, const ThreadKey& key) {
+    ReadPage page{nPage, {}, {}};
+    PostCutter cutter(strText);
+    PostFields post;
+    while (cutter.Next(post)) {
+        page.posts.push_back(post);
+    }
+    if (nPage == 1) {
+        page.heading = CutThreadHeading(strText, key.strBoardCode);
+    }
+    return page;
+}
+
+// A page kept beyond the reading's callback, with its posts cut; they view into strText, whose
+// buffer moves with it (a page with posts is far longer than a string keeps in itself).
 struct HeldPage {
+    HeldPage(const std::string& strPage, int nPage, const ThreadKey& key)
+        : strText(strPage), page(CutPage(nPage, strText, key)) {}
     std::string strText;
     ReadPage page;
 };
-
-void Cut(HeldPage& held, const ThreadKey& key) {
-    PostCutter cutter(held.strText);
-    PostFields post;
-    while (cutter.Next(post)) {
-        held.page.posts.push_back(post);
-    }
-    if (held.page.nPage == 1) {
-        held.page.heading = CutThreadHeading(held.strText, key.strBoardCode);
-    }
-}
 
 // The lowest floor on a page, ignoring posts without one; the largest value when it has none.
 std::int32_t LowestFloor(const ReadPage& page) {
@@ -56,19 +61,17 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     };
     RefreshOutcome outcome;
     int nPosts = 0;
-    const auto keep = [&](HeldPage& held) {
-        outcome.changes += store.StorePage(key, held.page, nWhen);
-        outcome.nLastPage = held.page.nPage;
-        nPosts += static_cast<int>(held.page.posts.size());
+    const auto keep = [&](const ReadPage& page) {
+        outcome.changes += store.StorePage(key, page, nWhen);
+        outcome.nLastPage = page.nPage;
+        nPosts += static_cast<int>(page.posts.size());
         if (settings.progress) {
-            settings.progress(held.page.nPage, nPosts);
+            settings.progress(page.nPage, nPosts);
         }
-        return PageTaken{static_cast<int>(held.page.posts.size()), std::numeric_limits<int>::max()};
+        return PageTaken{static_cast<int>(page.posts.size()), std::numeric_limits<int>::max()};
     };
     const auto keepAsRead = [&](int nPage, const std::string& strPage) {
-        HeldPage held{strPage, {nPage, {}, {}}};
-        Cut(held, key);
-        return keep(held);
+        return keep(CutPage(nPage, strPage, key));
     };
     // Reads one page alone; its posts when it answered with some.
     const auto readOne = [&](int nPage, ReadingEnd& end) {
@@ -76,8 +79,7 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
         end = ReadPages(
             fetcher, address, nPage, 1,
             [&](int nRead, const std::string& strPage) {
-                held.emplace(HeldPage{strPage, {nRead, {}, {}}});
-                Cut(*held, key);
+                held.emplace(strPage, nRead, key);
                 return PageTaken{static_cast<int>(held->page.posts.size()), 1};
             },
             1);
@@ -118,8 +120,8 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
                 held.push_front(std::move(*page));
             }
         }
-        for (HeldPage& page : held) {
-            keep(page);
+        for (const HeldPage& page : held) {
+            keep(page.page);
         }
         if (bResumeHadPosts) {
             outcome.end = ReadPages(fetcher, address, nResume + 1, kMaxRefreshPages - nResume,
@@ -232,9 +234,7 @@ void GoKeeper::Keep(int nPage, const std::string& strPage) noexcept {
         if (m_pStore == nullptr) {
             m_pStore = std::make_unique<ThreadStore>(m_strFile);
         }
-        HeldPage held{strPage, {nPage, {}, {}}};
-        Cut(held, m_key);
-        m_pStore->StorePage(m_key, held.page, m_nWhen, true);
+        m_pStore->StorePage(m_key, CutPage(nPage, strPage, m_key), m_nWhen, true);
         m_bKept = true;
     } catch (const std::exception& error) {
         m_strError = error.what();

@@ -110,7 +110,7 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
 }
 
 ThreadStore::ThreadStore(const std::string& strPath) try
-    : m_strPath(WithFolder(strPath)), m_db(strPath, !HoldsData(strPath), kBusyTimeoutMs) {
+    : m_db(WithFolder(strPath), !HoldsData(strPath), kBusyTimeoutMs) {
     // Read the header before anything is written: a file that is not ours stays as it was.
     // One statement, so that the three are read from one snapshot while another process may be
     // making the library.
@@ -257,6 +257,24 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
     const auto marked = [&](PostState state) {
         return thread->bComplete ? static_cast<std::int64_t>(state) : 0;
     };
+    // A post not kept before; a post without a floor stands at nSortFloor among the floors.
+    const auto insertNew = [&](const PostFields& post, std::int64_t nPosition,
+                               std::int32_t nSortFloor) {
+        Cached(
+            "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
+            "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            .Bind(1, nThread)
+            .Bind(2, post.nFloor)
+            .Bind(3, page.nPage)
+            .Bind(4, nPosition)
+            .Bind(5, nSortFloor)
+            .Bind(6, post.author)
+            .Bind(7, post.time)
+            .Bind(8, post.body)
+            .Bind(9, marked(PostState::kNew))
+            .Run();
+        countNew(post.author, m_db.Changes());
+    };
     const auto recordChange = [&](std::int32_t nFloor, int nKind, std::string_view body) {
         Cached("INSERT INTO change(thread, floor, kind, at, body) VALUES (?, ?, ?, ?, ?)")
             .Bind(1, nThread)
@@ -313,39 +331,14 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
                 nAnchor = before.Step() ? static_cast<std::int32_t>(before.Int(0)) : 0;
                 before.Reset();
             }
-            Cached(
-                "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
-                "time, body, state) VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?)")
-                .Bind(1, nThread)
-                .Bind(2, page.nPage)
-                .Bind(3, nPosition)
-                .Bind(4, nAnchor)
-                .Bind(5, post.author)
-                .Bind(6, post.time)
-                .Bind(7, post.body)
-                .Bind(8, marked(PostState::kNew))
-                .Run();
-            countNew(post.author, m_db.Changes());
+            insertNew(post, nPosition, nAnchor);
             continue;
         }
         nAnchor = post.nFloor;
         const auto it = kept.find(post.nFloor);
         if (it == kept.end()) {
-            Cached(
-                "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
-                "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                .Bind(1, nThread)
-                .Bind(2, post.nFloor)
-                .Bind(3, page.nPage)
-                .Bind(4, nPosition)
-                .Bind(5, post.nFloor)
-                .Bind(6, post.author)
-                .Bind(7, post.time)
-                .Bind(8, post.body)
-                .Bind(9, marked(PostState::kNew))
-                .Run();
             // A floor twice on one page is kept once.
-            countNew(post.author, m_db.Changes());
+            insertNew(post, nPosition, post.nFloor);
             continue;
         }
         Kept& stored = it->second;

@@ -125,7 +125,6 @@ private:
     void Migrate();
     Statement& Cached(const char* pszSql);
 
-    std::string m_strPath;
     Database m_db;
     std::map<const char*, Statement> m_statements;
 };
