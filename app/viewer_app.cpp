@@ -1,5 +1,6 @@
-// vesk: the viewer. It runs its one window modally and ends when the window closes; it reads
-// no command line and stores no settings, so every start begins from the same state.
+// vesk: the viewer. It runs its one window modally and ends when the window closes; it stores no
+// settings, so every start begins from the same state. Its one option, --open THREAD_URL, shows
+// a thread kept in the library, as a watched thread's notification asks.
 
 #include "viewer_dialog.h"
 
@@ -9,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     // The web engine's sandbox cannot run as root; it is of no use there anyway.
@@ -28,7 +30,15 @@ int main(int argc, char** argv) {
             QCoreApplication::installTranslator(pTranslator);
         }
     }
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 1 && (args.size() != 3 || args[1] != QLatin1String("--open"))) {
+        std::fputs("usage: vesk [--open THREAD_URL]\n", stderr);
+        return 2;
+    }
     vesk::ViewerDialog dialog;
+    if (args.size() == 3) {
+        dialog.OpenThreadAddress(args[2]);
+    }
     if (dialog.IsReady()) {
         dialog.exec();
     }

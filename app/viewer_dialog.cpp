@@ -1,8 +1,10 @@
 #include "viewer_dialog.h"
 
 #include "about_dialog.h"
+#include "background_refresh.h"
 #include "bitmap_resources.h"
 #include "code_page.h"
+#include "desktop_notifier.h"
 #include "forum_address.h"
 #include "forum_config.h"
 #include "help_page.h"
@@ -17,6 +19,7 @@
 #include "thread_page.h"
 #include "thread_reader.h"
 #include "viewer_resources.h"
+#include "watch_notice.h"
 #include "web_browser.h"
 #include "window_message.h"
 
@@ -31,6 +34,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QUrl>
 #include <cstring>
 #include <new>
@@ -263,6 +267,39 @@ bool ViewerDialog::OnInitDialog() {
 
     ShowHome();
 
+    // Watched threads are refreshed quietly while the window is free; the home page shows what
+    // they gained, and the desktop tells of the starters' posts.
+    m_pNotifier = new DesktopNotifier(QStringLiteral("vesk"), this);
+    connect(m_pNotifier, &DesktopNotifier::activated, this, &ViewerDialog::OnNotificationChosen);
+    connect(m_pNotifier, &DesktopNotifier::unavailable, this,
+            [this](const QString& summary, const QString& body, const QString& tag) {
+                if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+                    return;
+                }
+                if (m_pTray == nullptr) {
+                    m_pTray = new QSystemTrayIcon(windowIcon(), this);
+                    connect(m_pTray, &QSystemTrayIcon::messageClicked, this,
+                            [this] { OnNotificationChosen(m_trayTag); });
+                    m_pTray->show();
+                }
+                m_trayTag = tag;
+                m_pTray->showMessage(summary, body);
+            });
+    RefreshSettings background;
+    background.strBaseAddress = m_settings.strBaseAddress;
+    background.nWindow = m_settings.nWindow;
+    m_pBackground = std::make_unique<BackgroundRefresh>(m_strLibraryFile, background,
+                                                        [this] { return IsFetching(); });
+    m_pBackground->changed = [this] {
+        if (m_browser->Url() == QUrl::fromLocalFile(m_homePath)) {
+            ShowHome();
+        }
+    };
+    m_pBackground->starterPosted = [this](const ThreadKey& key, const WatchNotice& notice) {
+        NotifyStarterPosted(key, notice);
+    };
+    m_pBackground->Start();
+
     try {
         m_pPosts = std::make_unique<PostTable>();
     } catch (const std::bad_alloc&) {
@@ -313,6 +350,7 @@ void ViewerDialog::OnDestroy() {
     // The bar outlives this object's part of the window: it tells nothing any more.
     disconnect(m_pBar, nullptr, this, nullptr);
     // A whole reading ends within a moment; every page it kept stays kept.
+    m_pBackground.reset();
     m_pRefresher.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
@@ -397,6 +435,7 @@ void ViewerDialog::OnGo() {
 }
 
 void ViewerDialog::StartFetch() {
+    m_pBackground->Yield();
     m_pPosts->Clear();
     m_pKept.reset();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
@@ -586,13 +625,26 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
                            -1);
     }
     m_bMenuDirty = 0;
-    // Ours: reading the shown thread whole, before 帖子库.
+    // Ours: reading the shown thread whole and watching it (or no longer), before 帖子库.
     pPopup->RemoveItem(ID_READ_WHOLE, MF_BYCOMMAND);
+    pPopup->RemoveItem(ID_WATCH_THREAD, MF_BYCOMMAND);
+    pPopup->RemoveItem(ID_UNWATCH_THREAD, MF_BYCOMMAND);
     if (m_bLoaded != 0) {
+        std::optional<StoredThread> kept;
+        try {
+            kept = ThreadStore(m_strLibraryFile).Find(CutThreadKey(m_strThreadUrl));
+        } catch (const LibraryError&) {
+        }
         for (int i = 0; i < pPopup->GetMenuItemCount(); ++i) {
             if (pPopup->GetMenuItemID(i) == ID_LIBRARY_HOME) {
-                pPopup->InsertItem(static_cast<UINT>(i), Utf16ToGbk(u"读取全帖").c_str(),
-                                   MF_BYPOSITION, ID_READ_WHOLE, -1);
+                const auto nAt = static_cast<UINT>(i);
+                if (kept) {
+                    pPopup->InsertItem(
+                        nAt, Utf16ToGbk(kept->bWatched ? u"取消关注本帖" : u"关注本帖").c_str(),
+                        MF_BYPOSITION, kept->bWatched ? ID_UNWATCH_THREAD : ID_WATCH_THREAD, -1);
+                }
+                pPopup->InsertItem(nAt, Utf16ToGbk(u"读取全帖").c_str(), MF_BYPOSITION,
+                                   ID_READ_WHOLE, -1);
                 break;
             }
         }
@@ -667,6 +719,46 @@ void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
     }
 }
 
+void ViewerDialog::WatchShownThread(bool bWatch) {
+    try {
+        ThreadStore store(m_strLibraryFile);
+        if (const std::optional<StoredThread> thread = store.Find(CutThreadKey(m_strThreadUrl))) {
+            store.SetWatched(thread->nId, bWatch);
+        }
+    } catch (const LibraryError& error) {
+        m_libraryError = QString::fromUtf8(error.what());
+        ShowBar(BarCause::kCommand, MessageBar::Level::kError, m_libraryError);
+    }
+}
+
+void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
+    m_pBackground->Start(period);
+}
+
+void ViewerDialog::NotifyStarterPosted(const ThreadKey& key, const WatchNotice& notice) {
+    m_pNotifier->Notify(QString::fromStdString(notice.strSummary),
+                        QString::fromStdString(notice.strBody),
+                        QString::fromStdString(WatchTag(key)));
+}
+
+void ViewerDialog::OnNotificationChosen(const QString& tag) {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    OpenKeptThread(ThreadKeyOfTag(tag.toStdString()));
+}
+
+bool ViewerDialog::OpenThreadAddress(const QString& address) {
+    const std::string strAddress = Utf16ToGbk(address.toStdU16String());
+    const ThreadKey key = CutThreadKey(strAddress);
+    if (!key.strBoardCode.empty() && !key.strThreadId.empty() && OpenKeptThread(key)) {
+        return true;
+    }
+    ShowBar(BarCause::kCommand, MessageBar::Level::kWarning,
+            QStringLiteral("帖子库里没有这个帖子："), {}, address);
+    return false;
+}
+
 bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     if (IsFetching()) {
         return false;
@@ -714,6 +806,7 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
     settings.progress = [this](int nPage, int nPosts) {
         QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
     };
+    m_pBackground->Yield();
     auto pRefresher = std::make_unique<ThreadRefresher>(
         m_strLibraryFile, key, settings,
         [this](const RefreshOutcome& outcome, const std::string& strError) {
@@ -793,6 +886,11 @@ bool ViewerDialog::event(QEvent* pEvent) {
                     break;
                 case ID_READ_WHOLE:
                     ReadWholeThread(CutThreadKey(m_strThreadUrl));
+                    break;
+                case ID_WATCH_THREAD:
+                case ID_UNWATCH_THREAD:
+                    WatchShownThread(LOWORD(static_cast<DWORD>(pMessage->wParam)) ==
+                                     ID_WATCH_THREAD);
                     break;
                 case ID_ABOUT:
                     OnAbout();

@@ -11,12 +11,14 @@
 #include <QEvent>
 #include <QIcon>
 #include <QPointer>
+#include <chrono>
 #include <memory>
 #include <string>
 
 class QLineEdit;
 class QLockFile;
 class QRadioButton;
+class QSystemTrayIcon;
 
 namespace vesk {
 
@@ -24,6 +26,9 @@ class CWebBrowser2;
 enum class HomeAction;
 class GoKeeper;
 class ThreadRefresher;
+class BackgroundRefresh;
+class DesktopNotifier;
+struct WatchNotice;
 class ImageButton;
 struct ThreadKey;
 
@@ -129,6 +134,12 @@ public:
     void ShowHome();
     // Shows a kept thread from the library, whole; false when it is not kept.
     bool OpenKeptThread(const ThreadKey& key);
+    // Starts the watched threads' quiet refresh anew with this period (the window's is ten
+    // minutes).
+    void SetWatchPeriod(std::chrono::milliseconds period);
+    // Shows the kept thread a thread address names, as the command line asks; false, and the bar
+    // says so, when the address names no kept thread.
+    bool OpenThreadAddress(const QString& address);
     // The library file; what made it unusable, or empty.
     std::string m_strLibraryFile;
     QString m_libraryError;
@@ -166,6 +177,10 @@ private:
     static std::string NameListBytes(const QString& text);
     QRadioButton* Radio(int nId) const;
     void OnHomeAction(HomeAction action, const ThreadKey& key);
+    // A watched thread's starter has posted: the desktop's notification, else the tray's.
+    void NotifyStarterPosted(const ThreadKey& key, const WatchNotice& notice);
+    void OnNotificationChosen(const QString& tag);
+    void WatchShownThread(bool bWatch);
 
     FetchSettings m_settings;
     QString m_pageFolder;
@@ -187,6 +202,11 @@ private:
     std::unique_ptr<ThreadRefresher> m_pRefresher;
     // The kept thread shown, while it is the window's records in place of the table's.
     std::unique_ptr<KeptThread> m_pKept;
+    // The watched threads' refresh, and where it tells of the starters' posts.
+    std::unique_ptr<BackgroundRefresh> m_pBackground;
+    DesktopNotifier* m_pNotifier = nullptr;
+    QSystemTrayIcon* m_pTray = nullptr;
+    QString m_trayTag;
 };
 
 }  // namespace vesk

@@ -7,6 +7,7 @@
 #include "request_checks.h"
 #include "thread_page.h"
 #include "thread_reader.h"
+#include "watch_notice.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -173,17 +174,6 @@ std::string WhenText(std::int64_t nSeconds) {
     char szWhen[32];
     std::strftime(szWhen, sizeof szWhen, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return szWhen;
-}
-
-// UTF-8 of the forum's bytes, with TAB, CR and LF made blanks so that a line stays one line.
-std::string OneLine(std::string_view bytes) {
-    std::string text = GbkToUtf8Lenient(bytes);
-    for (char& c : text) {
-        if (c == '\t' || c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    return text;
 }
 
 // UTF-8 of the forum's bytes, with backslash, CR, LF and TAB written as escapes.
@@ -354,10 +344,11 @@ private:
 
 int List(ThreadStore& store) {
     for (const ThreadListing& thread : store.List()) {
-        std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\n", OneLine(thread.key.strBoardCode).c_str(),
-                    OneLine(thread.key.strThreadId).c_str(), OneLine(thread.strTitle).c_str(),
-                    thread.nPosts, thread.nUnread, thread.nStarterUnread,
-                    WhenText(thread.nRefreshed).c_str(), thread.bWatched ? 1 : 0);
+        std::printf(
+            "%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\n", OneLineUtf8(thread.key.strBoardCode).c_str(),
+            OneLineUtf8(thread.key.strThreadId).c_str(), OneLineUtf8(thread.strTitle).c_str(),
+            thread.nPosts, thread.nUnread, thread.nStarterUnread,
+            WhenText(thread.nRefreshed).c_str(), thread.bWatched ? 1 : 0);
     }
     return kExitDone;
 }
@@ -373,9 +364,7 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase) {
     settings.strBaseAddress = strBase;
     const bool bAllRead = RefreshWatchedThreads(
         store, fetcher, settings, std::time(nullptr), [](const WatchReport& report) {
-            std::printf("%s\t%s\t%s\t%d\t%d\n", OneLine(report.key.strBoardCode).c_str(),
-                        OneLine(report.key.strThreadId).c_str(), OneLine(report.strTitle).c_str(),
-                        report.nNew, report.nStarterNew);
+            std::fputs(WatchReportLine(report).c_str(), stdout);
             std::fflush(stdout);
         });
     fetcher.CloseSession();
@@ -407,11 +396,6 @@ int Run(const Options& options, const std::set<std::string>& given) {
             return List(store);
         }
         if (options.bWatched) {
-            if (!IsBaseAddress(options.strBase)) {
-                std::fprintf(
-                    stderr, "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
-                return kExitRejected;
-            }
             return RefreshWatched(store, options.strBase);
         }
         Command command(options, store, key);

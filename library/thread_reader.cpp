@@ -143,83 +143,103 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     return outcome;
 }
 
-bool RefreshWatchedThreads(ThreadStore& store, PageFetcher& fetcher,
-                           const RefreshSettings& settings, std::int64_t nNow,
-                           const std::function<void(const WatchReport&)>& report) {
+WatchTurn RefreshWatchedThread(ThreadStore& store, PageFetcher& fetcher,
+                               const WatchedThread& watched, const RefreshSettings& settings,
+                               std::int64_t nNow,
+                               const std::function<void(const WatchReport&)>& report) {
     constexpr int kFailuresBeforeRest = 3;
     constexpr std::int64_t kRestSeconds = 3600;
-    bool bAllRead = true;
-    for (const WatchedThread& watched : store.Watched()) {
-        if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
-            continue;
-        }
-        if (fetcher.IsAborted()) {
-            break;
-        }
-        const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
-        const std::optional<StoredThread> thread = store.Find(watched.key);
-        const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
-        bAllRead = bAllRead && bRead;
-        if (!thread) {
-            continue;
-        }
+    if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
+        return WatchTurn::kResting;
+    }
+    const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
+    const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
+    if (fetcher.IsAborted() && !bRead) {
+        return WatchTurn::kStopped;
+    }
+    if (const std::optional<StoredThread> thread = store.Find(watched.key)) {
         store.NoteRefresh(thread->nId, bRead, nNow);
         if (outcome.changes.nNew > 0) {
             report(
                 {watched.key, thread->strTitle, outcome.changes.nNew, outcome.changes.nStarterNew});
         }
     }
+    return bRead ? WatchTurn::kRead : WatchTurn::kNotRead;
+}
+
+bool RefreshWatchedThreads(ThreadStore& store, PageFetcher& fetcher,
+                           const RefreshSettings& settings, std::int64_t nNow,
+                           const std::function<void(const WatchReport&)>& report) {
+    bool bAllRead = true;
+    for (const WatchedThread& watched : store.Watched()) {
+        if (fetcher.IsAborted()) {
+            break;
+        }
+        const WatchTurn turn =
+            RefreshWatchedThread(store, fetcher, watched, settings, nNow, report);
+        bAllRead = bAllRead && (turn == WatchTurn::kRead || turn == WatchTurn::kResting);
+    }
     return bAllRead;
 }
 
-ThreadRefresher::ThreadRefresher(
-    std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
-    std::function<void(const RefreshOutcome&, const std::string& strError)> done)
-    : m_strFile(std::move(strLibraryFile)),
-      m_key(std::move(key)),
-      m_settings(std::move(settings)),
-      m_done(std::move(done)) {}
+LibraryTask::LibraryTask(std::string strLibraryFile, Work work,
+                         std::function<void(const std::string& strError)> done)
+    : m_strFile(std::move(strLibraryFile)), m_work(std::move(work)), m_done(std::move(done)) {}
 
-ThreadRefresher::~ThreadRefresher() {
+LibraryTask::~LibraryTask() {
     Stop();
 }
 
-bool ThreadRefresher::Start() {
+bool LibraryTask::Start() {
     try {
-        m_thread = std::thread(&ThreadRefresher::Run, this);
+        m_thread = std::thread(&LibraryTask::Run, this);
     } catch (const std::system_error&) {
         return false;
     }
     return true;
 }
 
-void ThreadRefresher::Stop() {
+void LibraryTask::Stop() {
     m_fetcher.Abort();
     if (m_thread.joinable()) {
         m_thread.join();
     }
 }
 
-void ThreadRefresher::Run() {
-    RefreshOutcome outcome;
+void LibraryTask::Run() {
     std::string strError;
     if (!m_fetcher.OpenSession()) {
-        outcome.end.kind = ReadingEnd::Kind::kNothingFound;
-        outcome.end.failure.kind = PageFailure::Kind::kNetwork;
-        strError = "网络连接失败！";
+        strError = std::string(kNoSession);
     } else {
         try {
             ThreadStore store(m_strFile);
-            outcome = RefreshThread(store, m_fetcher, m_key, m_settings);
+            m_work(store, m_fetcher);
         } catch (const std::exception& error) {
             strError = error.what();
         }
         m_fetcher.CloseSession();
     }
     if (!m_fetcher.IsAborted()) {
-        m_done(outcome, strError);
+        m_done(strError);
     }
 }
+
+ThreadRefresher::ThreadRefresher(
+    std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
+    std::function<void(const RefreshOutcome&, const std::string& strError)> done)
+    : m_key(std::move(key)),
+      m_task(
+          std::move(strLibraryFile),
+          [this, settings = std::move(settings)](ThreadStore& store, PageFetcher& fetcher) {
+              m_outcome = RefreshThread(store, fetcher, m_key, settings);
+          },
+          [this, done = std::move(done)](const std::string& strError) {
+              if (strError == LibraryTask::kNoSession) {
+                  m_outcome.end.kind = ReadingEnd::Kind::kNothingFound;
+                  m_outcome.end.failure.kind = PageFailure::Kind::kNetwork;
+              }
+              done(m_outcome, strError);
+          }) {}
 
 GoKeeper::GoKeeper(std::string strLibraryFile, ThreadKey key)
     : m_strFile(std::move(strLibraryFile)), m_key(std::move(key)), m_nWhen(NowMicroseconds()) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "page_loop.h"
+#include "request_checks.h"
 #include "thread_store.h"
 
 #include <functional>
@@ -49,10 +50,24 @@ struct WatchReport {
     int nStarterNew = 0;
 };
 
+// How one watched thread's turn went.
+enum class WatchTurn {
+    kResting,  // its last three refreshes in a row read nothing, the last under an hour ago
+    kRead,     // a page with posts was read
+    kNotRead,  // no page with posts could be read: one more failure in a row
+    kStopped,  // the fetcher was stopped: nothing is noted, the turn may be taken again
+};
+
+// Refreshes one watched thread unless it rests, notes how it went (nNow: seconds since 1970) and
+// tells report when new posts were found. Throws LibraryError.
+WatchTurn RefreshWatchedThread(ThreadStore& store, PageFetcher& fetcher,
+                               const WatchedThread& watched, const RefreshSettings& settings,
+                               std::int64_t nNow,
+                               const std::function<void(const WatchReport&)>& report);
+
 // Refreshes every watched thread through the fetcher's open session, one after the other, least
-// recently refreshed first, telling report of each with new posts. A thread whose last three
-// refreshes in a row read nothing waits an hour from the last (nNow: seconds since 1970). True
-// when every refresh that ran read a page with posts. Throws LibraryError.
+// recently refreshed first. True when every refresh that ran read a page with posts. Throws
+// LibraryError.
 bool RefreshWatchedThreads(ThreadStore& store, PageFetcher& fetcher,
                            const RefreshSettings& settings, std::int64_t nNow,
                            const std::function<void(const WatchReport&)>& report);
@@ -81,32 +96,52 @@ private:
     bool m_bKept = false;
 };
 
-// A refresh of one thread on a thread of its own, with its own connection to the library and its
-// own session, as the window runs it. Stop ends it within a moment (a page in flight is dropped,
-// every page kept stays kept) and waits for it.
+// Work on the library on a thread of its own, with its own connection to the library and its own
+// session, as the window runs it. Stop ends it within a moment (a page in flight is dropped, every
+// page kept stays kept) and waits for it.
+class LibraryTask final {
+public:
+    using Work = std::function<void(ThreadStore& store, PageFetcher& fetcher)>;
+    // Both are called on the task's thread; done once at the end (not after Stop), with what went
+    // wrong with the session or the library, or empty.
+    LibraryTask(std::string strLibraryFile, Work work,
+                std::function<void(const std::string& strError)> done);
+    ~LibraryTask();
+    LibraryTask(const LibraryTask&) = delete;
+    LibraryTask& operator=(const LibraryTask&) = delete;
+
+    bool Start();
+    void Stop();
+
+    // What done is told when no session could be opened.
+    static constexpr std::string_view kNoSession = kRetrievalFailedMessage;
+
+private:
+    void Run();
+
+    std::string m_strFile;
+    Work m_work;
+    std::function<void(const std::string&)> m_done;
+    PageFetcher m_fetcher;
+    std::thread m_thread;
+};
+
+// A refresh of one thread as a library task.
 class ThreadRefresher final {
 public:
     // Both are called on the refresh's thread: progress after each page kept, done once at the end
     // (not after Stop).
     ThreadRefresher(std::string strLibraryFile, ThreadKey key, RefreshSettings settings,
                     std::function<void(const RefreshOutcome&, const std::string& strError)> done);
-    ~ThreadRefresher();
-    ThreadRefresher(const ThreadRefresher&) = delete;
-    ThreadRefresher& operator=(const ThreadRefresher&) = delete;
 
-    bool Start();
-    void Stop();
+    bool Start() { return m_task.Start(); }
+    void Stop() { m_task.Stop(); }
     const ThreadKey& Key() const { return m_key; }
 
 private:
-    void Run();
-
-    std::string m_strFile;
     ThreadKey m_key;
-    RefreshSettings m_settings;
-    std::function<void(const RefreshOutcome&, const std::string&)> m_done;
-    PageFetcher m_fetcher;
-    std::thread m_thread;
+    RefreshOutcome m_outcome;
+    LibraryTask m_task;
 };
 
 }  // namespace vesk

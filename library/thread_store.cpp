@@ -195,7 +195,7 @@ Statement& ThreadStore::Cached(const char* pszSql) {
 
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     Statement& find = Cached(
-        "SELECT id, title, board_name, starter, resume_page, fullest, complete, refreshed "
+        "SELECT id, title, board_name, starter, resume_page, fullest, complete, refreshed, watched "
         "FROM thread WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
@@ -209,7 +209,8 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
                         ToInt(find.Int(4)),
                         ToInt(find.Int(5)),
                         find.Int(6) != 0,
-                        find.Int(7)};
+                        find.Int(7),
+                        find.Int(8) != 0};
     find.Reset();
     return thread;
 }
@@ -452,6 +453,17 @@ int ThreadStore::CountPosts(std::int64_t nThread) {
     const int nPosts = count.Step() ? ToInt(count.Int(0)) : 0;
     count.Reset();
     return nPosts;
+}
+
+std::string ThreadStore::NewestStarterBody(std::int64_t nThread) {
+    Statement& select = Cached(
+        "SELECT p.body FROM post p JOIN thread t ON t.id = p.thread WHERE p.thread = ?"
+        " AND p.deleted = 0 AND length(t.starter) > 0 AND p.author = t.starter "
+        "ORDER BY p.page DESC, p.position DESC LIMIT 1");
+    select.Bind(1, nThread);
+    std::string strBody = select.Step() ? std::string(select.Bytes(0)) : std::string();
+    select.Reset();
+    return strBody;
 }
 
 void ThreadStore::MarkRead(std::int64_t nThread) {

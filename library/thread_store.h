@@ -23,6 +23,7 @@ struct StoredThread {
     int nFullest = 0;             // the most posts one page held
     bool bComplete = false;       // a refresh has run to its end: what later ones find is marked
     std::int64_t nRefreshed = 0;  // seconds since 1970, UTC
+    bool bWatched = false;
 };
 
 // How a post stands for its reader.
@@ -114,6 +115,8 @@ public:
     // it on its page.
     std::vector<StoredPost> Posts(std::int64_t nThread);
     int CountPosts(std::int64_t nThread);  // not deleted
+    // The body of the starter's last post not deleted, empty when there is none.
+    std::string NewestStarterBody(std::int64_t nThread);
     void MarkRead(std::int64_t nThread);
     // Every thread, last refreshed first.
     std::vector<ThreadListing> List();

@@ -28,6 +28,9 @@ inline constexpr unsigned int ID_ABOUT = 32775;
 inline constexpr unsigned int ID_LIBRARY_HOME = 32776;
 // Put before 帖子库 while a thread is shown.
 inline constexpr unsigned int ID_READ_WHOLE = 32777;
+// After it: watching the shown thread, or no longer.
+inline constexpr unsigned int ID_WATCH_THREAD = 32778;
+inline constexpr unsigned int ID_UNWATCH_THREAD = 32779;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

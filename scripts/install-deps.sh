@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins qt6-webengine-dev qt6-translations-l10n fonts-wqy-microhei
   xvfb xauth openbox xdotool
+  dbus-daemon dbus-bin python3-dbusmock
 )
 
 sudo_cmd=()

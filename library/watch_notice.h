@@ -1,0 +1,34 @@
+#pragma once
+
+#include "thread_reader.h"
+
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// What a desktop notification says when a watched thread's starter has posted, in UTF-8.
+struct WatchNotice {
+    std::string strSummary;  // "<title>: the starter posted N new posts"
+    std::string strBody;     // the first words of the newest, as plain text
+};
+
+// strNewestBody: the starter's newest post's body as kept (the board's HTML, GB2312).
+WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewestBody);
+
+// The first words of a post's body: its text without tags, entities read, white space run
+// together, cut after nMaxChars characters with an ellipsis.
+std::string FirstWords(std::string_view strBody, std::size_t nMaxChars);
+
+// UTF-8 of the forum's bytes, with TAB, CR and LF made blanks so that a line stays one line.
+std::string OneLineUtf8(std::string_view bytes);
+// The line `refresh --watched` writes for a thread with new posts: board code, thread number,
+// title, new posts, the starter's new posts, separated by TABs, ending in a newline.
+std::string WatchReportLine(const WatchReport& report);
+
+// "board,thread", as a notification names the thread it is about, and back; an empty key when
+// the text names none.
+std::string WatchTag(const ThreadKey& key);
+ThreadKey ThreadKeyOfTag(std::string_view tag);
+
+}  // namespace vesk

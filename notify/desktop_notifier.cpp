@@ -1,0 +1,103 @@
+#include "desktop_notifier.h"
+
+#include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace vesk {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+const QString kDefaultAction = QStringLiteral("default");
+
+QDBusMessage Call(const QString& method) {
+    return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+}  // namespace
+
+DesktopNotifier::DesktopNotifier(QString appName, QObject* pParent)
+    : QObject(pParent), m_appName(std::move(appName)) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                    SLOT(OnActionInvoked(uint, QString)));
+        bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
+                    SLOT(OnClosed(uint, uint)));
+    }
+}
+
+void DesktopNotifier::Notify(const QString& summary, const QString& body, const QString& tag) {
+    ++m_nCalls;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QTimer::singleShot(0, this, [this, summary, body, tag] {
+            emit unavailable(summary, body, tag);
+            CallEnded();
+        });
+        return;
+    }
+    // A service that reads markup in the body is given it escaped; asking first also tells
+    // whether there is a service at all.
+    auto* pWatcher =
+        new QDBusPendingCallWatcher(bus.asyncCall(Call(QStringLiteral("GetCapabilities"))), this);
+    connect(pWatcher, &QDBusPendingCallWatcher::finished, this,
+            [this, summary, body, tag](QDBusPendingCallWatcher* pCall) {
+                pCall->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *pCall;
+                if (reply.isError()) {
+                    emit unavailable(summary, body, tag);
+                    CallEnded();
+                    return;
+                }
+                Send(summary, body, tag, reply.value().contains(QStringLiteral("body-markup")));
+            });
+}
+
+void DesktopNotifier::Send(const QString& summary, const QString& body, const QString& tag,
+                           bool bMarkup) {
+    QDBusMessage message = Call(QStringLiteral("Notify"));
+    message << m_appName << 0U << QString() << summary << (bMarkup ? body.toHtmlEscaped() : body)
+            << QStringList{kDefaultAction, QStringLiteral("打开")} << QVariantMap() << -1;
+    auto* pWatcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    connect(pWatcher, &QDBusPendingCallWatcher::finished, this,
+            [this, summary, body, tag](QDBusPendingCallWatcher* pCall) {
+                pCall->deleteLater();
+                const QDBusPendingReply<uint> reply = *pCall;
+                if (reply.isError()) {
+                    emit unavailable(summary, body, tag);
+                } else {
+                    m_shown.insert(reply.value(), tag);
+                }
+                CallEnded();
+            });
+}
+
+void DesktopNotifier::CallEnded() {
+    --m_nCalls;
+    if (Outstanding() == 0) {
+        emit idle();
+    }
+}
+
+void DesktopNotifier::OnActionInvoked(uint nId, const QString& action) {
+    const auto it = m_shown.constFind(nId);
+    if (it != m_shown.cend() && action == kDefaultAction) {
+        emit activated(*it);
+    }
+}
+
+void DesktopNotifier::OnClosed(uint nId, uint /*nReason*/) {
+    if (m_shown.remove(nId) > 0 && Outstanding() == 0) {
+        emit idle();
+    }
+}
+
+}  // namespace vesk

@@ -1,0 +1,168 @@
+// vesk-watch: refreshes the library's watched threads, one after the other, and tells the
+// desktop of each one whose starter has posted; choosing the notification starts the viewer on
+// that thread. Made to be run by a timer while the viewer is not running.
+
+#include "arguments.h"
+#include "desktop_notifier.h"
+#include "forum_address.h"
+#include "forum_config.h"
+#include "request_checks.h"
+#include "thread_reader.h"
+#include "watch_notice.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vesk;
+
+enum ExitCode {
+    kExitDone = 0,
+    kExitRejected = 2,
+    kExitNoSession = 3,
+    kExitLibrary = 5,
+    kExitNothingRead = 6,
+};
+
+constexpr char kHelp[] =
+    "usage: vesk-watch [--db FILE] [--base URL] [--linger SECONDS] [--viewer PROGRAM]\n"
+    "\n"
+    "Refreshes every watched thread of the library, one after the other, and prints a line per\n"
+    "thread with new posts, as `vesk-library refresh --watched` does. For each thread whose\n"
+    "starter has posted, the desktop shows a notification; choosing it starts the viewer on the\n"
+    "thread. Without a notification service nothing is shown.\n"
+    "\n"
+    "  --db FILE         the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
+    "                    ~/.local/share/vesk/library.sqlite3)\n"
+    "  --base URL        the forum, as scheme://host[:port] (default: the configured forum)\n"
+    "  --linger SECONDS  how long to wait for a notification to be chosen (default 600)\n"
+    "  --viewer PROGRAM  the viewer to start (default: vesk beside this program, or on PATH)\n"
+    "  --help            this text\n"
+    "\n"
+    "exit codes: 0 every refresh ran, 2 a wrong argument, 3 the network could not be set up,\n"
+    "5 the library cannot be used, 6 some watched thread gave no page with posts\n";
+
+struct Notice {
+    ThreadKey key;
+    WatchNotice text;
+};
+
+// The viewer beside this program, else the one on PATH.
+QString DefaultViewer() {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("vesk");
+    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("vesk");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string strDb;
+    std::string strBase{ForumBaseAddress};
+    std::string strLinger = "600";
+    std::string strViewer;
+    bool bHelp = false;
+    std::vector<std::string> words;
+    std::set<std::string> given;
+    const ArgumentSpec spec{{{"--db", &strDb},
+                             {"--base", &strBase},
+                             {"--linger", &strLinger},
+                             {"--viewer", &strViewer}},
+                            {{"--help", &bHelp}}};
+    std::string strWrong = ReadArguments(argc, argv, spec, words, given);
+    int nLingerSeconds = 0;
+    if (strWrong.empty() && !words.empty()) {
+        strWrong = "unexpected argument: " + words[0];
+    }
+    if (strWrong.empty() && !bHelp) {
+        try {
+            std::size_t nUsed = 0;
+            nLingerSeconds = std::stoi(strLinger, &nUsed);
+            if (nUsed != strLinger.size() || nLingerSeconds < 0 || nLingerSeconds > 86400) {
+                strWrong = "--linger takes seconds, 0 to 86400";
+            }
+        } catch (const std::exception&) {
+            strWrong = "--linger takes seconds, 0 to 86400";
+        }
+        if (strWrong.empty() && !IsBaseAddress(strBase)) {
+            strWrong = "--base takes scheme://host[:port], no trailing slash";
+        }
+    }
+    if (!strWrong.empty()) {
+        std::fprintf(stderr, "vesk-watch: %s\n%s", strWrong.c_str(), kHelp);
+        return kExitRejected;
+    }
+    if (bHelp) {
+        std::fputs(kHelp, stdout);
+        return kExitDone;
+    }
+
+    QCoreApplication app(argc, argv);
+    PageFetcher fetcher;
+    if (!fetcher.OpenSession()) {
+        PrintLine(kRetrievalFailedMessage);
+        return kExitNoSession;
+    }
+    std::vector<Notice> notices;
+    bool bAllRead = false;
+    try {
+        ThreadStore store(strDb.empty() ? DefaultLibraryFile() : strDb);
+        RefreshSettings settings;
+        settings.strBaseAddress = strBase;
+        std::vector<WatchReport> reports;
+        bAllRead = RefreshWatchedThreads(store, fetcher, settings, std::time(nullptr),
+                                         [&reports](const WatchReport& report) {
+                                             std::fputs(WatchReportLine(report).c_str(), stdout);
+                                             std::fflush(stdout);
+                                             reports.push_back(report);
+                                         });
+        for (const WatchReport& report : reports) {
+            if (report.nStarterNew > 0) {
+                const std::optional<StoredThread> thread = store.Find(report.key);
+                const std::string strNewest =
+                    thread ? store.NewestStarterBody(thread->nId) : std::string();
+                notices.push_back({report.key, MakeWatchNotice(report, strNewest)});
+            }
+        }
+    } catch (const LibraryError& error) {
+        fetcher.CloseSession();
+        std::fprintf(stderr, "vesk-watch: %s\n", error.what());
+        return kExitLibrary;
+    }
+    fetcher.CloseSession();
+    const int nExit = bAllRead ? kExitDone : kExitNothingRead;
+    if (notices.empty()) {
+        return nExit;
+    }
+
+    // Stays until every notification is closed, or the time to choose one is over.
+    DesktopNotifier notifier(QStringLiteral("vesk"));
+    const QString viewer =
+        strViewer.empty() ? DefaultViewer() : QString::fromLocal8Bit(strViewer.c_str());
+    QObject::connect(&notifier, &DesktopNotifier::activated, [&](const QString& tag) {
+        const ThreadKey key = ThreadKeyOfTag(tag.toStdString());
+        const std::string strUrl = ThreadPageAddress(strBase, key.strBoardCode, key.strThreadId);
+        if (!strUrl.empty() &&
+            !QProcess::startDetached(
+                viewer, {QStringLiteral("--open"), QString::fromLatin1(strUrl.c_str())})) {
+            std::fprintf(stderr, "vesk-watch: cannot start %s\n", viewer.toLocal8Bit().data());
+        }
+    });
+    QObject::connect(&notifier, &DesktopNotifier::idle, &app, &QCoreApplication::quit);
+    QTimer::singleShot(std::chrono::seconds(nLingerSeconds), &app, &QCoreApplication::quit);
+    for (const Notice& notice : notices) {
+        notifier.Notify(QString::fromStdString(notice.text.strSummary),
+                        QString::fromStdString(notice.text.strBody),
+                        QString::fromStdString(WatchTag(notice.key)));
+    }
+    app.exec();
+    return nExit;
+}

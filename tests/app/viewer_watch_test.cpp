@@ -1,0 +1,126 @@
+// The watched threads' quiet refresh in the window, on a private session bus: a short period,
+// the starter's posts told once through the notification service, choosing it shows the thread,
+// no service tells nothing, and a go is never shared with it.
+
+#include "image_button.h"
+#include "notification_service.h"
+#include "process.h"
+#include "thread_page.h"
+#include "thread_reader.h"
+#include "viewer_harness.h"
+#include "web_browser.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <filesystem>
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ViewerWatchTest : public ViewerTest {
+protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        ASSERT_TRUE(fetcher.OpenSession());
+        for (const char* pszThread : {"1000001", "1000002"}) {
+            const ThreadKey key{pszThread[6] == '1' ? "600519" : "601318", pszThread};
+            RefreshThread(store, fetcher, key, {forum.BaseAddress(), 4, {}});
+            store.SetWatched(store.Find(key)->nId, true);
+        }
+        fetcher.CloseSession();
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(std::filesystem::path(DefaultLibraryFile()).parent_path());
+    }
+    void Append(const char* pszThread, int nCount, bool bByStarter) {
+        forum.ChangeThread(pszThread, [=](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, nCount, bByStarter);
+        });
+    }
+    // Whether the library holds nUnread unread posts of the thread, within the wait.
+    static bool Unread(const char* pszThread, int nUnread) {
+        return QTest::qWaitFor(
+            [&] {
+                for (const ThreadListing& thread : ThreadStore(DefaultLibraryFile()).List()) {
+                    if (thread.key.strThreadId == pszThread && thread.nUnread == nUnread) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kWait);
+    }
+};
+
+TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    d.SetWatchPeriod(300ms);
+
+    // Without a service the refresh goes on and tells nothing; the home page's figures follow.
+    Append("1000002", 1, true);
+    ASSERT_TRUE(Unread("1000002", 1));
+    EXPECT_TRUE(d.m_pBar->isHidden());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return test::ReadFile(d.m_homePath.toStdString()).find(">601<") != std::string::npos;
+        },
+        kWait));
+
+    test::NotificationService service;
+    ASSERT_TRUE(service.Running());
+    Append("1000002", 2, true);
+    Append("1000001", 2, false);
+    ASSERT_TRUE(Unread("1000002", 3));
+    ASSERT_TRUE(Unread("1000001", 2));
+    QTest::qWait(1000);
+    ASSERT_EQ(service.Notifications().size(), 1U);
+    EXPECT_NE(service.Notifications()[0].find(": the starter posted 2 new posts\""),
+              std::string::npos)
+        << service.Notifications()[0];
+
+    ASSERT_TRUE(service.Choose(1));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return viewer.Edit(res::IDC_URL)->text().endsWith("look,601318,1000002.html"); },
+        kWait));
+    EXPECT_EQ(viewer.Page().count(QString::fromStdString(GbkToUtf8(kNewMark).value())), 3);
+}
+
+// While a go reads, the watched threads wait: a long refresh under way stops for it.
+TEST_F(ViewerWatchTest, AGoIsNeverSharedWithTheWatchedThreads) {
+    {
+        // Only the first page of the long thread is kept: its refresh reads 119 pages more.
+        forum.SetFault("/look,600519,1000005_2.html", {500});
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        ASSERT_TRUE(fetcher.OpenSession());
+        const ThreadKey key{"600519", "1000005"};
+        RefreshThread(store, fetcher, key, {forum.BaseAddress(), 4, {}});
+        store.SetWatched(store.Find(key)->nId, true);
+        forum.SetFault("/look,600519,1000005_2.html", {});
+        forum.ClearRequests();
+    }
+    Viewer viewer(forum);
+    forum.SetLatency(50ms);
+    viewer.dialog.SetWatchPeriod(50ms);
+    const auto asked = [&](const char* pszPath) {
+        const std::vector<std::string> paths = forum.RequestedPaths();
+        return std::count(paths.begin(), paths.end(), std::string(pszPath)) > 0;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked("/look,600519,1000005_3.html"); }, kWait));
+    viewer.StartFetch(Thread("/look,601318,1000002.html"));
+    forum.ClearRequests();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !viewer.dialog.IsFetching(); }, kWait));
+    const std::vector<std::string> paths = forum.RequestedPaths();
+    EXPECT_GE(paths.size(), 11U);
+    for (const std::string& path : paths) {
+        EXPECT_NE(path.find("1000002"), std::string::npos) << path;
+    }
+}
+
+}  // namespace
+}  // namespace vesk

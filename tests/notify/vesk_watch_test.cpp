@@ -1,0 +1,114 @@
+// vesk-watch on a private session bus, against the demo forum on 127.0.0.1 and a stand-in
+// notification service.
+
+#include "demo_forum.h"
+#include "notification_service.h"
+#include "process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+
+namespace vesk {
+namespace {
+
+using test::ProcessResult;
+using test::RunProcess;
+
+constexpr char kPingan[] = "look,601318,1000002.html";
+constexpr char kMoutai[] = "look,600519,1000001.html";
+
+class VeskWatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(forum.Start());
+        for (const char* pszThread : {kPingan, kMoutai}) {
+            ASSERT_EQ(Run(VESK_LIBRARY_PATH, {"refresh", Url(pszThread)}).nExitCode, 0);
+            ASSERT_EQ(Run(VESK_LIBRARY_PATH, {"watch", Url(pszThread)}).nExitCode, 0);
+        }
+    }
+    ProcessResult Run(const char* pszProgram, std::vector<std::string> args,
+                      const std::map<std::string, std::string>& env = {}) const {
+        args.insert(args.begin(), {pszProgram, "--db", dir.File("library.sqlite3"), "--base",
+                                   forum.BaseAddress()});
+        return RunProcess(args, env, dir.Path());
+    }
+    std::string Url(const char* pszTail) const { return forum.BaseAddress() + "/" + pszTail; }
+    void Append(const char* pszThread, int nCount, bool bByStarter) {
+        forum.ChangeThread(pszThread, [=](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, nCount, bByStarter);
+        });
+    }
+
+    demo::DemoForum forum;
+    test::TempDir dir;
+};
+
+// The starter's new posts give one notification, with the title, the count and the newest post's
+// first words; others' posts give none. Choosing it starts the viewer on the thread, and the
+// watcher ends when it closes.
+TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
+    test::NotificationService service;
+    ASSERT_TRUE(service.Running());
+    const std::string strViewer = dir.File("viewer.sh");
+    std::ofstream(strViewer) << "#!/bin/sh\necho \"$@\" > " << dir.File("viewer.args") << "\n";
+    chmod(strViewer.c_str(), 0755);
+    Append("1000002", 3, true);
+    Append("1000001", 2, false);
+
+    auto watch = std::async(std::launch::async, [&] {
+        return Run(VESK_WATCH_PATH, {"--linger", "60", "--viewer", strViewer});
+    });
+    for (int i = 0; i < 400 && service.Notifications().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_EQ(service.Notifications().size(), 1U);
+    const std::string strCall = service.Notifications()[0];
+    EXPECT_NE(strCall.find("\"平安的保险业务还能增长吗？长期跟踪帖_中国平安吧_vesk股吧: the "
+                           "starter posted 3 new posts\""),
+              std::string::npos)
+        << strCall;
+    EXPECT_EQ(strCall.find("<"), std::string::npos) << strCall;
+    EXPECT_NE(strCall.find("[\"default\""), std::string::npos) << strCall;
+
+    ASSERT_TRUE(service.Choose(1));
+    for (int i = 0; i < 200 && test::ReadFile(dir.File("viewer.args")).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(test::ReadFile(dir.File("viewer.args")), "--open " + Url(kPingan) + "\n");
+    ASSERT_TRUE(service.Close(1));
+    ASSERT_EQ(watch.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    const ProcessResult result = watch.get();
+    EXPECT_EQ(result.nExitCode, 0) << result.strErr;
+    EXPECT_NE(result.strOut.find("\t3\t3\n"), std::string::npos);
+    EXPECT_NE(result.strOut.find("\t2\t0\n"), std::string::npos);
+}
+
+// Without a service, or without a bus, nothing is shown and nothing fails; the exit codes are
+// the library command's.
+TEST_F(VeskWatchTest, WithoutAServiceNothingFailsAndTheExitCodesHold) {
+    Append("1000002", 1, true);
+    const ProcessResult unserved = Run(VESK_WATCH_PATH, {"--linger", "30"});
+    EXPECT_EQ(unserved.nExitCode, 0);
+    EXPECT_EQ(unserved.strErr, "");
+    EXPECT_NE(unserved.strOut.find("\t1\t1\n"), std::string::npos);
+    Append("1000002", 1, true);
+    const ProcessResult busless = Run(VESK_WATCH_PATH, {"--linger", "30"},
+                                      {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
+    EXPECT_EQ(busless.nExitCode, 0);
+    EXPECT_NE(busless.strOut.find("\t1\t1\n"), std::string::npos);
+
+    forum.Stop();
+    EXPECT_EQ(Run(VESK_WATCH_PATH, {}).nExitCode, 6);
+    std::ofstream(dir.File("text.txt")) << "not a library\n";
+    EXPECT_EQ(RunProcess({VESK_WATCH_PATH, "--db", dir.File("text.txt")}).nExitCode, 5);
+    EXPECT_EQ(Run(VESK_WATCH_PATH, {"--linger", "-1"}).nExitCode, 2);
+}
+
+}  // namespace
+}  // namespace vesk
