@@ -88,6 +88,12 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
         [&] { return viewer.Edit(res::IDC_URL)->text().endsWith("look,601318,1000002.html"); },
         kWait));
     EXPECT_EQ(viewer.Page().count(QString::fromStdString(GbkToUtf8(kNewMark).value())), 3);
+
+    // The command line's thread: a kept one is shown, another is told in the bar.
+    EXPECT_TRUE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,1000001.html"))));
+    EXPECT_TRUE(d.m_pBar->isHidden());
+    EXPECT_FALSE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,999.html"))));
+    EXPECT_FALSE(d.m_pBar->isHidden());
 }
 
 // While a go reads, the watched threads wait: a long refresh under way stops for it.

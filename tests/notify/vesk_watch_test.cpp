@@ -60,6 +60,14 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     chmod(strViewer.c_str(), 0755);
     Append("1000002", 3, true);
     Append("1000001", 2, false);
+    // The newest post's markup is left out, its entities read, and it is cut after 60 characters.
+    std::string strLong = "<P>买入&amp;持有</P>\n<P>";
+    for (int i = 0; i < 70; ++i) {
+        strLong += "涨";
+    }
+    forum.ChangeThread("1000002", [&](demo::SampleThread& thread) {
+        demo::EditSamplePost(thread, 603, strLong + "</P>");
+    });
 
     auto watch = std::async(std::launch::async, [&] {
         return Run(VESK_WATCH_PATH, {"--linger", "60", "--viewer", strViewer});
@@ -73,7 +81,11 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
                            "starter posted 3 new posts\""),
               std::string::npos)
         << strCall;
-    EXPECT_EQ(strCall.find("<"), std::string::npos) << strCall;
+    std::string strWords = "\"买入&amp;持有 ";
+    for (int i = 0; i < 54; ++i) {
+        strWords += "涨";
+    }
+    EXPECT_NE(strCall.find(strWords + "…\""), std::string::npos) << strCall;
     EXPECT_NE(strCall.find("[\"default\""), std::string::npos) << strCall;
 
     ASSERT_TRUE(service.Choose(1));

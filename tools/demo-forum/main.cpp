@@ -8,20 +8,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     int nPort = VESK_DEMO_PORT;
     int nLatencyMs = 0;
+    int nCopies = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
         if (strArg == "--port" && i + 1 < argc) {
             nPort = std::atoi(argv[++i]);
         } else if (strArg == "--latency" && i + 1 < argc) {
             nLatencyMs = std::atoi(argv[++i]);
+        } else if (strArg == "--copies" && i + 1 < argc) {
+            nCopies = std::atoi(argv[++i]);
         } else {
             std::fprintf(stderr,
-                         "usage: vesk-demo-forum [--port N] [--latency MS]\n"
-                         "  --port 0 takes any free port; --latency pauses before every answer\n");
+                         "usage: vesk-demo-forum [--port N] [--latency MS] [--copies N]\n"
+                         "  --port 0 takes any free port; --latency pauses before every answer;\n"
+                         "  --copies serves N more threads like 1000002, numbered from 3000001\n");
             return 2;
         }
     }
@@ -32,7 +37,13 @@ int main(int argc, char** argv) {
     // The server's threads inherit the mask, so only sigwait below sees the signals.
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    vesk::demo::DemoForum forum;
+    std::vector<vesk::demo::SampleThread> threads = vesk::demo::MakeSampleThreads();
+    for (int i = 1; i <= nCopies; ++i) {
+        vesk::demo::SampleThread copy = threads[1];
+        copy.strThreadId = std::to_string(3000000 + i);
+        threads.push_back(std::move(copy));
+    }
+    vesk::demo::DemoForum forum(std::move(threads));
     forum.SetLatency(std::chrono::milliseconds(nLatencyMs));
     if (!forum.Start(nPort)) {
         std::fprintf(stderr, "vesk-demo-forum: cannot listen on 127.0.0.1:%d\n", nPort);
