@@ -73,35 +73,32 @@ void BackgroundRefresh::TakeTurn() {
     m_turns.pop_front();
     const std::uint64_t nTurn = ++m_nTurn;
     const std::int64_t nNow = std::time(nullptr);
-    // The worker's results come back to this object's thread; none come after Yield or the end.
-    auto pResult = std::make_shared<std::pair<WatchTurn, std::optional<WatchNotice>>>(
-        WatchTurn::kNotRead, std::nullopt);
+    // What the turn found comes back to this object's thread; nothing comes after Yield or the
+    // end.
+    auto pFound = std::make_shared<Found>();
     m_pTask = std::make_unique<LibraryTask>(
         m_strFile,
-        [this, key = m_running, nNow, pResult](ThreadStore& store, PageFetcher& fetcher) {
+        [this, key = m_running, nNow, pFound](ThreadStore& store, PageFetcher& fetcher) {
             std::vector<WatchedThread> watched = store.Watched();
             const auto it = std::find_if(watched.begin(), watched.end(),
                                          [&key](const WatchedThread& t) { return t.key == key; });
             if (it == watched.end()) {
-                pResult->first = WatchTurn::kResting;  // no longer watched
-                return;
+                return;  // no longer watched
             }
-            pResult->first = RefreshWatchedThread(
+            RefreshWatchedThread(
                 store, fetcher, *it, m_settings, nNow, [&](const WatchReport& report) {
+                    pFound->bNew = true;
                     if (report.nStarterNew > 0) {
                         const std::optional<StoredThread> thread = store.Find(key);
-                        pResult->second = MakeWatchNotice(
+                        pFound->notice = MakeWatchNotice(
                             report, thread ? store.NewestStarterBody(thread->nId) : std::string());
                     }
                 });
         },
-        [this, nTurn, pResult](const std::string& strError) {
+        [this, nTurn, pFound](const std::string& /*strError*/) {
+            // A library or a session that failed is the next turn's to try again.
             QMetaObject::invokeMethod(
-                this,
-                [this, nTurn, pResult, strError] {
-                    TurnDone(nTurn, pResult->first, pResult->second, strError);
-                },
-                Qt::QueuedConnection);
+                this, [this, nTurn, pFound] { TurnDone(nTurn, *pFound); }, Qt::QueuedConnection);
         });
     if (!m_pTask->Start()) {
         m_pTask.reset();
@@ -109,19 +106,17 @@ void BackgroundRefresh::TakeTurn() {
     }
 }
 
-void BackgroundRefresh::TurnDone(std::uint64_t nTurn, WatchTurn turn,
-                                 const std::optional<WatchNotice>& notice,
-                                 const std::string& strError) {
+void BackgroundRefresh::TurnDone(std::uint64_t nTurn, const Found& found) {
     // A turn that was stopped meanwhile has been put back: its late answer is dropped.
     if (m_pTask == nullptr || nTurn != m_nTurn) {
         return;
     }
     m_pTask.reset();
-    if (strError.empty() && turn == WatchTurn::kRead && changed) {
+    if (found.bNew && changed) {
         changed();
     }
-    if (notice && starterPosted) {
-        starterPosted(m_running, *notice);
+    if (found.notice && starterPosted) {
+        starterPosted(m_running, *found.notice);
     }
     ScheduleNext();
 }

@@ -8,9 +8,11 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -36,7 +38,7 @@ public:
     void Yield();
     bool IsRunning() const { return m_pTask != nullptr; }
 
-    // Called after a turn that read pages: what the library holds has changed.
+    // Called after a turn that found new posts: what the library holds has changed.
     std::function<void()> changed;
     // Called when a turn found posts by the starter, with what the notification says.
     std::function<void(const ThreadKey& key, const WatchNotice& notice)> starterPosted;
@@ -49,8 +51,12 @@ private:
     void BeginPeriod();
     void ScheduleNext();
     void TakeTurn();
-    void TurnDone(std::uint64_t nTurn, WatchTurn turn, const std::optional<WatchNotice>& notice,
-                  const std::string& strError);
+    // What a turn found, filled on the turn's thread.
+    struct Found {
+        bool bNew = false;
+        std::optional<WatchNotice> notice;  // when the starter posted
+    };
+    void TurnDone(std::uint64_t nTurn, const Found& found);
 
     std::string m_strFile;
     RefreshSettings m_settings;

@@ -349,7 +349,8 @@ void ViewerDialog::OnDestroy() {
     m_bDestroyed = true;
     // The bar outlives this object's part of the window: it tells nothing any more.
     disconnect(m_pBar, nullptr, this, nullptr);
-    // A whole reading ends within a moment; every page it kept stays kept.
+    // A refresh, in the background or of a whole thread, ends within a moment; every page it
+    // kept stays kept.
     m_pBackground.reset();
     m_pRefresher.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.

@@ -17,17 +17,7 @@ forum_bin=$build/tools/demo-forum/vesk-demo-forum
 for bin in "$viewer" "$library" "$forum_bin"; do
   [ -x "$bin" ] || { echo "build first: scripts/build.sh $build ($bin is missing)" >&2; exit 2; }
 done
-if [ -z "${VESK_FIGURES_DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" env VESK_FIGURES_DISPLAY=1 "$0" "$build" "$seconds"
-fi
-
-export QT_QPA_PLATFORM=xcb
-export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --disable-dev-shm-usage}"
-work=$(mktemp -d)
-openbox >/dev/null 2>&1 &
-wm=$!
-base=$(sed -n 's/^VESK_FORUM_BASE:STRING=//p' "$build/CMakeCache.txt")
-. "$root/scripts/demo-forum.sh"
+. "$root/bench/figures-display.sh"
 trap 'kill $wm ${forum_pid:-} ${watched_pid:-} ${kept_pid:-} 2>/dev/null; rm -rf "$work"' EXIT
 DEMO_FORUM_PORT=${base##*:} start_demo_forum "$forum_bin" "$work/forum.log" --copies 15 ||
   { echo "is another program using port ${base##*:}?" >&2; exit 1; }

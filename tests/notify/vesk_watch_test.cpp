@@ -61,12 +61,12 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     Append("1000002", 3, true);
     Append("1000001", 2, false);
     // The newest post's markup is left out, its entities read, and it is cut after 60 characters.
-    std::string strLong = "<P>买入&amp;持有</P>\n<P>";
+    std::string strRises;
     for (int i = 0; i < 70; ++i) {
-        strLong += "涨";
+        strRises += "涨";
     }
     forum.ChangeThread("1000002", [&](demo::SampleThread& thread) {
-        demo::EditSamplePost(thread, 603, strLong + "</P>");
+        demo::EditSamplePost(thread, 603, "<P>买入&amp;持有</P>\n<P>" + strRises + "</P>");
     });
 
     auto watch = std::async(std::launch::async, [&] {
@@ -81,19 +81,17 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
                            "starter posted 3 new posts\""),
               std::string::npos)
         << strCall;
-    std::string strWords = "\"买入&amp;持有 ";
-    for (int i = 0; i < 54; ++i) {
-        strWords += "涨";
-    }
-    EXPECT_NE(strCall.find(strWords + "…\""), std::string::npos) << strCall;
+    EXPECT_NE(strCall.find("\"买入&amp;持有 " + strRises.substr(0, 54 * 3) + "…\""),
+              std::string::npos)
+        << strCall;
     EXPECT_NE(strCall.find("[\"default\""), std::string::npos) << strCall;
 
-    ASSERT_TRUE(service.Choose(1));
+    ASSERT_TRUE(service.Emit("ActionInvoked", 1));
     for (int i = 0; i < 200 && test::ReadFile(dir.File("viewer.args")).empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(test::ReadFile(dir.File("viewer.args")), "--open " + Url(kPingan) + "\n");
-    ASSERT_TRUE(service.Close(1));
+    ASSERT_TRUE(service.Emit("NotificationClosed", 1));
     ASSERT_EQ(watch.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     const ProcessResult result = watch.get();
     EXPECT_EQ(result.nExitCode, 0) << result.strErr;

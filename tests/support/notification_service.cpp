@@ -12,17 +12,17 @@ extern char** environ;
 
 namespace vesk::test {
 
-namespace {
-
-// Debian's interpreter, where python3-dbusmock is; not whichever python3 comes first on PATH.
+// Debian's interpreter, which python3-dbusmock is installed for, whatever python3 PATH finds.
 constexpr char kPython[] = "/usr/bin/python3";
 
-}  // namespace
-
 NotificationService::NotificationService() {
-    const std::string strLog = m_dir.File("calls.log");
-    std::vector<std::string> args = {
-        kPython, "-m", "dbusmock", "--template", "notification_daemon", "-l", strLog};
+    std::vector<std::string> args = {kPython,
+                                     "-m",
+                                     "dbusmock",
+                                     "--template",
+                                     "notification_daemon",
+                                     "-l",
+                                     m_dir.File("calls.log")};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -33,14 +33,12 @@ NotificationService::NotificationService() {
         return;
     }
     for (int i = 0; i < 200 && !m_bRunning; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         m_bRunning = RunProcess({"/usr/bin/dbus-send", "--session", "--print-reply",
                                  "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                                  "org.freedesktop.DBus.NameHasOwner",
                                  "string:org.freedesktop.Notifications"})
                          .strOut.find("boolean true") != std::string::npos;
-        if (!m_bRunning) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
 }
 
@@ -62,25 +60,18 @@ std::vector<std::string> NotificationService::Notifications() const {
     return calls;
 }
 
-bool NotificationService::Emit(const std::string& strSignal, const std::string& strSignature,
-                               const std::string& strArgs) const {
-    const std::string strScript =
-        "import dbus\n"
-        "o = dbus.SessionBus().get_object('org.freedesktop.Notifications',"
-        " '/org/freedesktop/Notifications')\n"
-        "o.EmitSignal('org.freedesktop.Notifications', '" +
-        strSignal + "', '" + strSignature + "', [" + strArgs +
-        "], dbus_interface='org.freedesktop.DBus.Mock')\n";
-    return RunProcess({kPython, "-c", strScript}).nExitCode == 0;
-}
-
-bool NotificationService::Choose(unsigned nId) const {
-    return Emit("ActionInvoked", "us", "dbus.UInt32(" + std::to_string(nId) + "), 'default'");
-}
-
-bool NotificationService::Close(unsigned nId) const {
-    return Emit("NotificationClosed", "uu",
-                "dbus.UInt32(" + std::to_string(nId) + "), dbus.UInt32(1)");
+bool NotificationService::Emit(const char* pszSignal, unsigned nId) const {
+    const std::string strId = "dbus.UInt32(" + std::to_string(nId) + ")";
+    const std::string strArgs = std::string(pszSignal) == "ActionInvoked"
+                                    ? "'us', [" + strId + ", 'default']"
+                                    : "'uu', [" + strId + ", dbus.UInt32(1)]";
+    return RunProcess({kPython, "-c",
+                       "import dbus\ndbus.SessionBus().get_object('org.freedesktop.Notifications',"
+                       " '/org/freedesktop/Notifications').EmitSignal("
+                       "'org.freedesktop.Notifications', '" +
+                           std::string(pszSignal) + "', " + strArgs +
+                           ", dbus_interface='org.freedesktop.DBus.Mock')"})
+               .nExitCode == 0;
 }
 
 }  // namespace vesk::test
