@@ -82,6 +82,7 @@ void DesktopNotifier::Send(const QString& summary, const QString& body, const QS
 
 void DesktopNotifier::CallEnded() {
     --m_nCalls;
+    emit answered();
     if (Outstanding() == 0) {
         emit idle();
     }

@@ -26,6 +26,8 @@ signals:
     void activated(const QString& tag);
     // No service took the notification: no session bus, no service, or it refused.
     void unavailable(const QString& summary, const QString& body, const QString& tag);
+    // The service has answered a Notify (or it was found unavailable).
+    void answered();
     // Nothing is outstanding any more.
     void idle();
 

@@ -44,7 +44,8 @@ constexpr char kHelp[] =
     "  --db FILE         the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
     "                    ~/.local/share/vesk/library.sqlite3)\n"
     "  --base URL        the forum, as scheme://host[:port] (default: the configured forum)\n"
-    "  --linger SECONDS  how long to wait for a notification to be chosen (default 600)\n"
+    "  --linger SECONDS  how long to wait, once they are shown, for a notification to be\n"
+    "                    chosen (default 600)\n"
     "  --viewer PROGRAM  the viewer to start (default: vesk beside this program, or on PATH)\n"
     "  --help            this text\n"
     "\n"
@@ -143,7 +144,8 @@ int main(int argc, char** argv) {
         return nExit;
     }
 
-    // Stays until every notification is closed, or the time to choose one is over.
+    // Stays until every notification is closed, or the time to choose one is over once all are
+    // shown.
     DesktopNotifier notifier(QStringLiteral("vesk"));
     const QString viewer =
         strViewer.empty() ? DefaultViewer() : QString::fromLocal8Bit(strViewer.c_str());
@@ -157,7 +159,12 @@ int main(int argc, char** argv) {
         }
     });
     QObject::connect(&notifier, &DesktopNotifier::idle, &app, &QCoreApplication::quit);
-    QTimer::singleShot(std::chrono::seconds(nLingerSeconds), &app, &QCoreApplication::quit);
+    std::size_t nAnswered = 0;
+    QObject::connect(&notifier, &DesktopNotifier::answered, [&] {
+        if (++nAnswered == notices.size()) {
+            QTimer::singleShot(std::chrono::seconds(nLingerSeconds), &app, &QCoreApplication::quit);
+        }
+    });
     for (const Notice& notice : notices) {
         notifier.Notify(QString::fromStdString(notice.text.strSummary),
                         QString::fromStdString(notice.text.strBody),
