@@ -37,27 +37,21 @@ void DesktopNotifier::Notify(const QString& summary, const QString& body, const 
     ++m_nCalls;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QTimer::singleShot(0, this, [this, summary, body, tag] {
-            emit unavailable(summary, body, tag);
-            CallEnded();
-        });
+        QTimer::singleShot(0, this,
+                           [this, summary, body, tag] { Unavailable(summary, body, tag); });
         return;
     }
     // A service that reads markup in the body is given it escaped; asking first also tells
     // whether there is a service at all.
-    auto* pWatcher =
-        new QDBusPendingCallWatcher(bus.asyncCall(Call(QStringLiteral("GetCapabilities"))), this);
-    connect(pWatcher, &QDBusPendingCallWatcher::finished, this,
-            [this, summary, body, tag](QDBusPendingCallWatcher* pCall) {
-                pCall->deleteLater();
-                const QDBusPendingReply<QStringList> reply = *pCall;
-                if (reply.isError()) {
-                    emit unavailable(summary, body, tag);
-                    CallEnded();
-                    return;
-                }
+    Ask(Call(QStringLiteral("GetCapabilities")),
+        [this, summary, body, tag](QDBusPendingCallWatcher& call) {
+            const QDBusPendingReply<QStringList> reply = call;
+            if (reply.isError()) {
+                Unavailable(summary, body, tag);
+            } else {
                 Send(summary, body, tag, reply.value().contains(QStringLiteral("body-markup")));
-            });
+            }
+        });
 }
 
 void DesktopNotifier::Send(const QString& summary, const QString& body, const QString& tag,
@@ -65,19 +59,31 @@ void DesktopNotifier::Send(const QString& summary, const QString& body, const QS
     QDBusMessage message = Call(QStringLiteral("Notify"));
     message << m_appName << 0U << QString() << summary << (bMarkup ? body.toHtmlEscaped() : body)
             << QStringList{kDefaultAction, QStringLiteral("打开")} << QVariantMap() << -1;
+    Ask(message, [this, summary, body, tag](QDBusPendingCallWatcher& call) {
+        const QDBusPendingReply<uint> reply = call;
+        if (reply.isError()) {
+            Unavailable(summary, body, tag);
+        } else {
+            m_shown.insert(reply.value(), tag);
+            CallEnded();
+        }
+    });
+}
+
+void DesktopNotifier::Ask(const QDBusMessage& message,
+                          std::function<void(QDBusPendingCallWatcher&)> answer) {
     auto* pWatcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(pWatcher, &QDBusPendingCallWatcher::finished, this,
-            [this, summary, body, tag](QDBusPendingCallWatcher* pCall) {
+            [answer = std::move(answer)](QDBusPendingCallWatcher* pCall) {
                 pCall->deleteLater();
-                const QDBusPendingReply<uint> reply = *pCall;
-                if (reply.isError()) {
-                    emit unavailable(summary, body, tag);
-                } else {
-                    m_shown.insert(reply.value(), tag);
-                }
-                CallEnded();
+                answer(*pCall);
             });
+}
+
+void DesktopNotifier::Unavailable(const QString& summary, const QString& body, const QString& tag) {
+    emit unavailable(summary, body, tag);
+    CallEnded();
 }
 
 void DesktopNotifier::CallEnded() {

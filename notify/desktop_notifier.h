@@ -3,6 +3,10 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <functional>
+
+class QDBusMessage;
+class QDBusPendingCallWatcher;
 
 namespace vesk {
 
@@ -37,6 +41,10 @@ private slots:
 
 private:
     void Send(const QString& summary, const QString& body, const QString& tag, bool bMarkup);
+    // Calls the service; answer gets the reply on this object's thread.
+    void Ask(const QDBusMessage& message, std::function<void(QDBusPendingCallWatcher&)> answer);
+    // No service took the notification: told, and its call is over.
+    void Unavailable(const QString& summary, const QString& body, const QString& tag);
     void CallEnded();
 
     QString m_appName;
