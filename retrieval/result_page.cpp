@@ -1,9 +1,13 @@
 #include "result_page.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace vesk {
 
@@ -34,6 +38,24 @@ constexpr std::string_view kPageEnd = "</table></body></html>";
 
 std::string_view FieldText(const char* pszField, std::size_t nSize) {
     return {pszField, strnlen(pszField, nSize)};
+}
+
+// The process's umask, read without changing it (umask() would, for every thread at once).
+mode_t CurrentUmask() {
+    std::FILE* pStatus = std::fopen("/proc/self/status", "r");
+    mode_t nMask = 022;
+    if (pStatus != nullptr) {
+        char szLine[128];
+        while (std::fgets(szLine, sizeof szLine, pStatus) != nullptr) {
+            unsigned int nValue = 0;
+            if (std::sscanf(szLine, "Umask: %o", &nValue) == 1) {
+                nMask = static_cast<mode_t>(nValue);
+                break;
+            }
+        }
+        std::fclose(pStatus);
+    }
+    return nMask;
 }
 
 }  // namespace
@@ -121,13 +143,45 @@ ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string
 }
 
 bool WriteResultFile(const std::string& strPath, std::string_view text) {
-    std::FILE* pFile = std::fopen(strPath.c_str(), "wb");
-    if (pFile == nullptr) {
+    struct stat existing {};
+    const bool bExists = stat(strPath.c_str(), &existing) == 0;
+    if (bExists && S_ISDIR(existing.st_mode)) {
         return false;
     }
-    const bool bWritten = std::fwrite(text.data(), 1, text.size(), pFile) == text.size();
-    const bool bClosed = std::fclose(pFile) == 0;
-    return bWritten && bClosed;
+    if (bExists && !S_ISREG(existing.st_mode)) {
+        std::FILE* pFile = std::fopen(strPath.c_str(), "wb");
+        if (pFile == nullptr) {
+            return false;
+        }
+        const bool bWritten = std::fwrite(text.data(), 1, text.size(), pFile) == text.size();
+        return std::fclose(pFile) == 0 && bWritten;
+    }
+    // A page the user may not write stays as it is, as it would when opened for writing.
+    if (bExists && access(strPath.c_str(), W_OK) != 0) {
+        return false;
+    }
+    std::string strTemporary = strPath + ".XXXXXX";
+    const int nFile = mkstemp(strTemporary.data());
+    if (nFile < 0) {
+        return false;
+    }
+    // The new page gets the old one's permissions, or a new file's.
+    fchmod(nFile, bExists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask());
+    bool bWritten = true;
+    for (std::size_t nDone = 0; bWritten && nDone < text.size();) {
+        const ssize_t nWrote = write(nFile, text.data() + nDone, text.size() - nDone);
+        if (nWrote < 0 && errno == EINTR) {
+            continue;
+        }
+        bWritten = nWrote > 0;
+        nDone += bWritten ? static_cast<std::size_t>(nWrote) : 0;
+    }
+    bWritten = close(nFile) == 0 && bWritten;
+    if (!bWritten || std::rename(strTemporary.c_str(), strPath.c_str()) != 0) {
+        unlink(strTemporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace vesk

@@ -58,8 +58,9 @@ private:
 ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
                            std::string_view starter, const ResultFilter& filter);
 
-// Creates the file (or empties it) and writes the page; false when it cannot be created or
-// written whole.
+// Writes the page to the file: a regular file (or a new one) is written beside it and renamed into
+// place, so that the path holds either the page before or the whole new one, never a part; any
+// other file (a device) is written in place. False when it cannot be written whole.
 bool WriteResultFile(const std::string& strPath, std::string_view text);
 
 }  // namespace vesk

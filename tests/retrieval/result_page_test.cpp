@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 
 namespace vesk {
 namespace {
@@ -149,6 +151,22 @@ TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreatedOrAPageNotWrittenWhole)
     EXPECT_FALSE(WriteResultFile(dir.File("missing/post.htm"), "x"));
     EXPECT_FALSE(WriteResultFile(dir.Path(), "x"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+
+    // A disk that fills up midway, as files limited to 4 KiB make it: the page before stays, and
+    // nothing is left beside it.
+    const std::string strPath = dir.File("post.htm");
+    ASSERT_TRUE(WriteResultFile(strPath, "the page before"));
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit small{4096, old.rlim_max};
+    const auto onSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool bWritten = WriteResultFile(strPath, std::string(100000, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, onSignal);
+    EXPECT_FALSE(bWritten);
+    EXPECT_EQ(test::ReadFile(strPath), "the page before");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace
