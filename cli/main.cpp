@@ -5,6 +5,7 @@
 #include "fetch_thread.h"
 #include "request_checks.h"
 #include "result_page.h"
+#include "terminal_text.h"
 #include "text_cut.h"
 
 #include <condition_variable>
@@ -139,8 +140,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
 }
 
 void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
+    // The forum's bytes as they stand, but for what a terminal would act on.
     const auto line = [](const char* pszKey, const char* pszValue) {
-        std::printf("%s\t%s\n", pszKey, pszValue);
+        std::printf("%s\t%s\n", pszKey, TerminalSafe(pszValue, false).c_str());
     };
     line("title", buffers.szTitle);
     line("starter", buffers.szStarter);

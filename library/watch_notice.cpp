@@ -1,6 +1,7 @@
 #include "watch_notice.h"
 
 #include "code_page.h"
+#include "terminal_text.h"
 
 #include <array>
 #include <utility>
@@ -91,7 +92,7 @@ std::string OneLineUtf8(std::string_view bytes) {
             c = ' ';
         }
     }
-    return text;
+    return TerminalSafe(text, true);
 }
 
 std::string WatchReportLine(const WatchReport& report) {
