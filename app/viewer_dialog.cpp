@@ -442,9 +442,7 @@ void ViewerDialog::StartFetch() {
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
     m_pGoKeeper = std::make_shared<GoKeeper>(m_strLibraryFile, CutThreadKey(m_strThreadUrl));
-    settings.keepPage = [pKeeper = m_pGoKeeper](int nPage, const std::string& strPage) {
-        pKeeper->Keep(nPage, strPage);
-    };
+    settings.keepPage = [pKeeper = m_pGoKeeper](const LoopPage& page) { pKeeper->Keep(page); };
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
     std::memset(m_results.szTitle, 0, sizeof m_results.szTitle);
@@ -812,10 +810,11 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
         m_strLibraryFile, key, settings,
         [this](const RefreshOutcome& outcome, const std::string& strError) {
             const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
-            const std::string strText = !strError.empty() ? strError
-                                        : bRead && outcome.end.kind != ReadingEnd::Kind::kFailedPage
-                                            ? std::string()
-                                            : DescribeReadingEnd(outcome.end);
+            const std::string strText =
+                !strError.empty() ? strError
+                : bRead && outcome.end.kind == ReadingEnd::Kind::kEndOfThread
+                    ? std::string()
+                    : DescribeRefresh(outcome);
             QCoreApplication::postEvent(this, new WholeDoneEvent(FromUtf8(strText), bRead));
         });
     if (!pRefresher->Start()) {

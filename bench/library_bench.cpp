@@ -1,6 +1,8 @@
 // The thread library's figures on the demo forum's 120-page thread, in one process: a first
 // reading (time per page, and the file's size against its bodies), from a near forum and from
-// one 50 ms away, an unchanged refresh (requests), showing the whole thread.
+// one 50 ms away, an unchanged refresh (requests), the requests on boards that answer past the
+// end with another page (habit: 0 a page without posts, 1 the last page again, 2 a redirect to
+// the first page, 3 to the last, 4 the first page for every number), showing the whole thread.
 // bench/library_figures.sh sets the first reading by vesk-library against vesk-fetch reading 40
 // pages.
 
@@ -107,6 +109,45 @@ void BM_UnchangedRefresh(benchmark::State& state) {
                                  static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_UnchangedRefresh)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Boards that answer past a thread's end with another page of it: the requests of a first reading
+// of the 120-page thread, and of a refresh after 100 posts more (three pages on from page 120).
+void BM_PastTheEnd(benchmark::State& state) {
+    const auto habit = static_cast<demo::PastEnd>(state.range(0));
+    demo::DemoForum forum;
+    forum.Start();
+    forum.SetPastEnd(kThread.strThreadId, habit);
+    const std::string strPath = LibraryFile();
+    double fFirst = 0;
+    double fGrowth = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveLibrary(strPath);
+        forum.ChangeThread(kThread.strThreadId, [](demo::SampleThread& thread) {
+            thread = demo::DemoForum().Threads()[4];
+        });
+        forum.ClearRequests();
+        state.ResumeTiming();
+        ThreadStore store(strPath);
+        Refresh(store, forum);
+        fFirst += static_cast<double>(forum.RequestedPaths().size());
+        forum.ClearRequests();
+        forum.ChangeThread(kThread.strThreadId, [](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, 100, false);
+        });
+        Refresh(store, forum);
+        fGrowth += static_cast<double>(forum.RequestedPaths().size());
+    }
+    state.counters["first_requests"] = fFirst / static_cast<double>(state.iterations());
+    state.counters["growth_requests"] = fGrowth / static_cast<double>(state.iterations());
+    RemoveLibrary(strPath);
+}
+BENCHMARK(BM_PastTheEnd)
+    ->ArgName("habit")
+    ->DenseRange(0, 4)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Showing the whole kept thread, every post: read from the library, composed, written.
 void BM_ShowWholeThread(benchmark::State& state) {

@@ -5,6 +5,7 @@
 #include "code_page.h"
 #include "forum_config.h"
 #include "request_checks.h"
+#include "terminal_text.h"
 #include "thread_page.h"
 #include "thread_reader.h"
 #include "watch_notice.h"
@@ -32,7 +33,7 @@ enum ExitCode {
 };
 
 constexpr char kUsage[] =
-    "usage: vesk-library [--db FILE] [--base URL] refresh [--summary] THREAD_URL\n"
+    "usage: vesk-library [--db FILE] [--base URL] refresh [--full] [--summary] THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] show [--mode all|starter|names] [--names LIST]\n"
     "                    [--new] [--peek] [--out FILE] [--summary] THREAD_URL\n"
     "       vesk-library [--db FILE] list\n"
@@ -44,8 +45,9 @@ constexpr char kUsage[] =
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
     "\n"
-    "  refresh         read the thread into the library: all of it the first time, later from\n"
-    "                  the last page read on; new, edited and deleted posts are noted\n"
+    "  refresh         read the thread into the library: all of it the first time, later page 1\n"
+    "                  and from the first page not full when it was read on; new, edited and\n"
+    "                  deleted posts are noted\n"
     "  show            write the kept thread as one page, deleted posts marked, unread edited\n"
     "                  and new posts marked; afterwards every post of the thread is read\n"
     "  list            the kept threads, last refreshed first: board code, thread number,\n"
@@ -63,6 +65,7 @@ constexpr char kHelp[] =
     "  --new           show: only the posts not read yet\n"
     "  --peek          show: leave the posts unread\n"
     "  --out FILE      show: the page written (default: post.htm)\n"
+    "  --full          refresh: read every page again, noting edits and deletions anywhere\n"
     "  --watched       refresh: every watched thread, one after the other; prints a line per\n"
     "                  thread with new posts: board code, thread number, title, new, the\n"
     "                  starter's new (a thread that failed three times in a row waits an hour)\n"
@@ -79,8 +82,9 @@ constexpr char kHelp[] =
     "  3  refresh: the network could not be set up\n"
     "  4  show: the page could not be written\n"
     "  5  the library cannot be opened, created or written, is not a library, or is newer\n"
-    "  6  refresh: a kept thread gave no page with posts (the library is as it was); with\n"
-    "     --watched: some watched thread did\n";
+    "     (list, history and show --peek read a library that cannot be written)\n"
+    "  6  refresh: a kept thread gave no page with posts, or is no longer on the board (the\n"
+    "     library is as it was); with --watched: some watched thread did\n";
 
 struct Options {
     std::string strDb;
@@ -92,6 +96,7 @@ struct Options {
     bool bNew = false;
     bool bPeek = false;
     bool bWatched = false;
+    bool bFull = false;
     bool bHelp = false;
     std::string strCommand;
     std::string strUrl;
@@ -100,7 +105,7 @@ struct Options {
 // The options each command takes beside --db.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
     static const std::map<std::string, std::set<std::string>> commands = {
-        {"refresh", {"--base", "--summary", "--watched"}},
+        {"refresh", {"--base", "--summary", "--watched", "--full"}},
         {"watch", {"--base"}},
         {"unwatch", {"--base"}},
         {"show", {"--base", "--mode", "--names", "--new", "--peek", "--out", "--summary"}},
@@ -122,6 +127,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--new", &options.bNew},
                              {"--peek", &options.bPeek},
                              {"--watched", &options.bWatched},
+                             {"--full", &options.bFull},
                              {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
@@ -145,8 +151,9 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
             }
         }
     }
-    if (options.bWatched && options.bSummary) {
-        return "--summary is not used with --watched";
+    if (options.bWatched && (options.bSummary || options.bFull)) {
+        return std::string(options.bSummary ? "--summary" : "--full") +
+               " is not used with --watched";
     }
     const std::size_t nWords = options.strCommand == "list" || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
@@ -176,7 +183,8 @@ std::string WhenText(std::int64_t nSeconds) {
     return szWhen;
 }
 
-// UTF-8 of the forum's bytes, with backslash, CR, LF and TAB written as escapes.
+// UTF-8 of the forum's bytes, with backslash, CR, LF and TAB written as escapes, safe on a
+// terminal.
 std::string Escaped(std::string_view bytes) {
     std::string text;
     for (const char c : GbkToUtf8Lenient(bytes)) {
@@ -197,11 +205,12 @@ std::string Escaped(std::string_view bytes) {
                 text += c;
         }
     }
-    return text;
+    return TerminalSafe(text, true);
 }
 
 void PrintValue(const char* pszKey, std::string_view value) {
-    std::printf("%s\t%.*s\n", pszKey, static_cast<int>(value.size()), value.data());
+    const std::string strSafe = TerminalSafe(value, false);
+    std::printf("%s\t%s\n", pszKey, strSafe.c_str());
 }
 
 void PrintHeading(const StoredThread& thread) {
@@ -225,13 +234,14 @@ public:
         }
         RefreshSettings settings;
         settings.strBaseAddress = m_options.strBase;
+        settings.bFull = m_options.bFull;
         settings.progress = [](int nPage, int nPosts) {
             std::fprintf(stderr, "vesk-library: page %d read, %d posts so far\n", nPage, nPosts);
         };
         const RefreshOutcome outcome = RefreshThread(m_store, fetcher, m_key, settings);
         fetcher.CloseSession();
         std::optional<StoredThread> thread = m_store.Find(m_key);
-        PrintLine(DescribeRefresh(outcome));
+        PrintLine(DescribeRefresh(outcome, settings.nMaxPages));
         if (m_options.bSummary) {
             StoredThread unknown;
             unknown.key = m_key;
@@ -322,20 +332,6 @@ private:
         return thread;
     }
 
-    static std::string DescribeRefresh(const RefreshOutcome& outcome) {
-        if (outcome.result == RefreshOutcome::Result::kRead) {
-            return "本次读到第" + std::to_string(outcome.nLastPage) + "页：新帖" +
-                   std::to_string(outcome.changes.nNew) + "，修改" +
-                   std::to_string(outcome.changes.nEdited) + "，删除" +
-                   std::to_string(outcome.changes.nDeleted) + "。" +
-                   (outcome.end.kind == ReadingEnd::Kind::kFailedPage
-                        ? "第" + std::to_string(outcome.end.nPage) + "页读取失败（" +
-                              DescribeFailure(outcome.end.failure) + "）"
-                        : std::string());
-        }
-        return DescribeReadingEnd(outcome.end);
-    }
-
     const Options& m_options;
     ThreadStore& m_store;
     ThreadKey m_key;
@@ -391,7 +387,15 @@ int Run(const Options& options, const std::set<std::string>& given) {
     }
     const std::string strPath = options.strDb.empty() ? DefaultLibraryFile() : options.strDb;
     try {
-        ThreadStore store(strPath);
+        ThreadStore store(strPath, true);
+        const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
+                                (options.strCommand == "show" && options.bPeek);
+        if (store.IsReadOnly() && !bReadsOnly) {
+            std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n",
+                         strPath.c_str(),
+                         options.strCommand == "show" ? " (show --peek leaves it as it is)" : "");
+            return kExitLibrary;
+        }
         if (options.strCommand == "list") {
             return List(store);
         }

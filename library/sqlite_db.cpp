@@ -4,17 +4,53 @@
 
 namespace vesk {
 
-Database::Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs) {
-    const int nFlags =
-        SQLITE_OPEN_READWRITE | (bCreate ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(strPath.c_str(), &m_pDb, nFlags, nullptr) != SQLITE_OK) {
+namespace {
+
+// A file name as an SQLite URI's path.
+std::string UriPath(const std::string& strPath) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string strUri = "file:";
+    for (const char ch : strPath) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '%' || c == '?' || c == '#' || c <= 0x20 || c >= 0x7F) {
+            strUri += '%';
+            strUri += kHex[c >> 4];
+            strUri += kHex[c & 0x0F];
+        } else {
+            strUri += ch;
+        }
+    }
+    return strUri;
+}
+
+}  // namespace
+
+Database::Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs, bool bReadOnly) {
+    if (!bReadOnly) {
+        Open(strPath, SQLITE_OPEN_READWRITE | (bCreate ? SQLITE_OPEN_CREATE : 0));
+    } else {
+        Open(strPath, SQLITE_OPEN_READONLY);
+        // Reading a write-ahead log needs its shared index, which a folder that cannot be written
+        // cannot hold: nobody can write the library there either, so it is read as it stands.
+        if (sqlite3_exec(m_pDb, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_close(m_pDb);
+            m_pDb = nullptr;
+            Open(UriPath(strPath) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        }
+    }
+    sqlite3_busy_timeout(m_pDb, nBusyTimeoutMs);
+}
+
+void Database::Open(const std::string& strName, int nFlags) {
+    if (sqlite3_open_v2(strName.c_str(), &m_pDb, nFlags | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         const std::string strWhy = m_pDb != nullptr ? sqlite3_errmsg(m_pDb) : "out of memory";
         sqlite3_close(m_pDb);
         m_pDb = nullptr;
         throw LibraryError(strWhy);
     }
     sqlite3_extended_result_codes(m_pDb, 1);
-    sqlite3_busy_timeout(m_pDb, nBusyTimeoutMs);
 }
 
 Database::~Database() {

@@ -22,8 +22,9 @@ class Statement;
 class Database final {
 public:
     // Opens an existing file, or creates it when bCreate; the busy timeout applies to every wait
-    // for another connection's lock.
-    Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs);
+    // for another connection's lock. bReadOnly: for reading only, and where the write-ahead log
+    // cannot be shared (its folder cannot be written) as a file that nobody changes meanwhile.
+    Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs, bool bReadOnly = false);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -36,6 +37,8 @@ public:
     [[noreturn]] void Fail(std::string_view what) const;
 
 private:
+    void Open(const std::string& strName, int nFlags);
+
     sqlite3* m_pDb = nullptr;
 };
 

@@ -22,25 +22,38 @@ struct RefreshOutcome {
     ReadingEnd end;
     int nLastPage = 0;  // the last page with posts read
     PageChanges changes;
-};
-
-struct RefreshSettings {
-    std::string strBaseAddress;
-    int nWindow = 4;
-    // Called after each page kept, with the page and the posts read so far in this refresh.
-    std::function<void(int nPage, int nPosts)> progress;
+    // Nothing read because the thread is no longer on the board: its page 1 holds no post, or a
+    // redirect took it to another address (end.failure says which).
+    bool bGone = false;
 };
 
 // The most pages one refresh reads.
 inline constexpr int kMaxRefreshPages = 10000;
 
-// Reads a thread into the library through the fetcher's open session. A thread not kept yet is
-// read from page 1 to its end. A kept one from the last page a refresh kept posts from (R) to its
-// end; when page R holds no post, or only floors above every floor kept, the pages before it are
-// read too, one at a time backwards, until one holds a floor kept before, page 1, or 10 pages
-// back. Each page is kept, in page order, as soon as it is read. Throws LibraryError.
+struct RefreshSettings {
+    std::string strBaseAddress;
+    int nWindow = 4;
+    // Every page again, from page 1, so that edits and deletions anywhere are seen.
+    bool bFull = false;
+    int nMaxPages = kMaxRefreshPages;
+    // Called after each page kept, with the page and the posts read so far in this refresh.
+    std::function<void(int nPage, int nPosts)> progress;
+};
+
+// Reads a thread into the library through the fetcher's open session, each page kept, in page
+// order, as soon as it is read. A thread not kept yet (or every thread with bFull) is read from
+// page 1 to its end. A kept one reads page 1, then from the first page that was not full when it
+// was last read (R) to its end. When page R holds no post, or only floors above every floor kept,
+// the pages before it are read too, one at a time backwards, until one holds a floor kept before,
+// page 2, or 10 pages back; when its first floor is above the one expected there, the page
+// before it is read. A reading that ends at the thread's last page, not far before R, deletes the
+// kept floors after that page's. Throws LibraryError.
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings);
+
+// How a refresh went, in one sentence of the interface's language (UTF-8), as the command and the
+// window say it.
+std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages = kMaxRefreshPages);
 
 // A watched thread that a refresh found new posts in.
 struct WatchReport {
@@ -82,7 +95,7 @@ public:
     GoKeeper(const GoKeeper&) = delete;
     GoKeeper& operator=(const GoKeeper&) = delete;
 
-    void Keep(int nPage, const std::string& strPage) noexcept;
+    void Keep(const LoopPage& page) noexcept;
     // After the reading: the thread counts as refreshed when a page was kept. What went wrong
     // with the library, or empty.
     std::string Finish() noexcept;

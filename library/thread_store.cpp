@@ -1,5 +1,6 @@
 #include "thread_store.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -15,10 +17,23 @@ namespace vesk {
 
 namespace {
 
+// Each page as it was last read: its own posts, its lowest and highest floor of its own (0
+// without), and the refresh that read it.
+constexpr const char* kPageTable =
+    "CREATE TABLE page("
+    " thread INTEGER NOT NULL REFERENCES thread(id) ON DELETE CASCADE,"
+    " number INTEGER NOT NULL,"
+    " posts INTEGER NOT NULL,"
+    " first_floor INTEGER NOT NULL,"
+    " last_floor INTEGER NOT NULL,"
+    " read_at INTEGER NOT NULL,"
+    " PRIMARY KEY (thread, number)) WITHOUT ROWID";
+
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 2;
+constexpr std::int64_t kSchemaVersion = 3;
 
+// A new library's schema; an older one is brought to it by the steps in Migrate.
 constexpr const char* kSchema[] = {
     "CREATE TABLE thread("
     " id INTEGER PRIMARY KEY,"
@@ -27,10 +42,11 @@ constexpr const char* kSchema[] = {
     " title BLOB NOT NULL DEFAULT x'',"
     " board_name BLOB NOT NULL DEFAULT x'',"
     " starter BLOB NOT NULL DEFAULT x'',"
-    " resume_page INTEGER NOT NULL DEFAULT 0,"
-    " fullest INTEGER NOT NULL DEFAULT 0,"
     " complete INTEGER NOT NULL DEFAULT 0,"
     " refreshed INTEGER NOT NULL DEFAULT 0,"
+    " watched INTEGER NOT NULL DEFAULT 0,"
+    " failures INTEGER NOT NULL DEFAULT 0,"
+    " failed_at INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE (board_code, thread_id))",
     // A post with a floor is known by it; one without (floor 0) by its page and place on it.
     // sort_floor puts the latter right after the post before it. Showing a thread sorts its posts
@@ -61,14 +77,32 @@ constexpr const char* kSchema[] = {
     " at INTEGER NOT NULL,"
     " body BLOB NOT NULL)",
     "CREATE INDEX change_thread ON change(thread, at, floor)",
+    kPageTable,
 };
 
-// Makes the file's folder when it is not there; opening the file says what went wrong.
-std::string WithFolder(const std::string& strPath) {
-    std::error_code error;
+// The library holds what a person read and when: the folders made for it and a new file are the
+// user's alone, whatever the umask. Opening the file says what went wrong, if anything did.
+std::string PrivateFile(const std::string& strPath) {
     const std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, error);
+    std::vector<std::filesystem::path> missing;
+    std::error_code error;
+    for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, error);
+         at = at.parent_path()) {
+        missing.push_back(at);
+        if (at == at.parent_path()) {
+            break;
+        }
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (mkdir(it->c_str(), 0700) == 0) {
+            chmod(it->c_str(), 0700);  // the umask may have taken the owner's rights too
+        }
+    }
+    // Another process making it at the same moment is just as good.
+    const int nFile = open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (nFile >= 0) {
+        fchmod(nFile, 0600);
+        close(nFile);
     }
     return strPath;
 }
@@ -79,6 +113,17 @@ bool HoldsData(const std::string& strPath) {
     const auto nSize = std::filesystem::file_size(strPath, error);
     return !error && nSize > 0;
 }
+
+// Whether a kept library can be written: the file, and its folder for the write-ahead log.
+bool CanWrite(const std::string& strPath) {
+    const std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
+    return access(strPath.c_str(), W_OK) == 0 &&
+           access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+// The kinds of change kept: an edit's earlier body, a deleted post's last.
+constexpr int kEdit = 1;
+constexpr int kDeletion = 2;
 
 int ToInt(std::int64_t nValue) {
     return static_cast<int>(nValue);
@@ -109,8 +154,10 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
     return *this;
 }
 
-ThreadStore::ThreadStore(const std::string& strPath) try
-    : m_db(WithFolder(strPath), !HoldsData(strPath), kBusyTimeoutMs) {
+ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable) try
+    : m_bReadOnly(bReadOnlyWhenUnwritable && HoldsData(strPath) && !CanWrite(strPath)),
+      m_db(m_bReadOnly ? strPath : PrivateFile(strPath), !HoldsData(strPath), kBusyTimeoutMs,
+           m_bReadOnly) {
     // Read the header before anything is written: a file that is not ours stays as it was.
     // One statement, so that the three are read from one snapshot while another process may be
     // making the library.
@@ -127,6 +174,14 @@ ThreadStore::ThreadStore(const std::string& strPath) try
     }
     if (nVersion > kSchemaVersion) {
         throw LibraryError("made by a newer version of this program");
+    }
+    if (m_bReadOnly) {
+        if (nVersion < kSchemaVersion) {
+            throw LibraryError(
+                "made by an older version of this program, and it cannot be written to be "
+                "brought up to date");
+        }
+        return;
     }
     UseWriteAheadLog();
     m_db.Execute("PRAGMA synchronous=NORMAL");
@@ -175,13 +230,28 @@ void ThreadStore::Migrate() {
         m_db.Execute("PRAGMA application_id=1449489227");
     }
     // Each later version's steps, from the version before.
-    if (nVersion < 2) {
+    if (nVersion == 1) {
         // Watched threads, and the failed refreshes in a row that make the watch wait.
         m_db.Execute("ALTER TABLE thread ADD COLUMN watched INTEGER NOT NULL DEFAULT 0");
         m_db.Execute("ALTER TABLE thread ADD COLUMN failures INTEGER NOT NULL DEFAULT 0");
         m_db.Execute("ALTER TABLE thread ADD COLUMN failed_at INTEGER NOT NULL DEFAULT 0");
     }
-    m_db.Execute("PRAGMA user_version=2");
+    if (nVersion >= 1 && nVersion < 3) {
+        // Pages as last read, in place of the last page a refresh kept posts from and the most
+        // posts one page held. The pages before that page count as full and the page itself as
+        // its posts make it, so that the next refresh goes on where it would have.
+        m_db.Execute(kPageTable);
+        m_db.Execute(
+            "INSERT INTO page(thread, number, posts, first_floor, last_floor, read_at)"
+            " SELECT p.thread, p.page,"
+            "  CASE WHEN p.page < t.resume_page THEN max(t.fullest, count(*)) ELSE count(*) END,"
+            "  coalesce(min(CASE WHEN p.floor <> 0 THEN p.floor END), 0), max(p.floor), 0"
+            " FROM post p JOIN thread t ON t.id = p.thread"
+            " WHERE p.deleted = 0 AND p.page <= t.resume_page GROUP BY p.thread, p.page");
+        m_db.Execute("ALTER TABLE thread DROP COLUMN resume_page");
+        m_db.Execute("ALTER TABLE thread DROP COLUMN fullest");
+    }
+    m_db.Execute("PRAGMA user_version=3");
     transaction.Commit();
 }
 
@@ -195,8 +265,8 @@ Statement& ThreadStore::Cached(const char* pszSql) {
 
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     Statement& find = Cached(
-        "SELECT id, title, board_name, starter, resume_page, fullest, complete, refreshed, watched "
-        "FROM thread WHERE board_code = ? AND thread_id = ?");
+        "SELECT id, title, board_name, starter, complete, refreshed, watched FROM thread "
+        "WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
         return std::nullopt;
@@ -206,11 +276,9 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
                         std::string(find.Bytes(1)),
                         std::string(find.Bytes(2)),
                         std::string(find.Bytes(3)),
-                        ToInt(find.Int(4)),
-                        ToInt(find.Int(5)),
-                        find.Int(6) != 0,
-                        find.Int(7),
-                        find.Int(8) != 0};
+                        find.Int(4) != 0,
+                        find.Int(5),
+                        find.Int(6) != 0};
     find.Reset();
     return thread;
 }
@@ -223,8 +291,72 @@ std::int32_t ThreadStore::HighestFloor(std::int64_t nThread) {
     return nFloor;
 }
 
-PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen,
-                                   bool bKeepLaterResume) {
+KeptPages ThreadStore::PagesKept(std::int64_t nThread) {
+    Statement& pages = Cached(
+        "WITH fullest(posts) AS (SELECT max(posts) FROM page WHERE thread = ?1) "
+        "SELECT coalesce((SELECT min(number) FROM page, fullest f WHERE thread = ?1"
+        "  AND page.posts < f.posts), (SELECT max(number) FROM page WHERE thread = ?1), 0),"
+        " coalesce((SELECT posts FROM fullest), 0)");
+    pages.Bind(1, nThread);
+    KeptPages kept;
+    if (pages.Step()) {
+        kept = {ToInt(pages.Int(0)), ToInt(pages.Int(1))};
+    }
+    pages.Reset();
+    return kept;
+}
+
+std::int32_t ThreadStore::FloorBefore(std::int64_t nThread, int nPage) {
+    return PageBefore(nThread, nPage).nLastFloor;
+}
+
+ThreadStore::PageRow ThreadStore::PageBefore(std::int64_t nThread, int nPage) {
+    Statement& before = Cached(
+        "SELECT number, last_floor, read_at FROM page WHERE thread = ? AND number < ? "
+        "ORDER BY number DESC LIMIT 1");
+    before.Bind(1, nThread).Bind(2, nPage);
+    PageRow row;
+    if (before.Step()) {
+        row = {ToInt(before.Int(0)), static_cast<std::int32_t>(before.Int(1)), before.Int(2)};
+    }
+    before.Reset();
+    return row;
+}
+
+std::int32_t ThreadStore::LowestFloorAbove(std::int64_t nThread, std::int32_t nFloor) {
+    Statement& lowest = Cached(
+        "SELECT min(floor) FROM post WHERE thread = ? AND floor > ? AND floor <> 0 "
+        "AND deleted = 0");
+    lowest.Bind(1, nThread).Bind(2, nFloor);
+    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
+    if (lowest.Step() && lowest.Int(0) != 0) {
+        nLowest = static_cast<std::int32_t>(lowest.Int(0));
+    }
+    lowest.Reset();
+    return nLowest;
+}
+
+std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFloorBefore) {
+    std::size_t nFirst = posts.size();
+    std::int32_t nLater = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t i = posts.size(); i-- > 0;) {
+        const std::int32_t nFloor = posts[i].nFloor;
+        if (nFloor == 0) {
+            continue;
+        }
+        if (nFloor >= nLater || nFloor <= nFloorBefore) {
+            break;
+        }
+        nLater = nFloor;
+        nFirst = i;
+    }
+    while (nFirst > 0 && posts[nFirst - 1].nFloor == 0) {
+        --nFirst;
+    }
+    return nFirst;
+}
+
+StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen) {
     Transaction transaction(m_db);
     std::optional<StoredThread> thread = Find(key);
     if (!thread) {
@@ -235,26 +367,41 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
         thread = Find(key);
     }
     const std::int64_t nThread = thread->nId;
+
+    // The page before, as last read: where this page's own floors begin, and whether it was read
+    // in this refresh, so that what lies between the two pages is known.
+    const PageRow before = PageBefore(nThread, page.nPage);
+    const std::int32_t nFloorBefore = before.nLastFloor;
+    const bool bBeforeReadNow = before.nPage == page.nPage - 1 && before.nReadAt == nWhen;
+    const std::size_t nFirstOwn = FirstOwnPost(page.posts, nFloorBefore);
+    StoredPage result;
+    result.nOwn = static_cast<int>(page.posts.size() - nFirstOwn);
+    if (result.nOwn == 0) {
+        return result;
+    }
+    const std::span<const PostFields> own(page.posts.begin() + static_cast<long>(nFirstOwn),
+                                          page.posts.end());
+    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
+    std::int32_t nHighest = std::numeric_limits<std::int32_t>::min();
+    for (const PostFields& post : own) {
+        if (post.nFloor != 0) {
+            nLowest = std::min(nLowest, post.nFloor);
+            nHighest = std::max(nHighest, post.nFloor);
+        }
+    }
     if (page.heading) {
         Cached("UPDATE thread SET title = ?, board_name = ?, starter = ? WHERE id = ?")
             .Bind(1, page.heading->title)
             .Bind(2, page.heading->boardName)
-            .Bind(3, page.posts.empty() ? std::string_view{} : page.posts.front().author)
+            .Bind(3, own.front().author)
             .Bind(4, nThread)
             .Run();
     }
     // Until a refresh has run to the thread's end, everything found counts as read.
-    PageChanges changes;
+    PageChanges& changes = result.changes;
     // The starter, as this page makes it or as kept.
-    const std::string_view starter = page.heading && !page.posts.empty()
-                                         ? page.posts.front().author
-                                         : std::string_view(thread->strStarter);
-    const auto countNew = [&](std::string_view author, std::int64_t nAdded) {
-        changes.nNew += static_cast<int>(nAdded);
-        if (!starter.empty() && author == starter) {
-            changes.nStarterNew += static_cast<int>(nAdded);
-        }
-    };
+    const std::string_view starter =
+        page.heading ? own.front().author : std::string_view(thread->strStarter);
     const auto marked = [&](PostState state) {
         return thread->bComplete ? static_cast<std::int64_t>(state) : 0;
     };
@@ -274,20 +421,16 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             .Bind(8, post.body)
             .Bind(9, marked(PostState::kNew))
             .Run();
-        countNew(post.author, m_db.Changes());
-    };
-    const auto recordChange = [&](std::int32_t nFloor, int nKind, std::string_view body) {
-        Cached("INSERT INTO change(thread, floor, kind, at, body) VALUES (?, ?, ?, ?, ?)")
-            .Bind(1, nThread)
-            .Bind(2, nFloor)
-            .Bind(3, nKind)
-            .Bind(4, nWhen)
-            .Bind(5, body)
-            .Run();
+        const auto nAdded = static_cast<int>(m_db.Changes());
+        changes.nNew += nAdded;
+        if (!starter.empty() && post.author == starter) {
+            changes.nStarterNew += nAdded;
+        }
     };
 
-    // The posts kept between the page's lowest and highest floor, in one look-up: the page's
-    // own floors to compare, and those missing from it, which were deleted.
+    // The posts kept from the floor after the page before, when that was read in this refresh,
+    // or else from the page's lowest floor, up to its highest, in one look-up: the page's own
+    // floors to compare, and those missing from it, which were deleted.
     struct Kept {
         std::int64_t nId;
         std::string strAuthor, strTime, strBody;
@@ -297,19 +440,13 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
         bool bSeen = false;
     };
     std::map<std::int32_t, Kept> kept;
-    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
-    std::int32_t nHighest = std::numeric_limits<std::int32_t>::min();
-    for (const PostFields& post : page.posts) {
-        if (post.nFloor != 0) {
-            nLowest = std::min(nLowest, post.nFloor);
-            nHighest = std::max(nHighest, post.nFloor);
-        }
-    }
     if (nLowest <= nHighest) {
+        const std::int32_t nFrom =
+            bBeforeReadNow && nFloorBefore > 0 ? std::min(nLowest, nFloorBefore + 1) : nLowest;
         Statement& range = Cached(
             "SELECT floor, id, author, time, body, deleted, state, page, position FROM post "
             "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
-        range.Bind(1, nThread).Bind(2, nLowest).Bind(3, nHighest);
+        range.Bind(1, nThread).Bind(2, nFrom).Bind(3, nHighest);
         while (range.Step()) {
             kept.emplace(
                 static_cast<std::int32_t>(range.Int(0)),
@@ -319,19 +456,13 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
         }
     }
 
-    // A post without a floor stands after the last floor before it, on this page or earlier.
-    std::int32_t nAnchor = -1;
-    for (std::size_t i = 0; i < page.posts.size(); ++i) {
+    // A post without a floor stands after the last floor of its own before it, on this page or
+    // earlier.
+    std::int32_t nAnchor = nFloorBefore;
+    for (std::size_t i = nFirstOwn; i < page.posts.size(); ++i) {
         const PostFields& post = page.posts[i];
         const auto nPosition = static_cast<std::int64_t>(i);
         if (post.nFloor == 0) {
-            if (nAnchor < 0) {
-                Statement& before = Cached(
-                    "SELECT max(floor) FROM post WHERE thread = ? AND page < ? AND floor <> 0");
-                before.Bind(1, nThread).Bind(2, page.nPage);
-                nAnchor = before.Step() ? static_cast<std::int32_t>(before.Int(0)) : 0;
-                before.Reset();
-            }
             insertNew(post, nPosition, nAnchor);
             continue;
         }
@@ -351,16 +482,19 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
                              stored.strBody != post.body;
         const bool bMoved = stored.nPage != page.nPage || stored.nPosition != nPosition;
         if (bEdited) {
-            recordChange(post.nFloor, 1, stored.strBody);
+            RecordChange(nThread, post.nFloor, kEdit, nWhen, stored.strBody);
             ++changes.nEdited;
         } else if (!stored.bDeleted && !bMoved) {
             continue;
         }
-        // An edit, or a post back from deletion, is unread again; a new one stays new.
-        const PostState newState = !bEdited && !stored.bDeleted ? stored.state
-                                   : stored.state == PostState::kNew
-                                       ? PostState::kNew
-                                       : static_cast<PostState>(marked(PostState::kEdited));
+        // An edit is unread again, and a new post stays new; a post back from deletion with its
+        // last text is simply current again.
+        const PostState newState = bEdited
+                                       ? (stored.state == PostState::kNew
+                                              ? PostState::kNew
+                                              : static_cast<PostState>(marked(PostState::kEdited)))
+                                   : stored.bDeleted ? PostState::kRead
+                                                     : stored.state;
         Cached(
             "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
             "position = ? WHERE id = ?")
@@ -373,29 +507,98 @@ PageChanges ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, s
             .Bind(7, stored.nId)
             .Run();
     }
+    // A post shown above the page's own run (pinned, or among replies shown on every page) is
+    // kept where it stands only when it is not kept at all; a post without a floor there cannot
+    // be told from its copies.
+    for (std::size_t i = 0; i < nFirstOwn; ++i) {
+        if (page.posts[i].nFloor != 0) {
+            insertNew(page.posts[i], static_cast<std::int64_t>(i), page.posts[i].nFloor);
+        }
+    }
 
-    // A floor kept between the page's lowest and highest but missing from it is deleted.
+    // A floor kept in the range but missing from the page's own run is deleted.
     for (const auto& [nFloor, stored] : kept) {
         if (stored.bSeen || stored.bDeleted) {
             continue;
         }
-        recordChange(nFloor, 2, stored.strBody);
-        Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
-            .Bind(1, marked(PostState::kDeleted))
-            .Bind(2, stored.nId)
-            .Run();
+        RecordChange(nThread, nFloor, kDeletion, nWhen, stored.strBody);
+        MarkDeleted(stored.nId, thread->bComplete);
         ++changes.nDeleted;
     }
     Cached(
-        "UPDATE thread SET resume_page = ?, fullest = max(fullest, ?), refreshed = ? "
-        "WHERE id = ?")
-        .Bind(1, bKeepLaterResume ? std::max(page.nPage, thread->nResumePage) : page.nPage)
-        .Bind(2, static_cast<std::int64_t>(page.posts.size()))
-        .Bind(3, nWhen / 1000000)
-        .Bind(4, nThread)
+        "INSERT OR REPLACE INTO page(thread, number, posts, first_floor, last_floor, read_at) "
+        "VALUES (?, ?, ?, ?, ?, ?)")
+        .Bind(1, nThread)
+        .Bind(2, page.nPage)
+        .Bind(3, result.nOwn)
+        .Bind(4, nLowest <= nHighest ? nLowest : 0)
+        .Bind(5, nLowest <= nHighest ? nHighest : 0)
+        .Bind(6, nWhen)
+        .Run();
+    Cached("UPDATE thread SET refreshed = ? WHERE id = ?")
+        .Bind(1, nWhen / 1000000)
+        .Bind(2, nThread)
+        .Run();
+    transaction.Commit();
+    return result;
+}
+
+PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen) {
+    Transaction transaction(m_db);
+    PageChanges changes;
+    Statement& last = Cached(
+        "SELECT g.last_floor, t.complete FROM page g JOIN thread t ON t.id = g.thread "
+        "WHERE g.thread = ? AND g.number = ?");
+    last.Bind(1, nThread).Bind(2, nLastPage);
+    const std::int64_t nLastFloor = last.Step() ? last.Int(0) : 0;
+    const bool bComplete = nLastFloor > 0 && last.Int(1) != 0;
+    last.Reset();
+    if (nLastFloor > 0) {
+        struct Gone {
+            std::int64_t nId;
+            std::int32_t nFloor;
+            std::string strBody;
+        };
+        std::vector<Gone> gone;
+        Statement& after = Cached(
+            "SELECT id, floor, body FROM post WHERE thread = ? AND floor > ? AND floor <> 0 "
+            "AND deleted = 0");
+        after.Bind(1, nThread).Bind(2, nLastFloor);
+        while (after.Step()) {
+            gone.push_back({after.Int(0), static_cast<std::int32_t>(after.Int(1)),
+                            std::string(after.Bytes(2))});
+        }
+        for (const Gone& post : gone) {
+            RecordChange(nThread, post.nFloor, kDeletion, nWhen, post.strBody);
+            MarkDeleted(post.nId, bComplete);
+        }
+        changes.nDeleted = static_cast<int>(gone.size());
+    }
+    // Pages past the end are no longer the thread's.
+    Cached("DELETE FROM page WHERE thread = ? AND number > ?")
+        .Bind(1, nThread)
+        .Bind(2, nLastPage)
         .Run();
     transaction.Commit();
     return changes;
+}
+
+void ThreadStore::RecordChange(std::int64_t nThread, std::int32_t nFloor, int nKind,
+                               std::int64_t nWhen, std::string_view body) {
+    Cached("INSERT INTO change(thread, floor, kind, at, body) VALUES (?, ?, ?, ?, ?)")
+        .Bind(1, nThread)
+        .Bind(2, nFloor)
+        .Bind(3, nKind)
+        .Bind(4, nWhen)
+        .Bind(5, body)
+        .Run();
+}
+
+void ThreadStore::MarkDeleted(std::int64_t nPost, bool bComplete) {
+    Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
+        .Bind(1, bComplete ? static_cast<std::int64_t>(PostState::kDeleted) : 0)
+        .Bind(2, nPost)
+        .Run();
 }
 
 void ThreadStore::SetWatched(std::int64_t nThread, bool bWatched) {
@@ -498,7 +701,7 @@ std::vector<ThreadChange> ThreadStore::History(std::int64_t nThread) {
     select.Bind(1, nThread);
     std::vector<ThreadChange> changes;
     while (select.Step()) {
-        changes.push_back({static_cast<std::int32_t>(select.Int(0)), select.Int(1) == 2,
+        changes.push_back({static_cast<std::int32_t>(select.Int(0)), select.Int(1) == kDeletion,
                            select.Int(2) / 1000000, std::string(select.Bytes(3))});
     }
     return changes;

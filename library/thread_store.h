@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,6 @@ struct StoredThread {
     std::string strTitle;
     std::string strBoardName;
     std::string strStarter;
-    int nResumePage = 0;          // the last page a refresh committed posts from
-    int nFullest = 0;             // the most posts one page held
     bool bComplete = false;       // a refresh has run to its end: what later ones find is marked
     std::int64_t nRefreshed = 0;  // seconds since 1970, UTC
     bool bWatched = false;
@@ -53,6 +52,26 @@ struct ReadPage {
     std::vector<PostFields> posts;
     std::optional<ThreadHeading> heading;
 };
+
+// What storing one page did: the changes, and the posts that were the page's own.
+struct StoredPage {
+    PageChanges changes;
+    int nOwn = 0;
+};
+
+// Where a refresh of a kept thread goes on: the first page that was not full when it was last
+// read (or the last page read, when all were), and the most posts of its own a page held.
+struct KeptPages {
+    int nResumePage = 0;
+    int nFullest = 0;
+};
+
+// The first of a page's own posts: boards show a pinned post, or a block of replies, above a
+// page's own run of floors on every page. The run is the rising run of floors that ends the page,
+// above nFloorBefore (the highest floor of the page before, 0 when unknown), with the posts
+// without a floor among it and right before it; a page of posts without floors is all its own.
+// The page's size when none is its own.
+std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFloorBefore);
 
 struct ThreadListing {
     ThreadKey key;
@@ -88,20 +107,35 @@ class ThreadStore final {
 public:
     static constexpr int kBusyTimeoutMs = 30000;
 
-    // Opens the library, making a missing or empty file a new one (and its folder). Throws
-    // LibraryError, naming the path, when the file cannot be opened or created, is not a library,
-    // or has a newer format; the file is then left as it was.
-    explicit ThreadStore(const std::string& strPath);
+    // Opens the library, making a missing or empty file a new one (and its folder, both private
+    // to the user). With bReadOnlyWhenUnwritable, an existing library that cannot be written, or
+    // whose folder cannot, is opened for reading only. Throws LibraryError, naming the path, when
+    // the file cannot be opened or created, is not a library, or has a newer format; the file is
+    // then left as it was.
+    explicit ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable = false);
+
+    // Opened for reading only: every change throws.
+    bool IsReadOnly() const { return m_bReadOnly; }
 
     std::optional<StoredThread> Find(const ThreadKey& key);
     // The highest floor stored for the thread, 0 when none.
     std::int32_t HighestFloor(std::int64_t nThread);
+    KeptPages PagesKept(std::int64_t nThread);
+    // The highest floor of its own the nearest page before nPage held when it was last read, 0
+    // when none is known.
+    std::int32_t FloorBefore(std::int64_t nThread, int nPage);
+    // The lowest floor above nFloor of a post that is not deleted; the largest value when none.
+    std::int32_t LowestFloorAbove(std::int64_t nThread, std::int32_t nFloor);
 
-    // Stores one page of a thread in one transaction, adding the thread with its first page.
-    // nWhen stamps the changes and the thread's refresh time. bKeepLaterResume: the page where the
-    // next refresh resumes never moves back (a reading of the first pages only).
-    PageChanges StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen,
-                          bool bKeepLaterResume = false);
+    // Stores one page of a thread in one transaction, adding the thread with its first page;
+    // nothing when none of its posts are its own. nWhen stamps the changes, the page and the
+    // thread's refresh time; the pages one refresh reads share it. A kept floor missing from the
+    // page's own run is deleted, and so is one missing between the run and the page before, when
+    // that was read in the same refresh.
+    StoredPage StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen);
+    // The reading of a refresh (nWhen) ended at the thread's last page, nLastPage: the kept floors
+    // above its own are deleted, since no later page can hold them.
+    PageChanges EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen);
     // Marks a thread whose refresh ran to its end: what later refreshes find is unread.
     void MarkComplete(std::int64_t nThread);
 
@@ -126,8 +160,21 @@ public:
 private:
     void UseWriteAheadLog();
     void Migrate();
+    // A page as it was last read: its number, its highest floor of its own, the refresh's time.
+    struct PageRow {
+        int nPage = 0;
+        std::int32_t nLastFloor = 0;
+        std::int64_t nReadAt = 0;
+    };
+    // The nearest page before nPage that was read; all zero when none was.
+    PageRow PageBefore(std::int64_t nThread, int nPage);
     Statement& Cached(const char* pszSql);
+    void RecordChange(std::int64_t nThread, std::int32_t nFloor, int nKind, std::int64_t nWhen,
+                      std::string_view body);
+    // The post is deleted; marked so while unread once its thread's refresh has completed.
+    void MarkDeleted(std::int64_t nPost, bool bComplete);
 
+    bool m_bReadOnly;
     Database m_db;
     std::map<const char*, Statement> m_statements;
 };

@@ -90,28 +90,28 @@ void FetchThread::FetchAllPages() {
     std::string strTitle;
     std::string strBoardName;
     m_nLastRecord = -1;
+    ReadOptions options;
+    options.nWindow = m_settings.nWindow;
     ReadingEnd end = ReadPages(
-        m_fetcher,
-        [&](int nPage) { return ThreadPageRequest(m_settings.strBaseAddress, key, nPage); }, 1,
-        kMaxPages,
-        [&](int nPage, const std::string& strPage) {
-            if (nPage == 1) {
-                const ThreadHeading heading = CutThreadHeading(strPage, strBoardCode);
+        m_fetcher, m_settings.strBaseAddress, key, 1, kMaxPages,
+        [&](const LoopPage& page) {
+            if (page.nPage == 1) {
+                const ThreadHeading heading = CutThreadHeading(page.strText, strBoardCode);
                 strTitle = heading.title;
                 strBoardName = heading.boardName;
             }
             const int nBefore = m_nLastRecord;
-            m_nLastRecord = ExtractPosts(strPage, m_pPosts, m_nLastRecord);
-            if (m_settings.keepPage) {
-                m_settings.keepPage(nPage, strPage);
+            m_nLastRecord = StorePosts(page.posts, m_pPosts, m_nLastRecord);
+            if (m_settings.keepPage && !page.bElsewhere) {
+                m_settings.keepPage(page);
             }
             if (m_hWndNotify != nullptr && !m_fetcher.IsAborted()) {
-                m_hWndNotify->PageFetched(nPage, m_nLastRecord);
+                m_hWndNotify->PageFetched(page.nPage, m_nLastRecord);
             }
             // A full table takes no more posts, so no further page is worth a request.
             return PageTaken{m_nLastRecord - nBefore, PostTable::kCapacity - m_nLastRecord - 1};
         },
-        m_settings.nWindow);
+        options);
     end.nPosts = m_nLastRecord + 1;
     const std::string_view starter =
         m_nLastRecord >= 0 ? std::string_view(m_pPosts[0].szAuthor) : std::string_view{};

@@ -18,9 +18,10 @@ struct FetchSettings {
     FetchTimeouts timeouts;
     // Page requests in flight at most.
     int nWindow = 4;
-    // Given every page whose posts were read, in page order, on the worker's thread; it must not
-    // throw. The reading is the same with it or without.
-    std::function<void(int nPage, const std::string& strPage)> keepPage;
+    // Given every page whose posts were read, in page order, on the worker's thread, but those
+    // that a redirect took away from the thread; it must not throw. The reading is the same with
+    // it or without.
+    std::function<void(const LoopPage& page)> keepPage;
 };
 
 // One retrieval on a thread of its own: downloads the pages of one thread from page 1 (at most

@@ -2,6 +2,8 @@
 
 #include "text_cut.h"
 
+#include <limits>
+
 namespace vesk {
 
 namespace {
@@ -54,6 +56,25 @@ std::string ThreadPageRequest(std::string_view strBase, const ThreadKey& key, in
     strUrl.append("/look,").append(key.strBoardCode).append(",").append(key.strThreadId);
     strUrl.append("_").append(std::to_string(nPage)).append(".html");
     return strUrl;
+}
+
+int ThreadPageNumber(std::string_view strUrl, const ThreadKey& key) {
+    strUrl = strUrl.substr(0, strUrl.find_first_of("?#"));
+    std::string_view name = strUrl.substr(strUrl.rfind('/') + 1);
+    const std::string strStem = "look," + key.strBoardCode + "," + key.strThreadId;
+    if (!name.starts_with(strStem) || !name.ends_with(".html")) {
+        return 0;
+    }
+    name = name.substr(strStem.size(), name.size() - strStem.size() - 5);
+    if (name.empty()) {
+        return 1;
+    }
+    if (name.size() < 2 || name.size() > 10 || name[0] != '_' ||
+        name.find_first_not_of("0123456789", 1) != std::string_view::npos) {
+        return 0;
+    }
+    const long nPage = std::stol(std::string(name.substr(1)));
+    return nPage > 0 && nPage <= std::numeric_limits<int>::max() ? static_cast<int>(nPage) : 0;
 }
 
 }  // namespace vesk

@@ -27,4 +27,9 @@ ThreadKey CutThreadKey(std::string_view strUrl);
 // The address the reading asks for page nPage of a thread by, the values as they stand.
 std::string ThreadPageRequest(std::string_view strBase, const ThreadKey& key, int nPage);
 
+// The page of the thread an address names by its path, whatever its host: N for
+// ".../look,CODE,ID_N.html", 1 for ".../look,CODE,ID.html"; 0 when it names no page of this
+// thread.
+int ThreadPageNumber(std::string_view strUrl, const ThreadKey& key);
+
 }  // namespace vesk

@@ -72,6 +72,7 @@ struct PageFetcher::Transfer {
     std::optional<Clock::time_point> nextAttempt;
     long nRetryAfter = -1;
     PageFailure failure;
+    std::string strFinalAddress;  // where redirects took the answer; empty without any
 };
 
 PageFetcher::PageFetcher(FetchTimeouts timeouts) : m_timeouts(timeouts) {}
@@ -179,6 +180,7 @@ bool PageFetcher::Launch(Transfer& transfer) {
     transfer.bTooLarge = false;
     transfer.bRequestSent = false;
     transfer.nRetryAfter = -1;
+    transfer.strFinalAddress.clear();
     transfer.nextAttempt.reset();
     transfer.start = transfer.lastByte = Clock::now();
     transfer.bRunning = curl_multi_add_handle(m_pMulti, transfer.pEasy) == CURLM_OK;
@@ -197,7 +199,10 @@ void PageFetcher::Cancel(int nTransfer) {
     m_transfers.erase(it);
 }
 
-std::string PageFetcher::Wait(int nTransfer, PageFailure& failure) {
+std::string PageFetcher::Wait(int nTransfer, PageFailure& failure, std::string* pFinalAddress) {
+    if (pFinalAddress != nullptr) {
+        pFinalAddress->clear();
+    }
     const auto it = m_transfers.find(nTransfer);
     if (it == m_transfers.end()) {
         failure = {PageFailure::Kind::kAborted};
@@ -208,6 +213,9 @@ std::string PageFetcher::Wait(int nTransfer, PageFailure& failure) {
         Pump(transfer);
     }
     failure = transfer.failure;
+    if (pFinalAddress != nullptr) {
+        *pFinalAddress = std::move(transfer.strFinalAddress);
+    }
     std::string strText =
         failure.kind == PageFailure::Kind::kNone ? ConvertPageBody(transfer.strBody) : "";
     Cancel(nTransfer);
@@ -298,6 +306,15 @@ void PageFetcher::Finish(Transfer& transfer, PageFailure::Kind kind, int nResult
         if (result == CURLE_OK && !transfer.bTooLarge) {
             long nStatus = 0;
             curl_easy_getinfo(transfer.pEasy, CURLINFO_RESPONSE_CODE, &nStatus);
+            long nRedirects = 0;
+            const char* pszFinal = nullptr;
+            if (curl_easy_getinfo(transfer.pEasy, CURLINFO_REDIRECT_COUNT, &nRedirects) ==
+                    CURLE_OK &&
+                nRedirects > 0 &&
+                curl_easy_getinfo(transfer.pEasy, CURLINFO_EFFECTIVE_URL, &pszFinal) == CURLE_OK &&
+                pszFinal != nullptr) {
+                transfer.strFinalAddress = pszFinal;
+            }
             transfer.failure = nStatus == 200
                                    ? PageFailure{}
                                    : PageFailure{Kind::kHttpStatus, nStatus, transfer.nRetryAfter};

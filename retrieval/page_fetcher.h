@@ -39,6 +39,7 @@ struct PageFailure {
         kStalled,     // no byte for the stall time
         kAborted,     // stopped, or asked outside a session
         kNetwork,     // any other failure: the host not found, a broken answer
+        kRedirected,  // a redirect took it to an address that is no page of the thread asked for
     };
     Kind kind = Kind::kNone;
     long nHttpStatus = 0;
@@ -72,7 +73,9 @@ public:
     // Waits until a started page has come or failed, while every other in flight goes on: its
     // text with every line feed turned into CR LF, or empty text, with why, when the page could
     // not be had with status 200. A transfer that never started (0) is empty text, stopped.
-    std::string Wait(int nTransfer, PageFailure& failure);
+    // pFinalAddress, when given, receives the address redirects took the page to, or empty text
+    // when it came from the address asked for.
+    std::string Wait(int nTransfer, PageFailure& failure, std::string* pFinalAddress = nullptr);
     // Ends a started page's transfer; nothing of it is used.
     void Cancel(int nTransfer);
     // Waits; false at once when stopped.

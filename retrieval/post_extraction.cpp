@@ -66,6 +66,13 @@ PostFields CutPost(std::string_view block) {
     return post;
 }
 
+void StoreRecord(PostRecord& record, const PostFields& post) {
+    record.nFloor = post.nFloor;
+    CopyToField(record.szAuthor, post.author);
+    StoreContent(record.szContent, post.body);
+    CopyToField(record.szTime, post.time);
+}
+
 }  // namespace
 
 PostCutter::PostCutter(std::string_view strPage)
@@ -89,11 +96,17 @@ int ExtractPosts(std::string_view strPage, PostRecord* pPosts, int nLastRecord) 
     PostCutter cutter(strPage);
     PostFields post;
     while (nLastRecord + 1 < PostTable::kCapacity && cutter.Next(post)) {
-        PostRecord& record = pPosts[++nLastRecord];
-        record.nFloor = post.nFloor;
-        CopyToField(record.szAuthor, post.author);
-        StoreContent(record.szContent, post.body);
-        CopyToField(record.szTime, post.time);
+        StoreRecord(pPosts[++nLastRecord], post);
+    }
+    return nLastRecord;
+}
+
+int StorePosts(std::span<const PostFields> posts, PostRecord* pPosts, int nLastRecord) {
+    for (const PostFields& post : posts) {
+        if (nLastRecord + 1 >= PostTable::kCapacity) {
+            break;
+        }
+        StoreRecord(pPosts[++nLastRecord], post);
     }
     return nLastRecord;
 }

@@ -3,6 +3,7 @@
 #include "post_table.h"
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace vesk {
@@ -31,6 +32,8 @@ private:
 // is still empty), and returns the index of the last record stored. Posts that find the table
 // full are dropped. Each field is cut to its record's size as it is stored.
 int ExtractPosts(std::string_view strPage, PostRecord* pPosts, int nLastRecord);
+// The same for posts already cut from a page.
+int StorePosts(std::span<const PostFields> posts, PostRecord* pPosts, int nLastRecord);
 
 // What page 1 of a thread says of it beside its posts.
 struct ThreadHeading {

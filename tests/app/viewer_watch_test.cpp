@@ -28,7 +28,9 @@ protected:
         PageFetcher fetcher;
         ASSERT_TRUE(fetcher.OpenSession());
         for (const ThreadKey& key : keys) {
-            RefreshThread(store, fetcher, key, {forum.BaseAddress(), 4, {}});
+            RefreshSettings settings;
+            settings.strBaseAddress = forum.BaseAddress();
+            RefreshThread(store, fetcher, key, settings);
             store.SetWatched(store.Find(key)->nId, true);
         }
         forum.SetFault(pszFirstPageOnly, {});

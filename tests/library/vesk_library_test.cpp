@@ -3,15 +3,19 @@
 #include "code_page.h"
 #include "demo_forum.h"
 #include "process.h"
+#include "thread_reader.h"
 #include "thread_store.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <spawn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <numeric>
 #include <set>
 #include <sqlite3.h>
@@ -30,8 +34,9 @@ using test::ProcessResult;
 using test::ReadFile;
 using test::RunProcess;
 
-constexpr char kLong[] = "look,600519,1000005.html";   // 120 pages, the last part-full
-constexpr char kShort[] = "look,601318,1000002.html";  // 12 full pages
+constexpr char kLong[] = "look,600519,1000005.html";    // 120 pages, the last part-full
+constexpr char kShort[] = "look,601318,1000002.html";   // 12 full pages
+constexpr char kMoutai[] = "look,600519,1000001.html";  // 50, 50 and 23 posts
 
 class VeskLibraryTest : public ::testing::Test {
 protected:
@@ -64,9 +69,14 @@ protected:
         forum.ClearRequests();
         return pages;
     }
-    // Every page from nFirst to nLast asked for once, and at most three after them.
-    void ExpectPagesAsked(int nFirst, int nLast) {
-        const std::vector<int> asked = PagesAsked();
+    // Every page from nFirst to nLast asked for once, and at most three after them; a refresh of
+    // a kept thread asks for page 1 first.
+    void ExpectPagesAsked(int nFirst, int nLast, bool bPageOneFirst = false) {
+        std::vector<int> asked = PagesAsked();
+        if (bPageOneFirst) {
+            ASSERT_EQ(asked.front(), 1);
+            asked.erase(asked.begin());
+        }
         const std::set<int> pages(asked.begin(), asked.end());
         EXPECT_EQ(pages.size(), asked.size());
         EXPECT_EQ(*pages.begin(), nFirst);
@@ -75,6 +85,27 @@ protected:
         EXPECT_LE(pages.size(), static_cast<std::size_t>(nLast - nFirst + 4));
     }
     static std::string Gbk(const std::string& strUtf8) { return Utf8ToGbk(strUtf8).value(); }
+    // Thread 1000001 (pages of 50, 50 and 23 posts) as the forum began with it, changed, in a
+    // new library; the requests so far forgotten.
+    void Fresh(const std::function<void(demo::SampleThread&)>& change = {}) {
+        static const demo::SampleThread original = demo::DemoForum().Threads()[0];
+        forum.ChangeThread("1000001", [&](demo::SampleThread& thread) {
+            thread = original;
+            if (change) {
+                change(thread);
+            }
+        });
+        for (const char* pszSuffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(Db() + pszSuffix);
+        }
+        forum.ClearRequests();
+    }
+    // new, edited, deleted and posts of a refresh's summary.
+    static std::string Changes(const ProcessResult& refresh) {
+        const std::string strOut = "\n" + refresh.strOut;
+        return Value(strOut, "new") + " " + Value(strOut, "edited") + " " +
+               Value(strOut, "deleted") + " " + Value(strOut, "posts");
+    }
 
     demo::DemoForum forum;
     test::TempDir dir;
@@ -94,7 +125,7 @@ TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPage
     const ProcessResult again = Library(
         {"refresh", "--summary", "--base", forum.BaseAddress(), Url("look,600519,1000005_7.html")});
     EXPECT_EQ(again.nExitCode, 0);
-    EXPECT_EQ(PagesAsked(), (std::vector<int>{120, 121}));
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 120, 121}));
     EXPECT_EQ(Value("\n" + again.strOut, "new"), "0");
 
     const ProcessResult list = Library({"list"});
@@ -134,7 +165,7 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
     const ProcessResult refresh = Library({"refresh", "--summary", Url(kShort)});
     EXPECT_EQ(refresh.nExitCode, 0);
     // Page 13 is part-full, so page 14 is asked for alone.
-    EXPECT_EQ(PagesAsked(), (std::vector<int>{12, 13, 14}));
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 12, 13, 14}));
     EXPECT_EQ(Value("\n" + refresh.strOut, "new") + Value("\n" + refresh.strOut, "edited") +
                   Value("\n" + refresh.strOut, "deleted") + Value("\n" + refresh.strOut, "posts"),
               "311602");
@@ -166,7 +197,7 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
     forum.ClearRequests();
     const ProcessResult shifted = Library({"refresh", "--summary", Url(kShort)});
     EXPECT_EQ(shifted.nExitCode, 0) << shifted.strErr;
-    ExpectPagesAsked(10, 13);
+    ExpectPagesAsked(10, 13, true);
     EXPECT_EQ(Value("\n" + shifted.strOut, "new"), "60");
     ASSERT_EQ(Library({"show", "--summary", Url(kShort)}).nExitCode, 0);
     // Every floor once, in order.
@@ -200,7 +231,7 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
         std::this_thread::sleep_for(20ms);
         ThreadStore store(Db());
         if (const auto thread = store.Find({"600519", "1000005"});
-            thread && thread->nResumePage == 29) {
+            thread && store.PagesKept(thread->nId).nResumePage == 29) {
             break;
         }
     }
@@ -212,7 +243,8 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
     forum.ClearRequests();
     const ProcessResult resumed = Library({"refresh", "--summary", Url(kLong)});
     EXPECT_EQ(resumed.nExitCode, 0);
-    EXPECT_EQ(PagesAsked().front(), 29);
+    const std::vector<int> asked = PagesAsked();
+    EXPECT_EQ(std::vector<int>(asked.begin(), asked.begin() + 2), (std::vector<int>{1, 29}));
     EXPECT_EQ(Value("\n" + resumed.strOut, "posts"), "5967");
     EXPECT_EQ(Value("\n" + resumed.strOut, "new"), std::to_string(5967 - 29 * 50));
 }
@@ -226,7 +258,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         sqlite3_close(pDb);
     };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=3");
+    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=4");
     const std::string strNewer = ReadFile(Db());
     sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
@@ -283,15 +315,19 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
 // Watched threads are refreshed one after the other, each with new posts told in a line; one that
 // failed three times in a row rests; a library of the first format gains the watch.
 TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
-    constexpr char kMoutai[] = "look,600519,1000001.html";
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
     ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
-    // The first format: no watch columns, version 1.
+    // The first format: no watch columns and no pages, but the last page a refresh kept posts
+    // from and the most posts a page held; version 1.
     sqlite3* pDb = nullptr;
     sqlite3_open(Db().c_str(), &pDb);
     sqlite3_exec(pDb,
                  "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
-                 "ALTER TABLE thread DROP COLUMN failed_at; PRAGMA user_version=1",
+                 "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
+                 "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
+                 "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
+                 "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
+                 " WHERE post.thread = thread.id); PRAGMA user_version=1",
                  nullptr, nullptr, nullptr);
     sqlite3_close(pDb);
     EXPECT_EQ(Library({"watch", Url(kShort)}).nExitCode, 0);
@@ -310,7 +346,7 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
               "600519\t1000001\t茅台一季度业绩前瞻，大家怎么看？_贵州茅台吧_vesk股吧\t3\t0\n");
     EXPECT_EQ(Library({"refresh", "--watched"}).strOut, "");
 
-    forum.SetFault("/look,600519,1000001_3.html", {500});
+    forum.SetFault("/look,600519,1000001_1.html", {500});
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Library({"refresh", "--watched"}).nExitCode, 6);
     }
@@ -353,10 +389,247 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
     }
     EXPECT_EQ(Library({"list"}).strOut, "");
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    forum.SetFault("/look,601318,1000002_12.html", {500});
+    forum.SetFault("/look,601318,1000002_1.html", {500});
     EXPECT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 6);
     EXPECT_EQ(Library({"forget", Url(kShort)}).nExitCode, 0);
     EXPECT_EQ(Library({"list"}).strOut, "");
+}
+
+// Boards that answer a page past the end with another page of the thread: the reading ends there
+// for the go and for the library, each post is kept once, and the thread's growth is read later.
+TEST_F(VeskLibraryTest, APageServedAgainOrARedirectWithinTheThreadIsItsEnd) {
+    using demo::PastEnd;
+    for (const auto& [habit, strFirst, strGrown] :
+         {std::tuple{PastEnd::kLastPageAgain, "123", "40 0 0 163"},
+          {PastEnd::kRedirectToFirst, "123", "40 0 0 163"},
+          {PastEnd::kRedirectToLast, "123", "40 0 0 163"},
+          {PastEnd::kFirstForAll, "50", "0 0 0 50"}}) {
+        Fresh();
+        forum.SetPastEnd("1000001", habit);
+        const ProcessResult fetched =
+            RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)},
+                       {}, dir.Path());
+        EXPECT_EQ(Value("\n" + fetched.strOut, "posts"), strFirst) << strFirst;
+        const ProcessResult first = Library({"refresh", "--summary", Url(kMoutai)});
+        EXPECT_EQ(Value("\n" + first.strOut, "posts"), strFirst) << first.strErr;
+        forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, 40, false);
+        });
+        EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), strGrown);
+        const std::vector<int> asked = PagesAsked();
+        EXPECT_LE(*std::max_element(asked.begin(), asked.end()), 4 + 4) << strGrown;
+        forum.SetPastEnd("1000001", PastEnd::kEmptyPage);
+    }
+    // A redirect to page 1 after a post on it was deleted is no page served again, but still the
+    // end; and a board that starts serving page 1 for every page deletes nothing else kept.
+    Fresh();
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    forum.SetPastEnd("1000001", PastEnd::kRedirectToFirst);
+    forum.BeforeServing("/look,600519,1000001_4.html", [&] {
+        forum.ChangeThread("1000001",
+                           [](demo::SampleThread& t) { demo::DeleteSamplePosts(t, {2}); });
+    });
+    const ProcessResult fetched =
+        RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)}, {},
+                   dir.Path());
+    EXPECT_EQ(Value("\n" + fetched.strOut, "posts"), "123");
+    forum.SetPastEnd("1000001", PastEnd::kFirstForAll);
+    EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "0 0 1 122");
+    forum.SetPastEnd("1000001", PastEnd::kEmptyPage);
+}
+
+// A pinned first post, or a block of replies, shown above every page's own posts: no false
+// deletion, no post counted twice, and what is new is still found.
+TEST_F(VeskLibraryTest, PostsShownOnEveryPageAreNeitherDeletedNorNewThere) {
+    for (const std::vector<int>& top : {std::vector<int>{1}, {77, 5, 120}}) {
+        Fresh([&](demo::SampleThread& thread) { thread.topFloors = top; });
+        EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "123 0 0 123");
+        forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, 30, false);
+            demo::DeleteSamplePosts(thread, {130});
+        });
+        EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "29 0 0 152");
+        EXPECT_EQ(Value("\n" + Library({"show", "--summary", Url(kMoutai)}).strOut, "shown"),
+                  "152");
+    }
+}
+
+// What a refresh sees of a kept thread: deletions at either end of its last page, the starter's
+// edit of the first post, and with --full an edit and a deletion anywhere; and posts that arrived
+// while it read.
+TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
+    const struct {
+        std::function<void(demo::SampleThread&)> change;
+        bool bFull;
+        const char* pszChanges;
+        std::vector<int> asked;
+    } cases[] = {
+        {[](demo::SampleThread& t) {
+             demo::DeleteSamplePosts(t, {122, 123});
+         },
+         false,
+         "0 0 2 121",
+         {1, 3, 4}},
+        {[](demo::SampleThread& t) { demo::DeleteSamplePosts(t, {101}); },
+         false,
+         "0 0 1 122",
+         {1, 3, 2, 4}},
+        {[](demo::SampleThread& t) { demo::EditSamplePost(t, 1, "楼主改了摘要"); },
+         false,
+         "0 1 0 123",
+         {1, 3, 4}},
+        {[](demo::SampleThread& t) {
+             demo::EditSamplePost(t, 60, "改过");
+             demo::DeleteSamplePosts(t, {70});
+         },
+         true,
+         "0 1 1 122",
+         {1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        Fresh();
+        ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+        forum.ChangeThread("1000001", c.change);
+        forum.ClearRequests();
+        std::vector<std::string> args = {"refresh", "--summary", Url(kMoutai)};
+        if (c.bFull) {
+            args.insert(args.begin() + 1, "--full");
+        }
+        EXPECT_EQ(Changes(Library(args)), c.pszChanges);
+        // Pages read side by side reach the forum in any order, and one cancelled may not.
+        std::vector<int> asked = PagesAsked();
+        if (c.bFull) {
+            std::sort(asked.begin(), asked.end());
+            asked.resize(std::min(asked.size(), c.asked.size()));
+        }
+        EXPECT_EQ(asked, c.asked) << c.pszChanges;
+    }
+
+    // 40 posts arrive after page 3 was read part-full and before page 4 is asked for: the next
+    // refresh goes on from page 3, which they filled.
+    Fresh();
+    forum.BeforeServing("/look,600519,1000001_4.html", [&] {
+        forum.ChangeThread("1000001",
+                           [](demo::SampleThread& t) { demo::AppendSamplePosts(t, 40, false); });
+    });
+    EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "136 0 0 136");
+    forum.ClearRequests();
+    EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "27 0 0 163");
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 3, 4, 5}));
+}
+
+// A thread no longer on the board leaves the library as it was and says so; a first reading that
+// finds the post marker but no post keeps nothing; the page limit of one refresh is told, and the
+// next refresh goes on from there.
+TEST_F(VeskLibraryTest, GoneThreadsEmptyPagesAndTheLimitAreTold) {
+    Fresh();
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    const std::string strKept = Library({"list"}).strOut;
+    const std::string strPage1 = "/look,600519,1000001_1.html";
+    forum.SetPage(strPage1, demo::ToGb2312("<html><body>该帖子已被删除</body></html>"));
+    ProcessResult gone = Library({"refresh", Url(kMoutai)});
+    EXPECT_EQ(gone.nExitCode, 6);
+    EXPECT_NE(gone.strErr.find("本帖已不在论坛上：第1页上没有帖子"), std::string::npos)
+        << gone.strErr;
+    Fresh();
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    forum.SetRedirect(strPage1, "/look,601318,1000002_1.html");
+    gone = Library({"refresh", Url(kMoutai)});
+    EXPECT_EQ(gone.nExitCode, 6);
+    EXPECT_NE(gone.strErr.find("第1页转到了别的地址"), std::string::npos) << gone.strErr;
+    EXPECT_EQ(Library({"list"}).strOut.substr(0, 60), strKept.substr(0, 60));
+    EXPECT_EQ(Library({"show", "--peek", "--summary", Url(kMoutai)}).strOut.find("shown\t123\n") !=
+                  std::string::npos,
+              true);
+    forum.SetRedirect(strPage1, "");
+
+    forum.SetPage("/look,600519,999_1.html", "<div class=louceng>1</div>");
+    const ProcessResult empty = Library({"refresh", "--summary", Url("look,600519,999.html")});
+    EXPECT_EQ(empty.nExitCode, 1);
+    EXPECT_EQ(Value("\n" + empty.strOut, "pages"), "0");
+    EXPECT_EQ(Library({"list"}).strOut.find("\t999\t"), std::string::npos);
+
+    ThreadStore store(Db());
+    PageFetcher fetcher;
+    ASSERT_TRUE(fetcher.OpenSession());
+    RefreshSettings settings;
+    settings.strBaseAddress = forum.BaseAddress();
+    settings.nMaxPages = 5;
+    forum.ClearRequests();
+    const RefreshOutcome limited = RefreshThread(store, fetcher, {"601318", "1000002"}, settings);
+    EXPECT_EQ(limited.end.kind, ReadingEnd::Kind::kPageLimit);
+    EXPECT_NE(DescribeRefresh(limited, 5).find("读到第5页为止，下次刷新从这里接着读"),
+              std::string::npos);
+    std::vector<int> asked = PagesAsked();
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<int>{1, 2, 3, 4, 5}));
+    std::vector<int> lastPages;
+    for (int i = 0; i < 4; ++i) {
+        lastPages.push_back(
+            RefreshThread(store, fetcher, {"601318", "1000002"}, settings).nLastPage);
+    }
+    EXPECT_EQ(lastPages, (std::vector<int>{8, 11, 12, 12}));
+    EXPECT_EQ(store.CountPosts(store.Find({"601318", "1000002"})->nId), 600);
+}
+
+// The library is the user's alone and can be read where it cannot be written; a title's and a
+// body's escape sequences never reach the terminal.
+TEST_F(VeskLibraryTest, TheLibraryIsPrivateReadableWhenReadOnlyAndPagesAndLinesAreSafe) {
+    Fresh([](demo::SampleThread& thread) { thread.strTitle = "\x1b]0;owned\x07标题\x1b[2J"; });
+    const std::string strDb = dir.File("private/vesk/library.sqlite3");
+    const auto shell = [&](const std::string& strLine) {
+        return RunProcess({"/bin/sh", "-c", strLine}, {}, dir.Path());
+    };
+    const std::string strLibrary =
+        std::string(VESK_LIBRARY_PATH) + " --db " + strDb + " --base " + forum.BaseAddress() + " ";
+    const ProcessResult made =
+        shell("umask 0277; exec " + strLibrary + "refresh --summary " + Url(kMoutai));
+    ASSERT_EQ(made.nExitCode, 0) << made.strErr;
+    for (const auto& [strPath, nMode] :
+         {std::pair{dir.File("private"), 0700}, {dir.File("private/vesk"), 0700}, {strDb, 0600}}) {
+        EXPECT_EQ(std::filesystem::status(strPath).permissions(),
+                  static_cast<std::filesystem::perms>(nMode))
+            << strPath;
+    }
+    forum.ChangeThread("1000001",
+                       [](demo::SampleThread& t) { demo::EditSamplePost(t, 3, "\x1b[31m红"); });
+    ASSERT_EQ(shell(strLibrary + "refresh " + Url(kMoutai)).nExitCode, 0);
+    forum.ChangeThread("1000001", [](demo::SampleThread& t) { demo::EditSamplePost(t, 3, "好"); });
+    ASSERT_EQ(shell(strLibrary + "refresh " + Url(kMoutai)).nExitCode, 0);
+    const ProcessResult fetched =
+        RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)}, {},
+                   dir.Path());
+    for (const std::string& strOut :
+         {made.strOut, fetched.strOut, shell(strLibrary + "list").strOut,
+          shell(strLibrary + "history " + Url(kMoutai)).strOut}) {
+        EXPECT_EQ(strOut.find('\x1b'), std::string::npos) << strOut;
+        EXPECT_EQ(strOut.find('\x07'), std::string::npos) << strOut;
+        EXPECT_NE(strOut.find("\\x1b"), std::string::npos) << strOut;
+    }
+
+    // A folder nobody but its owner may write, and the owner (root bypasses the folder's mode)
+    // another user.
+    const std::string strAs =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    ASSERT_EQ(shell("chmod 0711 " + dir.Path() + " && mkdir -m 0777 " + dir.File("out") +
+                    (strAs.empty() ? "" : " && chown -R 65534:65534 " + dir.File("private")) +
+                    " && chmod 0500 " + dir.File("private/vesk"))
+                  .nExitCode,
+              0);
+    const std::string strReader = strAs + strLibrary;
+    EXPECT_NE(shell(strReader + "list").strOut.find("\t123\t"), std::string::npos);
+    EXPECT_EQ(shell(strReader + "history " + Url(kMoutai)).nExitCode, 0);
+    EXPECT_EQ(
+        shell(strReader + "show --peek --out " + dir.File("out/kept.htm") + " " + Url(kMoutai))
+            .nExitCode,
+        0);
+    for (const std::string& strCommand :
+         {std::string("refresh "), "show --out " + dir.File("out/k.htm") + " "}) {
+        const ProcessResult refused = shell(strReader + strCommand + Url(kMoutai));
+        EXPECT_EQ(refused.nExitCode, 5) << strCommand;
+        EXPECT_NE(refused.strErr.find("cannot be written"), std::string::npos) << refused.strErr;
+    }
+    shell("chmod -R u+w " + dir.File("private"));
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ std::string Gbk(const std::string& strUtf8) {
 // A thread of the given posts per page, every third post by its starter.
 SampleThread MakeThread(const std::string& strCode, const std::string& strId,
                         const std::vector<int>& postsPerPage) {
-    SampleThread thread{strCode, strId, "测试帖子", "测试吧", {}};
+    SampleThread thread{strCode, strId, "测试帖子", "测试吧", {}, {}};
     int nFloor = 0;
     for (const int nPosts : postsPerPage) {
         auto& page = thread.pages.emplace_back();

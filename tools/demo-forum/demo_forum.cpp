@@ -103,6 +103,7 @@ bool DemoForum::Start(int nPort) {
     });
     m_pServer->Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         PageFault fault;
+        std::function<void()> before;
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(request.path);
@@ -113,13 +114,30 @@ bool DemoForum::Start(int nPort) {
                 }
             }
             fault.delay += m_latency;
+            if (auto it = m_before.find(request.path); it != m_before.end()) {
+                before = std::move(it->second);
+                m_before.erase(it);
+            }
+        }
+        if (before) {
+            before();
         }
         if (fault.delay.count() > 0) {
             std::this_thread::sleep_for(fault.delay);
         }
+        std::string strRedirect;
+        std::string strPath;
+        {
+            std::lock_guard lock(m_mutex);
+            strPath = PathServed(request.path, strRedirect);
+        }
+        if (!strRedirect.empty()) {
+            response.set_redirect(strRedirect);
+            return;
+        }
         int nStatus = 200;
         std::string strBody;
-        Route(request.path, nStatus, strBody);
+        Route(strPath, nStatus, strBody);
         if (fault.nStatus != 200) {
             nStatus = fault.nStatus;
         }
@@ -168,6 +186,59 @@ void DemoForum::SetPage(const std::string& strPath, std::string strBody) {
 void DemoForum::SetFault(const std::string& strPath, PageFault fault) {
     std::lock_guard lock(m_mutex);
     m_faults[strPath] = fault;
+}
+
+void DemoForum::SetPastEnd(const std::string& strThreadId, PastEnd habit) {
+    std::lock_guard lock(m_mutex);
+    m_habits[strThreadId] = habit;
+}
+
+void DemoForum::SetRedirect(const std::string& strPath, std::string strTarget) {
+    std::lock_guard lock(m_mutex);
+    if (strTarget.empty()) {
+        m_redirects.erase(strPath);
+    } else {
+        m_redirects[strPath] = std::move(strTarget);
+    }
+}
+
+void DemoForum::BeforeServing(const std::string& strPath, std::function<void()> action) {
+    std::lock_guard lock(m_mutex);
+    m_before[strPath] = std::move(action);
+}
+
+std::string DemoForum::PathServed(const std::string& strPath, std::string& strRedirect) const {
+    if (auto it = m_redirects.find(strPath); it != m_redirects.end()) {
+        strRedirect = it->second;
+        return strPath;
+    }
+    for (const SampleThread& thread : m_threads) {
+        const std::string strStem = "/look," + thread.strBoardCode + "," + thread.strThreadId;
+        const auto habit = m_habits.find(thread.strThreadId);
+        if (habit == m_habits.end() || !strPath.starts_with(strStem)) {
+            continue;
+        }
+        const int nPage =
+            strPath == strStem + ".html" ? 1 : std::atoi(strPath.c_str() + strStem.size() + 1);
+        const int nLast = static_cast<int>(thread.pages.size());
+        const std::string strLast = strStem + "_" + std::to_string(nLast) + ".html";
+        switch (habit->second) {
+            case PastEnd::kEmptyPage:
+                break;
+            case PastEnd::kFirstForAll:
+                return strStem + "_1.html";
+            case PastEnd::kLastPageAgain:
+                return nPage > nLast ? strLast : strPath;
+            case PastEnd::kRedirectToFirst:
+            case PastEnd::kRedirectToLast:
+                if (nPage > nLast) {
+                    strRedirect =
+                        habit->second == PastEnd::kRedirectToLast ? strLast : strStem + ".html";
+                }
+                break;
+        }
+    }
+    return strPath;
 }
 
 void DemoForum::SetLatency(std::chrono::milliseconds latency) {

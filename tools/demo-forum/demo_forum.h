@@ -29,6 +29,11 @@ struct PageFault {
     int nTimes;
 };
 
+// How a board answers for a page past a thread's last, for tests: with a page without posts,
+// with its last page again, with a redirect to its first or its last page; or it serves its first
+// page for every number.
+enum class PastEnd { kEmptyPage, kLastPageAgain, kRedirectToFirst, kRedirectToLast, kFirstForAll };
+
 // The demo forum: serves sample threads in the board's page format, as GB2312 bytes, on
 // 127.0.0.1 only.
 //   /                          the front page
@@ -64,6 +69,12 @@ public:
     // such thread.
     bool ChangeThread(const std::string& strThreadId,
                       const std::function<void(SampleThread&)>& change);
+    void SetPastEnd(const std::string& strThreadId, PastEnd habit);
+    // Answers a path with a redirect (302) to another, as a board does for a thread it moved; an
+    // empty target ends it.
+    void SetRedirect(const std::string& strPath, std::string strTarget);
+    // Runs an action once, when the next request for the path has come and before it is answered.
+    void BeforeServing(const std::string& strPath, std::function<void()> action);
     // A pause before every answer, as a distant server would take.
     void SetLatency(std::chrono::milliseconds latency);
     // The paths requested so far, in order.
@@ -72,6 +83,9 @@ public:
 
 private:
     void Route(const std::string& strPath, int& nStatus, std::string& strBody) const;
+    // The path a thread's habit serves in place of strPath, or where it redirects it; under the
+    // lock.
+    std::string PathServed(const std::string& strPath, std::string& strRedirect) const;
     // Serves a thread's pages, with pages up to nOldPages + 1 answering without posts; under
     // the lock.
     void Publish(const SampleThread& thread, std::size_t nOldPages);
@@ -84,6 +98,9 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_pages;  // GB2312 bytes by path
     std::map<std::string, PageFault> m_faults;
+    std::map<std::string, PastEnd> m_habits;  // by thread number
+    std::map<std::string, std::string> m_redirects;
+    std::map<std::string, std::function<void()>> m_before;
     std::chrono::milliseconds m_latency{0};
     std::vector<std::string> m_requests;
 };

@@ -101,7 +101,7 @@ SampleThread MakeThread(std::string strCode, std::string strId, std::string strT
                         std::string strBoard, std::string strStarter,
                         const std::vector<int>& postsPerPage) {
     SampleThread thread{
-        std::move(strCode), std::move(strId), std::move(strTitle), std::move(strBoard), {}};
+        std::move(strCode), std::move(strId), std::move(strTitle), std::move(strBoard), {}, {}};
     Random random(static_cast<std::uint32_t>(std::stoul(thread.strThreadId)));
     int nFloor = 0;
     for (const int nPosts : postsPerPage) {
@@ -359,13 +359,23 @@ void DeleteSamplePosts(SampleThread& thread, const std::vector<int>& floors) {
 
 std::string RenderThreadPage(const SampleThread& thread, int nPage) {
     std::string strPage = PageHead(thread, nPage);
+    const auto render = [](const SamplePost& post) {
+        return "<div class=louceng>" + std::to_string(post.nFloor) + "楼</div>" +
+               AuthorAndTime(post) + Body(post) +
+               "<div class=huifu_bar><a href=\"javascript:void(0)\">回复</a> "
+               "<a href=\"javascript:void(0)\">举报</a></div><div class=cl></div>\r\n";
+    };
     if (nPage >= 1 && static_cast<std::size_t>(nPage) <= thread.pages.size()) {
+        for (const int nFloor : thread.topFloors) {
+            for (const auto& page : thread.pages) {
+                for (const SamplePost& post : page) {
+                    strPage += post.nFloor == nFloor ? render(post) : "";
+                }
+            }
+        }
         std::size_t nAd = 0;
         for (const SamplePost& post : thread.pages[static_cast<std::size_t>(nPage) - 1]) {
-            strPage += "<div class=louceng>" + std::to_string(post.nFloor) + "楼</div>" +
-                       AuthorAndTime(post) + Body(post) +
-                       "<div class=huifu_bar><a href=\"javascript:void(0)\">回复</a> "
-                       "<a href=\"javascript:void(0)\">举报</a></div><div class=cl></div>\r\n";
+            strPage += render(post);
             if (++nAd % 10 == 0) {
                 strPage +=
                     "<div class=ad_mid><a href=\"/ad.html\">理财产品限时优惠，年化收益"

@@ -30,6 +30,9 @@ struct SampleThread {
     std::string strTitle;      // UTF-8
     std::string strBoardName;  // UTF-8
     std::vector<std::vector<SamplePost>> pages;
+    // Floors the board shows again above every page's own posts, as a pinned first post or a
+    // block of "hot" replies.
+    std::vector<int> topFloors;
 };
 
 // The threads the demo forum serves: a short one, a long one, one of exactly 40 pages, one of
