@@ -425,7 +425,9 @@ TEST_F(VeskLibraryTest, APageServedAgainOrARedirectWithinTheThreadIsItsEnd) {
     Fresh();
     ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
     forum.SetPastEnd("1000001", PastEnd::kRedirectToFirst);
+    forum.ClearRequests();
     forum.BeforeServing("/look,600519,1000001_4.html", [&] {
+        forum.WaitForAnswer("/look,600519,1000001_3.html", 5s);
         forum.ChangeThread("1000001",
                            [](demo::SampleThread& t) { demo::DeleteSamplePosts(t, {2}); });
     });
@@ -509,6 +511,7 @@ TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
     // refresh goes on from page 3, which they filled.
     Fresh();
     forum.BeforeServing("/look,600519,1000001_4.html", [&] {
+        forum.WaitForAnswer("/look,600519,1000001_3.html", 5s);
         forum.ChangeThread("1000001",
                            [](demo::SampleThread& t) { demo::AppendSamplePosts(t, 40, false); });
     });

@@ -138,6 +138,11 @@ bool DemoForum::Start(int nPort) {
         int nStatus = 200;
         std::string strBody;
         Route(strPath, nStatus, strBody);
+        {
+            std::lock_guard lock(m_mutex);
+            m_answered.insert(request.path);
+        }
+        m_answer.notify_all();
         if (fault.nStatus != 200) {
             nStatus = fault.nStatus;
         }
@@ -254,6 +259,12 @@ std::vector<std::string> DemoForum::RequestedPaths() const {
 void DemoForum::ClearRequests() {
     std::lock_guard lock(m_mutex);
     m_requests.clear();
+    m_answered.clear();
+}
+
+bool DemoForum::WaitForAnswer(const std::string& strPath, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_answer.wait_for(lock, timeout, [&] { return m_answered.contains(strPath); });
 }
 
 void DemoForum::Route(const std::string& strPath, int& nStatus, std::string& strBody) const {

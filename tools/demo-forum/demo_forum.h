@@ -3,10 +3,12 @@
 #include "sample_threads.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,6 +79,9 @@ public:
     void BeforeServing(const std::string& strPath, std::function<void()> action);
     // A pause before every answer, as a distant server would take.
     void SetLatency(std::chrono::milliseconds latency);
+    // Waits until a request for the path has been answered (its page taken), at most a while;
+    // false when none was. For an action before another path is served.
+    bool WaitForAnswer(const std::string& strPath, std::chrono::milliseconds timeout);
     // The paths requested so far, in order.
     std::vector<std::string> RequestedPaths() const;
     void ClearRequests();
@@ -103,6 +108,8 @@ private:
     std::map<std::string, std::function<void()>> m_before;
     std::chrono::milliseconds m_latency{0};
     std::vector<std::string> m_requests;
+    std::set<std::string> m_answered;
+    std::condition_variable m_answer;
 };
 
 // The GB2312 bytes of a UTF-8 page; the demo's own texts always convert.
