@@ -356,6 +356,232 @@ std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFlo
     return nFirst;
 }
 
+// One page stored, step by step, inside StorePage's transaction.
+class ThreadStore::PageWriter final {
+public:
+    PageWriter(ThreadStore& store, const StoredThread& thread, const ReadPage& page,
+               std::int64_t nWhen)
+        : m_store(store), m_thread(thread), m_page(page), m_nWhen(nWhen) {}
+
+    StoredPage Write();
+
+private:
+    // A post kept in the range the page covers.
+    struct Kept {
+        std::int64_t nId;
+        std::string strAuthor, strTime, strBody;
+        bool bDeleted;
+        PostState state;
+        std::int64_t nPage, nPosition;
+        bool bSeen = false;
+    };
+
+    void FindOwnRun();
+    void UpdateHeading();
+    void ReadKept();
+    void WriteOwnPosts();
+    void CompareKept(const PostFields& post, std::int64_t nPosition, Kept& kept);
+    void InsertNew(const PostFields& post, std::int64_t nPosition, std::int32_t nSortFloor);
+    void DeleteMissing();
+    void NotePage();
+    // A state as stored: until a refresh has run to the thread's end, everything counts as read.
+    std::int64_t Marked(PostState state) const {
+        return m_thread.bComplete ? static_cast<std::int64_t>(state) : 0;
+    }
+    Statement& Cached(const char* pszSql) { return m_store.Cached(pszSql); }
+
+    ThreadStore& m_store;
+    const StoredThread& m_thread;
+    const ReadPage& m_page;
+    const std::int64_t m_nWhen;
+    PageRow m_before;
+    std::size_t m_nFirstOwn = 0;
+    std::int32_t m_nLowest = std::numeric_limits<std::int32_t>::max();
+    std::int32_t m_nHighest = std::numeric_limits<std::int32_t>::min();
+    std::string_view m_starter;
+    std::map<std::int32_t, Kept> m_kept;
+    StoredPage m_result;
+};
+
+StoredPage ThreadStore::PageWriter::Write() {
+    FindOwnRun();
+    if (m_result.nOwn == 0) {
+        return m_result;
+    }
+    UpdateHeading();
+    ReadKept();
+    WriteOwnPosts();
+    // A post shown above the page's own run (pinned, or among replies shown on every page) is
+    // kept where it stands only when it is not kept at all; a post without a floor there cannot
+    // be told from its copies.
+    for (std::size_t i = 0; i < m_nFirstOwn; ++i) {
+        if (m_page.posts[i].nFloor != 0) {
+            InsertNew(m_page.posts[i], static_cast<std::int64_t>(i), m_page.posts[i].nFloor);
+        }
+    }
+    DeleteMissing();
+    NotePage();
+    return m_result;
+}
+
+// The page before, as last read, tells where this page's own floors begin.
+void ThreadStore::PageWriter::FindOwnRun() {
+    m_before = m_store.PageBefore(m_thread.nId, m_page.nPage);
+    m_nFirstOwn = FirstOwnPost(m_page.posts, m_before.nLastFloor);
+    m_result.nOwn = static_cast<int>(m_page.posts.size() - m_nFirstOwn);
+    for (std::size_t i = m_nFirstOwn; i < m_page.posts.size(); ++i) {
+        if (const std::int32_t nFloor = m_page.posts[i].nFloor; nFloor != 0) {
+            m_nLowest = std::min(m_nLowest, nFloor);
+            m_nHighest = std::max(m_nHighest, nFloor);
+        }
+    }
+}
+
+// Page 1 names the thread and, by its first post of its own, the starter.
+void ThreadStore::PageWriter::UpdateHeading() {
+    const std::string_view first =
+        m_nFirstOwn < m_page.posts.size() ? m_page.posts[m_nFirstOwn].author : std::string_view{};
+    m_starter = m_page.heading ? first : std::string_view(m_thread.strStarter);
+    if (m_page.heading) {
+        Cached("UPDATE thread SET title = ?, board_name = ?, starter = ? WHERE id = ?")
+            .Bind(1, m_page.heading->title)
+            .Bind(2, m_page.heading->boardName)
+            .Bind(3, first)
+            .Bind(4, m_thread.nId)
+            .Run();
+    }
+}
+
+// The posts kept from the floor after the page before, when that was read in this refresh, or
+// else from the page's lowest floor, up to its highest, in one look-up: the page's own floors to
+// compare, and those missing from it, which were deleted.
+void ThreadStore::PageWriter::ReadKept() {
+    if (m_nLowest > m_nHighest) {
+        return;
+    }
+    const bool bBeforeReadNow = m_before.nPage == m_page.nPage - 1 && m_before.nReadAt == m_nWhen &&
+                                m_before.nLastFloor > 0;
+    const std::int32_t nFrom =
+        bBeforeReadNow ? std::min(m_nLowest, m_before.nLastFloor + 1) : m_nLowest;
+    Statement& range = Cached(
+        "SELECT floor, id, author, time, body, deleted, state, page, position FROM post "
+        "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
+    range.Bind(1, m_thread.nId).Bind(2, nFrom).Bind(3, m_nHighest);
+    while (range.Step()) {
+        m_kept.emplace(static_cast<std::int32_t>(range.Int(0)),
+                       Kept{range.Int(1), std::string(range.Bytes(2)), std::string(range.Bytes(3)),
+                            std::string(range.Bytes(4)), range.Int(5) != 0,
+                            static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8)});
+    }
+}
+
+void ThreadStore::PageWriter::WriteOwnPosts() {
+    // A post without a floor stands after the last floor of its own before it, on this page or
+    // earlier.
+    std::int32_t nAnchor = m_before.nLastFloor;
+    for (std::size_t i = m_nFirstOwn; i < m_page.posts.size(); ++i) {
+        const PostFields& post = m_page.posts[i];
+        const auto nPosition = static_cast<std::int64_t>(i);
+        if (post.nFloor == 0) {
+            InsertNew(post, nPosition, nAnchor);
+            continue;
+        }
+        nAnchor = post.nFloor;
+        const auto it = m_kept.find(post.nFloor);
+        if (it == m_kept.end()) {
+            InsertNew(post, nPosition, post.nFloor);
+        } else if (!it->second.bSeen) {
+            // A floor twice on one page is kept once.
+            it->second.bSeen = true;
+            CompareKept(post, nPosition, it->second);
+        }
+    }
+}
+
+void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t nPosition,
+                                          Kept& kept) {
+    const bool bEdited =
+        kept.strAuthor != post.author || kept.strTime != post.time || kept.strBody != post.body;
+    const bool bMoved = kept.nPage != m_page.nPage || kept.nPosition != nPosition;
+    if (bEdited) {
+        m_store.RecordChange(m_thread.nId, post.nFloor, kEdit, m_nWhen, kept.strBody);
+        ++m_result.changes.nEdited;
+    } else if (!kept.bDeleted && !bMoved) {
+        return;
+    }
+    // An edit is unread again, and a new post stays new; a post back from deletion with its last
+    // text is simply current again.
+    const PostState newState = bEdited         ? (kept.state == PostState::kNew
+                                                      ? PostState::kNew
+                                                      : static_cast<PostState>(Marked(PostState::kEdited)))
+                               : kept.bDeleted ? PostState::kRead
+                                               : kept.state;
+    Cached(
+        "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
+        "position = ? WHERE id = ?")
+        .Bind(1, post.author)
+        .Bind(2, post.time)
+        .Bind(3, post.body)
+        .Bind(4, static_cast<std::int64_t>(newState))
+        .Bind(5, m_page.nPage)
+        .Bind(6, nPosition)
+        .Bind(7, kept.nId)
+        .Run();
+}
+
+// A post not kept before; a post without a floor stands at nSortFloor among the floors.
+void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPosition,
+                                        std::int32_t nSortFloor) {
+    Cached(
+        "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
+        "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        .Bind(1, m_thread.nId)
+        .Bind(2, post.nFloor)
+        .Bind(3, m_page.nPage)
+        .Bind(4, nPosition)
+        .Bind(5, nSortFloor)
+        .Bind(6, post.author)
+        .Bind(7, post.time)
+        .Bind(8, post.body)
+        .Bind(9, Marked(PostState::kNew))
+        .Run();
+    const auto nAdded = static_cast<int>(m_store.m_db.Changes());
+    m_result.changes.nNew += nAdded;
+    if (!m_starter.empty() && post.author == m_starter) {
+        m_result.changes.nStarterNew += nAdded;
+    }
+}
+
+// A floor kept in the range but missing from the page's own run is deleted.
+void ThreadStore::PageWriter::DeleteMissing() {
+    for (const auto& [nFloor, kept] : m_kept) {
+        if (kept.bSeen || kept.bDeleted) {
+            continue;
+        }
+        m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
+        m_store.MarkDeleted(kept.nId, m_thread.bComplete);
+        ++m_result.changes.nDeleted;
+    }
+}
+
+void ThreadStore::PageWriter::NotePage() {
+    const bool bFloors = m_nLowest <= m_nHighest;
+    Cached(
+        "INSERT OR REPLACE INTO page(thread, number, posts, first_floor, last_floor, read_at) "
+        "VALUES (?, ?, ?, ?, ?, ?)")
+        .Bind(1, m_thread.nId)
+        .Bind(2, m_page.nPage)
+        .Bind(3, m_result.nOwn)
+        .Bind(4, bFloors ? m_nLowest : 0)
+        .Bind(5, bFloors ? m_nHighest : 0)
+        .Bind(6, m_nWhen)
+        .Run();
+    Cached("UPDATE thread SET refreshed = ? WHERE id = ?")
+        .Bind(1, m_nWhen / 1000000)
+        .Bind(2, m_thread.nId)
+        .Run();
+}
+
 StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen) {
     Transaction transaction(m_db);
     std::optional<StoredThread> thread = Find(key);
@@ -366,181 +592,12 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
             .Run();
         thread = Find(key);
     }
-    const std::int64_t nThread = thread->nId;
-
-    // The page before, as last read: where this page's own floors begin, and whether it was read
-    // in this refresh, so that what lies between the two pages is known.
-    const PageRow before = PageBefore(nThread, page.nPage);
-    const std::int32_t nFloorBefore = before.nLastFloor;
-    const bool bBeforeReadNow = before.nPage == page.nPage - 1 && before.nReadAt == nWhen;
-    const std::size_t nFirstOwn = FirstOwnPost(page.posts, nFloorBefore);
-    StoredPage result;
-    result.nOwn = static_cast<int>(page.posts.size() - nFirstOwn);
-    if (result.nOwn == 0) {
-        return result;
+    const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
+    // A page with nothing of its own adds no thread either.
+    if (stored.nOwn > 0) {
+        transaction.Commit();
     }
-    const std::span<const PostFields> own(page.posts.begin() + static_cast<long>(nFirstOwn),
-                                          page.posts.end());
-    std::int32_t nLowest = std::numeric_limits<std::int32_t>::max();
-    std::int32_t nHighest = std::numeric_limits<std::int32_t>::min();
-    for (const PostFields& post : own) {
-        if (post.nFloor != 0) {
-            nLowest = std::min(nLowest, post.nFloor);
-            nHighest = std::max(nHighest, post.nFloor);
-        }
-    }
-    if (page.heading) {
-        Cached("UPDATE thread SET title = ?, board_name = ?, starter = ? WHERE id = ?")
-            .Bind(1, page.heading->title)
-            .Bind(2, page.heading->boardName)
-            .Bind(3, own.front().author)
-            .Bind(4, nThread)
-            .Run();
-    }
-    // Until a refresh has run to the thread's end, everything found counts as read.
-    PageChanges& changes = result.changes;
-    // The starter, as this page makes it or as kept.
-    const std::string_view starter =
-        page.heading ? own.front().author : std::string_view(thread->strStarter);
-    const auto marked = [&](PostState state) {
-        return thread->bComplete ? static_cast<std::int64_t>(state) : 0;
-    };
-    // A post not kept before; a post without a floor stands at nSortFloor among the floors.
-    const auto insertNew = [&](const PostFields& post, std::int64_t nPosition,
-                               std::int32_t nSortFloor) {
-        Cached(
-            "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
-            "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-            .Bind(1, nThread)
-            .Bind(2, post.nFloor)
-            .Bind(3, page.nPage)
-            .Bind(4, nPosition)
-            .Bind(5, nSortFloor)
-            .Bind(6, post.author)
-            .Bind(7, post.time)
-            .Bind(8, post.body)
-            .Bind(9, marked(PostState::kNew))
-            .Run();
-        const auto nAdded = static_cast<int>(m_db.Changes());
-        changes.nNew += nAdded;
-        if (!starter.empty() && post.author == starter) {
-            changes.nStarterNew += nAdded;
-        }
-    };
-
-    // The posts kept from the floor after the page before, when that was read in this refresh,
-    // or else from the page's lowest floor, up to its highest, in one look-up: the page's own
-    // floors to compare, and those missing from it, which were deleted.
-    struct Kept {
-        std::int64_t nId;
-        std::string strAuthor, strTime, strBody;
-        bool bDeleted;
-        PostState state;
-        std::int64_t nPage, nPosition;
-        bool bSeen = false;
-    };
-    std::map<std::int32_t, Kept> kept;
-    if (nLowest <= nHighest) {
-        const std::int32_t nFrom =
-            bBeforeReadNow && nFloorBefore > 0 ? std::min(nLowest, nFloorBefore + 1) : nLowest;
-        Statement& range = Cached(
-            "SELECT floor, id, author, time, body, deleted, state, page, position FROM post "
-            "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
-        range.Bind(1, nThread).Bind(2, nFrom).Bind(3, nHighest);
-        while (range.Step()) {
-            kept.emplace(
-                static_cast<std::int32_t>(range.Int(0)),
-                Kept{range.Int(1), std::string(range.Bytes(2)), std::string(range.Bytes(3)),
-                     std::string(range.Bytes(4)), range.Int(5) != 0,
-                     static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8)});
-        }
-    }
-
-    // A post without a floor stands after the last floor of its own before it, on this page or
-    // earlier.
-    std::int32_t nAnchor = nFloorBefore;
-    for (std::size_t i = nFirstOwn; i < page.posts.size(); ++i) {
-        const PostFields& post = page.posts[i];
-        const auto nPosition = static_cast<std::int64_t>(i);
-        if (post.nFloor == 0) {
-            insertNew(post, nPosition, nAnchor);
-            continue;
-        }
-        nAnchor = post.nFloor;
-        const auto it = kept.find(post.nFloor);
-        if (it == kept.end()) {
-            // A floor twice on one page is kept once.
-            insertNew(post, nPosition, post.nFloor);
-            continue;
-        }
-        Kept& stored = it->second;
-        if (stored.bSeen) {
-            continue;
-        }
-        stored.bSeen = true;
-        const bool bEdited = stored.strAuthor != post.author || stored.strTime != post.time ||
-                             stored.strBody != post.body;
-        const bool bMoved = stored.nPage != page.nPage || stored.nPosition != nPosition;
-        if (bEdited) {
-            RecordChange(nThread, post.nFloor, kEdit, nWhen, stored.strBody);
-            ++changes.nEdited;
-        } else if (!stored.bDeleted && !bMoved) {
-            continue;
-        }
-        // An edit is unread again, and a new post stays new; a post back from deletion with its
-        // last text is simply current again.
-        const PostState newState = bEdited
-                                       ? (stored.state == PostState::kNew
-                                              ? PostState::kNew
-                                              : static_cast<PostState>(marked(PostState::kEdited)))
-                                   : stored.bDeleted ? PostState::kRead
-                                                     : stored.state;
-        Cached(
-            "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
-            "position = ? WHERE id = ?")
-            .Bind(1, post.author)
-            .Bind(2, post.time)
-            .Bind(3, post.body)
-            .Bind(4, static_cast<std::int64_t>(newState))
-            .Bind(5, page.nPage)
-            .Bind(6, nPosition)
-            .Bind(7, stored.nId)
-            .Run();
-    }
-    // A post shown above the page's own run (pinned, or among replies shown on every page) is
-    // kept where it stands only when it is not kept at all; a post without a floor there cannot
-    // be told from its copies.
-    for (std::size_t i = 0; i < nFirstOwn; ++i) {
-        if (page.posts[i].nFloor != 0) {
-            insertNew(page.posts[i], static_cast<std::int64_t>(i), page.posts[i].nFloor);
-        }
-    }
-
-    // A floor kept in the range but missing from the page's own run is deleted.
-    for (const auto& [nFloor, stored] : kept) {
-        if (stored.bSeen || stored.bDeleted) {
-            continue;
-        }
-        RecordChange(nThread, nFloor, kDeletion, nWhen, stored.strBody);
-        MarkDeleted(stored.nId, thread->bComplete);
-        ++changes.nDeleted;
-    }
-    Cached(
-        "INSERT OR REPLACE INTO page(thread, number, posts, first_floor, last_floor, read_at) "
-        "VALUES (?, ?, ?, ?, ?, ?)")
-        .Bind(1, nThread)
-        .Bind(2, page.nPage)
-        .Bind(3, result.nOwn)
-        .Bind(4, nLowest <= nHighest ? nLowest : 0)
-        .Bind(5, nLowest <= nHighest ? nHighest : 0)
-        .Bind(6, nWhen)
-        .Run();
-    Cached("UPDATE thread SET refreshed = ? WHERE id = ?")
-        .Bind(1, nWhen / 1000000)
-        .Bind(2, nThread)
-        .Run();
-    transaction.Commit();
-    return result;
+    return stored;
 }
 
 PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen) {

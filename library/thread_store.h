@@ -158,6 +158,8 @@ public:
     void Forget(std::int64_t nThread);
 
 private:
+    class PageWriter;
+
     void UseWriteAheadLog();
     void Migrate();
     // A page as it was last read: its number, its highest floor of its own, the refresh's time.
