@@ -81,157 +81,212 @@ ReadingEnd AfterPagesRead(ReadingEnd end) {
     return end;
 }
 
+// One refresh of a thread, step by step.
+class RefreshRun final {
+public:
+    RefreshRun(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
+               const RefreshSettings& settings)
+        : m_store(store), m_fetcher(fetcher), m_key(key), m_settings(settings) {
+        m_forward.nWindow = settings.nWindow;
+        m_forward.bOwnPagesOnly = true;
+        m_forward.pSeen = &m_seen;
+    }
+
+    RefreshOutcome Run();
+
+private:
+    using Kind = ReadingEnd::Kind;
+
+    PageTaken Keep(const ReadPage& page);
+    // A page with the post marker but no post is not kept; the reading goes on past it.
+    PageTaken KeepAsRead(const LoopPage& page);
+    // Reads one page alone; its posts when it answered with some.
+    std::optional<HeldPage> ReadOne(int nPage, ReadingEnd& end);
+    ReadingEnd ReadOnFrom(int nPage);
+    // Page 1, every time: the first post is the thread's summary, and its starter edits it.
+    // False when the thread is no longer to be had.
+    bool ReadFirstPage();
+    // The page the refresh resumes at, and the pages before it that tell what moved; false when
+    // one could not be had, and nothing after page 1 is kept then.
+    bool ReadResumePage();
+    // Whether page R, read, begins above the floor expected there.
+    bool BeginsLate(const HeldPage& resume);
+    RefreshOutcome Finish();
+
+    ThreadStore& m_store;
+    PageFetcher& m_fetcher;
+    const ThreadKey& m_key;
+    const RefreshSettings& m_settings;
+    const std::int64_t m_nWhen = NowMicroseconds();
+    std::optional<StoredThread> m_stored;
+    int m_nResume = 1;
+    PagesSeen m_seen;
+    ReadOptions m_forward;
+    RefreshOutcome m_outcome;
+    int m_nPosts = 0;
+    int m_nPagesRead = 0;
+    bool m_bResumeHadPosts = false;
+};
+
+RefreshOutcome RefreshRun::Run() {
+    m_stored = m_store.Find(m_key);
+    const KeptPages pages = m_stored ? m_store.PagesKept(m_stored->nId) : KeptPages{};
+    m_nResume = std::max(pages.nResumePage, 1);
+    m_forward.nFullestKnown = pages.nFullest;
+    if (!m_stored || m_settings.bFull) {
+        m_outcome.end = ReadOnFrom(1);
+        return Finish();
+    }
+    if (!ReadFirstPage()) {
+        return m_outcome;
+    }
+    if (m_nResume > 1 && !ReadResumePage()) {
+        return Finish();
+    }
+    if (m_bResumeHadPosts) {
+        m_outcome.end = AfterPagesRead(ReadOnFrom(m_nResume + 1));
+    } else if (m_outcome.end.kind != Kind::kFailedPage) {
+        m_outcome.end.kind = Kind::kEndOfThread;
+    }
+    return Finish();
+}
+
+PageTaken RefreshRun::Keep(const ReadPage& page) {
+    const StoredPage stored = m_store.StorePage(m_key, page, m_nWhen);
+    if (stored.nOwn == 0) {
+        return PageTaken{0, 0, true};
+    }
+    m_outcome.changes += stored.changes;
+    m_outcome.nLastPage = page.nPage;
+    m_nPosts += stored.nOwn;
+    if (m_settings.progress) {
+        m_settings.progress(page.nPage, m_nPosts);
+    }
+    return PageTaken{stored.nOwn, std::numeric_limits<int>::max()};
+}
+
+PageTaken RefreshRun::KeepAsRead(const LoopPage& page) {
+    ++m_nPagesRead;
+    return page.posts.empty() ? PageTaken{0, std::numeric_limits<int>::max()}
+                              : Keep(AsReadPage(page, m_key));
+}
+
+std::optional<HeldPage> RefreshRun::ReadOne(int nPage, ReadingEnd& end) {
+    std::optional<HeldPage> held;
+    ReadOptions one = m_forward;
+    one.nWindow = 1;
+    end = ReadPages(
+        m_fetcher, m_settings.strBaseAddress, m_key, nPage, 1,
+        [&](const LoopPage& page) {
+            ++m_nPagesRead;
+            if (!page.posts.empty()) {
+                held.emplace(page.strText, nPage, m_key);
+            }
+            return PageTaken{static_cast<int>(page.posts.size()), 1};
+        },
+        one);
+    return held;
+}
+
+ReadingEnd RefreshRun::ReadOnFrom(int nPage) {
+    return ReadPages(
+        m_fetcher, m_settings.strBaseAddress, m_key, nPage, m_settings.nMaxPages - m_nPagesRead,
+        [this](const LoopPage& page) { return KeepAsRead(page); }, m_forward);
+}
+
+bool RefreshRun::ReadFirstPage() {
+    ReadingEnd end;
+    const std::optional<HeldPage> first = ReadOne(1, end);
+    if (!first && end.kind != Kind::kPageLimit) {
+        // No page 1, or none of this thread: the library stays as it was.
+        m_outcome.end = end;
+        m_outcome.result = RefreshOutcome::Result::kNothingRead;
+        m_outcome.bGone =
+            end.kind == Kind::kNothingFound && (end.failure.kind == PageFailure::Kind::kNone ||
+                                                end.failure.kind == PageFailure::Kind::kRedirected);
+        return false;
+    }
+    if (first) {
+        Keep(first->page);
+    }
+    m_bResumeHadPosts = first.has_value();
+    m_outcome.end = end;
+    return true;
+}
+
+bool RefreshRun::ReadResumePage() {
+    ReadingEnd end;
+    std::deque<HeldPage> held;
+    if (std::optional<HeldPage> page = ReadOne(m_nResume, end)) {
+        held.push_back(std::move(*page));
+    }
+    m_bResumeHadPosts = !held.empty();
+    if (held.empty() && Unread(end)) {
+        m_outcome.end = AfterPagesRead(end);
+        return false;
+    }
+    const std::int32_t nHighest = m_store.HighestFloor(m_stored->nId);
+    // Posts before R moved back onto earlier pages: read back until a page overlaps.
+    bool bBack = held.empty() || LowestFloor(held.front().page.posts) > nHighest;
+    bool bOneBack = !bBack && BeginsLate(held.front());
+    const int nFarthest = std::max(2, m_nResume - kMostPagesBack);
+    for (int nPage = m_nResume - 1; (bBack || bOneBack) && nPage >= nFarthest; --nPage) {
+        bOneBack = false;
+        std::optional<HeldPage> page = ReadOne(nPage, end);
+        if (!page && Unread(end)) {
+            // A failed page is never stepped over; what was read after it is not kept.
+            m_outcome.end = AfterPagesRead(end);
+            m_bResumeHadPosts = false;
+            return false;
+        }
+        if (page) {
+            bBack = LowestFloor(page->page.posts) > nHighest;
+            held.push_front(std::move(*page));
+        }
+    }
+    for (const HeldPage& page : held) {
+        Keep(page.page);
+    }
+    m_outcome.end.kind = Kind::kEndOfThread;
+    m_outcome.end.failure = {};
+    return true;
+}
+
+// The page before tells whether the floor expected first on R moved onto it or was deleted.
+bool RefreshRun::BeginsLate(const HeldPage& resume) {
+    const std::vector<PostFields>& posts = resume.page.posts;
+    const std::int32_t nBefore = m_store.FloorBefore(m_stored->nId, m_nResume);
+    const std::size_t nFirstOwn = FirstOwnPost(posts, nBefore);
+    return nFirstOwn < posts.size() && posts[nFirstOwn].nFloor != 0 &&
+           posts[nFirstOwn].nFloor > m_store.LowestFloorAbove(m_stored->nId, nBefore);
+}
+
+RefreshOutcome RefreshRun::Finish() {
+    m_outcome.end.nPosts = m_nPosts;
+    m_outcome.end.nPagesRead = m_nPagesRead;
+    if (m_outcome.nLastPage == 0) {
+        m_outcome.result =
+            m_stored ? RefreshOutcome::Result::kNothingRead : RefreshOutcome::Result::kNothingFound;
+        // Every page answered, none with a post of the thread.
+        m_outcome.bGone = m_stored && m_outcome.end.kind == Kind::kEndOfThread;
+        return m_outcome;
+    }
+    m_outcome.result = RefreshOutcome::Result::kRead;
+    const std::int64_t nThread = m_store.Find(m_key)->nId;
+    // Far before R the thread looks cut short, as a board that answers every page with its first
+    // would make it: nothing is deleted for that.
+    if (m_outcome.end.kind == Kind::kEndOfThread && m_outcome.nLastPage >= m_nResume - 1) {
+        m_outcome.changes += m_store.EndOfThread(nThread, m_outcome.nLastPage, m_nWhen);
+    }
+    m_store.MarkComplete(nThread);
+    return m_outcome;
+}
+
 }  // namespace
 
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings) {
-    using Kind = ReadingEnd::Kind;
-    const std::int64_t nWhen = NowMicroseconds();
-    RefreshOutcome outcome;
-    int nPosts = 0;
-    int nPagesRead = 0;
-    const auto keep = [&](const ReadPage& page) {
-        const StoredPage stored = store.StorePage(key, page, nWhen);
-        if (stored.nOwn == 0) {
-            return PageTaken{0, 0, true};
-        }
-        outcome.changes += stored.changes;
-        outcome.nLastPage = page.nPage;
-        nPosts += stored.nOwn;
-        if (settings.progress) {
-            settings.progress(page.nPage, nPosts);
-        }
-        return PageTaken{stored.nOwn, std::numeric_limits<int>::max()};
-    };
-    // A page with the post marker but no post is not kept; the reading goes on past it.
-    const auto keepAsRead = [&](const LoopPage& page) {
-        ++nPagesRead;
-        return page.posts.empty() ? PageTaken{0, std::numeric_limits<int>::max()}
-                                  : keep(AsReadPage(page, key));
-    };
-    PagesSeen seen;
-    ReadOptions forward;
-    forward.nWindow = settings.nWindow;
-    forward.bOwnPagesOnly = true;
-    forward.pSeen = &seen;
-    // Reads one page alone; its posts when it answered with some.
-    const auto readOne = [&](int nPage, ReadingEnd& end) {
-        std::optional<HeldPage> held;
-        ReadOptions one = forward;
-        one.nWindow = 1;
-        end = ReadPages(
-            fetcher, settings.strBaseAddress, key, nPage, 1,
-            [&](const LoopPage& page) {
-                ++nPagesRead;
-                if (!page.posts.empty()) {
-                    held.emplace(page.strText, nPage, key);
-                }
-                return PageTaken{static_cast<int>(page.posts.size()), 1};
-            },
-            one);
-        return held;
-    };
-
-    const std::optional<StoredThread> stored = store.Find(key);
-    const KeptPages pages = stored ? store.PagesKept(stored->nId) : KeptPages{};
-    const int nResume = std::max(pages.nResumePage, 1);
-    forward.nFullestKnown = pages.nFullest;
-    if (!stored || settings.bFull) {
-        outcome.end = ReadPages(fetcher, settings.strBaseAddress, key, 1, settings.nMaxPages,
-                                keepAsRead, forward);
-    } else {
-        // Page 1 every time: the first post is the thread's summary, and its starter edits it.
-        ReadingEnd end;
-        std::optional<HeldPage> first = readOne(1, end);
-        if (!first && end.kind != Kind::kPageLimit) {
-            // No page 1, or none of this thread: the library stays as it was.
-            outcome.end = end;
-            outcome.result = RefreshOutcome::Result::kNothingRead;
-            outcome.bGone = end.kind == Kind::kNothingFound &&
-                            (end.failure.kind == PageFailure::Kind::kNone ||
-                             end.failure.kind == PageFailure::Kind::kRedirected);
-            return outcome;
-        }
-        if (first) {
-            keep(first->page);
-        }
-        bool bResumeHadPosts = first.has_value();
-        outcome.end = end;
-        if (nResume > 1) {
-            std::deque<HeldPage> held;
-            if (std::optional<HeldPage> page = readOne(nResume, end)) {
-                held.push_back(std::move(*page));
-            }
-            // Page R could not be had: nothing after page 1 is stepped over.
-            bool bFailed = held.empty() && Unread(end);
-            bResumeHadPosts = !held.empty();
-            const std::int32_t nHighest = store.HighestFloor(stored->nId);
-            // Posts before R moved back onto earlier pages: read back until a page overlaps.
-            bool bBack =
-                !bFailed && (held.empty() || LowestFloor(held.front().page.posts) > nHighest);
-            // R begins above the floor expected there: the page before tells whether that floor
-            // moved onto it or was deleted.
-            bool bOneBack = false;
-            if (!bFailed && !bBack) {
-                const std::vector<PostFields>& posts = held.front().page.posts;
-                const std::int32_t nBefore = store.FloorBefore(stored->nId, nResume);
-                const std::size_t nFirstOwn = FirstOwnPost(posts, nBefore);
-                bOneBack = nFirstOwn < posts.size() && posts[nFirstOwn].nFloor != 0 &&
-                           posts[nFirstOwn].nFloor > store.LowestFloorAbove(stored->nId, nBefore);
-            }
-            const int nFarthest = std::max(2, nResume - kMostPagesBack);
-            for (int nPage = nResume - 1; (bBack || bOneBack) && nPage >= nFarthest; --nPage) {
-                bOneBack = false;
-                std::optional<HeldPage> page = readOne(nPage, end);
-                if (!page && Unread(end)) {
-                    // A failed page is never stepped over; what was read after it is not kept.
-                    bFailed = true;
-                    break;
-                }
-                if (page) {
-                    bBack = LowestFloor(page->page.posts) > nHighest;
-                    held.push_front(std::move(*page));
-                }
-            }
-            if (bFailed) {
-                outcome.end = AfterPagesRead(end);
-                held.clear();
-                bResumeHadPosts = false;
-            }
-            for (const HeldPage& page : held) {
-                keep(page.page);
-            }
-            if (!bFailed) {
-                outcome.end.kind = Kind::kEndOfThread;
-                outcome.end.failure = {};
-            }
-        }
-        if (bResumeHadPosts) {
-            outcome.end =
-                AfterPagesRead(ReadPages(fetcher, settings.strBaseAddress, key, nResume + 1,
-                                         settings.nMaxPages - nPagesRead, keepAsRead, forward));
-        } else if (outcome.end.kind != Kind::kFailedPage) {
-            outcome.end.kind = Kind::kEndOfThread;
-        }
-    }
-    outcome.end.nPosts = nPosts;
-    outcome.end.nPagesRead = nPagesRead;
-    if (outcome.nLastPage == 0) {
-        outcome.result =
-            stored ? RefreshOutcome::Result::kNothingRead : RefreshOutcome::Result::kNothingFound;
-        // Every page answered, none with a post of the thread.
-        outcome.bGone = stored && outcome.end.kind == Kind::kEndOfThread;
-        return outcome;
-    }
-    outcome.result = RefreshOutcome::Result::kRead;
-    const std::int64_t nThread = store.Find(key)->nId;
-    // Far before R the thread looks cut short, as a board that answers every page with its first
-    // would make it: nothing is deleted for that.
-    if (outcome.end.kind == Kind::kEndOfThread && outcome.nLastPage >= nResume - 1) {
-        outcome.changes += store.EndOfThread(nThread, outcome.nLastPage, nWhen);
-    }
-    store.MarkComplete(nThread);
-    return outcome;
+    return RefreshRun(store, fetcher, key, settings).Run();
 }
 
 std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages) {
