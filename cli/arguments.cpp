@@ -1,6 +1,7 @@
 #include "arguments.h"
 
 #include "code_page.h"
+#include "exit_codes.h"
 #include "request_checks.h"
 #include "text_cut.h"
 
@@ -77,6 +78,30 @@ std::optional<std::string> AcceptedThreadAddress(const std::string& strTyped,
 
 void PrintLine(std::string_view message) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+bool WritePage(const std::string& strPath, std::string_view text) {
+    if (WriteResultFile(strPath, text)) {
+        return true;
+    }
+    std::fprintf(stderr, "%.*s%s\n", static_cast<int>(kCreateFileFailedMessage.size()),
+                 kCreateFileFailedMessage.data(), strPath.c_str());
+    return false;
+}
+
+int StartCommand(std::string_view name, std::string_view usage, std::string_view help,
+                 const std::string& strWrong, bool bHelp, const std::function<int()>& run) {
+    if (!strWrong.empty()) {
+        std::fprintf(stderr, "%.*s: %s\n%.*s", static_cast<int>(name.size()), name.data(),
+                     strWrong.c_str(), static_cast<int>(usage.size()), usage.data());
+        return kExitRejected;
+    }
+    if (bHelp) {
+        std::fwrite(usage.data(), 1, usage.size(), stdout);
+        std::fwrite(help.data(), 1, help.size(), stdout);
+        return kExitDone;
+    }
+    return run();
 }
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 
 #include "result_page.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -33,5 +34,15 @@ std::optional<std::string> AcceptedThreadAddress(const std::string& strTyped,
                                                  const std::string& strBase);
 
 void PrintLine(std::string_view message);
+
+// Writes a result page to the file; when it cannot, says so on stderr, as the window's message
+// does, and gives false.
+bool WritePage(const std::string& strPath, std::string_view text);
+
+// A command's start, as every command of ours makes it. strWrong: what reading its arguments found
+// wrong, or empty. With nothing wrong and --help given, the usage and the help go to stdout (exit
+// 0); with something wrong, it and the usage to stderr (exit 2); else run's exit code.
+int StartCommand(std::string_view name, std::string_view usage, std::string_view help,
+                 const std::string& strWrong, bool bHelp, const std::function<int()>& run);
 
 }  // namespace vesk

@@ -3,6 +3,7 @@
 
 #include "arguments.h"
 #include "code_page.h"
+#include "exit_codes.h"
 #include "forum_config.h"
 #include "request_checks.h"
 #include "terminal_text.h"
@@ -21,16 +22,6 @@
 namespace {
 
 using namespace vesk;
-
-enum ExitCode {
-    kExitDone = 0,
-    kExitNotFound = 1,
-    kExitRejected = 2,
-    kExitNoSession = 3,
-    kExitFileFailed = 4,
-    kExitLibrary = 5,
-    kExitNothingRead = 6,
-};
 
 constexpr char kUsage[] =
     "usage: vesk-library [--db FILE] [--base URL] refresh [--full] [--summary] THREAD_URL\n"
@@ -276,11 +267,8 @@ public:
         }
         const ResultPage page =
             ComposeThreadPage(*thread, m_store.Posts(thread->nId), filter, m_options.bNew);
-        const bool bWritten = WriteResultFile(m_options.strOut, page.strText);
-        if (!bWritten) {
-            std::fprintf(stderr, "%.*s%s\n", static_cast<int>(kCreateFileFailedMessage.size()),
-                         kCreateFileFailedMessage.data(), m_options.strOut.c_str());
-        } else if (!m_options.bPeek) {
+        const bool bWritten = WritePage(m_options.strOut, page.strText);
+        if (bWritten && !m_options.bPeek) {
             m_store.MarkRead(thread->nId);
         }
         if (m_options.bSummary) {
@@ -367,56 +355,66 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase) {
     return bAllRead ? kExitDone : kExitNothingRead;
 }
 
-int Run(const Options& options, const std::set<std::string>& given) {
-    ThreadKey key;
-    if (options.strCommand != "list") {
-        if (!IsBaseAddress(options.strBase)) {
-            std::fprintf(stderr,
-                         "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
-            return kExitRejected;
-        }
+// The thread the command names, checked as the window's go checks an address; nothing when it
+// was rejected (and said why). list and refresh --watched name none.
+std::optional<ThreadKey> CheckThread(const Options& options) {
+    if (options.strCommand != "list" && !IsBaseAddress(options.strBase)) {
+        std::fprintf(stderr,
+                     "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
+        return std::nullopt;
     }
-    if (options.strCommand != "list" && !options.bWatched) {
-        const std::optional<std::string> url =
-            AcceptedThreadAddress(options.strUrl, options.strBase);
-        if (!url) {
-            PrintLine(AddressRejectedMessage(options.strBase));
-            return kExitRejected;
-        }
-        key = CutThreadKey(*url);
+    if (options.strCommand == "list" || options.bWatched) {
+        return ThreadKey{};
+    }
+    const std::optional<std::string> url = AcceptedThreadAddress(options.strUrl, options.strBase);
+    if (!url) {
+        PrintLine(AddressRejectedMessage(options.strBase));
+        return std::nullopt;
+    }
+    return CutThreadKey(*url);
+}
+
+int RunCommand(const Options& options, bool bNamesGiven, ThreadStore& store,
+               const std::string& strPath, const ThreadKey& key) {
+    const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
+                            (options.strCommand == "show" && options.bPeek);
+    if (store.IsReadOnly() && !bReadsOnly) {
+        std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n", strPath.c_str(),
+                     options.strCommand == "show" ? " (show --peek leaves it as it is)" : "");
+        return kExitLibrary;
+    }
+    if (options.strCommand == "list") {
+        return List(store);
+    }
+    if (options.bWatched) {
+        return RefreshWatched(store, options.strBase);
+    }
+    Command command(options, store, key);
+    command.SetNamesGiven(bNamesGiven);
+    if (options.strCommand == "refresh") {
+        return command.Refresh();
+    }
+    if (options.strCommand == "show") {
+        return command.Show();
+    }
+    if (options.strCommand == "history") {
+        return command.History();
+    }
+    if (options.strCommand == "watch" || options.strCommand == "unwatch") {
+        return command.Watch(options.strCommand == "watch");
+    }
+    return command.Forget();
+}
+
+int Run(const Options& options, const std::set<std::string>& given) {
+    const std::optional<ThreadKey> key = CheckThread(options);
+    if (!key) {
+        return kExitRejected;
     }
     const std::string strPath = options.strDb.empty() ? DefaultLibraryFile() : options.strDb;
     try {
         ThreadStore store(strPath, true);
-        const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
-                                (options.strCommand == "show" && options.bPeek);
-        if (store.IsReadOnly() && !bReadsOnly) {
-            std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n",
-                         strPath.c_str(),
-                         options.strCommand == "show" ? " (show --peek leaves it as it is)" : "");
-            return kExitLibrary;
-        }
-        if (options.strCommand == "list") {
-            return List(store);
-        }
-        if (options.bWatched) {
-            return RefreshWatched(store, options.strBase);
-        }
-        Command command(options, store, key);
-        command.SetNamesGiven(given.contains("--names"));
-        if (options.strCommand == "refresh") {
-            return command.Refresh();
-        }
-        if (options.strCommand == "show") {
-            return command.Show();
-        }
-        if (options.strCommand == "history") {
-            return command.History();
-        }
-        if (options.strCommand == "watch" || options.strCommand == "unwatch") {
-            return command.Watch(options.strCommand == "watch");
-        }
-        return command.Forget();
+        return RunCommand(options, given.contains("--names"), store, strPath, *key);
     } catch (const LibraryError& error) {
         // Opening names the path itself; a later failure is told with it here.
         const std::string_view what = error.what();
@@ -435,15 +433,6 @@ int main(int argc, char** argv) {
     Options options;
     std::set<std::string> given;
     const std::string strWrong = ParseOptions(argc, argv, options, given);
-    if (options.bHelp && strWrong.empty()) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
-        return kExitDone;
-    }
-    if (!strWrong.empty()) {
-        std::fprintf(stderr, "vesk-library: %s\n", strWrong.c_str());
-        std::fputs(kUsage, stderr);
-        return kExitRejected;
-    }
-    return Run(options, given);
+    return StartCommand("vesk-library", kUsage, kHelp, strWrong, options.bHelp,
+                        [&] { return Run(options, given); });
 }

@@ -2,6 +2,7 @@
 // composer as the viewer.
 
 #include "arguments.h"
+#include "exit_codes.h"
 #include "fetch_thread.h"
 #include "request_checks.h"
 #include "result_page.h"
@@ -20,14 +21,6 @@
 namespace {
 
 using namespace vesk;
-
-enum ExitCode {
-    kExitWritten = 0,
-    kExitNoPosts = 1,
-    kExitRejected = 2,
-    kExitNoSession = 3,
-    kExitFileFailed = 4,
-};
 
 constexpr char kUsage[] =
     "usage: vesk-fetch [--base URL] [--mode all|starter|names] [--names LIST] [--out FILE]\n"
@@ -152,48 +145,66 @@ void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
     std::printf("posts\t%d\nshown\t%d\n", nLastIndex + 1, nShown);
 }
 
-int Run(const Options& options) {
+// The request as the window's go checks it: the address's GB2312 bytes and the filter, or
+// nothing when it was rejected (and said why).
+std::optional<std::string> CheckRequest(const Options& options, ResultFilter& filter) {
     if (!IsBaseAddress(options.strBase)) {
         std::fprintf(stderr, "vesk-fetch: --base takes scheme://host[:port], no trailing slash\n");
-        return kExitRejected;
+        return std::nullopt;
     }
-
     // Addresses and names are typed as UTF-8 and matched as GB2312, as in the viewer's edits.
-    const std::optional<std::string> url = AcceptedThreadAddress(*options.strUrl, options.strBase);
+    std::optional<std::string> url = AcceptedThreadAddress(*options.strUrl, options.strBase);
     if (!url) {
         PrintLine(AddressRejectedMessage(options.strBase));
-        return kExitRejected;
+        return std::nullopt;
     }
-    ResultFilter filter;
     bool bEmptyNames = false;
     if (std::string strWrong =
             MakeFilter(options.strMode, options.strNames, false, filter, bEmptyNames);
         !strWrong.empty()) {
         PrintLine(bEmptyNames ? strWrong : "vesk-fetch: " + strWrong);
-        return kExitRejected;
+        return std::nullopt;
     }
+    return url;
+}
 
-    PostTable table;
-    ResultBuffers buffers{};
+// One retrieval, as the window's worker makes it; the answer's wParam and lParam, or nothing
+// when no worker could start.
+std::optional<std::pair<int, int>> Retrieve(const Options& options, const std::string& strUrl,
+                                            PostTable& table, ResultBuffers& buffers) {
     WaitingTarget target;
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = &target;
-    CopyToField(pJob->szThreadUrl, *url);
+    CopyToField(pJob->szThreadUrl, strUrl);
     AttachResults(*pJob, table, buffers);
-
     FetchSettings settings;
     settings.strBaseAddress = options.strBase;
     FetchThread thread(std::move(pJob), settings);
     if (!thread.CreateThread()) {
         PrintLine("Cannot Start New Thread");
-        return kExitNoSession;
+        return std::nullopt;
     }
-    const auto [nLastIndex, nResult] = target.Wait();
+    const std::pair<int, int> answer = target.Wait();
     thread.Join();
     if (const std::optional<ReadingEnd> end = target.End()) {
         PrintLine(DescribeReadingEnd(*end));
     }
+    return answer;
+}
 
+int Run(const Options& options) {
+    ResultFilter filter;
+    const std::optional<std::string> url = CheckRequest(options, filter);
+    if (!url) {
+        return kExitRejected;
+    }
+    PostTable table;
+    ResultBuffers buffers{};
+    const std::optional<std::pair<int, int>> answer = Retrieve(options, *url, table, buffers);
+    if (!answer) {
+        return kExitNoSession;
+    }
+    const auto [nLastIndex, nResult] = *answer;
     if (nResult == kFetchSessionFailed) {
         PrintLine(kRetrievalFailedMessage);
         if (options.bSummary) {
@@ -205,19 +216,15 @@ int Run(const Options& options) {
         if (options.bSummary) {
             PrintSummary(buffers, nLastIndex, 0);
         }
-        return kExitNoPosts;
+        return kExitNotFound;
     }
     const ResultPage page =
         BuildResultPage(table.data(), nLastIndex, buffers.szTitle, buffers.szStarter, filter);
-    const bool bWritten = WriteResultFile(options.strOut, page.strText);
-    if (!bWritten) {
-        std::fprintf(stderr, "%.*s%s\n", static_cast<int>(kCreateFileFailedMessage.size()),
-                     kCreateFileFailedMessage.data(), options.strOut.c_str());
-    }
+    const bool bWritten = WritePage(options.strOut, page.strText);
     if (options.bSummary) {
         PrintSummary(buffers, nLastIndex, bWritten ? page.nShown : 0);
     }
-    return bWritten ? kExitWritten : kExitFileFailed;
+    return bWritten ? kExitDone : kExitFileFailed;
 }
 
 }  // namespace
@@ -225,15 +232,6 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     const std::string strWrong = ParseOptions(argc, argv, options);
-    if (options.bHelp && strWrong.empty()) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
-        return kExitWritten;
-    }
-    if (!strWrong.empty()) {
-        std::fprintf(stderr, "vesk-fetch: %s\n", strWrong.c_str());
-        std::fputs(kUsage, stderr);
-        return kExitRejected;
-    }
-    return Run(options);
+    return StartCommand("vesk-fetch", kUsage, kHelp, strWrong, options.bHelp,
+                        [&] { return Run(options); });
 }

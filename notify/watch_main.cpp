@@ -4,6 +4,7 @@
 
 #include "arguments.h"
 #include "desktop_notifier.h"
+#include "exit_codes.h"
 #include "forum_address.h"
 #include "forum_config.h"
 #include "request_checks.h"
@@ -24,14 +25,6 @@
 namespace {
 
 using namespace vesk;
-
-enum ExitCode {
-    kExitDone = 0,
-    kExitRejected = 2,
-    kExitNoSession = 3,
-    kExitLibrary = 5,
-    kExitNothingRead = 6,
-};
 
 constexpr char kHelp[] =
     "usage: vesk-watch [--db FILE] [--base URL] [--linger SECONDS] [--viewer PROGRAM]\n"
@@ -57,101 +50,89 @@ struct Notice {
     WatchNotice text;
 };
 
+struct WatchOptions {
+    std::string strDb;
+    std::string strBase{ForumBaseAddress};
+    std::string strLinger = "600";
+    std::string strViewer;
+    bool bHelp = false;
+    int nLingerSeconds = 0;
+};
+
+// Reads the arguments into options; what is wrong with them, or empty when nothing is.
+std::string ParseOptions(int argc, char** argv, WatchOptions& options) {
+    std::vector<std::string> words;
+    std::set<std::string> given;
+    const ArgumentSpec spec{{{"--db", &options.strDb},
+                             {"--base", &options.strBase},
+                             {"--linger", &options.strLinger},
+                             {"--viewer", &options.strViewer}},
+                            {{"--help", &options.bHelp}}};
+    if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
+        return strWrong;
+    }
+    if (!words.empty()) {
+        return "unexpected argument: " + words[0];
+    }
+    if (options.bHelp) {
+        return {};
+    }
+    try {
+        std::size_t nUsed = 0;
+        options.nLingerSeconds = std::stoi(options.strLinger, &nUsed);
+        if (nUsed != options.strLinger.size() || options.nLingerSeconds < 0 ||
+            options.nLingerSeconds > 86400) {
+            return "--linger takes seconds, 0 to 86400";
+        }
+    } catch (const std::exception&) {
+        return "--linger takes seconds, 0 to 86400";
+    }
+    return IsBaseAddress(options.strBase) ? std::string()
+                                          : "--base takes scheme://host[:port], no trailing slash";
+}
+
 // The viewer beside this program, else the one on PATH.
 QString DefaultViewer() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("vesk");
     return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("vesk");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::string strDb;
-    std::string strBase{ForumBaseAddress};
-    std::string strLinger = "600";
-    std::string strViewer;
-    bool bHelp = false;
-    std::vector<std::string> words;
-    std::set<std::string> given;
-    const ArgumentSpec spec{{{"--db", &strDb},
-                             {"--base", &strBase},
-                             {"--linger", &strLinger},
-                             {"--viewer", &strViewer}},
-                            {{"--help", &bHelp}}};
-    std::string strWrong = ReadArguments(argc, argv, spec, words, given);
-    int nLingerSeconds = 0;
-    if (strWrong.empty() && !words.empty()) {
-        strWrong = "unexpected argument: " + words[0];
-    }
-    if (strWrong.empty() && !bHelp) {
-        try {
-            std::size_t nUsed = 0;
-            nLingerSeconds = std::stoi(strLinger, &nUsed);
-            if (nUsed != strLinger.size() || nLingerSeconds < 0 || nLingerSeconds > 86400) {
-                strWrong = "--linger takes seconds, 0 to 86400";
-            }
-        } catch (const std::exception&) {
-            strWrong = "--linger takes seconds, 0 to 86400";
-        }
-        if (strWrong.empty() && !IsBaseAddress(strBase)) {
-            strWrong = "--base takes scheme://host[:port], no trailing slash";
+// Refreshes every watched thread, printing a line for each with new posts, and gathers the
+// notices of those whose starter posted.
+bool RefreshWatched(ThreadStore& store, PageFetcher& fetcher, const WatchOptions& options,
+                    std::vector<Notice>& notices) {
+    RefreshSettings settings;
+    settings.strBaseAddress = options.strBase;
+    std::vector<WatchReport> reports;
+    const bool bAllRead = RefreshWatchedThreads(
+        store, fetcher, settings, std::time(nullptr), [&reports](const WatchReport& report) {
+            std::fputs(WatchReportLine(report).c_str(), stdout);
+            std::fflush(stdout);
+            reports.push_back(report);
+        });
+    for (const WatchReport& report : reports) {
+        if (report.nStarterNew > 0) {
+            const std::optional<StoredThread> thread = store.Find(report.key);
+            const std::string strNewest =
+                thread ? store.NewestStarterBody(thread->nId) : std::string();
+            notices.push_back({report.key, MakeWatchNotice(report, strNewest)});
         }
     }
-    if (!strWrong.empty()) {
-        std::fprintf(stderr, "vesk-watch: %s\n%s", strWrong.c_str(), kHelp);
-        return kExitRejected;
-    }
-    if (bHelp) {
-        std::fputs(kHelp, stdout);
-        return kExitDone;
-    }
+    return bAllRead;
+}
 
-    QCoreApplication app(argc, argv);
-    PageFetcher fetcher;
-    if (!fetcher.OpenSession()) {
-        PrintLine(kRetrievalFailedMessage);
-        return kExitNoSession;
-    }
-    std::vector<Notice> notices;
-    bool bAllRead = false;
-    try {
-        ThreadStore store(strDb.empty() ? DefaultLibraryFile() : strDb);
-        RefreshSettings settings;
-        settings.strBaseAddress = strBase;
-        std::vector<WatchReport> reports;
-        bAllRead = RefreshWatchedThreads(store, fetcher, settings, std::time(nullptr),
-                                         [&reports](const WatchReport& report) {
-                                             std::fputs(WatchReportLine(report).c_str(), stdout);
-                                             std::fflush(stdout);
-                                             reports.push_back(report);
-                                         });
-        for (const WatchReport& report : reports) {
-            if (report.nStarterNew > 0) {
-                const std::optional<StoredThread> thread = store.Find(report.key);
-                const std::string strNewest =
-                    thread ? store.NewestStarterBody(thread->nId) : std::string();
-                notices.push_back({report.key, MakeWatchNotice(report, strNewest)});
-            }
-        }
-    } catch (const LibraryError& error) {
-        fetcher.CloseSession();
-        std::fprintf(stderr, "vesk-watch: %s\n", error.what());
-        return kExitLibrary;
-    }
-    fetcher.CloseSession();
-    const int nExit = bAllRead ? kExitDone : kExitNothingRead;
-    if (notices.empty()) {
-        return nExit;
-    }
-
-    // Stays until every notification is closed, or the time to choose one is over once all are
-    // shown.
+// Shows the notices and stays until every one is closed, or the time to choose one is over once
+// all are shown; choosing one starts the viewer on its thread.
+void ShowNotices(QCoreApplication& app, const WatchOptions& options,
+                 const std::vector<Notice>& notices) {
     DesktopNotifier notifier(QStringLiteral("vesk"));
-    const QString viewer =
-        strViewer.empty() ? DefaultViewer() : QString::fromLocal8Bit(strViewer.c_str());
+    const QString viewer = options.strViewer.empty()
+                               ? DefaultViewer()
+                               : QString::fromLocal8Bit(options.strViewer.c_str());
     QObject::connect(&notifier, &DesktopNotifier::activated, [&](const QString& tag) {
         const ThreadKey key = ThreadKeyOfTag(tag.toStdString());
-        const std::string strUrl = ThreadPageAddress(strBase, key.strBoardCode, key.strThreadId);
+        const std::string strUrl =
+            ThreadPageAddress(options.strBase, key.strBoardCode, key.strThreadId);
         if (!strUrl.empty() &&
             !QProcess::startDetached(
                 viewer, {QStringLiteral("--open"), QString::fromLatin1(strUrl.c_str())})) {
@@ -162,7 +143,8 @@ int main(int argc, char** argv) {
     std::size_t nAnswered = 0;
     QObject::connect(&notifier, &DesktopNotifier::answered, [&] {
         if (++nAnswered == notices.size()) {
-            QTimer::singleShot(std::chrono::seconds(nLingerSeconds), &app, &QCoreApplication::quit);
+            QTimer::singleShot(std::chrono::seconds(options.nLingerSeconds), &app,
+                               &QCoreApplication::quit);
         }
     });
     for (const Notice& notice : notices) {
@@ -171,5 +153,37 @@ int main(int argc, char** argv) {
                         QString::fromStdString(WatchTag(notice.key)));
     }
     app.exec();
-    return nExit;
+}
+
+int Run(int argc, char** argv, const WatchOptions& options) {
+    QCoreApplication app(argc, argv);
+    PageFetcher fetcher;
+    if (!fetcher.OpenSession()) {
+        PrintLine(kRetrievalFailedMessage);
+        return kExitNoSession;
+    }
+    std::vector<Notice> notices;
+    bool bAllRead = false;
+    try {
+        ThreadStore store(options.strDb.empty() ? DefaultLibraryFile() : options.strDb);
+        bAllRead = RefreshWatched(store, fetcher, options, notices);
+    } catch (const LibraryError& error) {
+        fetcher.CloseSession();
+        std::fprintf(stderr, "vesk-watch: %s\n", error.what());
+        return kExitLibrary;
+    }
+    fetcher.CloseSession();
+    if (!notices.empty()) {
+        ShowNotices(app, options, notices);
+    }
+    return bAllRead ? kExitDone : kExitNothingRead;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    WatchOptions options;
+    const std::string strWrong = ParseOptions(argc, argv, options);
+    return StartCommand("vesk-watch", kHelp, "", strWrong, options.bHelp,
+                        [&] { return Run(argc, argv, options); });
 }
