@@ -1,40 +1,30 @@
 #include "viewer_dialog.h"
 
 #include "about_dialog.h"
-#include "background_refresh.h"
-#include "bitmap_resources.h"
 #include "code_page.h"
-#include "desktop_notifier.h"
 #include "forum_address.h"
-#include "forum_config.h"
 #include "help_page.h"
 #include "home_page.h"
 #include "image_button.h"
-#include "message_bar.h"
+#include "popup_edits.h"
 #include "request_checks.h"
-#include "resources.h"
-#include "result_page.h"
 #include "shell.h"
+#include "shown_page.h"
 #include "text_cut.h"
-#include "thread_page.h"
 #include "thread_reader.h"
 #include "viewer_resources.h"
-#include "watch_notice.h"
 #include "web_browser.h"
+#include "window_library.h"
 #include "window_message.h"
+#include "window_watch.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QLockFile>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QUrl>
 #include <cstring>
 #include <new>
@@ -50,25 +40,6 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Where the result page goes: the program's own folder, or the user's data folder of the
-// program where that cannot be written (an installed copy). The page's style sheet is put
-// beside it when it is not there.
-QString PageFolder(const QString& appDir, const QString& given) {
-    QString folder = given.isEmpty() ? appDir : QDir(given).absolutePath() + QLatin1Char('/');
-    if (!QFileInfo(folder).isWritable()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QDir().mkpath(folder);
-        folder = QDir(folder).absolutePath() + QLatin1Char('/');
-    }
-    const QString css = folder + QStringLiteral("vesk3.css");
-    if (!QFileInfo::exists(css)) {
-        const QString beside = appDir + QStringLiteral("vesk3.css");
-        CopyReadable(QFileInfo::exists(beside) ? beside : QStringLiteral(":/vesk/pages/vesk3.css"),
-                     css);
-    }
-    return folder;
-}
-
 const QString kNoBrowserMessage = QStringLiteral("无法打开浏览器，请复制地址：");
 const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
 
@@ -78,21 +49,6 @@ std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
 }
 
 }  // namespace
-
-// The end of a whole thread's reading: what to tell, and whether pages were read.
-class WholeDoneEvent final : public QEvent {
-public:
-    WholeDoneEvent(QString message, bool bReadPages)
-        : QEvent(ViewerDialog::kWholeDoneEvent), text(std::move(message)), bRead(bReadPages) {}
-    QString text;
-    bool bRead;
-};
-
-struct ViewerDialog::KeptThread {
-    StoredThread thread;
-    std::vector<StoredPost> posts;
-    bool bMarkedRead = false;
-};
 
 // Hands the worker's answer to the window as a posted event, so that it is handled on the
 // window's thread in the order of its queue, also inside a message box's own loop.
@@ -172,6 +128,10 @@ QRadioButton* ViewerDialog::Radio(int nId) const {
     return static_cast<QRadioButton*>(GetDlgItem(nId));
 }
 
+bool ViewerDialog::IsFetching() const {
+    return m_pFetchThread != nullptr || (m_pLibrary != nullptr && m_pLibrary->IsReading());
+}
+
 bool ViewerDialog::OnInitDialog() {
     // This desktop offers programs no system menu of their own: the About item is in the menu
     // button's pop-up.
@@ -184,18 +144,32 @@ bool ViewerDialog::OnInitDialog() {
     m_nLastIndex = -1;
     m_bMenuDirty = 1;
 
-    const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
-    m_strOutputPath = ClaimPageFile(PageFolder(appDir, m_pageFolder)).toStdString();
-    const QString outputPath = QString::fromStdString(m_strOutputPath);
-    m_homePath = QFileInfo(outputPath).path() + QStringLiteral("/home-") +
-                 QFileInfo(outputPath).completeBaseName() + QStringLiteral(".htm");
-    m_strLibraryFile = DefaultLibraryFile();
-    m_browser->AllowLocalFiles(
-        {outputPath, m_homePath, QFileInfo(outputPath).path() + QStringLiteral("/vesk3.css")});
-    // A thread address clicked on the start page is put into the address edit; the home page's
-    // actions act when clicked there, and nowhere else.
+    m_pShown = std::make_unique<ShownPage>(m_pageFolder);
+    m_strOutputPath = m_pShown->OutputPath();
+    m_pLibrary = std::make_unique<WindowLibrary>(DefaultLibraryFile());
+    SetUpPageView();
+    SetUpKeys();
+    SetUpButtons();
+    ShowHome();
+    SetUpWatch();
+
+    try {
+        m_pPosts = std::make_unique<PostTable>();
+    } catch (const std::bad_alloc&) {
+        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("内存不足，无法启动。"));
+        return false;
+    }
+    m_pPosts->Clear();
+    AddressEdit()->setFocus();
+    return true;
+}
+
+// The web view loads only the window's pages. A thread address clicked on the start page is put
+// into the address edit; the home page's actions act when clicked there, and nowhere else.
+void ViewerDialog::SetUpPageView() {
+    m_browser->AllowLocalFiles(m_pShown->LocalFiles());
     m_browser->SetLinkHandler([this](const QUrl& url) {
-        const QUrl home = QUrl::fromLocalFile(m_homePath);
+        const QUrl home = QUrl::fromLocalFile(m_pShown->HomePath());
         if (const std::optional<HomeRequest> request = ReadHomeAction(home, url)) {
             // Acted on after the web view has refused the link, not inside its question.
             if (m_browser->Url() == home) {
@@ -222,7 +196,10 @@ bool ViewerDialog::OnInitDialog() {
                     QStringLiteral("页面试图转到别的网址，已阻止："), {}, url.toString());
         }
     });
-    // The reader's keys: find in the page, read again, the address.
+}
+
+// The reader's keys: find in the page, read again, the library, the address.
+void ViewerDialog::SetUpKeys() {
     const auto shortcut = [this](QKeySequence keys, auto slot) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     };
@@ -239,6 +216,9 @@ bool ViewerDialog::OnInitDialog() {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
     });
+}
+
+void ViewerDialog::SetUpButtons() {
     // Every control stays usable: the buttons and radios whole, some of the page.
     int nRight = 0;
     for (const QWidget* pChild : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -264,51 +244,23 @@ bool ViewerDialog::OnInitDialog() {
     connect(Radio(IDC_PARTIAL), &QRadioButton::clicked, this, &ViewerDialog::OnPartial);
     connect(m_btnGo, &QPushButton::clicked, this, &ViewerDialog::OnGo);
     NameEdit()->installEventFilter(this);
+}
 
-    ShowHome();
-
-    // Watched threads are refreshed quietly while the window is free; the home page shows what
-    // they gained, and the desktop tells of the starters' posts.
-    m_pNotifier = new DesktopNotifier(QStringLiteral("vesk"), this);
-    connect(m_pNotifier, &DesktopNotifier::activated, this, &ViewerDialog::OnNotificationChosen);
-    connect(m_pNotifier, &DesktopNotifier::unavailable, this,
-            [this](const QString& summary, const QString& body, const QString& tag) {
-                if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-                    return;
-                }
-                if (m_pTray == nullptr) {
-                    m_pTray = new QSystemTrayIcon(windowIcon(), this);
-                    connect(m_pTray, &QSystemTrayIcon::messageClicked, this,
-                            [this] { OnNotificationChosen(m_trayTag); });
-                    m_pTray->show();
-                }
-                m_trayTag = tag;
-                m_pTray->showMessage(summary, body);
-            });
+// Watched threads are refreshed quietly while the window is free; the home page shows what they
+// gained, and the desktop tells of the starters' posts.
+void ViewerDialog::SetUpWatch() {
     RefreshSettings background;
     background.strBaseAddress = m_settings.strBaseAddress;
     background.nWindow = m_settings.nWindow;
-    m_pBackground = std::make_unique<BackgroundRefresh>(m_strLibraryFile, background,
-                                                        [this] { return IsFetching(); });
-    m_pBackground->changed = [this] {
-        if (m_browser->Url() == QUrl::fromLocalFile(m_homePath)) {
+    m_pWatch = std::make_unique<WindowWatch>(
+        m_pLibrary->File(), background, [this] { return IsFetching(); }, windowIcon());
+    m_pWatch->changed = [this] {
+        if (m_browser->Url() == QUrl::fromLocalFile(m_pShown->HomePath())) {
             ShowHome();
         }
     };
-    m_pBackground->starterPosted = [this](const ThreadKey& key, const WatchNotice& notice) {
-        NotifyStarterPosted(key, notice);
-    };
-    m_pBackground->Start();
-
-    try {
-        m_pPosts = std::make_unique<PostTable>();
-    } catch (const std::bad_alloc&) {
-        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("内存不足，无法启动。"));
-        return false;
-    }
-    m_pPosts->Clear();
-    AddressEdit()->setFocus();
-    return true;
+    m_pWatch->chosen = [this](const ThreadKey& key) { OnNotificationChosen(key); };
+    m_pWatch->Start();
 }
 
 void ViewerDialog::LayoutControls() {
@@ -351,8 +303,8 @@ void ViewerDialog::OnDestroy() {
     disconnect(m_pBar, nullptr, this, nullptr);
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept.
-    m_pBackground.reset();
-    m_pRefresher.reset();
+    m_pWatch.reset();
+    m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
         m_pFetchThread->Stop();
@@ -360,10 +312,7 @@ void ViewerDialog::OnDestroy() {
         m_pFetchThread.reset();
     }
     m_pPosts.reset();
-    // A page of this viewer's own, beside the post.htm that another viewer held, goes with it.
-    if (m_pPageLock == nullptr && !m_strOutputPath.empty()) {
-        QFile::remove(QString::fromStdString(m_strOutputPath));
-    }
+    m_pShown.reset();
 }
 
 void ViewerDialog::OnShowAll() {
@@ -390,6 +339,13 @@ void ViewerDialog::OnPartial() {
     m_bShowAll = 0;
     m_bOnlyStarter = 0;
     m_bPartial = 1;
+}
+
+PageFilter ViewerDialog::Filter() const {
+    return m_bShowAll != 0       ? PageFilter::kAll
+           : m_bOnlyStarter != 0 ? PageFilter::kStarter
+           : m_bPartial != 0     ? PageFilter::kNames
+                                 : PageFilter::kNone;
 }
 
 void ViewerDialog::ShowPrompt(std::string_view text) {
@@ -436,12 +392,12 @@ void ViewerDialog::OnGo() {
 }
 
 void ViewerDialog::StartFetch() {
-    m_pBackground->Yield();
+    m_pWatch->Yield();
     m_pPosts->Clear();
-    m_pKept.reset();
+    m_pShown->ForgetKept();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
-    m_pGoKeeper = std::make_shared<GoKeeper>(m_strLibraryFile, CutThreadKey(m_strThreadUrl));
+    m_pGoKeeper = std::make_shared<GoKeeper>(m_pLibrary->File(), CutThreadKey(m_strThreadUrl));
     settings.keepPage = [pKeeper = m_pGoKeeper](const LoopPage& page) { pKeeper->Keep(page); };
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
@@ -471,20 +427,12 @@ void ViewerDialog::StartFetch() {
 
 void ViewerDialog::ComposeResultPage() {
     // Nothing to show yet, or the worker is rewriting the table: its answer composes the page.
-    if ((m_nLastIndex == -1 && m_pKept == nullptr) || IsFetching()) {
+    if ((m_nLastIndex == -1 && m_pShown->Kept() == nullptr) || IsFetching()) {
         return;
     }
-    ResultFilter filter;
-    filter.bShowAll = m_bShowAll != 0;
-    filter.bOnlyStarter = m_bOnlyStarter != 0;
-    filter.bPartial = m_bPartial != 0;
-    filter.strNameList = m_strNameList;
-    // A kept thread is shown whole, in the library's page format, with its marks.
-    const ResultPage page = m_pKept != nullptr
-                                ? ComposeThreadPage(m_pKept->thread, m_pKept->posts, filter, false)
-                                : BuildResultPage(m_pPosts->data(), m_nLastIndex, m_results.szTitle,
-                                                  m_results.szStarter, filter);
-    if (!WriteResultFile(m_strOutputPath, page.strText)) {
+    const ResultPage page =
+        m_pShown->Compose(m_pPosts->data(), m_nLastIndex, m_results, Filter(), m_strNameList);
+    if (!m_pShown->Write(page)) {
         QMessageBox box(
             QMessageBox::NoIcon, QCoreApplication::applicationName(),
             FromUtf8(kCreateFileFailedMessage) + QString::fromStdString(m_strOutputPath),
@@ -495,13 +443,8 @@ void ViewerDialog::ComposeResultPage() {
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     // Shown once, a kept thread's posts are read, as the command's show leaves them; its marks
     // stay on this window's copy while it is shown.
-    if (m_pKept != nullptr && !m_pKept->bMarkedRead) {
-        m_pKept->bMarkedRead = true;
-        try {
-            ThreadStore(m_strLibraryFile).MarkRead(m_pKept->thread.nId);
-        } catch (const LibraryError& error) {
-            m_libraryError = QString::fromUtf8(error.what());
-        }
+    if (m_pShown->TakeFirstShowing()) {
+        m_pLibrary->MarkRead(m_pShown->Kept()->thread.nId);
     }
     if (page.nShown == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
@@ -520,8 +463,7 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
     unsetCursor();
     setWindowTitle(m_caption);
     if (m_pGoKeeper != nullptr) {
-        const std::string strError = m_pGoKeeper->Finish();
-        m_libraryError = QString::fromUtf8(strError.c_str());
+        m_pLibrary->NoteError(m_pGoKeeper->Finish());
         m_pGoKeeper.reset();
     }
     if (lParam == kFetchSessionFailed) {
@@ -579,75 +521,22 @@ void ViewerDialog::OpenInDesktop(const std::string& address) {
     }
 }
 
-QString ViewerDialog::ClaimPageFile(const QString& folder) {
-    m_pPageLock = std::make_unique<QLockFile>(folder + QStringLiteral("post.htm.lock"));
-    if (m_pPageLock->tryLock(0)) {
-        return folder + QStringLiteral("post.htm");
-    }
-    m_pPageLock.reset();
-    return folder + QStringLiteral("post-%1.htm").arg(QCoreApplication::applicationPid());
-}
-
 LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
     auto* pPopup = dynamic_cast<LumoMenu*>(reinterpret_cast<CMenu*>(wParam));
     if (pPopup == nullptr) {
         return 0;
     }
-    const auto removeThreadItems = [pPopup] {
-        pPopup->RemoveItem(ID_VIEW_THREAD, MF_BYCOMMAND);
-        pPopup->RemoveItem(ID_BROWSE_BOARD, MF_BYCOMMAND);
-        pPopup->RemoveItem(0, MF_BYPOSITION);
-    };
-    const UINT nFirst = pPopup->GetMenuItemID(0);
-    bool bInsert = false;
-    if (m_bLoaded == 0) {
-        if (nFirst == ID_VIEW_THREAD) {
-            removeThreadItems();
-        }
-    } else if (m_bMenuDirty != 0) {
-        if (nFirst == ID_VIEW_THREAD) {
-            removeThreadItems();
-        }
-        bInsert = true;
-    } else {
-        bInsert = nFirst != ID_VIEW_THREAD;
-    }
-    if (bInsert) {
-        const std::string board =
-            Utf16ToGbk(u"浏览【") +
-            std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)) +
-            Utf16ToGbk(u"】");
-        pPopup->InsertItem(0, static_cast<const char*>(nullptr), MF_BYPOSITION | MF_SEPARATOR, 0,
-                           -1);
-        pPopup->InsertItem(0, board.c_str(), MF_BYPOSITION, ID_BROWSE_BOARD, -1);
-        pPopup->InsertItem(0, Utf16ToGbk(u"查看帖子原文").c_str(), MF_BYPOSITION, ID_VIEW_THREAD,
-                           -1);
-    }
-    m_bMenuDirty = 0;
-    // Ours: reading the shown thread whole and watching it (or no longer), before 帖子库.
-    pPopup->RemoveItem(ID_READ_WHOLE, MF_BYCOMMAND);
-    pPopup->RemoveItem(ID_WATCH_THREAD, MF_BYCOMMAND);
-    pPopup->RemoveItem(ID_UNWATCH_THREAD, MF_BYCOMMAND);
+    MenuState state{m_bLoaded, m_bMenuDirty,
+                    std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)),
+                    std::nullopt};
     if (m_bLoaded != 0) {
-        std::optional<StoredThread> kept;
-        try {
-            kept = ThreadStore(m_strLibraryFile).Find(CutThreadKey(m_strThreadUrl));
-        } catch (const LibraryError&) {
-        }
-        for (int i = 0; i < pPopup->GetMenuItemCount(); ++i) {
-            if (pPopup->GetMenuItemID(i) == ID_LIBRARY_HOME) {
-                const auto nAt = static_cast<UINT>(i);
-                if (kept) {
-                    pPopup->InsertItem(
-                        nAt, Utf16ToGbk(kept->bWatched ? u"取消关注本帖" : u"关注本帖").c_str(),
-                        MF_BYPOSITION, kept->bWatched ? ID_UNWATCH_THREAD : ID_WATCH_THREAD, -1);
-                }
-                pPopup->InsertItem(nAt, Utf16ToGbk(u"读取全帖").c_str(), MF_BYPOSITION,
-                                   ID_READ_WHOLE, -1);
-                break;
-            }
+        if (const std::optional<StoredThread> kept =
+                m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
+            state.watched = kept->bWatched;
         }
     }
+    EditPopup(*pPopup, state);
+    m_bMenuDirty = 0;
     return 0;
 }
 
@@ -665,86 +554,54 @@ std::string_view ViewerDialog::BoardCode() const {
 }
 
 void ViewerDialog::ShowHome() {
-    std::vector<ThreadListing> threads;
-    try {
-        threads = ThreadStore(m_strLibraryFile).List();
-        m_libraryError.clear();
-    } catch (const LibraryError& error) {
-        m_libraryError = QString::fromUtf8(error.what());
-    }
-    if (threads.empty() && m_libraryError.isEmpty()) {
+    const std::vector<ThreadListing> threads = m_pLibrary->List().value;
+    if ((threads.empty() && m_pLibrary->Error().isEmpty()) ||
+        !m_pShown->WriteHome(threads, QString::fromStdString(m_pLibrary->File()),
+                             m_pLibrary->Error())) {
         m_browser->Navigate(kStartPage);
         return;
     }
-    QFile file(m_homePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(ComposeHomePage(QUrl::fromLocalFile(m_homePath), threads,
-                                   QString::fromStdString(m_strLibraryFile), m_libraryError)
-                       .toUtf8()) < 0) {
-        m_browser->Navigate(kStartPage);
-        return;
-    }
-    file.close();
-    m_browser->Navigate(QUrl::fromLocalFile(m_homePath).toString());
+    m_browser->Navigate(QUrl::fromLocalFile(m_pShown->HomePath()).toString());
 }
 
 void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
     if (IsFetching()) {
         return;
     }
-    if (action == HomeAction::kOpen) {
-        OpenKeptThread(key);
-        return;
+    switch (action) {
+        case HomeAction::kOpen:
+            OpenKeptThread(key);
+            return;
+        case HomeAction::kRefresh:
+            ReadWholeThread(key);
+            return;
+        case HomeAction::kForget:
+            m_pLibrary->Forget(key);
+            break;
+        case HomeAction::kWatch:
+        case HomeAction::kUnwatch:
+            m_pLibrary->SetWatched(key, action == HomeAction::kWatch);
+            break;
     }
-    if (action == HomeAction::kRefresh) {
-        ReadWholeThread(key);
-        return;
-    }
-    if (action == HomeAction::kForget || action == HomeAction::kWatch ||
-        action == HomeAction::kUnwatch) {
-        try {
-            ThreadStore store(m_strLibraryFile);
-            if (const std::optional<StoredThread> thread = store.Find(key)) {
-                if (action == HomeAction::kForget) {
-                    store.Forget(thread->nId);
-                } else {
-                    store.SetWatched(thread->nId, action == HomeAction::kWatch);
-                }
-            }
-        } catch (const LibraryError& error) {
-            m_libraryError = QString::fromUtf8(error.what());
-        }
-        ShowHome();
-    }
+    ShowHome();
 }
 
 void ViewerDialog::WatchShownThread(bool bWatch) {
-    try {
-        ThreadStore store(m_strLibraryFile);
-        if (const std::optional<StoredThread> thread = store.Find(CutThreadKey(m_strThreadUrl))) {
-            store.SetWatched(thread->nId, bWatch);
-        }
-    } catch (const LibraryError& error) {
-        m_libraryError = QString::fromUtf8(error.what());
-        ShowBar(BarCause::kCommand, MessageBar::Level::kError, m_libraryError);
+    const LibraryAnswer<bool> answer = m_pLibrary->SetWatched(CutThreadKey(m_strThreadUrl), bWatch);
+    if (!answer.Ok()) {
+        ShowBar(BarCause::kCommand, MessageBar::Level::kError, answer.error);
     }
 }
 
 void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
-    m_pBackground->Start(period);
+    m_pWatch->Start(period);
 }
 
-void ViewerDialog::NotifyStarterPosted(const ThreadKey& key, const WatchNotice& notice) {
-    m_pNotifier->Notify(QString::fromStdString(notice.strSummary),
-                        QString::fromStdString(notice.strBody),
-                        QString::fromStdString(WatchTag(key)));
-}
-
-void ViewerDialog::OnNotificationChosen(const QString& tag) {
+void ViewerDialog::OnNotificationChosen(const ThreadKey& key) {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    OpenKeptThread(ThreadKeyOfTag(tag.toStdString()));
+    OpenKeptThread(key);
 }
 
 bool ViewerDialog::OpenThreadAddress(const QString& address) {
@@ -762,22 +619,16 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     if (IsFetching()) {
         return false;
     }
-    auto pKept = std::make_unique<KeptThread>();
-    try {
-        ThreadStore store(m_strLibraryFile);
-        std::optional<StoredThread> thread = store.Find(key);
-        if (!thread) {
-            return false;
-        }
-        pKept->thread = *std::move(thread);
-        pKept->posts = store.Posts(pKept->thread.nId);
-    } catch (const LibraryError& error) {
-        m_libraryError = QString::fromUtf8(error.what());
+    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
+    if (!kept.Ok()) {
         ShowHome();
         return false;
     }
+    if (!kept.value) {
+        return false;
+    }
     // The thread is now the window's: its five values, its address, the pop-up's thread items.
-    const StoredThread& thread = pKept->thread;
+    const StoredThread& thread = kept.value->thread;
     CopyToField(m_results.szTitle, thread.strTitle);
     CopyToField(m_results.szStarter, thread.strStarter);
     CopyToField(m_results.szBoardName, thread.strBoardName);
@@ -786,7 +637,7 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
                                        thread.key.strThreadId);
     AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
-    m_pKept = std::move(pKept);
+    m_pShown->ShowKept(*std::move(kept.value));
     m_nLastIndex = -1;
     m_bLoaded = 1;
     m_bMenuDirty = 1;
@@ -805,34 +656,20 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
     settings.progress = [this](int nPage, int nPosts) {
         QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
     };
-    m_pBackground->Yield();
-    auto pRefresher = std::make_unique<ThreadRefresher>(
-        m_strLibraryFile, key, settings,
-        [this](const RefreshOutcome& outcome, const std::string& strError) {
-            const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
-            const std::string strText =
-                !strError.empty() ? strError
-                : bRead && outcome.end.kind == ReadingEnd::Kind::kEndOfThread
-                    ? std::string()
-                    : DescribeRefresh(outcome);
-            QCoreApplication::postEvent(this, new WholeDoneEvent(FromUtf8(strText), bRead));
-        });
-    if (!pRefresher->Start()) {
+    m_pWatch->Yield();
+    if (!m_pLibrary->ReadWhole(key, settings, this,
+                               [this](const ThreadKey& read, const QString& text, bool bRead) {
+                                   OnWholeDone(read, text, bRead);
+                               })) {
         return;
     }
-    m_pRefresher = std::move(pRefresher);
     HideBar(BarCause::kNone);
     m_btnGo->setEnabled(false);
     setCursor(Qt::BusyCursor);
     setWindowTitle(m_caption + QStringLiteral(" — 正在读取全帖"));
 }
 
-void ViewerDialog::OnWholeDone(const QString& text, bool bRead) {
-    if (m_pRefresher == nullptr) {
-        return;
-    }
-    const ThreadKey key = m_pRefresher->Key();
-    m_pRefresher.reset();
+void ViewerDialog::OnWholeDone(const ThreadKey& key, const QString& text, bool bRead) {
     unsetCursor();
     setWindowTitle(m_caption);
     m_btnGo->setEnabled(true);
@@ -865,39 +702,42 @@ void ViewerDialog::OnAbout() {
     about.DoModal();
 }
 
+void ViewerDialog::OnCommand(UINT nId) {
+    switch (nId) {
+        case ID_VIEW_THREAD:
+            OnViewThread();
+            break;
+        case ID_BROWSE_BOARD:
+            OnBrowseBoard();
+            break;
+        case ID_HELP_PAGE:
+            OnHelpPage();
+            break;
+        case ID_LIBRARY_HOME:
+            ShowHome();
+            break;
+        case ID_READ_WHOLE:
+            ReadWholeThread(CutThreadKey(m_strThreadUrl));
+            break;
+        case ID_WATCH_THREAD:
+        case ID_UNWATCH_THREAD:
+            WatchShownThread(nId == ID_WATCH_THREAD);
+            break;
+        case ID_ABOUT:
+            OnAbout();
+            break;
+        default:
+            break;
+    }
+}
+
 bool ViewerDialog::event(QEvent* pEvent) {
     if (pEvent->type() == MessageEvent::EventType()) {
         auto* pMessage = static_cast<MessageEvent*>(pEvent);
         if (pMessage->message == WM_BUTTON_MENU) {
             pMessage->result = OnButtonMenu(pMessage->wParam, pMessage->lParam);
         } else if (pMessage->message == WM_COMMAND) {
-            switch (LOWORD(static_cast<DWORD>(pMessage->wParam))) {
-                case ID_VIEW_THREAD:
-                    OnViewThread();
-                    break;
-                case ID_BROWSE_BOARD:
-                    OnBrowseBoard();
-                    break;
-                case ID_HELP_PAGE:
-                    OnHelpPage();
-                    break;
-                case ID_LIBRARY_HOME:
-                    ShowHome();
-                    break;
-                case ID_READ_WHOLE:
-                    ReadWholeThread(CutThreadKey(m_strThreadUrl));
-                    break;
-                case ID_WATCH_THREAD:
-                case ID_UNWATCH_THREAD:
-                    WatchShownThread(LOWORD(static_cast<DWORD>(pMessage->wParam)) ==
-                                     ID_WATCH_THREAD);
-                    break;
-                case ID_ABOUT:
-                    OnAbout();
-                    break;
-                default:
-                    break;
-            }
+            OnCommand(LOWORD(static_cast<DWORD>(pMessage->wParam)));
         }
         return true;
     }
@@ -908,11 +748,6 @@ bool ViewerDialog::event(QEvent* pEvent) {
     }
     if (pEvent->type() == ReadingEndEvent::kType) {
         m_lastEnd = static_cast<ReadingEndEvent*>(pEvent)->end;
-        return true;
-    }
-    if (pEvent->type() == kWholeDoneEvent) {
-        const auto* pDone = static_cast<WholeDoneEvent*>(pEvent);
-        OnWholeDone(pDone->text, pDone->bRead);
         return true;
     }
     if (pEvent->type() == kFetchProgressEvent || pEvent->type() == kWholeProgressEvent) {

@@ -16,21 +16,19 @@
 #include <string>
 
 class QLineEdit;
-class QLockFile;
 class QRadioButton;
-class QSystemTrayIcon;
 
 namespace vesk {
 
 class CWebBrowser2;
 enum class HomeAction;
 class GoKeeper;
-class ThreadRefresher;
-class BackgroundRefresh;
-class DesktopNotifier;
-struct WatchNotice;
 class ImageButton;
+class ShownPage;
+class WindowLibrary;
+class WindowWatch;
 struct ThreadKey;
+enum class PageFilter;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
 // the index of the last record), as it arrives in the window's queue.
@@ -53,7 +51,8 @@ public:
 // The viewer's one window, built from dialog 102: the thread address, the three filter modes
 // with the name list, the go and menu buttons, and the web view that shows the result page.
 // It owns the post table and the five result buffers for its whole life, and the retrieval
-// that writes them while it runs.
+// that writes them while it runs. What it does beyond that lives in rooms of its own: the page
+// shown and its files, the library's side, the pop-up's edits, the watched threads.
 class ViewerDialog final : public TemplateDialog {
     Q_OBJECT
 
@@ -61,6 +60,8 @@ public:
     // The worker's answer and its progress, as events posted to the window.
     static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
     static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
+    // A whole thread's reading's progress.
+    static constexpr QEvent::Type kWholeProgressEvent = static_cast<QEvent::Type>(QEvent::User + 5);
     // Sent by the menu button, with the pop-up's menu object, before the pop-up opens.
     static constexpr platform::UINT WM_BUTTON_MENU = 0x0464;
 
@@ -74,7 +75,86 @@ public:
     // False when the window could not be set up (no memory for the post table): the program
     // then ends without showing it.
     bool IsReady() const { return m_bReady; }
+    // Whether a retrieval or a reading of a whole thread runs (from a successful start to its
+    // answer).
+    bool IsFetching() const;
+    // Shows the kept thread a thread address names, as the command line asks; false, and the bar
+    // says so, when the address names no kept thread.
+    bool OpenThreadAddress(const QString& address);
+    // Starts the watched threads' quiet refresh anew with this period (the window's is ten
+    // minutes).
+    void SetWatchPeriod(std::chrono::milliseconds period);
 
+protected:
+    bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    friend class ViewerDialogTestAccess;
+    class NotifyTarget;
+    // What the message bar shows, so that each cause takes back only its own message.
+    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
+
+    bool OnInitDialog();
+    void SetUpPageView();
+    void SetUpKeys();
+    void SetUpButtons();
+    void SetUpWatch();
+    void LayoutControls();
+    void OnDestroy();
+    void OnShowAll();
+    void OnOnlyStarter();
+    void OnPartial();
+    void SetFilterMode(int bShowAll, int bOnlyStarter);
+    void OnGo();
+    void StartFetch();
+    void OnFetchNotify(int wParam, int lParam);
+    void ComposeResultPage();
+    PageFilter Filter() const;
+
+    // The menu button's pop-up, edited to the window's state before it opens; 0.
+    platform::LRESULT OnButtonMenu(platform::WPARAM wParam, platform::LPARAM lParam);
+    void OnCommand(platform::UINT nId);
+    // The pop-up's commands.
+    void OnViewThread();
+    void OnBrowseBoard();
+    void OnHelpPage();
+    void OnAbout();
+    // The thread's first page and the board's list at the forum; empty when the board code or
+    // the thread number is missing.
+    std::string ThreadAddress() const;
+    std::string BoardAddress() const;
+    std::string_view BoardCode() const;
+
+    QLineEdit* AddressEdit() const;
+    QLineEdit* NameEdit() const;
+    QRadioButton* Radio(int nId) const;
+    void ShowPrompt(std::string_view text);
+    // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
+    static std::string NameListBytes(const QString& text);
+
+    void ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
+                 const QString& action = {}, const QString& detail = {});
+    // Hides the bar when it shows the cause's message; kNone: whatever it shows.
+    void HideBar(BarCause cause);
+    void ShowReadingEnd();
+    // Opens an address in the desktop's browser; when that fails the bar shows the address.
+    void OpenInDesktop(const std::string& address);
+
+    // The library's home page: the kept threads, or the start page while there are none.
+    void ShowHome();
+    void OnHomeAction(HomeAction action, const ThreadKey& key);
+    // Shows a kept thread from the library, whole; false when it is not kept.
+    bool OpenKeptThread(const ThreadKey& key);
+    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
+    void ReadWholeThread(const ThreadKey& key);
+    void OnWholeDone(const ThreadKey& key, const QString& text, bool bRead);
+    void WatchShownThread(bool bWatch);
+    void OnNotificationChosen(const ThreadKey& key);
+
+    // The members of the original design.
     std::string m_strThreadUrl;  // GB2312 bytes, trimmed
     std::string m_strNameList;   // GB2312 bytes, trimmed
     std::string m_strOutputPath;
@@ -91,122 +171,29 @@ public:
     ImageButton* m_btnMenu = nullptr;
     CWebBrowser2* m_browser = nullptr;
     QIcon m_hIcon;
+
     // Above the page: how the last reading ended, a filter that shows nothing, a command that
     // could not open anything, a navigation refused.
     MessageBar* m_pBar = nullptr;
+    BarCause m_barCause = BarCause::kNone;
     // How the last reading ended (kEndOfThread before any).
     ReadingEnd m_lastEnd;
-
-    bool OnInitDialog();
-    void LayoutControls();
-    void OnDestroy();
-    void OnShowAll();
-    void OnOnlyStarter();
-    void OnPartial();
-    void OnGo();
-    void StartFetch();
-    void ComposeResultPage();
-
-    // The menu button's pop-up, edited to the window's state before it opens; 0.
-    platform::LRESULT OnButtonMenu(platform::WPARAM wParam, platform::LPARAM lParam);
-    // The pop-up's commands.
-    void OnViewThread();
-    void OnBrowseBoard();
-    void OnHelpPage();
-    void OnAbout();
-    // The thread's first page and the board's list at the forum; empty when the board code or
-    // the thread number is missing.
-    std::string ThreadAddress() const;
-    std::string BoardAddress() const;
-
-    // Whether a retrieval or a reading of a whole thread runs (from a successful start to its
-    // answer).
-    bool IsFetching() const { return m_pFetchThread != nullptr || m_pRefresher != nullptr; }
-    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
-    void ReadWholeThread(const ThreadKey& key);
-    // The whole reading's progress and its end, as events posted to the window.
-    static constexpr QEvent::Type kWholeProgressEvent = static_cast<QEvent::Type>(QEvent::User + 5);
-    static constexpr QEvent::Type kWholeDoneEvent = static_cast<QEvent::Type>(QEvent::User + 6);
-    QLineEdit* AddressEdit() const;
-    QLineEdit* NameEdit() const;
-
-    // The library's home page: the kept threads, or the start page while there are none.
-    void ShowHome();
-    // Shows a kept thread from the library, whole; false when it is not kept.
-    bool OpenKeptThread(const ThreadKey& key);
-    // Starts the watched threads' quiet refresh anew with this period (the window's is ten
-    // minutes).
-    void SetWatchPeriod(std::chrono::milliseconds period);
-    // Shows the kept thread a thread address names, as the command line asks; false, and the bar
-    // says so, when the address names no kept thread.
-    bool OpenThreadAddress(const QString& address);
-    // The library file; what made it unusable, or empty.
-    std::string m_strLibraryFile;
-    QString m_libraryError;
-    // The home page's file beside the result page.
-    QString m_homePath;
-
-protected:
-    bool event(QEvent* pEvent) override;
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
-    void keyPressEvent(QKeyEvent* pEvent) override;
-    void resizeEvent(QResizeEvent* pEvent) override;
-
-private:
-    class NotifyTarget;
-    struct KeptThread;
-    // What the message bar shows, so that each cause takes back only its own message.
-    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
-
-    void SetFilterMode(int bShowAll, int bOnlyStarter);
-    void ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
-                 const QString& action = {}, const QString& detail = {});
-    // Hides the bar when it shows the cause's message; kNone: whatever it shows.
-    void HideBar(BarCause cause);
-    void ShowReadingEnd();
-    // Opens an address in the desktop's browser; when that fails the bar shows the address.
-    void OpenInDesktop(const std::string& address);
-    // The page file: post.htm, or one of this viewer's own beside it while another viewer holds
-    // post.htm.
-    QString ClaimPageFile(const QString& folder);
-    std::string_view BoardCode() const;
-    void OnFetchNotify(int wParam, int lParam);
-    void OnWholeDone(const QString& text, bool bRead);
-    void ShowPrompt(std::string_view text);
-    // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
-    static std::string NameListBytes(const QString& text);
-    QRadioButton* Radio(int nId) const;
-    void OnHomeAction(HomeAction action, const ThreadKey& key);
-    // A watched thread's starter has posted: the desktop's notification, else the tray's.
-    void NotifyStarterPosted(const ThreadKey& key, const WatchNotice& notice);
-    void OnNotificationChosen(const QString& tag);
-    void WatchShownThread(bool bWatch);
-
     FetchSettings m_settings;
     QString m_pageFolder;
     std::unique_ptr<NotifyTarget> m_pNotifyTarget;
     std::unique_ptr<FetchThread> m_pFetchThread;
+    // What the running go keeps in the library.
+    std::shared_ptr<GoKeeper> m_pGoKeeper;
     QString m_caption;
     bool m_bReady = false;
     bool m_bDestroyed = false;
-    BarCause m_barCause = BarCause::kNone;
     // The browser's top in the template; the bar takes that place while it shows.
     int m_nBrowserTop = 0;
     // Where the focus was when a reading started; it goes back there after the answer.
     QPointer<QWidget> m_pFocusAtGo;
-    // Keeps post.htm to this viewer while it runs.
-    std::unique_ptr<QLockFile> m_pPageLock;
-    // What the running go keeps in the library.
-    std::shared_ptr<GoKeeper> m_pGoKeeper;
-    // The reading of a whole thread that runs.
-    std::unique_ptr<ThreadRefresher> m_pRefresher;
-    // The kept thread shown, while it is the window's records in place of the table's.
-    std::unique_ptr<KeptThread> m_pKept;
-    // The watched threads' refresh, and where it tells of the starters' posts.
-    std::unique_ptr<BackgroundRefresh> m_pBackground;
-    DesktopNotifier* m_pNotifier = nullptr;
-    QSystemTrayIcon* m_pTray = nullptr;
-    QString m_trayTag;
+    std::unique_ptr<ShownPage> m_pShown;
+    std::unique_ptr<WindowLibrary> m_pLibrary;
+    std::unique_ptr<WindowWatch> m_pWatch;
 };
 
 }  // namespace vesk

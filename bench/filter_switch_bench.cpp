@@ -13,6 +13,7 @@
 #include "post_table.h"
 #include "thread_store.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
 
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the window was not shown\n");
         return 1;
     }
-    QWebEngineView* pView = dialog.m_browser->View();
+    QWebEngineView* pView = Access(dialog).m_browser->View();
     bool bLoaded = false;
     QObject::connect(pView, &QWebEngineView::loadFinished, [&bLoaded](bool) { bLoaded = true; });
     if (!WaitUntil([&bLoaded] { return bLoaded; }, 20000)) {
@@ -116,20 +117,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    dialog.AddressEdit()->setText(
+    Access(dialog).AddressEdit()->setText(
         QString::fromStdString(forum.BaseAddress() + "/look,600036,1000004.html"));
     bLoaded = false;
-    QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
+    QTest::mouseClick(Access(dialog).m_btnGo, Qt::LeftButton);
     if (!WaitUntil([&] { return !dialog.IsFetching() && bLoaded; }, 60000) ||
-        dialog.m_nLastIndex != vesk::PostTable::kCapacity - 1) {
+        Access(dialog).m_nLastIndex != vesk::PostTable::kCapacity - 1) {
         std::fprintf(stderr, "the retrieval did not fill the table (last index %d)\n",
-                     dialog.m_nLastIndex);
+                     Access(dialog).m_nLastIndex);
         return 1;
     }
-    std::printf("table: %d posts; window %dx%d; page of all posts %lld KiB\n",
-                dialog.m_nLastIndex + 1, dialog.width(), dialog.height(),
-                static_cast<long long>(
-                    QFileInfo(QString::fromStdString(dialog.m_strOutputPath)).size() / 1024));
+    std::printf(
+        "table: %d posts; window %dx%d; page of all posts %lld KiB\n",
+        Access(dialog).m_nLastIndex + 1, dialog.width(), dialog.height(),
+        static_cast<long long>(
+            QFileInfo(QString::fromStdString(Access(dialog).m_strOutputPath)).size() / 1024));
 
     std::vector<double> written[2];
     std::vector<double> loaded[2];
@@ -154,7 +156,7 @@ int main(int argc, char** argv) {
     Report("to all posts: page loaded", loaded[1]);
 
     const vesk::ThreadKey diary{"600519", "1000005"};
-    dialog.ReadWholeThread(diary);
+    Access(dialog).ReadWholeThread(diary);
     if (!WaitUntil([&] { return !dialog.IsFetching(); }, 60000)) {
         std::fprintf(stderr, "the whole thread was not read\n");
         return 1;
@@ -164,7 +166,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < nSwitches / 2; ++i) {
         bLoaded = false;
         const Clock::time_point start = Clock::now();
-        if (!dialog.OpenKeptThread(diary)) {
+        if (!Access(dialog).OpenKeptThread(diary)) {
             std::fprintf(stderr, "the kept thread did not open\n");
             return 1;
         }
@@ -176,9 +178,10 @@ int main(int argc, char** argv) {
         opened.push_back(Ms(navigating - start));
         shown.push_back(Ms(Clock::now() - start));
     }
-    std::printf("kept thread: page of all posts %lld KiB\n",
-                static_cast<long long>(
-                    QFileInfo(QString::fromStdString(dialog.m_strOutputPath)).size() / 1024));
+    std::printf(
+        "kept thread: page of all posts %lld KiB\n",
+        static_cast<long long>(
+            QFileInfo(QString::fromStdString(Access(dialog).m_strOutputPath)).size() / 1024));
     Report("open kept 120 pages: page written, load started", opened);
     Report("open kept 120 pages: page loaded", shown);
     return 0;

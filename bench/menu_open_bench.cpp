@@ -7,6 +7,7 @@
 #include "image_button.h"
 #include "popup_menu.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -54,16 +55,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     // As after a retrieval: the thread items with a board name.
-    dialog.m_bLoaded = 1;
-    std::strcpy(dialog.m_results.szBoardName, "\xB9\xF3\xD6\xDD\xC3\xA9\xCC\xA8");  // 贵州茅台
-    std::strcpy(dialog.m_results.szBoardCode, "600519");
-    std::strcpy(dialog.m_results.szThreadId, "1000001");
+    Access(dialog).m_bLoaded = 1;
+    std::strcpy(Access(dialog).m_results.szBoardName,
+                "\xB9\xF3\xD6\xDD\xC3\xA9\xCC\xA8");  // 贵州茅台
+    std::strcpy(Access(dialog).m_results.szBoardCode, "600519");
+    std::strcpy(Access(dialog).m_results.szThreadId, "1000001");
 
     FirstPaint paint;
     app.installEventFilter(&paint);
     std::vector<double> times;
     for (int i = 0; i < nOpenings; ++i) {
-        dialog.m_bMenuDirty = 1;
+        Access(dialog).m_bMenuDirty = 1;
         paint.bPainted = false;
         paint.end = {};
         QTimer::singleShot(0, [&] {
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
             }
         });
         const Clock::time_point start = Clock::now();
-        QTest::mouseClick(dialog.m_btnMenu, Qt::LeftButton);
+        QTest::mouseClick(Access(dialog).m_btnMenu, Qt::LeftButton);
         if (paint.end == Clock::time_point{}) {
             std::fprintf(stderr, "opening %d: the pop-up was not painted\n", i);
             return 1;

@@ -58,7 +58,8 @@ Database::~Database() {
 }
 
 void Database::Fail(std::string_view what) const {
-    throw LibraryError(std::string(what) + ": " + sqlite3_errmsg(m_pDb));
+    throw LibraryError(std::string(what) + ": " + sqlite3_errmsg(m_pDb),
+                       (sqlite3_errcode(m_pDb) & 0xFF) == SQLITE_BUSY);
 }
 
 void Database::Execute(const char* pszSql) {

@@ -10,10 +10,16 @@ struct sqlite3_stmt;
 
 namespace vesk {
 
-// A failure of the library's database: it cannot be opened, read or written.
+// A failure of the library's database: it cannot be opened, read or written. bBusy: another
+// connection held the lock longer than the busy timeout.
 class LibraryError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit LibraryError(const std::string& what, bool bBusy = false)
+        : std::runtime_error(what), m_bBusy(bBusy) {}
+    bool IsBusy() const { return m_bBusy; }
+
+private:
+    bool m_bBusy;
 };
 
 class Statement;

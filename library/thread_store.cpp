@@ -154,9 +154,10 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
     return *this;
 }
 
-ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable) try
+ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable,
+                         int nBusyTimeoutMs) try
     : m_bReadOnly(bReadOnlyWhenUnwritable && HoldsData(strPath) && !CanWrite(strPath)),
-      m_db(m_bReadOnly ? strPath : PrivateFile(strPath), !HoldsData(strPath), kBusyTimeoutMs,
+      m_db(m_bReadOnly ? strPath : PrivateFile(strPath), !HoldsData(strPath), nBusyTimeoutMs,
            m_bReadOnly) {
     // Read the header before anything is written: a file that is not ours stays as it was.
     // One statement, so that the three are read from one snapshot while another process may be
@@ -183,21 +184,21 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
         }
         return;
     }
-    UseWriteAheadLog();
+    UseWriteAheadLog(nBusyTimeoutMs);
     m_db.Execute("PRAGMA synchronous=NORMAL");
     // A reading of a few hundred pages runs without a checkpoint in its midst (8 MB of log).
     m_db.Execute("PRAGMA wal_autocheckpoint=2000");
     m_db.Execute("PRAGMA foreign_keys=ON");
     Migrate();
 } catch (const LibraryError& error) {
-    throw LibraryError("the library " + strPath + " cannot be used: " + error.what());
+    throw LibraryError("the library " + strPath + " cannot be used: " + error.what(),
+                       error.IsBusy());
 }
 
-void ThreadStore::UseWriteAheadLog() {
+void ThreadStore::UseWriteAheadLog(int nTimeoutMs) {
     // Changing the journal does not wait for another process's lock, as making a new library at
     // the same moment holds one: it is tried again for as long as any other wait would take.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     while (true) {
         try {
             Statement journal = m_db.Prepare("PRAGMA journal_mode=WAL");
@@ -210,7 +211,7 @@ void ThreadStore::UseWriteAheadLog() {
             }
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            throw LibraryError("the journal cannot be changed to a write-ahead log");
+            throw LibraryError("the journal cannot be changed to a write-ahead log", true);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -112,7 +112,9 @@ public:
     // whose folder cannot, is opened for reading only. Throws LibraryError, naming the path, when
     // the file cannot be opened or created, is not a library, or has a newer format; the file is
     // then left as it was.
-    explicit ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable = false);
+    // nBusyTimeoutMs: how long a statement waits for another connection's lock.
+    explicit ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable = false,
+                         int nBusyTimeoutMs = kBusyTimeoutMs);
 
     // Opened for reading only: every change throws.
     bool IsReadOnly() const { return m_bReadOnly; }
@@ -160,7 +162,7 @@ public:
 private:
     class PageWriter;
 
-    void UseWriteAheadLog();
+    void UseWriteAheadLog(int nTimeoutMs);
     void Migrate();
     // A page as it was last read: its number, its highest floor of its own, the refresh's time.
     struct PageRow {

@@ -7,6 +7,7 @@
 #include "message_bar.h"
 #include "request_checks.h"
 #include "shell.h"
+#include "viewer_dialog_test_access.h"
 #include "viewer_harness.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
@@ -72,17 +73,17 @@ TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
     ASSERT_TRUE(d.IsReady());
     EXPECT_TRUE(viewer.Radio(IDC_SHOW_ALL)->isChecked());
     EXPECT_FALSE(viewer.Edit(IDC_NAMES)->isVisible());
-    EXPECT_TRUE(d.m_btnGo->QPushButton::isDefault());  // the dialog's default button
-    EXPECT_NE(ImageButtonTestAccess(*d.m_btnGo).Icon(0).handle, nullptr);
-    EXPECT_NE(ImageButtonTestAccess(*d.m_btnMenu).Icon(0).handle, nullptr);
+    EXPECT_TRUE(Access(d).m_btnGo->QPushButton::isDefault());  // the dialog's default button
+    EXPECT_NE(ImageButtonTestAccess(*Access(d).m_btnGo).Icon(0).handle, nullptr);
+    EXPECT_NE(ImageButtonTestAccess(*Access(d).m_btnMenu).Icon(0).handle, nullptr);
     EXPECT_FALSE(d.windowIcon().isNull());
     EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
-    EXPECT_EQ(QFileInfo(QString::fromStdString(d.m_strOutputPath)).fileName(), "post.htm");
+    EXPECT_EQ(QFileInfo(QString::fromStdString(Access(d).m_strOutputPath)).fileName(), "post.htm");
     EXPECT_TRUE(QFileInfo::exists(viewer.folder.filePath(QStringLiteral("vesk3.css"))));
     // Dialog units in the font's base units: the go button is 37 x 22 units.
     const platform::SIZE base = d.BaseUnits();
-    EXPECT_EQ(d.m_btnGo->width(), (37 * base.cx + 2) / 4);
-    EXPECT_EQ(d.m_btnGo->height(), (22 * base.cy + 4) / 8);
+    EXPECT_EQ(Access(d).m_btnGo->width(), (37 * base.cx + 2) / 4);
+    EXPECT_EQ(Access(d).m_btnGo->height(), (22 * base.cy + 4) / 8);
     // Template order is the tab order: from the address edit on to the go button.
     EXPECT_EQ(viewer.Edit(IDC_URL)->nextInFocusChain(), viewer.Radio(IDC_SHOW_ALL));
 }
@@ -90,7 +91,7 @@ TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
 TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEditAtFault) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    d.m_pPosts->data()[0].nFloor = 77;  // the table must stay as it is
+    Access(d).m_pPosts->data()[0].nFloor = 77;  // the table must stay as it is
     Prompts prompts;
     const std::string strRejected = AddressRejectedMessage(forum.BaseAddress());
     for (const std::string& strUrl :
@@ -98,7 +99,7 @@ TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEd
           Thread("/topic,600519.html"), Thread("/look,600519,") + std::string(200, '1')}) {
         viewer.Type(IDC_URL, QString::fromStdString(strUrl));
         viewer.Radio(IDC_SHOW_ALL)->setFocus();
-        QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+        QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
         EXPECT_FALSE(d.IsFetching()) << strUrl;
         EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL)) << strUrl;
     }
@@ -114,20 +115,20 @@ TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEd
     viewer.Type(IDC_NAMES, QStringLiteral("   "));
     viewer.Type(IDC_URL, QStringLiteral("  %1  ").arg(
                              QString::fromStdString(Thread("/look,600519,1000001.html"))));
-    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
     EXPECT_FALSE(d.IsFetching());
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_NAMES));
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     ASSERT_EQ(prompts.texts.size(), 6);
     EXPECT_EQ(prompts.texts[4], QString::fromUtf8(kNameListEmptyMessage.data()));
     EXPECT_EQ(prompts.texts[5], prompts.texts[4]);
-    EXPECT_EQ(d.m_pPosts->data()[0].nFloor, 77);
+    EXPECT_EQ(Access(d).m_pPosts->data()[0].nFloor, 77);
     EXPECT_TRUE(forum.RequestedPaths().empty());
 
     // Esc closes nothing, wherever the focus is.
-    for (QWidget* pFocus :
-         {static_cast<QWidget*>(viewer.Edit(IDC_URL)),
-          static_cast<QWidget*>(viewer.Edit(IDC_NAMES)), static_cast<QWidget*>(d.m_btnGo)}) {
+    for (QWidget* pFocus : {static_cast<QWidget*>(viewer.Edit(IDC_URL)),
+                            static_cast<QWidget*>(viewer.Edit(IDC_NAMES)),
+                            static_cast<QWidget*>(Access(d).m_btnGo)}) {
         pFocus->setFocus();
         QTest::keyClick(pFocus, Qt::Key_Escape);
         EXPECT_TRUE(d.isVisible());
@@ -138,24 +139,25 @@ TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDo
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
-    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
     EXPECT_TRUE(d.IsFetching());
-    EXPECT_FALSE(d.m_btnGo->isEnabled());
+    EXPECT_FALSE(Access(d).m_btnGo->isEnabled());
     EXPECT_EQ(d.cursor().shape(), Qt::BusyCursor);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-    EXPECT_TRUE(d.m_btnGo->isEnabled());
-    EXPECT_EQ(d.m_bLoaded, 1);
-    EXPECT_EQ(d.m_bMenuDirty, 1);
-    EXPECT_GT(d.m_nLastIndex, 10);
-    EXPECT_STREQ(d.m_results.szBoardCode, "600519");
+    EXPECT_TRUE(Access(d).m_btnGo->isEnabled());
+    EXPECT_EQ(Access(d).m_bLoaded, 1);
+    EXPECT_EQ(Access(d).m_bMenuDirty, 1);
+    EXPECT_GT(Access(d).m_nLastIndex, 10);
+    EXPECT_STREQ(Access(d).m_results.szBoardCode, "600519");
     EXPECT_EQ(d.cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(d.windowTitle().startsWith(QStringLiteral("vesk辅助查看器 ")));
-    EXPECT_EQ(d.m_browser->Url(), QUrl::fromLocalFile(QString::fromStdString(d.m_strOutputPath)));
+    EXPECT_EQ(Access(d).m_browser->Url(),
+              QUrl::fromLocalFile(QString::fromStdString(Access(d).m_strOutputPath)));
 
     const QString all = viewer.Page();
-    const int nPosts = d.m_nLastIndex + 1;
+    const int nPosts = Access(d).m_nLastIndex + 1;
     EXPECT_EQ(Count(all, "<tr><td><div style="), nPosts);
-    const QString starter = QString::fromStdString(*GbkToUtf8(d.m_results.szStarter));
+    const QString starter = QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter));
     const std::size_t nRequests = forum.RequestedPaths().size();
 
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
@@ -189,21 +191,21 @@ TEST_F(ViewerDialogTest, FiltersDuringARetrievalWaitForItsAnswerWhichComesEvenIn
 
     forum.SetLatency(150ms);
     viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,601318,1000002.html")));
-    QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+    QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
     ASSERT_TRUE(d.IsFetching());
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
-    EXPECT_EQ(d.m_bOnlyStarter, 1);
+    EXPECT_EQ(Access(d).m_bOnlyStarter, 1);
     EXPECT_EQ(viewer.Page(), before);  // nothing composed while the table is rewritten
     // A prompt stays open until the answer has arrived and brought the go button back.
     Prompts prompts;
     bool bEnabledUnderPrompt = false;
-    prompts.closeWhen = [&] { return bEnabledUnderPrompt = d.m_btnGo->isEnabled(); };
+    prompts.closeWhen = [&] { return bEnabledUnderPrompt = Access(d).m_btnGo->isEnabled(); };
     QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
     viewer.Type(IDC_NAMES, QString());
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     EXPECT_TRUE(bEnabledUnderPrompt);
     EXPECT_FALSE(d.IsFetching());
-    EXPECT_STREQ(d.m_results.szBoardCode, "601318");
+    EXPECT_STREQ(Access(d).m_results.szBoardCode, "601318");
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_NE(viewer.Page(), before);
     EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(viewer.Page(), "color:red;"));
@@ -213,23 +215,23 @@ TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnab
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,9999999.html")));  // not there: no post
-    EXPECT_EQ(d.m_bLoaded, 1);
-    EXPECT_EQ(d.m_nLastIndex, -1);
-    EXPECT_TRUE(d.m_btnGo->isEnabled());
+    EXPECT_EQ(Access(d).m_bLoaded, 1);
+    EXPECT_EQ(Access(d).m_nLastIndex, -1);
+    EXPECT_TRUE(Access(d).m_btnGo->isEnabled());
     EXPECT_TRUE(viewer.Page().isEmpty());
-    EXPECT_EQ(d.m_browser->Url().scheme(), QStringLiteral("qrc"));
+    EXPECT_EQ(Access(d).m_browser->Url().scheme(), QStringLiteral("qrc"));
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const QString page = viewer.Page();
     // The internet session could not be opened: the message, then the empty state, in which
     // the filters compose nothing.
     Prompts prompts;
-    d.m_btnGo->setEnabled(false);
+    Access(d).m_btnGo->setEnabled(false);
     QCoreApplication::postEvent(&d, new FetchEvent(ViewerDialog::kFetchNotifyEvent, 0, -1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts.isEmpty(); }, kWait));
     EXPECT_EQ(prompts.texts[0], QString::fromUtf8(kRetrievalFailedMessage.data()));
-    EXPECT_EQ(d.m_nLastIndex, -1);
-    EXPECT_TRUE(d.m_btnGo->isEnabled());
+    EXPECT_EQ(Access(d).m_nLastIndex, -1);
+    EXPECT_TRUE(Access(d).m_btnGo->isEnabled());
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_EQ(viewer.Page(), page);
 }
@@ -238,7 +240,7 @@ TEST_F(ViewerDialogTest, ClosingDuringAStalledRetrievalEndsAtOnce) {
     forum.SetFault("/look,600519,1000001_2.html", {200, 3000ms});
     auto pViewer = std::make_unique<Viewer>(forum);
     pViewer->Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
-    QTest::mouseClick(pViewer->dialog.m_btnGo, Qt::LeftButton);
+    QTest::mouseClick(Access(pViewer->dialog).m_btnGo, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return forum.RequestedPaths().size() >= 2; }, kWait));
     const auto start = std::chrono::steady_clock::now();
     pViewer->dialog.close();
@@ -250,7 +252,7 @@ TEST_F(ViewerDialogTest, ClosingDuringAStalledRetrievalEndsAtOnce) {
 TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdges) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    const QRect go = d.m_btnGo->geometry();
+    const QRect go = Access(d).m_btnGo->geometry();
     const QRect radio = viewer.Radio(IDC_PARTIAL)->geometry();
     for (const QSize size : {QSize(1000, 760), QSize(500, 400)}) {
         d.resize(size);
@@ -259,7 +261,7 @@ TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdge
         }
         EXPECT_EQ(d.GetDlgItem(IDC_BROWSER)->geometry().bottom() + 1, size.height() - 8);
         EXPECT_EQ(d.GetDlgItem(IDC_NAMES)->height(), d.GetDlgItem(IDC_URL)->height());
-        EXPECT_EQ(d.m_btnGo->geometry(), go);
+        EXPECT_EQ(Access(d).m_btnGo->geometry(), go);
         EXPECT_EQ(viewer.Radio(IDC_PARTIAL)->geometry(), radio);
     }
 }
@@ -270,25 +272,25 @@ TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdge
 TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    const int nBrowserTop = d.m_browser->geometry().top();
+    const int nBrowserTop = Access(d).m_browser->geometry().top();
     forum.SetFault("/look,300750,1000003_7.html", {500, 0ms});
     viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,300750,1000003.html")));
     // First with the mouse on the go button, then with Enter where the focus was left.
     for (int nReading = 1; nReading <= 2; ++nReading) {
         if (nReading == 1) {
-            QTest::mouseClick(d.m_btnGo, Qt::LeftButton);
+            QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
         } else {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }
         ASSERT_TRUE(d.IsFetching()) << nReading;
-        EXPECT_TRUE(d.m_pBar->isHidden());
-        EXPECT_EQ(d.m_browser->geometry().top(), nBrowserTop);
+        EXPECT_TRUE(Access(d).m_pBar->isHidden());
+        EXPECT_EQ(Access(d).m_browser->geometry().top(), nBrowserTop);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-        EXPECT_EQ(d.m_pBar->Text(),
+        EXPECT_EQ(Access(d).m_pBar->Text(),
                   QStringLiteral("第7页读取失败（HTTP 500），只显示了前6页的300帖"));
-        EXPECT_EQ(d.m_pBar->ActionText(), QStringLiteral("重新读取"));
-        EXPECT_EQ(d.m_browser->geometry().top(), d.m_pBar->geometry().bottom() + 5);
-        EXPECT_EQ(d.m_browser->geometry().bottom() + 1, d.height() - 8);
+        EXPECT_EQ(Access(d).m_pBar->ActionText(), QStringLiteral("重新读取"));
+        EXPECT_EQ(Access(d).m_browser->geometry().top(), Access(d).m_pBar->geometry().bottom() + 5);
+        EXPECT_EQ(Access(d).m_browser->geometry().bottom() + 1, d.height() - 8);
         ASSERT_EQ(d.focusWidget(), viewer.Edit(IDC_URL)) << "Enter would open the pop-up";
     }
     EXPECT_GE(forum.RequestedPaths().size(), 14u);
@@ -296,23 +298,23 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
     viewer.Type(IDC_NAMES, QStringLiteral("nobody"));
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("没有符合的帖子"));
+    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有符合的帖子"));
     // The input method's full-width comma separates names too.
     viewer.Type(IDC_NAMES, QStringLiteral("nobody，") +
-                               QString::fromStdString(*GbkToUtf8(d.m_results.szStarter)));
+                               QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter)));
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_TRUE(d.m_pBar->isHidden());
-    EXPECT_EQ(d.m_browser->geometry().top(), nBrowserTop);
+    EXPECT_TRUE(Access(d).m_pBar->isHidden());
+    EXPECT_EQ(Access(d).m_browser->geometry().top(), nBrowserTop);
 
     // A first page that fails says why; its action reads again, now with the forum back.
     forum.SetFault("/look,300750,1000003_1.html", {404, 0ms});
     ASSERT_TRUE(viewer.Fetch(Thread("/look,300750,1000003.html")));
-    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("没有读到帖子：第1页读取失败（HTTP 404）"));
+    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有读到帖子：第1页读取失败（HTTP 404）"));
     forum.SetFault("/look,300750,1000003_1.html", {200, 0ms});
     forum.SetFault("/look,300750,1000003_7.html", {200, 0ms});
-    d.m_pBar->findChild<QPushButton*>()->click();
+    Access(d).m_pBar->findChild<QPushButton*>()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-    EXPECT_EQ(d.m_pBar->Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
+    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
 }
 
 // A filter switch keeps the post at the top of the view in view when it is still shown; a new
@@ -320,7 +322,7 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
 TEST_F(ViewerDialogTest, AFilterSwitchKeepsTheTopPostAndANewThreadOpensAtItsTop) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    QWebEngineView* pView = d.m_browser->View();
+    QWebEngineView* pView = Access(d).m_browser->View();
     // The rows of the page once it has loaded whole (its pictures too, which move what follows).
     const auto rows = [&] {
         return Evaluate(pView, QStringLiteral("document.readyState == 'complete' ? "
@@ -356,15 +358,16 @@ TEST_F(ViewerDialogTest, TwoViewersKeepTheirPagesAndACommandWithoutABrowserShows
     QTemporaryDir folder;
     ViewerDialog first(Viewer::Settings(forum), folder.path());
     ViewerDialog second(Viewer::Settings(forum), folder.path());
-    EXPECT_EQ(QFileInfo(QString::fromStdString(first.m_strOutputPath)).fileName(), "post.htm");
-    EXPECT_NE(second.m_strOutputPath, first.m_strOutputPath);
-    EXPECT_EQ(QFileInfo(QString::fromStdString(second.m_strOutputPath)).path(),
-              QFileInfo(QString::fromStdString(first.m_strOutputPath)).path());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(Access(first).m_strOutputPath)).fileName(),
+              "post.htm");
+    EXPECT_NE(Access(second).m_strOutputPath, Access(first).m_strOutputPath);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(Access(second).m_strOutputPath)).path(),
+              QFileInfo(QString::fromStdString(Access(first).m_strOutputPath)).path());
     platform::SetShellOpenHookForTesting([](const QUrl&) { return false; });
-    second.OnHelpPage();
+    Access(second).OnHelpPage();
     platform::SetShellOpenHookForTesting({});
-    EXPECT_EQ(second.m_pBar->Text(), QStringLiteral("无法打开浏览器，请复制地址："));
-    EXPECT_TRUE(second.m_pBar->Detail().startsWith(QStringLiteral("file:///")));
+    EXPECT_EQ(Access(second).m_pBar->Text(), QStringLiteral("无法打开浏览器，请复制地址："));
+    EXPECT_TRUE(Access(second).m_pBar->Detail().startsWith(QStringLiteral("file:///")));
 }
 
 // F5 reads the thread again, Ctrl+L selects the address, Ctrl+F finds in the page; the window
@@ -381,10 +384,10 @@ TEST_F(ViewerDialogTest, TheReadersKeysAndTheSmallestWindow) {
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL));
     EXPECT_EQ(viewer.Edit(IDC_URL)->selectedText(), viewer.Edit(IDC_URL)->text());
     QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(d.focusWidget(), d.m_browser->FindEdit());
+    EXPECT_EQ(d.focusWidget(), Access(d).m_browser->FindEdit());
     d.resize(10, 10);
-    EXPECT_GE(d.width(), d.m_btnMenu->geometry().right() + 120);
-    EXPECT_GE(d.m_browser->height(), 100);
+    EXPECT_GE(d.width(), Access(d).m_btnMenu->geometry().right() + 120);
+    EXPECT_GE(Access(d).m_browser->height(), 100);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "shell.h"
 #include "system.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
 
@@ -86,7 +87,7 @@ void ChooseWithTheMouse(ViewerDialog& dialog, int nPos, const char* pszShot = nu
         }
         QTest::mouseClick(pPopup, Qt::LeftButton, {}, QPoint(pPopup->width() / 2, y));
     });
-    QTest::mouseClick(dialog.m_btnMenu, Qt::LeftButton);
+    QTest::mouseClick(Access(dialog).m_btnMenu, Qt::LeftButton);
 }
 
 TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
@@ -99,19 +100,19 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
     ViewerDialog dialog(settings, folder.path());
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, 10000));
-    QWebEngineView* pView = dialog.m_browser->View();
+    QWebEngineView* pView = Access(dialog).m_browser->View();
     QSignalSpy loads(pView, &QWebEngineView::loadFinished);
 
     auto* pEdit = static_cast<QLineEdit*>(dialog.GetDlgItem(res::IDC_URL));
     QTest::keyClicks(pEdit,
                      QString::fromStdString(forum.BaseAddress() + "/look,600519,1000001.html"));
-    QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_bLoaded == 1; }, 20000));
+    QTest::mouseClick(Access(dialog).m_btnGo, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Access(dialog).m_bLoaded == 1; }, 20000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !loads.isEmpty() && pView->url().isLocalFile(); }, 20000));
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(dialog.m_strOutputPath)));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Access(dialog).m_strOutputPath)));
     QTest::qWait(500);  // painted
-    const Colours all = OnScreen(dialog.m_browser);
+    const Colours all = OnScreen(Access(dialog).m_browser);
     EXPECT_GT(all.nRed, 20);
     EXPECT_GT(all.nGreen, 20);
 
@@ -120,19 +121,19 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
                       Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !loads.isEmpty(); }, 20000));
     QTest::qWait(500);
-    const Colours starter = OnScreen(dialog.m_browser);
+    const Colours starter = OnScreen(Access(dialog).m_browser);
     EXPECT_GT(starter.nRed, 20);
     EXPECT_EQ(starter.nGreen, 0);
 
     // The go button lights up under the pointer and shows its tooltip; leaving ends both.
-    ImageButtonTestAccess go(*dialog.m_btnGo);
-    QTest::mouseMove(dialog.m_btnGo, dialog.m_btnGo->rect().center());
+    ImageButtonTestAccess go(*Access(dialog).m_btnGo);
+    QTest::mouseMove(Access(dialog).m_btnGo, Access(dialog).m_btnGo->rect().center());
     EXPECT_TRUE(QTest::qWaitFor([&] { return go.Hovering() != 0; }, 2000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return go.Tooltip()->isVisible(); }, 5000));
     EXPECT_EQ(go.Tooltip()->text(), QStringLiteral("执行提交"));
     QTest::qWait(200);  // painted
     SaveShot(&dialog, "vesk-tooltip.png");
-    QTest::mouseMove(dialog.m_browser, QPoint(20, 20));
+    QTest::mouseMove(Access(dialog).m_browser, QPoint(20, 20));
     EXPECT_TRUE(QTest::qWaitFor([&] { return go.Hovering() == 0; }, 2000));
     EXPECT_FALSE(go.Tooltip()->isVisible());
 

@@ -5,6 +5,7 @@
 #include "code_page.h"
 #include "demo_forum.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 #include "viewer_resources.h"
 #include "web_eval.h"
 
@@ -54,7 +55,7 @@ struct Viewer {
     }
     void StartFetch(const std::string& strUrl) {
         Type(res::IDC_URL, QString::fromStdString(strUrl));
-        QTest::mouseClick(dialog.m_btnGo, Qt::LeftButton);
+        QTest::mouseClick(Access(dialog).m_btnGo, Qt::LeftButton);
     }
     bool Fetch(const std::string& strUrl) {
         StartFetch(strUrl);
@@ -62,7 +63,7 @@ struct Viewer {
     }
     // The result page as UTF-8, empty when it is not there.
     QString Page() const {
-        QFile file(QString::fromStdString(dialog.m_strOutputPath));
+        QFile file(QString::fromStdString(Access(dialog).m_strOutputPath));
         if (!file.open(QIODevice::ReadOnly)) {
             return {};
         }

@@ -25,7 +25,7 @@ protected:
     // Clicks the last link of the shown page whose address starts so, as a user's mouse would
     // (a thread's own "打开" rather than its title, which may wrap round the middle of its box).
     static bool ClickLink(Viewer& viewer, const QString& prefix) {
-        QWebEngineView* pView = viewer.dialog.m_browser->View();
+        QWebEngineView* pView = Access(viewer.dialog).m_browser->View();
         const QString find =
             QStringLiteral(
                 "(function(){var l=document.querySelectorAll('a[href^=\"%1\"]');var "
@@ -45,12 +45,12 @@ protected:
     }
     // The start of a home page link's address.
     static QString HomeLink(const ViewerDialog& d, const char* pszAction, const char* pszBoard) {
-        return QUrl::fromLocalFile(d.m_homePath).toString() + QStringLiteral("?do=") +
+        return QUrl::fromLocalFile(Access(d).m_homePath).toString() + QStringLiteral("?do=") +
                QLatin1String(pszAction) + QStringLiteral("&board=") + QLatin1String(pszBoard);
     }
     static bool Showing(Viewer& viewer, const QString& fileName) {
         return QTest::qWaitFor(
-            [&] { return viewer.dialog.m_browser->Url().fileName() == fileName; }, kWait);
+            [&] { return Access(viewer.dialog).m_browser->Url().fileName() == fileName; }, kWait);
     }
     static std::vector<ThreadListing> Kept() { return ThreadStore(DefaultLibraryFile()).List(); }
     void TearDown() override {
@@ -68,8 +68,8 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002_3.html")));
     QTest::keyClick(&d, Qt::Key_Home, Qt::AltModifier);
-    ASSERT_TRUE(Showing(viewer, QFileInfo(d.m_homePath).fileName()));
-    const QString home = QString::fromUtf8(test::ReadFile(d.m_homePath.toStdString()));
+    ASSERT_TRUE(Showing(viewer, QFileInfo(Access(d).m_homePath).fileName()));
+    const QString home = QString::fromUtf8(test::ReadFile(Access(d).m_homePath.toStdString()));
     EXPECT_LT(home.indexOf(QStringLiteral("平安的保险业务")),
               home.indexOf(QStringLiteral("茅台一季度")));
     EXPECT_NE(home.indexOf(QStringLiteral(">600<")), -1);
@@ -81,7 +81,7 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     // The home page is shown anew without the thread forgotten.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return Evaluate(d.m_browser->View(),
+            return Evaluate(Access(d).m_browser->View(),
                             QStringLiteral("document.readyState=='complete'&&"
                                            "!document.querySelector('a[href*=\"601318\"]')"))
                 .toBool();
@@ -89,7 +89,7 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
         kWait));
 
     forum.Stop();
-    ASSERT_TRUE(Showing(viewer, QFileInfo(d.m_homePath).fileName()));
+    ASSERT_TRUE(Showing(viewer, QFileInfo(Access(d).m_homePath).fileName()));
     ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "open", "600519")));
     ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
     EXPECT_EQ(viewer.Edit(res::IDC_URL)->text(),
@@ -116,16 +116,16 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
             demo::AppendSamplePosts(thread, 2, true);
         });
         ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
-        ASSERT_TRUE(viewer.dialog.OpenKeptThread({"600519", "1000001"}));
+        ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread({"600519", "1000001"}));
         EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 2);
-        ASSERT_TRUE(viewer.dialog.OpenKeptThread({"600519", "1000001"}));
+        ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread({"600519", "1000001"}));
         EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 0);
     }
     // A forget link written into a post, clicked on the result page.
     {
         Viewer viewer(forum);
         const std::string strHome =
-            QUrl::fromLocalFile(viewer.dialog.m_homePath).toString().toStdString();
+            QUrl::fromLocalFile(Access(viewer.dialog).m_homePath).toString().toStdString();
         std::string strPage = demo::ToGb2312(demo::RenderThreadPage(forum.Threads()[0], 1));
         strPage.replace(strPage.find(demo::ToGb2312("看这里")), demo::ToGb2312("看这里").size(),
                         "<a href=\"" + strHome +
@@ -146,9 +146,10 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
     Viewer viewer(forum);
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
     EXPECT_TRUE(viewer.Page().contains(QStringLiteral("平安的保险业务")));
-    viewer.dialog.ShowHome();
-    ASSERT_TRUE(Showing(viewer, QFileInfo(viewer.dialog.m_homePath).fileName()));
-    const QString home = QString::fromUtf8(test::ReadFile(viewer.dialog.m_homePath.toStdString()));
+    Access(viewer.dialog).ShowHome();
+    ASSERT_TRUE(Showing(viewer, QFileInfo(Access(viewer.dialog).m_homePath).fileName()));
+    const QString home =
+        QString::fromUtf8(test::ReadFile(Access(viewer.dialog).m_homePath.toStdString()));
     EXPECT_TRUE(home.contains(QString::fromStdString(strFile).toHtmlEscaped()))
         << home.toStdString();
 }
@@ -161,7 +162,7 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
         Viewer viewer(forum);
         ViewerDialog& d = viewer.dialog;
         ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000005.html")));
-        auto* pAction = d.m_pBar->findChild<QPushButton*>();
+        auto* pAction = Access(d).m_pBar->findChild<QPushButton*>();
         ASSERT_NE(pAction, nullptr);
         EXPECT_EQ(pAction->text(), QStringLiteral("读取全帖"));
         pAction->click();
@@ -174,7 +175,7 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
     }
     forum.SetLatency(30ms);
     auto pViewer = std::make_unique<Viewer>(forum);
-    pViewer->dialog.ReadWholeThread({"600036", "1000004"});
+    Access(pViewer->dialog).ReadWholeThread({"600036", "1000004"});
     // Some pages in: the caption names a page after the second.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -10,6 +10,7 @@
 #include "shell.h"
 #include "tooltip_test_access.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 #include "viewer_harness.h"
 #include "viewer_resources.h"
 
@@ -50,7 +51,7 @@ struct MenuViewer : Viewer {
             ASSERT_NE(pPopup, nullptr);
             for (const auto& pRecord :
                  static_cast<LumoMenu*>(
-                     ImageButtonTestAccess(*dialog.m_btnMenu).Menu().SubMenuAt(0))
+                     ImageButtonTestAccess(*Access(dialog).m_btnMenu).Menu().SubMenuAt(0))
                      ->items) {
                 texts.push_back(pRecord->text.value_or(u"<none>"));
             }
@@ -61,12 +62,12 @@ struct MenuViewer : Viewer {
                 QTest::keyClick(pPopup, Qt::Key_Escape);
             }
         });
-        QTest::mouseClick(dialog.m_btnMenu, Qt::LeftButton);
+        QTest::mouseClick(Access(dialog).m_btnMenu, Qt::LeftButton);
         QCoreApplication::processEvents();
         return texts;
     }
     std::u16string BoardItem() const {
-        return u"浏览【" + GbkToUtf16(dialog.m_results.szBoardName) + u"】";
+        return u"浏览【" + GbkToUtf16(Access(dialog).m_results.szBoardName) + u"】";
     }
     std::vector<QUrl> opened;
 };
@@ -79,23 +80,24 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
     MenuViewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     // The set-up of the two buttons: the menu goes to the window, the tooltips' texts.
-    EXPECT_EQ(ImageButtonTestAccess(*d.m_btnMenu).MenuOwner(), &d);
-    EXPECT_EQ(TooltipTestAccess::ToolText(*ImageButtonTestAccess(*d.m_btnMenu).Tooltip(), 1),
-              QStringLiteral("单击按钮，提示更多操作"));
-    EXPECT_EQ(TooltipTestAccess::ToolText(*ImageButtonTestAccess(*d.m_btnGo).Tooltip(), 1),
+    EXPECT_EQ(ImageButtonTestAccess(*Access(d).m_btnMenu).MenuOwner(), &d);
+    EXPECT_EQ(
+        TooltipTestAccess::ToolText(*ImageButtonTestAccess(*Access(d).m_btnMenu).Tooltip(), 1),
+        QStringLiteral("单击按钮，提示更多操作"));
+    EXPECT_EQ(TooltipTestAccess::ToolText(*ImageButtonTestAccess(*Access(d).m_btnGo).Tooltip(), 1),
               QStringLiteral("执行提交"));
-    EXPECT_TRUE(TooltipTestAccess::IsActive(*ImageButtonTestAccess(*d.m_btnGo).Tooltip()));
+    EXPECT_TRUE(TooltipTestAccess::IsActive(*ImageButtonTestAccess(*Access(d).m_btnGo).Tooltip()));
 
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     EXPECT_EQ(viewer.Menu(), kWithoutThread);
     // The menu button has the focus now and with it the default role; the address edit gives
     // the role back to the go button.
-    EXPECT_TRUE(ImageButtonTestAccess(*d.m_btnMenu).Default());
-    EXPECT_FALSE(ImageButtonTestAccess(*d.m_btnGo).Default());
+    EXPECT_TRUE(ImageButtonTestAccess(*Access(d).m_btnMenu).Default());
+    EXPECT_FALSE(ImageButtonTestAccess(*Access(d).m_btnGo).Default());
     d.GetDlgItem(IDC_URL)->setFocus();
-    EXPECT_TRUE(ImageButtonTestAccess(*d.m_btnGo).Default());
-    EXPECT_FALSE(ImageButtonTestAccess(*d.m_btnMenu).Default());
-    EXPECT_EQ(d.m_btnGo->GetStyle() & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_TRUE(ImageButtonTestAccess(*Access(d).m_btnGo).Default());
+    EXPECT_FALSE(ImageButtonTestAccess(*Access(d).m_btnMenu).Default());
+    EXPECT_EQ(Access(d).m_btnGo->GetStyle() & BS_TYPEMASK, BS_OWNERDRAW);
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const std::u16string firstBoard = viewer.BoardItem();
@@ -163,9 +165,9 @@ TEST_F(ViewerMenuTest, TheCommandsOpenTheThreadTheBoardTheHelpAndTheAboutBox) {
         // A click on the window's go button, as the desktop delivers it, does not reach it.
         int nClicks = 0;
         const auto connection =
-            QObject::connect(d.m_btnGo, &QPushButton::clicked, [&] { ++nClicks; });
+            QObject::connect(Access(d).m_btnGo, &QPushButton::clicked, [&] { ++nClicks; });
         QTest::mouseClick(d.windowHandle(), Qt::LeftButton, {},
-                          d.m_btnGo->mapTo(&d, d.m_btnGo->rect().center()));
+                          Access(d).m_btnGo->mapTo(&d, Access(d).m_btnGo->rect().center()));
         QObject::disconnect(connection);
         bWindowBlocked = nClicks == 0 && !d.IsFetching();
         QTest::mouseClick(pAbout->findChild<QPushButton*>(), Qt::LeftButton);
@@ -183,7 +185,7 @@ TEST_F(ViewerMenuTest, TheCommandsOpenTheThreadTheBoardTheHelpAndTheAboutBox) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             QTest::mouseClick(d.windowHandle(), Qt::LeftButton, {},
-                              d.m_btnGo->mapTo(&d, d.m_btnGo->rect().center()), 50);
+                              Access(d).m_btnGo->mapTo(&d, Access(d).m_btnGo->rect().center()), 50);
             return d.IsFetching();
         },
         5000));

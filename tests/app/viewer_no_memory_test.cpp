@@ -4,6 +4,7 @@
 
 #include "post_table.h"
 #include "viewer_dialog.h"
+#include "viewer_dialog_test_access.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ TEST(ViewerNoMemoryTest, ATableThatCannotBeHadIsToldAndTheWindowIsNotShown) {
         ViewerDialog dialog({}, folder.path());
         g_bRefuseTable = false;
         EXPECT_FALSE(dialog.IsReady());
-        EXPECT_EQ(dialog.m_pPosts, nullptr);
+        EXPECT_EQ(Access(dialog).m_pPosts, nullptr);
         EXPECT_FALSE(dialog.isVisible());
     }
     ASSERT_EQ(texts, QStringList{QStringLiteral("内存不足，无法启动。")});
@@ -70,7 +71,7 @@ TEST(ViewerNoMemoryTest, ATableThatCannotBeHadIsToldAndTheWindowIsNotShown) {
     // With memory, the same start is ready and says nothing.
     ViewerDialog dialog({}, folder.path());
     EXPECT_TRUE(dialog.IsReady());
-    EXPECT_NE(dialog.m_pPosts, nullptr);
+    EXPECT_NE(Access(dialog).m_pPosts, nullptr);
     EXPECT_EQ(texts.size(), 1);
 }
 

@@ -66,10 +66,11 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
     // Without a service the refresh goes on and tells nothing; the home page's figures follow.
     Append("1000002", 1, true);
     ASSERT_TRUE(Unread("1000002", 1));
-    EXPECT_TRUE(d.m_pBar->isHidden());
+    EXPECT_TRUE(Access(d).m_pBar->isHidden());
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            return test::ReadFile(d.m_homePath.toStdString()).find(">601<") != std::string::npos;
+            return test::ReadFile(Access(d).m_homePath.toStdString()).find(">601<") !=
+                   std::string::npos;
         },
         kWait));
 
@@ -93,9 +94,9 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
 
     // The command line's thread: a kept one is shown, another is told in the bar.
     EXPECT_TRUE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,1000001.html"))));
-    EXPECT_TRUE(d.m_pBar->isHidden());
+    EXPECT_TRUE(Access(d).m_pBar->isHidden());
     EXPECT_FALSE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,999.html"))));
-    EXPECT_FALSE(d.m_pBar->isHidden());
+    EXPECT_FALSE(Access(d).m_pBar->isHidden());
 }
 
 // While a go reads, the watched threads wait: a long refresh under way stops for it.

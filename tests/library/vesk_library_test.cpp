@@ -525,6 +525,14 @@ TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
 // finds the post marker but no post keeps nothing; the page limit of one refresh is told, and the
 // next refresh goes on from there.
 TEST_F(VeskLibraryTest, GoneThreadsEmptyPagesAndTheLimitAreTold) {
+    // The last page names another thread and board: the library keeps page 1's.
+    Fresh([](demo::SampleThread& thread) { thread.strTitle = "原来的标题"; });
+    demo::SampleThread other = forum.Threads()[0];
+    other.strTitle = "别的标题";
+    forum.SetPage("/look,600519,1000001_3.html", demo::ToGb2312(demo::RenderThreadPage(other, 3)));
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    EXPECT_NE(Library({"list"}).strOut.find("\t原来的标题_"), std::string::npos);
+
     Fresh();
     ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
     const std::string strKept = Library({"list"}).strOut;

@@ -222,7 +222,8 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     SampleThread other = forum.Threads()[0];
     other.strTitle = "别的标题";
     other.strBoardName = "别的吧";
-    forum.SetPage("/look,600519,1000001_2.html", Gbk(demo::RenderThreadPage(other, 2)));
+    // The last page read names another thread and board: page 1's stay.
+    forum.SetPage("/look,600519,1000001_3.html", Gbk(demo::RenderThreadPage(other, 3)));
     ASSERT_EQ(Run("look,600519,1000001.html").second, 0);
     EXPECT_EQ(std::string(owner.buffers.szBoardName), Gbk("贵州茅台吧"));
     EXPECT_EQ(std::string(owner.buffers.szTitle).find(Gbk("别的")), std::string::npos);

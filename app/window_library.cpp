@@ -1,0 +1,121 @@
+#include "window_library.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+namespace vesk {
+
+namespace {
+
+const QString kBusy = QStringLiteral("帖子库正忙：另一个程序正在写入，请稍后再试");
+
+}  // namespace
+
+WindowLibrary::WindowLibrary(std::string strFile) : m_strFile(std::move(strFile)) {}
+
+WindowLibrary::~WindowLibrary() = default;
+
+template <class T>
+LibraryAnswer<T> WindowLibrary::Use(const std::function<T(ThreadStore& store)>& work) {
+    LibraryAnswer<T> answer;
+    try {
+        if (m_pStore == nullptr) {
+            m_pStore = std::make_unique<ThreadStore>(m_strFile, false, kWaitMs);
+        }
+        answer.value = work(*m_pStore);
+    } catch (const LibraryError& error) {
+        answer.bBusy = error.IsBusy();
+        answer.error = answer.bBusy ? kBusy : QString::fromUtf8(error.what());
+        m_error = answer.error;
+        // A library that could not be used is opened anew the next time: it may have been mended.
+        if (!answer.bBusy) {
+            m_pStore.reset();
+        }
+    }
+    return answer;
+}
+
+LibraryAnswer<std::vector<ThreadListing>> WindowLibrary::List() {
+    LibraryAnswer<std::vector<ThreadListing>> answer =
+        Use<std::vector<ThreadListing>>([](ThreadStore& store) { return store.List(); });
+    if (answer.Ok()) {
+        m_error.clear();
+    }
+    return answer;
+}
+
+LibraryAnswer<std::optional<StoredThread>> WindowLibrary::Find(const ThreadKey& key) {
+    return Use<std::optional<StoredThread>>([&key](ThreadStore& store) { return store.Find(key); });
+}
+
+LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& key) {
+    return Use<std::optional<KeptThread>>([&key](ThreadStore& store) -> std::optional<KeptThread> {
+        std::optional<StoredThread> thread = store.Find(key);
+        if (!thread) {
+            return std::nullopt;
+        }
+        std::vector<StoredPost> posts = store.Posts(thread->nId);
+        return KeptThread{*std::move(thread), std::move(posts)};
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::MarkRead(std::int64_t nThread) {
+    return Use<bool>([nThread](ThreadStore& store) {
+        store.MarkRead(nThread);
+        return true;
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::Forget(const ThreadKey& key) {
+    return Use<bool>([&key](ThreadStore& store) {
+        const std::optional<StoredThread> thread = store.Find(key);
+        if (thread) {
+            store.Forget(thread->nId);
+        }
+        return thread.has_value();
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::SetWatched(const ThreadKey& key, bool bWatched) {
+    return Use<bool>([&key, bWatched](ThreadStore& store) {
+        const std::optional<StoredThread> thread = store.Find(key);
+        if (thread) {
+            store.SetWatched(thread->nId, bWatched);
+        }
+        return thread.has_value();
+    });
+}
+
+bool WindowLibrary::ReadWhole(const ThreadKey& key, const RefreshSettings& settings,
+                              QObject* pContext, ReadDone done) {
+    auto pRefresher = std::make_unique<ThreadRefresher>(
+        m_strFile, key, settings,
+        [this, pContext, done = std::move(done)](const RefreshOutcome& outcome,
+                                                 const std::string& strError) {
+            const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
+            const std::string strText =
+                !strError.empty() ? strError
+                : bRead && outcome.end.kind == ReadingEnd::Kind::kEndOfThread
+                    ? std::string()
+                    : DescribeRefresh(outcome);
+            // Handed to the window's thread, where the reading's object goes once it has ended.
+            QMetaObject::invokeMethod(
+                pContext,
+                [this, done, text = QString::fromUtf8(strText.c_str()), bRead] {
+                    if (m_pRefresher == nullptr) {
+                        return;
+                    }
+                    const ThreadKey read = m_pRefresher->Key();
+                    m_pRefresher.reset();
+                    done(read, text, bRead);
+                },
+                Qt::QueuedConnection);
+        });
+    if (!pRefresher->Start()) {
+        return false;
+    }
+    m_pRefresher = std::move(pRefresher);
+    return true;
+}
+
+}  // namespace vesk

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "shown_page.h"
+#include "thread_reader.h"
+#include "thread_store.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QObject;
+
+namespace vesk {
+
+// What the library answered, or why it could not: its text, and whether another program held
+// the library for longer than the window waits.
+template <class T>
+struct LibraryAnswer {
+    T value{};
+    QString error;  // empty when the library answered
+    bool bBusy = false;
+    bool Ok() const { return error.isEmpty(); }
+};
+
+// The library as the window uses it: one connection, opened when first needed, that waits only
+// a moment for another program's write, so that a refresh in another process never holds the
+// window up ("busy" is answered instead); and the reading of a whole thread on a thread of its
+// own.
+class WindowLibrary final {
+public:
+    static constexpr int kWaitMs = 250;
+
+    explicit WindowLibrary(std::string strFile);
+    ~WindowLibrary();
+    WindowLibrary(const WindowLibrary&) = delete;
+    WindowLibrary& operator=(const WindowLibrary&) = delete;
+
+    const std::string& File() const { return m_strFile; }
+    // Why the library could not be used the last time, or empty; the home page says it. A list
+    // read whole clears it.
+    const QString& Error() const { return m_error; }
+    // What went wrong with the library elsewhere (the go's keeping of its pages).
+    void NoteError(const std::string& strError) { m_error = QString::fromUtf8(strError.c_str()); }
+
+    LibraryAnswer<std::vector<ThreadListing>> List();
+    LibraryAnswer<std::optional<StoredThread>> Find(const ThreadKey& key);
+    // The thread and every post of it; nothing when it is not kept.
+    LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key);
+    LibraryAnswer<bool> MarkRead(std::int64_t nThread);
+    // False (in the value) when the thread is not kept.
+    LibraryAnswer<bool> Forget(const ThreadKey& key);
+    LibraryAnswer<bool> SetWatched(const ThreadKey& key, bool bWatched);
+
+    // Reads a thread whole into the library on a thread of its own. done is called once, through
+    // pContext's queue on the window's thread, with the thread, what to tell (empty when the
+    // reading ran to the thread's end) and whether pages were read; never after StopReading.
+    // False when the reading could not start.
+    using ReadDone = std::function<void(const ThreadKey& key, const QString& text, bool bRead)>;
+    bool ReadWhole(const ThreadKey& key, const RefreshSettings& settings, QObject* pContext,
+                   ReadDone done);
+    bool IsReading() const { return m_pRefresher != nullptr; }
+    // Ends the reading within a moment; every page it kept stays kept.
+    void StopReading() { m_pRefresher.reset(); }
+
+private:
+    template <class T>
+    LibraryAnswer<T> Use(const std::function<T(ThreadStore& store)>& work);
+
+    std::string m_strFile;
+    std::unique_ptr<ThreadStore> m_pStore;
+    QString m_error;
+    std::unique_ptr<ThreadRefresher> m_pRefresher;
+};
+
+}  // namespace vesk

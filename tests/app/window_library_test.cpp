@@ -1,0 +1,63 @@
+// The window's side of the library: answers that carry their error, and a write by another
+// program that makes the window's writes busy at once while its reads go on.
+
+#include "window_library.h"
+
+#include "process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sqlite3.h>
+
+namespace vesk {
+namespace {
+
+TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMended) {
+    test::TempDir dir;
+    const std::string strFile = dir.File("library.sqlite3");
+    const ThreadKey key{"600519", "1"};
+    {
+        ThreadStore store(strFile);
+        ReadPage page{1, {{1, "starter", "2024-01-01", "body"}}, ThreadHeading{"title", "board"}};
+        store.StorePage(key, page, 1);
+    }
+    WindowLibrary library(strFile);
+    ASSERT_TRUE(library.Find(key).value.has_value());
+
+    // Another program in the midst of a write.
+    sqlite3* pOther = nullptr;
+    ASSERT_EQ(sqlite3_open(strFile.c_str(), &pOther), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(pOther, "BEGIN IMMEDIATE; UPDATE thread SET title = x'6e6577'", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    const auto start = std::chrono::steady_clock::now();
+    const LibraryAnswer<bool> watched = library.SetWatched(key, true);
+    EXPECT_TRUE(watched.bBusy);
+    EXPECT_TRUE(watched.error.contains(QStringLiteral("正忙")));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const LibraryAnswer<std::vector<ThreadListing>> listed = library.List();
+    ASSERT_TRUE(listed.Ok());
+    ASSERT_EQ(listed.value.size(), 1u);
+    EXPECT_EQ(listed.value[0].strTitle, "title");
+    sqlite3_exec(pOther, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(pOther);
+    EXPECT_TRUE(library.SetWatched(key, true).value);
+    EXPECT_TRUE(library.Find(key).value->bWatched);
+
+    // A file that is not a library, then a library again.
+    WindowLibrary broken(dir.File("note.sqlite3"));
+    std::ofstream(dir.File("note.sqlite3")) << "not a library at all, but a note of some length";
+    const LibraryAnswer<std::optional<KeptThread>> none = broken.Load(key);
+    EXPECT_FALSE(none.Ok());
+    EXPECT_FALSE(none.bBusy);
+    EXPECT_EQ(broken.Error(), none.error);
+    std::filesystem::remove(dir.File("note.sqlite3"));
+    EXPECT_TRUE(broken.List().Ok());
+    EXPECT_TRUE(broken.Error().isEmpty());
+}
+
+}  // namespace
+}  // namespace vesk
