@@ -147,7 +147,28 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
         pMenu->popup(m_pView->mapToGlobal(at));
     });
 
-    // The find bar under the page: the words, previous, next, close.
+    BuildFindBar();
+
+    // The keys the context menu names, while the focus is in the view.
+    const auto shortcut = [this](QKeySequence keys, auto slot) {
+        auto* pShortcut = new QShortcut(keys, this, slot);
+        pShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    };
+    shortcut(QKeySequence::ZoomIn, [this] { ZoomBy(1); });
+    shortcut(QKeySequence::ZoomOut, [this] { ZoomBy(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ZoomBy(0); });
+    shortcut(QKeySequence::Save, [this] { SavePageWithDialog(); });
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pView, 1);
+    pLayout->addWidget(m_pFindBar);
+    setFocusProxy(m_pView);
+}
+
+// The find bar under the page: the words, previous, next, close.
+void CWebBrowser2::BuildFindBar() {
     m_pFindBar = new QWidget(this);
     m_pFindEdit = new QLineEdit(m_pFindBar);
     m_pFindEdit->setPlaceholderText(QStringLiteral("在页面中查找"));
@@ -169,23 +190,6 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     });
     connect(m_pFindEdit, &QLineEdit::textChanged, this, [this] { FindNext(false); });
     m_pFindBar->hide();
-
-    // The keys the context menu names, while the focus is in the view.
-    const auto shortcut = [this](QKeySequence keys, auto slot) {
-        auto* pShortcut = new QShortcut(keys, this, slot);
-        pShortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    };
-    shortcut(QKeySequence::ZoomIn, [this] { ZoomBy(1); });
-    shortcut(QKeySequence::ZoomOut, [this] { ZoomBy(-1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ZoomBy(0); });
-    shortcut(QKeySequence::Save, [this] { SavePageWithDialog(); });
-
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->setSpacing(0);
-    pLayout->addWidget(m_pView, 1);
-    pLayout->addWidget(m_pFindBar);
-    setFocusProxy(m_pView);
 }
 
 QMenu* CWebBrowser2::CreateContextMenu() {

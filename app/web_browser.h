@@ -68,6 +68,7 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    void BuildFindBar();
     void SavePageWithDialog();
     void ScrollToTopRow();
 

@@ -11,26 +11,9 @@ namespace vesk::platform {
 
 namespace {
 
-std::unique_ptr<Bitmap> Decode(std::string_view dib, bool bMapSysColours) {
-    const std::optional<BITMAPINFOHEADER> header = ReadBitmapHeader(dib);
-    if (!header || header->biSize < 40 || header->biCompression != BI_RGB || header->biWidth <= 0 ||
-        header->biHeight == 0 || header->biWidth > 32768 || std::abs(header->biHeight) > 32768) {
-        return nullptr;
-    }
-    const int nBits = header->biBitCount;
-    if (nBits != 1 && nBits != 4 && nBits != 8 && nBits != 24 && nBits != 32) {
-        return nullptr;
-    }
-    const std::size_t nColours =
-        header->biClrUsed != 0 ? header->biClrUsed : (nBits <= 8 ? (1u << nBits) : 0u);
-    const std::size_t nTableAt = header->biSize;
-    const std::size_t nBitsAt = nTableAt + nColours * 4;
-    const int nWidth = header->biWidth;
-    const int nHeight = std::abs(header->biHeight);
-    const std::size_t nStride = ((static_cast<std::size_t>(nWidth) * nBits + 31) / 32) * 4;
-    if (nColours > 256 || dib.size() < nBitsAt + nStride * static_cast<std::size_t>(nHeight)) {
-        return nullptr;
-    }
+// The colour table; with bMapSysColours its black, greys and white become the button colours.
+std::vector<QRgb> ReadColourTable(std::string_view dib, std::size_t nTableAt, std::size_t nColours,
+                                  bool bMapSysColours) {
     std::vector<QRgb> table(nColours);
     for (std::size_t i = 0; i < nColours; ++i) {
         const auto* p = reinterpret_cast<const unsigned char*>(dib.data() + nTableAt + i * 4);
@@ -56,6 +39,30 @@ std::unique_ptr<Bitmap> Decode(std::string_view dib, bool bMapSysColours) {
         }
         table[i] = colour;
     }
+    return table;
+}
+
+std::unique_ptr<Bitmap> Decode(std::string_view dib, bool bMapSysColours) {
+    const std::optional<BITMAPINFOHEADER> header = ReadBitmapHeader(dib);
+    if (!header || header->biSize < 40 || header->biCompression != BI_RGB || header->biWidth <= 0 ||
+        header->biHeight == 0 || header->biWidth > 32768 || std::abs(header->biHeight) > 32768) {
+        return nullptr;
+    }
+    const int nBits = header->biBitCount;
+    if (nBits != 1 && nBits != 4 && nBits != 8 && nBits != 24 && nBits != 32) {
+        return nullptr;
+    }
+    const std::size_t nColours =
+        header->biClrUsed != 0 ? header->biClrUsed : (nBits <= 8 ? (1u << nBits) : 0u);
+    const std::size_t nTableAt = header->biSize;
+    const std::size_t nBitsAt = nTableAt + nColours * 4;
+    const int nWidth = header->biWidth;
+    const int nHeight = std::abs(header->biHeight);
+    const std::size_t nStride = ((static_cast<std::size_t>(nWidth) * nBits + 31) / 32) * 4;
+    if (nColours > 256 || dib.size() < nBitsAt + nStride * static_cast<std::size_t>(nHeight)) {
+        return nullptr;
+    }
+    const std::vector<QRgb> table = ReadColourTable(dib, nTableAt, nColours, bMapSysColours);
     auto pBitmap = std::make_unique<Bitmap>(nWidth, nHeight, false);
     QImage& image = pBitmap->Image();
     for (int row = 0; row < nHeight; ++row) {

@@ -468,6 +468,30 @@ int DeviceContext::DrawText(std::string_view text, RECT* pRect, UINT nFormat) {
     return DrawText(GbkToUtf16(text), pRect, nFormat);
 }
 
+namespace {
+
+// Where one line of text goes in the rectangle, placed by the format's alignment flags.
+QRect SingleLineBox(const QFontMetrics& metrics, const QString& string, const RECT& rect,
+                    UINT nFormat) {
+    const int nTextWidth = metrics.horizontalAdvance(string);
+    const int nTextHeight = metrics.height();
+    int x = rect.left;
+    if (nFormat & DT_CENTER) {
+        x = rect.left + (rect.Width() - nTextWidth) / 2;
+    } else if (nFormat & DT_RIGHT) {
+        x = rect.right - nTextWidth;
+    }
+    int y = rect.top;
+    if (nFormat & DT_VCENTER) {
+        y = rect.top + (rect.Height() - nTextHeight) / 2;
+    } else if (nFormat & DT_BOTTOM) {
+        y = rect.bottom - nTextHeight;
+    }
+    return QRect(x, y, nTextWidth, nTextHeight);
+}
+
+}  // namespace
+
 int DeviceContext::DrawText(std::u16string_view text, RECT* pRect, UINT nFormat) {
     if (pRect == nullptr) {
         return 0;
@@ -485,21 +509,7 @@ int DeviceContext::DrawText(std::u16string_view text, RECT* pRect, UINT nFormat)
                                         : Qt::AlignLeft;
     QRect box;
     if ((nFormat & DT_SINGLELINE) != 0) {
-        const int nTextWidth = metrics.horizontalAdvance(string);
-        const int nTextHeight = metrics.height();
-        int x = pRect->left;
-        if (nFormat & DT_CENTER) {
-            x = pRect->left + (nWidth - nTextWidth) / 2;
-        } else if (nFormat & DT_RIGHT) {
-            x = pRect->right - nTextWidth;
-        }
-        int y = pRect->top;
-        if (nFormat & DT_VCENTER) {
-            y = pRect->top + (nHeight - nTextHeight) / 2;
-        } else if (nFormat & DT_BOTTOM) {
-            y = pRect->bottom - nTextHeight;
-        }
-        box = QRect(x, y, nTextWidth, nTextHeight);
+        box = SingleLineBox(metrics, string, *pRect, nFormat);
         nAlign = Qt::AlignLeft;
     } else {
         // Lines broken at words to fit the width; the box is as wide as the widest line.

@@ -63,6 +63,90 @@ DemoForum::~DemoForum() {
     Stop();
 }
 
+// A change of a thread the tests and the demo ask for: append, edit or delete posts.
+void DemoForum::Change(const httplib::Request& request, httplib::Response& response) {
+    const std::string strWhat = request.matches[1];
+    const std::string strThread = request.get_param_value("thread");
+    const auto number = [&](const char* pszName) {
+        return std::atoi(request.get_param_value(pszName).c_str());
+    };
+    const bool bChanged = ChangeThread(strThread, [&](SampleThread& thread) {
+        if (strWhat == "append") {
+            AppendSamplePosts(thread, number("count"), request.get_param_value("starter") == "1");
+        } else if (strWhat == "edit") {
+            // A text the forum's code page cannot hold is left out.
+            if (!Utf8ToGbk(request.get_param_value("text"))) {
+                return;
+            }
+            EditSamplePost(thread, number("floor"), request.get_param_value("text"));
+        } else {
+            std::vector<int> floors;
+            std::string strFloors = request.get_param_value("floors");
+            for (std::size_t nAt = 0; nAt < strFloors.size();) {
+                floors.push_back(std::atoi(strFloors.c_str() + nAt));
+                const std::size_t nComma = strFloors.find(',', nAt);
+                nAt = nComma == std::string::npos ? strFloors.size() : nComma + 1;
+            }
+            DeleteSamplePosts(thread, floors);
+        }
+    });
+    response.status = bChanged ? 200 : 404;
+    response.set_content(bChanged ? "changed\n" : "no such thread\n", "text/plain");
+}
+
+// A page of the forum, with the fault, the delay and the habit set for its path.
+void DemoForum::Serve(const httplib::Request& request, httplib::Response& response) {
+    PageFault fault;
+    std::function<void()> before;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request.path);
+        if (auto it = m_faults.find(request.path); it != m_faults.end()) {
+            fault = it->second;
+            if (it->second.nTimes > 0 && --it->second.nTimes == 0) {
+                m_faults.erase(it);
+            }
+        }
+        fault.delay += m_latency;
+        if (auto it = m_before.find(request.path); it != m_before.end()) {
+            before = std::move(it->second);
+            m_before.erase(it);
+        }
+    }
+    if (before) {
+        before();
+    }
+    if (fault.delay.count() > 0) {
+        std::this_thread::sleep_for(fault.delay);
+    }
+    std::string strRedirect;
+    std::string strPath;
+    {
+        std::lock_guard lock(m_mutex);
+        strPath = PathServed(request.path, strRedirect);
+    }
+    if (!strRedirect.empty()) {
+        response.set_redirect(strRedirect);
+        return;
+    }
+    int nStatus = 200;
+    std::string strBody;
+    Route(strPath, nStatus, strBody);
+    {
+        std::lock_guard lock(m_mutex);
+        m_answered.insert(request.path);
+    }
+    m_answer.notify_all();
+    if (fault.nStatus != 200) {
+        nStatus = fault.nStatus;
+    }
+    if (!fault.strRetryAfter.empty()) {
+        response.set_header("Retry-After", fault.strRetryAfter);
+    }
+    response.status = nStatus;
+    response.set_content(std::move(strBody), kContentType);
+}
+
 bool DemoForum::Start(int nPort) {
     Stop();
     m_pServer = std::make_unique<httplib::Server>();
@@ -70,87 +154,12 @@ bool DemoForum::Start(int nPort) {
     // Headers and body go out in separate writes; without this, every reused connection waits
     // for a delayed acknowledgement.
     m_pServer->set_tcp_nodelay(true);
-    m_pServer->Post(R"(/demo/(append|edit|delete))", [this](const httplib::Request& request,
-                                                            httplib::Response& response) {
-        const std::string strWhat = request.matches[1];
-        const std::string strThread = request.get_param_value("thread");
-        const auto number = [&](const char* pszName) {
-            return std::atoi(request.get_param_value(pszName).c_str());
-        };
-        const bool bChanged = ChangeThread(strThread, [&](SampleThread& thread) {
-            if (strWhat == "append") {
-                AppendSamplePosts(thread, number("count"),
-                                  request.get_param_value("starter") == "1");
-            } else if (strWhat == "edit") {
-                // A text the forum's code page cannot hold is left out.
-                if (!Utf8ToGbk(request.get_param_value("text"))) {
-                    return;
-                }
-                EditSamplePost(thread, number("floor"), request.get_param_value("text"));
-            } else {
-                std::vector<int> floors;
-                std::string strFloors = request.get_param_value("floors");
-                for (std::size_t nAt = 0; nAt < strFloors.size();) {
-                    floors.push_back(std::atoi(strFloors.c_str() + nAt));
-                    const std::size_t nComma = strFloors.find(',', nAt);
-                    nAt = nComma == std::string::npos ? strFloors.size() : nComma + 1;
-                }
-                DeleteSamplePosts(thread, floors);
-            }
-        });
-        response.status = bChanged ? 200 : 404;
-        response.set_content(bChanged ? "changed\n" : "no such thread\n", "text/plain");
-    });
+    m_pServer->Post(R"(/demo/(append|edit|delete))",
+                    [this](const httplib::Request& request, httplib::Response& response) {
+                        Change(request, response);
+                    });
     m_pServer->Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
-        PageFault fault;
-        std::function<void()> before;
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(request.path);
-            if (auto it = m_faults.find(request.path); it != m_faults.end()) {
-                fault = it->second;
-                if (it->second.nTimes > 0 && --it->second.nTimes == 0) {
-                    m_faults.erase(it);
-                }
-            }
-            fault.delay += m_latency;
-            if (auto it = m_before.find(request.path); it != m_before.end()) {
-                before = std::move(it->second);
-                m_before.erase(it);
-            }
-        }
-        if (before) {
-            before();
-        }
-        if (fault.delay.count() > 0) {
-            std::this_thread::sleep_for(fault.delay);
-        }
-        std::string strRedirect;
-        std::string strPath;
-        {
-            std::lock_guard lock(m_mutex);
-            strPath = PathServed(request.path, strRedirect);
-        }
-        if (!strRedirect.empty()) {
-            response.set_redirect(strRedirect);
-            return;
-        }
-        int nStatus = 200;
-        std::string strBody;
-        Route(strPath, nStatus, strBody);
-        {
-            std::lock_guard lock(m_mutex);
-            m_answered.insert(request.path);
-        }
-        m_answer.notify_all();
-        if (fault.nStatus != 200) {
-            nStatus = fault.nStatus;
-        }
-        if (!fault.strRetryAfter.empty()) {
-            response.set_header("Retry-After", fault.strRetryAfter);
-        }
-        response.status = nStatus;
-        response.set_content(std::move(strBody), kContentType);
+        Serve(request, response);
     });
     if (nPort == 0) {
         m_nPort = m_pServer->bind_to_any_port("127.0.0.1");

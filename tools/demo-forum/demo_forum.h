@@ -15,7 +15,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace vesk::demo {
 
@@ -87,6 +89,8 @@ public:
     void ClearRequests();
 
 private:
+    void Change(const httplib::Request& request, httplib::Response& response);
+    void Serve(const httplib::Request& request, httplib::Response& response);
     void Route(const std::string& strPath, int& nStatus, std::string& strBody) const;
     // The path a thread's habit serves in place of strPath, or where it redirects it; under the
     // lock.

@@ -232,6 +232,23 @@ BOOL LumoMenu::LoadTemplate(const char* pszName) {
     return bytes ? BuildFromTemplate(*bytes) : FALSE;
 }
 
+void LumoMenu::MakeBarOfStrings() {
+    const int nCount = GetMenuItemCount();
+    for (int nPos = 0; nPos < nCount && static_cast<std::size_t>(nPos) < items.size(); ++nPos) {
+        LumoMenuItem& record = *items[static_cast<std::size_t>(nPos)];
+        const std::string strText = record.GetItemTextA();
+        if ((GetMenuState(static_cast<UINT>(nPos), MF_BYPOSITION) & MF_POPUP) != 0) {
+            record.menuFlags = kBarPopup;
+            ModifyMenuA(m_hMenu, static_cast<UINT>(nPos), kBarPopup,
+                        ToId(platform::GetSubMenu(m_hMenu, nPos)), strText.c_str());
+        } else {
+            record.menuFlags = kBarString;
+            ModifyMenuA(m_hMenu, static_cast<UINT>(nPos), kBarString, record.commandId,
+                        strText.c_str());
+        }
+    }
+}
+
 BOOL LumoMenu::BuildFromTemplate(std::string_view bytes) {
     ReleaseAll();
     if (!CreateMenu()) {
@@ -277,21 +294,7 @@ BOOL LumoMenu::BuildFromTemplate(std::string_view bytes) {
             levels.pop_back();
         }
     }
-    // The top level becomes a plain menu bar of string items.
-    const int nCount = GetMenuItemCount();
-    for (int nPos = 0; nPos < nCount && static_cast<std::size_t>(nPos) < items.size(); ++nPos) {
-        LumoMenuItem& record = *items[static_cast<std::size_t>(nPos)];
-        const std::string strText = record.GetItemTextA();
-        if ((GetMenuState(static_cast<UINT>(nPos), MF_BYPOSITION) & MF_POPUP) != 0) {
-            record.menuFlags = kBarPopup;
-            ModifyMenuA(m_hMenu, static_cast<UINT>(nPos), kBarPopup,
-                        ToId(platform::GetSubMenu(m_hMenu, nPos)), strText.c_str());
-        } else {
-            record.menuFlags = kBarString;
-            ModifyMenuA(m_hMenu, static_cast<UINT>(nPos), kBarString, record.commandId,
-                        strText.c_str());
-        }
-    }
+    MakeBarOfStrings();
     builtFromTemplate = TRUE;
     return TRUE;
 }
@@ -698,66 +701,69 @@ LumoMenuItem* LumoMenu::Adopt(int nPosition, const std::u16string& text, UINT nF
     return pRecord.release();
 }
 
+LumoMenuItem* LumoMenu::TakeUnmarked(UINT nCommand) {
+    for (const auto& pRecord : items) {
+        if (pRecord->syncMark == 0 && pRecord->commandId == nCommand) {
+            pRecord->syncMark = 1;
+            return pRecord.get();
+        }
+    }
+    return nullptr;
+}
+
+LumoMenuItem* LumoMenu::SyncItem(int nPos, std::vector<std::unique_ptr<LumoMenuItem>>& adopted) {
+    const auto nUPos = static_cast<UINT>(nPos);
+    const UINT nState = GetMenuState(nUPos, MF_BYPOSITION);
+    const auto adopt = [&](const std::u16string& text, UINT nFlags, UINT_PTR nId) {
+        adopted.emplace_back(Adopt(nPos, text, nFlags, nId));
+        return adopted.back().get();
+    };
+    if ((nState & MF_POPUP) != 0) {
+        const HMENU hPopup = platform::GetSubMenu(m_hMenu, nPos);
+        const std::u16string text = NativeText(m_hMenu, nPos);
+        LumoMenuItem* pRecord = TakeUnmarked(static_cast<UINT>(ToId(hPopup)));
+        if (pRecord == nullptr) {
+            return adopt(text, (nState & 0xFF & ~MF_POPUP) | kOwnerDrawnPopupByPosition,
+                         ToId(hPopup));
+        }
+        if (!text.empty()) {
+            pRecord->SetItemText(text.c_str());
+        }
+        return pRecord;
+    }
+    if ((nState & MF_SEPARATOR) != 0) {
+        LumoMenuItem* pRecord = TakeUnmarked(0);
+        if (pRecord == nullptr) {
+            return adopt(u"", nState | kSeparatorByPosition, 0);
+        }
+        ModifyMenuW(m_hMenu, nUPos, pRecord->menuFlags | MF_BYPOSITION, 0, pRecord);
+        return pRecord;
+    }
+    const UINT nCommand = GetMenuItemID(nPos);
+    const UINT nItemFlags = nState | kOwnerDrawnByPosition;
+    const std::u16string text = NativeText(m_hMenu, nPos);
+    LumoMenuItem* pRecord = TakeUnmarked(nCommand);
+    if (pRecord == nullptr) {
+        return adopt(text, nItemFlags, nCommand);
+    }
+    pRecord->menuFlags = nItemFlags;
+    if (!text.empty()) {
+        pRecord->SetItemText(text.c_str());
+    }
+    ModifyMenuW(m_hMenu, nUPos, nItemFlags, nCommand, pRecord);
+    return pRecord;
+}
+
 void LumoMenu::Resynchronise() {
     for (const auto& pRecord : items) {
         pRecord->syncMark = 0;
     }
-    const auto takeUnmarked = [this](UINT nCommand) -> LumoMenuItem* {
-        for (const auto& pRecord : items) {
-            if (pRecord->syncMark == 0 && pRecord->commandId == nCommand) {
-                pRecord->syncMark = 1;
-                return pRecord.get();
-            }
-        }
-        return nullptr;
-    };
     // The new order; adopted records are not in items yet and are owned here until the end.
     std::vector<LumoMenuItem*> order;
     std::vector<std::unique_ptr<LumoMenuItem>> adopted;
     const int nCount = GetMenuItemCount();
     for (int nPos = 0; nPos < nCount; ++nPos) {
-        const auto nUPos = static_cast<UINT>(nPos);
-        const UINT nState = GetMenuState(nUPos, MF_BYPOSITION);
-        LumoMenuItem* pRecord = nullptr;
-        if ((nState & MF_POPUP) != 0) {
-            const HMENU hPopup = platform::GetSubMenu(m_hMenu, nPos);
-            const std::u16string text = NativeText(m_hMenu, nPos);
-            pRecord = takeUnmarked(static_cast<UINT>(ToId(hPopup)));
-            if (pRecord != nullptr) {
-                if (!text.empty()) {
-                    pRecord->SetItemText(text.c_str());
-                }
-            } else {
-                adopted.emplace_back(Adopt(nPos, text,
-                                           (nState & 0xFF & ~MF_POPUP) | kOwnerDrawnPopupByPosition,
-                                           ToId(hPopup)));
-                pRecord = adopted.back().get();
-            }
-        } else if ((nState & MF_SEPARATOR) != 0) {
-            pRecord = takeUnmarked(0);
-            if (pRecord != nullptr) {
-                ModifyMenuW(m_hMenu, nUPos, pRecord->menuFlags | MF_BYPOSITION, 0, pRecord);
-            } else {
-                adopted.emplace_back(Adopt(nPos, u"", nState | kSeparatorByPosition, 0));
-                pRecord = adopted.back().get();
-            }
-        } else {
-            const UINT nCommand = GetMenuItemID(nPos);
-            const UINT nItemFlags = nState | kOwnerDrawnByPosition;
-            const std::u16string text = NativeText(m_hMenu, nPos);
-            pRecord = takeUnmarked(nCommand);
-            if (pRecord != nullptr) {
-                pRecord->menuFlags = nItemFlags;
-                if (!text.empty()) {
-                    pRecord->SetItemText(text.c_str());
-                }
-                ModifyMenuW(m_hMenu, nUPos, nItemFlags, nCommand, pRecord);
-            } else {
-                adopted.emplace_back(Adopt(nPos, text, nItemFlags, nCommand));
-                pRecord = adopted.back().get();
-            }
-        }
-        order.push_back(pRecord);
+        order.push_back(SyncItem(nPos, adopted));
     }
     std::vector<std::unique_ptr<LumoMenuItem>> newItems;
     for (LumoMenuItem* pRecord : order) {

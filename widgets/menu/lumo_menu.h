@@ -158,6 +158,8 @@ public:
 
 private:
     BOOL BuildFromTemplate(std::string_view bytes);
+    // The top level becomes a plain menu bar of string items.
+    void MakeBarOfStrings();
     LumoMenuItem* AddRecord(std::size_t nIndex, const char16_t* pszText, UINT nFlags,
                             platform::UINT_PTR nId, int nImageResource);
     BOOL FinishAdd(BOOL bAdded, const LumoMenuItem* pRecord);
@@ -177,6 +179,10 @@ private:
     LumoMenu* FindPopupItem(HMENU hPopup, int& nPosition);
     LumoMenuItem* Adopt(int nPosition, const std::u16string& text, UINT nFlags,
                         platform::UINT_PTR nId);
+    // The first record of the command not yet matched in this resynchronisation, now matched.
+    LumoMenuItem* TakeUnmarked(UINT nCommand);
+    // The record of the native item at nPos, brought in line with it; a new one is adopted.
+    LumoMenuItem* SyncItem(int nPos, std::vector<std::unique_ptr<LumoMenuItem>>& adopted);
 };
 
 }  // namespace vesk

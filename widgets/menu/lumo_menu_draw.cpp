@@ -285,9 +285,149 @@ void LumoMenu::DrawItem(DRAWITEMSTRUCT* pDraw) {
     }
 }
 
+namespace {
+
+// The classic look's image in its frame, raised or sunk by the item's state.
+void DrawClassicImage(const LumoMenu& menu, DeviceContext* pDC, const RECT& r,
+                      const ItemState& item, COLORREF bg) {
+    const int iw = menu.imageWidth;
+    const int ih = menu.imageHeight;
+    const int dy = std::max(0, (r.bottom - r.top - ih - 4) / 2);
+    const RECT frame{r.left + 1, r.top + dy + 1, r.left + iw + 3, r.top + dy + ih + 3};
+    pDC->Draw3dRect(frame, bg, bg);
+    const RECT box{r.left, r.top + dy, r.left + iw + 4, r.top + dy + ih + 4};
+    const POINT at{r.left + 2, r.top + dy + 2};
+    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    const ImageList* pImages = LumoMenu::settings.sharedImages.get();
+    if (item.bGrayed) {
+        std::unique_ptr<Bitmap> pImage;
+        menu.RenderImageToBitmap(pDC, pImages, item.record.sharedImageIndex, pImage);
+        pDC->Draw3dRect(box, bg, bg);
+        LumoMenu::DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0, bg);
+        return;
+    }
+    if (item.bSelected) {
+        pDC->FillSolidRect(frame, bg);
+        if (LumoMenu::HasModernShell()) {
+            pDC->Draw3dRect(box, item.bChecked ? shadow : light, item.bChecked ? light : shadow);
+        }
+    } else if (item.bChecked) {
+        pDC->FillSolidRect(frame, LumoMenu::BlendTowardWhite(bg, 0.6));
+        if (LumoMenu::HasModernShell()) {
+            pDC->Draw3dRect(box, shadow, light);
+        }
+    } else {
+        pDC->FillSolidRect(frame, bg);
+        pDC->Draw3dRect(box, bg, bg);
+    }
+    ImageList_Draw(pImages, item.record.sharedImageIndex, pDC, at.x, at.y, ILD_TRANSPARENT);
+}
+
+// The flat look's sizes and colours for one item: the image strip's width W (the image and its
+// gap g), the strip, the window, the highlight and the selection.
+struct FlatLook {
+    int iw;
+    int ih;
+    int g;
+    int W;
+    COLORREF strip;
+    COLORREF window;
+    COLORREF hl;
+    COLORREF selection;
+};
+
+FlatLook FlatLookOf(const LumoMenu& menu) {
+    const int g = LumoMenu::iconShadows ? 7 : 4;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF hl = GetSysColor(COLOR_HIGHLIGHT);
+    return {menu.imageWidth,
+            menu.imageHeight,
+            g,
+            menu.imageWidth + g,
+            LumoMenu::IsThemedXP() ? face : LumoMenu::BlendTowardWhite(face, 0.25),
+            GetSysColor(COLOR_WINDOW),
+            hl,
+            LumoMenu::BlendTowardWhite(hl, LumoMenu::IsThemedXP() ? 0.7 : 0.85)};
+}
+
+void DrawFlatSeparator(DeviceContext* pDC, RECT r, const FlatLook& look) {
+    const std::unique_ptr<Brush> pWindow = CreateSolidBrush(look.window);
+    pDC->FillRect(r, pWindow.get());
+    const RECT stripRect{r.left, r.top, r.left + look.W, r.bottom};
+    r.top += (r.bottom - r.top) >> 1;
+    r.left = r.left + look.W + look.g;
+    pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
+    pDC->FillSolidRect(stripRect, look.strip);
+    pDC->Draw3dRect(stripRect, look.strip, look.strip);
+}
+
+void DrawFlatBackground(DeviceContext* pDC, const RECT& r, bool bSelected, const FlatLook& look) {
+    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, look.window);
+    const std::unique_ptr<Brush> pSelection = CreateSolidBrush(look.selection);
+    const Pen* pOldPen = pDC->SelectObject(pPen.get());
+    if (!bSelected) {
+        const RECT stripRect{r.left, r.top, r.left + look.W, r.bottom};
+        pDC->FillSolidRect(r, look.window);
+        pDC->FillSolidRect(stripRect, look.strip);
+        pDC->SelectObject(pOldPen);
+        pDC->Draw3dRect(r, look.window, look.window);
+        pDC->Draw3dRect(stripRect, look.strip, look.strip);
+    } else {
+        pDC->FillRect(r, pSelection.get());
+        pDC->Draw3dRect(r, look.hl, look.hl);
+        pDC->SelectObject(pOldPen);
+    }
+}
+
+// The flat look's image in the strip: embossed when grayed, raised with its shadow when
+// selected, framed when checked.
+void DrawFlatImage(const LumoMenu& menu, DeviceContext* pDC, const RECT& r, const ItemState& item,
+                   const FlatLook& look) {
+    const POINT at{r.left + Half(look.W - look.iw + 1),
+                   r.top + Half(r.bottom - r.top - look.ih + 1)};
+    const int nImage = item.record.sharedImageIndex;
+    const bool bTriplet = LumoMenu::iconShadows && LumoMenu::HasImageTriplet(nImage);
+    const RECT box{r.left + 1, r.top + 1, r.left + look.W - 1, r.bottom - 1};
+    const ImageList* pImages = LumoMenu::settings.sharedImages.get();
+    const auto draw = [&](int nIndex, int x, int y) {
+        ImageList_Draw(pImages, nIndex, pDC, x, y, ILD_TRANSPARENT);
+    };
+    if (item.bGrayed) {
+        std::unique_ptr<Bitmap> pImage;
+        menu.RenderImageToBitmap(pDC, pImages, nImage, pImage);
+        LumoMenu::DrawDisabledImage(pDC, at.x, at.y, look.iw, look.ih, pImage.get(), 0, 0,
+                                    item.bSelected ? look.selection : look.strip);
+        if (item.bSelected) {
+            pDC->Draw3dRect(r, look.hl, look.hl);
+        }
+    } else if (item.bSelected) {
+        pDC->FillSolidRect(box, look.selection);
+        if (item.bChecked) {
+            pDC->Draw3dRect(box, look.hl, look.hl);
+            draw(nImage, at.x - 1, at.y - 1);
+        } else if (bTriplet) {
+            draw(nImage + 2, at.x + 1, at.y + 1);
+            draw(nImage, at.x - 1, at.y - 1);
+        } else {
+            draw(nImage, at.x, at.y);
+        }
+    } else if (item.bChecked) {
+        pDC->FillSolidRect(box, LumoMenu::BlendTowardWhite(look.hl, 0.85));
+        pDC->Draw3dRect(box, look.hl, look.hl);
+        draw(nImage, at.x - 1, at.y - 1);
+    } else {
+        pDC->FillSolidRect(box, look.strip);
+        pDC->Draw3dRect(box, look.strip, look.strip);
+        draw(bTriplet ? nImage + 1 : nImage, at.x, at.y);
+    }
+}
+
+}  // namespace
+
 void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     // Not reached at run time (the viewer's menu draws flat, mode 1); kept for draw mode 0.
-    const auto [record, bSeparator, bSelected, bGrayed, bChecked, bHasImage] =
+    const ItemState item =
         DecodeItem(*pDraw, classicHighlightsDisabled != 0, settings.sharedImages != nullptr);
     DeviceContext* pDC = pDraw->hDC;
     const int iw = imageWidth;
@@ -296,7 +436,7 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     const std::unique_ptr<Brush> pBackground = CreateSolidBrush(bg);
 
     RECT r = pDraw->rcItem;
-    if (bSeparator) {
+    if (item.bSeparator) {
         pDC->FillRect(r, pBackground.get());
         r.top += (r.bottom - r.top) >> 1;
         pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
@@ -307,82 +447,45 @@ void LumoMenu::DrawClassicItem(DRAWITEMSTRUCT* pDraw) {
     const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, bg);
     const std::unique_ptr<Brush> pHighlight = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
     const Pen* pOldPen = pDC->SelectObject(pPen.get());
-    if (!bSelected) {
+    if (!item.bSelected) {
         pDC->FillRect(r, pBackground.get());
         pDC->SelectObject(pOldPen);
         pDC->Draw3dRect(r, bg, bg);
     } else {
         const RECT fill =
-            bHasImage || bChecked ? RECT{r.left + iw + 5, r.top, r.right, r.bottom} : r;
+            item.bHasImage || item.bChecked ? RECT{r.left + iw + 5, r.top, r.right, r.bottom} : r;
         pDC->FillRect(fill, pHighlight.get());
         pDC->SelectObject(pOldPen);
         textColour = GetSysColor(COLOR_HIGHLIGHTTEXT);
     }
 
-    const int dy = std::max(0, (r.bottom - r.top - ih - 4) / 2);
-    if (bHasImage) {
-        const RECT frame{r.left + 1, r.top + dy + 1, r.left + iw + 3, r.top + dy + ih + 3};
-        pDC->Draw3dRect(frame, bg, bg);
-        const RECT box{r.left, r.top + dy, r.left + iw + 4, r.top + dy + ih + 4};
-        const POINT at{r.left + 2, r.top + dy + 2};
-        const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
-        const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-        if (bGrayed) {
-            std::unique_ptr<Bitmap> pImage;
-            RenderImageToBitmap(pDC, settings.sharedImages.get(), record.sharedImageIndex, pImage);
-            pDC->Draw3dRect(box, bg, bg);
-            DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0, bg);
-        } else {
-            if (bSelected) {
-                pDC->FillSolidRect(frame, bg);
-                if (HasModernShell()) {
-                    pDC->Draw3dRect(box, bChecked ? shadow : light, bChecked ? light : shadow);
-                }
-            } else if (bChecked) {
-                pDC->FillSolidRect(frame, BlendTowardWhite(bg, 0.6));
-                if (HasModernShell()) {
-                    pDC->Draw3dRect(box, shadow, light);
-                }
-            } else {
-                pDC->FillSolidRect(frame, bg);
-                pDC->Draw3dRect(box, bg, bg);
-            }
-            ImageList_Draw(settings.sharedImages.get(), record.sharedImageIndex, pDC, at.x, at.y,
-                           ILD_TRANSPARENT);
-        }
-    } else if (bChecked) {
+    if (item.bHasImage) {
+        DrawClassicImage(*this, pDC, r, item, bg);
+    } else if (item.bChecked) {
+        const int dy = std::max(0, (r.bottom - r.top - ih - 4) / 2);
         const RECT box{r.left + 1, r.top + dy + 2, r.left + iw + 1, r.top + dy + ih + 2};
-        DrawClassicCheckBox(pDC, box, bSelected, HasRadioMark(*pDraw));
+        DrawClassicCheckBox(pDC, box, item.bSelected, HasRadioMark(*pDraw));
     }
 
     // Grayed: on the selection in the face colour, elsewhere embossed in gray.
-    DrawLabel(pDC, record, RECT{r.left + iw + 9, r.top - 1, r.right, r.bottom - 1}, iw,
-              !bGrayed    ? textColour
-              : bSelected ? bg
-                          : GetSysColor(COLOR_GRAYTEXT),
-              bGrayed && !bSelected);
+    DrawLabel(pDC, item.record, RECT{r.left + iw + 9, r.top - 1, r.right, r.bottom - 1}, iw,
+              !item.bGrayed    ? textColour
+              : item.bSelected ? bg
+                               : GetSysColor(COLOR_GRAYTEXT),
+              item.bGrayed && !item.bSelected);
 }
 
 void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
-    const auto [record, bSeparator, bSelected, bGrayed, bChecked, bHasImage] =
+    const ItemState item =
         DecodeItem(*pDraw, flatHighlightsDisabled != 0, settings.sharedImages != nullptr);
-    const int iw = imageWidth;
-    const int ih = imageHeight;
-    const int g = iconShadows ? 7 : 4;
-    const int W = iw + g;
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const COLORREF strip = IsThemedXP() ? face : BlendTowardWhite(face, 0.25);
-    const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const COLORREF hl = GetSysColor(COLOR_HIGHLIGHT);
-    const COLORREF selection = BlendTowardWhite(hl, IsThemedXP() ? 0.7 : 0.85);
-
+    const FlatLook look = FlatLookOf(*this);
     DeviceContext* pDC = pDraw->hDC;
-    RECT r = pDraw->rcItem;
+    const RECT r = pDraw->rcItem;
     // Disabled items are drawn off-screen, never selected, and copied in one step.
     std::optional<MenuMemoryDC> memory;
     std::unique_ptr<Font> pMenuFont;
     const Font* pOldFont = nullptr;
-    if (bGrayed && flatHighlightsDisabled == 0) {
+    if (item.bGrayed && flatHighlightsDisabled == 0) {
         memory.emplace(pDC, r);
         pDC = memory->Get();
         pMenuFont = CreateMenuFont();
@@ -390,96 +493,32 @@ void LumoMenu::DrawFlatItem(DRAWITEMSTRUCT* pDraw) {
             pOldFont = pDC->SelectObject(pMenuFont.get());
         }
     }
-    const auto finish = [&] {
-        if (memory) {
-            if (pOldFont != nullptr) {
-                pDC->SelectObject(pOldFont);
-            }
-            memory.reset();  // copies the item to the screen
-        }
-    };
-
-    if (bSeparator) {
-        const std::unique_ptr<Brush> pWindow = CreateSolidBrush(window);
-        pDC->FillRect(r, pWindow.get());
-        const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
-        r.top += (r.bottom - r.top) >> 1;
-        r.left = r.left + W + g;
-        pDC->DrawEdge(r, EDGE_ETCHED, BF_TOP);
-        pDC->FillSolidRect(stripRect, strip);
-        pDC->Draw3dRect(stripRect, strip, strip);
-        finish();
-        return;
-    }
-
-    const std::unique_ptr<Pen> pPen = CreatePen(PS_SOLID, 0, window);
-    const std::unique_ptr<Brush> pSelection = CreateSolidBrush(selection);
-    const Pen* pOldPen = pDC->SelectObject(pPen.get());
-    if (!bSelected) {
-        const RECT stripRect{r.left, r.top, r.left + W, r.bottom};
-        pDC->FillSolidRect(r, window);
-        pDC->FillSolidRect(stripRect, strip);
-        pDC->SelectObject(pOldPen);
-        pDC->Draw3dRect(r, window, window);
-        pDC->Draw3dRect(stripRect, strip, strip);
+    if (item.bSeparator) {
+        DrawFlatSeparator(pDC, r, look);
     } else {
-        pDC->FillRect(r, pSelection.get());
-        pDC->Draw3dRect(r, hl, hl);
-        pDC->SelectObject(pOldPen);
-    }
-
-    const int dy = Half(r.bottom - r.top - ih + 1);
-    const int dx = Half(W - iw + 1);
-    const POINT at{r.left + dx, r.top + dy};
-    if (bHasImage) {
-        const int nImage = record.sharedImageIndex;
-        const bool bTriplet = iconShadows && HasImageTriplet(nImage);
-        const RECT box{r.left + 1, r.top + 1, r.left + W - 1, r.bottom - 1};
-        const auto draw = [&](int nIndex, int x, int y) {
-            ImageList_Draw(settings.sharedImages.get(), nIndex, pDC, x, y, ILD_TRANSPARENT);
-        };
-        if (bGrayed) {
-            std::unique_ptr<Bitmap> pImage;
-            RenderImageToBitmap(pDC, settings.sharedImages.get(), nImage, pImage);
-            DrawDisabledImage(pDC, at.x, at.y, iw, ih, pImage.get(), 0, 0,
-                              bSelected ? selection : strip);
-            if (bSelected) {
-                pDC->Draw3dRect(r, hl, hl);
-            }
-        } else if (bSelected) {
-            pDC->FillSolidRect(box, selection);
-            if (bChecked) {
-                pDC->Draw3dRect(box, hl, hl);
-                draw(nImage, at.x - 1, at.y - 1);
-            } else if (bTriplet) {
-                draw(nImage + 2, at.x + 1, at.y + 1);
-                draw(nImage, at.x - 1, at.y - 1);
-            } else {
-                draw(nImage, at.x, at.y);
-            }
-        } else if (bChecked) {
-            pDC->FillSolidRect(box, BlendTowardWhite(hl, 0.85));
-            pDC->Draw3dRect(box, hl, hl);
-            draw(nImage, at.x - 1, at.y - 1);
-        } else {
-            pDC->FillSolidRect(box, strip);
-            pDC->Draw3dRect(box, strip, strip);
-            draw(bTriplet ? nImage + 1 : nImage, at.x, at.y);
+        DrawFlatBackground(pDC, r, item.bSelected, look);
+        if (item.bHasImage) {
+            DrawFlatImage(*this, pDC, r, item, look);
+        } else if (item.bChecked) {
+            const int x = r.left + Half(look.W - 16 + 1);
+            const int y = r.top + Half(r.bottom - r.top - 16 + 1);
+            DrawFlatCheckBox(pDC, RECT{x, y, x + 16, y + 16}, HasRadioMark(*pDraw), look.hl);
         }
-    } else if (bChecked) {
-        const int x = r.left + Half(W - 16 + 1);
-        const int y = r.top + Half(r.bottom - r.top - 16 + 1);
-        DrawFlatCheckBox(pDC, RECT{x, y, x + 16, y + 16}, HasRadioMark(*pDraw), hl);
+        COLORREF colour = GetSysColor(COLOR_MENUTEXT);
+        if (item.bGrayed) {
+            colour = IsThemedXP() || item.bSelected
+                         ? GetSysColor(COLOR_GRAYTEXT)
+                         : BlendTowardWhite(GetSysColor(COLOR_GRAYTEXT), 0.4);
+        }
+        DrawLabel(pDC, item.record, RECT{r.left + look.W + 8, r.top - 1, r.right, r.bottom - 1},
+                  look.iw, colour, false);
     }
-
-    COLORREF colour = GetSysColor(COLOR_MENUTEXT);
-    if (bGrayed) {
-        colour = IsThemedXP() || bSelected ? GetSysColor(COLOR_GRAYTEXT)
-                                           : BlendTowardWhite(GetSysColor(COLOR_GRAYTEXT), 0.4);
+    if (memory) {
+        if (pOldFont != nullptr) {
+            pDC->SelectObject(pOldFont);
+        }
+        memory.reset();  // copies the item to the screen
     }
-    DrawLabel(pDC, record, RECT{r.left + W + 8, r.top - 1, r.right, r.bottom - 1}, iw, colour,
-              false);
-    finish();
 }
 
 MenuMemoryDC::MenuMemoryDC(DeviceContext* pTarget, const RECT& rect)

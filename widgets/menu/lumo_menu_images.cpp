@@ -29,6 +29,19 @@ public:
     int imageHeight = 0;
 };
 
+// The faded and shadow images at nAt and nAt + 1 of the list become the two bitmaps given.
+void ReplaceVariants(ImageList* pList, int nAt, SIZE size, const Bitmap& faded,
+                     const Bitmap& shadow, COLORREF face) {
+    const std::unique_ptr<ImageList> pVariants =
+        ImageList_Create(size.cx, size.cy, kImageListFlags, 1, 1);
+    ImageList_AddMasked(pVariants.get(), &faded, face);
+    ImageList_AddMasked(pVariants.get(), &shadow, face);
+    const std::unique_ptr<Icon> pFadedIcon = ImageList_GetIcon(pVariants.get(), 0, ILD_NORMAL);
+    const std::unique_ptr<Icon> pShadowIcon = ImageList_GetIcon(pVariants.get(), 1, ILD_NORMAL);
+    ImageList_ReplaceIcon(pList, nAt, pFadedIcon.get());
+    ImageList_ReplaceIcon(pList, nAt + 1, pShadowIcon.get());
+}
+
 }  // namespace
 
 BOOL LumoMenu::LoadToolbarImages(UINT nToolbar) {
@@ -117,16 +130,8 @@ int LumoMenu::AddImageToSharedList(const ImageList* pList, int nIndex, UINT nCom
         if (pFaded && j + 2 < settings.sharedImageCommands.size() &&
             settings.sharedImageCommands[j + 1] == nCommand &&
             settings.sharedImageCommands[j + 2] == nCommand) {
-            const std::unique_ptr<ImageList> pVariants =
-                ImageList_Create(imageWidth, imageHeight, kImageListFlags, 1, 1);
-            ImageList_AddMasked(pVariants.get(), pFaded.get(), face);
-            ImageList_AddMasked(pVariants.get(), pShadow.get(), face);
-            const std::unique_ptr<Icon> pFadedIcon =
-                ImageList_GetIcon(pVariants.get(), 0, ILD_NORMAL);
-            const std::unique_ptr<Icon> pShadowIcon =
-                ImageList_GetIcon(pVariants.get(), 1, ILD_NORMAL);
-            ImageList_ReplaceIcon(pShared, static_cast<int>(j + 1), pFadedIcon.get());
-            ImageList_ReplaceIcon(pShared, static_cast<int>(j + 2), pShadowIcon.get());
+            ReplaceVariants(pShared, static_cast<int>(j) + 1, SIZE{imageWidth, imageHeight},
+                            *pFaded, *pShadow, face);
         }
         return static_cast<int>(j);
     }
