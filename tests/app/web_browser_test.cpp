@@ -1,12 +1,12 @@
 #include "web_browser.h"
 
 #include "demo_forum.h"
+#include "pixel_rows.h"
 #include "shell.h"
 #include "web_eval.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -47,11 +47,7 @@ void Write(const QString& path, const QByteArray& bytes) {
 QByteArray Png() {
     QImage image(7, 5, QImage::Format_RGB32);
     image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return test::PngBytes(image);
 }
 
 TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoScript) {

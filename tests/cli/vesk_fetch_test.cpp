@@ -1,6 +1,5 @@
 #include "code_page.h"
-#include "demo_forum.h"
-#include "process.h"
+#include "command_test.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +16,19 @@ namespace {
 using test::ProcessResult;
 using test::RunProcess;
 
-class VeskFetchTest : public ::testing::Test {
+class VeskFetchTest : public test::CommandTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(forum.Start()); }
+    VeskFetchTest() : CommandTest(false) {}
 
-    ProcessResult Fetch(std::vector<std::string> args,
+    ProcessResult Fetch(const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& env = {}) {
-        args.insert(args.begin(), {VESK_FETCH_PATH, "--base", forum.BaseAddress()});
-        return RunProcess(args, env, dir.Path());
+        return Run(VESK_FETCH_PATH, args, env);
     }
-    std::string Thread(const std::string& strTail) const {
-        return forum.BaseAddress() + "/" + strTail;
-    }
+    std::string Thread(const std::string& strTail) const { return Url(strTail); }
     // The summary's value for a key, converted to UTF-8.
     static std::string Value(const std::string& strSummary, const std::string& strKey) {
-        const std::size_t nStart = strSummary.find(strKey + "\t");
-        if (nStart == std::string::npos) {
-            return "<missing>";
-        }
-        const std::size_t nValue = nStart + strKey.size() + 1;
-        return GbkToUtf8(strSummary.substr(nValue, strSummary.find('\n', nValue) - nValue))
-            .value_or("<not GBK>");
+        const std::string strValue = CommandTest::Value(strSummary, strKey);
+        return strValue == "<missing>" ? strValue : GbkToUtf8(strValue).value_or("<not GBK>");
     }
     int CountStarterPosts(const demo::SampleThread& thread) const {
         int nCount = 0;
@@ -48,9 +39,6 @@ protected:
         }
         return nCount;
     }
-
-    demo::DemoForum forum;
-    test::TempDir dir;
 };
 
 // 64-bit FNV-1a: a fingerprint of output bytes that stays the same from machine to machine.

@@ -1,8 +1,7 @@
 // vesk-library against the demo forum on 127.0.0.1, with real library files.
 
 #include "code_page.h"
-#include "demo_forum.h"
-#include "process.h"
+#include "command_test.h"
 #include "thread_reader.h"
 #include "thread_store.h"
 
@@ -38,26 +37,13 @@ constexpr char kLong[] = "look,600519,1000005.html";    // 120 pages, the last p
 constexpr char kShort[] = "look,601318,1000002.html";   // 12 full pages
 constexpr char kMoutai[] = "look,600519,1000001.html";  // 50, 50 and 23 posts
 
-class VeskLibraryTest : public ::testing::Test {
+class VeskLibraryTest : public test::CommandTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(forum.Start()); }
-
-    std::vector<std::string> Args(std::vector<std::string> args) const {
-        args.insert(args.begin(), {VESK_LIBRARY_PATH, "--db", Db(), "--base", forum.BaseAddress()});
-        return args;
+    std::vector<std::string> Args(const std::vector<std::string>& args) const {
+        return CommandTest::Args(VESK_LIBRARY_PATH, args);
     }
     ProcessResult Library(const std::vector<std::string>& args) {
-        return RunProcess(Args(args), {}, dir.Path());
-    }
-    std::string Url(const char* pszTail) const { return forum.BaseAddress() + "/" + pszTail; }
-    std::string Db() const { return dir.File("library.sqlite3"); }
-    // The summary's value for a key.
-    static std::string Value(const std::string& strSummary, const std::string& strKey) {
-        const std::size_t nStart = strSummary.find("\n" + strKey + "\t");
-        const std::size_t nValue = nStart + strKey.size() + 2;
-        return nStart == std::string::npos
-                   ? "<missing>"
-                   : strSummary.substr(nValue, strSummary.find('\n', nValue) - nValue);
+        return Run(VESK_LIBRARY_PATH, args);
     }
     // The pages asked for since the last call, by number, in order.
     std::vector<int> PagesAsked() {
@@ -106,9 +92,6 @@ protected:
         return Value(strOut, "new") + " " + Value(strOut, "edited") + " " +
                Value(strOut, "deleted") + " " + Value(strOut, "posts");
     }
-
-    demo::DemoForum forum;
-    test::TempDir dir;
 };
 
 // The first reading takes every page, the next asks only for the last page and the one after it;

@@ -1,9 +1,8 @@
 // vesk-watch on a private session bus, against the demo forum on 127.0.0.1 and a stand-in
 // notification service.
 
-#include "demo_forum.h"
+#include "command_test.h"
 #include "notification_service.h"
-#include "process.h"
 
 #include <gtest/gtest.h>
 
@@ -23,30 +22,20 @@ using test::RunProcess;
 constexpr char kPingan[] = "look,601318,1000002.html";
 constexpr char kMoutai[] = "look,600519,1000001.html";
 
-class VeskWatchTest : public ::testing::Test {
+class VeskWatchTest : public test::CommandTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(forum.Start());
+        CommandTest::SetUp();
         for (const char* pszThread : {kPingan, kMoutai}) {
             ASSERT_EQ(Run(VESK_LIBRARY_PATH, {"refresh", Url(pszThread)}).nExitCode, 0);
             ASSERT_EQ(Run(VESK_LIBRARY_PATH, {"watch", Url(pszThread)}).nExitCode, 0);
         }
     }
-    ProcessResult Run(const char* pszProgram, std::vector<std::string> args,
-                      const std::map<std::string, std::string>& env = {}) const {
-        args.insert(args.begin(), {pszProgram, "--db", dir.File("library.sqlite3"), "--base",
-                                   forum.BaseAddress()});
-        return RunProcess(args, env, dir.Path());
-    }
-    std::string Url(const char* pszTail) const { return forum.BaseAddress() + "/" + pszTail; }
     void Append(const char* pszThread, int nCount, bool bByStarter) {
         forum.ChangeThread(pszThread, [=](demo::SampleThread& thread) {
             demo::AppendSamplePosts(thread, nCount, bByStarter);
         });
     }
-
-    demo::DemoForum forum;
-    test::TempDir dir;
 };
 
 // The starter's new posts give one notification, with the title, the count and the newest post's

@@ -2,12 +2,12 @@
 #include "device_context.h"
 #include "image_list.h"
 #include "menu.h"
+#include "pixel_rows.h"
 #include "resource_builders.h"
 #include "system.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -19,7 +19,7 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
-using Rows = std::vector<std::string>;
+using test::Rows;
 
 // A small colour surface and its context, read back as rows: '.' white (the 3-D highlight too),
 // '?' any colour not in the legend (red r, blue b, black k, green g, the 3-D shadow s).
@@ -29,26 +29,13 @@ struct Surface {
         image.fill(ToQRgb(fill));
     }
     Rows Pixels() const {
-        const std::pair<COLORREF, char> legend[] = {{kWhite, '.'},
-                                                    {kRed, 'r'},
-                                                    {kBlue, 'b'},
-                                                    {kBlack, 'k'},
-                                                    {kGreen, 'g'},
-                                                    {GetSysColor(COLOR_3DSHADOW), 's'},
-                                                    {GetSysColor(COLOR_3DHILIGHT), 'h'}};
-        Rows rows;
-        for (int y = 0; y < image.height(); ++y) {
-            std::string row;
-            for (int x = 0; x < image.width(); ++x) {
-                char ch = '?';
-                for (const auto& [colour, letter] : legend) {
-                    ch = ch == '?' && FromQRgb(image.pixel(x, y)) == colour ? letter : ch;
-                }
-                row += ch;
-            }
-            rows.push_back(row);
-        }
-        return rows;
+        return test::ReadRows(image, {{kWhite, '.'},
+                                      {kRed, 'r'},
+                                      {kBlue, 'b'},
+                                      {kBlack, 'k'},
+                                      {kGreen, 'g'},
+                                      {GetSysColor(COLOR_3DSHADOW), 's'},
+                                      {GetSysColor(COLOR_3DHILIGHT), 'h'}});
     }
     QImage image;
     DeviceContext dc{&image};
@@ -160,13 +147,8 @@ TEST(DrawingTest, BlocksCombineAndConvertBetweenColourAndMonochrome) {
 // 4 x 4: a transparent border and a 2 x 2 heart of red and white. Drawn through its mask, over a
 // background brush, or disabled: the embossed shape of what is not white.
 TEST(DrawingTest, IconsDrawThroughTheirMaskOrEmbossed) {
-    QImage image(4, 4, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    image.setPixel(1, 1, 0xFFFF0000u);
-    image.setPixel(2, 1, 0xFFFF0000u);
-    image.setPixel(1, 2, 0xFFFF0000u);
-    image.setPixel(2, 2, 0xFFFFFFFFu);
-    const auto pIcon = Icon::FromImage(image);
+    const auto pIcon = Icon::FromImage(test::ImageFromRows(
+        {"    ", " rr ", " rw ", "    "}, {{'r', 0xFFFF0000u}, {'w', 0xFFFFFFFFu}}));
     Surface s(6, 6, kBlue);
     ASSERT_TRUE(s.dc.DrawIconEx(1, 1, pIcon.get(), 0, 0, nullptr, DI_NORMAL));
     EXPECT_EQ(s.Pixels(), (Rows{"bbbbbb", "bbbbbb", "bbrrbb", "bbr.bb", "bbbbbb", "bbbbbb"}));
@@ -275,11 +257,7 @@ TEST(BitmapResourcesTest, ReadsDibsAndIconFiles) {
 
     QImage icon(32, 32, QImage::Format_ARGB32);
     icon.fill(Qt::transparent);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    icon.save(&buffer, "PNG");
-    RegisterResource(RT_GROUP_ICON, 800u, png.toStdString());
+    RegisterResource(RT_GROUP_ICON, 800u, test::PngBytes(icon).toStdString());
     EXPECT_EQ(LoadIconResource(800u, 0, 0)->Width(), 32);
     EXPECT_EQ(LoadIconResource(800u, 16, 16)->Width(), 16);
     EXPECT_EQ(LoadIconResource(801u, 16, 16), nullptr);

@@ -1,5 +1,6 @@
 #include "device_context.h"
 #include "gdi_objects.h"
+#include "pixel_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,9 @@ namespace {
 // 4 x 2: opaque red, half-transparent blue, transparent, opaque white; then opaque black,
 // and three transparent.
 QImage SmallPicture() {
-    QImage image(4, 2, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    image.setPixel(0, 0, 0xFFFF0000u);
-    image.setPixel(1, 0, 0x800000FFu);
-    image.setPixel(3, 0, 0xFFFFFFFFu);
-    image.setPixel(0, 1, 0xFF000000u);
-    return image;
+    return test::ImageFromRows(
+        {"rb w", "k   "},
+        {{'r', 0xFFFF0000u}, {'b', 0x800000FFu}, {'w', 0xFFFFFFFFu}, {'k', 0xFF000000u}});
 }
 
 TEST(IconTest, BitmapsAreBlackOfOnePlaneAndKnownDepths) {

@@ -1,6 +1,7 @@
 #include "image_button.h"
 
 #include "image_button_test_access.h"
+#include "pixel_rows.h"
 #include "system.h"
 #include "viewer_resources.h"
 
@@ -15,7 +16,7 @@ namespace vesk {
 namespace {
 
 using namespace platform;
-using Rows = std::vector<std::string>;
+using test::Rows;
 
 const COLORREF kFace = GetSysColor(COLOR_BTNFACE);
 const COLORREF kText = GetSysColor(COLOR_BTNTEXT);
@@ -37,28 +38,15 @@ struct Painted {
     QImage image;
     COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
     Rows Pixels() const {
-        const std::pair<COLORREF, char> legend[] = {{kFace, '.'},
-                                                    {kHighlight, 'h'},
-                                                    {kShadow, 's'},
-                                                    {GetSysColor(COLOR_3DLIGHT), 'l'},
-                                                    {GetSysColor(COLOR_3DDKSHADOW), 'd'},
-                                                    {kBlack, 'k'},
-                                                    {RGB(15, 15, 15), 'x'},
-                                                    {kRed, 'r'},
-                                                    {kBlue, 'b'}};
-        Rows rows;
-        for (int y = 0; y < image.height(); ++y) {
-            std::string row;
-            for (int x = 0; x < image.width(); ++x) {
-                char ch = '?';
-                for (const auto& [colour, letter] : legend) {
-                    ch = At(x, y) == colour ? letter : ch;
-                }
-                row += ch;
-            }
-            rows.push_back(row);
-        }
-        return rows;
+        return test::ReadRows(image, {{kFace, '.'},
+                                      {kHighlight, 'h'},
+                                      {kShadow, 's'},
+                                      {GetSysColor(COLOR_3DLIGHT), 'l'},
+                                      {GetSysColor(COLOR_3DDKSHADOW), 'd'},
+                                      {kBlack, 'k'},
+                                      {RGB(15, 15, 15), 'x'},
+                                      {kRed, 'r'},
+                                      {kBlue, 'b'}});
     }
     // The first pixel of the colour, row by row; (-1, -1) when there is none.
     POINT Find(COLORREF colour) const {
