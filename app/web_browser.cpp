@@ -32,16 +32,18 @@ namespace {
 
 // Run in the view's own script world, which the page's scripts (off anyway) never see: the
 // floor and author of the first post row whose bottom is in view ('' for the title row), and
-// the scroll that brings the row of a floor and author to the top, or the page's top.
+// the scroll that brings the row of a floor and author to the top, or the page's top. A page
+// without the table (the home page) has no rows.
 // The rows of the result page's one outer table: the title, then one row a post, whose first
 // inner block is its floor and author. A row whose last pixel is all that shows is not the top.
 constexpr char kTopRowScript[] =
-    "(function(){var r=document.querySelector('table').rows;for(var i=0;i<r.length;i++){"
+    "(function(){var t=document.querySelector('table');if(!t)return '';var r=t.rows;"
+    "for(var i=0;i<r.length;i++){"
     "if(r[i].getBoundingClientRect().bottom>1){var d=r[i].cells[0].querySelector('div>div');"
     "return d?d.textContent:'';}}return '';})()";
 constexpr char kScrollScript[] =
-    "(function(k){history.scrollRestoration='manual';var "
-    "r=document.querySelector('table').rows;for(var i=1;k&&i<r.length;i++){"
+    "(function(k){history.scrollRestoration='manual';var t=document.querySelector('table');"
+    "var r=t?t.rows:[];for(var i=1;k&&i<r.length;i++){"
     "var d=r[i].cells[0].querySelector('div>div');if(d&&d.textContent===k){r[i].scrollIntoView();"
     "return;}}window.scrollTo(0,0);})(%1[0])";
 
