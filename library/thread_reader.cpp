@@ -345,8 +345,8 @@ WatchTurn RefreshWatchedThread(ThreadStore& store, PageFetcher& fetcher,
     if (const std::optional<StoredThread> thread = store.Find(watched.key)) {
         store.NoteRefresh(thread->nId, bRead, nNow);
         if (outcome.changes.nNew > 0) {
-            report(
-                {watched.key, thread->strTitle, outcome.changes.nNew, outcome.changes.nStarterNew});
+            report({watched.key, thread->strTitle, outcome.changes.nNew,
+                    outcome.changes.nStarterNew, thread->strBoardName});
         }
     }
     return bRead ? WatchTurn::kRead : WatchTurn::kNotRead;

@@ -61,6 +61,7 @@ struct WatchReport {
     std::string strTitle;
     int nNew = 0;
     int nStarterNew = 0;
+    std::string strBoardName;
 };
 
 // How one watched thread's turn went.

@@ -76,11 +76,30 @@ std::string FirstWords(std::string_view strBody, std::size_t nMaxChars) {
     return strWords;
 }
 
+std::string_view ShortTitle(std::string_view strTitle, std::string_view strBoardCode,
+                            std::string_view strBoardName) {
+    // Character by character: a two-byte character's second byte may be '_' too.
+    for (std::size_t nAt = 0; nAt < strTitle.size();
+         nAt += static_cast<unsigned char>(strTitle[nAt]) >= 0x81 ? 2 : 1) {
+        if (strTitle[nAt] != '_' || nAt == 0) {
+            continue;
+        }
+        const std::string_view rest = strTitle.substr(nAt + 1);
+        for (const std::string_view name : {strBoardCode, strBoardName}) {
+            if (!name.empty() && rest.substr(0, name.size()) == name) {
+                return strTitle.substr(0, nAt);
+            }
+        }
+    }
+    return strTitle;
+}
+
 WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewestBody) {
-    const int n = report.nStarterNew;
     WatchNotice notice;
-    notice.strSummary = GbkToUtf8Lenient(report.strTitle) + ": the starter posted " +
-                        std::to_string(n) + (n == 1 ? " new post" : " new posts");
+    notice.strSummary = "「" +
+                        GbkToUtf8Lenient(ShortTitle(report.strTitle, report.key.strBoardCode,
+                                                    report.strBoardName)) +
+                        "」楼主发了 " + std::to_string(report.nStarterNew) + " 条新帖";
     notice.strBody = FirstWords(strNewestBody, kNoticeWords);
     return notice;
 }

@@ -9,12 +9,18 @@ namespace vesk {
 
 // What a desktop notification says when a watched thread's starter has posted, in UTF-8.
 struct WatchNotice {
-    std::string strSummary;  // "<title>: the starter posted N new posts"
+    std::string strSummary;  // "「<title>」楼主发了 N 条新帖"
     std::string strBody;     // the first words of the newest, as plain text
 };
 
 // strNewestBody: the starter's newest post's body as kept (the board's HTML, GB2312).
 WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewestBody);
+
+// A page title without the suffix the board gives every page's title: cut at the first "_"
+// followed by the board's code or name ("…_600519股吧_…", "…_贵州茅台吧_…"); whole when there is
+// none, or when nothing would be left before it.
+std::string_view ShortTitle(std::string_view strTitle, std::string_view strBoardCode,
+                            std::string_view strBoardName);
 
 // The first words of a post's body: its text without tags, entities read, white space run
 // together, cut after nMaxChars characters with an ellipsis.

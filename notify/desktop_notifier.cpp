@@ -56,14 +56,20 @@ void DesktopNotifier::Notify(const QString& summary, const QString& body, const 
 
 void DesktopNotifier::Send(const QString& summary, const QString& body, const QString& tag,
                            bool bMarkup) {
+    // A notification still shown about the same thing is replaced, not joined by another.
+    const uint nReplaced = m_shown.key(tag, 0U);
     QDBusMessage message = Call(QStringLiteral("Notify"));
-    message << m_appName << 0U << QString() << summary << (bMarkup ? body.toHtmlEscaped() : body)
+    message << m_appName << nReplaced << QString() << summary
+            << (bMarkup ? body.toHtmlEscaped() : body)
             << QStringList{kDefaultAction, QStringLiteral("打开")} << QVariantMap() << -1;
-    Ask(message, [this, summary, body, tag](QDBusPendingCallWatcher& call) {
+    Ask(message, [this, summary, body, tag, nReplaced](QDBusPendingCallWatcher& call) {
         const QDBusPendingReply<uint> reply = call;
         if (reply.isError()) {
             Unavailable(summary, body, tag);
         } else {
+            if (nReplaced != 0U && m_shown.value(nReplaced) == tag) {
+                m_shown.remove(nReplaced);
+            }
             m_shown.insert(reply.value(), tag);
             CallEnded();
         }

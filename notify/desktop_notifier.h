@@ -20,7 +20,7 @@ public:
     explicit DesktopNotifier(QString appName, QObject* pParent = nullptr);
 
     // Asks the service to show a notification; the answer comes later. summary and body are
-    // plain text.
+    // plain text. One still shown with the same tag is replaced by it.
     void Notify(const QString& summary, const QString& body, const QString& tag);
     // Calls not yet answered and notifications shown and not yet closed.
     int Outstanding() const { return m_nCalls + static_cast<int>(m_shown.size()); }

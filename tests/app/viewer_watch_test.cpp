@@ -82,15 +82,20 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
     ASSERT_TRUE(Unread("1000001", 2));
     QTest::qWait(1000);
     ASSERT_EQ(service.Notifications().size(), 1U);
-    EXPECT_NE(service.Notifications()[0].find(": the starter posted 2 new posts\""),
-              std::string::npos)
+    EXPECT_NE(service.Notifications()[0].find("」楼主发了 2 条新帖\""), std::string::npos)
         << service.Notifications()[0];
+    // The starter's next post replaces the notification still shown.
+    Append("1000002", 1, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Notifications().size() == 2U; }, kWait));
+    EXPECT_NE(service.Notifications()[1].find(" 1 \"\" \"「"), std::string::npos)
+        << service.Notifications()[1];
 
     ASSERT_TRUE(service.Emit("ActionInvoked", 1));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return viewer.Edit(res::IDC_URL)->text().endsWith("look,601318,1000002.html"); },
         kWait));
-    EXPECT_EQ(viewer.Page().count(QString::fromStdString(GbkToUtf8(kNewMark).value())), 3);
+    EXPECT_EQ(viewer.Page().count(QString::fromStdString(GbkToUtf8(kNewMark).value())),
+              4);  // the three and the one after
 
     // The command line's thread: a kept one is shown, another is told in the bar.
     EXPECT_TRUE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,1000001.html"))));

@@ -3,7 +3,9 @@
 
 #include "thread_store.h"
 
+#include "code_page.h"
 #include "process.h"
+#include "watch_notice.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,29 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     store.MarkRead(store.Find(key)->nId);
     EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 ");
     ASSERT_EQ(store.History(store.Find(key)->nId).size(), 4u);  // 2, 4 and 3 deleted; 5 edited
+}
+
+// A notification's title loses the suffix the board gives its page titles, and only that.
+TEST(WatchNoticeTest, TitlesLoseTheBoardsSuffixOnly) {
+    const struct {
+        std::string strTitle, strExpected;
+    } cases[] = {
+        {"茅台怎么看_600519股吧_vesk股吧", "茅台怎么看"},
+        {"茅台怎么看_贵州茅台吧_vesk股吧", "茅台怎么看"},
+        {"A_B股对比_600519股吧", "A_B股对比"},  // a "_" of the title itself stays
+        {"_600519股吧", "_600519股吧"},         // nothing would be left
+        {"没有后缀的标题", "没有后缀的标题"},
+    };
+    for (const auto& c : cases) {
+        const std::string strTitle = Utf8ToGbk(c.strTitle).value();
+        EXPECT_EQ(
+            GbkToUtf8(ShortTitle(strTitle, "600519", Utf8ToGbk("贵州茅台吧").value())).value(),
+            c.strExpected)
+            << c.strTitle;
+    }
+    // A GBK character whose second byte is '_' (0x81 0x5F) is not the mark.
+    const std::string strOdd = std::string("\x81\x5F") + "600519";
+    EXPECT_EQ(ShortTitle(strOdd, "600519", ""), strOdd);
 }
 
 }  // namespace

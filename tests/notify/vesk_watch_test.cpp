@@ -66,8 +66,7 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     }
     ASSERT_EQ(service.Notifications().size(), 1U);
     const std::string strCall = service.Notifications()[0];
-    EXPECT_NE(strCall.find("\"平安的保险业务还能增长吗？长期跟踪帖_中国平安吧_vesk股吧: the "
-                           "starter posted 3 new posts\""),
+    EXPECT_NE(strCall.find("\"「平安的保险业务还能增长吗？长期跟踪帖」楼主发了 3 条新帖\""),
               std::string::npos)
         << strCall;
     EXPECT_NE(strCall.find("\"买入&amp;持有 " + strRises.substr(0, 54 * 3) + "…\""),
