@@ -354,6 +354,16 @@ void ViewerDialog::ShowPrompt(std::string_view text) {
     box.exec();
 }
 
+bool ViewerDialog::ConfirmForget() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("忘记本帖"),
+                    QStringLiteral("忘记后本帖及其修改记录将被删除"),
+                    QMessageBox::Yes | QMessageBox::Cancel, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("忘记"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::string ViewerDialog::NameListBytes(const QString& text) {
     // Authors are GB2312 bytes, where 0xFF never stands: an item that GB2312 cannot hold
     // becomes that byte, so that it matches nobody while the others still match.
@@ -576,6 +586,9 @@ void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
             ReadWholeThread(key);
             return;
         case HomeAction::kForget:
+            if (!ConfirmForget()) {
+                return;
+            }
             m_pLibrary->Forget(key);
             break;
         case HomeAction::kWatch:

@@ -132,6 +132,8 @@ private:
     QLineEdit* NameEdit() const;
     QRadioButton* Radio(int nId) const;
     void ShowPrompt(std::string_view text);
+    // Whether the reader, asked, forgets a kept thread with its history of changes.
+    bool ConfirmForget();
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
     static std::string NameListBytes(const QString& text);
 

@@ -34,33 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace res;
 
-// Answers the window's message boxes as a user would, once closeWhen allows it, and keeps
-// their captions and texts.
-class Prompts final {
-public:
-    Prompts() {
-        m_timer.setInterval(20);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (pBox == nullptr || (closeWhen && !closeWhen())) {
-                return;
-            }
-            captions.push_back(pBox->windowTitle());
-            texts.push_back(pBox->text());
-            icons.push_back(pBox->icon());
-            pBox->done(QMessageBox::Ok);
-        });
-        m_timer.start();
-    }
-    std::function<bool()> closeWhen;
-    QStringList captions;
-    QStringList texts;
-    std::vector<QMessageBox::Icon> icons;
-
-private:
-    QTimer m_timer;
-};
-
 int Count(const QString& text, const QString& what) {
     return static_cast<int>(text.count(what));
 }

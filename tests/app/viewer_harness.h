@@ -11,12 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace vesk {
@@ -24,6 +29,38 @@ namespace vesk {
 inline constexpr int kWait = 20000;
 
 // A window on the demo forum, its page in a folder of its own.
+// Answers the window's message boxes as a user would, with the answer's button, once closeWhen
+// allows it, and keeps their captions and texts.
+class Prompts final {
+public:
+    Prompts() {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (pBox == nullptr || (closeWhen && !closeWhen())) {
+                return;
+            }
+            captions.push_back(pBox->windowTitle());
+            texts.push_back(pBox->text());
+            icons.push_back(pBox->icon());
+            if (QAbstractButton* pButton = pBox->button(answer)) {
+                pButton->click();
+            } else {
+                pBox->done(answer);
+            }
+        });
+        m_timer.start();
+    }
+    std::function<bool()> closeWhen;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    QStringList captions;
+    QStringList texts;
+    std::vector<QMessageBox::Icon> icons;
+
+private:
+    QTimer m_timer;
+};
+
 struct Viewer {
     explicit Viewer(demo::DemoForum& forum) : dialog(Settings(forum), folder.path()) {
         dialog.show();

@@ -76,6 +76,14 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     EXPECT_TRUE(home.contains(QStringLiteral("&lt;i&gt;x")));
     EXPECT_FALSE(home.contains(QStringLiteral("<i>")));
 
+    // Forgetting asks first: refused, the thread stays; agreed, it goes.
+    Prompts prompts;
+    prompts.answer = QMessageBox::Cancel;
+    ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "forget", "601318")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.texts.size() == 1; }, kWait));
+    EXPECT_EQ(prompts.texts[0], QStringLiteral("忘记后本帖及其修改记录将被删除"));
+    EXPECT_EQ(Kept().size(), 2U);
+    prompts.answer = QMessageBox::Yes;
     ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "forget", "601318")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Kept().size() == 1; }, kWait));
     // The home page is shown anew without the thread forgotten.
