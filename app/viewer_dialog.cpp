@@ -209,9 +209,12 @@ void ViewerDialog::SetUpKeys() {
             OnGo();
         }
     });
-    // Home in an edit moves its cursor; elsewhere in the window it shows the library.
-    shortcut(QKeySequence(Qt::Key_Home), [this] { ShowHome(); });
+    // Home and End in an edit move its cursor; elsewhere in the window they move in the page.
+    shortcut(QKeySequence(Qt::Key_Home), [this] { m_browser->ScrollToEnd(false); });
+    shortcut(QKeySequence(Qt::Key_End), [this] { m_browser->ScrollToEnd(true); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { MovePlace(-1); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { MovePlace(1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
@@ -484,6 +487,7 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_bMenuDirty = 1;
         m_nLastIndex = wParam;
         ComposeResultPage();
+        m_places.Visit(CutThreadKey(m_strThreadUrl));
         ShowReadingEnd();
     }
     m_btnGo->setEnabled(true);
@@ -563,7 +567,21 @@ std::string_view ViewerDialog::BoardCode() const {
     return BufferText(m_results.szBoardCode, sizeof m_results.szBoardCode);
 }
 
+void ViewerDialog::MovePlace(int nStep) {
+    if (IsFetching()) {
+        return;
+    }
+    if (const std::optional<PlaceHistory::Place> place = m_places.Move(nStep)) {
+        if (*place) {
+            OpenKeptThread(**place);
+        } else {
+            ShowHome();
+        }
+    }
+}
+
 void ViewerDialog::ShowHome() {
+    m_places.Visit(std::nullopt);
     const std::vector<ThreadListing> threads = m_pLibrary->List().value;
     if ((threads.empty() && m_pLibrary->Error().isEmpty()) ||
         !m_pShown->WriteHome(threads, QString::fromStdString(m_pLibrary->File()),
@@ -656,6 +674,7 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     m_bMenuDirty = 1;
     HideBar(BarCause::kNone);
     ComposeResultPage();
+    m_places.Visit(key);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "fetch_thread.h"
 #include "gdi_objects.h"
 #include "message_bar.h"
+#include "place_history.h"
 #include "post_table.h"
 #include "template_dialog.h"
 #include "win_types.h"
@@ -134,6 +135,8 @@ private:
     void ShowPrompt(std::string_view text);
     // Whether the reader, asked, forgets a kept thread with its history of changes.
     bool ConfirmForget();
+    // Shows the place before (-1) or after (+1) the one shown, as a browser goes back and forward.
+    void MovePlace(int nStep);
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
     static std::string NameListBytes(const QString& text);
 
@@ -196,6 +199,7 @@ private:
     std::unique_ptr<ShownPage> m_pShown;
     std::unique_ptr<WindowLibrary> m_pLibrary;
     std::unique_ptr<WindowWatch> m_pWatch;
+    PlaceHistory m_places;
 };
 
 }  // namespace vesk

@@ -280,6 +280,14 @@ CWebBrowser2::~CWebBrowser2() {
     delete m_pProfile;
 }
 
+void CWebBrowser2::ScrollToEnd(bool bEnd) {
+    m_pView->page()->runJavaScript(
+        bEnd ? QStringLiteral("window.scrollTo(0,document.documentElement."
+                              "scrollHeight)")
+             : QStringLiteral("window.scrollTo(0,0)"),
+        QWebEngineScript::ApplicationWorld);
+}
+
 void CWebBrowser2::ScrollToTopRow() {
     const QByteArray key = QJsonDocument(QJsonArray{*m_topRow}).toJson(QJsonDocument::Compact);
     m_pView->page()->runJavaScript(QString::fromLatin1(kScrollScript).arg(QString::fromUtf8(key)),

@@ -53,6 +53,8 @@ public:
     void ShowFindBar();
     void FindNext(bool bBackward = false);
     void ZoomBy(int nSteps);  // 0: back to 100 %
+    // Scrolls the page to its top, or to its end.
+    void ScrollToEnd(bool bEnd);
     // Writes the local page shown, byte for byte, to the path; false when there is none or the
     // file cannot be written.
     bool SavePageAs(const QString& path) const;

@@ -75,6 +75,31 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     EXPECT_NE(home.indexOf(QStringLiteral(">600<")), -1);
     EXPECT_TRUE(home.contains(QStringLiteral("&lt;i&gt;x")));
     EXPECT_FALSE(home.contains(QStringLiteral("<i>")));
+    // Alt+Left and Alt+Right go back and forward through the threads shown and the home page.
+    const auto move = [&](Qt::Key key, const char* pszShown) {
+        QTest::keyClick(&d, key, Qt::AltModifier);
+        return QTest::qWaitFor([&] { return viewer.Edit(res::IDC_URL)->text().endsWith(pszShown); },
+                               kWait);
+    };
+    EXPECT_TRUE(move(Qt::Key_Left, "look,601318,1000002.html"));
+    EXPECT_TRUE(move(Qt::Key_Left, "look,600519,1000001.html"));
+    EXPECT_TRUE(move(Qt::Key_Right, "look,601318,1000002.html"));
+    // Home and End move in the page.
+    const auto scrolled = [&] {
+        return Evaluate(Access(d).m_browser->View(), QStringLiteral("window.scrollY")).toInt();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QTest::keyClick(&d, Qt::Key_End);
+            return scrolled() > 0;
+        },
+        kWait));
+    QTest::keyClick(&d, Qt::Key_Home);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolled() == 0; }, kWait));
+    QTest::qWait(200);
+    EXPECT_EQ(Access(d).m_browser->Url().fileName(), QStringLiteral("post.htm"));
+    QTest::keyClick(&d, Qt::Key_Right, Qt::AltModifier);
+    ASSERT_TRUE(Showing(viewer, QFileInfo(Access(d).m_homePath).fileName()));
 
     // Forgetting asks first: refused, the thread stays; agreed, it goes.
     Prompts prompts;
