@@ -204,8 +204,14 @@ void ViewerDialog::SetUpKeys() {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     };
     shortcut(QKeySequence::Find, [this] { m_browser->ShowFindBar(); });
+    // A kept thread shown is brought up to date through the library; another is read again.
     shortcut(QKeySequence(Qt::Key_F5), [this] {
-        if (!IsFetching()) {
+        if (IsFetching()) {
+            return;
+        }
+        if (m_bLoaded != 0 && m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
+            ReadWholeThread(CutThreadKey(m_strThreadUrl));
+        } else {
             OnGo();
         }
     });
@@ -689,10 +695,11 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
         QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
     };
     m_pWatch->Yield();
-    if (!m_pLibrary->ReadWhole(key, settings, this,
-                               [this](const ThreadKey& read, const QString& text, bool bRead) {
-                                   OnWholeDone(read, text, bRead);
-                               })) {
+    if (!m_pLibrary->ReadWhole(
+            key, settings, this,
+            [this](const ThreadKey& read, const QString& text, WindowLibrary::WholeEnd end) {
+                OnWholeDone(read, text, end);
+            })) {
         return;
     }
     HideBar(BarCause::kNone);
@@ -701,15 +708,20 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
     setWindowTitle(m_caption + QStringLiteral(" — 正在读取全帖"));
 }
 
-void ViewerDialog::OnWholeDone(const ThreadKey& key, const QString& text, bool bRead) {
+void ViewerDialog::OnWholeDone(const ThreadKey& key, const QString& text,
+                               WindowLibrary::WholeEnd end) {
+    using WholeEnd = WindowLibrary::WholeEnd;
     unsetCursor();
     setWindowTitle(m_caption);
     m_btnGo->setEnabled(true);
-    if (bRead || !text.isEmpty()) {
+    if (end != WholeEnd::kNothing || !text.isEmpty()) {
         OpenKeptThread(key);
     }
     if (!text.isEmpty()) {
-        ShowBar(BarCause::kReading, bRead ? MessageBar::Level::kWarning : MessageBar::Level::kError,
+        ShowBar(BarCause::kReading,
+                end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
+                : end == WholeEnd::kInPart ? MessageBar::Level::kWarning
+                                           : MessageBar::Level::kError,
                 text);
     }
 }
@@ -749,6 +761,7 @@ void ViewerDialog::OnCommand(UINT nId) {
             ShowHome();
             break;
         case ID_READ_WHOLE:
+        case ID_UPDATE_THREAD:
             ReadWholeThread(CutThreadKey(m_strThreadUrl));
             break;
         case ID_WATCH_THREAD:

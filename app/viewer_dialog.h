@@ -8,6 +8,7 @@
 #include "post_table.h"
 #include "template_dialog.h"
 #include "win_types.h"
+#include "window_library.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -26,7 +27,6 @@ enum class HomeAction;
 class GoKeeper;
 class ImageButton;
 class ShownPage;
-class WindowLibrary;
 class WindowWatch;
 struct ThreadKey;
 enum class PageFilter;
@@ -155,7 +155,7 @@ private:
     bool OpenKeptThread(const ThreadKey& key);
     // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
     void ReadWholeThread(const ThreadKey& key);
-    void OnWholeDone(const ThreadKey& key, const QString& text, bool bRead);
+    void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
     void WatchShownThread(bool bWatch);
     void OnNotificationChosen(const ThreadKey& key);
 

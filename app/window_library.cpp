@@ -93,21 +93,23 @@ bool WindowLibrary::ReadWhole(const ThreadKey& key, const RefreshSettings& setti
         [this, pContext, done = std::move(done)](const RefreshOutcome& outcome,
                                                  const std::string& strError) {
             const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
-            const std::string strText =
-                !strError.empty() ? strError
-                : bRead && outcome.end.kind == ReadingEnd::Kind::kEndOfThread
-                    ? std::string()
-                    : DescribeRefresh(outcome);
+            const bool bWhole = bRead && outcome.end.kind == ReadingEnd::Kind::kEndOfThread;
+            const WholeEnd end = bWhole && strError.empty() ? WholeEnd::kToTheEnd
+                                 : bRead                    ? WholeEnd::kInPart
+                                                            : WholeEnd::kNothing;
+            const std::string strText = !strError.empty() ? strError
+                                        : bWhole          ? DescribeChanges(outcome.changes)
+                                                          : DescribeRefresh(outcome);
             // Handed to the window's thread, where the reading's object goes once it has ended.
             QMetaObject::invokeMethod(
                 pContext,
-                [this, done, text = QString::fromUtf8(strText.c_str()), bRead] {
+                [this, done, text = QString::fromUtf8(strText.c_str()), end] {
                     if (m_pRefresher == nullptr) {
                         return;
                     }
                     const ThreadKey read = m_pRefresher->Key();
                     m_pRefresher.reset();
-                    done(read, text, bRead);
+                    done(read, text, end);
                 },
                 Qt::QueuedConnection);
         });

@@ -58,7 +58,9 @@ public:
     // pContext's queue on the window's thread, with the thread, what to tell (empty when the
     // reading ran to the thread's end) and whether pages were read; never after StopReading.
     // False when the reading could not start.
-    using ReadDone = std::function<void(const ThreadKey& key, const QString& text, bool bRead)>;
+    // How a whole reading ended: read to the thread's end, read in part, or nothing read.
+    enum class WholeEnd { kToTheEnd, kInPart, kNothing };
+    using ReadDone = std::function<void(const ThreadKey& key, const QString& text, WholeEnd end)>;
     bool ReadWhole(const ThreadKey& key, const RefreshSettings& settings, QObject* pContext,
                    ReadDone done);
     bool IsReading() const { return m_pRefresher != nullptr; }

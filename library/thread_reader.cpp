@@ -289,6 +289,15 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     return RefreshRun(store, fetcher, key, settings).Run();
 }
 
+std::string DescribeChanges(const PageChanges& changes) {
+    if (changes.nNew == 0 && changes.nEdited == 0 && changes.nDeleted == 0) {
+        return "没有新帖";
+    }
+    return "新帖 " + std::to_string(changes.nNew) + " 条（楼主 " +
+           std::to_string(changes.nStarterNew) + " 条），修改 " + std::to_string(changes.nEdited) +
+           " 条，删除 " + std::to_string(changes.nDeleted) + " 条";
+}
+
 std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages) {
     switch (outcome.result) {
         case RefreshOutcome::Result::kRead:

@@ -54,6 +54,9 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
 // How a refresh went, in one sentence of the interface's language (UTF-8), as the command and the
 // window say it.
 std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages = kMaxRefreshPages);
+// What a refresh that read to the end brought, in one line: "新帖 12 条（楼主 3 条），修改 1 条，
+// 删除 0 条", or "没有新帖" when nothing changed.
+std::string DescribeChanges(const PageChanges& changes);
 
 // A watched thread that a refresh found new posts in.
 struct WatchReport {
