@@ -343,8 +343,8 @@ TEST_F(ViewerDialogTest, TwoViewersKeepTheirPagesAndACommandWithoutABrowserShows
     EXPECT_TRUE(Access(second).m_pBar->Detail().startsWith(QStringLiteral("file:///")));
 }
 
-// F5 reads the thread again, Ctrl+L selects the address, Ctrl+F finds in the page; the window
-// cannot be made so small that a control is lost.
+// F5 brings the kept thread up to date, Ctrl+L selects the address, Ctrl+F finds in the page; the
+// window cannot be made so small that a control is lost.
 TEST_F(ViewerDialogTest, TheReadersKeysAndTheSmallestWindow) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
@@ -353,6 +353,10 @@ TEST_F(ViewerDialogTest, TheReadersKeysAndTheSmallestWindow) {
     QTest::keyClick(&d, Qt::Key_F5);
     EXPECT_TRUE(d.IsFetching());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    // The thread is kept: F5 brought it up to date through the library.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Access(d).m_pBar->Text() == QStringLiteral("没有新帖"); }, kWait));
+    Access(d).m_pBar->hide();
     QTest::keyClick(&d, Qt::Key_L, Qt::ControlModifier);
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL));
     EXPECT_EQ(viewer.Edit(IDC_URL)->selectedText(), viewer.Edit(IDC_URL)->text());
