@@ -76,7 +76,7 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
     }
     page += QStringLiteral(
         "<table><tr><th>帖子</th><th class=n>已存</th><th class=n>新帖</th>"
-        "<th class=n>楼主新帖</th><th>最后读取</th><th></th></tr>\n");
+        "<th class=n>楼主新帖</th><th>最后读取</th><th>最后更新</th><th></th></tr>\n");
     for (const ThreadListing& thread : threads) {
         const auto link = [&](HomeAction action, const QString& text) {
             return QStringLiteral("<a href=\"") +
@@ -84,9 +84,11 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                        .toHtmlEscaped() +
                    QStringLiteral("\">") + text + QStringLiteral("</a>");
         };
-        const QString when = QDateTime::fromSecsSinceEpoch(thread.nRefreshed)
-                                 .toLocalTime()
-                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const auto when = [](std::int64_t nSeconds) {
+            return nSeconds == 0 ? QStringLiteral("—")
+                                 : QDateTime::fromSecsSinceEpoch(nSeconds).toLocalTime().toString(
+                                       QStringLiteral("yyyy-MM-dd HH:mm"));
+        };
         // Built by joining, not by placeholders: a title may hold "%1" itself.
         const auto figure = [](int nValue) {
             return (nValue > 0 ? QStringLiteral("<td class=\"n new\">")
@@ -97,7 +99,8 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                 QStringLiteral("<div class=board>") + FromForum(thread.strBoardName) +
                 QStringLiteral("</div></td><td class=n>") + QString::number(thread.nPosts) +
                 QStringLiteral("</td>") + figure(thread.nUnread) + figure(thread.nStarterUnread) +
-                QStringLiteral("<td>") + when + QStringLiteral("</td><td class=act>") +
+                QStringLiteral("<td>") + when(thread.nReadAt) + QStringLiteral("</td><td>") +
+                when(thread.nRefreshed) + QStringLiteral("</td><td class=act>") +
                 link(HomeAction::kOpen, QStringLiteral("打开")) +
                 link(HomeAction::kRefresh, QStringLiteral("读取全帖")) +
                 (thread.bWatched ? link(HomeAction::kUnwatch, QStringLiteral("取消关注"))

@@ -36,6 +36,15 @@ QString PageFolder(const QString& given) {
     return folder;
 }
 
+ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList) {
+    ResultFilter resultFilter;
+    resultFilter.bShowAll = filter == PageFilter::kAll;
+    resultFilter.bOnlyStarter = filter == PageFilter::kStarter;
+    resultFilter.bPartial = filter == PageFilter::kNames;
+    resultFilter.strNameList = strNameList;
+    return resultFilter;
+}
+
 }  // namespace
 
 ShownPage::ShownPage(const QString& pageFolder) {
@@ -65,27 +74,40 @@ QStringList ShownPage::LocalFiles() const {
 
 void ShownPage::ShowKept(KeptThread kept) {
     m_pKept = std::make_unique<KeptThread>(std::move(kept));
-    m_bFirstShowing = true;
 }
 
-bool ShownPage::TakeFirstShowing() {
-    const bool bFirst = m_pKept != nullptr && m_bFirstShowing;
-    m_bFirstShowing = false;
-    return bFirst;
+void ShownPage::NoteSeen(std::size_t nPost) {
+    if (m_pKept != nullptr && nPost < m_pKept->posts.size()) {
+        m_pKept->posts[nPost].state = PostState::kRead;
+    }
+}
+
+int LandingPost(const KeptThread& kept, PageFilter filter, const std::string& strNameList,
+                bool bStarter) {
+    const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
+    int nPlace = -1;
+    for (std::size_t i = 0; i < kept.posts.size(); ++i) {
+        const StoredPost& post = kept.posts[i];
+        const bool bByStarter = IsThreadStarter(post.strAuthor, kept.thread.strStarter);
+        if (!PassesFilter(post.strAuthor, bByStarter, resultFilter) || (bStarter && !bByStarter)) {
+            continue;
+        }
+        if (post.state != PostState::kRead && !post.bDeleted) {
+            return static_cast<int>(i);
+        }
+        nPlace = post.nId == kept.thread.nReadPost ? static_cast<int>(i) : nPlace;
+    }
+    return nPlace;
 }
 
 ResultPage ShownPage::Compose(const PostRecord* pPosts, int nLastIndex,
                               const ResultBuffers& results, PageFilter filter,
-                              const std::string& strNameList) const {
-    ResultFilter resultFilter;
-    resultFilter.bShowAll = filter == PageFilter::kAll;
-    resultFilter.bOnlyStarter = filter == PageFilter::kStarter;
-    resultFilter.bPartial = filter == PageFilter::kNames;
-    resultFilter.strNameList = strNameList;
-    return m_pKept != nullptr
-               ? ComposeThreadPage(m_pKept->thread, m_pKept->posts, resultFilter, false)
-               : BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter,
-                                 resultFilter);
+                              const std::string& strNameList, bool bNight) const {
+    const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
+    return m_pKept != nullptr ? ComposeReadingPage(m_pKept->thread, m_pKept->posts, resultFilter,
+                                                   m_pKept->earlier, bNight)
+                              : BuildResultPage(pPosts, nLastIndex, results.szTitle,
+                                                results.szStarter, resultFilter);
 }
 
 bool ShownPage::Write(const ResultPage& page) const {

@@ -2,6 +2,7 @@
 
 #include "fetch_job.h"
 #include "result_page.h"
+#include "thread_page.h"
 #include "thread_store.h"
 
 #include <QString>
@@ -22,7 +23,14 @@ enum class PageFilter { kAll, kStarter, kNames, kNone };
 struct KeptThread {
     StoredThread thread;
     std::vector<StoredPost> posts;
+    EarlierBodies earlier;
 };
+
+// Where a kept thread opens: the first post not read yet that the filter shows (with bStarter,
+// the starter's first), or else the reading place when the filter shows it; -1 for the top. An
+// index into the posts.
+int LandingPost(const KeptThread& kept, PageFilter filter, const std::string& strNameList,
+                bool bStarter);
 
 // What the window shows in its web view, and the files it shows it from: the result page
 // (post.htm, kept to this viewer while it runs, or one of this viewer's own beside it while
@@ -46,13 +54,15 @@ public:
     const KeptThread* Kept() const { return m_pKept.get(); }
     void ShowKept(KeptThread kept);
     void ForgetKept() { m_pKept.reset(); }
-    // True the first time it is asked after ShowKept: the kept thread is then read.
-    bool TakeFirstShowing();
+    // The reader saw the kept thread's post of this index: read, in the window's copy too.
+    void NoteSeen(std::size_t nPost);
 
     // The page for the table's records 0 to nLastIndex, or for the kept thread when one is shown
     // (whole, in the library's page format, with its marks).
+    // bNight: the kept thread's page in the night's colours.
     ResultPage Compose(const PostRecord* pPosts, int nLastIndex, const ResultBuffers& results,
-                       PageFilter filter, const std::string& strNameList) const;
+                       PageFilter filter, const std::string& strNameList,
+                       bool bNight = false) const;
     // Writes the result page; false when it could not be written whole.
     bool Write(const ResultPage& page) const;
     // Writes the library's home page; false when it could not be written.
@@ -64,7 +74,6 @@ private:
     QString m_homePath;
     std::unique_ptr<QLockFile> m_pPageLock;
     std::unique_ptr<KeptThread> m_pKept;
-    bool m_bFirstShowing = false;
 };
 
 }  // namespace vesk

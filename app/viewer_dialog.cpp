@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <cstring>
 #include <new>
@@ -109,6 +110,9 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
             OnGo();
         }
     });
+    m_pSeenTimer = new QTimer(this);
+    m_pSeenTimer->setInterval(1000);
+    connect(m_pSeenTimer, &QTimer::timeout, this, &ViewerDialog::NoteSeenPosts);
     m_bReady = OnInitDialog();
 }
 
@@ -221,6 +225,9 @@ void ViewerDialog::SetUpKeys() {
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { MovePlace(-1); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { MovePlace(1); });
+    // N and P outside the edits: the next and the previous post not read.
+    shortcut(QKeySequence(Qt::Key_N), [this] { MoveToMarked(1); });
+    shortcut(QKeySequence(Qt::Key_P), [this] { MoveToMarked(-1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
@@ -313,6 +320,7 @@ void ViewerDialog::OnDestroy() {
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept.
     m_pWatch.reset();
+    SaveSeen();
     m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
@@ -460,11 +468,6 @@ void ViewerDialog::ComposeResultPage() {
         return;
     }
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
-    // Shown once, a kept thread's posts are read, as the command's show leaves them; its marks
-    // stay on this window's copy while it is shown.
-    if (m_pShown->TakeFirstShowing()) {
-        m_pLibrary->MarkRead(m_pShown->Kept()->thread.nId);
-    }
     if (page.nShown == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
                 QStringLiteral("没有符合的帖子"));
@@ -652,10 +655,11 @@ bool ViewerDialog::OpenThreadAddress(const QString& address) {
     return false;
 }
 
-bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
+bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     if (IsFetching()) {
         return false;
     }
+    NoteSeenPosts();
     LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
     if (!kept.Ok()) {
         ShowHome();
@@ -678,10 +682,69 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key) {
     m_nLastIndex = -1;
     m_bLoaded = 1;
     m_bMenuDirty = 1;
+    m_nPlace = m_nSavedPlace = m_pShown->Kept()->thread.nReadPost;
+    m_unsavedSeen.clear();
+    const int nLanding = LandingPost(*m_pShown->Kept(), Filter(), m_strNameList, bAtStarterNews);
+    m_browser->LandOnNextPage(nLanding < 0 ? QString() : QStringLiteral("p%1").arg(nLanding));
     HideBar(BarCause::kNone);
     ComposeResultPage();
     m_places.Visit(key);
+    m_pSeenTimer->start();
     return true;
+}
+
+void ViewerDialog::NoteSeenPosts() {
+    if (m_pShown == nullptr || m_pShown->Kept() == nullptr) {
+        m_pSeenTimer->stop();
+        return;
+    }
+    const std::int64_t nThread = m_pShown->Kept()->thread.nId;
+    if (m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath))) {
+        m_browser->PostsOnScreen([this, nThread](const QStringList& ids) {
+            const KeptThread* pKept = m_pShown != nullptr ? m_pShown->Kept() : nullptr;
+            if (pKept == nullptr || pKept->thread.nId != nThread) {
+                return;
+            }
+            for (const QString& id : ids) {
+                bool bNumber = false;
+                const std::size_t nPost = id.mid(1).toULongLong(&bNumber);
+                if (!id.startsWith(QLatin1Char('p')) || !bNumber || nPost >= pKept->posts.size()) {
+                    continue;
+                }
+                const StoredPost& post = pKept->posts[nPost];
+                m_nPlace = id == ids.front() ? post.nId : m_nPlace;
+                if (post.state != PostState::kRead) {
+                    m_unsavedSeen.push_back(post.nId);
+                    m_pShown->NoteSeen(nPost);
+                }
+            }
+        });
+    }
+    SaveSeen();
+}
+
+// What was seen is kept at the next look, or when the library is free again.
+void ViewerDialog::SaveSeen() {
+    if (m_pShown->Kept() != nullptr && (!m_unsavedSeen.empty() || m_nPlace != m_nSavedPlace) &&
+        m_pLibrary->MarkSeen(m_pShown->Kept()->thread.nId, m_unsavedSeen, m_nPlace).Ok()) {
+        m_unsavedSeen.clear();
+        m_nSavedPlace = m_nPlace;
+    }
+}
+
+void ViewerDialog::MoveToMarked(int nStep) {
+    if (m_pShown->Kept() == nullptr) {
+        return;
+    }
+    m_browser->MoveToMarked(nStep, [this, nStep](bool bMoved) {
+        if (bMoved) {
+            HideBar(BarCause::kNavigation);
+        } else {
+            ShowBar(BarCause::kNavigation, MessageBar::Level::kInformation,
+                    nStep > 0 ? QStringLiteral("后面没有未读的帖子")
+                              : QStringLiteral("前面没有未读的帖子"));
+        }
+    });
 }
 
 void ViewerDialog::ReadWholeThread(const ThreadKey& key) {

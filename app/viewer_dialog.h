@@ -19,6 +19,7 @@
 
 class QLineEdit;
 class QRadioButton;
+class QTimer;
 
 namespace vesk {
 
@@ -151,8 +152,14 @@ private:
     // The library's home page: the kept threads, or the start page while there are none.
     void ShowHome();
     void OnHomeAction(HomeAction action, const ThreadKey& key);
-    // Shows a kept thread from the library, whole; false when it is not kept.
-    bool OpenKeptThread(const ThreadKey& key);
+    // Shows a kept thread from the library, whole, at its first post not read yet (with
+    // bAtStarterNews the starter's), or where the reader stopped; false when it is not kept.
+    bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false);
+    // The kept thread's posts on screen are read now, and the top one is the reading place.
+    void NoteSeenPosts();
+    void SaveSeen();
+    // Brings the next (+1) or previous (-1) post not read to the top.
+    void MoveToMarked(int nStep);
     // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
     void ReadWholeThread(const ThreadKey& key);
     void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
@@ -200,6 +207,12 @@ private:
     std::unique_ptr<WindowLibrary> m_pLibrary;
     std::unique_ptr<WindowWatch> m_pWatch;
     PlaceHistory m_places;
+    // Asks the view which posts of a kept thread are on screen, while one is shown.
+    QTimer* m_pSeenTimer = nullptr;
+    // What the library has not taken yet (it was busy): posts seen, and the reading place.
+    std::vector<std::int64_t> m_unsavedSeen;
+    std::int64_t m_nSavedPlace = 0;
+    std::int64_t m_nPlace = 0;
 };
 
 }  // namespace vesk

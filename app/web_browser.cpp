@@ -47,6 +47,28 @@ constexpr char kScrollScript[] =
     "var d=r[i].cells[0].querySelector('div>div');if(d&&d.textContent===k){r[i].scrollIntoView();"
     "return;}}window.scrollTo(0,0);})(%1[0])";
 
+// The posts on screen: the first row whose bottom is in view, found by halving (rows stand in
+// order), and those after it whose top is, by their ids.
+constexpr char kOnScreenScript[] =
+    "(function(){var t=document.querySelector('table');if(!t)return [];var r=t.rows,h=innerHeight;"
+    "var lo=0,hi=r.length;while(lo<hi){var m=(lo+hi)>>1;"
+    "if(r[m].getBoundingClientRect().bottom<=1)lo=m+1;else hi=m;}"
+    "var out=[];for(var i=lo;i<r.length;i++){if(r[i].getBoundingClientRect().top>=h-8)break;"
+    "if(r[i].id)out.push(r[i].id);}return out;})()";
+// The next or previous row marked not read, brought to the top; whether there was one.
+constexpr char kMarkedScript[] =
+    "(function(s){var u=document.querySelectorAll('tr.vk-u'),p=null;"
+    "for(var i=0;i<u.length;i++){var y=u[i].getBoundingClientRect().top;"
+    "if(s>0&&y>2){p=u[i];break;}if(s<0&&y<-2)p=u[i];}"
+    "if(p){history.scrollRestoration='manual';p.scrollIntoView();}return !!p;})(%1)";
+constexpr char kElementScript[] =
+    "(function(k){history.scrollRestoration='manual';var e=document.getElementById(k);"
+    "if(e)e.scrollIntoView();else window.scrollTo(0,0);})(%1[0])";
+
+QString JsonString(const QString& text) {
+    return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+}
+
 QString CleanPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
@@ -76,6 +98,13 @@ protected:
             if (bWeb) {
                 notice(CWebBrowser2::Notice::kNavigationRefused, url);
             }
+            return false;
+        }
+        // A link to a place in the page shown goes there, as in a browser.
+        if (url.hasFragment() &&
+            url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
+            runJavaScript(QString::fromLatin1(kElementScript).arg(JsonString(url.fragment())),
+                          QWebEngineScript::ApplicationWorld);
             return false;
         }
         // Our own bundled pages link to each other; a forum's page never reaches them.
@@ -138,7 +167,9 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     m_pView->setPage(new ViewerPage(m_pProfile, m_pView));
     connect(m_pView, &QWebEngineView::loadFinished, this, [this] {
         m_bLoaded = true;
-        if (m_topRow) {
+        if (m_landing) {
+            ScrollToElement(*std::exchange(m_landing, std::nullopt));
+        } else if (m_topRow) {
             ScrollToTopRow();
         }
     });
@@ -289,9 +320,33 @@ void CWebBrowser2::ScrollToEnd(bool bEnd) {
 }
 
 void CWebBrowser2::ScrollToTopRow() {
-    const QByteArray key = QJsonDocument(QJsonArray{*m_topRow}).toJson(QJsonDocument::Compact);
-    m_pView->page()->runJavaScript(QString::fromLatin1(kScrollScript).arg(QString::fromUtf8(key)),
+    m_pView->page()->runJavaScript(QString::fromLatin1(kScrollScript).arg(JsonString(*m_topRow)),
                                    QWebEngineScript::ApplicationWorld);
+}
+
+void CWebBrowser2::ScrollToElement(const QString& id) {
+    m_pView->page()->runJavaScript(QString::fromLatin1(kElementScript).arg(JsonString(id)),
+                                   QWebEngineScript::ApplicationWorld);
+}
+
+void CWebBrowser2::MoveToMarked(int nStep, std::function<void(bool)> done) {
+    m_pView->page()->runJavaScript(QString::fromLatin1(kMarkedScript).arg(nStep),
+                                   QWebEngineScript::ApplicationWorld,
+                                   [this, done = std::move(done)](const QVariant& moved) {
+                                       if (!m_bClosing) {
+                                           done(moved.toBool());
+                                       }
+                                   });
+}
+
+void CWebBrowser2::PostsOnScreen(std::function<void(const QStringList&)> done) {
+    m_pView->page()->runJavaScript(QString::fromLatin1(kOnScreenScript),
+                                   QWebEngineScript::ApplicationWorld,
+                                   [this, done = std::move(done)](const QVariant& ids) {
+                                       if (!m_bClosing) {
+                                           done(ids.toStringList());
+                                       }
+                                   });
 }
 
 void CWebBrowser2::Navigate(const QString& url) {
@@ -308,7 +363,9 @@ void CWebBrowser2::Navigate(const QString& url) {
     const int nNavigation = ++m_nNavigation;
     m_bLoaded = false;
     m_topRow = QString();
-    if (!std::exchange(m_bKeepTopRow, false) || !Url().isLocalFile()) {
+    if (std::exchange(m_bKeepTopRow, false) && Url().isLocalFile()) {
+        m_landing.reset();
+    } else {
         m_pView->setUrl(target);
         return;
     }

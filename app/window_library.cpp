@@ -1,5 +1,6 @@
 #include "window_library.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QObject>
 
@@ -55,13 +56,23 @@ LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& ke
             return std::nullopt;
         }
         std::vector<StoredPost> posts = store.Posts(thread->nId);
-        return KeptThread{*std::move(thread), std::move(posts)};
+        EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
+        return KeptThread{*std::move(thread), std::move(posts), std::move(earlier)};
     });
 }
 
 LibraryAnswer<bool> WindowLibrary::MarkRead(std::int64_t nThread) {
     return Use<bool>([nThread](ThreadStore& store) {
         store.MarkRead(nThread);
+        return true;
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::MarkSeen(std::int64_t nThread,
+                                            const std::vector<std::int64_t>& seen,
+                                            std::int64_t nPlace) {
+    return Use<bool>([&](ThreadStore& store) {
+        store.MarkSeen(nThread, seen, nPlace, QDateTime::currentSecsSinceEpoch());
         return true;
     });
 }

@@ -50,6 +50,9 @@ public:
     // The thread and every post of it; nothing when it is not kept.
     LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key);
     LibraryAnswer<bool> MarkRead(std::int64_t nThread);
+    // The reader saw these posts (ids) and stopped at nPlace (a post's id), now.
+    LibraryAnswer<bool> MarkSeen(std::int64_t nThread, const std::vector<std::int64_t>& seen,
+                                 std::int64_t nPlace);
     // False (in the value) when the thread is not kept.
     LibraryAnswer<bool> Forget(const ThreadKey& key);
     LibraryAnswer<bool> SetWatched(const ThreadKey& key, bool bWatched);

@@ -3,6 +3,9 @@
 #include "result_page.h"
 #include "thread_store.h"
 
+#include <cstdint>
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,5 +23,19 @@ std::string_view MarkOf(const StoredPost& post);
 // mark; with bOnlyUnread only those not read yet.
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
                              const ResultFilter& filter, bool bOnlyUnread);
+
+// The bodies that edits replaced, by floor, the latest first; deletions are not among them.
+using EarlierBodies = std::map<std::int32_t, std::vector<std::string>>;
+EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history);
+
+// The window's page of a kept thread, in the library's page format: row i's id is "p<i>" (its
+// index in posts); a post not read yet carries the class "vk-u" and its kind ("vk-new",
+// "vk-edited", "vk-deleted"; a deleted post always has the latter) with its mark in a coloured
+// label and a bar on its left; an edited post folds its earlier texts under "修改前". A line
+// under the title counts the new posts shown, the starter's and all, with a link to the first of
+// each. bNight: light text on a dark page.
+ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                              const ResultFilter& filter, const EarlierBodies& earlier,
+                              bool bNight);
 
 }  // namespace vesk

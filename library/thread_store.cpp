@@ -31,7 +31,7 @@ constexpr const char* kPageTable =
 
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 3;
+constexpr std::int64_t kSchemaVersion = 4;
 
 // A new library's schema; an older one is brought to it by the steps in Migrate.
 constexpr const char* kSchema[] = {
@@ -47,6 +47,8 @@ constexpr const char* kSchema[] = {
     " watched INTEGER NOT NULL DEFAULT 0,"
     " failures INTEGER NOT NULL DEFAULT 0,"
     " failed_at INTEGER NOT NULL DEFAULT 0,"
+    " read_post INTEGER NOT NULL DEFAULT 0,"
+    " read_at INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE (board_code, thread_id))",
     // A post with a floor is known by it; one without (floor 0) by its page and place on it.
     // sort_floor puts the latter right after the post before it. Showing a thread sorts its posts
@@ -252,7 +254,12 @@ void ThreadStore::Migrate() {
         m_db.Execute("ALTER TABLE thread DROP COLUMN resume_page");
         m_db.Execute("ALTER TABLE thread DROP COLUMN fullest");
     }
-    m_db.Execute("PRAGMA user_version=3");
+    if (nVersion >= 1 && nVersion < 4) {
+        // The reading place (the post last seen at the top of the view) and when it was seen.
+        m_db.Execute("ALTER TABLE thread ADD COLUMN read_post INTEGER NOT NULL DEFAULT 0");
+        m_db.Execute("ALTER TABLE thread ADD COLUMN read_at INTEGER NOT NULL DEFAULT 0");
+    }
+    m_db.Execute("PRAGMA user_version=4");
     transaction.Commit();
 }
 
@@ -266,8 +273,8 @@ Statement& ThreadStore::Cached(const char* pszSql) {
 
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     Statement& find = Cached(
-        "SELECT id, title, board_name, starter, complete, refreshed, watched FROM thread "
-        "WHERE board_code = ? AND thread_id = ?");
+        "SELECT id, title, board_name, starter, complete, refreshed, watched, read_post, read_at "
+        "FROM thread WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
         return std::nullopt;
@@ -279,7 +286,9 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
                         std::string(find.Bytes(3)),
                         find.Int(4) != 0,
                         find.Int(5),
-                        find.Int(6) != 0};
+                        find.Int(6) != 0,
+                        find.Int(7),
+                        find.Int(8)};
     find.Reset();
     return thread;
 }
@@ -696,14 +705,14 @@ void ThreadStore::MarkComplete(std::int64_t nThread) {
 
 std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread) {
     Statement& select = Cached(
-        "SELECT floor, author, time, body, deleted, state FROM post WHERE thread = ? "
+        "SELECT floor, author, time, body, deleted, state, id FROM post WHERE thread = ? "
         "ORDER BY sort_floor, floor = 0, page, position");
     select.Bind(1, nThread);
     std::vector<StoredPost> posts;
     while (select.Step()) {
         posts.push_back({static_cast<std::int32_t>(select.Int(0)), std::string(select.Bytes(1)),
                          std::string(select.Bytes(2)), std::string(select.Bytes(3)),
-                         select.Int(4) != 0, static_cast<PostState>(select.Int(5))});
+                         select.Int(4) != 0, static_cast<PostState>(select.Int(5)), select.Int(6)});
     }
     return posts;
 }
@@ -731,13 +740,29 @@ void ThreadStore::MarkRead(std::int64_t nThread) {
     Cached("UPDATE post SET state = 0 WHERE thread = ? AND state <> 0").Bind(1, nThread).Run();
 }
 
+void ThreadStore::MarkSeen(std::int64_t nThread, std::span<const std::int64_t> seen,
+                           std::int64_t nPlace, std::int64_t nWhen) {
+    Transaction transaction(m_db);
+    Statement& mark =
+        Cached("UPDATE post SET state = 0 WHERE id = ? AND thread = ? AND state <> 0");
+    for (const std::int64_t nPost : seen) {
+        mark.Bind(1, nPost).Bind(2, nThread).Run();
+    }
+    Cached("UPDATE thread SET read_post = ?, read_at = ? WHERE id = ?")
+        .Bind(1, nPlace)
+        .Bind(2, nWhen)
+        .Bind(3, nThread)
+        .Run();
+    transaction.Commit();
+}
+
 std::vector<ThreadListing> ThreadStore::List() {
     Statement& select = Cached(
         "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name, t.watched,"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.deleted = 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0),"
         " (SELECT count(*) FROM post p WHERE p.thread = t.id AND p.state <> 0"
-        "  AND length(t.starter) > 0 AND p.author = t.starter) "
+        "  AND length(t.starter) > 0 AND p.author = t.starter), t.read_at "
         "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
     std::vector<ThreadListing> threads;
     while (select.Step()) {
@@ -748,7 +773,8 @@ std::vector<ThreadListing> ThreadStore::List() {
                            ToInt(select.Int(7)),
                            ToInt(select.Int(8)),
                            select.Int(3),
-                           select.Int(5) != 0});
+                           select.Int(5) != 0,
+                           select.Int(9)});
     }
     return threads;
 }

@@ -23,6 +23,8 @@ struct StoredThread {
     bool bComplete = false;       // a refresh has run to its end: what later ones find is marked
     std::int64_t nRefreshed = 0;  // seconds since 1970, UTC
     bool bWatched = false;
+    std::int64_t nReadPost = 0;  // the post last seen at the top of the view, 0 when none
+    std::int64_t nReadAt = 0;    // when the reader last saw its posts (seconds), 0 when never
 };
 
 // How a post stands for its reader.
@@ -35,6 +37,7 @@ struct StoredPost {
     std::string strBody;
     bool bDeleted = false;
     PostState state = PostState::kRead;
+    std::int64_t nId = 0;
 };
 
 // What storing pages changed.
@@ -82,6 +85,7 @@ struct ThreadListing {
     int nStarterUnread = 0;
     std::int64_t nRefreshed = 0;
     bool bWatched = false;
+    std::int64_t nReadAt = 0;  // seconds, 0 when never read
 };
 
 // A watched thread, with its failed refreshes in a row and the last one's time (seconds).
@@ -154,6 +158,10 @@ public:
     // The body of the starter's last post not deleted, empty when there is none.
     std::string NewestStarterBody(std::int64_t nThread);
     void MarkRead(std::int64_t nThread);
+    // The reader saw these posts of the thread (ids), and stopped with nPlace at the top of the
+    // view, at nWhen (seconds): they are read, and the thread reopens there.
+    void MarkSeen(std::int64_t nThread, std::span<const std::int64_t> seen, std::int64_t nPlace,
+                  std::int64_t nWhen);
     // Every thread, last refreshed first.
     std::vector<ThreadListing> List();
     std::vector<ThreadChange> History(std::int64_t nThread);

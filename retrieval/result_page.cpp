@@ -18,13 +18,16 @@ constexpr std::string_view kPageHead =
     "content=\"text/html; charset=GB2312\" /><title></title>"
     "<link href=\"vesk3.css\" rel=\"stylesheet\" type=\"text/css\" />\r\n"
     "<style type=\"text/css\">body{font-size:12px; line-height:22px; margin:2px;}"
-    "td{font-size:12px; line-height:22px;}</style></head>"
+    "td{font-size:12px; line-height:22px;}</style>";
+constexpr std::string_view kHeadEnd =
+    "</head>"
     "<body><table width=100% cellspacing=0>"
     "<tr><td style=border-bottom-width:1px;border-bottom-color:#8EC3EB;border-bottom-style:solid;"
     "color:#3568BB;font-weight:bold;height:24px;line-height:24px;padding-left:10px;"
     "margin-bottom:5px;>";
 constexpr std::string_view kTitleEnd = "</td></tr>";
 constexpr std::string_view kRowStart = "<tr><td><div style=";
+constexpr std::string_view kRowCell = "><td><div style=";
 constexpr std::string_view kStarterColour = "color:red;";
 constexpr std::string_view kOtherColour = "color:#42B475;";
 constexpr std::string_view kFloorStart =
@@ -89,11 +92,21 @@ bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& fi
 }
 
 ResultPageComposer::ResultPageComposer(std::string_view title, std::string_view starter,
-                                       ResultFilter filter, std::size_t nReserve)
+                                       ResultFilter filter, std::size_t nReserve,
+                                       std::string_view headExtra)
     : m_starter(starter), m_filter(std::move(filter)) {
-    m_page.strText.reserve(kPageHead.size() + title.size() + kTitleEnd.size() + kPageEnd.size() +
-                           nReserve);
-    m_page.strText.append(kPageHead).append(title).append(kTitleEnd);
+    m_page.strText.reserve(kPageHead.size() + headExtra.size() + kHeadEnd.size() + title.size() +
+                           kTitleEnd.size() + kPageEnd.size() + nReserve);
+    m_page.strText.append(kPageHead).append(headExtra).append(kHeadEnd).append(title).append(
+        kTitleEnd);
+}
+
+bool ResultPageComposer::Passes(std::string_view author) const {
+    return PassesFilter(author, IsThreadStarter(author, m_starter), m_filter);
+}
+
+void ResultPageComposer::AddLine(std::string_view html) {
+    m_page.strText.append("<tr><td>").append(html).append("</td></tr>\r\n");
 }
 
 void ResultPageComposer::Add(const PostRow& row) {
@@ -103,8 +116,12 @@ void ResultPageComposer::Add(const PostRow& row) {
     }
     char szFloor[16];
     const auto [pEnd, ec] = std::to_chars(szFloor, szFloor + sizeof szFloor, row.nFloor);
-    m_page.strText.append(kRowStart)
-        .append(bStarter ? kStarterColour : kOtherColour)
+    if (row.rowAttributes.empty()) {
+        m_page.strText.append(kRowStart);
+    } else {
+        m_page.strText.append("<tr ").append(row.rowAttributes).append(kRowCell);
+    }
+    m_page.strText.append(bStarter ? kStarterColour : kOtherColour)
         .append(kFloorStart)
         .append(szFloor, static_cast<std::size_t>(pEnd - szFloor))
         .append(kFloorSuffix)
@@ -114,6 +131,7 @@ void ResultPageComposer::Add(const PostRow& row) {
         .append(row.mark)
         .append(kBodyStart)
         .append(row.body)
+        .append(row.afterBody)
         .append(kRowEnd);
     ++m_page.nShown;
 }
@@ -137,7 +155,9 @@ ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string
                       FieldText(record.szAuthor, sizeof record.szAuthor),
                       FieldText(record.szTime, sizeof record.szTime),
                       {},
-                      FieldText(record.szContent, sizeof record.szContent)});
+                      FieldText(record.szContent, sizeof record.szContent),
+                      {},
+                      {}});
     }
     return composer.Finish();
 }

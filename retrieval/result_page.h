@@ -28,13 +28,16 @@ bool IsThreadStarter(std::string_view author, std::string_view starter);
 // Whether a post by this author is shown under the filter.
 bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter);
 
-// One post as a row of the page: its fields, and a mark written right after its time.
+// One post as a row of the page: its fields, and a mark written right after its time; pages of
+// the library's own may give the row attributes and add markup after the body.
 struct PostRow {
     std::int32_t nFloor = 0;
     std::string_view author;
     std::string_view time;
     std::string_view mark;
     std::string_view body;
+    std::string_view rowAttributes;  // written inside the row's <tr>, after a blank
+    std::string_view afterBody;
 };
 
 // Composes a result page row by row: the title row, then each post that passes the filter, the
@@ -42,8 +45,13 @@ struct PostRow {
 class ResultPageComposer final {
 public:
     // nReserve: the bytes the page is expected to take, to allocate once.
+    // headExtra: markup put at the end of the page's head (a style of its own).
     ResultPageComposer(std::string_view title, std::string_view starter, ResultFilter filter,
-                       std::size_t nReserve = 0);
+                       std::size_t nReserve = 0, std::string_view headExtra = {});
+    // Whether a post by the author is shown, as Add would show it.
+    bool Passes(std::string_view author) const;
+    // A row of the page's own (markup, not a post) after the rows added so far.
+    void AddLine(std::string_view html);
     void Add(const PostRow& row);
     ResultPage Finish();
 

@@ -52,6 +52,16 @@ protected:
         return QTest::qWaitFor(
             [&] { return Access(viewer.dialog).m_browser->Url().fileName() == fileName; }, kWait);
     }
+    // The ids of the posts on screen, the top one first.
+    static QStringList OnScreen(Viewer& viewer) {
+        QStringList ids;
+        bool bDone = false;
+        Access(viewer.dialog).m_browser->PostsOnScreen([&](const QStringList& shown) {
+            ids = shown;
+            bDone = true;
+        });
+        return QTest::qWaitFor([&] { return bDone; }, kWait) ? ids : QStringList();
+    }
     static std::vector<ThreadListing> Kept() { return ThreadStore(DefaultLibraryFile()).List(); }
     void TearDown() override {
         std::filesystem::remove_all(std::filesystem::path(DefaultLibraryFile()).parent_path());
@@ -144,15 +154,43 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
     });
     {
         Viewer viewer(forum);
+        ViewerDialog& d = viewer.dialog;
         ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
         forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
             demo::AppendSamplePosts(thread, 2, true);
         });
         ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
-        ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread({"600519", "1000001"}));
+        // Opened at the first new post; what was on screen is read, the rest is not.
+        const auto open = [&] {
+            const bool bOpened = Access(d).OpenKeptThread({"600519", "1000001"});
+            Access(d).m_pSeenTimer->stop();
+            return bOpened && Showing(viewer, QStringLiteral("post.htm"));
+        };
+        const auto seen = [&] {
+            Access(d).NoteSeenPosts();
+            QTest::qWait(300);
+            Access(d).SaveSeen();
+        };
+        ASSERT_TRUE(open());
+        const QString firstNew =
+            QRegularExpression(QStringLiteral("id=(p\\d+) class=\"vk-u vk-new"))
+                .match(viewer.Page())
+                .captured(1);
         EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 2);
-        ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread({"600519", "1000001"}));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).contains(firstNew); }, kWait));
+        QTest::keyClick(&d, Qt::Key_Home);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == "p0"; }, kWait));
+        seen();
+        ASSERT_TRUE(open());
+        EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 2);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).contains(firstNew); }, kWait));
+        const QString place = OnScreen(viewer).value(0);
+        seen();
+        QTest::keyClick(&d, Qt::Key_Home);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == "p0"; }, kWait));
+        ASSERT_TRUE(open());
         EXPECT_EQ(viewer.Page().count(QStringLiteral(" [新]")), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == place; }, kWait));
     }
     // A forget link written into a post, clicked on the result page.
     {

@@ -241,7 +241,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         sqlite3_close(pDb);
     };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=4");
+    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=5");
     const std::string strNewer = ReadFile(Db());
     sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
@@ -307,6 +307,7 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
     sqlite3_exec(pDb,
                  "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
                  "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
+                 "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
                  "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
                  "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
                  "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"

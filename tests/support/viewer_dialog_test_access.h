@@ -21,6 +21,7 @@ public:
           m_bLoaded(dialog.m_bLoaded),
           m_bMenuDirty(dialog.m_bMenuDirty),
           m_bOnlyStarter(dialog.m_bOnlyStarter),
+          m_pSeenTimer(dialog.m_pSeenTimer),
           m_homePath(dialog.m_pShown != nullptr ? dialog.m_pShown->HomePath() : QString()),
           m_dialog(dialog) {}
 
@@ -35,10 +36,15 @@ public:
     int& m_bLoaded;
     int& m_bMenuDirty;
     int& m_bOnlyStarter;
+    QTimer*& m_pSeenTimer;
     const QString m_homePath;
 
     void ReadWholeThread(const ThreadKey& key) { m_dialog.ReadWholeThread(key); }
-    bool OpenKeptThread(const ThreadKey& key) { return m_dialog.OpenKeptThread(key); }
+    bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false) {
+        return m_dialog.OpenKeptThread(key, bAtStarterNews);
+    }
+    void NoteSeenPosts() { m_dialog.NoteSeenPosts(); }
+    void SaveSeen() { m_dialog.SaveSeen(); }
     void ShowHome() { m_dialog.ShowHome(); }
     void OnHelpPage() { m_dialog.OnHelpPage(); }
     QLineEdit* AddressEdit() { return m_dialog.AddressEdit(); }
