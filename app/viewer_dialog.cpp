@@ -420,6 +420,7 @@ void ViewerDialog::OnGo() {
 
 void ViewerDialog::StartFetch() {
     m_pWatch->Yield();
+    m_bKeptBeforeGo = m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value.has_value();
     m_pPosts->Clear();
     m_pShown->ForgetKept();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
@@ -515,12 +516,16 @@ void ViewerDialog::ShowReadingEnd() {
     }
     const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
                          m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
-    ShowBar(
-        BarCause::kReading, bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-        FromUtf8(DescribeReadingEnd(m_lastEnd)),
-        bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone ? QStringLiteral("重新读取")
-        : m_lastEnd.kind == ReadingEnd::Kind::kPageLimit ? QStringLiteral("读取全帖")
-                                                         : QString());
+    QString action;
+    if (bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone) {
+        action = QStringLiteral("重新读取");
+    } else if (m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
+        // A thread kept before is brought up to date from where its last reading stopped.
+        action = m_bKeptBeforeGo ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖");
+    }
+    ShowBar(BarCause::kReading,
+            bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+            FromUtf8(DescribeReadingEnd(m_lastEnd)), action);
 }
 
 void ViewerDialog::ShowBar(BarCause cause, MessageBar::Level level, const QString& text,

@@ -213,6 +213,8 @@ private:
     std::vector<std::int64_t> m_unsavedSeen;
     std::int64_t m_nSavedPlace = 0;
     std::int64_t m_nPlace = 0;
+    // Whether the library held the thread of the running or last go before it started.
+    bool m_bKeptBeforeGo = false;
 };
 
 }  // namespace vesk

@@ -55,12 +55,13 @@ constexpr char kOnScreenScript[] =
     "if(r[m].getBoundingClientRect().bottom<=1)lo=m+1;else hi=m;}"
     "var out=[];for(var i=lo;i<r.length;i++){if(r[i].getBoundingClientRect().top>=h-8)break;"
     "if(r[i].id)out.push(r[i].id);}return out;})()";
-// The next or previous row marked not read, brought to the top; whether there was one.
+// The next or previous row marked not read, brought to the top; whether the view moved (at the
+// page's end, the rows below the top can come no higher).
 constexpr char kMarkedScript[] =
-    "(function(s){var u=document.querySelectorAll('tr.vk-u'),p=null;"
-    "for(var i=0;i<u.length;i++){var y=u[i].getBoundingClientRect().top;"
-    "if(s>0&&y>2){p=u[i];break;}if(s<0&&y<-2)p=u[i];}"
-    "if(p){history.scrollRestoration='manual';p.scrollIntoView();}return !!p;})(%1)";
+    "(function(s){history.scrollRestoration='manual';var u=document.querySelectorAll('tr.vk-u');"
+    "for(var n=0;n<u.length;n++){var i=s>0?n:u.length-1-n,y=u[i].getBoundingClientRect().top;"
+    "if(s>0?y>2:y<-2){var at=scrollY;u[i].scrollIntoView();if(scrollY!==at)return true;}}"
+    "return false;})(%1)";
 constexpr char kElementScript[] =
     "(function(k){history.scrollRestoration='manual';var e=document.getElementById(k);"
     "if(e)e.scrollIntoView();else window.scrollTo(0,0);})(%1[0])";

@@ -4,6 +4,7 @@
 #include "image_button.h"
 #include "message_bar.h"
 #include "process.h"
+#include "sqlite_db.h"
 #include "thread_store.h"
 #include "viewer_harness.h"
 #include "web_browser.h"
@@ -225,6 +226,40 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
         << home.toStdString();
 }
 
+// The line under the title counts the new posts and links to the first; N and P go through them
+// in turn, and say when there is none further.
+TEST_F(ViewerLibraryTest, TheNewsLineAndNAndPGoThroughTheNewPosts) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    Database(DefaultLibraryFile(), false, 1000)
+        .Execute(
+            "UPDATE thread SET complete = 1; UPDATE post SET state = 1 WHERE floor IN (5, 12)");
+    ASSERT_TRUE(Access(d).OpenKeptThread({"600519", "1000001"}));
+    ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
+    QStringList marked;
+    for (const QRegularExpressionMatch& row :
+         QRegularExpression(QStringLiteral("id=(p\\d+) class=\"vk-u vk-new"))
+             .globalMatch(viewer.Page())) {
+        marked << row.captured(1);
+    }
+    ASSERT_EQ(marked.size(), 2);
+    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("新帖 <a href=#%1>2 条</a>").arg(marked[0])));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == marked[0]; }, kWait));
+    const auto key = [&](Qt::Key nKey, const QString& top) {
+        QTest::keyClick(&d, nKey);
+        return QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == top; }, kWait);
+    };
+    EXPECT_TRUE(key(Qt::Key_N, marked[1]));
+    EXPECT_TRUE(key(Qt::Key_P, marked[0]));
+    EXPECT_TRUE(key(Qt::Key_P, marked[0]));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Access(d).m_pBar->isHidden(); }, kWait));
+    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("前面没有未读的帖子"));
+    ASSERT_TRUE(key(Qt::Key_Home, QStringLiteral("p0")));
+    ASSERT_TRUE(ClickLink(viewer, QStringLiteral("#") + marked[0]));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == marked[0]; }, kWait));
+}
+
 // A go that stops at the 40-page limit offers the whole thread; reading it shows its progress in
 // the caption and then all of it; closing the window during a whole reading ends it at once and
 // keeps what was read.
@@ -243,6 +278,20 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
         EXPECT_FALSE(d.windowTitle().contains(QStringLiteral("正在")));
         ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
         EXPECT_EQ(viewer.Page().count(QStringLiteral("padding-left:20px;")), 5967);
+        // Read whole once, the thread's next go offers it brought up to date, and the bar says
+        // what came.
+        forum.ChangeThread("1000005", [](demo::SampleThread& thread) {
+            const int nLast = thread.pages.back().back().nFloor;
+            demo::EditSamplePost(thread, nLast - 1, "改过的内容");
+            demo::DeleteSamplePosts(thread, {nLast - 2});
+            demo::AppendSamplePosts(thread, 3, true);
+        });
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000005.html")));
+        ASSERT_EQ(pAction->text(), QStringLiteral("更新本帖"));
+        pAction->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+        EXPECT_EQ(Access(d).m_pBar->Text(),
+                  QStringLiteral("新帖 3 条（楼主 3 条），修改 1 条，删除 1 条"));
     }
     forum.SetLatency(30ms);
     auto pViewer = std::make_unique<Viewer>(forum);
