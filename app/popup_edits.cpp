@@ -51,6 +51,18 @@ void EditLibraryItems(LumoMenu& popup, const MenuState& state) {
     }
 }
 
+void EditNightItem(LumoMenu& popup, bool bNight) {
+    popup.RemoveItem(ID_NIGHT_PAGE, MF_BYCOMMAND);
+    for (int i = 0; i < popup.GetMenuItemCount(); ++i) {
+        if (popup.GetMenuItemID(i) == ID_LIBRARY_HOME) {
+            popup.InsertItem(static_cast<UINT>(i + 1),
+                             Utf16ToGbk(bNight ? u"关闭夜间模式" : u"夜间模式").c_str(),
+                             MF_BYPOSITION, ID_NIGHT_PAGE, -1);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 void EditPopup(LumoMenu& popup, const MenuState& state) {
@@ -72,6 +84,7 @@ void EditPopup(LumoMenu& popup, const MenuState& state) {
         InsertThreadItems(popup, state.strBoardName);
     }
     EditLibraryItems(popup, state);
+    EditNightItem(popup, state.bNight);
 }
 
 }  // namespace vesk

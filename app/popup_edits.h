@@ -15,12 +15,13 @@ struct MenuState {
     // Whether the thread shown is watched; nothing when it is not kept (or the library cannot
     // tell).
     std::optional<bool> watched;
+    bool bNight = false;  // the night page is on
 };
 
 // Edits the pop-up to the window's state before it opens: the thread items (查看帖子原文, the
 // board's, a separator) at its top once a thread is shown, taken away when none is, rebuilt
 // after another came; and ours before 帖子库, for a thread shown: 读取全帖, and 更新本帖 and
-// 关注本帖 or 取消关注本帖 for a kept one.
+// 关注本帖 or 取消关注本帖 for a kept one; after 帖子库, 夜间模式 (关闭夜间模式 while it is on).
 void EditPopup(LumoMenu& popup, const MenuState& state);
 
 }  // namespace vesk

@@ -102,12 +102,12 @@ int LandingPost(const KeptThread& kept, PageFilter filter, const std::string& st
 
 ResultPage ShownPage::Compose(const PostRecord* pPosts, int nLastIndex,
                               const ResultBuffers& results, PageFilter filter,
-                              const std::string& strNameList, bool bNight) const {
+                              const std::string& strNameList) const {
     const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
-    return m_pKept != nullptr ? ComposeReadingPage(m_pKept->thread, m_pKept->posts, resultFilter,
-                                                   m_pKept->earlier, bNight)
-                              : BuildResultPage(pPosts, nLastIndex, results.szTitle,
-                                                results.szStarter, resultFilter);
+    return m_pKept != nullptr
+               ? ComposeReadingPage(m_pKept->thread, m_pKept->posts, resultFilter, m_pKept->earlier)
+               : BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter,
+                                 resultFilter);
 }
 
 bool ShownPage::Write(const ResultPage& page) const {

@@ -59,10 +59,8 @@ public:
 
     // The page for the table's records 0 to nLastIndex, or for the kept thread when one is shown
     // (whole, in the library's page format, with its marks).
-    // bNight: the kept thread's page in the night's colours.
     ResultPage Compose(const PostRecord* pPosts, int nLastIndex, const ResultBuffers& results,
-                       PageFilter filter, const std::string& strNameList,
-                       bool bNight = false) const;
+                       PageFilter filter, const std::string& strNameList) const;
     // Writes the result page; false when it could not be written whole.
     bool Write(const ResultPage& page) const;
     // Writes the library's home page; false when it could not be written.

@@ -13,6 +13,7 @@
 #include "text_cut.h"
 #include "thread_reader.h"
 #include "viewer_resources.h"
+#include "viewer_settings.h"
 #include "web_browser.h"
 #include "window_library.h"
 #include "window_message.h"
@@ -148,6 +149,7 @@ bool ViewerDialog::OnInitDialog() {
     m_nLastIndex = -1;
     m_bMenuDirty = 1;
 
+    m_pSettings = std::make_unique<ViewerSettings>();
     m_pShown = std::make_unique<ShownPage>(m_pageFolder);
     m_strOutputPath = m_pShown->OutputPath();
     m_pLibrary = std::make_unique<WindowLibrary>(DefaultLibraryFile());
@@ -164,6 +166,10 @@ bool ViewerDialog::OnInitDialog() {
         return false;
     }
     m_pPosts->Clear();
+    // As the reader left it: the window's size and place, the zoom, the night page.
+    restoreGeometry(m_pSettings->Geometry());
+    m_browser->SetZoom(m_pSettings->Zoom());
+    m_browser->SetNight(m_pSettings->Night());
     AddressEdit()->setFocus();
     return true;
 }
@@ -321,6 +327,8 @@ void ViewerDialog::OnDestroy() {
     // kept stays kept.
     m_pWatch.reset();
     SaveSeen();
+    m_pSettings->SetGeometry(saveGeometry());
+    m_pSettings->SetZoom(m_browser->Zoom());
     m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
@@ -348,6 +356,34 @@ void ViewerDialog::SetFilterMode(int bShowAll, int bOnlyStarter) {
     m_bPartial = 0;
     m_browser->KeepTopRowOnNextPage();
     ComposeResultPage();
+    RememberFilter();
+}
+
+void ViewerDialog::RememberFilter() {
+    const ThreadKey key = CutThreadKey(m_strThreadUrl);
+    if (m_bLoaded != 0 && !key.strBoardCode.empty() && !key.strThreadId.empty()) {
+        m_pSettings->SetFilter(key, {Filter(), NameEdit()->text().trimmed()});
+    }
+}
+
+void ViewerDialog::ApplyRememberedFilter(const ThreadKey& key) {
+    const std::optional<ThreadFilter> remembered = m_pSettings->Filter(key);
+    if (!remembered ||
+        (remembered->filter == PageFilter::kNames && NameListBytes(remembered->names).empty())) {
+        return;
+    }
+    m_bShowAll = remembered->filter == PageFilter::kAll ? 1 : 0;
+    m_bOnlyStarter = remembered->filter == PageFilter::kStarter ? 1 : 0;
+    m_bPartial = remembered->filter == PageFilter::kNames ? 1 : 0;
+    Radio(m_bShowAll != 0       ? IDC_SHOW_ALL
+          : m_bOnlyStarter != 0 ? IDC_ONLY_STARTER
+                                : IDC_PARTIAL)
+        ->setChecked(true);
+    NameEdit()->setVisible(m_bPartial != 0);
+    if (m_bPartial != 0) {
+        NameEdit()->setText(remembered->names);
+        m_strNameList = NameListBytes(remembered->names);
+    }
 }
 
 void ViewerDialog::OnPartial() {
@@ -498,6 +534,7 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_nLastIndex = wParam;
         ComposeResultPage();
         m_places.Visit(CutThreadKey(m_strThreadUrl));
+        RememberFilter();
         ShowReadingEnd();
     }
     m_btnGo->setEnabled(true);
@@ -556,7 +593,7 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
     }
     MenuState state{m_bLoaded, m_bMenuDirty,
                     std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)),
-                    std::nullopt};
+                    std::nullopt, m_browser->IsNight()};
     if (m_bLoaded != 0) {
         if (const std::optional<StoredThread> kept =
                 m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
@@ -689,6 +726,7 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_bMenuDirty = 1;
     m_nPlace = m_nSavedPlace = m_pShown->Kept()->thread.nReadPost;
     m_unsavedSeen.clear();
+    ApplyRememberedFilter(key);
     const int nLanding = LandingPost(*m_pShown->Kept(), Filter(), m_strNameList, bAtStarterNews);
     m_browser->LandOnNextPage(nLanding < 0 ? QString() : QStringLiteral("p%1").arg(nLanding));
     HideBar(BarCause::kNone);
@@ -839,6 +877,10 @@ void ViewerDialog::OnCommand(UINT nId) {
         case ID_ABOUT:
             OnAbout();
             break;
+        case ID_NIGHT_PAGE:
+            m_browser->SetNight(!m_browser->IsNight());
+            m_pSettings->SetNight(m_browser->IsNight());
+            break;
         default:
             break;
     }
@@ -887,6 +929,7 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
             } else {
                 m_browser->KeepTopRowOnNextPage();
                 ComposeResultPage();
+                RememberFilter();
             }
             return true;
         }

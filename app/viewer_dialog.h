@@ -28,6 +28,7 @@ enum class HomeAction;
 class GoKeeper;
 class ImageButton;
 class ShownPage;
+class ViewerSettings;
 class WindowWatch;
 struct ThreadKey;
 enum class PageFilter;
@@ -110,6 +111,9 @@ private:
     void OnOnlyStarter();
     void OnPartial();
     void SetFilterMode(int bShowAll, int bOnlyStarter);
+    // The thread shown keeps the filter chosen for it; a kept thread opens with it.
+    void RememberFilter();
+    void ApplyRememberedFilter(const ThreadKey& key);
     void OnGo();
     void StartFetch();
     void OnFetchNotify(int wParam, int lParam);
@@ -213,6 +217,7 @@ private:
     std::vector<std::int64_t> m_unsavedSeen;
     std::int64_t m_nSavedPlace = 0;
     std::int64_t m_nPlace = 0;
+    std::unique_ptr<ViewerSettings> m_pSettings;
     // Whether the library held the thread of the running or last go before it started.
     bool m_bKeptBeforeGo = false;
 };

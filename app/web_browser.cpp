@@ -21,6 +21,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -65,6 +66,21 @@ constexpr char kMarkedScript[] =
 constexpr char kElementScript[] =
     "(function(k){history.scrollRestoration='manual';var e=document.getElementById(k);"
     "if(e)e.scrollIntoView();else window.scrollTo(0,0);})(%1[0])";
+
+// The night's colours, put into every page as it is ready (and into the one shown) as a style of
+// its own, or taken out of it; the pages' own files stay as they are.
+constexpr char kNightScript[] =
+    "(function(on){var e=document.getElementById('vk-night');if(!on){if(e)e.remove();return;}"
+    "if(e)return;e=document.createElement('style');e.id='vk-night';e.textContent="
+    "'html,body{background:#1E1F22 !important;color:#D4D4D4 !important}a{color:#8AB4F8}"
+    "td,th{border-color:#3A3D42 !important}th{background:#2A2C30 !important;color:#BBB}"
+    "table tr:first-child td{color:#8AB4F8 !important}"
+    "div[style*=\"color:red\"]{color:#FF7B72 !important}"
+    "div[style*=\"color:#42B475\"]{color:#7EE2A8 !important}"
+    ".vk-head,details.vk-before,.board{color:#AAA !important}.vk-head a{color:#FF7B72}"
+    ".error{background:#4A2323 !important;border-color:#7A3B3B !important}';"
+    "(document.head||document.documentElement).appendChild(e);})(%1)";
+const QString kNightScriptName = QStringLiteral("vesk-night");
 
 QString JsonString(const QString& text) {
     return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
@@ -267,6 +283,14 @@ void CWebBrowser2::ZoomBy(int nSteps) {
     m_pView->setZoomFactor(std::clamp(dZoom, 0.3, 3.0));
 }
 
+double CWebBrowser2::Zoom() const {
+    return m_pView->zoomFactor();
+}
+
+void CWebBrowser2::SetZoom(double dZoom) {
+    m_pView->setZoomFactor(std::clamp(dZoom, 0.3, 3.0));
+}
+
 bool CWebBrowser2::SavePageAs(const QString& path) const {
     if (!Url().isLocalFile() || path.isEmpty()) {
         return false;
@@ -310,6 +334,27 @@ CWebBrowser2::~CWebBrowser2() {
     // The page goes before the profile it was made with, and the profile before its guard.
     delete m_pView;
     delete m_pProfile;
+}
+
+void CWebBrowser2::SetNight(bool bNight) {
+    m_bNight = bNight;
+    QWebEngineScriptCollection& scripts = m_pView->page()->scripts();
+    for (const QWebEngineScript& script : scripts.find(kNightScriptName)) {
+        scripts.remove(script);
+    }
+    if (bNight) {
+        QWebEngineScript script;
+        script.setName(kNightScriptName);
+        script.setWorldId(QWebEngineScript::ApplicationWorld);
+        script.setInjectionPoint(QWebEngineScript::DocumentReady);
+        script.setRunsOnSubFrames(false);
+        script.setSourceCode(QString::fromLatin1(kNightScript).arg(QStringLiteral("true")));
+        scripts.insert(script);
+    }
+    m_pView->page()->runJavaScript(
+        QString::fromLatin1(kNightScript)
+            .arg(bNight ? QStringLiteral("true") : QStringLiteral("false")),
+        QWebEngineScript::ApplicationWorld);
 }
 
 void CWebBrowser2::ScrollToEnd(bool bEnd) {

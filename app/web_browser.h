@@ -63,6 +63,11 @@ public:
     void ShowFindBar();
     void FindNext(bool bBackward = false);
     void ZoomBy(int nSteps);  // 0: back to 100 %
+    double Zoom() const;
+    void SetZoom(double dZoom);
+    // Every page shown in the night's colours (light text on a dark ground), or as it is.
+    void SetNight(bool bNight);
+    bool IsNight() const { return m_bNight; }
     // Scrolls the page to its top, or to its end.
     void ScrollToEnd(bool bEnd);
     // Writes the local page shown, byte for byte, to the path; false when there is none or the
@@ -90,6 +95,7 @@ private:
     QWidget* m_pFindBar;
     QLineEdit* m_pFindEdit;
     bool m_bKeepTopRow = false;
+    bool m_bNight = false;
     bool m_bClosing = false;
     // Of the latest Navigate: its number, whether its page has loaded, and the post to bring to
     // the top once it has (empty: the top of the page; none: not known yet).

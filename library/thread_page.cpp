@@ -8,7 +8,7 @@ namespace vesk {
 
 namespace {
 
-// The marks' colours and the bar on the left of a marked post; the night page's colours.
+// The marks' colours and the bar on the left of a marked post.
 constexpr std::string_view kReadingStyle =
     "<style type=\"text/css\">"
     ".vk-m{color:#fff;border-radius:3px;padding:0 4px;margin-left:4px;font-weight:bold}"
@@ -19,14 +19,6 @@ constexpr std::string_view kReadingStyle =
     "details.vk-before{margin:2px 0 4px 20px;color:#666}"
     "details.vk-before summary{cursor:pointer;color:#2F7DD3}"
     ".vk-before div{border-left:2px solid #ccc;padding-left:8px;margin-top:2px}"
-    "</style>";
-constexpr std::string_view kNightStyle =
-    "<style type=\"text/css\">"
-    "html,body{background:#1E1F22;color:#D4D4D4}a{color:#8AB4F8}"
-    "table tr:first-child td{color:#8AB4F8 !important}"
-    "div[style*=\"color:red\"]{color:#FF7B72 !important}"
-    "div[style*=\"color:#42B475\"]{color:#7EE2A8 !important}"
-    ".vk-head,details.vk-before{color:#AAA}.vk-head a{color:#FF7B72}"
     "</style>";
 
 std::string Gbk(std::string_view utf8) {
@@ -109,14 +101,13 @@ EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history) {
 }
 
 ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, const EarlierBodies& earlier,
-                              bool bNight) {
+                              const ResultFilter& filter, const EarlierBodies& earlier) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 260 + post.strBody.size();
     }
-    const std::string head = std::string(kReadingStyle) + (bNight ? std::string(kNightStyle) : "");
-    ResultPageComposer composer(thread.strTitle, thread.strStarter, filter, nReserve, head);
+    ResultPageComposer composer(thread.strTitle, thread.strStarter, filter, nReserve,
+                                kReadingStyle);
     int nNew = 0;
     int nStarterNew = 0;
     int nFirst = -1;

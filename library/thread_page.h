@@ -33,9 +33,8 @@ EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history);
 // "vk-edited", "vk-deleted"; a deleted post always has the latter) with its mark in a coloured
 // label and a bar on its left; an edited post folds its earlier texts under "修改前". A line
 // under the title counts the new posts shown, the starter's and all, with a link to the first of
-// each. bNight: light text on a dark page.
+// each.
 ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, const EarlierBodies& earlier,
-                              bool bNight);
+                              const ResultFilter& filter, const EarlierBodies& earlier);
 
 }  // namespace vesk

@@ -33,6 +33,8 @@ inline constexpr unsigned int ID_WATCH_THREAD = 32778;
 inline constexpr unsigned int ID_UNWATCH_THREAD = 32779;
 // After 读取全帖, for a kept thread: brings it up to date through the library.
 inline constexpr unsigned int ID_UPDATE_THREAD = 32780;
+// After 帖子库: the night page, on or off.
+inline constexpr unsigned int ID_NIGHT_PAGE = 32781;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

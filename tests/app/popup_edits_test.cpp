@@ -78,6 +78,15 @@ TEST(PopupEditsTest, TheThreadItemsAndOursFollowTheWindowsState) {
         EXPECT_EQ(shown.commands, c.commands) << c.state.bLoaded << c.state.bMenuDirty;
         EXPECT_EQ(shown.board, c.pszBoard);
     }
+    // The night item says what choosing it does.
+    for (const bool bNight : {true, false}) {
+        EditPopup(*pPopup, {0, 0, "", std::nullopt, bNight});
+        std::u16string text;
+        for (const auto& pRecord : pPopup->items) {
+            text = pRecord->commandId == ID_NIGHT_PAGE && pRecord->text ? *pRecord->text : text;
+        }
+        EXPECT_EQ(text, bNight ? u"关闭夜间模式" : u"夜间模式");
+    }
     menu.ReleaseAll();
 }
 

@@ -260,6 +260,36 @@ TEST_F(ViewerLibraryTest, TheNewsLineAndNAndPGoThroughTheNewPosts) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == marked[0]; }, kWait));
 }
 
+// The window's size, the zoom, the night page and each thread's filter are as the reader left
+// them.
+TEST_F(ViewerLibraryTest, TheReadersChoicesAreKeptForTheNextStart) {
+    {
+        Viewer viewer(forum);
+        ViewerDialog& d = viewer.dialog;
+        d.resize(900, 640);
+        Access(d).m_browser->ZoomBy(2);
+        ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+        QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
+        Access(d).OnCommand(res::ID_NIGHT_PAGE);
+    }
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    EXPECT_EQ(d.size(), QSize(900, 640));
+    EXPECT_NEAR(Access(d).m_browser->Zoom(), 1.2, 1e-6);
+    ASSERT_TRUE(Access(d).OpenKeptThread({"600519", "1000001"}));
+    EXPECT_TRUE(viewer.Radio(res::IDC_ONLY_STARTER)->isChecked());
+    EXPECT_FALSE(viewer.Page().contains(QStringLiteral("color:#42B475;")));
+    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("color:red;")));
+    ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Evaluate(Access(d).m_browser->View(),
+                            QStringLiteral("getComputedStyle(document.body).backgroundColor"))
+                       .toString() == QStringLiteral("rgb(30, 31, 34)");
+        },
+        kWait));
+}
+
 // A go that stops at the 40-page limit offers the whole thread; reading it shows its progress in
 // the caption and then all of it; closing the window during a whole reading ends it at once and
 // keeps what was read.

@@ -46,6 +46,7 @@ public:
     void NoteSeenPosts() { m_dialog.NoteSeenPosts(); }
     void SaveSeen() { m_dialog.SaveSeen(); }
     void ShowHome() { m_dialog.ShowHome(); }
+    void OnCommand(platform::UINT nId) { m_dialog.OnCommand(nId); }
     void OnHelpPage() { m_dialog.OnHelpPage(); }
     QLineEdit* AddressEdit() { return m_dialog.AddressEdit(); }
 

@@ -1,0 +1,74 @@
+#include "viewer_settings.h"
+
+#include "forum_address.h"
+#include "shown_page.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr const char* kFilterNames[] = {"all", "starter", "names"};
+
+// Board codes and thread numbers are the forum's bytes: kept percent-encoded.
+QString ThreadGroup(const ThreadKey& key) {
+    return QStringLiteral("threads/") +
+           QString::fromLatin1(QByteArray::fromStdString(key.strBoardCode).toPercentEncoding()) +
+           QLatin1Char(',') +
+           QString::fromLatin1(QByteArray::fromStdString(key.strThreadId).toPercentEncoding());
+}
+
+}  // namespace
+
+ViewerSettings::ViewerSettings()
+    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vesk"),
+                 QStringLiteral("vesk")) {}
+
+QByteArray ViewerSettings::Geometry() const {
+    return m_settings.value(QStringLiteral("window/geometry")).toByteArray();
+}
+
+void ViewerSettings::SetGeometry(const QByteArray& geometry) {
+    m_settings.setValue(QStringLiteral("window/geometry"), geometry);
+}
+
+double ViewerSettings::Zoom() const {
+    bool bNumber = false;
+    const double dZoom = m_settings.value(QStringLiteral("view/zoom")).toDouble(&bNumber);
+    return bNumber && dZoom >= 0.3 && dZoom <= 3.0 ? dZoom : 1.0;
+}
+
+void ViewerSettings::SetZoom(double dZoom) {
+    m_settings.setValue(QStringLiteral("view/zoom"), dZoom);
+}
+
+bool ViewerSettings::Night() const {
+    return m_settings.value(QStringLiteral("view/night"), false).toBool();
+}
+
+void ViewerSettings::SetNight(bool bNight) {
+    m_settings.setValue(QStringLiteral("view/night"), bNight);
+}
+
+std::optional<ThreadFilter> ViewerSettings::Filter(const ThreadKey& key) const {
+    const QString group = ThreadGroup(key);
+    const QString mode = m_settings.value(group + QStringLiteral("/filter")).toString();
+    for (int i = 0; i < 3; ++i) {
+        if (mode == QLatin1String(kFilterNames[i])) {
+            return ThreadFilter{static_cast<PageFilter>(i),
+                                m_settings.value(group + QStringLiteral("/names")).toString()};
+        }
+    }
+    return std::nullopt;
+}
+
+void ViewerSettings::SetFilter(const ThreadKey& key, const ThreadFilter& filter) {
+    const auto nMode = static_cast<std::size_t>(filter.filter);
+    if (nMode >= std::size(kFilterNames)) {
+        return;
+    }
+    const QString group = ThreadGroup(key);
+    m_settings.setValue(group + QStringLiteral("/filter"), QLatin1String(kFilterNames[nMode]));
+    m_settings.setValue(group + QStringLiteral("/names"), filter.names);
+}
+
+}  // namespace vesk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <optional>
+#include <string>
+
+namespace vesk {
+
+struct ThreadKey;
+enum class PageFilter;
+
+// A thread's filter as the reader last chose it: the mode and, for names, the list as typed.
+struct ThreadFilter {
+    PageFilter filter;
+    QString names;
+};
+
+// What the viewer remembers between starts, in the user's settings file of the program
+// ($XDG_CONFIG_HOME/vesk/vesk.conf): the window's size and place, the view's zoom, the night
+// page, and each thread's filter.
+class ViewerSettings final {
+public:
+    ViewerSettings();
+
+    QByteArray Geometry() const;
+    void SetGeometry(const QByteArray& geometry);
+    double Zoom() const;  // 1 when none was kept
+    void SetZoom(double dZoom);
+    bool Night() const;
+    void SetNight(bool bNight);
+    std::optional<ThreadFilter> Filter(const ThreadKey& key) const;
+    void SetFilter(const ThreadKey& key, const ThreadFilter& filter);
+
+private:
+    mutable QSettings m_settings;
+};
+
+}  // namespace vesk
