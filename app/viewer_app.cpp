@@ -1,8 +1,12 @@
-// vesk: the viewer. It runs its one window modally and ends when the window closes; it stores no
-// settings, so every start begins from the same state. Its one option, --open THREAD_URL, shows
-// a thread kept in the library, as a watched thread's notification asks.
+// vesk: the viewer. It runs its one window modally and ends when the window closes; the window
+// remembers its size and place and the reader's choices. Its one option, --open THREAD_URL, shows
+// a thread kept in the library at the starter's first new post, as a watched thread's
+// notification asks; while a viewer runs, a start with it hands the address to that viewer and
+// ends.
 
+#include "thread_store.h"
 #include "viewer_dialog.h"
+#include "viewer_hand_over.h"
 
 #include <unistd.h>
 
@@ -35,9 +39,15 @@ int main(int argc, char** argv) {
         std::fputs("usage: vesk [--open THREAD_URL]\n", stderr);
         return 2;
     }
+    const QString handOverName = vesk::ViewerHandOver::ServerName(vesk::DefaultLibraryFile());
+    if (args.size() == 3 && vesk::ViewerHandOver::HandOver(handOverName, args[2])) {
+        return 0;
+    }
     vesk::ViewerDialog dialog;
+    const vesk::ViewerHandOver handOver(
+        handOverName, [&dialog](const QString& address) { dialog.ShowChosenThread(address); });
     if (args.size() == 3) {
-        dialog.OpenThreadAddress(args[2]);
+        dialog.OpenThreadAddress(args[2], true);
     }
     if (dialog.IsReady()) {
         dialog.exec();

@@ -683,13 +683,21 @@ void ViewerDialog::OnNotificationChosen(const ThreadKey& key) {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    OpenKeptThread(key);
+    OpenKeptThread(key, true);
 }
 
-bool ViewerDialog::OpenThreadAddress(const QString& address) {
+void ViewerDialog::ShowChosenThread(const QString& address) {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    OpenThreadAddress(address, true);
+}
+
+bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews) {
     const std::string strAddress = Utf16ToGbk(address.toStdU16String());
     const ThreadKey key = CutThreadKey(strAddress);
-    if (!key.strBoardCode.empty() && !key.strThreadId.empty() && OpenKeptThread(key)) {
+    if (!key.strBoardCode.empty() && !key.strThreadId.empty() &&
+        OpenKeptThread(key, bAtStarterNews)) {
         return true;
     }
     ShowBar(BarCause::kCommand, MessageBar::Level::kWarning,

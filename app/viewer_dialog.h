@@ -81,9 +81,13 @@ public:
     // Whether a retrieval or a reading of a whole thread runs (from a successful start to its
     // answer).
     bool IsFetching() const;
-    // Shows the kept thread a thread address names, as the command line asks; false, and the bar
-    // says so, when the address names no kept thread.
-    bool OpenThreadAddress(const QString& address);
+    // Shows the kept thread a thread address names, as the command line asks (with
+    // bAtStarterNews at the starter's first new post); false, and the bar says so, when the
+    // address names no kept thread.
+    bool OpenThreadAddress(const QString& address, bool bAtStarterNews = false);
+    // A thread chosen elsewhere (a notification, a later start): the window comes up and shows it
+    // at the starter's first new post.
+    void ShowChosenThread(const QString& address);
     // Starts the watched threads' quiet refresh anew with this period (the window's is ten
     // minutes).
     void SetWatchPeriod(std::chrono::milliseconds period);

@@ -6,9 +6,11 @@
 #include "process.h"
 #include "sqlite_db.h"
 #include "thread_store.h"
+#include "viewer_hand_over.h"
 #include "viewer_harness.h"
 #include "web_browser.h"
 
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -288,6 +290,44 @@ TEST_F(ViewerLibraryTest, TheReadersChoicesAreKeptForTheNextStart) {
                        .toString() == QStringLiteral("rgb(30, 31, 34)");
         },
         kWait));
+}
+
+// A thread chosen while a viewer runs opens in it at the starter's first new post: a second
+// start hands the address over and ends.
+TEST_F(ViewerLibraryTest, ASecondStartHandsItsThreadToTheViewerRunning) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    Database(DefaultLibraryFile(), false, 1000)
+        .Execute(
+            "UPDATE thread SET complete = 1; UPDATE post SET state = 1 WHERE floor = (SELECT"
+            " min(p.floor) FROM post p JOIN thread t ON t.id = p.thread WHERE p.author <> t.starter"
+            "  AND CAST(t.thread_id AS TEXT) = '1000001') OR floor ="
+            " (SELECT min(p.floor) FROM post p JOIN thread t ON t.id = p.thread"
+            "  WHERE p.author = t.starter AND p.floor > 10 AND CAST(t.thread_id AS TEXT) = "
+            "'1000001')");
+    Access(d).OpenKeptThread({"601318", "1000002"});
+    const ViewerHandOver handOver(ViewerHandOver::ServerName(DefaultLibraryFile()),
+                                  [&d](const QString& address) { d.ShowChosenThread(address); });
+    ASSERT_TRUE(handOver.IsListening());
+    QProcess second;
+    second.start(
+        QStringLiteral(VESK_VIEWER),
+        {QStringLiteral("--open"), QString::fromStdString(Thread("/look,600519,1000001.html"))});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, kWait));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    // The starter's new post, on the page of the thread handed over.
+    const QRegularExpression starterRow(
+        QStringLiteral("id=(p\\d+) class=\"vk-u vk-new\"><td><div style=color:red;"));
+    QString starterNew;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            starterNew = starterRow.match(viewer.Page()).captured(1);
+            return !starterNew.isEmpty() && viewer.Page().contains(QStringLiteral("茅台一季度"));
+        },
+        kWait));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == starterNew; }, kWait));
 }
 
 // A go that stops at the 40-page limit offers the whole thread; reading it shows its progress in
