@@ -750,7 +750,9 @@ void ViewerDialog::NoteSeenPosts() {
         return;
     }
     const std::int64_t nThread = m_pShown->Kept()->thread.nId;
-    if (m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath))) {
+    // Asked of the kept thread's own page once loaded: the page before may hold other posts.
+    if (m_browser->IsLoaded() &&
+        m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath))) {
         m_browser->PostsOnScreen([this, nThread](const QStringList& ids) {
             const KeptThread* pKept = m_pShown != nullptr ? m_pShown->Kept() : nullptr;
             if (pKept == nullptr || pKept->thread.nId != nThread) {

@@ -182,7 +182,11 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     pSettings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     m_pView->setPage(new ViewerPage(m_pProfile, m_pView));
-    connect(m_pView, &QWebEngineView::loadFinished, this, [this] {
+    connect(m_pView, &QWebEngineView::loadFinished, this, [this](bool bOk) {
+        // A load cut short by the next one ends too: the place is the next page's.
+        if (!bOk) {
+            return;
+        }
         m_bLoaded = true;
         if (m_landing) {
             ScrollToElement(*std::exchange(m_landing, std::nullopt));

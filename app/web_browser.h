@@ -77,6 +77,8 @@ public:
     QMenu* CreateContextMenu();
     QLineEdit* FindEdit() const { return m_pFindEdit; }
 
+    // Whether the page of the latest Navigate has loaded.
+    bool IsLoaded() const { return m_bLoaded; }
     // The address of the page shown (or being loaded).
     QUrl Url() const;
     QWebEngineView* View() const { return m_pView; }

@@ -362,6 +362,9 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
         ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
         EXPECT_EQ(Access(d).m_pBar->Text(),
                   QStringLiteral("新帖 3 条（楼主 3 条），修改 1 条，删除 1 条"));
+        // Shown whole: the edited post folds its earlier text, the deleted one keeps its last.
+        EXPECT_EQ(viewer.Page().count(QStringLiteral("<summary>修改前</summary>")), 1);
+        EXPECT_EQ(viewer.Page().count(QStringLiteral("class=\"vk-u vk-deleted\"")), 1);
     }
     forum.SetLatency(30ms);
     auto pViewer = std::make_unique<Viewer>(forum);

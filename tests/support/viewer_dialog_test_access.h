@@ -44,6 +44,13 @@ public:
         return m_dialog.OpenKeptThread(key, bAtStarterNews);
     }
     void NoteSeenPosts() { m_dialog.NoteSeenPosts(); }
+    const KeptThread* Kept() const { return m_dialog.m_pShown->Kept(); }
+    // Every post of the kept thread shown is read, as if the reader had seen them all.
+    void MarkAllSeen() {
+        if (const KeptThread* pKept = Kept()) {
+            m_dialog.m_pLibrary->MarkRead(pKept->thread.nId);
+        }
+    }
     void SaveSeen() { m_dialog.SaveSeen(); }
     void ShowHome() { m_dialog.ShowHome(); }
     void OnCommand(platform::UINT nId) { m_dialog.OnCommand(nId); }
