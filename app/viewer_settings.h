@@ -18,7 +18,7 @@ struct ThreadFilter {
 };
 
 // What the viewer remembers between starts, in the user's settings file of the program
-// ($XDG_CONFIG_HOME/vesk/vesk.conf): the window's size and place, the view's zoom, the night
+// ($XDG_CONFIG_HOME/vesk/vesk.ini): the window's size and place, the view's zoom, the night
 // page, and each thread's filter.
 class ViewerSettings final {
 public:
