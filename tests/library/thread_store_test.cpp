@@ -54,6 +54,15 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     store.MarkRead(store.Find(key)->nId);
     EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 ");
     ASSERT_EQ(store.History(store.Find(key)->nId).size(), 4u);  // 2, 4 and 3 deleted; 5 edited
+
+    // What the reader saw is read; the thread keeps where the reader stopped, and when.
+    const std::int64_t nThread = store.Find(key)->nId;
+    store.StorePage(key, Page(1, {{1, "a"}, {2, "b"}, {5, "e2"}, {6, "f"}, {7, "g"}}), 5);
+    const std::int64_t nSixth = store.Posts(nThread)[7].nId;
+    store.MarkSeen(nThread, std::vector<std::int64_t>{nSixth}, nSixth, 1700000000);
+    EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 6f0 7g1 ");
+    EXPECT_EQ(store.Find(key)->nReadPost, nSixth);
+    EXPECT_EQ(store.List().at(0).nReadAt, 1700000000);
 }
 
 // A notification's title loses the suffix the board gives its page titles, and only that.
