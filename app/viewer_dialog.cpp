@@ -458,6 +458,8 @@ void ViewerDialog::StartFetch() {
     m_pWatch->Yield();
     m_bKeptBeforeGo = m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value.has_value();
     m_pPosts->Clear();
+    // What was seen of the kept thread shown stays seen.
+    SaveSeen();
     m_pShown->ForgetKept();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
