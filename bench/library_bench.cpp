@@ -166,6 +166,42 @@ void BM_ShowWholeThread(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowWholeThread)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// The list of 100 kept threads of 5,000 posts each (a tenth of them unread), as the home page and
+// `vesk-library list` read it.
+void BM_ListHundredThreads(benchmark::State& state) {
+    const std::string strPath = LibraryFile();
+    RemoveLibrary(strPath);
+    {
+        ThreadStore store(strPath);
+        for (int nThread = 0; nThread < 100; ++nThread) {
+            const ThreadKey key{"600519", std::to_string(2000000 + nThread)};
+            for (int nPage = 1; nPage <= 100; ++nPage) {
+                ReadPage page{nPage, {}, {}};
+                for (int i = 1; i <= 50; ++i) {
+                    const int nFloor = (nPage - 1) * 50 + i;
+                    page.posts.push_back({nFloor, "author" + std::to_string(nFloor % 7),
+                                          "2024-03-04 09:30:00", "body " + std::to_string(nFloor)});
+                }
+                store.StorePage(key, page, nPage > 90 ? 2 : 1);
+                if (nPage == 90) {
+                    store.MarkComplete(store.Find(key)->nId);
+                }
+            }
+        }
+    }
+    ThreadStore store(strPath);
+    std::size_t nUnread = 0;
+    for (auto _ : state) {
+        nUnread = 0;
+        for (const ThreadListing& thread : store.List()) {
+            nUnread += static_cast<std::size_t>(thread.nUnread);
+        }
+    }
+    state.counters["unread"] = static_cast<double>(nUnread);
+    RemoveLibrary(strPath);
+}
+BENCHMARK(BM_ListHundredThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 
 #include "code_page.h"
 #include "process.h"
+#include "sqlite_db.h"
 #include "watch_notice.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,22 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
         }
         return strShown;
     };
+    // The list's figures, as kept and as counted from the posts.
+    const auto figures = [&] {
+        const ThreadListing listed = store.List().at(0);
+        int nPosts = 0;
+        int nUnread = 0;
+        int nStarter = 0;
+        const std::optional<StoredThread> thread = store.Find(key);
+        for (const StoredPost& post : store.Posts(thread->nId)) {
+            nPosts += post.bDeleted ? 0 : 1;
+            nUnread += post.state != PostState::kRead ? 1 : 0;
+            nStarter += post.state != PostState::kRead && post.strAuthor == thread->strStarter;
+        }
+        return std::to_string(listed.nPosts) + "/" + std::to_string(listed.nUnread) + "/" +
+               std::to_string(listed.nStarterUnread) + " counted " + std::to_string(nPosts) + "/" +
+               std::to_string(nUnread) + "/" + std::to_string(nStarter);
+    };
     store.StorePage(key, Page(1, {{1, "a"}, {0, "x"}, {2, "b"}, {3, "c"}}), 1);
     store.StorePage(key, Page(2, {{0, "y"}, {4, "d"}}), 1);
     // Read again, a post without a floor is the same post, not a new one.
@@ -51,6 +68,7 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     store.StorePage(key, Page(1, {{1, "a"}, {2, "b"}, {5, "e2"}}), 4);
     // Back with its last text, floor 2 is current again without a mark.
     EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd3 0y0 4dd3 5e21 ");
+    EXPECT_EQ(figures(), "5/3/0 counted 5/3/0");
     store.MarkRead(store.Find(key)->nId);
     EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 ");
     ASSERT_EQ(store.History(store.Find(key)->nId).size(), 4u);  // 2, 4 and 3 deleted; 5 edited
@@ -63,6 +81,15 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     EXPECT_EQ(shown(), "1a0 0x0 2b0 3cd0 0y0 4dd0 5e20 6f0 7g1 ");
     EXPECT_EQ(store.Find(key)->nReadPost, nSixth);
     EXPECT_EQ(store.List().at(0).nReadAt, 1700000000);
+    EXPECT_EQ(figures(), "7/1/0 counted 7/1/0");
+    // A library made before the figures were kept has them counted when it is opened.
+    Database(dir.File("library.sqlite3"), false, 1000)
+        .Execute(
+            "DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
+            "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
+            "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
+            "n_starter_unread; PRAGMA user_version=4");
+    EXPECT_EQ(ThreadStore(dir.File("library.sqlite3")).List().at(0).nUnread, 1);
 }
 
 // A notification's title loses the suffix the board gives its page titles, and only that.

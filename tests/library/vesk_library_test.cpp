@@ -241,7 +241,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         sqlite3_close(pDb);
     };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=5");
+    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=6");
     const std::string strNewer = ReadFile(Db());
     sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
@@ -308,6 +308,10 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
                  "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
                  "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
                  "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
+                 "DROP TRIGGER post_uncounted;"
+                 "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
+                 "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
+                 "ALTER TABLE thread DROP COLUMN n_starter_unread;"
                  "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
                  "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
                  "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
