@@ -7,6 +7,7 @@
 // pages.
 
 #include "demo_forum.h"
+#include "sqlite_db.h"
 #include "thread_page.h"
 #include "thread_reader.h"
 
@@ -14,6 +15,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -201,6 +203,67 @@ void BM_ListHundredThreads(benchmark::State& state) {
     RemoveLibrary(strPath);
 }
 BENCHMARK(BM_ListHundredThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// `show --mode starter` of a thread of 100,000 posts (a seventh of them the starter's): the
+// starter's posts read, composed and written (arg 0), against reading the same rows alone, as
+// the sqlite3 shell would (arg 1).
+void BM_ShowStarterOfHundredThousand(benchmark::State& state) {
+    static const std::string strPath = [] {
+        const std::string strFile = LibraryFile() + "-big";
+        RemoveLibrary(strFile);
+        ThreadStore store(strFile);
+        const ThreadKey key{"600519", "3000000"};
+        for (int nPage = 1; nPage <= 2000; ++nPage) {
+            ReadPage page{nPage, {}, {}};
+            if (nPage == 1) {
+                page.heading = ThreadHeading{"diary", "board"};
+            }
+            for (int i = 1; i <= 50; ++i) {
+                const int nFloor = (nPage - 1) * 50 + i;
+                page.posts.push_back(
+                    {nFloor, "author" + std::to_string((nFloor - 1) % 7), "2024-03-04 09:30:00",
+                     "a post of some length, as the board writes it " + std::to_string(nFloor)});
+            }
+            store.StorePage(key, page, 1);
+        }
+        return strFile;
+    }();
+    static const bool bRemovedAtExit = std::atexit([] { RemoveLibrary(strPath); }) == 0;
+    static_cast<void>(bRemovedAtExit);
+    ThreadStore store(strPath);
+    const std::optional<StoredThread> thread = store.Find({"600519", "3000000"});
+    const std::string strPage = strPath + ".htm";
+    ResultFilter filter;
+    filter.bShowAll = false;
+    filter.bOnlyStarter = true;
+    std::size_t nRows = 0;
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            const ResultPage page = ComposeThreadPage(
+                *thread, store.Posts(thread->nId, thread->strStarter), filter, false);
+            WriteResultFile(strPage, page.strText);
+            nRows = static_cast<std::size_t>(page.nShown);
+        } else {
+            Database db(strPath, false, 1000, true);
+            Statement select = db.Prepare(
+                "SELECT floor, author, time, body FROM post WHERE thread = ? AND author = ? "
+                "ORDER BY sort_floor, floor = 0, page, position");
+            select.Bind(1, thread->nId).Bind(2, thread->strStarter);
+            nRows = 0;
+            while (select.Step()) {
+                ++nRows;
+            }
+        }
+    }
+    state.counters["rows"] = static_cast<double>(nRows);
+    std::filesystem::remove(strPage);
+}
+BENCHMARK(BM_ShowStarterOfHundredThousand)
+    ->ArgName("rows_alone")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -299,6 +299,8 @@ void ThreadStore::Migrate() {
         m_db.Execute("ALTER TABLE thread ADD COLUMN read_at INTEGER NOT NULL DEFAULT 0");
     }
     if (nVersion < 5) {
+        // One author's posts of a thread (the starter's) without reading the others.
+        m_db.Execute("CREATE INDEX post_author ON post(thread, author)");
         for (const char* pszSql : kCountColumns) {
             m_db.Execute(pszSql);
         }
@@ -759,11 +761,19 @@ void ThreadStore::MarkComplete(std::int64_t nThread) {
     Cached("UPDATE thread SET complete = 1 WHERE id = ?").Bind(1, nThread).Run();
 }
 
-std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread) {
-    Statement& select = Cached(
-        "SELECT floor, author, time, body, deleted, state, id FROM post WHERE thread = ? "
-        "ORDER BY sort_floor, floor = 0, page, position");
+std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread,
+                                           std::optional<std::string_view> author) {
+    Statement& select =
+        author ? Cached(
+                     "SELECT floor, author, time, body, deleted, state, id FROM post WHERE "
+                     "thread = ? AND author = ? ORDER BY sort_floor, floor = 0, page, position")
+               : Cached(
+                     "SELECT floor, author, time, body, deleted, state, id FROM post WHERE "
+                     "thread = ? ORDER BY sort_floor, floor = 0, page, position");
     select.Bind(1, nThread);
+    if (author) {
+        select.Bind(2, *author);
+    }
     std::vector<StoredPost> posts;
     while (select.Step()) {
         posts.push_back({static_cast<std::int32_t>(select.Int(0)), std::string(select.Bytes(1)),

@@ -152,8 +152,9 @@ public:
     void NoteRefresh(std::int64_t nThread, bool bRead, std::int64_t nWhen);
 
     // Every post of a thread in floor order, a post without a floor right after the one before
-    // it on its page.
-    std::vector<StoredPost> Posts(std::int64_t nThread);
+    // it on its page; with an author, only that author's (byte for byte).
+    std::vector<StoredPost> Posts(std::int64_t nThread,
+                                  std::optional<std::string_view> author = std::nullopt);
     int CountPosts(std::int64_t nThread);  // not deleted
     // The body of the starter's last post not deleted, empty when there is none.
     std::string NewestStarterBody(std::int64_t nThread);

@@ -85,7 +85,7 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     // A library made before the figures were kept has them counted when it is opened.
     Database(dir.File("library.sqlite3"), false, 1000)
         .Execute(
-            "DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
+            "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
             "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
             "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
             "n_starter_unread; PRAGMA user_version=4");

@@ -308,7 +308,7 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
                  "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
                  "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
                  "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
-                 "DROP TRIGGER post_uncounted;"
+                 "DROP INDEX post_author; DROP TRIGGER post_uncounted;"
                  "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
                  "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
                  "ALTER TABLE thread DROP COLUMN n_starter_unread;"
