@@ -682,17 +682,19 @@ void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
 }
 
 void ViewerDialog::OnNotificationChosen(const ThreadKey& key) {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    raise();
-    activateWindow();
+    BringUp();
     OpenKeptThread(key, true);
 }
 
 void ViewerDialog::ShowChosenThread(const QString& address) {
+    BringUp();
+    OpenThreadAddress(address, true);
+}
+
+void ViewerDialog::BringUp() {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    OpenThreadAddress(address, true);
 }
 
 bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews) {
@@ -711,7 +713,8 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     if (IsFetching()) {
         return false;
     }
-    NoteSeenPosts();
+    // What was seen of the thread shown before stays seen.
+    SaveSeen();
     LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
     if (!kept.Ok()) {
         ShowHome();

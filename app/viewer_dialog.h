@@ -173,6 +173,8 @@ private:
     void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
     void WatchShownThread(bool bWatch);
     void OnNotificationChosen(const ThreadKey& key);
+    // The window, minimized or behind others, comes up to the front.
+    void BringUp();
 
     // The members of the original design.
     std::string m_strThreadUrl;  // GB2312 bytes, trimmed

@@ -3,6 +3,8 @@
 #include "forum_address.h"
 #include "shown_page.h"
 
+#include <iterator>
+
 namespace vesk {
 
 namespace {
@@ -52,7 +54,7 @@ void ViewerSettings::SetNight(bool bNight) {
 std::optional<ThreadFilter> ViewerSettings::Filter(const ThreadKey& key) const {
     const QString group = ThreadGroup(key);
     const QString mode = m_settings.value(group + QStringLiteral("/filter")).toString();
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < std::size(kFilterNames); ++i) {
         if (mode == QLatin1String(kFilterNames[i])) {
             return ThreadFilter{static_cast<PageFilter>(i),
                                 m_settings.value(group + QStringLiteral("/names")).toString()};

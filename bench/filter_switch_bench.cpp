@@ -16,6 +16,7 @@
 #include "viewer_dialog_test_access.h"
 #include "viewer_resources.h"
 #include "web_browser.h"
+#include "window_bench.h"
 
 #include <unistd.h>
 
@@ -36,35 +37,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using vesk::bench::Clock;
+using vesk::bench::Ms;
+using vesk::bench::WaitUntil;
 
 void Report(const char* pszWhat, std::vector<double> times) {
     std::sort(times.begin(), times.end());
     std::printf("%-44s median %7.2f ms   min %7.2f   max %7.2f   (n=%zu)\n", pszWhat,
                 times[times.size() / 2], times.front(), times.back(), times.size());
-}
-
-// Runs the event loop until the condition holds, within nMs. Not QTest::qWaitFor: that sleeps
-// 10 ms between its rounds, and a page load takes a hundred rounds between the web engine's
-// threads and this one.
-bool WaitUntil(const std::function<bool()>& done, int nMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
 }
 
 }  // namespace

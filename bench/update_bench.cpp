@@ -10,11 +10,11 @@
 #include "viewer_dialog.h"
 #include "viewer_dialog_test_access.h"
 #include "web_browser.h"
+#include "window_bench.h"
 
 #include <unistd.h>
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,33 +28,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using vesk::bench::Clock;
+using vesk::bench::Ms;
+using vesk::bench::WaitUntil;
 
 void Report(const char* pszWhat, std::vector<double> values, const char* pszUnit) {
     std::sort(values.begin(), values.end());
     std::printf("%-52s median %8.1f %s   min %8.1f   max %8.1f   (n=%zu)\n", pszWhat,
                 values[values.size() / 2], pszUnit, values.front(), values.back(), values.size());
-}
-
-// Runs the event loop until the condition holds, within nMs, looking every millisecond.
-bool WaitUntil(const std::function<bool()>& done, int nMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
 }
 
 // Whether the post of this id is on screen, asked of the view.
