@@ -2,7 +2,6 @@
 
 #include "help_page.h"
 #include "home_page.h"
-#include "thread_page.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,42 +71,36 @@ QStringList ShownPage::LocalFiles() const {
     return {output, m_homePath, QFileInfo(output).path() + QStringLiteral("/vesk3.css")};
 }
 
-void ShownPage::ShowKept(KeptThread kept) {
-    m_pKept = std::make_unique<KeptThread>(std::move(kept));
-}
-
-void ShownPage::NoteSeen(std::size_t nPost) {
-    if (m_pKept != nullptr && nPost < m_pKept->posts.size()) {
-        m_pKept->posts[nPost].state = PostState::kRead;
+PostSelection SelectionOf(PageFilter filter, const std::string& strNameList) {
+    PostSelection selection;
+    switch (filter) {
+        case PageFilter::kAll:
+            return selection;
+        case PageFilter::kStarter:
+            selection.kind = PostSelection::Kind::kStarter;
+            return selection;
+        case PageFilter::kNames:
+        case PageFilter::kNone:
+            break;
     }
-}
-
-int LandingPost(const KeptThread& kept, PageFilter filter, const std::string& strNameList,
-                bool bStarter) {
-    const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
-    int nPlace = -1;
-    for (std::size_t i = 0; i < kept.posts.size(); ++i) {
-        const StoredPost& post = kept.posts[i];
-        const bool bByStarter = IsThreadStarter(post.strAuthor, kept.thread.strStarter);
-        if (!PassesFilter(post.strAuthor, bByStarter, resultFilter) || (bStarter && !bByStarter)) {
-            continue;
+    // Without a mode nothing is shown: a names selection of no names.
+    selection.kind = PostSelection::Kind::kNames;
+    for (std::size_t nAt = 0; filter == PageFilter::kNames;) {
+        const std::size_t nComma = strNameList.find(',', nAt);
+        selection.names.push_back(strNameList.substr(nAt, nComma - nAt));
+        if (nComma == std::string::npos) {
+            break;
         }
-        if (post.state != PostState::kRead && !post.bDeleted) {
-            return static_cast<int>(i);
-        }
-        nPlace = post.nId == kept.thread.nReadPost ? static_cast<int>(i) : nPlace;
+        nAt = nComma + 1;
     }
-    return nPlace;
+    return selection;
 }
 
 ResultPage ShownPage::Compose(const PostRecord* pPosts, int nLastIndex,
                               const ResultBuffers& results, PageFilter filter,
                               const std::string& strNameList) const {
     const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
-    return m_pKept != nullptr
-               ? ComposeReadingPage(m_pKept->thread, m_pKept->posts, resultFilter, m_pKept->earlier)
-               : BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter,
-                                 resultFilter);
+    return BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter, resultFilter);
 }
 
 bool ShownPage::Write(const ResultPage& page) const {

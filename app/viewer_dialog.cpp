@@ -6,6 +6,8 @@
 #include "help_page.h"
 #include "home_page.h"
 #include "image_button.h"
+#include "kept_reading.h"
+#include "place_bar.h"
 #include "popup_edits.h"
 #include "request_checks.h"
 #include "shell.h"
@@ -111,6 +113,9 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
             OnGo();
         }
     });
+    m_pPlaceBar = new PlaceBar(this);
+    connect(m_pPlaceBar, &PlaceBar::toEnd, this, &ViewerDialog::MoveToEnd);
+    connect(m_pPlaceBar, &PlaceBar::toFloor, this, &ViewerDialog::GoToFloor);
     m_pSeenTimer = new QTimer(this);
     m_pSeenTimer->setInterval(1000);
     connect(m_pSeenTimer, &QTimer::timeout, this, &ViewerDialog::NoteSeenPosts);
@@ -197,6 +202,17 @@ void ViewerDialog::SetUpPageView() {
         AddressEdit()->setFocus();
         return true;
     });
+    // The news line's links go to posts that may not be in the page yet.
+    m_browser->SetPlaceHandler([this](const QString& place) {
+        bool bNumber = false;
+        const int nIndex = place.mid(1).toInt(&bNumber);
+        if (m_pReading == nullptr || !place.startsWith(QLatin1Char('p')) || !bNumber) {
+            return false;
+        }
+        m_pReading->GoTo(nIndex);
+        return true;
+    });
+    connect(m_browser, &CWebBrowser2::urlChanged, this, &ViewerDialog::ShowPlace);
     m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
         if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
             ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
@@ -226,8 +242,13 @@ void ViewerDialog::SetUpKeys() {
         }
     });
     // Home and End in an edit move its cursor; elsewhere in the window they move in the page.
-    shortcut(QKeySequence(Qt::Key_Home), [this] { m_browser->ScrollToEnd(false); });
-    shortcut(QKeySequence(Qt::Key_End), [this] { m_browser->ScrollToEnd(true); });
+    shortcut(QKeySequence(Qt::Key_Home), [this] { MoveToEnd(false); });
+    shortcut(QKeySequence(Qt::Key_End), [this] { MoveToEnd(true); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] {
+        if (!m_pPlaceBar->isHidden()) {
+            m_pPlaceBar->FocusFloor();
+        }
+    });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { MovePlace(-1); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { MovePlace(1); });
@@ -245,11 +266,11 @@ void ViewerDialog::SetUpButtons() {
     int nRight = 0;
     for (const QWidget* pChild : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (pChild != AddressEdit() && pChild != NameEdit() && pChild != m_browser &&
-            pChild != m_pBar) {
+            pChild != m_pBar && pChild != m_pPlaceBar) {
             nRight = std::max(nRight, pChild->geometry().right());
         }
     }
-    setMinimumSize(nRight + 8 + 120, m_nBrowserTop + 120);
+    setMinimumSize(nRight + 8 + 120, m_nBrowserTop + 120 + m_pPlaceBar->sizeHint().height());
 
     // The two image buttons: the menu button's pop-up, its tooltip and the callback before it
     // opens; the go button's tooltip and icon; the menu button's icon.
@@ -307,8 +328,16 @@ void ViewerDialog::LayoutControls() {
                             nBarHeight);
         nTop += nBarHeight + 4;
     }
+    // The place bar stands under the page while a kept thread's page shows.
+    int nBottom = H - 8;
+    if (m_pPlaceBar != nullptr && !m_pPlaceBar->isHidden()) {
+        const int nPlaceHeight = m_pPlaceBar->sizeHint().height();
+        nBottom -= nPlaceHeight;
+        m_pPlaceBar->setGeometry(pBrowser->geometry().left(), nBottom,
+                                 W - pBrowser->geometry().left() - 8, nPlaceHeight);
+    }
     pBrowser->move(pBrowser->geometry().left(), nTop);
-    stretch(pBrowser, H - nTop - 8);
+    stretch(pBrowser, nBottom - nTop);
 }
 
 void ViewerDialog::resizeEvent(QResizeEvent* pEvent) {
@@ -326,9 +355,10 @@ void ViewerDialog::OnDestroy() {
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept.
     m_pWatch.reset();
-    SaveSeen();
+    CloseKept();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
+    m_pReading.reset();
     m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
@@ -354,7 +384,9 @@ void ViewerDialog::SetFilterMode(int bShowAll, int bOnlyStarter) {
     m_bShowAll = bShowAll;
     m_bOnlyStarter = bOnlyStarter;
     m_bPartial = 0;
-    m_browser->KeepTopRowOnNextPage();
+    if (m_pReading == nullptr) {
+        m_browser->KeepTopRowOnNextPage();
+    }
     ComposeResultPage();
     RememberFilter();
 }
@@ -458,9 +490,7 @@ void ViewerDialog::StartFetch() {
     m_pWatch->Yield();
     m_bKeptBeforeGo = m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value.has_value();
     m_pPosts->Clear();
-    // What was seen of the kept thread shown stays seen.
-    SaveSeen();
-    m_pShown->ForgetKept();
+    CloseKept();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
     m_pGoKeeper = std::make_shared<GoKeeper>(m_pLibrary->File(), CutThreadKey(m_strThreadUrl));
@@ -493,7 +523,20 @@ void ViewerDialog::StartFetch() {
 
 void ViewerDialog::ComposeResultPage() {
     // Nothing to show yet, or the worker is rewriting the table: its answer composes the page.
-    if ((m_nLastIndex == -1 && m_pShown->Kept() == nullptr) || IsFetching()) {
+    if ((m_nLastIndex == -1 && m_pReading == nullptr) || IsFetching()) {
+        return;
+    }
+    // A kept thread is selected anew by the library, around the post at the top.
+    if (m_pReading != nullptr) {
+        QString error;
+        if (!m_pReading->Select(SelectionOf(Filter(), m_strNameList), &error)) {
+            ShowBar(BarCause::kFilter, MessageBar::Level::kError, error);
+        } else if (m_pReading->Total() == 0) {
+            ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
+                    QStringLiteral("没有符合的帖子"));
+        } else {
+            HideBar(BarCause::kFilter);
+        }
         return;
     }
     const ResultPage page =
@@ -713,14 +756,21 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     if (IsFetching()) {
         return false;
     }
-    // What was seen of the thread shown before stays seen.
-    SaveSeen();
-    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
-    if (!kept.Ok()) {
+    const LibraryAnswer<std::optional<StoredThread>> found = m_pLibrary->Find(key);
+    if (!found.Ok()) {
         ShowHome();
         return false;
     }
-    if (!kept.value) {
+    if (!found.value) {
+        return false;
+    }
+    // What was seen of the thread shown before stays seen.
+    CloseKept();
+    ApplyRememberedFilter(key);
+    LibraryAnswer<std::optional<KeptThread>> kept =
+        m_pLibrary->Load(key, SelectionOf(Filter(), m_strNameList));
+    if (!kept.Ok() || !kept.value) {
+        ShowHome();
         return false;
     }
     // The thread is now the window's: its five values, its address, the pop-up's thread items.
@@ -733,68 +783,51 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
                                        thread.key.strThreadId);
     AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
-    m_pShown->ShowKept(*std::move(kept.value));
+    const int nLanding = LandingPost(*kept.value, bAtStarterNews);
+    m_pReading = std::make_unique<KeptReading>(*m_pLibrary, *m_browser, m_strOutputPath,
+                                               *std::move(kept.value));
+    m_pReading->placeChanged = [this] { ShowPlace(); };
     m_nLastIndex = -1;
     m_bLoaded = 1;
     m_bMenuDirty = 1;
-    m_nPlace = m_nSavedPlace = m_pShown->Kept()->thread.nReadPost;
-    m_unsavedSeen.clear();
-    ApplyRememberedFilter(key);
-    const int nLanding = LandingPost(*m_pShown->Kept(), Filter(), m_strNameList, bAtStarterNews);
-    m_browser->LandOnNextPage(nLanding < 0 ? QString() : QStringLiteral("p%1").arg(nLanding));
     HideBar(BarCause::kNone);
-    ComposeResultPage();
+    QString error;
+    if (!m_pReading->Open(nLanding, &error)) {
+        ShowBar(BarCause::kCommand, MessageBar::Level::kError, error);
+    } else if (m_pReading->Total() == 0) {
+        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
+                QStringLiteral("没有符合的帖子"));
+    }
     m_places.Visit(key);
     m_pSeenTimer->start();
     return true;
 }
 
 void ViewerDialog::NoteSeenPosts() {
-    if (m_pShown == nullptr || m_pShown->Kept() == nullptr) {
+    if (m_pReading == nullptr) {
         m_pSeenTimer->stop();
         return;
     }
-    const std::int64_t nThread = m_pShown->Kept()->thread.nId;
-    // Asked of the kept thread's own page once loaded: the page before may hold other posts.
-    if (m_browser->IsLoaded() &&
-        m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath))) {
-        m_browser->PostsOnScreen([this, nThread](const QStringList& ids) {
-            const KeptThread* pKept = m_pShown != nullptr ? m_pShown->Kept() : nullptr;
-            if (pKept == nullptr || pKept->thread.nId != nThread) {
-                return;
-            }
-            for (const QString& id : ids) {
-                bool bNumber = false;
-                const std::size_t nPost = id.mid(1).toULongLong(&bNumber);
-                if (!id.startsWith(QLatin1Char('p')) || !bNumber || nPost >= pKept->posts.size()) {
-                    continue;
-                }
-                const StoredPost& post = pKept->posts[nPost];
-                m_nPlace = id == ids.front() ? post.nId : m_nPlace;
-                if (post.state != PostState::kRead) {
-                    m_unsavedSeen.push_back(post.nId);
-                    m_pShown->NoteSeen(nPost);
-                }
-            }
-        });
-    }
-    SaveSeen();
+    m_pReading->NoteSeenPosts();
 }
 
-// What was seen is kept at the next look, or when the library is free again.
 void ViewerDialog::SaveSeen() {
-    if (m_pShown->Kept() != nullptr && (!m_unsavedSeen.empty() || m_nPlace != m_nSavedPlace) &&
-        m_pLibrary->MarkSeen(m_pShown->Kept()->thread.nId, m_unsavedSeen, m_nPlace).Ok()) {
-        m_unsavedSeen.clear();
-        m_nSavedPlace = m_nPlace;
+    if (m_pReading != nullptr) {
+        m_pReading->SaveSeen();
     }
+}
+
+void ViewerDialog::CloseKept() {
+    SaveSeen();
+    m_pReading.reset();
+    ShowPlace();
 }
 
 void ViewerDialog::MoveToMarked(int nStep) {
-    if (m_pShown->Kept() == nullptr) {
+    if (m_pReading == nullptr) {
         return;
     }
-    m_browser->MoveToMarked(nStep, [this, nStep](bool bMoved) {
+    m_pReading->MoveToMarked(nStep, [this, nStep](bool bMoved) {
         if (bMoved) {
             HideBar(BarCause::kNavigation);
         } else {
@@ -803,6 +836,40 @@ void ViewerDialog::MoveToMarked(int nStep) {
                               : QStringLiteral("前面没有未读的帖子"));
         }
     });
+}
+
+void ViewerDialog::MoveToEnd(bool bEnd) {
+    if (m_pReading != nullptr && m_pReading->IsShown()) {
+        m_pReading->GoToEnd(bEnd);
+    } else {
+        m_browser->ScrollToEnd(bEnd);
+    }
+}
+
+void ViewerDialog::GoToFloor(int nFloor) {
+    if (m_pReading == nullptr) {
+        return;
+    }
+    if (m_pReading->GoToFloor(nFloor)) {
+        HideBar(BarCause::kNavigation);
+        m_browser->setFocus();
+    } else {
+        ShowBar(BarCause::kNavigation, MessageBar::Level::kInformation,
+                QStringLiteral("没有第 %1 楼及其后的帖子").arg(nFloor));
+    }
+}
+
+void ViewerDialog::ShowPlace() {
+    const bool bShown =
+        m_pReading != nullptr &&
+        m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath));
+    if (bShown) {
+        m_pPlaceBar->SetPlace(m_pReading->Top() + 1, m_pReading->Total());
+    }
+    if (bShown == m_pPlaceBar->isHidden()) {
+        m_pPlaceBar->setVisible(bShown);
+        LayoutControls();
+    }
 }
 
 void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
@@ -942,7 +1009,9 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
                 ShowPrompt(kNameListEmptyMessage);
                 NameEdit()->setFocus();
             } else {
-                m_browser->KeepTopRowOnNextPage();
+                if (m_pReading == nullptr) {
+                    m_browser->KeepTopRowOnNextPage();
+                }
                 ComposeResultPage();
                 RememberFilter();
             }

@@ -27,6 +27,8 @@ class CWebBrowser2;
 enum class HomeAction;
 class GoKeeper;
 class ImageButton;
+class KeptReading;
+class PlaceBar;
 class ShownPage;
 class ViewerSettings;
 class WindowWatch;
@@ -160,14 +162,21 @@ private:
     // The library's home page: the kept threads, or the start page while there are none.
     void ShowHome();
     void OnHomeAction(HomeAction action, const ThreadKey& key);
-    // Shows a kept thread from the library, whole, at its first post not read yet (with
-    // bAtStarterNews the starter's), or where the reader stopped; false when it is not kept.
+    // Shows a kept thread from the library at its first post not read yet (with bAtStarterNews
+    // the starter's), or where the reader stopped; false when it is not kept.
     bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false);
     // The kept thread's posts on screen are read now, and the top one is the reading place.
     void NoteSeenPosts();
     void SaveSeen();
+    // The kept thread shown goes (a go replaces it); what was seen of it stays seen.
+    void CloseKept();
     // Brings the next (+1) or previous (-1) post not read to the top.
     void MoveToMarked(int nStep);
+    // Home and End: the kept thread's first post or end, or the top or end of another page.
+    void MoveToEnd(bool bEnd);
+    void GoToFloor(int nFloor);
+    // The place bar shows while a kept thread's page does.
+    void ShowPlace();
     // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
     void ReadWholeThread(const ThreadKey& key);
     void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
@@ -217,12 +226,11 @@ private:
     std::unique_ptr<WindowLibrary> m_pLibrary;
     std::unique_ptr<WindowWatch> m_pWatch;
     PlaceHistory m_places;
+    // The kept thread shown, in pieces, or none while the table's records are.
+    std::unique_ptr<KeptReading> m_pReading;
+    PlaceBar* m_pPlaceBar = nullptr;
     // Asks the view which posts of a kept thread are on screen, while one is shown.
     QTimer* m_pSeenTimer = nullptr;
-    // What the library has not taken yet (it was busy): posts seen, and the reading place.
-    std::vector<std::int64_t> m_unsavedSeen;
-    std::int64_t m_nSavedPlace = 0;
-    std::int64_t m_nPlace = 0;
     std::unique_ptr<ViewerSettings> m_pSettings;
     // Whether the library held the thread of the running or last go before it started.
     bool m_bKeptBeforeGo = false;

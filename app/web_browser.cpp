@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
@@ -96,6 +97,7 @@ class ViewerPage final : public QWebEnginePage {
 public:
     ViewerPage(QWebEngineProfile* pProfile, QObject* pParent) : QWebEnginePage(pProfile, pParent) {}
     std::function<bool(const QUrl&)> linkHandler;
+    std::function<bool(const QString&)> placeHandler;
     std::function<void(CWebBrowser2::Notice, const QUrl&)> noticeHandler;
 
 protected:
@@ -120,6 +122,9 @@ protected:
         // A link to a place in the page shown goes there, as in a browser.
         if (url.hasFragment() &&
             url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
+            if (placeHandler && placeHandler(url.fragment())) {
+                return false;
+            }
             runJavaScript(QString::fromLatin1(kElementScript).arg(JsonString(url.fragment())),
                           QWebEngineScript::ApplicationWorld);
             return false;
@@ -182,6 +187,8 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
     pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     pSettings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     m_pView->setPage(new ViewerPage(m_pProfile, m_pView));
+    connect(m_pView->page(), &QWebEnginePage::scrollPositionChanged, this, &CWebBrowser2::scrolled);
+    connect(m_pView, &QWebEngineView::urlChanged, this, &CWebBrowser2::urlChanged);
     connect(m_pView, &QWebEngineView::loadFinished, this, [this](bool bOk) {
         // A load cut short by the next one ends too: the place is the next page's.
         if (!bOk) {
@@ -230,6 +237,9 @@ void CWebBrowser2::BuildFindBar() {
     auto* pFindLayout = new QHBoxLayout(m_pFindBar);
     pFindLayout->setContentsMargins(2, 2, 2, 2);
     pFindLayout->addWidget(m_pFindEdit, 1);
+    m_pFindNote = new QLabel(m_pFindBar);
+    m_pFindNote->hide();
+    pFindLayout->addWidget(m_pFindNote);
     const auto addButton = [&](const QString& text, auto slot) {
         auto* pButton = new QToolButton(m_pFindBar);
         pButton->setText(text);
@@ -275,6 +285,15 @@ void CWebBrowser2::ShowFindBar() {
     m_pFindBar->show();
     m_pFindEdit->setFocus();
     m_pFindEdit->selectAll();
+}
+
+void CWebBrowser2::SetFindNote(const QString& note) {
+    m_pFindNote->setText(note);
+    m_pFindNote->setVisible(!note.isEmpty());
+}
+
+QString CWebBrowser2::FindNote() const {
+    return m_pFindNote->text();
 }
 
 void CWebBrowser2::FindNext(bool bBackward) {
@@ -399,6 +418,19 @@ void CWebBrowser2::PostsOnScreen(std::function<void(const QStringList&)> done) {
                                    });
 }
 
+void CWebBrowser2::RunScript(const QString& source, std::function<void(const QVariant&)> done) {
+    if (!done) {
+        m_pView->page()->runJavaScript(source, QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    m_pView->page()->runJavaScript(source, QWebEngineScript::ApplicationWorld,
+                                   [this, done = std::move(done)](const QVariant& result) {
+                                       if (!m_bClosing) {
+                                           done(result);
+                                       }
+                                   });
+}
+
 void CWebBrowser2::Navigate(const QString& url) {
     static const QString kFilePrefix = QStringLiteral("file:///");
     QUrl target(url);
@@ -444,6 +476,10 @@ void CWebBrowser2::AllowLocalFiles(const QStringList& paths) {
 
 void CWebBrowser2::SetLinkHandler(std::function<bool(const QUrl&)> handler) {
     static_cast<ViewerPage*>(m_pView->page())->linkHandler = std::move(handler);
+}
+
+void CWebBrowser2::SetPlaceHandler(std::function<bool(const QString&)> handler) {
+    static_cast<ViewerPage*>(m_pView->page())->placeHandler = std::move(handler);
 }
 
 void CWebBrowser2::SetNoticeHandler(std::function<void(Notice, const QUrl&)> handler) {

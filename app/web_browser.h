@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QWebEngineProfile;
@@ -49,11 +50,17 @@ public:
     void MoveToMarked(int nStep, std::function<void(bool)> done);
     // The ids of the posts on screen now (those with an id), the top one first.
     void PostsOnScreen(std::function<void(const QStringList&)> done);
+    // Runs a script of the program's own in the page shown, in the view's own script world (the
+    // page's scripts never run); done, when given, is told what it gave back.
+    void RunScript(const QString& source, std::function<void(const QVariant&)> done = {});
     // The local files the view may load; everything else under file:// is blocked.
     void AllowLocalFiles(const QStringList& paths);
     // Called with the address of a link clicked in a page; true when it was taken (the view then
     // neither follows it nor hands it to the desktop).
     void SetLinkHandler(std::function<bool(const QUrl&)> handler);
+    // Called with the place (the part after '#') of a link to a place in the page shown; true
+    // when it was taken, else the view brings that element to the top.
+    void SetPlaceHandler(std::function<bool(const QString&)> handler);
     // What the user should hear of: a navigation the view refused, or a web address the
     // desktop's browser could not open.
     enum class Notice { kNavigationRefused, kCouldNotOpen };
@@ -76,12 +83,21 @@ public:
     // The context menu as it opens at a point of the view.
     QMenu* CreateContextMenu();
     QLineEdit* FindEdit() const { return m_pFindEdit; }
+    // A line in the find bar on what the find reaches (empty: none).
+    void SetFindNote(const QString& note);
+    QString FindNote() const;
 
     // Whether the page of the latest Navigate has loaded.
     bool IsLoaded() const { return m_bLoaded; }
     // The address of the page shown (or being loaded).
     QUrl Url() const;
     QWebEngineView* View() const { return m_pView; }
+
+signals:
+    // The page shown scrolled, by the reader or by a script.
+    void scrolled();
+    // The view shows another address (or is loading it).
+    void urlChanged();
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -96,6 +112,7 @@ private:
     QWebEngineView* m_pView;
     QWidget* m_pFindBar;
     QLineEdit* m_pFindEdit;
+    QLabel* m_pFindNote;
     bool m_bKeepTopRow = false;
     bool m_bNight = false;
     bool m_bClosing = false;

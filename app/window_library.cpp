@@ -49,16 +49,28 @@ LibraryAnswer<std::optional<StoredThread>> WindowLibrary::Find(const ThreadKey& 
     return Use<std::optional<StoredThread>>([&key](ThreadStore& store) { return store.Find(key); });
 }
 
-LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& key) {
-    return Use<std::optional<KeptThread>>([&key](ThreadStore& store) -> std::optional<KeptThread> {
+LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& key,
+                                                             const PostSelection& selection) {
+    return Use<std::optional<KeptThread>>([&](ThreadStore& store) -> std::optional<KeptThread> {
         std::optional<StoredThread> thread = store.Find(key);
         if (!thread) {
             return std::nullopt;
         }
-        std::vector<StoredPost> posts = store.Posts(thread->nId);
+        std::vector<OutlinePost> outline = store.Outline(*thread, selection);
         EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
-        return KeptThread{*std::move(thread), std::move(posts), std::move(earlier)};
+        return KeptThread{*std::move(thread), std::move(outline), std::move(earlier)};
     });
+}
+
+LibraryAnswer<std::vector<OutlinePost>> WindowLibrary::Outline(const StoredThread& thread,
+                                                               const PostSelection& selection) {
+    return Use<std::vector<OutlinePost>>(
+        [&](ThreadStore& store) { return store.Outline(thread, selection); });
+}
+
+LibraryAnswer<std::vector<StoredPost>> WindowLibrary::PostsById(
+    const std::vector<std::int64_t>& ids) {
+    return Use<std::vector<StoredPost>>([&](ThreadStore& store) { return store.PostsById(ids); });
 }
 
 LibraryAnswer<bool> WindowLibrary::MarkRead(std::int64_t nThread) {

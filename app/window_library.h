@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shown_page.h"
+#include "thread_page.h"
 #include "thread_reader.h"
 #include "thread_store.h"
 
@@ -14,6 +14,14 @@
 class QObject;
 
 namespace vesk {
+
+// A kept thread as the window pages through it: the thread, its posts a filter selects without
+// their texts, and the earlier texts of its edited posts.
+struct KeptThread {
+    StoredThread thread;
+    std::vector<OutlinePost> outline;
+    EarlierBodies earlier;
+};
 
 // What the library answered, or why it could not: its text, and whether another program held
 // the library for longer than the window waits.
@@ -47,8 +55,13 @@ public:
 
     LibraryAnswer<std::vector<ThreadListing>> List();
     LibraryAnswer<std::optional<StoredThread>> Find(const ThreadKey& key);
-    // The thread and every post of it; nothing when it is not kept.
-    LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key);
+    // The thread and the outline of its posts the selection takes; nothing when it is not kept.
+    LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key,
+                                                  const PostSelection& selection = {});
+    // The outline of a kept thread's posts in another selection.
+    LibraryAnswer<std::vector<OutlinePost>> Outline(const StoredThread& thread,
+                                                    const PostSelection& selection);
+    LibraryAnswer<std::vector<StoredPost>> PostsById(const std::vector<std::int64_t>& ids);
     LibraryAnswer<bool> MarkRead(std::int64_t nThread);
     // The reader saw these posts (ids) and stopped at nPlace (a post's id), now.
     LibraryAnswer<bool> MarkSeen(std::int64_t nThread, const std::vector<std::int64_t>& seen,

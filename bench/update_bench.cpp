@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
                 if (!bLoaded || dialog.IsFetching() || (pKept = Access(dialog).Kept()) == nullptr) {
                     return false;
                 }
-                nFirst = vesk::LandingPost(*pKept, vesk::PageFilter::kAll, {}, false);
+                nFirst = vesk::LandingPost(*pKept, false);
                 return nFirst >= 0 && OnScreen(dialog, QStringLiteral("p%1").arg(nFirst));
             },
             60000);
@@ -130,9 +130,7 @@ int main(int argc, char** argv) {
         bLoaded = false;
         const Clock::time_point opening = Clock::now();
         const bool bOpened = Access(dialog).OpenKeptThread(diary);
-        const int nLanding =
-            bOpened ? vesk::LandingPost(*Access(dialog).Kept(), vesk::PageFilter::kAll, {}, false)
-                    : -1;
+        const int nLanding = bOpened ? vesk::LandingPost(*Access(dialog).Kept(), false) : -1;
         if (nLanding < 0 ||
             !WaitUntil(
                 [&] { return bLoaded && OnScreen(dialog, QStringLiteral("p%1").arg(nLanding)); },

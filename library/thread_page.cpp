@@ -2,6 +2,8 @@
 
 #include "code_page.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 
 namespace vesk {
@@ -11,6 +13,8 @@ namespace {
 // The marks' colours and the bar on the left of a marked post.
 constexpr std::string_view kReadingStyle =
     "<style type=\"text/css\">"
+    // The window keeps the post at the top in place itself as rows come and go above it.
+    "body{overflow-anchor:none}td.vk-gap{padding:0;border:0}"
     ".vk-m{color:#fff;border-radius:3px;padding:0 4px;margin-left:4px;font-weight:bold}"
     ".vk-new>td{border-left:4px solid #E8740C}.vk-new .vk-m{background:#E8740C}"
     ".vk-edited>td{border-left:4px solid #2F7DD3}.vk-edited .vk-m{background:#2F7DD3}"
@@ -48,10 +52,22 @@ std::string NewsLine(int nStarterNew, int nFirstStarter, int nNew, int nFirst) {
            " " + part("新帖", nNew, nFirst) + "</div>";
 }
 
+// A body as the board's cut left it may end in an end tag begun ("</", "</di"), which would
+// take the page's own markup after it for part of that tag: what a reader sees ends before it.
+std::string_view ShownBody(std::string_view body) {
+    const std::size_t nOpen = body.rfind("</");
+    if (nOpen != std::string_view::npos &&
+        std::all_of(body.begin() + static_cast<std::ptrdiff_t>(nOpen) + 2, body.end(),
+                    [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; })) {
+        body = body.substr(0, nOpen);
+    }
+    return body;
+}
+
 std::string EarlierMarkup(const std::vector<std::string>& bodies) {
     std::string markup = "<details class=vk-before><summary>" + Gbk("修改前") + "</summary>";
     for (const std::string& body : bodies) {
-        markup.append("<div>").append(body).append("</div>");
+        markup.append("<div>").append(ShownBody(body)).append("</div>");
     }
     return markup + "</details>";
 }
@@ -100,38 +116,20 @@ EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history) {
     return earlier;
 }
 
-ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, const EarlierBodies& earlier) {
+std::string ComposeReadingRows(const StoredThread& thread, std::span<const StoredPost> posts,
+                               std::span<const int> indices, const EarlierBodies& earlier) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 260 + post.strBody.size();
     }
-    ResultPageComposer composer(thread.strTitle, thread.strStarter, filter, nReserve,
-                                kReadingStyle);
-    int nNew = 0;
-    int nStarterNew = 0;
-    int nFirst = -1;
-    int nFirstStarter = -1;
-    for (std::size_t i = 0; i < posts.size(); ++i) {
-        const StoredPost& post = posts[i];
-        if (post.state == PostState::kNew && !post.bDeleted && composer.Passes(post.strAuthor)) {
-            const int nRow = static_cast<int>(i);
-            nFirst = nNew++ == 0 ? nRow : nFirst;
-            if (IsThreadStarter(post.strAuthor, thread.strStarter)) {
-                nFirstStarter = nStarterNew++ == 0 ? nRow : nFirstStarter;
-            }
-        }
-    }
-    if (nNew > 0) {
-        composer.AddLine(NewsLine(nStarterNew, nFirstStarter, nNew, nFirst));
-    }
+    ResultPageComposer composer({}, thread.strStarter, {}, nReserve);
     std::string attributes;
     std::string mark;
     std::string after;
-    for (std::size_t i = 0; i < posts.size(); ++i) {
+    for (std::size_t i = 0; i < posts.size() && i < indices.size(); ++i) {
         const StoredPost& post = posts[i];
         const std::string_view kind = KindClass(post);
-        attributes = "id=p" + std::to_string(i);
+        attributes = "id=p" + std::to_string(indices[i]);
         if (!kind.empty()) {
             attributes.append(" class=\"")
                 .append(post.state != PostState::kRead ? "vk-u " : "")
@@ -142,10 +140,29 @@ ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<Stor
         mark = text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
         const auto found = post.nFloor != 0 ? earlier.find(post.nFloor) : earlier.end();
         after = found != earlier.end() ? EarlierMarkup(found->second) : std::string();
-        composer.Add(
-            {post.nFloor, post.strAuthor, post.strTime, mark, post.strBody, attributes, after});
+        composer.Add({post.nFloor, post.strAuthor, post.strTime, mark, ShownBody(post.strBody),
+                      attributes, after});
     }
-    return composer.Finish();
+    return std::move(composer).TakeRows();
+}
+
+ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
+                              std::string_view rows, int nShown, int nBeforePx, int nAfterPx) {
+    ResultPageComposer composer(thread.strTitle, thread.strStarter, {}, rows.size() + 512,
+                                kReadingStyle);
+    if (news.nNew > 0) {
+        composer.AddLine(NewsLine(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst));
+    }
+    const auto spacer = [](std::string_view id, int nHeight) {
+        return "<tr><td class=vk-gap><div id=" + std::string(id) +
+               " style=height:" + std::to_string(nHeight) + "px></div></td></tr>\r\n";
+    };
+    composer.AddRows(spacer("vk-above", nBeforePx));
+    composer.AddRows(rows);
+    composer.AddRows(spacer("vk-below", nAfterPx));
+    ResultPage page = composer.Finish();
+    page.nShown = nShown;
+    return page;
 }
 
 }  // namespace vesk

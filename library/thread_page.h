@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +29,27 @@ ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<Store
 using EarlierBodies = std::map<std::int32_t, std::vector<std::string>>;
 EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history);
 
-// The window's page of a kept thread, in the library's page format: row i's id is "p<i>" (its
-// index in posts); a post not read yet carries the class "vk-u" and its kind ("vk-new",
-// "vk-edited", "vk-deleted"; a deleted post always has the latter) with its mark in a coloured
-// label and a bar on its left; an edited post folds its earlier texts under "修改前". A line
-// under the title counts the new posts shown, the starter's and all, with a link to the first of
-// each.
-ResultPage ComposeReadingPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, const EarlierBodies& earlier);
+// What the line under the title of a kept thread's page counts: the new posts in the filter
+// shown, the starter's among them, and the index of the first of each (-1 when none).
+struct ReadingNews {
+    int nNew = 0;
+    int nStarterNew = 0;
+    int nFirst = -1;
+    int nFirstStarter = -1;
+};
+
+// Rows of the window's page of a kept thread, in the library's page format: post i stands at
+// index indices[i] of the thread as shown, and its row's id is "p<index>"; a post not read yet
+// carries the class "vk-u" and its kind ("vk-new", "vk-edited", "vk-deleted"; a deleted post
+// always has the latter) with its mark in a coloured label and a bar on its left; an edited post
+// folds its earlier texts under "修改前".
+std::string ComposeReadingRows(const StoredThread& thread, std::span<const StoredPost> posts,
+                               std::span<const int> indices, const EarlierBodies& earlier);
+
+// The window's page of a kept thread: the title, the news line when there are new posts (each
+// count a link to "#p<index>" of its first), then the rows between two spacers, "vk-above" and
+// "vk-below", standing for the posts not in the page.
+ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
+                              std::string_view rows, int nShown, int nBeforePx, int nAfterPx);
 
 }  // namespace vesk

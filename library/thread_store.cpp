@@ -783,6 +783,60 @@ std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread,
     return posts;
 }
 
+std::vector<OutlinePost> ThreadStore::Outline(const StoredThread& thread,
+                                              const PostSelection& selection) {
+    // The starter's posts come through the index on the thread and the author; a name list is
+    // matched byte by byte (the authors are GB2312), one instr a name.
+    std::string strSql =
+        "SELECT id, floor, sort_floor, state, deleted, author = ?2 FROM post WHERE thread = ?1";
+    using Kind = PostSelection::Kind;
+    if (selection.kind == Kind::kStarter) {
+        strSql += " AND author = ?2";
+    } else if (selection.kind == Kind::kNames) {
+        strSql += " AND (0";
+        for (std::size_t i = 0; i < selection.names.size(); ++i) {
+            strSql += " OR instr(author, ?" + std::to_string(i + 3) + ") > 0";
+        }
+        strSql += ")";
+    }
+    strSql += " ORDER BY sort_floor, floor = 0, page, position";
+    Statement select = m_db.Prepare(strSql.c_str());
+    // Nobody's name is empty: without a starter, nobody is the starter.
+    select.Bind(1, thread.nId)
+        .Bind(2, thread.strStarter.empty() ? std::string_view("\xFF") : thread.strStarter);
+    if (selection.kind == Kind::kNames) {
+        for (std::size_t i = 0; i < selection.names.size(); ++i) {
+            select.Bind(static_cast<int>(i + 3), selection.names[i]);
+        }
+    }
+    std::vector<OutlinePost> outline;
+    while (select.Step()) {
+        outline.push_back({select.Int(0), static_cast<std::int32_t>(select.Int(1)),
+                           static_cast<std::int32_t>(select.Int(2)),
+                           static_cast<PostState>(select.Int(3)), select.Int(4) != 0,
+                           select.Int(5) != 0});
+    }
+    return outline;
+}
+
+std::vector<StoredPost> ThreadStore::PostsById(std::span<const std::int64_t> ids) {
+    Statement& select =
+        Cached("SELECT floor, author, time, body, deleted, state, id FROM post WHERE id = ?");
+    std::vector<StoredPost> posts;
+    posts.reserve(ids.size());
+    for (const std::int64_t nId : ids) {
+        select.Bind(1, nId);
+        if (select.Step()) {
+            posts.push_back({static_cast<std::int32_t>(select.Int(0)), std::string(select.Bytes(1)),
+                             std::string(select.Bytes(2)), std::string(select.Bytes(3)),
+                             select.Int(4) != 0, static_cast<PostState>(select.Int(5)),
+                             select.Int(6)});
+        }
+        select.Reset();
+    }
+    return posts;
+}
+
 int ThreadStore::CountPosts(std::int64_t nThread) {
     Statement& count = Cached("SELECT count(*) FROM post WHERE thread = ? AND deleted = 0");
     count.Bind(1, nThread);

@@ -76,6 +76,24 @@ struct KeptPages {
 // The page's size when none is its own.
 std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFloorBefore);
 
+// Which of a thread's posts a reader pages through: all, the starter's, or those whose author
+// holds one of the names (GB2312 bytes, as typed; an empty name is in every author).
+struct PostSelection {
+    enum class Kind { kAll, kStarter, kNames };
+    Kind kind = Kind::kAll;
+    std::vector<std::string> names;
+};
+
+// A post's place in its thread without its text: enough to count, mark and find it.
+struct OutlinePost {
+    std::int64_t nId = 0;
+    std::int32_t nFloor = 0;
+    std::int32_t nSortFloor = 0;  // the floor, or for a post without one the floor before it
+    PostState state = PostState::kRead;
+    bool bDeleted = false;
+    bool bStarter = false;
+};
+
 struct ThreadListing {
     ThreadKey key;
     std::string strTitle;
@@ -155,6 +173,10 @@ public:
     // it on its page; with an author, only that author's (byte for byte).
     std::vector<StoredPost> Posts(std::int64_t nThread,
                                   std::optional<std::string_view> author = std::nullopt);
+    // The selected posts of a thread in the order Posts gives, without their texts.
+    std::vector<OutlinePost> Outline(const StoredThread& thread, const PostSelection& selection);
+    // The posts of these ids, in the order given; an id that is not kept is left out.
+    std::vector<StoredPost> PostsById(std::span<const std::int64_t> ids);
     int CountPosts(std::int64_t nThread);  // not deleted
     // The body of the starter's last post not deleted, empty when there is none.
     std::string NewestStarterBody(std::int64_t nThread);

@@ -99,6 +99,7 @@ ResultPageComposer::ResultPageComposer(std::string_view title, std::string_view 
                            kTitleEnd.size() + kPageEnd.size() + nReserve);
     m_page.strText.append(kPageHead).append(headExtra).append(kHeadEnd).append(title).append(
         kTitleEnd);
+    m_nHead = m_page.strText.size();
 }
 
 bool ResultPageComposer::Passes(std::string_view author) const {
@@ -107,6 +108,15 @@ bool ResultPageComposer::Passes(std::string_view author) const {
 
 void ResultPageComposer::AddLine(std::string_view html) {
     m_page.strText.append("<tr><td>").append(html).append("</td></tr>\r\n");
+}
+
+void ResultPageComposer::AddRows(std::string_view html) {
+    m_page.strText.append(html);
+}
+
+std::string ResultPageComposer::TakeRows() && {
+    m_page.strText.erase(0, m_nHead);
+    return std::move(m_page.strText);
 }
 
 void ResultPageComposer::Add(const PostRow& row) {

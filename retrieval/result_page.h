@@ -52,13 +52,18 @@ public:
     bool Passes(std::string_view author) const;
     // A row of the page's own (markup, not a post) after the rows added so far.
     void AddLine(std::string_view html);
+    // Rows of markup, as they stand.
+    void AddRows(std::string_view html);
     void Add(const PostRow& row);
     ResultPage Finish();
+    // The rows added so far, without the page around them.
+    std::string TakeRows() &&;
 
 private:
     std::string_view m_starter;
     ResultFilter m_filter;
     ResultPage m_page;
+    std::size_t m_nHead = 0;
 };
 
 // The page for records 0 to nLastIndex (which must be 0 or more): the title row, then one row per

@@ -2,6 +2,8 @@
 
 // What the viewer's window keeps to itself, for the tests and the figures that check it.
 
+#include "kept_reading.h"
+#include "place_bar.h"
 #include "shown_page.h"
 #include "viewer_dialog.h"
 
@@ -44,7 +46,11 @@ public:
         return m_dialog.OpenKeptThread(key, bAtStarterNews);
     }
     void NoteSeenPosts() { m_dialog.NoteSeenPosts(); }
-    const KeptThread* Kept() const { return m_dialog.m_pShown->Kept(); }
+    const KeptThread* Kept() const {
+        return m_dialog.m_pReading != nullptr ? &m_dialog.m_pReading->Kept() : nullptr;
+    }
+    KeptReading* Reading() const { return m_dialog.m_pReading.get(); }
+    PlaceBar* Place() const { return m_dialog.m_pPlaceBar; }
     // Every post of the kept thread shown is read, as if the reader had seen them all.
     void MarkAllSeen() {
         if (const KeptThread* pKept = Kept()) {

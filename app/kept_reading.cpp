@@ -1,0 +1,433 @@
+#include "kept_reading.h"
+
+#include "code_page.h"
+#include "request_checks.h"
+#include "result_page.h"
+#include "web_browser.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QUrl>
+#include <QVariantList>
+#include <QWebEngineView>
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+// A post's height in the page until the page has measured its own.
+constexpr int kRowGuessPx = 60;
+
+// The page's side of the window of posts, kept in the view's own script world: the post rows
+// stand between the spacers "vk-above" and "vk-below", row ids "p<index>". The spacers' heights
+// are the posts not in the page at the rows' measured height; every change keeps the post at
+// the top where it was on screen. want() tells what the view needs: [0] nothing, [1, index] a
+// jump (the reader dragged into a spacer, index where he is), [2, side] more posts on that side;
+// and, last, the index of the post at the top (-1 when none is on screen).
+constexpr char kPieces[] = R"js(if(!window.vkp)window.vkp=(function(){
+var P={first:0,last:0,total:0,avg:0};
+function sp(s){var e=document.getElementById(s<0?'vk-above':'vk-below');return e&&e.closest('tr');}
+function rows(){var o=[],a=sp(-1),b=sp(1);if(!a||!b)return o;
+for(var r=a.nextElementSibling;r&&r!==b;r=r.nextElementSibling)o.push(r);return o;}
+function at(r){return +r.id.slice(1);}
+function top(){var r=rows(),lo=0,hi=r.length;while(lo<hi){var m=(lo+hi)>>1;
+if(r[m].getBoundingClientRect().bottom<=1)lo=m+1;else hi=m;}
+return lo<r.length&&r[lo].getBoundingClientRect().top<innerHeight?at(r[lo]):-1;}
+function anchor(){var r=rows();for(var i=0;i<r.length;i++){var b=r[i].getBoundingClientRect();
+if(b.bottom>0)return {e:r[i],y:b.top};}return null;}
+function keep(a){if(a&&a.e.isConnected){var d=a.e.getBoundingClientRect().top-a.y;if(d)scrollBy(0,d);}}
+function fit(measure){var r=rows();if(measure&&r.length){var h=(r[r.length-1].getBoundingClientRect()
+.bottom-r[0].getBoundingClientRect().top)/r.length;if(h>0)P.avg=h;}
+var avg=Math.min(P.avg||60,3e7/Math.max(P.total,1));
+sp(-1).firstChild.firstChild.style.height=Math.round(P.first*avg)+'px';
+sp(1).firstChild.firstChild.style.height=Math.round((P.total-P.last)*avg)+'px';}
+function parse(html){var t=document.createElement('template');
+t.innerHTML='<table><tbody>'+html+'</tbody></table>';var b=t.content.querySelector('tbody'),
+f=document.createDocumentFragment();while(b&&b.firstChild)f.appendChild(b.firstChild);return f;}
+function go(i){var e=document.getElementById('p'+i);if(e)e.scrollIntoView();return !!e;}
+return {
+set:function(first,last,total,i){history.scrollRestoration='manual';P.first=first;P.last=last;
+P.total=total;fit(true);if(i<0||!go(i))scrollTo(0,0);return top();},
+want:function(){var r=rows(),h=innerHeight,avg=P.avg||60;if(!r.length)return [0,0,-1];
+var t=r[0].getBoundingClientRect().top,b=r[r.length-1].getBoundingClientRect().bottom,n=top();
+if(t>h&&P.first>0)return [1,Math.max(0,P.first-Math.ceil(t/avg)),n];
+if(b<0&&P.last<P.total)return [1,Math.min(P.total-1,P.last+Math.floor(-b/avg)),n];
+if(P.first>0&&t>-2*h)return [2,-1,n];
+if(P.last<P.total&&b<3*h)return [2,1,n];
+return [0,0,n];},
+add:function(side,html,first,last){var a=anchor(),f=parse(html);
+if(side<0)sp(-1).after(f);else sp(1).before(f);
+rows().forEach(function(r){var i=at(r);if(i<first||i>=last)r.remove();});
+P.first=first;P.last=last;fit(false);keep(a);return top();},
+reset:function(html,first,last,total,i,end){history.scrollRestoration='manual';
+rows().forEach(function(r){r.remove();});sp(-1).after(parse(html));
+P.first=first;P.last=last;P.total=total;fit(true);
+if(end)scrollTo(0,document.documentElement.scrollHeight);else if(!go(i))scrollTo(0,0);return top();},
+go:function(i){go(i);return top();},
+end:function(e){scrollTo(0,e?document.documentElement.scrollHeight:0);return top();}
+};})();
+)js";
+
+QString ScriptString(const QString& text) {
+    return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)) +
+           QStringLiteral("[0]");
+}
+
+ReadingNews NewsOf(const std::vector<OutlinePost>& outline) {
+    ReadingNews news;
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const OutlinePost& post = outline[i];
+        if (post.state == PostState::kNew && !post.bDeleted) {
+            const int nIndex = static_cast<int>(i);
+            news.nFirst = news.nNew++ == 0 ? nIndex : news.nFirst;
+            if (post.bStarter) {
+                news.nFirstStarter = news.nStarterNew++ == 0 ? nIndex : news.nFirstStarter;
+            }
+        }
+    }
+    return news;
+}
+
+}  // namespace
+
+int LandingPost(const KeptThread& kept, bool bStarter) {
+    int nPlace = -1;
+    for (std::size_t i = 0; i < kept.outline.size(); ++i) {
+        const OutlinePost& post = kept.outline[i];
+        nPlace = post.nId == kept.thread.nReadPost ? static_cast<int>(i) : nPlace;
+        if (post.state != PostState::kRead && !post.bDeleted && (!bStarter || post.bStarter)) {
+            return static_cast<int>(i);
+        }
+    }
+    return nPlace;
+}
+
+KeptReading::KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::string strPagePath,
+                         KeptThread kept)
+    : m_library(library),
+      m_browser(browser),
+      m_strPagePath(std::move(strPagePath)),
+      m_kept(std::move(kept)),
+      m_nPlace(m_kept.thread.nReadPost),
+      m_nSavedPlace(m_kept.thread.nReadPost) {
+    connect(&m_browser, &CWebBrowser2::scrolled, this, &KeptReading::Check);
+    connect(m_browser.View(), &QWebEngineView::loadFinished, this, [this](bool bOk) {
+        if (!bOk || m_bLoaded || !IsShown(true)) {
+            return;
+        }
+        m_bLoaded = true;
+        m_bAsking = true;
+        Run(QStringLiteral("vkp.set(%1,%2,%3,%4)")
+                .arg(m_nFirst)
+                .arg(m_nLast)
+                .arg(Total())
+                .arg(m_nLanding),
+            [this](const QVariant& top) {
+                m_bAsking = false;
+                NoteTop(top);
+                Check();
+            });
+    });
+}
+
+KeptReading::~KeptReading() {
+    m_browser.SetFindNote({});
+}
+
+bool KeptReading::IsShown(bool bLoading) const {
+    return (bLoading || m_bLoaded) && m_browser.IsLoaded() &&
+           m_browser.Url() == QUrl::fromLocalFile(QString::fromStdString(m_strPagePath));
+}
+
+bool KeptReading::Rows(int nFrom, int nTo, std::string* pRows, QString* pError) {
+    std::vector<std::int64_t> ids;
+    for (int i = nFrom; i < nTo; ++i) {
+        ids.push_back(m_kept.outline[static_cast<std::size_t>(i)].nId);
+    }
+    LibraryAnswer<std::vector<StoredPost>> posts = m_library.PostsById(ids);
+    if (!posts.Ok()) {
+        if (pError != nullptr) {
+            *pError = posts.error;
+        }
+        return false;
+    }
+    // A post that went from the library meanwhile leaves its place empty; one seen here is read.
+    std::vector<int> indices;
+    std::size_t nAt = 0;
+    for (StoredPost& post : posts.value) {
+        while (nAt < ids.size() && ids[nAt] != post.nId) {
+            ++nAt;
+        }
+        if (nAt == ids.size()) {
+            break;
+        }
+        const int nIndex = nFrom + static_cast<int>(nAt);
+        post.state = m_kept.outline[static_cast<std::size_t>(nIndex)].state;
+        indices.push_back(nIndex);
+    }
+    posts.value.resize(indices.size());
+    *pRows = ComposeReadingRows(m_kept.thread, posts.value, indices, m_kept.earlier);
+    return true;
+}
+
+bool KeptReading::Open(int nAt, QString* pError) {
+    const int nTotal = Total();
+    nAt = std::min(nAt, nTotal - 1);
+    const int nLast = std::min(nTotal, std::max(nAt, 0) + kAfter);
+    const int nFirst = std::max(0, std::min(nAt - kBefore, nLast - kBefore - kAfter));
+    std::string rows;
+    if (!Rows(nFirst, nLast, &rows, pError)) {
+        return false;
+    }
+    const ResultPage page =
+        ComposeReadingPage(m_kept.thread, NewsOf(m_kept.outline), rows, nLast - nFirst,
+                           nFirst * kRowGuessPx, (nTotal - nLast) * kRowGuessPx);
+    if (!WriteResultFile(m_strPagePath, page.strText)) {
+        *pError = QString::fromUtf8(kCreateFileFailedMessage.data(),
+                                    static_cast<qsizetype>(kCreateFileFailedMessage.size())) +
+                  QString::fromStdString(m_strPagePath);
+        return false;
+    }
+    ++m_nPage;
+    m_bLoaded = false;
+    m_bAsking = false;
+    m_nFirst = nFirst;
+    m_nLast = nLast;
+    m_nLanding = nAt;
+    m_nTop = std::max(nAt, nTotal > 0 ? 0 : -1);
+    m_browser.Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strPagePath));
+    TellFind();
+    if (placeChanged) {
+        placeChanged();
+    }
+    return true;
+}
+
+bool KeptReading::Select(const PostSelection& selection, QString* pError) {
+    LibraryAnswer<std::vector<OutlinePost>> outline = m_library.Outline(m_kept.thread, selection);
+    if (!outline.Ok()) {
+        *pError = outline.error;
+        return false;
+    }
+    // The post at the top stays there when the new selection holds it, else the first after it.
+    int nAt = -1;
+    if (m_nTop > 0 && m_nTop < Total()) {
+        const OutlinePost top = m_kept.outline[static_cast<std::size_t>(m_nTop)];
+        const std::vector<OutlinePost>& now = outline.value;
+        auto found = std::find_if(now.begin(), now.end(),
+                                  [&top](const OutlinePost& post) { return post.nId == top.nId; });
+        if (found == now.end()) {
+            found = std::find_if(now.begin(), now.end(), [&top](const OutlinePost& post) {
+                return post.nSortFloor > top.nSortFloor;
+            });
+        }
+        nAt = static_cast<int>(found - now.begin());
+    }
+    m_kept.outline = std::move(outline.value);
+    return Open(nAt, pError);
+}
+
+void KeptReading::Run(const QString& call, std::function<void(const QVariant&)> done) {
+    m_browser.RunScript(QLatin1String(kPieces) + call,
+                        [pThis = QPointer<KeptReading>(this), nPage = m_nPage,
+                         done = std::move(done)](const QVariant& result) {
+                            if (pThis != nullptr && pThis->m_nPage == nPage && done) {
+                                done(result);
+                            }
+                        });
+}
+
+void KeptReading::NoteTop(const QVariant& top) {
+    const int nTop = top.toInt();
+    if (nTop >= 0 && nTop < Total() && nTop != m_nTop) {
+        m_nTop = nTop;
+        if (placeChanged) {
+            placeChanged();
+        }
+    }
+}
+
+void KeptReading::TellFind() {
+    m_browser.SetFindNote(m_nLast - m_nFirst < Total()
+                              ? QStringLiteral("只在已显示的第 %1–%2 帖中查找（共 %3 帖）")
+                                    .arg(m_nFirst + 1)
+                                    .arg(m_nLast)
+                                    .arg(Total())
+                              : QString());
+}
+
+void KeptReading::Check() {
+    if (m_bAsking || !IsShown()) {
+        return;
+    }
+    m_bAsking = true;
+    Run(QStringLiteral("vkp.want()"), [this](const QVariant& answer) { OnWant(answer); });
+}
+
+void KeptReading::OnWant(const QVariant& answer) {
+    const QVariantList want = answer.toList();
+    NoteTop(want.value(2, -1));
+    switch (want.value(0).toInt()) {
+        case 1:
+            Replace(want.value(1).toInt(), false);
+            return;
+        case 2:
+            More(want.value(1).toInt());
+            return;
+        default:
+            m_bAsking = false;
+            return;
+    }
+}
+
+void KeptReading::More(int nSide) {
+    const int nFrom = nSide < 0 ? std::max(0, m_nFirst - kStep) : m_nLast;
+    const int nTo = nSide < 0 ? m_nFirst : std::min(Total(), m_nLast + kStep);
+    std::string rows;
+    if (nFrom >= nTo || !Rows(nFrom, nTo, &rows, nullptr)) {
+        // The library was busy: the next scroll asks again.
+        m_bAsking = false;
+        return;
+    }
+    m_nFirst = std::min(m_nFirst, nFrom);
+    m_nLast = std::max(m_nLast, nTo);
+    // The posts farthest from the place leave the page.
+    const int nOver = std::max(0, m_nLast - m_nFirst - kMostShown);
+    (nSide < 0 ? m_nLast : m_nFirst) += nSide < 0 ? -nOver : nOver;
+    Run(QStringLiteral("vkp.add(%1,").arg(nSide) +
+            ScriptString(QString::fromStdU16String(GbkToUtf16(rows))) +
+            QStringLiteral(",%1,%2)").arg(m_nFirst).arg(m_nLast),
+        [this](const QVariant& top) {
+            m_bAsking = false;
+            NoteTop(top);
+            Check();
+        });
+    TellFind();
+}
+
+void KeptReading::Replace(int nAt, bool bEnd) {
+    const int nTotal = Total();
+    nAt = std::clamp(nAt, 0, std::max(nTotal - 1, 0));
+    const int nLast = bEnd ? nTotal : std::min(nTotal, nAt + kAfter);
+    const int nFirst = std::max(0, std::min(nAt - kBefore, nLast - kBefore - kAfter));
+    std::string rows;
+    if (!Rows(nFirst, nLast, &rows, nullptr)) {
+        m_bAsking = false;
+        return;
+    }
+    m_nFirst = nFirst;
+    m_nLast = nLast;
+    m_bAsking = true;
+    Run(QStringLiteral("vkp.reset(") + ScriptString(QString::fromStdU16String(GbkToUtf16(rows))) +
+            QStringLiteral(",%1,%2,%3,%4,%5)")
+                .arg(nFirst)
+                .arg(nLast)
+                .arg(nTotal)
+                .arg(nAt)
+                .arg(bEnd ? QStringLiteral("true") : QStringLiteral("false")),
+        [this](const QVariant& top) {
+            m_bAsking = false;
+            NoteTop(top);
+            Check();
+        });
+    TellFind();
+}
+
+void KeptReading::GoTo(int nIndex) {
+    if (!IsShown() || nIndex < 0 || nIndex >= Total()) {
+        return;
+    }
+    if (nIndex >= m_nFirst && nIndex < m_nLast) {
+        Run(QStringLiteral("vkp.go(%1)").arg(nIndex),
+            [this](const QVariant& top) { NoteTop(top); });
+    } else {
+        Replace(nIndex, false);
+    }
+}
+
+void KeptReading::GoToEnd(bool bEnd) {
+    if (!IsShown()) {
+        return;
+    }
+    if (bEnd ? m_nLast == Total() : m_nFirst == 0) {
+        Run(QStringLiteral("vkp.end(%1)").arg(bEnd ? 1 : 0),
+            [this](const QVariant& top) { NoteTop(top); });
+    } else {
+        Replace(bEnd ? Total() - 1 : 0, bEnd);
+    }
+}
+
+bool KeptReading::GoToFloor(int nFloor) {
+    const auto found =
+        std::find_if(m_kept.outline.begin(), m_kept.outline.end(),
+                     [nFloor](const OutlinePost& post) { return post.nSortFloor >= nFloor; });
+    if (found == m_kept.outline.end()) {
+        return false;
+    }
+    GoTo(static_cast<int>(found - m_kept.outline.begin()));
+    return true;
+}
+
+void KeptReading::MoveToMarked(int nStep, std::function<void(bool)> done) {
+    if (!IsShown()) {
+        return;
+    }
+    m_browser.MoveToMarked(nStep, [pThis = QPointer<KeptReading>(this), nPage = m_nPage, nStep,
+                                   done = std::move(done)](bool bMoved) {
+        if (pThis == nullptr || pThis->m_nPage != nPage) {
+            return;
+        }
+        // Past the posts in the page, the outline knows what is still not read.
+        const std::vector<OutlinePost>& outline = pThis->m_kept.outline;
+        int nNext = -1;
+        for (int i = nStep > 0 ? pThis->m_nLast : pThis->m_nFirst - 1;
+             !bMoved && nNext < 0 && i >= 0 && i<pThis->Total(); i += nStep> 0 ? 1 : -1) {
+            nNext = outline[static_cast<std::size_t>(i)].state != PostState::kRead ? i : -1;
+        }
+        if (nNext >= 0) {
+            pThis->Replace(nNext, false);
+        }
+        done(bMoved || nNext >= 0);
+    });
+}
+
+void KeptReading::NoteSeenPosts() {
+    if (IsShown()) {
+        m_browser.PostsOnScreen(
+            [pThis = QPointer<KeptReading>(this), nPage = m_nPage](const QStringList& ids) {
+                if (pThis == nullptr || pThis->m_nPage != nPage) {
+                    return;
+                }
+                for (const QString& id : ids) {
+                    bool bNumber = false;
+                    const int nIndex = id.mid(1).toInt(&bNumber);
+                    if (!id.startsWith(QLatin1Char('p')) || !bNumber || nIndex < 0 ||
+                        nIndex >= pThis->Total()) {
+                        continue;
+                    }
+                    OutlinePost& post = pThis->m_kept.outline[static_cast<std::size_t>(nIndex)];
+                    if (id == ids.front()) {
+                        pThis->m_nPlace = post.nId;
+                        pThis->NoteTop(nIndex);
+                    }
+                    if (post.state != PostState::kRead) {
+                        pThis->m_unsavedSeen.push_back(post.nId);
+                        post.state = PostState::kRead;
+                    }
+                }
+            });
+    }
+    SaveSeen();
+}
+
+void KeptReading::SaveSeen() {
+    if ((!m_unsavedSeen.empty() || m_nPlace != m_nSavedPlace) &&
+        m_library.MarkSeen(m_kept.thread.nId, m_unsavedSeen, m_nPlace).Ok()) {
+        m_unsavedSeen.clear();
+        m_nSavedPlace = m_nPlace;
+    }
+}
+
+}  // namespace vesk

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "window_library.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vesk {
+
+class CWebBrowser2;
+
+// Where a kept thread opens: its first post not read yet (with bStarter, the starter's first),
+// or else the reading place when the outline holds it; -1 for the top. An index into the outline.
+int LandingPost(const KeptThread& kept, bool bStarter);
+
+// A kept thread as the window shows it, of any size: the page holds a window of its posts in
+// the filter chosen, around the place the reader is at, and takes more from the library as the
+// reader nears either end, or another part on a jump; posts far from the place leave the page
+// again. Two spacers stand for the posts not in the page, so that the scroll bar tells where in
+// the whole thread the reader is. What the reader saw is read, kept in the library each look.
+class KeptReading final : public QObject {
+    Q_OBJECT
+
+public:
+    // The posts a page opens with, before and after its place; what a step towards an end adds;
+    // the most the page holds.
+    static constexpr int kBefore = 100;
+    static constexpr int kAfter = 200;
+    static constexpr int kStep = 100;
+    static constexpr int kMostShown = 600;
+
+    // The page is written to strPagePath and shown in the browser.
+    KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::string strPagePath,
+                KeptThread kept);
+    ~KeptReading() override;
+    KeptReading(const KeptReading&) = delete;
+    KeptReading& operator=(const KeptReading&) = delete;
+
+    const KeptThread& Kept() const { return m_kept; }
+    // The posts in the filter shown; the index of the post at the top of the view (-1 before
+    // the page tells); the indices the page holds, from and to (past the last).
+    int Total() const { return static_cast<int>(m_kept.outline.size()); }
+    int Top() const { return m_nTop; }
+    int First() const { return m_nFirst; }
+    int Last() const { return m_nLast; }
+    // Whether the browser shows this thread's page, loaded (bLoading: loaded by the view, before
+    // the page has been set up).
+    bool IsShown(bool bLoading = false) const;
+
+    // Writes the page around the post of index nAt (-1: the top) and shows it; false, with the
+    // reason, when the library could not give the posts or the page could not be written.
+    bool Open(int nAt, QString* pError);
+    // The same thread in another selection, at the post that was at the top or the first after
+    // it; false as Open.
+    bool Select(const PostSelection& selection, QString* pError);
+
+    // Brings the post of this index to the top, loading its part of the thread when needed.
+    void GoTo(int nIndex);
+    // To the thread's first post, or its end.
+    void GoToEnd(bool bEnd);
+    // To the first post of this floor or after it; false when the thread shown has none.
+    bool GoToFloor(int nFloor);
+    // To the next (+1) or previous (-1) post not read; done says whether there was one.
+    void MoveToMarked(int nStep, std::function<void(bool)> done);
+
+    // Asks the view which posts are on screen: they are read, the top one is the reading place.
+    void NoteSeenPosts();
+    // Keeps what was seen in the library, when it is free.
+    void SaveSeen();
+    // The page tells the place anew (the top post, what it holds).
+    std::function<void()> placeChanged;
+
+private:
+    // The posts of indices [nFrom, nTo) as rows; false, with the reason when asked, when the
+    // library could not give them.
+    bool Rows(int nFrom, int nTo, std::string* pRows, QString* pError);
+    // Asks the page whether it needs more, after a scroll or a change.
+    void Check();
+    void OnWant(const QVariant& answer);
+    // Adds kStep posts before (-1) or after (+1) those shown.
+    void More(int nSide);
+    // Puts the part around nAt in place of the posts shown, nAt at the top (bEnd: the page's end).
+    void Replace(int nAt, bool bEnd);
+    // Runs a call of the page's side, answered only while the same page is shown.
+    void Run(const QString& call, std::function<void(const QVariant&)> done = {});
+    void NoteTop(const QVariant& top);
+    // The find bar says what part of the thread it searches.
+    void TellFind();
+
+    WindowLibrary& m_library;
+    CWebBrowser2& m_browser;
+    std::string m_strPagePath;
+    KeptThread m_kept;
+    // The page's number, so that answers of a page gone are not taken for this one's.
+    int m_nPage = 0;
+    bool m_bLoaded = false;
+    // A question to the page or a change of its posts is under way.
+    bool m_bAsking = false;
+    int m_nLanding = -1;
+    int m_nFirst = 0;
+    int m_nLast = 0;
+    int m_nTop = -1;
+    // What the library has not taken yet: posts seen, and the reading place (a post's id).
+    std::vector<std::int64_t> m_unsavedSeen;
+    std::int64_t m_nPlace = 0;
+    std::int64_t m_nSavedPlace = 0;
+};
+
+}  // namespace vesk
