@@ -12,6 +12,7 @@
 #include <QVariantList>
 #include <QWebEngineView>
 #include <algorithm>
+#include <optional>
 
 namespace vesk {
 
@@ -65,6 +66,10 @@ reset:function(html,first,last,total,i,end){history.scrollRestoration='manual';
 rows().forEach(function(r){r.remove();});sp(-1).after(parse(html));
 P.first=first;P.last=last;P.total=total;fit(true);
 if(end)scrollTo(0,document.documentElement.scrollHeight);else if(!go(i))scrollTo(0,0);return top();},
+news:function(html){var h=document.querySelector('div.vk-head'),r=h&&h.closest('tr');
+if(!html){if(r)r.remove();return;}if(r){r.firstElementChild.innerHTML=html;return;}
+var n=document.createElement('tr'),d=document.createElement('td');d.innerHTML=html;
+n.appendChild(d);sp(-1).before(n);},
 go:function(i){go(i);return top();},
 end:function(e){scrollTo(0,e?document.documentElement.scrollHeight:0);return top();}
 };})();
@@ -110,6 +115,7 @@ KeptReading::KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::str
       m_browser(browser),
       m_strPagePath(std::move(strPagePath)),
       m_kept(std::move(kept)),
+      m_whole(m_kept.outline),
       m_nPlace(m_kept.thread.nReadPost),
       m_nSavedPlace(m_kept.thread.nReadPost) {
     connect(&m_browser, &CWebBrowser2::scrolled, this, &KeptReading::Check);
@@ -173,6 +179,10 @@ bool KeptReading::Rows(int nFrom, int nTo, std::string* pRows, QString* pError) 
 }
 
 bool KeptReading::Open(int nAt, QString* pError) {
+    return Show(nAt, false, pError);
+}
+
+bool KeptReading::Show(int nAt, bool bInPlace, QString* pError) {
     const int nTotal = Total();
     nAt = std::min(nAt, nTotal - 1);
     const int nLast = std::min(nTotal, std::max(nAt, 0) + kAfter);
@@ -181,9 +191,11 @@ bool KeptReading::Open(int nAt, QString* pError) {
     if (!Rows(nFirst, nLast, &rows, pError)) {
         return false;
     }
+    // The file holds what is shown, in place or loaded anew.
+    const ReadingNews news = NewsOf(m_kept.outline);
     const ResultPage page =
-        ComposeReadingPage(m_kept.thread, NewsOf(m_kept.outline), rows, nLast - nFirst,
-                           nFirst * kRowGuessPx, (nTotal - nLast) * kRowGuessPx);
+        ComposeReadingPage(m_kept.thread, news, rows, nLast - nFirst, nFirst * kRowGuessPx,
+                           (nTotal - nLast) * kRowGuessPx);
     if (!WriteResultFile(m_strPagePath, page.strText)) {
         *pError = QString::fromUtf8(kCreateFileFailedMessage.data(),
                                     static_cast<qsizetype>(kCreateFileFailedMessage.size())) +
@@ -191,13 +203,26 @@ bool KeptReading::Open(int nAt, QString* pError) {
         return false;
     }
     ++m_nPage;
-    m_bLoaded = false;
-    m_bAsking = false;
+    m_bAsking = bInPlace;
     m_nFirst = nFirst;
     m_nLast = nLast;
     m_nLanding = nAt;
     m_nTop = std::max(nAt, nTotal > 0 ? 0 : -1);
-    m_browser.Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strPagePath));
+    if (bInPlace) {
+        Run(QStringLiteral("vkp.news(") +
+                ScriptString(QString::fromStdU16String(GbkToUtf16(ReadingNewsLine(news)))) +
+                QStringLiteral(");vkp.reset(") +
+                ScriptString(QString::fromStdU16String(GbkToUtf16(rows))) +
+                QStringLiteral(",%1,%2,%3,%4,false)").arg(nFirst).arg(nLast).arg(nTotal).arg(nAt),
+            [this](const QVariant& top) {
+                m_bAsking = false;
+                NoteTop(top);
+                Check();
+            });
+    } else {
+        m_bLoaded = false;
+        m_browser.Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strPagePath));
+    }
     TellFind();
     if (placeChanged) {
         placeChanged();
@@ -205,28 +230,49 @@ bool KeptReading::Open(int nAt, QString* pError) {
     return true;
 }
 
-bool KeptReading::Select(const PostSelection& selection, QString* pError) {
+bool KeptReading::Choose(const PostSelection& selection, QString* pError) {
+    // The whole thread's outline is kept from the opening, with what was seen since.
+    if (selection.kind == PostSelection::Kind::kAll) {
+        m_kept.outline = m_whole;
+        for (OutlinePost& post : m_kept.outline) {
+            post.state = m_seen.contains(post.nId) ? PostState::kRead : post.state;
+        }
+        return true;
+    }
     LibraryAnswer<std::vector<OutlinePost>> outline = m_library.Outline(m_kept.thread, selection);
     if (!outline.Ok()) {
         *pError = outline.error;
         return false;
     }
+    m_kept.outline = std::move(outline.value);
+    for (OutlinePost& post : m_kept.outline) {
+        post.state = m_seen.contains(post.nId) ? PostState::kRead : post.state;
+    }
+    return true;
+}
+
+bool KeptReading::Select(const PostSelection& selection, QString* pError) {
     // The post at the top stays there when the new selection holds it, else the first after it.
+    const std::optional<OutlinePost> top =
+        m_nTop > 0 && m_nTop < Total()
+            ? std::optional<OutlinePost>(m_kept.outline[static_cast<std::size_t>(m_nTop)])
+            : std::nullopt;
+    if (!Choose(selection, pError)) {
+        return false;
+    }
     int nAt = -1;
-    if (m_nTop > 0 && m_nTop < Total()) {
-        const OutlinePost top = m_kept.outline[static_cast<std::size_t>(m_nTop)];
-        const std::vector<OutlinePost>& now = outline.value;
+    if (top) {
+        const std::vector<OutlinePost>& now = m_kept.outline;
         auto found = std::find_if(now.begin(), now.end(),
-                                  [&top](const OutlinePost& post) { return post.nId == top.nId; });
+                                  [&top](const OutlinePost& post) { return post.nId == top->nId; });
         if (found == now.end()) {
             found = std::find_if(now.begin(), now.end(), [&top](const OutlinePost& post) {
-                return post.nSortFloor > top.nSortFloor;
+                return post.nSortFloor > top->nSortFloor;
             });
         }
         nAt = static_cast<int>(found - now.begin());
     }
-    m_kept.outline = std::move(outline.value);
-    return Open(nAt, pError);
+    return Show(nAt, IsShown(), pError);
 }
 
 void KeptReading::Run(const QString& call, std::function<void(const QVariant&)> done) {
@@ -414,6 +460,7 @@ void KeptReading::NoteSeenPosts() {
                     }
                     if (post.state != PostState::kRead) {
                         pThis->m_unsavedSeen.push_back(post.nId);
+                        pThis->m_seen.insert(post.nId);
                         post.state = PostState::kRead;
                     }
                 }

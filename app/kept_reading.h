@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vesk {
@@ -28,12 +29,13 @@ class KeptReading final : public QObject {
 public:
     // The posts a page opens with, before and after its place; what a step towards an end adds;
     // the most the page holds.
-    static constexpr int kBefore = 100;
-    static constexpr int kAfter = 200;
+    static constexpr int kBefore = 50;
+    static constexpr int kAfter = 100;
     static constexpr int kStep = 100;
     static constexpr int kMostShown = 600;
 
-    // The page is written to strPagePath and shown in the browser.
+    // The page is written to strPagePath and shown in the browser; kept holds the outline of the
+    // whole thread.
     KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::string strPagePath,
                 KeptThread kept);
     ~KeptReading() override;
@@ -51,11 +53,14 @@ public:
     // the page has been set up).
     bool IsShown(bool bLoading = false) const;
 
+    // The posts shown are the selection's, from now on (the whole thread's without a query);
+    // false, with the reason, when the library could not answer.
+    bool Choose(const PostSelection& selection, QString* pError);
     // Writes the page around the post of index nAt (-1: the top) and shows it; false, with the
     // reason, when the library could not give the posts or the page could not be written.
     bool Open(int nAt, QString* pError);
     // The same thread in another selection, at the post that was at the top or the first after
-    // it; false as Open.
+    // it: the page shown takes the new posts in place; false as Open.
     bool Select(const PostSelection& selection, QString* pError);
 
     // Brings the post of this index to the top, loading its part of the thread when needed.
@@ -75,6 +80,8 @@ public:
     std::function<void()> placeChanged;
 
 private:
+    // Open, or in the page shown (bInPlace).
+    bool Show(int nAt, bool bInPlace, QString* pError);
     // The posts of indices [nFrom, nTo) as rows; false, with the reason when asked, when the
     // library could not give them.
     bool Rows(int nFrom, int nTo, std::string* pRows, QString* pError);
@@ -94,7 +101,11 @@ private:
     WindowLibrary& m_library;
     CWebBrowser2& m_browser;
     std::string m_strPagePath;
+    // The thread with the outline of the posts shown, and the whole thread's.
     KeptThread m_kept;
+    std::vector<OutlinePost> m_whole;
+    // Every post seen while shown here, read in every outline.
+    std::unordered_set<std::int64_t> m_seen;
     // The page's number, so that answers of a page gone are not taken for this one's.
     int m_nPage = 0;
     bool m_bLoaded = false;

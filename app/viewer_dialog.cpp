@@ -767,8 +767,7 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     // What was seen of the thread shown before stays seen.
     CloseKept();
     ApplyRememberedFilter(key);
-    LibraryAnswer<std::optional<KeptThread>> kept =
-        m_pLibrary->Load(key, SelectionOf(Filter(), m_strNameList));
+    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
     if (!kept.Ok() || !kept.value) {
         ShowHome();
         return false;
@@ -783,7 +782,6 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
                                        thread.key.strThreadId);
     AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
-    const int nLanding = LandingPost(*kept.value, bAtStarterNews);
     m_pReading = std::make_unique<KeptReading>(*m_pLibrary, *m_browser, m_strOutputPath,
                                                *std::move(kept.value));
     m_pReading->placeChanged = [this] { ShowPlace(); };
@@ -792,7 +790,8 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_bMenuDirty = 1;
     HideBar(BarCause::kNone);
     QString error;
-    if (!m_pReading->Open(nLanding, &error)) {
+    if (!m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error) ||
+        !m_pReading->Open(LandingPost(m_pReading->Kept(), bAtStarterNews), &error)) {
         ShowBar(BarCause::kCommand, MessageBar::Level::kError, error);
     } else if (m_pReading->Total() == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,

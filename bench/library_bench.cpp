@@ -7,6 +7,7 @@
 // pages.
 
 #include "demo_forum.h"
+#include "long_thread.h"
 #include "sqlite_db.h"
 #include "thread_page.h"
 #include "thread_reader.h"
@@ -177,18 +178,9 @@ void BM_ListHundredThreads(benchmark::State& state) {
         ThreadStore store(strPath);
         for (int nThread = 0; nThread < 100; ++nThread) {
             const ThreadKey key{"600519", std::to_string(2000000 + nThread)};
-            for (int nPage = 1; nPage <= 100; ++nPage) {
-                ReadPage page{nPage, {}, {}};
-                for (int i = 1; i <= 50; ++i) {
-                    const int nFloor = (nPage - 1) * 50 + i;
-                    page.posts.push_back({nFloor, "author" + std::to_string(nFloor % 7),
-                                          "2024-03-04 09:30:00", "body " + std::to_string(nFloor)});
-                }
-                store.StorePage(key, page, nPage > 90 ? 2 : 1);
-                if (nPage == 90) {
-                    store.MarkComplete(store.Find(key)->nId);
-                }
-            }
+            test::KeepThreadPages(store, key, 1, 90);
+            store.MarkComplete(store.Find(key)->nId);
+            test::KeepThreadPages(store, key, 91, 100, 2);
         }
     }
     ThreadStore store(strPath);
@@ -212,20 +204,7 @@ void BM_ShowStarterOfHundredThousand(benchmark::State& state) {
         const std::string strFile = LibraryFile() + "-big";
         RemoveLibrary(strFile);
         ThreadStore store(strFile);
-        const ThreadKey key{"600519", "3000000"};
-        for (int nPage = 1; nPage <= 2000; ++nPage) {
-            ReadPage page{nPage, {}, {}};
-            if (nPage == 1) {
-                page.heading = ThreadHeading{"diary", "board"};
-            }
-            for (int i = 1; i <= 50; ++i) {
-                const int nFloor = (nPage - 1) * 50 + i;
-                page.posts.push_back(
-                    {nFloor, "author" + std::to_string((nFloor - 1) % 7), "2024-03-04 09:30:00",
-                     "a post of some length, as the board writes it " + std::to_string(nFloor)});
-            }
-            store.StorePage(key, page, 1);
-        }
+        test::KeepLongThread(store, {"600519", "3000000"}, 2000);
         return strFile;
     }();
     static const bool bRemovedAtExit = std::atexit([] { RemoveLibrary(strPath); }) == 0;

@@ -146,12 +146,17 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
     return std::move(composer).TakeRows();
 }
 
+std::string ReadingNewsLine(const ReadingNews& news) {
+    return news.nNew > 0 ? NewsLine(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst)
+                         : std::string();
+}
+
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
                               std::string_view rows, int nShown, int nBeforePx, int nAfterPx) {
     ResultPageComposer composer(thread.strTitle, thread.strStarter, {}, rows.size() + 512,
                                 kReadingStyle);
     if (news.nNew > 0) {
-        composer.AddLine(NewsLine(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst));
+        composer.AddLine(ReadingNewsLine(news));
     }
     const auto spacer = [](std::string_view id, int nHeight) {
         return "<tr><td class=vk-gap><div id=" + std::string(id) +

@@ -46,6 +46,9 @@ struct ReadingNews {
 std::string ComposeReadingRows(const StoredThread& thread, std::span<const StoredPost> posts,
                                std::span<const int> indices, const EarlierBodies& earlier);
 
+// The news line's markup, empty when there are no new posts.
+std::string ReadingNewsLine(const ReadingNews& news);
+
 // The window's page of a kept thread: the title, the news line when there are new posts (each
 // count a link to "#p<index>" of its first), then the rows between two spacers, "vk-above" and
 // "vk-below", standing for the posts not in the page.

@@ -2,6 +2,7 @@
 // opens whole and offline, actions act only from the home page, a broken library stops nothing.
 
 #include "image_button.h"
+#include "long_thread.h"
 #include "message_bar.h"
 #include "process.h"
 #include "sqlite_db.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QToolButton>
 #include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
@@ -140,8 +142,9 @@ TEST_F(ViewerLibraryTest, GosAreKeptListedForgottenAndOpenedOffline) {
     ASSERT_TRUE(Showing(viewer, QStringLiteral("post.htm")));
     EXPECT_EQ(viewer.Edit(res::IDC_URL)->text(),
               QString::fromStdString(Thread("/look,600519,1000001.html")));
-    // Whole: the long body past the table's cut, and all 123 posts.
-    EXPECT_EQ(viewer.Page().count(QStringLiteral("padding-left:20px;")), 123);
+    // Whole: the long body past the table's cut, and all 123 posts, the first part in the page.
+    EXPECT_EQ(Access(d).Reading()->Total(), 123);
+    EXPECT_EQ(viewer.Page().count(QStringLiteral("padding-left:20px;")), KeptReading::kAfter);
     EXPECT_FALSE(viewer.Page().contains(QStringLiteral("......")));
     QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_LT(viewer.Page().count(QStringLiteral("padding-left:20px;")), 60);
@@ -393,6 +396,92 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_GE(kept[0].nPosts, 150);
     EXPECT_LT(kept[0].nPosts, 2200);
+}
+
+// A thread of 100,000 posts, made in the library directly: it opens at the reading place with a
+// part of it in the page, scrolls on past that part, goes to both ends and to a floor typed,
+// switches filters around the post at the top, and marks what was seen in parts loaded later.
+TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
+    const ThreadKey key{"600519", "3000000"};
+    std::int64_t nPlace = 0;
+    {
+        ThreadStore store(DefaultLibraryFile());
+        test::KeepLongThread(store, key, 2000);
+        Database db(DefaultLibraryFile(), false, 1000);
+        nPlace = db.QueryInt("SELECT id FROM post WHERE floor = 50000");
+        db.Execute(("UPDATE thread SET read_post = " + std::to_string(nPlace)).c_str());
+    }
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    const auto top = [&](const QString& id) {
+        return QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == id; }, kWait);
+    };
+    const auto rows = [&](const char* pszScript) {
+        return Evaluate(Access(d).m_browser->View(), QLatin1String(pszScript)).toInt();
+    };
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    ASSERT_TRUE(top(QStringLiteral("p49999")));
+    EXPECT_EQ(Access(d).Place()->PlaceText(), QStringLiteral("第 50000 / 100000 帖"));
+    EXPECT_LE(viewer.Page().count(QStringLiteral("<tr id=p")),
+              KeptReading::kBefore + KeptReading::kAfter);
+    // Scrolled on, the page takes the posts after its part and lets the first ones go: the rows
+    // stay one run, of more than the part it opened with and at most the most it holds.
+    for (int i = 0; i < 500 && rows("document.getElementById('p50700')?1:0") == 0; ++i) {
+        Evaluate(Access(d).m_browser->View(), QStringLiteral("scrollBy(0,600)"));
+        QTest::qWait(20);
+    }
+    const int nShown = rows("document.querySelectorAll('tr[id^=p]').length");
+    EXPECT_GT(nShown, KeptReading::kBefore + KeptReading::kAfter);
+    EXPECT_LE(nShown, KeptReading::kMostShown);
+    EXPECT_EQ(rows("(function(){var r=document.querySelectorAll('tr[id^=p]');"
+                   "return r[r.length-1].id.slice(1)-r[0].id.slice(1)+1;})()"),
+              nShown);
+    // The bar's jumps: the end, the first post, a floor typed.
+    const auto click = [&](const QString& text) {
+        for (QToolButton* pButton : Access(d).Place()->findChildren<QToolButton*>()) {
+            if (pButton->text() == text) {
+                QTest::mouseClick(pButton, Qt::LeftButton);
+            }
+        }
+    };
+    click(QStringLiteral("末帖"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).contains("p99999"); }, kWait));
+    click(QStringLiteral("1楼"));
+    EXPECT_TRUE(top(QStringLiteral("p0")));
+    QTest::keyClicks(Access(d).Place()->FloorEdit(), QStringLiteral("77777"));
+    QTest::keyClick(Access(d).Place()->FloorEdit(), Qt::Key_Return);
+    EXPECT_TRUE(top(QStringLiteral("p77776")));
+    EXPECT_FALSE(d.IsFetching());
+    // Only the starter's: floor 77,777 is not his, the first of his after it is at the top.
+    QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
+    EXPECT_TRUE(top(QStringLiteral("p11111")));
+    EXPECT_EQ(Access(d).Reading()->Total(), 14286);
+    EXPECT_EQ(rows("document.querySelectorAll('div[style*=\"color:#42B475\"]').length"), 0);
+    QTest::mouseClick(viewer.Radio(res::IDC_SHOW_ALL), Qt::LeftButton);
+    EXPECT_TRUE(top(QStringLiteral("p77777")));
+
+    // New posts far apart: the thread opens at the first, N goes to the next, outside the part
+    // shown, and what is seen there is read, and the reading place.
+    Database(DefaultLibraryFile(), false, 1000)
+        .Execute("UPDATE post SET state = 1 WHERE floor IN (30001, 90001)");
+    const auto seen = [&](const char* pszFloor) {
+        return QTest::qWaitFor(
+            [&] {
+                Access(d).NoteSeenPosts();
+                Database db(DefaultLibraryFile(), false, 1000);
+                const std::string strPost =
+                    "(SELECT id FROM post WHERE floor = " + std::string(pszFloor) + ")";
+                return db.QueryInt(("SELECT state FROM post WHERE id = " + strPost).c_str()) == 0 &&
+                       db.QueryInt(("SELECT read_post = " + strPost + " FROM thread").c_str()) == 1;
+            },
+            kWait);
+    };
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    ASSERT_TRUE(top(QStringLiteral("p30000")));
+    EXPECT_TRUE(seen("30001"));
+    QTest::keyClick(&d, Qt::Key_N);
+    EXPECT_TRUE(top(QStringLiteral("p90000")));
+    EXPECT_TRUE(seen("90001"));
 }
 
 }  // namespace
