@@ -142,6 +142,12 @@ KeptReading::~KeptReading() {
     m_browser.SetFindNote({});
 }
 
+std::optional<int> KeptReading::RowIndex(const QString& id) {
+    bool bNumber = false;
+    const int nIndex = id.mid(1).toInt(&bNumber);
+    return id.startsWith(QLatin1Char('p')) && bNumber ? std::optional<int>(nIndex) : std::nullopt;
+}
+
 bool KeptReading::IsShown(bool bLoading) const {
     return (bLoading || m_bLoaded) && m_browser.IsLoaded() &&
            m_browser.Url() == QUrl::fromLocalFile(QString::fromStdString(m_strPagePath));
@@ -234,17 +240,15 @@ bool KeptReading::Choose(const PostSelection& selection, QString* pError) {
     // The whole thread's outline is kept from the opening, with what was seen since.
     if (selection.kind == PostSelection::Kind::kAll) {
         m_kept.outline = m_whole;
-        for (OutlinePost& post : m_kept.outline) {
-            post.state = m_seen.contains(post.nId) ? PostState::kRead : post.state;
+    } else {
+        LibraryAnswer<std::vector<OutlinePost>> outline =
+            m_library.Outline(m_kept.thread, selection);
+        if (!outline.Ok()) {
+            *pError = outline.error;
+            return false;
         }
-        return true;
+        m_kept.outline = std::move(outline.value);
     }
-    LibraryAnswer<std::vector<OutlinePost>> outline = m_library.Outline(m_kept.thread, selection);
-    if (!outline.Ok()) {
-        *pError = outline.error;
-        return false;
-    }
-    m_kept.outline = std::move(outline.value);
     for (OutlinePost& post : m_kept.outline) {
         post.state = m_seen.contains(post.nId) ? PostState::kRead : post.state;
     }
@@ -447,10 +451,8 @@ void KeptReading::NoteSeenPosts() {
                     return;
                 }
                 for (const QString& id : ids) {
-                    bool bNumber = false;
-                    const int nIndex = id.mid(1).toInt(&bNumber);
-                    if (!id.startsWith(QLatin1Char('p')) || !bNumber || nIndex < 0 ||
-                        nIndex >= pThis->Total()) {
+                    const int nIndex = RowIndex(id).value_or(-1);
+                    if (nIndex < 0 || nIndex >= pThis->Total()) {
                         continue;
                     }
                     OutlinePost& post = pThis->m_kept.outline[static_cast<std::size_t>(nIndex)];

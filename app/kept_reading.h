@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -43,6 +44,8 @@ public:
     KeptReading& operator=(const KeptReading&) = delete;
 
     const KeptThread& Kept() const { return m_kept; }
+    // The index of the post a row id ("p<index>") names.
+    static std::optional<int> RowIndex(const QString& id);
     // The posts in the filter shown; the index of the post at the top of the view (-1 before
     // the page tells); the indices the page holds, from and to (past the last).
     int Total() const { return static_cast<int>(m_kept.outline.size()); }

@@ -204,12 +204,11 @@ void ViewerDialog::SetUpPageView() {
     });
     // The news line's links go to posts that may not be in the page yet.
     m_browser->SetPlaceHandler([this](const QString& place) {
-        bool bNumber = false;
-        const int nIndex = place.mid(1).toInt(&bNumber);
-        if (m_pReading == nullptr || !place.startsWith(QLatin1Char('p')) || !bNumber) {
+        const std::optional<int> index = KeptReading::RowIndex(place);
+        if (m_pReading == nullptr || !index) {
             return false;
         }
-        m_pReading->GoTo(nIndex);
+        m_pReading->GoTo(*index);
         return true;
     });
     connect(m_browser, &CWebBrowser2::urlChanged, this, &ViewerDialog::ShowPlace);
@@ -529,14 +528,8 @@ void ViewerDialog::ComposeResultPage() {
     // A kept thread is selected anew by the library, around the post at the top.
     if (m_pReading != nullptr) {
         QString error;
-        if (!m_pReading->Select(SelectionOf(Filter(), m_strNameList), &error)) {
-            ShowBar(BarCause::kFilter, MessageBar::Level::kError, error);
-        } else if (m_pReading->Total() == 0) {
-            ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
-                    QStringLiteral("没有符合的帖子"));
-        } else {
-            HideBar(BarCause::kFilter);
-        }
+        TellKeptShown(m_pReading->Select(SelectionOf(Filter(), m_strNameList), &error), error,
+                      BarCause::kFilter);
         return;
     }
     const ResultPage page =
@@ -551,6 +544,17 @@ void ViewerDialog::ComposeResultPage() {
     }
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     if (page.nShown == 0) {
+        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
+                QStringLiteral("没有符合的帖子"));
+    } else {
+        HideBar(BarCause::kFilter);
+    }
+}
+
+void ViewerDialog::TellKeptShown(bool bShown, const QString& error, BarCause cause) {
+    if (!bShown) {
+        ShowBar(cause, MessageBar::Level::kError, error);
+    } else if (m_pReading->Total() == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
                 QStringLiteral("没有符合的帖子"));
     } else {
@@ -756,22 +760,17 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     if (IsFetching()) {
         return false;
     }
-    const LibraryAnswer<std::optional<StoredThread>> found = m_pLibrary->Find(key);
-    if (!found.Ok()) {
+    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
+    if (!kept.Ok()) {
         ShowHome();
         return false;
     }
-    if (!found.value) {
+    if (!kept.value) {
         return false;
     }
     // What was seen of the thread shown before stays seen.
     CloseKept();
     ApplyRememberedFilter(key);
-    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
-    if (!kept.Ok() || !kept.value) {
-        ShowHome();
-        return false;
-    }
     // The thread is now the window's: its five values, its address, the pop-up's thread items.
     const StoredThread& thread = kept.value->thread;
     CopyToField(m_results.szTitle, thread.strTitle);
@@ -790,13 +789,9 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_bMenuDirty = 1;
     HideBar(BarCause::kNone);
     QString error;
-    if (!m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error) ||
-        !m_pReading->Open(LandingPost(m_pReading->Kept(), bAtStarterNews), &error)) {
-        ShowBar(BarCause::kCommand, MessageBar::Level::kError, error);
-    } else if (m_pReading->Total() == 0) {
-        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
-                QStringLiteral("没有符合的帖子"));
-    }
+    TellKeptShown(m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error) &&
+                      m_pReading->Open(LandingPost(m_pReading->Kept(), bAtStarterNews), &error),
+                  error, BarCause::kCommand);
     m_places.Visit(key);
     m_pSeenTimer->start();
     return true;

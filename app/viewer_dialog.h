@@ -124,6 +124,9 @@ private:
     void StartFetch();
     void OnFetchNotify(int wParam, int lParam);
     void ComposeResultPage();
+    // The bar says what came of showing a kept thread: the library's error (for the cause), or
+    // that no post is shown.
+    void TellKeptShown(bool bShown, const QString& error, BarCause cause);
     PageFilter Filter() const;
 
     // The menu button's pop-up, edited to the window's state before it opens; 0.

@@ -195,9 +195,7 @@ CWebBrowser2::CWebBrowser2(QWidget* pParent)
             return;
         }
         m_bLoaded = true;
-        if (m_landing) {
-            ScrollToElement(*std::exchange(m_landing, std::nullopt));
-        } else if (m_topRow) {
+        if (m_topRow) {
             ScrollToTopRow();
         }
     });
@@ -445,9 +443,7 @@ void CWebBrowser2::Navigate(const QString& url) {
     const int nNavigation = ++m_nNavigation;
     m_bLoaded = false;
     m_topRow = QString();
-    if (std::exchange(m_bKeepTopRow, false) && Url().isLocalFile()) {
-        m_landing.reset();
-    } else {
+    if (!std::exchange(m_bKeepTopRow, false) || !Url().isLocalFile()) {
         m_pView->setUrl(target);
         return;
     }

@@ -40,9 +40,6 @@ public:
     // The next Navigate keeps the post at the top of the view there when the new page still
     // shows it; any other opens at the top.
     void KeepTopRowOnNextPage() { m_bKeepTopRow = true; }
-    // The next Navigate's page opens with the element of this id at the top of the view (its top
-    // when there is none), unless the post at the top is kept.
-    void LandOnNextPage(const QString& id) { m_landing = id; }
     // Brings the element of this id to the top of the view.
     void ScrollToElement(const QString& id);
     // Brings the next (+1) or previous (-1) post marked not read (class "vk-u") to the top of the
@@ -121,7 +118,6 @@ private:
     int m_nNavigation = 0;
     bool m_bLoaded = false;
     std::optional<QString> m_topRow;
-    std::optional<QString> m_landing;
 };
 
 }  // namespace vesk

@@ -49,14 +49,13 @@ LibraryAnswer<std::optional<StoredThread>> WindowLibrary::Find(const ThreadKey& 
     return Use<std::optional<StoredThread>>([&key](ThreadStore& store) { return store.Find(key); });
 }
 
-LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& key,
-                                                             const PostSelection& selection) {
+LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& key) {
     return Use<std::optional<KeptThread>>([&](ThreadStore& store) -> std::optional<KeptThread> {
         std::optional<StoredThread> thread = store.Find(key);
         if (!thread) {
             return std::nullopt;
         }
-        std::vector<OutlinePost> outline = store.Outline(*thread, selection);
+        std::vector<OutlinePost> outline = store.Outline(*thread, {});
         EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
         return KeptThread{*std::move(thread), std::move(outline), std::move(earlier)};
     });

@@ -55,9 +55,8 @@ public:
 
     LibraryAnswer<std::vector<ThreadListing>> List();
     LibraryAnswer<std::optional<StoredThread>> Find(const ThreadKey& key);
-    // The thread and the outline of its posts the selection takes; nothing when it is not kept.
-    LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key,
-                                                  const PostSelection& selection = {});
+    // The thread and the outline of all its posts; nothing when it is not kept.
+    LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key);
     // The outline of a kept thread's posts in another selection.
     LibraryAnswer<std::vector<OutlinePost>> Outline(const StoredThread& thread,
                                                     const PostSelection& selection);

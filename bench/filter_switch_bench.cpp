@@ -39,24 +39,15 @@ namespace {
 
 using vesk::bench::Clock;
 using vesk::bench::Ms;
+using vesk::bench::Report;
 using vesk::bench::WaitUntil;
-
-void Report(const char* pszWhat, std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    std::printf("%-44s median %7.2f ms   min %7.2f   max %7.2f   (n=%zu)\n", pszWhat,
-                times[times.size() / 2], times.front(), times.back(), times.size());
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() == 0) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vesk::bench::PrepareWebEngine();
     QApplication app(argc, argv);
-    QTemporaryDir dataHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+    const vesk::bench::PrivateHomes homes;
     const int nSwitches = argc > 1 ? std::max(2, std::atoi(argv[1])) : 40;
 
     std::vector<vesk::demo::SampleThread> threads = vesk::demo::MakeSampleThreads();
@@ -80,13 +71,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the demo forum did not start\n");
         return 1;
     }
-    vesk::FetchSettings settings;
-    settings.strBaseAddress = forum.BaseAddress();
-    QTemporaryDir folder;
-    vesk::ViewerDialog dialog(settings, folder.path());
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
-        std::fprintf(stderr, "the window was not shown\n");
+    vesk::bench::BenchViewer viewer(forum);
+    vesk::ViewerDialog& dialog = viewer.dialog;
+    if (!viewer.Shown()) {
         return 1;
     }
     QWebEngineView* pView = Access(dialog).m_browser->View();

@@ -34,13 +34,8 @@ namespace {
 
 using vesk::bench::Clock;
 using vesk::bench::Ms;
+using vesk::bench::Report;
 using vesk::bench::WaitUntil;
-
-void Report(const char* pszWhat, std::vector<double> values, const char* pszUnit) {
-    std::sort(values.begin(), values.end());
-    std::printf("%-56s median %8.1f %s   min %8.1f   max %8.1f   (n=%zu)\n", pszWhat,
-                values[values.size() / 2], pszUnit, values.front(), values.back(), values.size());
-}
 
 // The top post on screen, asked of the view.
 QString TopOnScreen(vesk::ViewerDialog& dialog) {
@@ -87,15 +82,9 @@ double ResidentMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() == 0) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vesk::bench::PrepareWebEngine();
     QApplication app(argc, argv);
-    QTemporaryDir dataHome;
-    QTemporaryDir configHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    const vesk::bench::PrivateHomes homes;
     const int nRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
 
     const vesk::ThreadKey longThread{"600519", "3000000"};
@@ -110,13 +99,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the demo forum did not start\n");
         return 1;
     }
-    vesk::FetchSettings settings;
-    settings.strBaseAddress = forum.BaseAddress();
-    QTemporaryDir folder;
-    vesk::ViewerDialog dialog(settings, folder.path());
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
-        std::fprintf(stderr, "the window was not shown\n");
+    vesk::bench::BenchViewer viewer(forum);
+    vesk::ViewerDialog& dialog = viewer.dialog;
+    if (!viewer.Shown()) {
         return 1;
     }
     const vesk::ThreadKey diary{"600519", "1000005"};

@@ -30,13 +30,8 @@ namespace {
 
 using vesk::bench::Clock;
 using vesk::bench::Ms;
+using vesk::bench::Report;
 using vesk::bench::WaitUntil;
-
-void Report(const char* pszWhat, std::vector<double> values, const char* pszUnit) {
-    std::sort(values.begin(), values.end());
-    std::printf("%-52s median %8.1f %s   min %8.1f   max %8.1f   (n=%zu)\n", pszWhat,
-                values[values.size() / 2], pszUnit, values.front(), values.back(), values.size());
-}
 
 // Whether the post of this id is on screen, asked of the view.
 bool OnScreen(vesk::ViewerDialog& dialog, const QString& id) {
@@ -52,15 +47,9 @@ bool OnScreen(vesk::ViewerDialog& dialog, const QString& id) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() == 0) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vesk::bench::PrepareWebEngine();
     QApplication app(argc, argv);
-    QTemporaryDir dataHome;
-    QTemporaryDir configHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    const vesk::bench::PrivateHomes homes;
     const int nRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int nLatencyMs = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
 
@@ -69,13 +58,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the demo forum did not start\n");
         return 1;
     }
-    vesk::FetchSettings settings;
-    settings.strBaseAddress = forum.BaseAddress();
-    QTemporaryDir folder;
-    vesk::ViewerDialog dialog(settings, folder.path());
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
-        std::fprintf(stderr, "the window was not shown\n");
+    vesk::bench::BenchViewer viewer(forum);
+    vesk::ViewerDialog& dialog = viewer.dialog;
+    if (!viewer.Shown()) {
         return 1;
     }
     // Asked of the view only once a page has loaded: a question in the midst of a load lays the
