@@ -436,6 +436,17 @@ TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
     EXPECT_EQ(rows("(function(){var r=document.querySelectorAll('tr[id^=p]');"
                    "return r[r.length-1].id.slice(1)-r[0].id.slice(1)+1;})()"),
               nShown);
+    // Scrolled back, the posts before the part come in above it with the top post kept in place:
+    // the top moves a few posts a step, never a part's length.
+    int nTop = OnScreen(viewer).value(0).mid(1).toInt();
+    for (int i = 0; i < 500 && rows("document.getElementById('p49950')?1:0") == 0; ++i) {
+        Evaluate(Access(d).m_browser->View(), QStringLiteral("scrollBy(0,-600)"));
+        QTest::qWait(20);
+        const int nNow = OnScreen(viewer).value(0).mid(1).toInt();
+        EXPECT_LE(nTop - nNow, 20);
+        nTop = nNow;
+    }
+    EXPECT_EQ(rows("document.getElementById('p49950')?1:0"), 1);
     // The bar's jumps: the end, the first post, a floor typed.
     const auto click = [&](const QString& text) {
         for (QToolButton* pButton : Access(d).Place()->findChildren<QToolButton*>()) {

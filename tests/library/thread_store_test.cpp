@@ -4,6 +4,7 @@
 #include "thread_store.h"
 
 #include "code_page.h"
+#include "long_thread.h"
 #include "process.h"
 #include "sqlite_db.h"
 #include "watch_notice.h"
@@ -93,6 +94,39 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
 }
 
 // A notification's title loses the suffix the board gives its page titles, and only that.
+// A thread's outline in each selection: floors in order, the starter's marked; names are matched
+// byte for byte anywhere in the author, an empty name matches everybody and none nobody.
+TEST(ThreadStoreTest, OutlinesSelectByStarterAndByNames) {
+    test::TempDir dir;
+    ThreadStore store(dir.File("library.sqlite3"));
+    const ThreadKey key{"600000", "2"};
+    test::KeepThreadPages(store, key, 1, 1);
+    const StoredThread thread = *store.Find(key);
+    using Kind = PostSelection::Kind;
+    // The first floors (at most eight) and how many there are.
+    const struct {
+        PostSelection selection;
+        std::string strFirst;
+        std::size_t nCount;
+    } kCases[] = {
+        {{Kind::kAll, {}}, "1* 2 3 4 5 6 7 8*", 50},
+        {{Kind::kStarter, {}}, "1* 8* 15* 22* 29* 36* 43* 50*", 8},
+        {{Kind::kNames, {"or3", "author5"}}, "4 6 11 13 18 20 25 27", 14},
+        {{Kind::kNames, {"\xFF", ""}}, "1* 2 3 4 5 6 7 8*", 50},
+        {{Kind::kNames, {}}, "", 0},
+    };
+    for (const auto& c : kCases) {
+        const std::vector<OutlinePost> outline = store.Outline(thread, c.selection);
+        std::string strFirst;
+        for (std::size_t i = 0; i < outline.size() && i < 8; ++i) {
+            strFirst += (i == 0 ? "" : " ") + std::to_string(outline[i].nFloor) +
+                        (outline[i].bStarter ? "*" : "");
+        }
+        EXPECT_EQ(strFirst, c.strFirst);
+        EXPECT_EQ(outline.size(), c.nCount) << c.strFirst;
+    }
+}
+
 TEST(WatchNoticeTest, TitlesLoseTheBoardsSuffixOnly) {
     const struct {
         std::string strTitle, strExpected;
