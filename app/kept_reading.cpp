@@ -180,7 +180,8 @@ bool KeptReading::Rows(int nFrom, int nTo, std::string* pRows, QString* pError) 
         indices.push_back(nIndex);
     }
     posts.value.resize(indices.size());
-    *pRows = ComposeReadingRows(m_kept.thread, posts.value, indices, m_kept.earlier);
+    *pRows =
+        ComposeReadingRows(m_kept.thread, posts.value, indices, m_kept.earlier, m_kept.pictures);
     return true;
 }
 

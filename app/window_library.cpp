@@ -57,7 +57,9 @@ LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& ke
         }
         std::vector<OutlinePost> outline = store.Outline(*thread, {});
         EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
-        return KeptThread{*std::move(thread), std::move(outline), std::move(earlier)};
+        PictureMap pictures = store.Pictures(thread->nId);
+        return KeptThread{*std::move(thread), std::move(outline), std::move(earlier),
+                          std::move(pictures)};
     });
 }
 

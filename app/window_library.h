@@ -21,6 +21,7 @@ struct KeptThread {
     StoredThread thread;
     std::vector<OutlinePost> outline;
     EarlierBodies earlier;
+    PictureMap pictures;
 };
 
 // What the library answered, or why it could not: its text, and whether another program held

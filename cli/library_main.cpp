@@ -272,7 +272,7 @@ public:
             m_store.Posts(thread->nId, bStarterOnly
                                            ? std::optional<std::string_view>(thread->strStarter)
                                            : std::nullopt),
-            filter, m_options.bNew);
+            filter, m_options.bNew, m_store.Pictures(thread->nId));
         const bool bWritten = WritePage(m_options.strOut, page.strText);
         if (bWritten && !m_options.bPeek) {
             m_store.MarkRead(thread->nId);

@@ -1,6 +1,7 @@
 #include "thread_page.h"
 
 #include "code_page.h"
+#include "post_sanitiser.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,6 +25,14 @@ constexpr std::string_view kReadingStyle =
     "details.vk-before summary{cursor:pointer;color:#2F7DD3}"
     ".vk-before div{border-left:2px solid #ccc;padding-left:8px;margin-top:2px}"
     "</style>";
+
+// Pictures kept, their placeholders (shown in their place in the picture-less mode, which puts the
+// class vk-noimg on the page's root), and those of pictures not kept.
+constexpr std::string_view kPictureStyle =
+    "<style type=\"text/css\">img.vk-pic{max-width:100%}.vk-ph{display:none}"
+    ".vk-noimg img.vk-pic{display:none}.vk-noimg .vk-ph{display:inline}"
+    ".vk-ph,.vk-nopic{font-size:11px;color:#777;border:1px dashed #bbb;padding:0 4px;"
+    "text-decoration:none;word-break:break-all}</style>";
 
 std::string Gbk(std::string_view utf8) {
     return Utf8ToGbk(utf8).value_or(std::string());
@@ -64,13 +73,26 @@ std::string_view ShownBody(std::string_view body) {
     return body;
 }
 
-std::string EarlierMarkup(const std::vector<std::string>& bodies) {
+std::string EarlierMarkup(const std::vector<std::string>& bodies, const PictureMap& pictures) {
     std::string markup = "<details class=vk-before><summary>" + Gbk("修改前") + "</summary>";
     for (const std::string& body : bodies) {
-        markup.append("<div>").append(ShownBody(body)).append("</div>");
+        markup.append("<div>")
+            .append(SanitiseBody(ShownBody(body), pictures, PictureForm::kKept))
+            .append("</div>");
     }
     return markup + "</details>";
 }
+
+// A post's fields as our pages show them: text escaped, the body through the sanitiser.
+struct SafeFields {
+    SafeFields(const StoredPost& post, const PictureMap& pictures, PictureForm form)
+        : strAuthor(EscapeFieldText(post.strAuthor)),
+          strTime(EscapeFieldText(post.strTime)),
+          strBody(SanitiseBody(ShownBody(post.strBody), pictures, form)) {}
+    std::string strAuthor;
+    std::string strTime;
+    std::string strBody;
+};
 
 }  // namespace
 
@@ -91,16 +113,23 @@ std::string_view MarkOf(const StoredPost& post) {
 }
 
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                             const ResultFilter& filter, bool bOnlyUnread) {
+                             const ResultFilter& filter, bool bOnlyUnread,
+                             const PictureMap& pictures) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 200 + post.strBody.size();
     }
-    ResultPageComposer composer(thread.strTitle, thread.strStarter, filter, nReserve);
+    const std::string strTitle = EscapeFieldText(thread.strTitle);
+    const std::string strStarter = EscapeFieldText(thread.strStarter);
+    ResultPageComposer composer(strTitle, strStarter, {}, nReserve, kPictureStyle);
     for (const StoredPost& post : posts) {
-        if (!bOnlyUnread || post.state != PostState::kRead) {
+        // The filter goes by the author as kept; the page shows it as text.
+        if ((!bOnlyUnread || post.state != PostState::kRead) &&
+            PassesFilter(post.strAuthor, IsThreadStarter(post.strAuthor, thread.strStarter),
+                         filter)) {
+            const SafeFields safe(post, pictures, PictureForm::kLinks);
             composer.Add(
-                {post.nFloor, post.strAuthor, post.strTime, MarkOf(post), post.strBody, {}, {}});
+                {post.nFloor, safe.strAuthor, safe.strTime, MarkOf(post), safe.strBody, {}, {}});
         }
     }
     return composer.Finish();
@@ -117,12 +146,14 @@ EarlierBodies EarlierBodiesOf(const std::vector<ThreadChange>& history) {
 }
 
 std::string ComposeReadingRows(const StoredThread& thread, std::span<const StoredPost> posts,
-                               std::span<const int> indices, const EarlierBodies& earlier) {
+                               std::span<const int> indices, const EarlierBodies& earlier,
+                               const PictureMap& pictures) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 260 + post.strBody.size();
     }
-    ResultPageComposer composer({}, thread.strStarter, {}, nReserve);
+    const std::string strStarter = EscapeFieldText(thread.strStarter);
+    ResultPageComposer composer({}, strStarter, {}, nReserve);
     std::string attributes;
     std::string mark;
     std::string after;
@@ -139,9 +170,10 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
         const std::string_view text = MarkOf(post);
         mark = text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
         const auto found = post.nFloor != 0 ? earlier.find(post.nFloor) : earlier.end();
-        after = found != earlier.end() ? EarlierMarkup(found->second) : std::string();
-        composer.Add({post.nFloor, post.strAuthor, post.strTime, mark, ShownBody(post.strBody),
-                      attributes, after});
+        after = found != earlier.end() ? EarlierMarkup(found->second, pictures) : std::string();
+        const SafeFields safe(post, pictures, PictureForm::kKept);
+        composer.Add(
+            {post.nFloor, safe.strAuthor, safe.strTime, mark, safe.strBody, attributes, after});
     }
     return std::move(composer).TakeRows();
 }
@@ -153,8 +185,10 @@ std::string ReadingNewsLine(const ReadingNews& news) {
 
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
                               std::string_view rows, int nShown, int nBeforePx, int nAfterPx) {
-    ResultPageComposer composer(thread.strTitle, thread.strStarter, {}, rows.size() + 512,
-                                kReadingStyle);
+    const std::string strTitle = EscapeFieldText(thread.strTitle);
+    const std::string strStarter = EscapeFieldText(thread.strStarter);
+    ResultPageComposer composer(strTitle, strStarter, {}, rows.size() + 512,
+                                std::string(kReadingStyle) + std::string(kPictureStyle));
     if (news.nNew > 0) {
         composer.AddLine(ReadingNewsLine(news));
     }

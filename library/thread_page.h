@@ -1,5 +1,6 @@
 #pragma once
 
+#include "post_sanitiser.h"
 #include "result_page.h"
 #include "thread_store.h"
 
@@ -21,9 +22,11 @@ inline constexpr std::string_view kNewMark = "\x20\x5B\xD0\xC2\x5D";
 std::string_view MarkOf(const StoredPost& post);
 
 // The result page of a kept thread: every post, deleted ones too, fields whole, each with its
-// mark; with bOnlyUnread only those not read yet.
+// mark; with bOnlyUnread only those not read yet. Titles, authors and times are text, bodies go
+// through the sanitiser, pictures are links to their addresses (the page is read elsewhere).
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                             const ResultFilter& filter, bool bOnlyUnread);
+                             const ResultFilter& filter, bool bOnlyUnread,
+                             const PictureMap& pictures = {});
 
 // The bodies that edits replaced, by floor, the latest first; deletions are not among them.
 using EarlierBodies = std::map<std::int32_t, std::vector<std::string>>;
@@ -42,9 +45,11 @@ struct ReadingNews {
 // index indices[i] of the thread as shown, and its row's id is "p<index>"; a post not read yet
 // carries the class "vk-u" and its kind ("vk-new", "vk-edited", "vk-deleted"; a deleted post
 // always has the latter) with its mark in a coloured label and a bar on its left; an edited post
-// folds its earlier texts under "修改前".
+// folds its earlier texts under "修改前". Fields are text and bodies sanitised, as on every page of
+// ours; kept pictures are named by our scheme.
 std::string ComposeReadingRows(const StoredThread& thread, std::span<const StoredPost> posts,
-                               std::span<const int> indices, const EarlierBodies& earlier);
+                               std::span<const int> indices, const EarlierBodies& earlier,
+                               const PictureMap& pictures);
 
 // The news line's markup, empty when there are no new posts.
 std::string ReadingNewsLine(const ReadingNews& news);

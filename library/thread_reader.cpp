@@ -286,7 +286,14 @@ RefreshOutcome RefreshRun::Finish() {
 
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings) {
-    return RefreshRun(store, fetcher, key, settings).Run();
+    RefreshOutcome outcome = RefreshRun(store, fetcher, key, settings).Run();
+    if (settings.bPictures && outcome.result == RefreshOutcome::Result::kRead &&
+        !fetcher.IsAborted()) {
+        if (const std::optional<StoredThread> thread = store.Find(key)) {
+            outcome.pictures = KeepPictures(store, fetcher, *thread, settings.strBaseAddress);
+        }
+    }
+    return outcome;
 }
 
 std::string DescribeChanges(const PageChanges& changes) {
@@ -333,6 +340,15 @@ std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages) {
         case ReadingEnd::Kind::kEndOfThread:
         case ReadingEnd::Kind::kPostLimit:
             break;
+    }
+    const PicturesKept& pictures = outcome.pictures;
+    if (pictures.nKept > 0 || pictures.nFailed > 0) {
+        strLine += (strLine.ends_with("。") ? "" : "。") + std::string("图片存下") +
+                   std::to_string(pictures.nKept) + "张";
+        if (pictures.nFailed > 0) {
+            strLine += "，" + std::to_string(pictures.nFailed) + "张未能取得，下次刷新再试";
+        }
+        strLine += "。";
     }
     return strLine;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "page_loop.h"
+#include "picture_keeper.h"
 #include "request_checks.h"
 #include "thread_store.h"
 
@@ -25,6 +26,8 @@ struct RefreshOutcome {
     // Nothing read because the thread is no longer on the board: its page 1 holds no post, or a
     // redirect took it to another address (end.failure says which).
     bool bGone = false;
+    // The pictures of the thread's posts fetched after its pages, when they were.
+    PicturesKept pictures;
 };
 
 // The most pages one refresh reads.
@@ -36,6 +39,8 @@ struct RefreshSettings {
     // Every page again, from page 1, so that edits and deletions anywhere are seen.
     bool bFull = false;
     int nMaxPages = kMaxRefreshPages;
+    // After the pages, the pictures their posts show that are not kept yet.
+    bool bPictures = true;
     // Called after each page kept, with the page and the posts read so far in this refresh.
     std::function<void(int nPage, int nPosts)> progress;
 };
@@ -47,7 +52,8 @@ struct RefreshSettings {
 // the pages before it are read too, one at a time backwards, until one holds a floor kept before,
 // page 2, or 10 pages back; when its first floor is above the one expected there, the page
 // before it is read. A reading that ends at the thread's last page, not far before R, deletes the
-// kept floors after that page's. Throws LibraryError.
+// kept floors after that page's. After a reading that kept pages, the pictures not kept yet are
+// fetched (see KeepPictures) unless the settings say not to. Throws LibraryError.
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings);
 

@@ -1,5 +1,7 @@
 #include "thread_store.h"
 
+#include "post_sanitiser.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -31,7 +33,7 @@ constexpr const char* kPageTable =
 
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 5;
+constexpr std::int64_t kSchemaVersion = 6;
 
 // Each thread's figures for the list (posts not deleted, unread, the starter's unread), kept in
 // step with its posts in the transaction that changes them: by the page writer for the posts it
@@ -71,6 +73,30 @@ constexpr const char* kCountFill =
     " n_unread = (SELECT count(*) FROM post p WHERE p.thread = thread.id AND p.state <> 0),"
     " n_starter_unread = (SELECT count(*) FROM post p WHERE p.thread = thread.id"
     "  AND p.state <> 0 AND length(thread.starter) > 0 AND p.author = thread.starter)";
+
+// Bodies kept whole (a library before them kept the board's cut: whole = 0, until the post's page
+// is read again), and the pictures the posts show: each kept once, by its SHA-256 in hex, and each
+// thread's uses of them by the src its posts write, with how fetching them went.
+constexpr const char* kPictureSchema[] = {
+    "ALTER TABLE post ADD COLUMN whole INTEGER NOT NULL DEFAULT 0",
+    "CREATE TABLE picture("
+    " id INTEGER PRIMARY KEY,"
+    " hash TEXT NOT NULL UNIQUE,"
+    " type TEXT NOT NULL,"
+    " size INTEGER NOT NULL,"
+    " data BLOB NOT NULL)",
+    // state: 0 wanted, 1 kept (hash), 2 refused for good (too large, no picture, no web address).
+    "CREATE TABLE picture_use("
+    " thread INTEGER NOT NULL REFERENCES thread(id) ON DELETE CASCADE,"
+    " src BLOB NOT NULL,"
+    " address BLOB NOT NULL DEFAULT x'',"
+    " hash TEXT,"
+    " state INTEGER NOT NULL DEFAULT 0,"
+    " tries INTEGER NOT NULL DEFAULT 0,"
+    " PRIMARY KEY (thread, src))",
+    "CREATE INDEX picture_use_hash ON picture_use(hash) WHERE hash IS NOT NULL",
+    "CREATE INDEX picture_use_address ON picture_use(address) WHERE hash IS NOT NULL",
+};
 
 // A new library's schema; an older one is brought to it by the steps in Migrate.
 constexpr const char* kSchema[] = {
@@ -309,7 +335,12 @@ void ThreadStore::Migrate() {
         }
         m_db.Execute(kCountFill);
     }
-    m_db.Execute("PRAGMA user_version=5");
+    if (nVersion < 6) {
+        for (const char* pszSql : kPictureSchema) {
+            m_db.Execute(pszSql);
+        }
+    }
+    m_db.Execute("PRAGMA user_version=6");
     transaction.Commit();
 }
 
@@ -433,6 +464,7 @@ private:
         bool bDeleted;
         PostState state;
         std::int64_t nPage, nPosition;
+        bool bWhole;
         bool bSeen = false;
     };
 
@@ -444,6 +476,13 @@ private:
     void InsertNew(const PostFields& post, std::int64_t nPosition, std::int32_t nSortFloor);
     void DeleteMissing();
     void NotePage();
+    // The pictures a body kept shows are wanted, unless the thread has them already.
+    void NotePictures(std::string_view body);
+    // The body as the library keeps it: whole, or for posts cut without their block (as tests
+    // make them) as cut.
+    static std::string_view WholeBody(const PostFields& post) {
+        return post.block.empty() ? post.body : CutWholeBody(post.block);
+    }
     // A state as stored: until a refresh has run to the thread's end, everything counts as read.
     std::int64_t Marked(PostState state) const {
         return m_thread.bComplete ? static_cast<std::int64_t>(state) : 0;
@@ -524,14 +563,15 @@ void ThreadStore::PageWriter::ReadKept() {
     const std::int32_t nFrom =
         bBeforeReadNow ? std::min(m_nLowest, m_before.nLastFloor + 1) : m_nLowest;
     Statement& range = Cached(
-        "SELECT floor, id, author, time, body, deleted, state, page, position FROM post "
+        "SELECT floor, id, author, time, body, deleted, state, page, position, whole FROM post "
         "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
     range.Bind(1, m_thread.nId).Bind(2, nFrom).Bind(3, m_nHighest);
     while (range.Step()) {
         m_kept.emplace(static_cast<std::int32_t>(range.Int(0)),
                        Kept{range.Int(1), std::string(range.Bytes(2)), std::string(range.Bytes(3)),
                             std::string(range.Bytes(4)), range.Int(5) != 0,
-                            static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8)});
+                            static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8),
+                            range.Int(9) != 0});
     }
 }
 
@@ -560,14 +600,19 @@ void ThreadStore::PageWriter::WriteOwnPosts() {
 
 void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t nPosition,
                                           Kept& kept) {
-    const bool bEdited =
-        kept.strAuthor != post.author || kept.strTime != post.time || kept.strBody != post.body;
+    // A body kept as the board's cut left it is compared as cut, and kept whole from now on.
+    const std::string_view whole = WholeBody(post);
+    const bool bSameBody = kept.bWhole ? kept.strBody == whole : kept.strBody == post.body;
+    const bool bEdited = kept.strAuthor != post.author || kept.strTime != post.time || !bSameBody;
     const bool bMoved = kept.nPage != m_page.nPage || kept.nPosition != nPosition;
     if (bEdited) {
         m_store.RecordChange(m_thread.nId, post.nFloor, kEdit, m_nWhen, kept.strBody);
         ++m_result.changes.nEdited;
-    } else if (!kept.bDeleted && !bMoved) {
+    } else if (!kept.bDeleted && !bMoved && kept.bWhole) {
         return;
+    }
+    if (kept.strBody != whole) {
+        NotePictures(whole);
     }
     // An edit is unread again, and a new post stays new; a post back from deletion with its last
     // text is simply current again.
@@ -578,10 +623,10 @@ void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t n
                                                : kept.state;
     Cached(
         "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
-        "position = ? WHERE id = ?")
+        "position = ?, whole = 1 WHERE id = ?")
         .Bind(1, post.author)
         .Bind(2, post.time)
-        .Bind(3, post.body)
+        .Bind(3, whole)
         .Bind(4, static_cast<std::int64_t>(newState))
         .Bind(5, m_page.nPage)
         .Bind(6, nPosition)
@@ -594,7 +639,7 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
                                         std::int32_t nSortFloor) {
     Cached(
         "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
-        "time, body, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        "time, body, state, whole) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1)")
         .Bind(1, m_thread.nId)
         .Bind(2, post.nFloor)
         .Bind(3, m_page.nPage)
@@ -602,10 +647,13 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
         .Bind(5, nSortFloor)
         .Bind(6, post.author)
         .Bind(7, post.time)
-        .Bind(8, post.body)
+        .Bind(8, WholeBody(post))
         .Bind(9, Marked(PostState::kNew))
         .Run();
     const auto nAdded = static_cast<int>(m_store.m_db.Changes());
+    if (nAdded > 0) {
+        NotePictures(WholeBody(post));
+    }
     m_result.changes.nNew += nAdded;
     if (!m_starter.empty() && post.author == m_starter) {
         m_result.changes.nStarterNew += nAdded;
@@ -621,6 +669,15 @@ void ThreadStore::PageWriter::DeleteMissing() {
         m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
         m_store.MarkDeleted(kept.nId, m_thread.bComplete);
         ++m_result.changes.nDeleted;
+    }
+}
+
+void ThreadStore::PageWriter::NotePictures(std::string_view body) {
+    for (const std::string& src : PictureSources(body)) {
+        Cached("INSERT OR IGNORE INTO picture_use(thread, src) VALUES (?, ?)")
+            .Bind(1, m_thread.nId)
+            .Bind(2, src)
+            .Run();
     }
 }
 
@@ -879,7 +936,9 @@ void ThreadStore::MarkSeen(std::int64_t nThread, std::span<const std::int64_t> s
 std::vector<ThreadListing> ThreadStore::List() {
     Statement& select = Cached(
         "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name, t.watched,"
-        " t.n_posts, t.n_unread, t.n_starter_unread, t.read_at "
+        " t.n_posts, t.n_unread, t.n_starter_unread, t.read_at,"
+        " (SELECT coalesce(sum(size), 0) FROM picture WHERE hash IN"
+        "  (SELECT hash FROM picture_use u WHERE u.thread = t.id AND u.hash IS NOT NULL)) "
         "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
     std::vector<ThreadListing> threads;
     while (select.Step()) {
@@ -891,7 +950,8 @@ std::vector<ThreadListing> ThreadStore::List() {
                            ToInt(select.Int(8)),
                            select.Int(3),
                            select.Int(5) != 0,
-                           select.Int(9)});
+                           select.Int(9),
+                           select.Int(10)});
     }
     return threads;
 }
@@ -911,7 +971,94 @@ std::vector<ThreadChange> ThreadStore::History(std::int64_t nThread) {
 void ThreadStore::Forget(std::int64_t nThread) {
     Transaction transaction(m_db);
     Cached("DELETE FROM thread WHERE id = ?").Bind(1, nThread).Run();
+    Cached(
+        "DELETE FROM picture WHERE NOT EXISTS (SELECT 1 FROM picture_use u WHERE u.hash = "
+        "picture.hash)")
+        .Run();
     transaction.Commit();
+}
+
+void ThreadStore::Vacuum() {
+    m_db.Execute("VACUUM");
+    m_db.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+std::vector<WantedPicture> ThreadStore::WantedPictures(std::int64_t nThread, int nMaxTries) {
+    Statement& select = Cached(
+        "SELECT src, tries FROM picture_use WHERE thread = ? AND state = 0 AND tries < ? "
+        "ORDER BY rowid");
+    select.Bind(1, nThread).Bind(2, nMaxTries);
+    std::vector<WantedPicture> wanted;
+    while (select.Step()) {
+        wanted.push_back({std::string(select.Bytes(0)), ToInt(select.Int(1))});
+    }
+    return wanted;
+}
+
+std::string ThreadStore::PictureFrom(std::string_view address) {
+    Statement& select =
+        Cached("SELECT hash FROM picture_use WHERE address = ? AND hash IS NOT NULL LIMIT 1");
+    select.Bind(1, address);
+    std::string strHash = select.Step() ? std::string(select.Bytes(0)) : std::string();
+    select.Reset();
+    return strHash;
+}
+
+void ThreadStore::KeepPicture(std::int64_t nThread, std::string_view src, std::string_view address,
+                              std::string_view hash, std::string_view type, std::string_view data) {
+    Transaction transaction(m_db);
+    if (!data.empty()) {
+        Cached("INSERT OR IGNORE INTO picture(hash, type, size, data) VALUES (?, ?, ?, ?)")
+            .Bind(1, hash)
+            .Bind(2, type)
+            .Bind(3, static_cast<std::int64_t>(data.size()))
+            .Bind(4, data)
+            .Run();
+    }
+    Cached(
+        "UPDATE picture_use SET address = ?, hash = ?, state = 1, tries = tries + 1 "
+        "WHERE thread = ? AND src = ?")
+        .Bind(1, address)
+        .Bind(2, hash)
+        .Bind(3, nThread)
+        .Bind(4, src)
+        .Run();
+    transaction.Commit();
+}
+
+void ThreadStore::PictureFailed(std::int64_t nThread, std::string_view src,
+                                std::string_view address, bool bRefused) {
+    Cached(
+        "UPDATE picture_use SET address = ?, state = ?, tries = tries + 1 "
+        "WHERE thread = ? AND src = ?")
+        .Bind(1, address)
+        .Bind(2, bRefused ? 2 : 0)
+        .Bind(3, nThread)
+        .Bind(4, src)
+        .Run();
+}
+
+PictureMap ThreadStore::Pictures(std::int64_t nThread) {
+    Statement& select =
+        Cached("SELECT src, address, coalesce(hash, '') FROM picture_use WHERE thread = ?");
+    select.Bind(1, nThread);
+    PictureMap pictures;
+    while (select.Step()) {
+        pictures.emplace(std::string(select.Bytes(0)),
+                         PictureRef{std::string(select.Bytes(1)), std::string(select.Bytes(2))});
+    }
+    return pictures;
+}
+
+std::optional<KeptPicture> ThreadStore::Picture(std::string_view hash) {
+    Statement& select = Cached("SELECT type, data FROM picture WHERE hash = ?");
+    select.Bind(1, hash);
+    std::optional<KeptPicture> picture;
+    if (select.Step()) {
+        picture = KeptPicture{std::string(select.Bytes(0)), std::string(select.Bytes(1))};
+    }
+    select.Reset();
+    return picture;
 }
 
 }  // namespace vesk

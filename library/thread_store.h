@@ -2,6 +2,7 @@
 
 #include "forum_address.h"
 #include "post_extraction.h"
+#include "post_sanitiser.h"
 #include "sqlite_db.h"
 
 #include <cstdint>
@@ -103,7 +104,20 @@ struct ThreadListing {
     int nStarterUnread = 0;
     std::int64_t nRefreshed = 0;
     bool bWatched = false;
-    std::int64_t nReadAt = 0;  // seconds, 0 when never read
+    std::int64_t nReadAt = 0;        // seconds, 0 when never read
+    std::int64_t nPictureBytes = 0;  // the pictures its posts show that are kept
+};
+
+// A picture a thread's posts show that is not kept yet, and the tries it took so far.
+struct WantedPicture {
+    std::string strSrc;
+    int nTries = 0;
+};
+
+// A kept picture's bytes and their type ("image/png").
+struct KeptPicture {
+    std::string strType;
+    std::string strData;
 };
 
 // A watched thread, with its failed refreshes in a row and the last one's time (seconds).
@@ -188,7 +202,24 @@ public:
     // Every thread, last refreshed first.
     std::vector<ThreadListing> List();
     std::vector<ThreadChange> History(std::int64_t nThread);
+    // Forgets the thread, and every picture no other thread shows.
     void Forget(std::int64_t nThread);
+    // Gives the space of what was forgotten back to the file system.
+    void Vacuum();
+
+    // The pictures the thread's posts show that are not kept, wanted or tried fewer than nMaxTries.
+    std::vector<WantedPicture> WantedPictures(std::int64_t nThread, int nMaxTries);
+    // The hash of the picture kept from this address, for any thread, or empty.
+    std::string PictureFrom(std::string_view address);
+    // The thread's use of src is kept: the picture from address, by hash (in hex), stored once.
+    void KeepPicture(std::int64_t nThread, std::string_view src, std::string_view address,
+                     std::string_view hash, std::string_view type, std::string_view data);
+    // Fetching src failed: tried again at the next refresh, or (bRefused) never.
+    void PictureFailed(std::int64_t nThread, std::string_view src, std::string_view address,
+                       bool bRefused);
+    // Every picture the thread's posts show, by src.
+    PictureMap Pictures(std::int64_t nThread);
+    std::optional<KeptPicture> Picture(std::string_view hash);
 
 private:
     class PageWriter;

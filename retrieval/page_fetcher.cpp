@@ -61,6 +61,8 @@ struct PageFetcher::Transfer {
     PageFetcher* pOwner = nullptr;
     CURL* pEasy = nullptr;
     std::string strBody;
+    std::size_t nMaxBytes = kMaxPageBytes;
+    bool bFile = false;
     bool bTooLarge = false;
     bool bRequestSent = false;
     bool bRunning = false;
@@ -152,11 +154,21 @@ void PageFetcher::Abort() {
 }
 
 int PageFetcher::Start(const std::string& strUrl) {
+    return StartTransfer(strUrl, kMaxPageBytes, false);
+}
+
+int PageFetcher::StartFile(const std::string& strUrl, std::size_t nMaxBytes) {
+    return StartTransfer(strUrl, nMaxBytes, true);
+}
+
+int PageFetcher::StartTransfer(const std::string& strUrl, std::size_t nMaxBytes, bool bFile) {
     if (m_pTemplate == nullptr || IsAborted()) {
         return 0;
     }
     auto pTransfer = std::make_unique<Transfer>();
     pTransfer->pOwner = this;
+    pTransfer->nMaxBytes = nMaxBytes;
+    pTransfer->bFile = bFile;
     pTransfer->pEasy = curl_easy_duphandle(m_pTemplate);
     if (pTransfer->pEasy == nullptr) {
         return 0;
@@ -216,8 +228,9 @@ std::string PageFetcher::Wait(int nTransfer, PageFailure& failure, std::string* 
     if (pFinalAddress != nullptr) {
         *pFinalAddress = std::move(transfer.strFinalAddress);
     }
-    std::string strText =
-        failure.kind == PageFailure::Kind::kNone ? ConvertPageBody(transfer.strBody) : "";
+    std::string strText = failure.kind != PageFailure::Kind::kNone ? std::string()
+                          : transfer.bFile                         ? std::move(transfer.strBody)
+                                           : ConvertPageBody(transfer.strBody);
     Cancel(nTransfer);
     return strText;
 }
@@ -343,7 +356,7 @@ std::size_t PageFetcher::OnBody(char* pData, std::size_t nSize, std::size_t nCou
     auto* pTransfer = static_cast<Transfer*>(pUser);
     const std::size_t nBytes = nSize * nCount;
     pTransfer->lastByte = Clock::now();
-    if (pTransfer->strBody.size() + nBytes > kMaxPageBytes) {
+    if (pTransfer->strBody.size() + nBytes > pTransfer->nMaxBytes) {
         pTransfer->bTooLarge = true;
         return 0;
     }

@@ -70,6 +70,9 @@ public:
     // Starts downloading a page beside the others in flight; the number to wait for it by, or 0
     // when none can start (outside a session, or stopped). Its time-outs count from its start.
     int Start(const std::string& strUrl);
+    // The same for a file other than a page (a picture): Wait gives its bytes as they came, and
+    // one over nMaxBytes fails as too large.
+    int StartFile(const std::string& strUrl, std::size_t nMaxBytes);
     // Waits until a started page has come or failed, while every other in flight goes on: its
     // text with every line feed turned into CR LF, or empty text, with why, when the page could
     // not be had with status 200. A transfer that never started (0) is empty text, stopped.
@@ -90,6 +93,7 @@ private:
     struct Transfer;
     using Clock = std::chrono::steady_clock;
 
+    int StartTransfer(const std::string& strUrl, std::size_t nMaxBytes, bool bFile);
     // Adds a transfer's attempt to the session.
     bool Launch(Transfer& transfer);
     // Moves every transfer on once: curl's work, time-outs, ended attempts, new attempts; then

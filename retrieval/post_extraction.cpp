@@ -2,6 +2,8 @@
 
 #include "text_cut.h"
 
+#include <strings.h>
+
 #include <string>
 
 namespace vesk {
@@ -52,6 +54,7 @@ std::string_view CutSpanAuthor(std::string_view block) {
 
 PostFields CutPost(std::string_view block) {
     PostFields post;
+    post.block = block;
     post.nFloor = ParseFloor(ExtractBetween(block, ">", "</div>"));
     post.body = CutBody(block);
     post.author = CutSpanAuthor(block);
@@ -73,7 +76,42 @@ void StoreRecord(PostRecord& record, const PostFields& post) {
     CopyToField(record.szTime, post.time);
 }
 
+// Whether a tag of this name begins at text[n] ("<div", "</div"): the name is followed by the
+// tag's end, a blank or a slash.
+bool TagAt(std::string_view text, std::size_t n, std::string_view name) {
+    if (text.size() < n + name.size() ||
+        strncasecmp(text.data() + n, name.data(), name.size()) != 0) {
+        return false;
+    }
+    if (text.size() == n + name.size()) {
+        return true;
+    }
+    const char c = text[n + name.size()];
+    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
 }  // namespace
+
+std::string_view CutWholeBody(std::string_view block) {
+    const std::size_t nOpen = FindMarker(block, "<div class=huifu");
+    if (nOpen == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t nStart = block.find('>', nOpen);
+    if (nStart == std::string_view::npos) {
+        return {};
+    }
+    int nDepth = 1;
+    for (std::size_t n = block.find('<', nStart + 1); n != std::string_view::npos;
+         n = block.find('<', n + 1)) {
+        if (TagAt(block, n, "<div")) {
+            ++nDepth;
+        } else if (TagAt(block, n, "</div") && --nDepth == 0) {
+            return TrimWhiteSpace(block.substr(nStart + 1, n - nStart - 1));
+        }
+    }
+    return TrimWhiteSpace(block.substr(nStart + 1));
+}
 
 PostCutter::PostCutter(std::string_view strPage)
     : m_region(ExtractBetween(strPage, kRegionStart, kRegionEnd)),

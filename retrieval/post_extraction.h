@@ -13,8 +13,13 @@ struct PostFields {
     std::int32_t nFloor = 0;
     std::string_view author;
     std::string_view time;
-    std::string_view body;
+    std::string_view body;        // as the fixed table cuts it
+    std::string_view block = {};  // the post's whole block, between its markers
 };
+
+// A post's body whole, as the library keeps it: the content of its reply block, nested blocks
+// balanced, up to the post block's end when the reply block is never closed.
+std::string_view CutWholeBody(std::string_view block);
 
 // Goes through the posts of one thread page, in page order, without allocating.
 class PostCutter final {

@@ -1,5 +1,6 @@
 #include "result_page.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,6 +60,56 @@ mode_t CurrentUmask() {
         std::fclose(pStatus);
     }
     return nMask;
+}
+
+// The elements whose content a browser reads as text up to their end tag (or, for plaintext, to
+// the page's end): one left open in a post would swallow every post after it.
+constexpr std::string_view kRawTextElements[] = {"script",   "style",    "textarea", "title",
+                                                 "xmp",      "iframe",   "noscript", "noembed",
+                                                 "noframes", "plaintext"};
+
+// The length of the raw-text element's name a tag at text[n] ("<name" or "</name") opens or
+// closes, 0 when it is none.
+std::size_t RawTextTagAt(std::string_view text, std::size_t n) {
+    std::size_t nName = n + 1;
+    if (nName < text.size() && text[nName] == '/') {
+        ++nName;
+    }
+    for (const std::string_view name : kRawTextElements) {
+        if (text.size() - nName < name.size() ||
+            strncasecmp(text.data() + nName, name.data(), name.size()) != 0) {
+            continue;
+        }
+        const std::size_t nAfter = nName + name.size();
+        const char c = nAfter < text.size() ? text[nAfter] : '>';
+        if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') {
+            return nAfter - n;
+        }
+    }
+    return 0;
+}
+
+// The body with the "<" of every raw-text element's tags written as "&lt;"; every other byte
+// as it stands. Most bodies hold none, and come back as they are.
+std::string_view MendRawText(std::string_view body, std::string& strMended) {
+    std::size_t nDone = 0;
+    bool bMended = false;
+    for (std::size_t n = body.find('<'); n != std::string_view::npos; n = body.find('<', n + 1)) {
+        if (RawTextTagAt(body, n) == 0) {
+            continue;
+        }
+        if (!bMended) {
+            strMended.clear();
+            bMended = true;
+        }
+        strMended.append(body.substr(nDone, n - nDone)).append("&lt;");
+        nDone = n + 1;
+    }
+    if (!bMended) {
+        return body;
+    }
+    strMended.append(body.substr(nDone));
+    return strMended;
 }
 
 }  // namespace
@@ -159,13 +210,14 @@ ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string
         nReserve += 200 + strnlen(pPosts[i].szContent, sizeof pPosts[i].szContent);
     }
     ResultPageComposer composer(title, starter, filter, nReserve);
+    std::string strMended;
     for (int i = 0; i <= nLast; ++i) {
         const PostRecord& record = pPosts[i];
         composer.Add({record.nFloor,
                       FieldText(record.szAuthor, sizeof record.szAuthor),
                       FieldText(record.szTime, sizeof record.szTime),
                       {},
-                      FieldText(record.szContent, sizeof record.szContent),
+                      MendRawText(FieldText(record.szContent, sizeof record.szContent), strMended),
                       {},
                       {}});
     }

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace vesk {
 
@@ -70,7 +72,59 @@ bool IsAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// The code point of the UTF-8 sequence at the text's start and its length; U+FFFD and 1 for a
+// byte that begins none.
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(0);
+    const std::size_t nLength = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (nLength == 0 || nLength > text.size() || c > 0xF4) {
+        return {U'\uFFFD', 1};
+    }
+    char32_t nCode = nLength == 1 ? c : c & (0x7F >> nLength);
+    for (std::size_t i = 1; i < nLength; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return {U'\uFFFD', 1};
+        }
+        nCode = nCode << 6 | (byte(i) & 0x3F);
+    }
+    return {nCode, nLength};
+}
+
 }  // namespace
+
+std::string Utf8ToGbkMarkup(std::string_view text) {
+    if (IsAscii(text)) {
+        return std::string(text);
+    }
+    if (std::optional<std::string> whole = Convert("GBK", "UTF-8", text)) {
+        return std::move(*whole);
+    }
+    // Runs that convert, and a reference for each character between them.
+    std::string out;
+    out.reserve(text.size() + 16);
+    std::size_t nRun = 0;
+    std::size_t n = 0;
+    const auto flush = [&](std::size_t nEnd) {
+        if (nEnd > nRun) {
+            out += Convert("GBK", "UTF-8", text.substr(nRun, nEnd - nRun)).value_or(std::string());
+        }
+    };
+    while (n < text.size()) {
+        const auto [nCode, nLength] = DecodeUtf8(text.substr(n));
+        const bool bFits =
+            nCode < 0x80 ||
+            (nCode != U'\uFFFD' && Convert("GBK", "UTF-8", text.substr(n, nLength)).has_value());
+        if (!bFits) {
+            flush(n);
+            out += "&#" + std::to_string(static_cast<std::uint32_t>(nCode)) + ";";
+            nRun = n + nLength;
+        }
+        n += nLength;
+    }
+    flush(n);
+    return out;
+}
 
 std::optional<std::string> Utf8ToGbk(std::string_view text) {
     return IsAscii(text) ? std::string(text) : Convert("GBK", "UTF-8", text);

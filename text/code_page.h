@@ -18,5 +18,8 @@ std::optional<std::string> GbkToUtf8(std::string_view text);
 std::u16string GbkToUtf16(std::string_view text);
 std::string GbkToUtf8Lenient(std::string_view text);
 std::string Utf16ToGbk(std::u16string_view text);
+// For markup: a character that GBK cannot hold becomes a numeric character reference ("&#128512;"),
+// a byte that is no UTF-8 the reference of U+FFFD.
+std::string Utf8ToGbkMarkup(std::string_view text);
 
 }  // namespace vesk

@@ -89,8 +89,69 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
             "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
             "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
             "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
-            "n_starter_unread; PRAGMA user_version=4");
+            "n_starter_unread; ALTER TABLE post DROP COLUMN whole; DROP TABLE picture_use;"
+            "DROP TABLE picture; PRAGMA user_version=4");
     EXPECT_EQ(ThreadStore(dir.File("library.sqlite3")).List().at(0).nUnread, 1);
+}
+
+// Bodies are kept whole. A library made before kept the board's cut: each post's body becomes
+// whole at the next reading of its page without counting as an edit, unless it was edited.
+TEST(ThreadStoreTest, BodiesAreKeptWholeAndCutOnesBecomeWholeWhenTheirPageIsReadAgain) {
+    test::TempDir dir;
+    const ThreadKey key{"600000", "3"};
+    const auto page = [](const std::vector<std::string>& bodies) {
+        std::string strText = "<div id=pinglun_fenye></div>";
+        for (std::size_t i = 0; i < bodies.size(); ++i) {
+            strText += "<div class=louceng>" + std::to_string(i + 1) + "</div><div class=huifu>" +
+                       bodies[i] + "</div><div class=cl></div>";
+        }
+        return strText + "function arrJoin()";
+    };
+    const auto read = [](const std::string& strText) {
+        ReadPage cut{1, {}, ThreadHeading{"t", "b"}};
+        PostCutter cutter(strText);
+        for (PostFields post; cutter.Next(post);) {
+            cut.posts.push_back(post);
+        }
+        return cut;
+    };
+    const auto bodies = [&](ThreadStore& store) {
+        std::string strBodies;
+        for (const StoredPost& post : store.Posts(store.Find(key)->nId)) {
+            strBodies += post.strBody + "|";
+        }
+        return strBodies;
+    };
+    const std::string strFirst =
+        page({"a<b>bold</b> after", "<div>quote</div>reply", "<P>one</P>", "<b>x</b>y"});
+    {
+        ThreadStore store(dir.File("library.sqlite3"));
+        store.StorePage(key, read(strFirst), 1);
+        EXPECT_EQ(bodies(store), "a<b>bold</b> after|<div>quote</div>reply|<P>one</P>|<b>x</b>y|");
+    }
+    // As the library before kept them: as the table cuts them.
+    {
+        Database old(dir.File("library.sqlite3"), false, 1000);
+        for (const PostFields& post : read(strFirst).posts) {
+            old.Prepare("UPDATE post SET whole = 0, body = ? WHERE floor = ?")
+                .Bind(1, post.body)
+                .Bind(2, post.nFloor)
+                .Run();
+        }
+    }
+    ThreadStore store(dir.File("library.sqlite3"));
+    const PageChanges changes =
+        store
+            .StorePage(key,
+                       read(page({"a<b>bold</b> after", "<div>quote</div>reply", "<P>one</P>",
+                                  "<b>z</b>y"})),
+                       2)
+            .changes;
+    EXPECT_EQ(changes.nEdited, 1);
+    EXPECT_EQ(bodies(store), "a<b>bold</b> after|<div>quote</div>reply|<P>one</P>|<b>z</b>y|");
+    const std::vector<ThreadChange> history = store.History(store.Find(key)->nId);
+    ASSERT_EQ(history.size(), 1U);
+    EXPECT_EQ(history[0].strBody, "<b>x");
 }
 
 // A notification's title loses the suffix the board gives its page titles, and only that.

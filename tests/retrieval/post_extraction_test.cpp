@@ -116,6 +116,31 @@ TEST_F(ExtractPostsTest, CutsOddFloorsBodiesAndAuthorSections) {
     }
 }
 
+// The library keeps what the table's cut loses: after a link or bold words, nested blocks, the
+// stray "</"; a reply block left open runs to the post's end.
+TEST_F(ExtractPostsTest, WholeBodiesKeepWhatTheTablesCutLoses) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<div class=huifu>good <b>news</b> came, <a href=/x>hold</a> on</div><div "
+         "class=bar>x</div>",
+         "good <b>news</b> came, <a href=/x>hold</a> on"},
+        {"<div class=huifu><DIV class=q>quote<div>inner</div></DIV>reply\r\n</div>",
+         "<DIV class=q>quote<div>inner</div></DIV>reply"},
+        {"<div class=huifu><P>a</P><P>b</P></div>", "<P>a</P><P>b</P>"},
+        {"<div class=huifu>open <divx> to the end", "open <divx> to the end"},
+    };
+    for (const auto& [strBody, strWhole] : cases) {
+        PostCutter cutter(Region(Post("1", "", strBody)));
+        PostFields post;
+        ASSERT_TRUE(cutter.Next(post));
+        EXPECT_EQ(CutWholeBody(post.block), strWhole);
+    }
+    // The table's cut, for comparison, ends at the first end tag.
+    PostCutter cutter(Region(Post("1", "", cases[0].first)));
+    PostFields post;
+    ASSERT_TRUE(cutter.Next(post));
+    EXPECT_EQ(post.body, "good <b>news");
+}
+
 TEST_F(ExtractPostsTest, CutsOverLongAuthorAndTimeAtAWholeCharacter) {
     // 1 + 30 characters of two bytes: 61 bytes for a 50-byte field.
     std::string strName = "x";

@@ -103,6 +103,27 @@ TEST_F(ResultPageTest, EachModeWritesItsRowsWithTheStarterInRed) {
     }
 }
 
+// A raw-text element a body holds would swallow the posts after it: its tags' "<" are written as
+// text, every other byte as it stands.
+TEST_F(ResultPageTest, RawTextElementsInABodyAreWrittenAsText) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a<textarea>b", "a&lt;textarea>b"},
+        {"<SCRIPT src=x>y</script ><b>z</b>", "&lt;SCRIPT src=x>y&lt;/script ><b>z</b>"},
+        {"<style>*{}</style><titlex><title/><xmp>",
+         "&lt;style>*{}&lt;/style><titlex>&lt;title/>&lt;xmp>"},
+        {"<iframe><noscript><noembed><noframes><plaintext",
+         "&lt;iframe>&lt;noscript>&lt;noembed>"
+         "&lt;noframes>&lt;plaintext"},
+        {"<p>plain</p><scripts>", "<p>plain</p><scripts>"},
+    };
+    for (const auto& [pszBody, pszWritten] : cases) {
+        Fill(table[0], 1, "a", "t", pszBody);
+        EXPECT_EQ(Build(ResultFilter{}, 0).strText, kHead + "Thread <b>title</b></td></tr>" +
+                                                        Row("#42B475", "1", "a", "t", pszWritten) +
+                                                        kFoot);
+    }
+}
+
 TEST_F(ResultPageTest, NameItemsAreTakenAsTyped) {
     // " abc" begins with a blank, so it matches no author that begins with abc.
     Fill(table[1], 2, "abcd", "t2", "second");

@@ -1,0 +1,470 @@
+#include "post_sanitiser.h"
+
+#include "code_page.h"
+
+#include <gumbo.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <unordered_set>
+
+namespace vesk {
+
+namespace {
+
+// What becomes of an element of the board's HTML.
+enum class Keep {
+    kElement,  // kept, with the attributes allowed for it
+    kText,     // its tag goes, what it holds stays
+    kNothing,  // it goes with all it holds
+};
+
+Keep KeepOf(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_BR:
+        case GUMBO_TAG_B:
+        case GUMBO_TAG_I:
+        case GUMBO_TAG_U:
+        case GUMBO_TAG_STRONG:
+        case GUMBO_TAG_EM:
+        case GUMBO_TAG_FONT:
+        case GUMBO_TAG_SPAN:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_BLOCKQUOTE:
+        case GUMBO_TAG_TABLE:
+        case GUMBO_TAG_TBODY:
+        case GUMBO_TAG_THEAD:
+        case GUMBO_TAG_TR:
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+        case GUMBO_TAG_IMG:
+        case GUMBO_TAG_A:
+            return Keep::kElement;
+        case GUMBO_TAG_SCRIPT:
+        case GUMBO_TAG_STYLE:
+        case GUMBO_TAG_IFRAME:
+        case GUMBO_TAG_FRAME:
+        case GUMBO_TAG_FRAMESET:
+        case GUMBO_TAG_NOFRAMES:
+        case GUMBO_TAG_NOSCRIPT:
+        case GUMBO_TAG_NOEMBED:
+        case GUMBO_TAG_OBJECT:
+        case GUMBO_TAG_EMBED:
+        case GUMBO_TAG_APPLET:
+        case GUMBO_TAG_PARAM:
+        case GUMBO_TAG_HEAD:
+        case GUMBO_TAG_META:
+        case GUMBO_TAG_LINK:
+        case GUMBO_TAG_BASE:
+        case GUMBO_TAG_TEMPLATE:
+        case GUMBO_TAG_SVG:
+        case GUMBO_TAG_MATH:
+        case GUMBO_TAG_FORM:
+        case GUMBO_TAG_INPUT:
+        case GUMBO_TAG_BUTTON:
+        case GUMBO_TAG_SELECT:
+        case GUMBO_TAG_AUDIO:
+        case GUMBO_TAG_VIDEO:
+        case GUMBO_TAG_SOURCE:
+        case GUMBO_TAG_CANVAS:
+            return Keep::kNothing;
+        default:
+            return Keep::kText;
+    }
+}
+
+bool IsVoid(GumboTag tag) {
+    return tag == GUMBO_TAG_BR || tag == GUMBO_TAG_IMG;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+bool IsWebAddress(std::string_view address) {
+    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
+}
+
+// "#rgb", "#rrggbb" or a colour's name.
+bool IsColour(std::string_view value) {
+    if (!value.empty() && value.front() == '#') {
+        value.remove_prefix(1);
+        return (value.size() == 3 || value.size() == 6) &&
+               std::all_of(value.begin(), value.end(),
+                           [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    }
+    return !value.empty() && value.size() <= 20 &&
+           std::all_of(value.begin(), value.end(),
+                       [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+}
+
+bool IsNumber(std::string_view value, std::size_t nMaxDigits) {
+    return !value.empty() && value.size() <= nMaxDigits &&
+           std::all_of(value.begin(), value.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// The colour a style declares, empty when it declares none that is allowed.
+std::string_view StyleColour(std::string_view style) {
+    while (!style.empty()) {
+        const std::size_t nEnd = std::min(style.find(';'), style.size());
+        const std::string_view declaration = style.substr(0, nEnd);
+        style.remove_prefix(std::min(nEnd + 1, style.size()));
+        const std::size_t nColon = declaration.find(':');
+        if (nColon == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view name = Trimmed(declaration.substr(0, nColon));
+        const std::string_view value = Trimmed(declaration.substr(nColon + 1));
+        if (name.size() == 5 && strncasecmp(name.data(), "color", 5) == 0 && IsColour(value)) {
+            return value;
+        }
+    }
+    return {};
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
+    out.append(" ").append(name).append("=\"");
+    AppendEscaped(out, value);
+    out += '"';
+}
+
+std::string_view Attribute(const GumboElement& element, const char* pszName) {
+    const GumboAttribute* pAttribute = gumbo_get_attribute(&element.attributes, pszName);
+    return pAttribute != nullptr ? std::string_view(pAttribute->value) : std::string_view();
+}
+
+struct OutputDeleter {
+    void operator()(GumboOutput* pOutput) const {
+        gumbo_destroy_output(&kGumboDefaultOptions, pOutput);
+    }
+};
+using Parsed = std::unique_ptr<GumboOutput, OutputDeleter>;
+
+// The body parsed as the content of a div, in UTF-8.
+Parsed ParseBody(const std::string& strUtf8) {
+    GumboOptions options = kGumboDefaultOptions;
+    options.fragment_context = GUMBO_TAG_DIV;
+    options.max_errors = 0;
+    return Parsed(gumbo_parse_with_options(&options, strUtf8.data(), strUtf8.size()));
+}
+
+// Walks the tree without recursion: a post can nest as deep as it likes.
+template <typename Visit, typename Leave>
+void Walk(const GumboNode* pRoot, Visit visit, Leave leave) {
+    struct Step {
+        const GumboNode* pNode;
+        unsigned int nNext;
+    };
+    std::vector<Step> stack;
+    const auto enter = [&](const GumboNode* pNode) {
+        if (visit(*pNode) && pNode->type == GUMBO_NODE_ELEMENT) {
+            stack.push_back({pNode, 0});
+        }
+    };
+    for (unsigned int i = 0; i < pRoot->v.element.children.length; ++i) {
+        enter(static_cast<const GumboNode*>(pRoot->v.element.children.data[i]));
+        while (!stack.empty()) {
+            Step& top = stack.back();
+            const GumboVector& children = top.pNode->v.element.children;
+            if (top.nNext >= children.length) {
+                leave(*top.pNode);
+                stack.pop_back();
+                continue;
+            }
+            enter(static_cast<const GumboNode*>(children.data[top.nNext++]));
+        }
+    }
+}
+
+class Sanitiser final {
+public:
+    Sanitiser(const PictureMap& pictures, PictureForm form) : m_pictures(pictures), m_form(form) {}
+
+    std::string Run(std::string_view body) {
+        const std::string strUtf8 = GbkToUtf8Lenient(body);
+        const Parsed parsed = ParseBody(strUtf8);
+        m_out.reserve(strUtf8.size() + 32);
+        Walk(
+            parsed->root, [this](const GumboNode& node) { return Visit(node); },
+            [this](const GumboNode& node) { Leave(node); });
+        return Utf8ToGbkMarkup(m_out);
+    }
+
+private:
+    // Whether the walk goes into the node's children.
+    bool Visit(const GumboNode& node) {
+        switch (node.type) {
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA:
+                AppendEscaped(m_out, node.v.text.text);
+                return false;
+            case GUMBO_NODE_ELEMENT:
+                break;
+            default:
+                return false;
+        }
+        const GumboElement& element = node.v.element;
+        if (element.tag_namespace != GUMBO_NAMESPACE_HTML) {
+            return false;
+        }
+        switch (KeepOf(element.tag)) {
+            case Keep::kNothing:
+                return false;
+            case Keep::kText:
+                return true;
+            case Keep::kElement:
+                break;
+        }
+        if (element.tag == GUMBO_TAG_IMG) {
+            Picture(element);
+            return false;
+        }
+        m_out.append("<").append(gumbo_normalized_tagname(element.tag));
+        Attributes(element);
+        m_out += '>';
+        return !IsVoid(element.tag);
+    }
+
+    void Leave(const GumboNode& node) {
+        const GumboElement& element = node.v.element;
+        if (KeepOf(element.tag) == Keep::kElement && !IsVoid(element.tag)) {
+            m_out.append("</").append(gumbo_normalized_tagname(element.tag)).append(">");
+        }
+    }
+
+    void Attributes(const GumboElement& element) {
+        switch (element.tag) {
+            case GUMBO_TAG_A: {
+                const std::string_view href = Trimmed(Attribute(element, "href"));
+                if (IsWebAddress(href)) {
+                    AppendAttribute(m_out, "href", href);
+                }
+                return;
+            }
+            case GUMBO_TAG_FONT: {
+                if (const std::string_view colour = Attribute(element, "color"); IsColour(colour)) {
+                    AppendAttribute(m_out, "color", colour);
+                }
+                const std::string_view size = Attribute(element, "size");
+                if (size.size() == 1 && size[0] >= '1' && size[0] <= '7') {
+                    AppendAttribute(m_out, "size", size);
+                }
+                break;
+            }
+            case GUMBO_TAG_TD:
+            case GUMBO_TAG_TH:
+                for (const char* pszName : {"colspan", "rowspan"}) {
+                    if (const std::string_view value = Attribute(element, pszName);
+                        IsNumber(value, 2)) {
+                        AppendAttribute(m_out, pszName, value);
+                    }
+                }
+                break;
+            case GUMBO_TAG_TABLE:
+                if (const std::string_view border = Attribute(element, "border");
+                    IsNumber(border, 1)) {
+                    AppendAttribute(m_out, "border", border);
+                }
+                break;
+            default:
+                break;
+        }
+        if (const std::string_view colour = StyleColour(Attribute(element, "style"));
+            !colour.empty()) {
+            m_out.append(" style=\"color:").append(colour).append("\"");
+        }
+    }
+
+    void Picture(const GumboElement& element) {
+        const std::string src(Trimmed(Attribute(element, "src")));
+        const auto found = m_pictures.find(src);
+        const PictureRef* pRef = found != m_pictures.end() ? &found->second : nullptr;
+        const std::string_view address = pRef != nullptr && !pRef->strAddress.empty()
+                                             ? std::string_view(pRef->strAddress)
+                                             : std::string_view(src);
+        const bool bWeb = IsWebAddress(address);
+        if (m_form == PictureForm::kKept && pRef != nullptr && !pRef->strHash.empty()) {
+            m_out.append("<img class=vk-pic src=\"")
+                .append(kPictureScheme)
+                .append(":")
+                .append(pRef->strHash)
+                .append("\"");
+            for (const char* pszName : {"width", "height"}) {
+                if (const std::string_view value = Attribute(element, pszName);
+                    IsNumber(value, 4)) {
+                    AppendAttribute(m_out, pszName, value);
+                }
+            }
+            if (const std::string_view alt = Attribute(element, "alt"); !alt.empty()) {
+                AppendAttribute(m_out, "alt", alt);
+            }
+            m_out += '>';
+            Placeholder(address, bWeb, "vk-ph");
+            return;
+        }
+        Placeholder(address, bWeb, "vk-nopic");
+    }
+
+    // "[图片] address", a link to it when it is a web address.
+    void Placeholder(std::string_view address, bool bWeb, std::string_view kind) {
+        m_out.append(bWeb ? "<a class=" : "<span class=").append(kind);
+        if (bWeb) {
+            AppendAttribute(m_out, "href", address);
+        }
+        m_out += ">[\xE5\x9B\xBE\xE7\x89\x87] ";
+        AppendEscaped(m_out, address.substr(0, 200));
+        m_out.append(bWeb ? "</a>" : "</span>");
+    }
+
+    const PictureMap& m_pictures;
+    PictureForm m_form;
+    std::string m_out;
+};
+
+// Whether a body can hold nothing but text: no markup, no reference.
+bool IsPlainText(std::string_view body) {
+    return body.find_first_of("<&") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string SanitiseBody(std::string_view body, const PictureMap& pictures, PictureForm form) {
+    if (IsPlainText(body)) {
+        std::string out;
+        out.reserve(body.size());
+        for (const char c : body) {
+            if (c == '>') {
+                out += "&gt;";
+            } else if (c != '\0') {
+                out += c;
+            }
+        }
+        return out;
+    }
+    return Sanitiser(pictures, form).Run(body);
+}
+
+std::string EscapeFieldText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '&') {
+            // A reference stays one: "&amp;", "&#39;".
+            std::size_t n = i + 1;
+            while (n < text.size() && n - i <= 10 &&
+                   (std::isalnum(static_cast<unsigned char>(text[n])) || text[n] == '#')) {
+                ++n;
+            }
+            out += n > i + 1 && n < text.size() && text[n] == ';' ? "&" : "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> PictureSources(std::string_view body) {
+    std::vector<std::string> sources;
+    // Most bodies show no picture, and are not parsed for one.
+    const auto found = std::search(
+        body.begin(), body.end(), std::begin("<img"), std::end("<img") - 1,
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    if (found == body.end()) {
+        return sources;
+    }
+    const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
+    std::unordered_set<std::string> seen;
+    Walk(
+        parsed->root,
+        [&](const GumboNode& node) {
+            if (node.type != GUMBO_NODE_ELEMENT) {
+                return false;
+            }
+            if (node.v.element.tag == GUMBO_TAG_IMG) {
+                std::string src(Trimmed(Attribute(node.v.element, "src")));
+                const bool bRelative = !src.empty() && src.find(':') == std::string::npos;
+                if ((IsWebAddress(src) || bRelative) && seen.insert(src).second) {
+                    sources.push_back(std::move(src));
+                }
+            }
+            return KeepOf(node.v.element.tag) != Keep::kNothing;
+        },
+        [](const GumboNode&) {});
+    return sources;
+}
+
+std::string ResolvePictureAddress(std::string_view src, std::string_view strPageAddress) {
+    src = Trimmed(src);
+    if (IsWebAddress(src)) {
+        return std::string(src);
+    }
+    if (src.empty() || src.find(':') != std::string_view::npos || !IsWebAddress(strPageAddress)) {
+        return {};
+    }
+    const std::size_t nScheme = strPageAddress.find("://");
+    if (src.substr(0, 2) == "//") {
+        return std::string(strPageAddress.substr(0, nScheme + 1)).append(src);
+    }
+    const std::size_t nPath =
+        std::min(strPageAddress.find('/', nScheme + 3), strPageAddress.size());
+    if (src.front() == '/') {
+        return std::string(strPageAddress.substr(0, nPath)).append(src);
+    }
+    // Beside the page: its address up to the last slash of its path.
+    std::string_view folder = strPageAddress.substr(0, strPageAddress.find_first_of("?#"));
+    const std::size_t nSlash = folder.rfind('/');
+    folder =
+        nSlash != std::string_view::npos && nSlash >= nPath ? folder.substr(0, nSlash + 1) : folder;
+    std::string address(folder);
+    if (address.back() != '/') {
+        address += '/';
+    }
+    return address.append(src);
+}
+
+}  // namespace vesk

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vesk {
+
+// The scheme our pages name kept pictures by: "vesk-picture:" and the picture's SHA-256 in hex.
+inline constexpr std::string_view kPictureScheme = "vesk-picture";
+
+// A picture a post shows, as the library knows it: the address it was fetched from (empty until a
+// refresh has tried) and its hash in hex (empty while it is not kept).
+struct PictureRef {
+    std::string strAddress;
+    std::string strHash;
+};
+// A thread's pictures by their src as the posts write it (UTF-8, character references read).
+using PictureMap = std::unordered_map<std::string, PictureRef>;
+
+// How a body's pictures are shown.
+enum class PictureForm {
+    kKept,   // a kept picture by our scheme, with a placeholder beside it for the picture-less mode
+    kLinks,  // a link to its address, for pages read outside the window
+};
+
+// A post's body (GB2312 bytes, the board's HTML) as markup safe to show inside one post of our
+// pages (GB2312, characters beyond it as references): parsed as HTML5 does, only an allow-list of
+// elements and attributes kept, colours the only style, links only to http and https, every
+// element closed inside the body. Scripts, styles, frames, embeds and forms go with what they hold;
+// other elements not allowed leave their text.
+std::string SanitiseBody(std::string_view body, const PictureMap& pictures,
+                         PictureForm form = PictureForm::kKept);
+
+// A field that is text (a title, an author, a time; GB2312) for our pages: markup in it is shown
+// as it stands, a character reference is read as one.
+std::string EscapeFieldText(std::string_view text);
+
+// The src of each picture a body shows (UTF-8, references read, in order, each once): addresses
+// of http and https, and relative ones.
+std::vector<std::string> PictureSources(std::string_view body);
+
+// Where a picture's src, found on a page at strPageAddress, points: an http or https address, or
+// empty when it is something else (data:, javascript:).
+std::string ResolvePictureAddress(std::string_view src, std::string_view strPageAddress);
+
+}  // namespace vesk
