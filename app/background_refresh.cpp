@@ -78,7 +78,8 @@ void BackgroundRefresh::TakeTurn() {
     auto pFound = std::make_shared<Found>();
     m_pTask = std::make_unique<LibraryTask>(
         m_strFile,
-        [this, key = m_running, nNow, pFound](ThreadStore& store, PageFetcher& fetcher) {
+        [key = m_running, nNow, pFound, settings = m_settings](ThreadStore& store,
+                                                               PageFetcher& fetcher) {
             std::vector<WatchedThread> watched = store.Watched();
             const auto it = std::find_if(watched.begin(), watched.end(),
                                          [&key](const WatchedThread& t) { return t.key == key; });
@@ -86,7 +87,7 @@ void BackgroundRefresh::TakeTurn() {
                 return;  // no longer watched
             }
             RefreshWatchedThread(
-                store, fetcher, *it, m_settings, nNow, [&](const WatchReport& report) {
+                store, fetcher, *it, settings, nNow, [&](const WatchReport& report) {
                     pFound->bNew = true;
                     if (report.nStarterNew > 0) {
                         const std::optional<StoredThread> thread = store.Find(key);

@@ -37,6 +37,8 @@ public:
     // Stops the turn that runs, if any; it is taken again when the window is free.
     void Yield();
     bool IsRunning() const { return m_pTask != nullptr; }
+    // Whether the turns from the next on fetch the pictures of what they read.
+    void SetPictures(bool bPictures) { m_settings.bPictures = bPictures; }
 
     // Called after a turn that found new posts: what the library holds has changed.
     std::function<void()> changed;

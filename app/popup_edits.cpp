@@ -51,12 +51,20 @@ void EditLibraryItems(LumoMenu& popup, const MenuState& state) {
     }
 }
 
-void EditNightItem(LumoMenu& popup, bool bNight) {
-    popup.RemoveItem(ID_NIGHT_PAGE, MF_BYCOMMAND);
+void EditViewItems(LumoMenu& popup, const MenuState& state) {
+    for (const UINT nId : {ID_NIGHT_PAGE, ID_NO_PICTURES, ID_SKIP_PICTURES}) {
+        popup.RemoveItem(nId, MF_BYCOMMAND);
+    }
     for (int i = 0; i < popup.GetMenuItemCount(); ++i) {
         if (popup.GetMenuItemID(i) == ID_LIBRARY_HOME) {
-            popup.InsertItem(static_cast<UINT>(i + 1),
-                             Utf16ToGbk(bNight ? u"关闭夜间模式" : u"夜间模式").c_str(),
+            const auto nAt = static_cast<UINT>(i + 1);
+            popup.InsertItem(
+                nAt, Utf16ToGbk(state.bSkipPictures ? u"更新时取图片" : u"更新时不取图片").c_str(),
+                MF_BYPOSITION, ID_SKIP_PICTURES, -1);
+            popup.InsertItem(nAt,
+                             Utf16ToGbk(state.bNoPictures ? u"关闭无图模式" : u"无图模式").c_str(),
+                             MF_BYPOSITION, ID_NO_PICTURES, -1);
+            popup.InsertItem(nAt, Utf16ToGbk(state.bNight ? u"关闭夜间模式" : u"夜间模式").c_str(),
                              MF_BYPOSITION, ID_NIGHT_PAGE, -1);
             return;
         }
@@ -84,7 +92,7 @@ void EditPopup(LumoMenu& popup, const MenuState& state) {
         InsertThreadItems(popup, state.strBoardName);
     }
     EditLibraryItems(popup, state);
-    EditNightItem(popup, state.bNight);
+    EditViewItems(popup, state);
 }
 
 }  // namespace vesk

@@ -4,6 +4,7 @@
 // notification asks; while a viewer runs, a start with it hands the address to that viewer and
 // ends.
 
+#include "picture_scheme.h"
 #include "thread_store.h"
 #include "viewer_dialog.h"
 #include "viewer_hand_over.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     }
     // The web view shares its graphics context with the window's.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vesk::RegisterPictureScheme();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesk"));
     // The interface is Chinese: Qt's own texts (buttons of dialogs, the file dialog) too.

@@ -175,6 +175,7 @@ bool ViewerDialog::OnInitDialog() {
     restoreGeometry(m_pSettings->Geometry());
     m_browser->SetZoom(m_pSettings->Zoom());
     m_browser->SetNight(m_pSettings->Night());
+    m_browser->SetNoPictures(m_pSettings->NoPictures());
     AddressEdit()->setFocus();
     return true;
 }
@@ -183,6 +184,17 @@ bool ViewerDialog::OnInitDialog() {
 // into the address edit; the home page's actions act when clicked there, and nowhere else.
 void ViewerDialog::SetUpPageView() {
     m_browser->AllowLocalFiles(m_pShown->LocalFiles());
+    // The go's page shows the board's pictures from the board; the library's pages are offline,
+    // their pictures served from the library.
+    m_browser->SetOnlinePages({QString::fromStdString(m_strOutputPath)});
+    m_browser->SetPictureSource([this](const QString& hash) {
+        std::optional<std::pair<QByteArray, QByteArray>> picture;
+        if (const std::optional<KeptPicture> kept = m_pLibrary->Picture(hash.toStdString()).value) {
+            picture.emplace(QByteArray::fromStdString(kept->strType),
+                            QByteArray::fromStdString(kept->strData));
+        }
+        return picture;
+    });
     m_browser->SetLinkHandler([this](const QUrl& url) {
         const QUrl home = QUrl::fromLocalFile(m_pShown->HomePath());
         if (const std::optional<HomeRequest> request = ReadHomeAction(home, url)) {
@@ -294,6 +306,7 @@ void ViewerDialog::SetUpWatch() {
     RefreshSettings background;
     background.strBaseAddress = m_settings.strBaseAddress;
     background.nWindow = m_settings.nWindow;
+    background.bPictures = !m_pSettings->SkipPictures();
     m_pWatch = std::make_unique<WindowWatch>(
         m_pLibrary->File(), background, [this] { return IsFetching(); }, windowIcon());
     m_pWatch->changed = [this] {
@@ -640,9 +653,13 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
     if (pPopup == nullptr) {
         return 0;
     }
-    MenuState state{m_bLoaded, m_bMenuDirty,
+    MenuState state{m_bLoaded,
+                    m_bMenuDirty,
                     std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)),
-                    std::nullopt, m_browser->IsNight()};
+                    std::nullopt,
+                    m_browser->IsNight(),
+                    m_browser->IsNoPictures(),
+                    m_pSettings->SkipPictures()};
     if (m_bLoaded != 0) {
         if (const std::optional<StoredThread> kept =
                 m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
@@ -873,6 +890,7 @@ void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
     RefreshSettings settings;
     settings.strBaseAddress = m_settings.strBaseAddress;
     settings.nWindow = m_settings.nWindow;
+    settings.bPictures = !m_pSettings->SkipPictures();
     settings.progress = [this](int nPage, int nPosts) {
         QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
     };
@@ -956,6 +974,14 @@ void ViewerDialog::OnCommand(UINT nId) {
         case ID_NIGHT_PAGE:
             m_browser->SetNight(!m_browser->IsNight());
             m_pSettings->SetNight(m_browser->IsNight());
+            break;
+        case ID_NO_PICTURES:
+            m_browser->SetNoPictures(!m_browser->IsNoPictures());
+            m_pSettings->SetNoPictures(m_browser->IsNoPictures());
+            break;
+        case ID_SKIP_PICTURES:
+            m_pSettings->SetSkipPictures(!m_pSettings->SkipPictures());
+            m_pWatch->SetPictures(!m_pSettings->SkipPictures());
             break;
         default:
             break;

@@ -51,6 +51,22 @@ void ViewerSettings::SetNight(bool bNight) {
     m_settings.setValue(QStringLiteral("view/night"), bNight);
 }
 
+bool ViewerSettings::NoPictures() const {
+    return m_settings.value(QStringLiteral("view/no_pictures"), false).toBool();
+}
+
+void ViewerSettings::SetNoPictures(bool bNoPictures) {
+    m_settings.setValue(QStringLiteral("view/no_pictures"), bNoPictures);
+}
+
+bool ViewerSettings::SkipPictures() const {
+    return m_settings.value(QStringLiteral("library/skip_pictures"), false).toBool();
+}
+
+void ViewerSettings::SetSkipPictures(bool bSkip) {
+    m_settings.setValue(QStringLiteral("library/skip_pictures"), bSkip);
+}
+
 std::optional<ThreadFilter> ViewerSettings::Filter(const ThreadKey& key) const {
     const QString group = ThreadGroup(key);
     const QString mode = m_settings.value(group + QStringLiteral("/filter")).toString();

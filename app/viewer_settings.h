@@ -30,6 +30,11 @@ public:
     void SetZoom(double dZoom);
     bool Night() const;
     void SetNight(bool bNight);
+    // The picture-less mode; and whether updates leave pictures for later.
+    bool NoPictures() const;
+    void SetNoPictures(bool bNoPictures);
+    bool SkipPictures() const;
+    void SetSkipPictures(bool bSkip);
     std::optional<ThreadFilter> Filter(const ThreadKey& key) const;
     void SetFilter(const ThreadKey& key, const ThreadFilter& filter);
 

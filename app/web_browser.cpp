@@ -1,8 +1,10 @@
 #include "web_browser.h"
 
+#include "picture_scheme.h"
 #include "shell.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -25,6 +27,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 #include <mutex>
 
@@ -82,6 +86,31 @@ constexpr char kNightScript[] =
     ".error{background:#4A2323 !important;border-color:#7A3B3B !important}';"
     "(document.head||document.documentElement).appendChild(e);})(%1)";
 const QString kNightScriptName = QStringLiteral("vesk-night");
+
+// The picture-less mode: a class on the page's root that our pages' style answers.
+constexpr char kNoPicturesScript[] =
+    "(function(on){document.documentElement.classList.toggle('vk-noimg',on);})(%1)";
+const QString kNoPicturesScriptName = QStringLiteral("vesk-no-pictures");
+
+// Keeps one script of ours in every page as it is ready (and runs it in the one shown), or none.
+void KeepScript(QWebEnginePage* pPage, const QString& name, const char* pszSource, bool bOn) {
+    QWebEngineScriptCollection& scripts = pPage->scripts();
+    for (const QWebEngineScript& script : scripts.find(name)) {
+        scripts.remove(script);
+    }
+    const QString on = QString::fromLatin1(pszSource).arg(QStringLiteral("true"));
+    if (bOn) {
+        QWebEngineScript script;
+        script.setName(name);
+        script.setWorldId(QWebEngineScript::ApplicationWorld);
+        script.setInjectionPoint(QWebEngineScript::DocumentReady);
+        script.setRunsOnSubFrames(false);
+        script.setSourceCode(on);
+        scripts.insert(script);
+    }
+    pPage->runJavaScript(bOn ? on : QString::fromLatin1(pszSource).arg(QStringLiteral("false")),
+                         QWebEngineScript::ApplicationWorld);
+}
 
 QString JsonString(const QString& text) {
     return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
@@ -149,38 +178,75 @@ protected:
 
 }  // namespace
 
-// Blocks every file:// load but the allowed files. It runs on the web engine's own thread.
+// Blocks every file:// load but the allowed files, and every load from the network but those of
+// the online pages. It runs on the web engine's own thread.
 class LocalFileGuard final : public QWebEngineUrlRequestInterceptor {
 public:
-    void Allow(const QStringList& paths) {
-        std::lock_guard lock(m_mutex);
-        m_allowed.clear();
-        for (const QString& path : paths) {
-            m_allowed.insert(CleanPath(path));
-        }
-    }
+    void Allow(const QStringList& paths) { Set(m_allowed, paths); }
+    void SetOnline(const QStringList& paths) { Set(m_online, paths); }
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         const QUrl url = info.requestUrl();
-        if (!url.isLocalFile() && url.scheme() != QLatin1String("file")) {
+        const QString scheme = url.scheme();
+        std::lock_guard lock(m_mutex);
+        if (url.isLocalFile() || scheme == QLatin1String("file")) {
+            info.block(!m_allowed.contains(CleanPath(url.toLocalFile())));
             return;
         }
-        std::lock_guard lock(m_mutex);
-        info.block(!m_allowed.contains(CleanPath(url.toLocalFile())));
+        // What this machine serves: our pictures, our bundled pages, what a page holds itself.
+        if (scheme == QLatin1String(kPictureSchemeName) || scheme == QLatin1String("qrc") ||
+            scheme == QLatin1String("data") || scheme == QLatin1String("blob") ||
+            scheme == QLatin1String("about")) {
+            return;
+        }
+        const QUrl page = info.firstPartyUrl();
+        info.block(!page.isLocalFile() || !m_online.contains(CleanPath(page.toLocalFile())));
     }
 
 private:
+    void Set(QSet<QString>& set, const QStringList& paths) {
+        std::lock_guard lock(m_mutex);
+        set.clear();
+        for (const QString& path : paths) {
+            set.insert(CleanPath(path));
+        }
+    }
+
     std::mutex m_mutex;
     QSet<QString> m_allowed;
+    QSet<QString> m_online;
+};
+
+// Serves kept pictures to our pages, on the window's thread.
+class PictureHandler final : public QWebEngineUrlSchemeHandler {
+public:
+    CWebBrowser2::PictureSource source;
+
+    void requestStarted(QWebEngineUrlRequestJob* pJob) override {
+        std::optional<std::pair<QByteArray, QByteArray>> picture;
+        if (source) {
+            picture = source(pJob->requestUrl().path());
+        }
+        if (!picture) {
+            pJob->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto* pBuffer = new QBuffer(pJob);
+        pBuffer->setData(picture->second);
+        pBuffer->open(QIODevice::ReadOnly);
+        pJob->reply(picture->first, pBuffer);
+    }
 };
 
 CWebBrowser2::CWebBrowser2(QWidget* pParent)
     : QWidget(pParent),
       m_pGuard(std::make_unique<LocalFileGuard>()),
+      m_pPictures(std::make_unique<PictureHandler>()),
       // Off the record: nothing of what is shown is kept on disk.
       m_pProfile(new QWebEngineProfile(this)),
       m_pView(new QWebEngineView(this)) {
     m_pProfile->setUrlRequestInterceptor(m_pGuard.get());
+    m_pProfile->installUrlSchemeHandler(kPictureSchemeName, m_pPictures.get());
     QWebEngineSettings* pSettings = m_pProfile->settings();
     pSettings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
@@ -359,23 +425,20 @@ CWebBrowser2::~CWebBrowser2() {
 
 void CWebBrowser2::SetNight(bool bNight) {
     m_bNight = bNight;
-    QWebEngineScriptCollection& scripts = m_pView->page()->scripts();
-    for (const QWebEngineScript& script : scripts.find(kNightScriptName)) {
-        scripts.remove(script);
-    }
-    if (bNight) {
-        QWebEngineScript script;
-        script.setName(kNightScriptName);
-        script.setWorldId(QWebEngineScript::ApplicationWorld);
-        script.setInjectionPoint(QWebEngineScript::DocumentReady);
-        script.setRunsOnSubFrames(false);
-        script.setSourceCode(QString::fromLatin1(kNightScript).arg(QStringLiteral("true")));
-        scripts.insert(script);
-    }
-    m_pView->page()->runJavaScript(
-        QString::fromLatin1(kNightScript)
-            .arg(bNight ? QStringLiteral("true") : QStringLiteral("false")),
-        QWebEngineScript::ApplicationWorld);
+    KeepScript(m_pView->page(), kNightScriptName, kNightScript, bNight);
+}
+
+void CWebBrowser2::SetNoPictures(bool bNoPictures) {
+    m_bNoPictures = bNoPictures;
+    KeepScript(m_pView->page(), kNoPicturesScriptName, kNoPicturesScript, bNoPictures);
+}
+
+void CWebBrowser2::SetOnlinePages(const QStringList& paths) {
+    m_pGuard->SetOnline(paths);
+}
+
+void CWebBrowser2::SetPictureSource(PictureSource source) {
+    m_pPictures->source = std::move(source);
 }
 
 void CWebBrowser2::ScrollToEnd(bool bEnd) {

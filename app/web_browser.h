@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QUrl>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +19,7 @@ class QWebEngineView;
 namespace vesk {
 
 class LocalFileGuard;
+class PictureHandler;
 
 // The window's web view, as the dialog drives it: Navigate to an address. The pages it shows
 // hold a forum's HTML as it stands, so: no script of a page ever runs; of the local files only
@@ -52,6 +55,18 @@ public:
     void RunScript(const QString& source, std::function<void(const QVariant&)> done = {});
     // The local files the view may load; everything else under file:// is blocked.
     void AllowLocalFiles(const QStringList& paths);
+    // The local pages that may load from the network (the go's page shows the board's pictures);
+    // every other page, the library's among them, loads nothing from it.
+    void SetOnlinePages(const QStringList& paths);
+    // Where the pictures our pages name by their hash come from: their type and bytes, or
+    // nothing when the picture is not kept.
+    using PictureSource =
+        std::function<std::optional<std::pair<QByteArray, QByteArray>>(const QString& hash)>;
+    void SetPictureSource(PictureSource source);
+    // The pictures of our pages hidden, each a placeholder with its address in its place, or
+    // shown.
+    void SetNoPictures(bool bNoPictures);
+    bool IsNoPictures() const { return m_bNoPictures; }
     // Called with the address of a link clicked in a page; true when it was taken (the view then
     // neither follows it nor hands it to the desktop).
     void SetLinkHandler(std::function<bool(const QUrl&)> handler);
@@ -105,6 +120,7 @@ private:
     void ScrollToTopRow();
 
     std::unique_ptr<LocalFileGuard> m_pGuard;
+    std::unique_ptr<PictureHandler> m_pPictures;
     QWebEngineProfile* m_pProfile;
     QWebEngineView* m_pView;
     QWidget* m_pFindBar;
@@ -112,6 +128,7 @@ private:
     QLabel* m_pFindNote;
     bool m_bKeepTopRow = false;
     bool m_bNight = false;
+    bool m_bNoPictures = false;
     bool m_bClosing = false;
     // Of the latest Navigate: its number, whether its page has loaded, and the post to bring to
     // the top once it has (empty: the top of the page; none: not known yet).

@@ -74,6 +74,11 @@ LibraryAnswer<std::vector<StoredPost>> WindowLibrary::PostsById(
     return Use<std::vector<StoredPost>>([&](ThreadStore& store) { return store.PostsById(ids); });
 }
 
+LibraryAnswer<std::optional<KeptPicture>> WindowLibrary::Picture(const std::string& strHash) {
+    return Use<std::optional<KeptPicture>>(
+        [&](ThreadStore& store) { return store.Picture(strHash); });
+}
+
 LibraryAnswer<bool> WindowLibrary::MarkRead(std::int64_t nThread) {
     return Use<bool>([nThread](ThreadStore& store) {
         store.MarkRead(nThread);

@@ -62,6 +62,7 @@ public:
     LibraryAnswer<std::vector<OutlinePost>> Outline(const StoredThread& thread,
                                                     const PostSelection& selection);
     LibraryAnswer<std::vector<StoredPost>> PostsById(const std::vector<std::int64_t>& ids);
+    LibraryAnswer<std::optional<KeptPicture>> Picture(const std::string& strHash);
     LibraryAnswer<bool> MarkRead(std::int64_t nThread);
     // The reader saw these posts (ids) and stopped at nPlace (a post's id), now.
     LibraryAnswer<bool> MarkSeen(std::int64_t nThread, const std::vector<std::int64_t>& seen,

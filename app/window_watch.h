@@ -32,6 +32,7 @@ public:
     void Start(std::chrono::milliseconds period = BackgroundRefresh::kPeriod);
     // Stops the turn that runs, if any, for a reading of the window's own.
     void Yield();
+    void SetPictures(bool bPictures) { m_pRefresh->SetPictures(bPictures); }
 
     // A turn found new posts: what the library holds has changed.
     std::function<void()> changed;

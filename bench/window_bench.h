@@ -4,6 +4,7 @@
 // figures' lines, the web engine's set-up and the window on a demo forum.
 
 #include "demo_forum.h"
+#include "picture_scheme.h"
 #include "viewer_dialog.h"
 
 #include <unistd.h>
@@ -60,6 +61,7 @@ inline void PrepareWebEngine() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    RegisterPictureScheme();
 }
 
 // The bench's own library and settings, gone with it.

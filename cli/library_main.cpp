@@ -24,27 +24,32 @@ namespace {
 using namespace vesk;
 
 constexpr char kUsage[] =
-    "usage: vesk-library [--db FILE] [--base URL] refresh [--full] [--summary] THREAD_URL\n"
+    "usage: vesk-library [--db FILE] [--base URL] refresh [--full] [--no-images] [--summary]\n"
+    "                    THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] show [--mode all|starter|names] [--names LIST]\n"
     "                    [--new] [--peek] [--out FILE] [--summary] THREAD_URL\n"
     "       vesk-library [--db FILE] list\n"
     "       vesk-library [--db FILE] [--base URL] history THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] watch|unwatch THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] refresh --watched\n";
+    "       vesk-library [--db FILE] [--base URL] refresh --watched [--no-images]\n"
+    "       vesk-library [--db FILE] vacuum\n";
 
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
     "\n"
     "  refresh         read the thread into the library: all of it the first time, later page 1\n"
     "                  and from the first page not full when it was read on; new, edited and\n"
-    "                  deleted posts are noted\n"
+    "                  deleted posts are noted; then the pictures its posts show that are not\n"
+    "                  kept yet are fetched (at most 10 MB each; PNG, JPEG, GIF and WebP only)\n"
     "  show            write the kept thread as one page, deleted posts marked, unread edited\n"
     "                  and new posts marked; afterwards every post of the thread is read\n"
     "  list            the kept threads, last refreshed first: board code, thread number,\n"
-    "                  title, posts, unread, the starter's unread, last refresh (UTC), watched\n"
+    "                  title, posts, unread, the starter's unread, last refresh (UTC), watched,\n"
+    "                  the bytes its kept pictures take\n"
     "  history         the thread's edits and deletions, oldest first, with the earlier text\n"
-    "  forget          remove the thread and its history from the library\n"
+    "  forget          remove the thread, its history and the pictures no other thread shows\n"
+    "  vacuum          give the space of what was forgotten back to the file system\n"
     "  watch, unwatch  mark a kept thread as watched, or not\n"
     "\n"
     "  --db FILE       the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
@@ -57,6 +62,7 @@ constexpr char kHelp[] =
     "  --peek          show: leave the posts unread\n"
     "  --out FILE      show: the page written (default: post.htm)\n"
     "  --full          refresh: read every page again, noting edits and deletions anywhere\n"
+    "  --no-images     refresh: leave the pictures for a later refresh\n"
     "  --watched       refresh: every watched thread, one after the other; prints a line per\n"
     "                  thread with new posts: board code, thread number, title, new, the\n"
     "                  starter's new (a thread that failed three times in a row waits an hour)\n"
@@ -88,6 +94,7 @@ struct Options {
     bool bPeek = false;
     bool bWatched = false;
     bool bFull = false;
+    bool bNoImages = false;
     bool bHelp = false;
     std::string strCommand;
     std::string strUrl;
@@ -96,11 +103,12 @@ struct Options {
 // The options each command takes beside --db.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
     static const std::map<std::string, std::set<std::string>> commands = {
-        {"refresh", {"--base", "--summary", "--watched", "--full"}},
+        {"refresh", {"--base", "--summary", "--watched", "--full", "--no-images"}},
         {"watch", {"--base"}},
         {"unwatch", {"--base"}},
         {"show", {"--base", "--mode", "--names", "--new", "--peek", "--out", "--summary"}},
         {"list", {}},
+        {"vacuum", {}},
         {"history", {"--base"}},
         {"forget", {"--base"}},
     };
@@ -119,6 +127,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--peek", &options.bPeek},
                              {"--watched", &options.bWatched},
                              {"--full", &options.bFull},
+                             {"--no-images", &options.bNoImages},
                              {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
@@ -127,7 +136,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return {};
     }
     if (words.empty()) {
-        return "no command (refresh, show, list, history, forget, watch or unwatch)";
+        return "no command (refresh, show, list, history, forget, watch, unwatch or vacuum)";
     }
     options.strCommand = words[0];
     const auto command = CommandOptions().find(options.strCommand);
@@ -146,7 +155,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return std::string(options.bSummary ? "--summary" : "--full") +
                " is not used with --watched";
     }
-    const std::size_t nWords = options.strCommand == "list" || options.bWatched ? 1 : 2;
+    const bool bNoThread = options.strCommand == "list" || options.strCommand == "vacuum";
+    const std::size_t nWords = bNoThread || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
         return "no thread address";
     }
@@ -226,6 +236,7 @@ public:
         RefreshSettings settings;
         settings.strBaseAddress = m_options.strBase;
         settings.bFull = m_options.bFull;
+        settings.bPictures = !m_options.bNoImages;
         settings.progress = [](int nPage, int nPosts) {
             std::fprintf(stderr, "vesk-library: page %d read, %d posts so far\n", nPage, nPosts);
         };
@@ -334,17 +345,18 @@ private:
 
 int List(ThreadStore& store) {
     for (const ThreadListing& thread : store.List()) {
-        std::printf(
-            "%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\n", OneLineUtf8(thread.key.strBoardCode).c_str(),
-            OneLineUtf8(thread.key.strThreadId).c_str(), OneLineUtf8(thread.strTitle).c_str(),
-            thread.nPosts, thread.nUnread, thread.nStarterUnread,
-            WhenText(thread.nRefreshed).c_str(), thread.bWatched ? 1 : 0);
+        std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\t%lld\n",
+                    OneLineUtf8(thread.key.strBoardCode).c_str(),
+                    OneLineUtf8(thread.key.strThreadId).c_str(),
+                    OneLineUtf8(thread.strTitle).c_str(), thread.nPosts, thread.nUnread,
+                    thread.nStarterUnread, WhenText(thread.nRefreshed).c_str(),
+                    thread.bWatched ? 1 : 0, static_cast<long long>(thread.nPictureBytes));
     }
     return kExitDone;
 }
 
 // Refreshes every watched thread, one after the other; a line for each that has new posts.
-int RefreshWatched(ThreadStore& store, const std::string& strBase) {
+int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPictures) {
     PageFetcher fetcher;
     if (!fetcher.OpenSession()) {
         PrintLine(kRetrievalFailedMessage);
@@ -352,6 +364,7 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase) {
     }
     RefreshSettings settings;
     settings.strBaseAddress = strBase;
+    settings.bPictures = bPictures;
     const bool bAllRead = RefreshWatchedThreads(
         store, fetcher, settings, std::time(nullptr), [](const WatchReport& report) {
             std::fputs(WatchReportLine(report).c_str(), stdout);
@@ -364,12 +377,13 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase) {
 // The thread the command names, checked as the window's go checks an address; nothing when it
 // was rejected (and said why). list and refresh --watched name none.
 std::optional<ThreadKey> CheckThread(const Options& options) {
-    if (options.strCommand != "list" && !IsBaseAddress(options.strBase)) {
+    const bool bNoThread = options.strCommand == "list" || options.strCommand == "vacuum";
+    if (!bNoThread && !IsBaseAddress(options.strBase)) {
         std::fprintf(stderr,
                      "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
         return std::nullopt;
     }
-    if (options.strCommand == "list" || options.bWatched) {
+    if (bNoThread || options.bWatched) {
         return ThreadKey{};
     }
     const std::optional<std::string> url = AcceptedThreadAddress(options.strUrl, options.strBase);
@@ -392,8 +406,12 @@ int RunCommand(const Options& options, bool bNamesGiven, ThreadStore& store,
     if (options.strCommand == "list") {
         return List(store);
     }
+    if (options.strCommand == "vacuum") {
+        store.Vacuum();
+        return kExitDone;
+    }
     if (options.bWatched) {
-        return RefreshWatched(store, options.strBase);
+        return RefreshWatched(store, options.strBase, !options.bNoImages);
     }
     Command command(options, store, key);
     command.SetNamesGiven(bNamesGiven);

@@ -35,6 +35,9 @@ inline constexpr unsigned int ID_UNWATCH_THREAD = 32779;
 inline constexpr unsigned int ID_UPDATE_THREAD = 32780;
 // After 帖子库: the night page, on or off.
 inline constexpr unsigned int ID_NIGHT_PAGE = 32781;
+// After it: the picture-less mode, and whether updates fetch pictures.
+inline constexpr unsigned int ID_NO_PICTURES = 32782;
+inline constexpr unsigned int ID_SKIP_PICTURES = 32783;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

@@ -6,6 +6,7 @@
 #include "message_bar.h"
 #include "process.h"
 #include "sqlite_db.h"
+#include "thread_reader.h"
 #include "thread_store.h"
 #include "viewer_hand_over.h"
 #include "viewer_harness.h"
@@ -401,6 +402,78 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
 // A thread of 100,000 posts, made in the library directly: it opens at the reading place with a
 // part of it in the page, scrolls on past that part, goes to both ends and to a floor typed,
 // switches filters around the post at the top, and marks what was seen in parts loaded later.
+// A kept thread's pictures come from the library with the forum stopped, one not kept is a
+// placeholder, the picture-less mode hides them; posts that would swallow or cover the others
+// leave every post shown; opening asks nothing of the network.
+TEST_F(ViewerLibraryTest, AKeptThreadShowsItsPicturesAndEveryPostOfflineWithoutTheNetwork) {
+    const std::pair<int, const char*> bodies[] = {
+        {3, "前<textarea>吞"},
+        {4, "<script>document.body.innerHTML=''</script>脚本"},
+        {5, "<style>body{display:none}</style>样式"},
+        {6, "<title>题<plaintext>"},
+        {7,
+         "<div style=\"position:fixed;top:0;left:0;width:100%;height:100%;"
+         "background:#000\">盖</div>"}};
+    forum.ChangeThread("1000001", [&](demo::SampleThread& thread) {
+        for (auto& page : thread.pages) {
+            for (demo::SamplePost& post : page) {
+                post.strPicture = post.nFloor == 2   ? demo::SamplePicturePath(1).substr(1)
+                                  : post.nFloor == 8 ? "/pic/missing.png"
+                                                     : "";
+                for (const auto& [nFloor, pszBody] : bodies) {
+                    if (post.nFloor == nFloor) {
+                        post.bodyForm = demo::SamplePost::BodyForm::kPlain;
+                        post.strBody = pszBody;
+                    }
+                }
+            }
+        }
+    });
+    const ThreadKey key{"600519", "1000001"};
+    {
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        ASSERT_TRUE(fetcher.OpenSession());
+        RefreshSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        const RefreshOutcome outcome = RefreshThread(store, fetcher, key, settings);
+        EXPECT_EQ(outcome.pictures.nKept, 1);
+        EXPECT_EQ(outcome.pictures.nFailed, 1);
+    }
+    forum.ClearRequests();
+    forum.SetPage("/pic/missing.png", demo::SamplePicture(2));  // had now, were it asked for
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    QWebEngineView* pView = Access(d).m_browser->View();
+    const auto facts = [&] {
+        return Evaluate(pView,
+                        QStringLiteral("document.readyState=='complete'?[document.images.length,"
+                                       "document.images[0]&&document.images[0].naturalWidth,"
+                                       "document.querySelectorAll('tr[id^=p]').length,"
+                                       "getComputedStyle(document.body).display,"
+                                       "document.querySelectorAll('.vk-nopic').length,"
+                                       "getComputedStyle(document.querySelector('img.vk-pic'))"
+                                       ".display]:null"))
+            .toList();
+    };
+    QVariantList shown;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (shown = facts()).size() == 6 && shown[1].toInt() == 160; }, kWait))
+        << shown.size();
+    EXPECT_EQ(shown[0].toInt(), 1);
+    EXPECT_EQ(shown[2].toInt(), 100);  // every post of the part shown, none swallowed
+    EXPECT_EQ(shown[3].toString(), QStringLiteral("block"));
+    EXPECT_EQ(shown[4].toInt(), 1);  // the picture not kept, as its address
+    EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
+    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("吞")));
+    EXPECT_FALSE(viewer.Page().contains(QStringLiteral("<textarea")));
+    EXPECT_FALSE(viewer.Page().contains(QStringLiteral("position:fixed")));
+    Access(d).m_browser->SetNoPictures(true);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (shown = facts()).size() == 6 && shown[5].toString() == "none"; }, kWait));
+}
+
 TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
     const ThreadKey key{"600519", "3000000"};
     std::int64_t nPlace = 0;

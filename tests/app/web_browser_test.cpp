@@ -78,6 +78,13 @@ TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoS
     browser.show();
     browser.AllowLocalFiles({page, css});
     QSignalSpy loaded(browser.View(), &QWebEngineView::loadFinished);
+    // A page not named online (a page of the library's) asks nothing of the network.
+    browser.Navigate(QStringLiteral("file:///") + page);
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_EQ(Evaluate(browser.View(), QStringLiteral("remote.naturalWidth")).toInt(), 0);
+    EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
+    browser.SetOnlinePages({page});
+    loaded.clear();
     browser.Navigate(QStringLiteral("file:///") + page);
     ASSERT_TRUE(loaded.wait(20000));
     ASSERT_TRUE(loaded.front().front().toBool());

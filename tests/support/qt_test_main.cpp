@@ -14,6 +14,8 @@ using TestApplication = QGuiApplication;
 #endif
 
 #ifdef VESK_TEST_WEB
+#include "picture_scheme.h"
+
 // Under the sanitizers, what the web engine's libraries do is not the project's to answer for:
 // leaks of allocations made inside them, and sized deletes of mismatched types inside Chromium
 // when a page goes.
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
     }
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vesk::RegisterPictureScheme();
 #endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

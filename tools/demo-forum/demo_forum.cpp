@@ -28,6 +28,9 @@ DemoForum::DemoForum() : DemoForum(MakeSampleThreads()) {}
 
 DemoForum::DemoForum(std::vector<SampleThread> threads) : m_threads(std::move(threads)) {
     m_pages["/"] = ToGb2312(RenderIndexPage(m_threads));
+    for (int n = 0; n < kSamplePictures; ++n) {
+        m_pages[SamplePicturePath(n)] = SamplePicture(n);
+    }
     for (const SampleThread& thread : m_threads) {
         Publish(thread, 0);
     }
@@ -144,7 +147,8 @@ void DemoForum::Serve(const httplib::Request& request, httplib::Response& respon
         response.set_header("Retry-After", fault.strRetryAfter);
     }
     response.status = nStatus;
-    response.set_content(std::move(strBody), kContentType);
+    const bool bPicture = nStatus == 200 && strPath.ends_with(".png");
+    response.set_content(std::move(strBody), bPicture ? "image/png" : kContentType);
 }
 
 bool DemoForum::Start(int nPort) {

@@ -204,6 +204,9 @@ std::string Body(const SamplePost& post) {
             strBody += "<p class=MsoNormal>" + post.strBody + "</p>";
             break;
     }
+    if (!post.strPicture.empty()) {
+        strBody += "<br><img src=\"" + post.strPicture + "\" border=0>";
+    }
     strBody += "</div>";
     return strBody;
 }
@@ -251,7 +254,83 @@ std::string PageTail(const SampleThread& thread, int nPage) {
     return strTail;
 }
 
+void AppendBigEndian(std::string& out, std::uint32_t nValue) {
+    for (int nShift = 24; nShift >= 0; nShift -= 8) {
+        out += static_cast<char>((nValue >> nShift) & 0xFF);
+    }
+}
+
+std::uint32_t Crc32(std::string_view bytes) {
+    std::uint32_t nCrc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        nCrc ^= static_cast<unsigned char>(c);
+        for (int i = 0; i < 8; ++i) {
+            nCrc = (nCrc >> 1) ^ (0xEDB88320u & (0u - (nCrc & 1u)));
+        }
+    }
+    return ~nCrc;
+}
+
+void AppendChunk(std::string& png, std::string_view type, std::string_view data) {
+    AppendBigEndian(png, static_cast<std::uint32_t>(data.size()));
+    const std::string strTyped = std::string(type) + std::string(data);
+    png += strTyped;
+    AppendBigEndian(png, Crc32(strTyped));
+}
+
 }  // namespace
+
+std::string SamplePicturePath(int n) {
+    return "/pic/chart-" + std::to_string(n) + ".png";
+}
+
+std::string SamplePicture(int n) {
+    // A grey line chart, 160 by 80, its rows stored without compression.
+    constexpr int kWidth = 160;
+    constexpr int kHeight = 80;
+    std::string rows;
+    Random random(static_cast<std::uint32_t>(n) * 2654435761u + 1);
+    std::vector<int> line(kWidth);
+    int nY = kHeight / 2;
+    for (int x = 0; x < kWidth; ++x) {
+        nY = std::clamp(nY + static_cast<int>(random.Below(7)) - 3, 4, kHeight - 5);
+        line[static_cast<std::size_t>(x)] = nY;
+    }
+    for (int y = 0; y < kHeight; ++y) {
+        rows += '\0';  // no filter
+        for (int x = 0; x < kWidth; ++x) {
+            const int nLine = line[static_cast<std::size_t>(x)];
+            rows += static_cast<char>(y == nLine ? 0x20 : y > nLine ? 0xD8 : 0xFF);
+        }
+    }
+    // A zlib stream of stored blocks, with its Adler-32.
+    std::string zlib = "\x78\x01";
+    for (std::size_t nAt = 0; nAt < rows.size(); nAt += 65535) {
+        const std::size_t nLength = std::min<std::size_t>(65535, rows.size() - nAt);
+        zlib += static_cast<char>(nAt + nLength == rows.size() ? 1 : 0);
+        zlib += static_cast<char>(nLength & 0xFF);
+        zlib += static_cast<char>(nLength >> 8);
+        zlib += static_cast<char>(~nLength & 0xFF);
+        zlib += static_cast<char>((~nLength >> 8) & 0xFF);
+        zlib += rows.substr(nAt, nLength);
+    }
+    std::uint32_t nA = 1;
+    std::uint32_t nB = 0;
+    for (const char c : rows) {
+        nA = (nA + static_cast<unsigned char>(c)) % 65521;
+        nB = (nB + nA) % 65521;
+    }
+    AppendBigEndian(zlib, nB << 16 | nA);
+    std::string png = "\x89PNG\r\n\x1A\n";
+    std::string header;
+    AppendBigEndian(header, kWidth);
+    AppendBigEndian(header, kHeight);
+    header += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit grey
+    AppendChunk(png, "IHDR", header);
+    AppendChunk(png, "IDAT", zlib);
+    AppendChunk(png, "IEND", {});
+    return png;
+}
 
 std::vector<SampleThread> MakeSampleThreads() {
     std::vector<SampleThread> threads;
@@ -287,6 +366,12 @@ std::vector<SampleThread> MakeSampleThreads() {
             } else if (bStarter) {
                 post.strAuthor = "茅台长线客";
                 post.authorForm = SamplePost::AuthorForm::kUserSpan;
+            }
+            // A chart every 20 floors, by an address from the forum's root or beside the page.
+            if (post.nFloor % 20 == 7) {
+                const int nChart = (post.nFloor / 20) % kSamplePictures;
+                post.strPicture = post.nFloor % 40 == 7 ? SamplePicturePath(nChart)
+                                                        : SamplePicturePath(nChart).substr(1);
             }
             if (post.nFloor % 1500 == 700) {
                 post.bodyForm = SamplePost::BodyForm::kPlain;

@@ -20,7 +20,8 @@ struct SamplePost {
     AuthorForm authorForm = AuthorForm::kUserSpan;
     std::string strTime;
     BodyForm bodyForm = BodyForm::kPlain;
-    std::string strBody;  // the words; markup is added by the form
+    std::string strBody;     // the words; markup is added by the form
+    std::string strPicture;  // a picture's src shown after the words, or empty
 };
 
 // A thread of the demo forum: its pages as the forum serves them, GB2312 bytes.
@@ -36,8 +37,15 @@ struct SampleThread {
 };
 
 // The threads the demo forum serves: a short one, a long one, one of exactly 40 pages, one of
-// more pages than a retrieval reads, and one of 120 pages whose starter posts every few pages.
+// more pages than a retrieval reads, and one of 120 pages whose starter posts every few pages,
+// a chart every 20 floors or so (kSamplePictures of them, some shown twice).
 std::vector<SampleThread> MakeSampleThreads();
+
+inline constexpr int kSamplePictures = 250;
+// The path the forum serves sample picture n at ("/pic/chart-7.png"), and its bytes: a small
+// chart, a PNG of its own for each n.
+std::string SamplePicturePath(int n);
+std::string SamplePicture(int n);
 
 // Changes to a thread as its posters and moderators make them. Pages keep the first page's number
 // of posts: appended posts fill the last page and then new ones; deleted posts leave no gap, so

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWebEngineUrlScheme>
+
+namespace vesk {
+
+// The scheme our pages name kept pictures by, "vesk-picture:<SHA-256 in hex>". The web engine
+// must know it before the application starts.
+inline const QByteArray kPictureSchemeName = QByteArrayLiteral("vesk-picture");
+
+inline void RegisterPictureScheme() {
+    QWebEngineUrlScheme scheme(kPictureSchemeName);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Served from the library on this machine, to the window's local pages.
+    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+}  // namespace vesk
