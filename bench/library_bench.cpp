@@ -38,15 +38,17 @@ void RemoveLibrary(const std::string& strPath) {
     }
 }
 
-RefreshOutcome Refresh(ThreadStore& store, const demo::DemoForum& forum) {
+RefreshOutcome Refresh(ThreadStore& store, const demo::DemoForum& forum, bool bPictures = true) {
     PageFetcher fetcher;
     fetcher.OpenSession();
     RefreshSettings settings;
     settings.strBaseAddress = forum.BaseAddress();
+    settings.bPictures = bPictures;
     return RefreshThread(store, fetcher, kThread, settings);
 }
 
-// The first reading of all 120 pages into a new library, per page; the file against the bodies.
+// The first reading of all 120 pages into a new library, with its 250 pictures or without, per
+// page; the file against the bodies, and per thousand posts.
 void BM_FirstReading(benchmark::State& state) {
     demo::DemoForum forum;
     forum.Start();
@@ -58,30 +60,36 @@ void BM_FirstReading(benchmark::State& state) {
         RemoveLibrary(strPath);
         state.ResumeTiming();
         ThreadStore store(strPath);
-        fPages += Refresh(store, forum).nLastPage;
+        fPages += Refresh(store, forum, state.range(1) != 0).nLastPage;
     }
     std::size_t nBodies = 0;
+    std::size_t nPosts = 0;
     {
         ThreadStore store(strPath);
         for (const StoredPost& post : store.Posts(store.Find(kThread)->nId)) {
             nBodies += post.strBody.size();
+            ++nPosts;
         }
+        store.Vacuum();
     }
     // Seconds per thousandth of a page: milliseconds per page.
     state.counters["per_page_ms"] = benchmark::Counter(
         fPages / 1000.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["file_per_body_byte"] =
         static_cast<double>(std::filesystem::file_size(strPath)) / static_cast<double>(nBodies);
+    state.counters["kb_per_1000_posts"] =
+        static_cast<double>(std::filesystem::file_size(strPath)) / static_cast<double>(nPosts);
     RemoveLibrary(strPath);
 }
 BENCHMARK(BM_FirstReading)
-    ->ArgName("delay_ms")
-    ->Arg(0)
+    ->ArgNames({"delay_ms", "pictures"})
+    ->Args({0, 1})
+    ->Args({0, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstReading)
-    ->ArgName("delay_ms")
-    ->Arg(50)
+    ->ArgNames({"delay_ms", "pictures"})
+    ->Args({50, 1})
     ->Iterations(2)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
@@ -168,6 +176,25 @@ void BM_ShowWholeThread(benchmark::State& state) {
     std::filesystem::remove(strPage);
 }
 BENCHMARK(BM_ShowWholeThread)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Every body of the kept thread (5,967 posts) through the sanitiser, as a page of all of them
+// shows them.
+void BM_SanitiseWholeThread(benchmark::State& state) {
+    KeptThread kept;
+    const std::optional<StoredThread> thread = kept.store.Find(kThread);
+    const std::vector<StoredPost> posts = kept.store.Posts(thread->nId);
+    const PictureMap pictures = kept.store.Pictures(thread->nId);
+    std::size_t nBytes = 0;
+    for (auto _ : state) {
+        nBytes = 0;
+        for (const StoredPost& post : posts) {
+            nBytes += SanitiseBody(post.strBody, pictures).size();
+        }
+    }
+    state.counters["posts"] = static_cast<double>(posts.size());
+    state.counters["bytes"] = static_cast<double>(nBytes);
+}
+BENCHMARK(BM_SanitiseWholeThread)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The list of 100 kept threads of 5,000 posts each (a tenth of them unread), as the home page and
 // `vesk-library list` read it.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <deque>
 #include <openssl/evp.h>
+#include <vector>
 
 namespace vesk {
 
@@ -15,11 +16,13 @@ constexpr int kWindow = 4;
 constexpr int kMostRetries = 2;
 constexpr long kMostRetryAfter = 60;
 
+// A request in flight, and the other srcs of the thread that name the same address.
 struct InFlight {
     WantedPicture wanted;
     std::string strAddress;
     int nTransfer = 0;
     int nRetries = 0;
+    std::vector<std::string> sharing;
 };
 
 }  // namespace
@@ -86,8 +89,15 @@ PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const Stored
                 ++kept.nKept;
                 continue;
             }
+            const auto same = std::find_if(flight.begin(), flight.end(), [&](const InFlight& f) {
+                return f.strAddress == strAddress;
+            });
+            if (same != flight.end()) {
+                same->sharing.push_back(wanted.strSrc);
+                continue;
+            }
             const int nTransfer = fetcher.StartFile(strAddress, kMaxPictureBytes);
-            flight.push_back({std::move(wanted), strAddress, nTransfer, 0});
+            flight.push_back({std::move(wanted), strAddress, nTransfer, 0, {}});
         }
     };
     fill();
@@ -114,17 +124,22 @@ PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const Stored
             continue;
         }
         const std::string_view type = PictureType(strData);
+        picture.sharing.insert(picture.sharing.begin(), picture.wanted.strSrc);
         if (failure.kind == PageFailure::Kind::kNone && !type.empty()) {
-            store.KeepPicture(thread.nId, picture.wanted.strSrc, picture.strAddress,
-                              Sha256Hex(strData), type, strData);
-            ++kept.nKept;
+            const std::string strHash = Sha256Hex(strData);
+            for (const std::string& src : picture.sharing) {
+                store.KeepPicture(thread.nId, src, picture.strAddress, strHash, type, strData);
+            }
+            kept.nKept += static_cast<int>(picture.sharing.size());
             kept.nBytes += static_cast<std::int64_t>(strData.size());
         } else {
             // What came was no picture, or too large: it will be no different next time.
             const bool bRefused = failure.kind == PageFailure::Kind::kNone ||
                                   failure.kind == PageFailure::Kind::kTooLarge;
-            store.PictureFailed(thread.nId, picture.wanted.strSrc, picture.strAddress, bRefused);
-            ++(bRefused ? kept.nRefused : kept.nFailed);
+            for (const std::string& src : picture.sharing) {
+                store.PictureFailed(thread.nId, src, picture.strAddress, bRefused);
+            }
+            (bRefused ? kept.nRefused : kept.nFailed) += static_cast<int>(picture.sharing.size());
         }
         fill();
     }

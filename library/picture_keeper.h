@@ -11,7 +11,7 @@ namespace vesk {
 
 // What fetching a thread's pictures did.
 struct PicturesKept {
-    int nKept = 0;            // kept now (fetched, or found kept for another thread)
+    int nKept = 0;            // srcs kept now (fetched, or found kept from the same address)
     int nFailed = 0;          // not had this time: tried again at the next refresh
     int nRefused = 0;         // too large, no picture, or no web address: never tried again
     std::int64_t nBytes = 0;  // fetched

@@ -139,8 +139,13 @@ std::string_view StyleColour(std::string_view style) {
 }
 
 void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
+    while (!text.empty()) {
+        const std::size_t nSpecial = std::min(text.find_first_of("&<>\""), text.size());
+        out.append(text.substr(0, nSpecial));
+        if (nSpecial == text.size()) {
+            return;
+        }
+        switch (text[nSpecial]) {
             case '&':
                 out += "&amp;";
                 break;
@@ -150,12 +155,10 @@ void AppendEscaped(std::string& out, std::string_view text) {
             case '>':
                 out += "&gt;";
                 break;
-            case '"':
-                out += "&quot;";
-                break;
             default:
-                out += c;
+                out += "&quot;";
         }
+        text.remove_prefix(nSpecial + 1);
     }
 }
 

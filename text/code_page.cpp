@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace vesk {
 
@@ -19,9 +20,40 @@ struct Replacement {
     std::size_t nSkip = 0;
 };
 
+// A converter opened once per thread for each pair of encodings (opening one costs more than
+// converting a post), in its initial state.
+iconv_t Converter(const char* pszTo, const char* pszFrom) {
+    struct Open {
+        const char* pszTo;
+        const char* pszFrom;
+        iconv_t cd;
+    };
+    struct Cache {
+        std::vector<Open> open;
+        ~Cache() {
+            for (const Open& converter : open) {
+                iconv_close(converter.cd);
+            }
+        }
+    };
+    thread_local Cache cache;
+    for (const Open& converter : cache.open) {
+        if (std::strcmp(converter.pszTo, pszTo) == 0 &&
+            std::strcmp(converter.pszFrom, pszFrom) == 0) {
+            iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
+            return converter.cd;
+        }
+    }
+    const iconv_t cd = iconv_open(pszTo, pszFrom);
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+        cache.open.push_back({pszTo, pszFrom, cd});
+    }
+    return cd;
+}
+
 std::optional<std::string> Convert(const char* pszTo, const char* pszFrom, std::string_view text,
                                    std::optional<Replacement> replacement = std::nullopt) {
-    iconv_t cd = iconv_open(pszTo, pszFrom);
+    iconv_t cd = Converter(pszTo, pszFrom);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return std::nullopt;
     }
@@ -57,7 +89,6 @@ std::optional<std::string> Convert(const char* pszTo, const char* pszFrom, std::
         pIn += nSkip;
         nInLeft -= nSkip;
     }
-    iconv_close(cd);
     if (!bOk) {
         return std::nullopt;
     }
