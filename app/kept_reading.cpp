@@ -228,6 +228,8 @@ bool KeptReading::Show(int nAt, bool bInPlace, QString* pError) {
             });
     } else {
         m_bLoaded = false;
+        // The same file as the go's page, but the library's: nothing of it from the network.
+        m_browser.SetOnlinePages({});
         m_browser.Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strPagePath));
     }
     TellFind();

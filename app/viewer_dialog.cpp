@@ -184,9 +184,9 @@ bool ViewerDialog::OnInitDialog() {
 // into the address edit; the home page's actions act when clicked there, and nowhere else.
 void ViewerDialog::SetUpPageView() {
     m_browser->AllowLocalFiles(m_pShown->LocalFiles());
-    // The go's page shows the board's pictures from the board; the library's pages are offline,
+    // Only the go's page reaches the network (see ShowPage); the library's pages are offline,
     // their pictures served from the library.
-    m_browser->SetOnlinePages({QString::fromStdString(m_strOutputPath)});
+    m_browser->SetOnlinePages({});
     m_browser->SetPictureSource([this](const QString& hash) {
         std::optional<std::pair<QByteArray, QByteArray>> picture;
         if (const std::optional<KeptPicture> kept = m_pLibrary->Picture(hash.toStdString()).value) {
@@ -555,6 +555,8 @@ void ViewerDialog::ComposeResultPage() {
         box.exec();
         return;
     }
+    // The go's page shows the board's pictures from the board, as the design has it.
+    m_browser->SetOnlinePages({QString::fromStdString(m_strOutputPath)});
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     if (page.nShown == 0) {
         ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,

@@ -87,9 +87,17 @@ constexpr char kNightScript[] =
     "(document.head||document.documentElement).appendChild(e);})(%1)";
 const QString kNightScriptName = QStringLiteral("vesk-night");
 
-// The picture-less mode: a class on the page's root that our pages' style answers.
+// The picture-less mode: a class on the page's root that our pages' style answers with
+// placeholders, and a style of its own that hides the pictures of any page; the post at the top
+// stays where it was.
 constexpr char kNoPicturesScript[] =
-    "(function(on){document.documentElement.classList.toggle('vk-noimg',on);})(%1)";
+    "(function(on){var d=document.documentElement,top=null,y=0,t=document.querySelectorAll("
+    "'tr[id]');for(var i=0;i<t.length;i++){var b=t[i].getBoundingClientRect();if(b.bottom>1){"
+    "top=t[i];y=b.top;break;}}d.classList.toggle('vk-noimg',on);"
+    "var e=document.getElementById('vk-noimg');if(on&&!e){e=document.createElement('style');"
+    "e.id='vk-noimg';e.textContent='img{display:none !important}';"
+    "(document.head||d).appendChild(e);}else if(!on&&e){e.remove();}"
+    "if(top)scrollBy(0,top.getBoundingClientRect().top-y);})(%1)";
 const QString kNoPicturesScriptName = QStringLiteral("vesk-no-pictures");
 
 // Keeps one script of ours in every page as it is ready (and runs it in the one shown), or none.

@@ -440,12 +440,22 @@ TEST_F(ViewerLibraryTest, AKeptThreadShowsItsPicturesAndEveryPostOfflineWithoutT
         EXPECT_EQ(outcome.pictures.nKept, 1);
         EXPECT_EQ(outcome.pictures.nFailed, 1);
     }
-    forum.ClearRequests();
-    forum.SetPage("/pic/missing.png", demo::SamplePicture(2));  // had now, were it asked for
+    // A go's page before it may reach the board.
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     QWebEngineView* pView = Access(d).m_browser->View();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Evaluate(pView, QStringLiteral("document.readyState=='complete'&&"
+                                                  "[].every.call(document.images,"
+                                                  "function(i){return i.complete})"))
+                .toBool();
+        },
+        kWait));
+    forum.ClearRequests();
+    forum.SetPage("/pic/missing.png", demo::SamplePicture(2));  // had now, were it asked for
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
     const auto facts = [&] {
         return Evaluate(pView,
                         QStringLiteral("document.readyState=='complete'?[document.images.length,"
@@ -465,6 +475,13 @@ TEST_F(ViewerLibraryTest, AKeptThreadShowsItsPicturesAndEveryPostOfflineWithoutT
     EXPECT_EQ(shown[2].toInt(), 100);  // every post of the part shown, none swallowed
     EXPECT_EQ(shown[3].toString(), QStringLiteral("block"));
     EXPECT_EQ(shown[4].toInt(), 1);  // the picture not kept, as its address
+    // Even a picture put into the page from outside it asks nothing of the forum.
+    const QString remote = QString::fromStdString(forum.BaseAddress() + "/pic/missing.png");
+    Evaluate(pView, QStringLiteral("var i=new Image();i.id='remote';i.src='%1';"
+                                   "document.body.appendChild(i);")
+                        .arg(remote));
+    QTest::qWait(500);
+    EXPECT_EQ(Evaluate(pView, QStringLiteral("remote.complete&&remote.naturalWidth")).toInt(), 0);
     EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
     EXPECT_TRUE(viewer.Page().contains(QStringLiteral("吞")));
     EXPECT_FALSE(viewer.Page().contains(QStringLiteral("<textarea")));

@@ -129,13 +129,15 @@ TEST_F(ExtractPostsTest, WholeBodiesKeepWhatTheTablesCutLoses) {
         {"<div class=huifu>open <divx> to the end", "open <divx> to the end"},
     };
     for (const auto& [strBody, strWhole] : cases) {
-        PostCutter cutter(Region(Post("1", "", strBody)));
+        const std::string strPage = Region(Post("1", "", strBody));
+        PostCutter cutter(strPage);
         PostFields post;
         ASSERT_TRUE(cutter.Next(post));
         EXPECT_EQ(CutWholeBody(post.block), strWhole);
     }
     // The table's cut, for comparison, ends at the first end tag.
-    PostCutter cutter(Region(Post("1", "", cases[0].first)));
+    const std::string strPage = Region(Post("1", "", cases[0].first));
+    PostCutter cutter(strPage);
     PostFields post;
     ASSERT_TRUE(cutter.Next(post));
     EXPECT_EQ(post.body, "good <b>news");
