@@ -371,6 +371,8 @@ void ViewerDialog::OnDestroy() {
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
     m_pReading.reset();
+    // The view outlives the library here and may still ask for a picture: it gets none.
+    m_browser->SetPictureSource({});
     m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
