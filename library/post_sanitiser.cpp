@@ -317,6 +317,10 @@ private:
     }
 
     void Picture(const GumboElement& element) {
+        if (m_form == PictureForm::kText) {
+            m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";
+            return;
+        }
         const std::string src(Trimmed(Attribute(element, "src")));
         const auto found = m_pictures.find(src);
         const PictureRef* pRef = found != m_pictures.end() ? &found->second : nullptr;

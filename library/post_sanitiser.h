@@ -23,6 +23,7 @@ using PictureMap = std::unordered_map<std::string, PictureRef>;
 enum class PictureForm {
     kKept,   // a kept picture by our scheme, with a placeholder beside it for the picture-less mode
     kLinks,  // a link to its address, for pages read outside the window
+    kText,   // the word "[图片]", for text made of a body (a notification's first words)
 };
 
 // A post's body (GB2312 bytes, the board's HTML) as markup safe to show inside one post of our

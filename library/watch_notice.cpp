@@ -1,6 +1,7 @@
 #include "watch_notice.h"
 
 #include "code_page.h"
+#include "post_sanitiser.h"
 #include "terminal_text.h"
 
 #include <array>
@@ -100,7 +101,8 @@ WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewes
                         GbkToUtf8Lenient(ShortTitle(report.strTitle, report.key.strBoardCode,
                                                     report.strBoardName)) +
                         "」楼主发了 " + std::to_string(report.nStarterNew) + " 条新帖";
-    notice.strBody = FirstWords(strNewestBody, kNoticeWords);
+    // The body as a page of ours shows it: what a script or a style holds is no word of it.
+    notice.strBody = FirstWords(SanitiseBody(strNewestBody, {}, PictureForm::kText), kNoticeWords);
     return notice;
 }
 

@@ -205,6 +205,11 @@ TEST(WatchNoticeTest, TitlesLoseTheBoardsSuffixOnly) {
             c.strExpected)
             << c.strTitle;
     }
+    // The first words are those a page of ours shows.
+    const WatchNotice notice = MakeWatchNotice(
+        {{"600519", "1"}, "t", 1, 1, "b"},
+        Utf8ToGbk("<style>p{}</style><script>x()</script>好<img src=a.png><b>消息</b>").value());
+    EXPECT_EQ(notice.strBody, "好[图片] 消息");
     // A GBK character whose second byte is '_' (0x81 0x5F) is not the mark.
     const std::string strOdd = std::string("\x81\x5F") + "600519";
     EXPECT_EQ(ShortTitle(strOdd, "600519", ""), strOdd);
