@@ -557,7 +557,7 @@ void ViewerDialog::ComposeResultPage() {
         box.exec();
         return;
     }
-    // The go's page shows the board's pictures from the board, as the design has it.
+    // The go's page shows the board's pictures from the board, as it always has.
     m_browser->SetOnlinePages({QString::fromStdString(m_strOutputPath)});
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     if (page.nShown == 0) {
