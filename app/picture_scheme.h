@@ -1,5 +1,7 @@
 #pragma once
 
+#include "post_sanitiser.h"
+
 #include <QByteArray>
 #include <QWebEngineUrlScheme>
 
@@ -7,7 +9,8 @@ namespace vesk {
 
 // The scheme our pages name kept pictures by, "vesk-picture:<SHA-256 in hex>". The web engine
 // must know it before the application starts.
-inline const QByteArray kPictureSchemeName = QByteArrayLiteral("vesk-picture");
+inline const QByteArray kPictureSchemeName(kPictureScheme.data(),
+                                           static_cast<qsizetype>(kPictureScheme.size()));
 
 inline void RegisterPictureScheme() {
     QWebEngineUrlScheme scheme(kPictureSchemeName);

@@ -115,6 +115,11 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
     return commands;
 }
 
+// Whether the command names no thread.
+bool NamesNoThread(const std::string& strCommand) {
+    return strCommand == "list" || strCommand == "vacuum";
+}
+
 std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::string>& given) {
     std::vector<std::string> words;
     const ArgumentSpec spec{{{"--db", &options.strDb},
@@ -155,8 +160,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return std::string(options.bSummary ? "--summary" : "--full") +
                " is not used with --watched";
     }
-    const bool bNoThread = options.strCommand == "list" || options.strCommand == "vacuum";
-    const std::size_t nWords = bNoThread || options.bWatched ? 1 : 2;
+    const std::size_t nWords = NamesNoThread(options.strCommand) || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
         return "no thread address";
     }
@@ -377,7 +381,7 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPicture
 // The thread the command names, checked as the window's go checks an address; nothing when it
 // was rejected (and said why). list and refresh --watched name none.
 std::optional<ThreadKey> CheckThread(const Options& options) {
-    const bool bNoThread = options.strCommand == "list" || options.strCommand == "vacuum";
+    const bool bNoThread = NamesNoThread(options.strCommand);
     if (!bNoThread && !IsBaseAddress(options.strBase)) {
         std::fprintf(stderr,
                      "vesk-library: --base takes scheme://host[:port], no trailing slash\n");

@@ -1,6 +1,7 @@
 #include "post_sanitiser.h"
 
 #include "code_page.h"
+#include "text_cut.h"
 
 #include <gumbo.h>
 #include <strings.h>
@@ -80,17 +81,6 @@ bool IsVoid(GumboTag tag) {
     return tag == GUMBO_TAG_BR || tag == GUMBO_TAG_IMG;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
@@ -129,8 +119,8 @@ std::string_view StyleColour(std::string_view style) {
         if (nColon == std::string_view::npos) {
             continue;
         }
-        const std::string_view name = Trimmed(declaration.substr(0, nColon));
-        const std::string_view value = Trimmed(declaration.substr(nColon + 1));
+        const std::string_view name = TrimWhiteSpace(declaration.substr(0, nColon));
+        const std::string_view value = TrimWhiteSpace(declaration.substr(nColon + 1));
         if (name.size() == 5 && strncasecmp(name.data(), "color", 5) == 0 && IsColour(value)) {
             return value;
         }
@@ -276,7 +266,7 @@ private:
     void Attributes(const GumboElement& element) {
         switch (element.tag) {
             case GUMBO_TAG_A: {
-                const std::string_view href = Trimmed(Attribute(element, "href"));
+                const std::string_view href = TrimWhiteSpace(Attribute(element, "href"));
                 if (IsWebAddress(href)) {
                     AppendAttribute(m_out, "href", href);
                 }
@@ -321,7 +311,7 @@ private:
             m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";
             return;
         }
-        const std::string src(Trimmed(Attribute(element, "src")));
+        const std::string src(TrimWhiteSpace(Attribute(element, "src")));
         const auto found = m_pictures.find(src);
         const PictureRef* pRef = found != m_pictures.end() ? &found->second : nullptr;
         const std::string_view address = pRef != nullptr && !pRef->strAddress.empty()
@@ -433,7 +423,7 @@ std::vector<std::string> PictureSources(std::string_view body) {
                 return false;
             }
             if (node.v.element.tag == GUMBO_TAG_IMG) {
-                std::string src(Trimmed(Attribute(node.v.element, "src")));
+                std::string src(TrimWhiteSpace(Attribute(node.v.element, "src")));
                 const bool bRelative = !src.empty() && src.find(':') == std::string::npos;
                 if ((IsWebAddress(src) || bRelative) && seen.insert(src).second) {
                     sources.push_back(std::move(src));
@@ -446,7 +436,7 @@ std::vector<std::string> PictureSources(std::string_view body) {
 }
 
 std::string ResolvePictureAddress(std::string_view src, std::string_view strPageAddress) {
-    src = Trimmed(src);
+    src = TrimWhiteSpace(src);
     if (IsWebAddress(src)) {
         return std::string(src);
     }

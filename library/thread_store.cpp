@@ -637,6 +637,7 @@ void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t n
 // A post not kept before; a post without a floor stands at nSortFloor among the floors.
 void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPosition,
                                         std::int32_t nSortFloor) {
+    const std::string_view body = WholeBody(post);
     Cached(
         "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
         "time, body, state, whole) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1)")
@@ -647,12 +648,12 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
         .Bind(5, nSortFloor)
         .Bind(6, post.author)
         .Bind(7, post.time)
-        .Bind(8, WholeBody(post))
+        .Bind(8, body)
         .Bind(9, Marked(PostState::kNew))
         .Run();
     const auto nAdded = static_cast<int>(m_store.m_db.Changes());
     if (nAdded > 0) {
-        NotePictures(WholeBody(post));
+        NotePictures(body);
     }
     m_result.changes.nNew += nAdded;
     if (!m_starter.empty() && post.author == m_starter) {

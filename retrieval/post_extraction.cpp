@@ -2,8 +2,6 @@
 
 #include "text_cut.h"
 
-#include <strings.h>
-
 #include <string>
 
 namespace vesk {
@@ -76,20 +74,6 @@ void StoreRecord(PostRecord& record, const PostFields& post) {
     CopyToField(record.szTime, post.time);
 }
 
-// Whether a tag of this name begins at text[n] ("<div", "</div"): the name is followed by the
-// tag's end, a blank or a slash.
-bool TagAt(std::string_view text, std::size_t n, std::string_view name) {
-    if (text.size() < n + name.size() ||
-        strncasecmp(text.data() + n, name.data(), name.size()) != 0) {
-        return false;
-    }
-    if (text.size() == n + name.size()) {
-        return true;
-    }
-    const char c = text[n + name.size()];
-    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 }  // namespace
 
 std::string_view CutWholeBody(std::string_view block) {
@@ -104,9 +88,9 @@ std::string_view CutWholeBody(std::string_view block) {
     int nDepth = 1;
     for (std::size_t n = block.find('<', nStart + 1); n != std::string_view::npos;
          n = block.find('<', n + 1)) {
-        if (TagAt(block, n, "<div")) {
+        if (IsTagAt(block, n, "<div")) {
             ++nDepth;
-        } else if (TagAt(block, n, "</div") && --nDepth == 0) {
+        } else if (IsTagAt(block, n, "</div") && --nDepth == 0) {
             return TrimWhiteSpace(block.substr(nStart + 1, n - nStart - 1));
         }
     }

@@ -1,6 +1,7 @@
 #include "result_page.h"
 
-#include <strings.h>
+#include "text_cut.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,25 +69,11 @@ constexpr std::string_view kRawTextElements[] = {"script",   "style",    "textar
                                                  "xmp",      "iframe",   "noscript", "noembed",
                                                  "noframes", "plaintext"};
 
-// The length of the raw-text element's name a tag at text[n] ("<name" or "</name") opens or
-// closes, 0 when it is none.
-std::size_t RawTextTagAt(std::string_view text, std::size_t n) {
-    std::size_t nName = n + 1;
-    if (nName < text.size() && text[nName] == '/') {
-        ++nName;
-    }
-    for (const std::string_view name : kRawTextElements) {
-        if (text.size() - nName < name.size() ||
-            strncasecmp(text.data() + nName, name.data(), name.size()) != 0) {
-            continue;
-        }
-        const std::size_t nAfter = nName + name.size();
-        const char c = nAfter < text.size() ? text[nAfter] : '>';
-        if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') {
-            return nAfter - n;
-        }
-    }
-    return 0;
+// Whether the tag at text[n] ("<name" or "</name") opens or closes a raw-text element.
+bool RawTextTagAt(std::string_view text, std::size_t n) {
+    const std::size_t nName = n + 1 < text.size() && text[n + 1] == '/' ? n + 2 : n + 1;
+    return std::any_of(std::begin(kRawTextElements), std::end(kRawTextElements),
+                       [&](std::string_view name) { return IsTagAt(text, nName, name); });
 }
 
 // The body with the "<" of every raw-text element's tags written as "&lt;"; every other byte
@@ -95,7 +82,7 @@ std::string_view MendRawText(std::string_view body, std::string& strMended) {
     std::size_t nDone = 0;
     bool bMended = false;
     for (std::size_t n = body.find('<'); n != std::string_view::npos; n = body.find('<', n + 1)) {
-        if (RawTextTagAt(body, n) == 0) {
+        if (!RawTextTagAt(body, n)) {
             continue;
         }
         if (!bMended) {

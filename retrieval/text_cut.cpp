@@ -1,5 +1,7 @@
 #include "text_cut.h"
 
+#include <strings.h>
+
 #include <limits>
 
 namespace vesk {
@@ -95,6 +97,18 @@ std::int32_t ParseFloor(std::string_view text) {
         return static_cast<std::int32_t>(-nValue);
     }
     return static_cast<std::int32_t>(nValue > kMax ? kMax : nValue);
+}
+
+bool IsTagAt(std::string_view text, std::size_t n, std::string_view name) {
+    if (n > text.size() || text.size() - n < name.size() ||
+        strncasecmp(text.data() + n, name.data(), name.size()) != 0) {
+        return false;
+    }
+    if (text.size() == n + name.size()) {
+        return true;
+    }
+    const char c = text[n + name.size()];
+    return c == '>' || c == '/' || (IsWhiteSpace(c) && c != '\v');
 }
 
 std::string_view TrimWhiteSpace(std::string_view text) {

@@ -36,6 +36,10 @@ void StoreContent(char (&szContent)[2048], std::string_view body);
 // digits), 0 when there are no digits; values beyond the 32-bit range are held at its ends.
 std::int32_t ParseFloor(std::string_view text);
 
+// Whether markup of this name (ASCII, any case: "<div", "script") begins at text[n] and ends
+// there, followed by a tag's end, a blank, a slash or the text's end.
+bool IsTagAt(std::string_view text, std::size_t n, std::string_view name);
+
 // Removes white space (blank, tab, CR, LF, vertical tab, form feed) from both ends.
 std::string_view TrimWhiteSpace(std::string_view text);
 
