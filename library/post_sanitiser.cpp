@@ -361,7 +361,107 @@ bool IsPlainText(std::string_view body) {
     return body.find_first_of("<&") == std::string_view::npos;
 }
 
+// Appends text with every run of white space (no-break spaces too) as one space, none at the start.
+void AppendWords(std::string& out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool bNoBreak = c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0';
+        if (bNoBreak || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\0') {
+            i += bNoBreak ? 1 : 0;
+            if (!out.empty() && out.back() != ' ') {
+                out += ' ';
+            }
+        } else {
+            out += c;
+        }
+    }
+}
+
+bool IsBlock(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_BR:
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_BLOCKQUOTE:
+        case GUMBO_TAG_TABLE:
+        case GUMBO_TAG_TR:
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+        case GUMBO_TAG_LI:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string TextOf(const std::string& strUtf8) {
+    std::string out;
+    out.reserve(strUtf8.size());
+    const Parsed parsed = ParseBody(strUtf8);
+    const auto gap = [&out] {
+        if (!out.empty() && out.back() != ' ') {
+            out += ' ';
+        }
+    };
+    Walk(
+        parsed->root,
+        [&](const GumboNode& node) {
+            switch (node.type) {
+                case GUMBO_NODE_TEXT:
+                case GUMBO_NODE_WHITESPACE:
+                case GUMBO_NODE_CDATA:
+                    AppendWords(out, node.v.text.text);
+                    return false;
+                case GUMBO_NODE_ELEMENT:
+                    if (node.v.element.tag_namespace != GUMBO_NAMESPACE_HTML ||
+                        KeepOf(node.v.element.tag) == Keep::kNothing) {
+                        return false;
+                    }
+                    if (IsBlock(node.v.element.tag)) {
+                        gap();
+                    }
+                    return true;
+                default:
+                    return false;
+            }
+        },
+        [&](const GumboNode& node) {
+            if (IsBlock(node.v.element.tag)) {
+                gap();
+            }
+        });
+    if (!out.empty() && out.back() == ' ') {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::string PlainWords(std::string_view text) {
+    std::string out;
+    AppendWords(out, GbkToUtf8Lenient(text));
+    if (!out.empty() && out.back() == ' ') {
+        out.pop_back();
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string BodyText(std::string_view body) {
+    return IsPlainText(body) ? PlainWords(body) : TextOf(GbkToUtf8Lenient(body));
+}
+
+std::string FieldText(std::string_view field) {
+    if (field.find('&') == std::string_view::npos) {
+        return PlainWords(field);
+    }
+    // Only references are read: markup stays the text it is.
+    std::string strUtf8;
+    for (const char c : GbkToUtf8Lenient(field)) {
+        strUtf8 += c == '<' ? std::string_view("&lt;") : std::string_view(&c, 1);
+    }
+    return TextOf(strUtf8);
+}
 
 std::string SanitiseBody(std::string_view body, const PictureMap& pictures, PictureForm form) {
     if (IsPlainText(body)) {

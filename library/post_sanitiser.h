@@ -38,6 +38,14 @@ std::string SanitiseBody(std::string_view body, const PictureMap& pictures,
 // as it stands, a character reference is read as one.
 std::string EscapeFieldText(std::string_view text);
 
+// A body as the words a reader sees in it (UTF-8): the markup gone, references read, what
+// scripts, styles and the like hold left out, blocks and line breaks a space apart, runs of white
+// space one space.
+std::string BodyText(std::string_view body);
+// A field (a title, an author; GB2312) as the words it shows (UTF-8): references read, markup
+// kept as the text it is.
+std::string FieldText(std::string_view field);
+
 // The src of each picture a body shows (UTF-8, references read, in order, each once): addresses
 // of http and https, and relative ones.
 std::vector<std::string> PictureSources(std::string_view body);

@@ -1,5 +1,6 @@
 #include "sqlite_db.h"
 
+#include <new>
 #include <sqlite3.h>
 
 namespace vesk {
@@ -77,6 +78,35 @@ std::int64_t Database::QueryInt(const char* pszSql) {
     return statement.Step() ? statement.Int(0) : 0;
 }
 
+void Database::DefineFunction(const char* pszName, TextFunction function) {
+    const auto call = [](sqlite3_context* pContext, int, sqlite3_value** ppValues) {
+        if (sqlite3_value_type(ppValues[0]) == SQLITE_NULL) {
+            sqlite3_result_null(pContext);
+            return;
+        }
+        const auto* pBytes = static_cast<const char*>(sqlite3_value_blob(ppValues[0]));
+        const auto nBytes = static_cast<std::size_t>(sqlite3_value_bytes(ppValues[0]));
+        const auto textFunction = reinterpret_cast<TextFunction>(sqlite3_user_data(pContext));
+        try {
+            const std::string strValue = textFunction(
+                pBytes != nullptr ? std::string_view(pBytes, nBytes) : std::string_view());
+            sqlite3_result_text64(pContext, strValue.data(), strValue.size(), SQLITE_TRANSIENT,
+                                  SQLITE_UTF8);
+        } catch (const std::bad_alloc&) {
+            sqlite3_result_error_nomem(pContext);
+        }
+    };
+    if (sqlite3_create_function_v2(m_pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   reinterpret_cast<void*>(function), call, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK) {
+        Fail(pszName);
+    }
+}
+
+void Database::Interrupt() {
+    sqlite3_interrupt(m_pDb);
+}
+
 std::int64_t Database::Changes() const {
     return sqlite3_changes64(m_pDb);
 }
@@ -109,6 +139,14 @@ Statement& Statement::Bind(int nIndex, std::string_view bytes) {
     static const char kEmpty = 0;
     if (sqlite3_bind_blob64(m_pStmt, nIndex, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
                             SQLITE_TRANSIENT) != SQLITE_OK) {
+        m_pDatabase->Fail("bind");
+    }
+    return *this;
+}
+
+Statement& Statement::BindText(int nIndex, std::string_view text) {
+    if (sqlite3_bind_text64(m_pStmt, nIndex, text.data(), text.size(), SQLITE_TRANSIENT,
+                            SQLITE_UTF8) != SQLITE_OK) {
         m_pDatabase->Fail("bind");
     }
     return *this;

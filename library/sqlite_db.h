@@ -41,6 +41,13 @@ public:
     std::int64_t QueryInt(const char* pszSql);
     std::int64_t Changes() const;
     [[noreturn]] void Fail(std::string_view what) const;
+    // A function of one text for this connection's statements (and the schema's triggers), as
+    // SQL calls it by name; its value is text. NULL stays NULL.
+    using TextFunction = std::string (*)(std::string_view text);
+    void DefineFunction(const char* pszName, TextFunction function);
+    // Ends the statement running on this connection soon, from any thread: it fails as
+    // interrupted.
+    void Interrupt();
 
 private:
     void Open(const std::string& strName, int nFlags);
@@ -60,6 +67,8 @@ public:
     Statement& Bind(int nIndex, std::int64_t nValue);
     // Bytes, kept as a blob: the forum's texts are GB2312 and never need SQLite's text rules.
     Statement& Bind(int nIndex, std::string_view bytes);
+    // UTF-8 text, for what SQLite reads as text: patterns, full-text queries.
+    Statement& BindText(int nIndex, std::string_view text);
     // Runs on to the next row; false when there is none left. Resets for another run then.
     bool Step();
     // Runs a statement without rows, then resets it.

@@ -33,7 +33,7 @@ constexpr const char* kPageTable =
 
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 6;
+constexpr std::int64_t kSchemaVersion = 7;
 
 // Each thread's figures for the list (posts not deleted, unread, the starter's unread), kept in
 // step with its posts in the transaction that changes them: by the page writer for the posts it
@@ -222,7 +222,7 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
 }
 
 ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable,
-                         int nBusyTimeoutMs) try
+                         int nBusyTimeoutMs, const IndexProgress& progress) try
     : m_bReadOnly(bReadOnlyWhenUnwritable && HoldsData(strPath) && !CanWrite(strPath)),
       m_db(m_bReadOnly ? strPath : PrivateFile(strPath), !HoldsData(strPath), nBusyTimeoutMs,
            m_bReadOnly) {
@@ -237,6 +237,7 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
     const std::int64_t nVersion = header.Int(1);
     const bool bEmpty = header.Int(2) == 0;
     header.Reset();
+    DefineSearchFunctions(m_db);
     if (nApplication != kApplicationId && (nApplication != 0 || nVersion != 0 || !bEmpty)) {
         throw LibraryError("not a thread library");
     }
@@ -256,7 +257,7 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
     // A reading of a few hundred pages runs without a checkpoint in its midst (8 MB of log).
     m_db.Execute("PRAGMA wal_autocheckpoint=2000");
     m_db.Execute("PRAGMA foreign_keys=ON");
-    Migrate();
+    Migrate(progress);
 } catch (const LibraryError& error) {
     throw LibraryError("the library " + strPath + " cannot be used: " + error.what(),
                        error.IsBusy());
@@ -284,7 +285,7 @@ void ThreadStore::UseWriteAheadLog(int nTimeoutMs) {
     }
 }
 
-void ThreadStore::Migrate() {
+void ThreadStore::Migrate(const IndexProgress& progress) {
     if (m_db.QueryInt("PRAGMA user_version") == kSchemaVersion) {
         return;
     }
@@ -340,7 +341,10 @@ void ThreadStore::Migrate() {
             m_db.Execute(pszSql);
         }
     }
-    m_db.Execute("PRAGMA user_version=6");
+    if (nVersion < 7) {
+        BuildSearchIndex(m_db, progress);
+    }
+    m_db.Execute("PRAGMA user_version=7");
     transaction.Commit();
 }
 
@@ -1060,6 +1064,27 @@ std::optional<KeptPicture> ThreadStore::Picture(std::string_view hash) {
     }
     select.Reset();
     return picture;
+}
+
+std::vector<SearchHit> ThreadStore::Search(const SearchQuery& query) {
+    return SearchPosts(m_db, query);
+}
+
+bool ThreadStore::HasSearchIndex() {
+    return vesk::HasSearchIndex(m_db);
+}
+
+void ThreadStore::RebuildSearchIndex(const IndexProgress& progress) {
+    Transaction transaction(m_db);
+    vesk::DropSearchIndex(m_db);
+    BuildSearchIndex(m_db, progress);
+    transaction.Commit();
+}
+
+void ThreadStore::DropSearchIndex() {
+    Transaction transaction(m_db);
+    vesk::DropSearchIndex(m_db);
+    transaction.Commit();
 }
 
 }  // namespace vesk

@@ -3,6 +3,7 @@
 #include "forum_address.h"
 #include "post_extraction.h"
 #include "post_sanitiser.h"
+#include "post_search.h"
 #include "sqlite_db.h"
 
 #include <cstdint>
@@ -149,8 +150,10 @@ public:
     // the file cannot be opened or created, is not a library, or has a newer format; the file is
     // then left as it was.
     // nBusyTimeoutMs: how long a statement waits for another connection's lock.
+    // A library made before the search index gets one as it is opened, in one transaction;
+    // progress is told how far that has come.
     explicit ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable = false,
-                         int nBusyTimeoutMs = kBusyTimeoutMs);
+                         int nBusyTimeoutMs = kBusyTimeoutMs, const IndexProgress& progress = {});
 
     // Opened for reading only: every change throws.
     bool IsReadOnly() const { return m_bReadOnly; }
@@ -221,11 +224,23 @@ public:
     PictureMap Pictures(std::int64_t nThread);
     std::optional<KeptPicture> Picture(std::string_view hash);
 
+    // The posts that hold the query's words, best first (see SearchPosts).
+    std::vector<SearchHit> Search(const SearchQuery& query);
+    // Whether the library has its search index: without it, a search reads every post.
+    bool HasSearchIndex();
+    // Makes the search index anew from what is kept (or makes it when it was dropped), in one
+    // transaction.
+    void RebuildSearchIndex(const IndexProgress& progress = {});
+    // Drops the index, and the space it took stays in the file until a vacuum.
+    void DropSearchIndex();
+    // Ends a statement this connection runs soon, from any thread: it throws as interrupted.
+    void Interrupt() { m_db.Interrupt(); }
+
 private:
     class PageWriter;
 
     void UseWriteAheadLog(int nTimeoutMs);
-    void Migrate();
+    void Migrate(const IndexProgress& progress);
     // A page as it was last read: its number, its highest floor of its own, the refresh's time.
     struct PageRow {
         int nPage = 0;

@@ -30,8 +30,8 @@ TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMen
     // Another program in the midst of a write.
     sqlite3* pOther = nullptr;
     ASSERT_EQ(sqlite3_open(strFile.c_str(), &pOther), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(pOther, "BEGIN IMMEDIATE; UPDATE thread SET title = x'6e6577'", nullptr,
-                           nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(pOther, "BEGIN IMMEDIATE; UPDATE thread SET board_name = x'6e6577'",
+                           nullptr, nullptr, nullptr),
               SQLITE_OK);
     const auto start = std::chrono::steady_clock::now();
     const LibraryAnswer<bool> watched = library.SetWatched(key, true);
@@ -41,7 +41,7 @@ TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMen
     const LibraryAnswer<std::vector<ThreadListing>> listed = library.List();
     ASSERT_TRUE(listed.Ok());
     ASSERT_EQ(listed.value.size(), 1u);
-    EXPECT_EQ(listed.value[0].strTitle, "title");
+    EXPECT_EQ(listed.value[0].strBoardName, "board");
     sqlite3_exec(pOther, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(pOther);
     EXPECT_TRUE(library.SetWatched(key, true).value);

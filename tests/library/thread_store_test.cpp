@@ -5,7 +5,9 @@
 
 #include "code_page.h"
 #include "long_thread.h"
+#include "post_search.h"
 #include "process.h"
+#include "search_index_checks.h"
 #include "sqlite_db.h"
 #include "watch_notice.h"
 
@@ -86,11 +88,13 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     // A library made before the figures were kept has them counted when it is opened.
     Database(dir.File("library.sqlite3"), false, 1000)
         .Execute(
-            "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
-            "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
-            "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
-            "n_starter_unread; ALTER TABLE post DROP COLUMN whole; DROP TABLE picture_use;"
-            "DROP TABLE picture; PRAGMA user_version=4");
+            (std::string(test::kDropSearchIndex) +
+             "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
+             "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
+             "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
+             "n_starter_unread; ALTER TABLE post DROP COLUMN whole; DROP TABLE picture_use;"
+             "DROP TABLE picture; PRAGMA user_version=4")
+                .c_str());
     EXPECT_EQ(ThreadStore(dir.File("library.sqlite3")).List().at(0).nUnread, 1);
 }
 
@@ -132,6 +136,7 @@ TEST(ThreadStoreTest, BodiesAreKeptWholeAndCutOnesBecomeWholeWhenTheirPageIsRead
     // As the library before kept them: as the table cuts them.
     {
         Database old(dir.File("library.sqlite3"), false, 1000);
+        DefineSearchFunctions(old);
         for (const PostFields& post : read(strFirst).posts) {
             old.Prepare("UPDATE post SET whole = 0, body = ? WHERE floor = ?")
                 .Bind(1, post.body)

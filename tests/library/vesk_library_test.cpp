@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "command_test.h"
+#include "search_index_checks.h"
 #include "thread_reader.h"
 #include "thread_store.h"
 
@@ -262,7 +263,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
         sqlite3_close(pDb);
     };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=7");
+    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=8");
     const std::string strNewer = ReadFile(Db());
     sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
@@ -325,20 +326,23 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
     // from and the most posts a page held; version 1.
     sqlite3* pDb = nullptr;
     sqlite3_open(Db().c_str(), &pDb);
-    sqlite3_exec(pDb,
-                 "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
-                 "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
-                 "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
-                 "DROP INDEX post_author; DROP TRIGGER post_uncounted;"
-                 "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
-                 "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
-                 "ALTER TABLE thread DROP COLUMN n_starter_unread; ALTER TABLE post DROP COLUMN"
-                 " whole; DROP TABLE picture_use; DROP TABLE picture;"
-                 "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
-                 "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
-                 "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
-                 " WHERE post.thread = thread.id); PRAGMA user_version=1",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        pDb,
+        (std::string(test::kDropSearchIndex) +
+         "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
+         "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
+         "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
+         "DROP INDEX post_author; DROP TRIGGER post_uncounted;"
+         "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
+         "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
+         "ALTER TABLE thread DROP COLUMN n_starter_unread; ALTER TABLE post DROP COLUMN"
+         " whole; DROP TABLE picture_use; DROP TABLE picture;"
+         "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
+         "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
+         "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
+         " WHERE post.thread = thread.id); PRAGMA user_version=1")
+            .c_str(),
+        nullptr, nullptr, nullptr);
     sqlite3_close(pDb);
     EXPECT_EQ(Library({"watch", Url(kShort)}).nExitCode, 0);
     EXPECT_EQ(Library({"watch", Url(kMoutai)}).nExitCode, 0);

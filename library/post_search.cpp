@@ -1,0 +1,398 @@
+#include "post_search.h"
+
+#include "post_sanitiser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+
+namespace vesk {
+
+namespace {
+
+// The index: three tables of the trigram tokenizer, which finds any run of three or more
+// characters as typed, whatever the language; rowids are the posts', the edits' and the threads'.
+// The triggers keep them in step with every change of what they index, in its transaction.
+constexpr const char* kIndexSchema[] = {
+    "CREATE VIRTUAL TABLE post_text USING fts5(body, author, tokenize='trigram')",
+    "CREATE VIRTUAL TABLE change_text USING fts5(body, tokenize='trigram')",
+    "CREATE VIRTUAL TABLE thread_text USING fts5(title, tokenize='trigram')",
+    "CREATE TRIGGER post_text_added AFTER INSERT ON post BEGIN"
+    " INSERT INTO post_text(rowid, body, author)"
+    " VALUES (NEW.id, vesk_text(NEW.body), vesk_field(NEW.author)); END",
+    // A post read again unchanged is written again: only a new text is indexed anew.
+    "CREATE TRIGGER post_text_changed AFTER UPDATE OF body, author ON post"
+    " WHEN OLD.body IS NOT NEW.body OR OLD.author IS NOT NEW.author BEGIN"
+    " DELETE FROM post_text WHERE rowid = OLD.id;"
+    " INSERT INTO post_text(rowid, body, author)"
+    " VALUES (NEW.id, vesk_text(NEW.body), vesk_field(NEW.author)); END",
+    "CREATE TRIGGER post_text_gone AFTER DELETE ON post BEGIN"
+    " DELETE FROM post_text WHERE rowid = OLD.id; END",
+    // The texts edits replaced (kind 1); a deleted post's last text is still its post's.
+    "CREATE TRIGGER change_text_added AFTER INSERT ON change WHEN NEW.kind = 1 BEGIN"
+    " INSERT INTO change_text(rowid, body) VALUES (NEW.id, vesk_text(NEW.body)); END",
+    "CREATE TRIGGER change_text_gone AFTER DELETE ON change WHEN OLD.kind = 1 BEGIN"
+    " DELETE FROM change_text WHERE rowid = OLD.id; END",
+    "CREATE TRIGGER thread_text_added AFTER INSERT ON thread BEGIN"
+    " INSERT INTO thread_text(rowid, title) VALUES (NEW.id, vesk_field(NEW.title)); END",
+    "CREATE TRIGGER thread_text_changed AFTER UPDATE OF title ON thread"
+    " WHEN OLD.title IS NOT NEW.title BEGIN"
+    " DELETE FROM thread_text WHERE rowid = OLD.id;"
+    " INSERT INTO thread_text(rowid, title) VALUES (NEW.id, vesk_field(NEW.title)); END",
+    "CREATE TRIGGER thread_text_gone AFTER DELETE ON thread BEGIN"
+    " DELETE FROM thread_text WHERE rowid = OLD.id; END",
+};
+
+constexpr const char* kDropIndex[] = {
+    "DROP TRIGGER IF EXISTS post_text_added",
+    "DROP TRIGGER IF EXISTS post_text_changed",
+    "DROP TRIGGER IF EXISTS post_text_gone",
+    "DROP TRIGGER IF EXISTS change_text_added",
+    "DROP TRIGGER IF EXISTS change_text_gone",
+    "DROP TRIGGER IF EXISTS thread_text_added",
+    "DROP TRIGGER IF EXISTS thread_text_changed",
+    "DROP TRIGGER IF EXISTS thread_text_gone",
+    "DROP TABLE IF EXISTS post_text",
+    "DROP TABLE IF EXISTS change_text",
+    "DROP TABLE IF EXISTS thread_text",
+};
+
+// Posts indexed between two words of progress.
+constexpr std::int64_t kIndexStep = 2000;
+
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuation(c); }));
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
+}
+
+// A word as a phrase of the index's query language, so that nothing in it is syntax.
+std::string Phrase(std::string_view word) {
+    std::string phrase = "\"";
+    for (const char c : word) {
+        phrase += c;
+        if (c == '"') {
+            phrase += '"';
+        }
+    }
+    return phrase + "\"";
+}
+
+// A LIKE pattern for text that holds the word, with ESCAPE '\'.
+std::string Holding(std::string_view word) {
+    std::string pattern = "%";
+    for (const char c : word) {
+        if (c == '%' || c == '_' || c == '\\') {
+            pattern += '\\';
+        }
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+// One of the three kinds of search (titles, posts, earlier texts) as SQL: the rows it joins, the
+// text it looks in, and, with the index, its table.
+struct Source {
+    SearchHit::Where where;
+    const char* pszFrom;
+    const char* pszText;
+    const char* pszAuthor;  // the author's text, where the author is looked in too
+    const char* pszTable;   // the index's table, or nullptr
+    const char* pszOrder;   // without a word for the index: newest first
+};
+
+// A post's columns every search selects, before the texts.
+constexpr const char* kHitColumns =
+    "SELECT p.id, t.board_code, t.thread_id, t.title, t.board_name, p.floor, p.author, p.time,"
+    " p.deleted, length(t.starter) > 0 AND p.author = t.starter";
+// A thread's first post, by the order its page shows it in.
+#define VESK_FIRST_POST                                                              \
+    " JOIN post p ON p.id = (SELECT q.id FROM post q WHERE q.thread = t.id ORDER BY" \
+    " q.sort_floor, q.floor = 0, q.page, q.position LIMIT 1)"
+
+constexpr Source kIndexed[] = {
+    {SearchHit::Where::kTitle,
+     " FROM thread_text JOIN thread t ON t.id = thread_text.rowid" VESK_FIRST_POST,
+     "thread_text.title", nullptr, "thread_text", "t.refreshed DESC, t.id DESC"},
+    {SearchHit::Where::kBody,
+     " FROM post_text JOIN post p ON p.id = post_text.rowid JOIN thread t ON t.id = p.thread",
+     "post_text.body", "post_text.author", "post_text", "post_text.rowid DESC"},
+    {SearchHit::Where::kEarlier,
+     " FROM change_text JOIN change c ON c.id = change_text.rowid"
+     " JOIN post p ON p.thread = c.thread AND p.floor = c.floor AND p.floor <> 0"
+     " JOIN thread t ON t.id = p.thread",
+     "change_text.body", nullptr, "change_text", "change_text.rowid DESC"},
+};
+constexpr Source kScanned[] = {
+    {SearchHit::Where::kTitle, " FROM thread t" VESK_FIRST_POST, "vesk_field(t.title)", nullptr,
+     nullptr, "t.refreshed DESC, t.id DESC"},
+    {SearchHit::Where::kBody, " FROM post p JOIN thread t ON t.id = p.thread", "vesk_text(p.body)",
+     "vesk_field(p.author)", nullptr, "p.id DESC"},
+    {SearchHit::Where::kEarlier,
+     " FROM change c JOIN post p ON p.thread = c.thread AND p.floor = c.floor AND p.floor <> 0"
+     " JOIN thread t ON t.id = p.thread",
+     "vesk_text(c.body)", nullptr, nullptr, "c.id DESC"},
+};
+#undef VESK_FIRST_POST
+
+class Search final {
+public:
+    Search(Database& db, const SearchQuery& query)
+        : m_db(db), m_query(query), m_words(SearchWords(query.strText)) {}
+
+    std::vector<SearchHit> Run() {
+        if (m_words.empty() || m_query.nLimit <= 0) {
+            return {};
+        }
+        const bool bIndex = HasSearchIndex(m_db);
+        const Source* sources = bIndex ? kIndexed : kScanned;
+        // Threads by their titles (at their first post) first, then posts, then earlier texts.
+        for (int i = 0; i < 3; ++i) {
+            if (sources[i].where == SearchHit::Where::kEarlier && !m_query.bEarlier) {
+                continue;
+            }
+            Find(sources[i]);
+        }
+        return std::move(m_hits);
+    }
+
+private:
+    void Find(const Source& source) {
+        const auto nLimit = static_cast<std::size_t>(m_query.nLimit);
+        const std::size_t nRoom = nLimit - std::min(m_hits.size(), nLimit);
+        if (nRoom == 0) {
+            return;
+        }
+        // Values, and whether each is text (else bytes, as the forum's fields are kept).
+        std::vector<std::pair<std::string, bool>> binds;
+        std::string strSql = std::string(kHitColumns) + ", " + source.pszText + ", " +
+                             (source.pszAuthor != nullptr ? source.pszAuthor : "''") +
+                             source.pszFrom;
+        if (source.where == SearchHit::Where::kEarlier) {
+            strSql += source.pszTable != nullptr ? " WHERE 1" : " WHERE c.kind = 1";
+        } else {
+            strSql += " WHERE 1";
+        }
+        std::string strMatch;
+        for (const std::string& word : m_words) {
+            if (source.pszTable != nullptr && CharacterCount(word) >= 3) {
+                strMatch += (strMatch.empty() ? "" : " ") + Phrase(word);
+                continue;
+            }
+            binds.emplace_back(Holding(word), true);
+            const std::string strParam = "?" + std::to_string(binds.size());
+            strSql += std::string(" AND (") + source.pszText + " LIKE " + strParam + " ESCAPE '\\'";
+            if (source.pszAuthor != nullptr) {
+                strSql +=
+                    std::string(" OR ") + source.pszAuthor + " LIKE " + strParam + " ESCAPE '\\'";
+            }
+            strSql += ")";
+        }
+        if (!strMatch.empty()) {
+            binds.emplace_back(strMatch, true);
+            strSql +=
+                std::string(" AND ") + source.pszTable + " MATCH ?" + std::to_string(binds.size());
+        }
+        const auto bind = [&](std::string value) {
+            binds.emplace_back(std::move(value), false);
+            return "?" + std::to_string(binds.size());
+        };
+        if (m_query.thread) {
+            strSql += " AND t.board_code = " + bind(m_query.thread->strBoardCode) +
+                      " AND t.thread_id = " + bind(m_query.thread->strThreadId);
+        }
+        if (m_query.bStarter) {
+            strSql += " AND length(t.starter) > 0 AND p.author = t.starter";
+        }
+        if (!m_query.strAuthor.empty()) {
+            strSql += " AND instr(p.author, " + bind(m_query.strAuthor) + ") > 0";
+        }
+        if (!m_query.strSince.empty()) {
+            strSql += " AND p.time >= " + bind(m_query.strSince);
+        }
+        strSql += " ORDER BY ";
+        if (!strMatch.empty()) {
+            strSql += std::string(source.pszTable) + ".rank, ";
+        }
+        strSql += std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom);
+
+        Statement select = m_db.Prepare(strSql.c_str());
+        for (std::size_t i = 0; i < binds.size(); ++i) {
+            const int nIndex = static_cast<int>(i + 1);
+            if (binds[i].second) {
+                select.BindText(nIndex, binds[i].first);
+            } else {
+                select.Bind(nIndex, binds[i].first);
+            }
+        }
+        while (select.Step() && m_hits.size() < static_cast<std::size_t>(m_query.nLimit)) {
+            if (!m_seen.insert(select.Int(0)).second) {
+                continue;
+            }
+            SearchHit hit;
+            hit.nPost = select.Int(0);
+            hit.key = {std::string(select.Bytes(1)), std::string(select.Bytes(2))};
+            hit.strTitle = select.Bytes(3);
+            hit.strBoardName = select.Bytes(4);
+            hit.nFloor = static_cast<std::int32_t>(select.Int(5));
+            hit.strAuthor = select.Bytes(6);
+            hit.strTime = select.Bytes(7);
+            hit.bDeleted = select.Int(8) != 0;
+            hit.bStarter = select.Int(9) != 0;
+            hit.where = source.where;
+            auto context = SearchContext(select.Bytes(10), m_words);
+            if (context.second.empty() && source.where == SearchHit::Where::kBody) {
+                // Found in the author alone.
+                auto byAuthor = SearchContext(select.Bytes(11), m_words);
+                if (!byAuthor.second.empty()) {
+                    hit.where = SearchHit::Where::kAuthor;
+                    context = std::move(byAuthor);
+                }
+            }
+            hit.strContext = std::move(context.first);
+            hit.marks = std::move(context.second);
+            m_hits.push_back(std::move(hit));
+        }
+    }
+
+    Database& m_db;
+    const SearchQuery& m_query;
+    std::vector<std::string> m_words;
+    std::vector<SearchHit> m_hits;
+    std::unordered_set<std::int64_t> m_seen;
+};
+
+}  // namespace
+
+std::vector<std::string> SearchWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    const auto end = [&] {
+        if (!word.empty() && std::find(words.begin(), words.end(), word) == words.end()) {
+            words.push_back(word);
+        }
+        word.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (text.substr(i, 3) == "\xE3\x80\x80") {  // the ideographic space
+            end();
+            i += 2;
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
+            end();
+        } else {
+            word += c;
+        }
+    }
+    end();
+    return words;
+}
+
+std::pair<std::string, std::vector<std::pair<std::size_t, std::size_t>>> SearchContext(
+    std::string_view text, const std::vector<std::string>& words, std::size_t nChars) {
+    const std::string lower = Lower(text);
+    std::vector<std::string> lowerWords;
+    for (const std::string& word : words) {
+        lowerWords.push_back(Lower(word));
+    }
+    std::size_t nFirst = std::string::npos;
+    for (const std::string& word : lowerWords) {
+        nFirst = std::min(nFirst, lower.find(word));
+    }
+    // A few words before the first found, then on to the length asked.
+    std::size_t nStart = nFirst == std::string::npos ? 0 : nFirst;
+    for (std::size_t nBack = 0; nStart > 0 && nBack < nChars / 4;) {
+        --nStart;
+        if (!IsContinuation(text[nStart])) {
+            ++nBack;
+        }
+    }
+    std::size_t nEnd = nStart;
+    for (std::size_t nTaken = 0; nEnd < text.size() && nTaken < nChars; ++nTaken) {
+        ++nEnd;
+        while (nEnd < text.size() && IsContinuation(text[nEnd])) {
+            ++nEnd;
+        }
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    for (const std::string& word : lowerWords) {
+        for (std::size_t n = lower.find(word, nStart);
+             n != std::string::npos && n + word.size() <= nEnd; n = lower.find(word, n + 1)) {
+            found.emplace_back(n, word.size());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    const std::string_view ellipsis = "\xE2\x80\xA6";
+    const std::size_t nShift = nStart > 0 ? ellipsis.size() : 0;
+    std::string context = nStart > 0 ? std::string(ellipsis) : std::string();
+    context.append(text.substr(nStart, nEnd - nStart));
+    if (nEnd < text.size()) {
+        context.append(ellipsis);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> marks;
+    std::size_t nPast = 0;
+    for (const auto& [nAt, nLength] : found) {
+        // Words found within each other are marked once.
+        if (nAt < nPast) {
+            continue;
+        }
+        marks.emplace_back(nAt - nStart + nShift, nLength);
+        nPast = nAt + nLength;
+    }
+    return {std::move(context), std::move(marks)};
+}
+
+void DefineSearchFunctions(Database& db) {
+    db.DefineFunction("vesk_text", [](std::string_view body) { return BodyText(body); });
+    db.DefineFunction("vesk_field", [](std::string_view field) { return FieldText(field); });
+}
+
+bool HasSearchIndex(Database& db) {
+    return db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'post_text'") > 0;
+}
+
+void BuildSearchIndex(Database& db, const IndexProgress& progress) {
+    for (const char* pszSql : kIndexSchema) {
+        db.Execute(pszSql);
+    }
+    const std::int64_t nTotal = db.QueryInt("SELECT count(*) FROM post");
+    const std::int64_t nLast = db.QueryInt("SELECT coalesce(max(id), 0) FROM post");
+    Statement step = db.Prepare(
+        "INSERT INTO post_text(rowid, body, author)"
+        " SELECT id, vesk_text(body), vesk_field(author) FROM post WHERE id > ? AND id <= ?");
+    std::int64_t nDone = 0;
+    for (std::int64_t nFrom = 0; nFrom < nLast; nFrom += kIndexStep) {
+        step.Bind(1, nFrom).Bind(2, nFrom + kIndexStep).Run();
+        nDone += db.Changes();
+        if (progress) {
+            progress(nDone, nTotal);
+        }
+    }
+    db.Execute(
+        "INSERT INTO change_text(rowid, body) SELECT id, vesk_text(body) FROM change WHERE kind = "
+        "1");
+    db.Execute("INSERT INTO thread_text(rowid, title) SELECT id, vesk_field(title) FROM thread");
+}
+
+void DropSearchIndex(Database& db) {
+    for (const char* pszSql : kDropIndex) {
+        db.Execute(pszSql);
+    }
+}
+
+std::vector<SearchHit> SearchPosts(Database& db, const SearchQuery& query) {
+    return Search(db, query).Run();
+}
+
+}  // namespace vesk
