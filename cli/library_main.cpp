@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "forum_config.h"
 #include "request_checks.h"
+#include "search_page.h"
 #include "terminal_text.h"
 #include "thread_page.h"
 #include "thread_reader.h"
@@ -33,7 +34,11 @@ constexpr char kUsage[] =
     "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] watch|unwatch THREAD_URL\n"
     "       vesk-library [--db FILE] [--base URL] refresh --watched [--no-images]\n"
-    "       vesk-library [--db FILE] vacuum\n";
+    "       vesk-library [--db FILE] vacuum\n"
+    "       vesk-library [--db FILE] [--base URL] search [--thread URL] [--starter]\n"
+    "                    [--author NAME] [--since DATE] [--earlier] [--limit N] [--out FILE]\n"
+    "                    QUERY\n"
+    "       vesk-library [--db FILE] index [--drop]\n";
 
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
@@ -50,6 +55,14 @@ constexpr char kHelp[] =
     "  history         the thread's edits and deletions, oldest first, with the earlier text\n"
     "  forget          remove the thread, its history and the pictures no other thread shows\n"
     "  vacuum          give the space of what was forgotten back to the file system\n"
+    "  search          the kept posts that hold every word of QUERY (words split by spaces,\n"
+    "                  taken as typed, any length; no query syntax), in their text, their\n"
+    "                  author or their thread's title, best first: board code, thread number,\n"
+    "                  floor, time, author, where found (body, author, title or earlier, with\n"
+    "                  \",deleted\" for a deleted post), the words around it with what was found\n"
+    "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"
+    "  index           make the search index anew from what is kept; with --drop, take it\n"
+    "                  out (searches then read every post; index makes it again)\n"
     "  watch, unwatch  mark a kept thread as watched, or not\n"
     "\n"
     "  --db FILE       the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
@@ -69,15 +82,23 @@ constexpr char kHelp[] =
     "  --summary       refresh: print title, starter, board_name, board_code, thread_id, pages,\n"
     "                  posts, new, edited, deleted; show: title, starter, board_name,\n"
     "                  board_code, thread_id, posts, shown\n"
+    "  --thread URL    search: only this thread's posts\n"
+    "  --starter       search: only each thread's starter's posts\n"
+    "  --author NAME   search: only posts whose author holds NAME\n"
+    "  --since DATE    search: only posts of DATE (YYYY-MM-DD) or later\n"
+    "  --earlier       search: also the texts that edits replaced\n"
+    "  --limit N       search: at most N posts (default 50)\n"
+    "  --out FILE      search: also write the results as a page\n"
+    "  --drop          index: take the search index out\n"
     "  --help          this text\n"
     "\n"
     "exit codes:\n"
     "  0  done\n"
-    "  1  refresh: no post found for a thread not kept; show, history, forget: the thread is\n"
-    "     not in the library\n"
+    "  1  refresh: no post found for a thread not kept; show, history, forget, search --thread:\n"
+    "     the thread is not in the library; search: no post found\n"
     "  2  a wrong argument, an address that is no thread's, or an empty name list\n"
     "  3  refresh: the network could not be set up\n"
-    "  4  show: the page could not be written\n"
+    "  4  show, search --out: the page could not be written\n"
     "  5  the library cannot be opened, created or written, is not a library, or is newer\n"
     "     (list, history and show --peek read a library that cannot be written)\n"
     "  6  refresh: a kept thread gave no page with posts, or is no longer on the board (the\n"
@@ -96,8 +117,15 @@ struct Options {
     bool bFull = false;
     bool bNoImages = false;
     bool bHelp = false;
+    std::string strThread;
+    std::string strAuthor;
+    std::string strSince;
+    std::string strLimit = "50";
+    bool bStarter = false;
+    bool bEarlier = false;
+    bool bDrop = false;
     std::string strCommand;
-    std::string strUrl;
+    std::string strUrl;  // search: the query
 };
 
 // The options each command takes beside --db.
@@ -111,13 +139,42 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
         {"vacuum", {}},
         {"history", {"--base"}},
         {"forget", {"--base"}},
+        {"search",
+         {"--base", "--thread", "--starter", "--author", "--since", "--earlier", "--limit",
+          "--out"}},
+        {"index", {"--drop"}},
     };
     return commands;
 }
 
 // Whether the command names no thread.
 bool NamesNoThread(const std::string& strCommand) {
-    return strCommand == "list" || strCommand == "vacuum";
+    return strCommand == "list" || strCommand == "vacuum" || strCommand == "index" ||
+           strCommand == "search";
+}
+
+// What is wrong with a search's query and options, or empty.
+std::string CheckSearch(const Options& options) {
+    if (SearchWords(options.strUrl).empty()) {
+        return "the query has no words";
+    }
+    const std::string& limit = options.strLimit;
+    if (limit.empty() || limit.size() > 6 ||
+        limit.find_first_not_of("0123456789") != std::string::npos || std::stoi(limit) == 0) {
+        return "--limit takes a number from 1 to 999999";
+    }
+    const std::string& since = options.strSince;
+    const auto digits = [&](std::size_t nAt, std::size_t nCount) {
+        return since.substr(nAt, nCount).find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!since.empty() && (since.size() != 10 || since[4] != '-' || since[7] != '-' ||
+                           !digits(0, 4) || !digits(5, 2) || !digits(8, 2))) {
+        return "--since takes a date as YYYY-MM-DD";
+    }
+    if (!Utf8ToGbk(options.strAuthor)) {
+        return "--author holds characters that GB2312 cannot write";
+    }
+    return {};
 }
 
 std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::string>& given) {
@@ -126,13 +183,20 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--base", &options.strBase},
                              {"--mode", &options.strMode},
                              {"--names", &options.strNames},
-                             {"--out", &options.strOut}},
+                             {"--out", &options.strOut},
+                             {"--thread", &options.strThread},
+                             {"--author", &options.strAuthor},
+                             {"--since", &options.strSince},
+                             {"--limit", &options.strLimit}},
                             {{"--summary", &options.bSummary},
                              {"--new", &options.bNew},
                              {"--peek", &options.bPeek},
                              {"--watched", &options.bWatched},
                              {"--full", &options.bFull},
                              {"--no-images", &options.bNoImages},
+                             {"--starter", &options.bStarter},
+                             {"--earlier", &options.bEarlier},
+                             {"--drop", &options.bDrop},
                              {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
@@ -141,7 +205,9 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return {};
     }
     if (words.empty()) {
-        return "no command (refresh, show, list, history, forget, watch, unwatch or vacuum)";
+        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search "
+               "or "
+               "index)";
     }
     options.strCommand = words[0];
     const auto command = CommandOptions().find(options.strCommand);
@@ -160,9 +226,11 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return std::string(options.bSummary ? "--summary" : "--full") +
                " is not used with --watched";
     }
-    const std::size_t nWords = NamesNoThread(options.strCommand) || options.bWatched ? 1 : 2;
+    const bool bSearch = options.strCommand == "search";
+    const std::size_t nWords =
+        (NamesNoThread(options.strCommand) && !bSearch) || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
-        return "no thread address";
+        return bSearch ? "no query" : "no thread address";
     }
     if (words.size() > nWords) {
         return "unexpected argument: " + words[nWords];
@@ -175,6 +243,9 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
     }
     if (options.strOut.empty()) {
         return "--out needs a file name";
+    }
+    if (bSearch) {
+        return CheckSearch(options);
     }
     return {};
 }
@@ -347,6 +418,55 @@ private:
     bool m_bNamesGiven = false;
 };
 
+// The search index's making, now and then.
+void TellIndexing(std::int64_t nDone, std::int64_t nTotal) {
+    std::fprintf(stderr, "vesk-library: indexing the kept posts for search, %lld of %lld\n",
+                 static_cast<long long>(nDone), static_cast<long long>(nTotal));
+}
+
+// The hits, a line each; the page too with --out.
+int Search(const Options& options, bool bPage, ThreadStore& store) {
+    SearchQuery query;
+    query.strText = options.strUrl;
+    query.bStarter = options.bStarter;
+    query.strAuthor = Utf8ToGbk(options.strAuthor).value_or(std::string());
+    query.strSince = options.strSince;
+    query.bEarlier = options.bEarlier;
+    query.nLimit = std::stoi(options.strLimit);
+    if (!options.strThread.empty()) {
+        const std::optional<std::string> url =
+            AcceptedThreadAddress(options.strThread, options.strBase);
+        if (!url) {
+            PrintLine(AddressRejectedMessage(options.strBase));
+            return kExitRejected;
+        }
+        query.thread = CutThreadKey(*url);
+        if (!store.Find(*query.thread)) {
+            std::fprintf(stderr, "vesk-library: the thread is not in the library\n");
+            return kExitNotFound;
+        }
+    }
+    const std::vector<SearchHit> hits = store.Search(query);
+    for (const SearchHit& hit : hits) {
+        static constexpr const char* kWhere[] = {"body", "author", "title", "earlier"};
+        std::printf("%s\t%s\t%d\t%s\t%s\t%s%s\t%s\n", OneLineUtf8(hit.key.strBoardCode).c_str(),
+                    OneLineUtf8(hit.key.strThreadId).c_str(), hit.nFloor,
+                    OneLineUtf8(hit.strTime).c_str(), OneLineUtf8(hit.strAuthor).c_str(),
+                    kWhere[static_cast<int>(hit.where)], hit.bDeleted ? ",deleted" : "",
+                    TerminalSafe(MarkedContext(hit, "\xE3\x80\x90", "\xE3\x80\x91"), true).c_str());
+    }
+    // The page links each thread to its first page at the forum.
+    if (bPage &&
+        !WritePage(options.strOut,
+                   ComposeSearchPage(options.strUrl, hits, query.nLimit, [&](const SearchHit& hit) {
+                       return ThreadPageAddress(options.strBase, hit.key.strBoardCode,
+                                                hit.key.strThreadId);
+                   }).strText)) {
+        return kExitFileFailed;
+    }
+    return hits.empty() ? kExitNotFound : kExitDone;
+}
+
 int List(ThreadStore& store) {
     for (const ThreadListing& thread : store.List()) {
         std::printf("%s\t%s\t%s\t%d\t%d\t%d\t%s\t%d\t%lld\n",
@@ -398,9 +518,10 @@ std::optional<ThreadKey> CheckThread(const Options& options) {
     return CutThreadKey(*url);
 }
 
-int RunCommand(const Options& options, bool bNamesGiven, ThreadStore& store,
+int RunCommand(const Options& options, const std::set<std::string>& given, ThreadStore& store,
                const std::string& strPath, const ThreadKey& key) {
     const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
+                            options.strCommand == "search" ||
                             (options.strCommand == "show" && options.bPeek);
     if (store.IsReadOnly() && !bReadsOnly) {
         std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n", strPath.c_str(),
@@ -414,11 +535,22 @@ int RunCommand(const Options& options, bool bNamesGiven, ThreadStore& store,
         store.Vacuum();
         return kExitDone;
     }
+    if (options.strCommand == "search") {
+        return Search(options, given.contains("--out"), store);
+    }
+    if (options.strCommand == "index") {
+        if (options.bDrop) {
+            store.DropSearchIndex();
+        } else {
+            store.RebuildSearchIndex(TellIndexing);
+        }
+        return kExitDone;
+    }
     if (options.bWatched) {
         return RefreshWatched(store, options.strBase, !options.bNoImages);
     }
     Command command(options, store, key);
-    command.SetNamesGiven(bNamesGiven);
+    command.SetNamesGiven(given.contains("--names"));
     if (options.strCommand == "refresh") {
         return command.Refresh();
     }
@@ -441,8 +573,8 @@ int Run(const Options& options, const std::set<std::string>& given) {
     }
     const std::string strPath = options.strDb.empty() ? DefaultLibraryFile() : options.strDb;
     try {
-        ThreadStore store(strPath, true);
-        return RunCommand(options, given.contains("--names"), store, strPath, *key);
+        ThreadStore store(strPath, true, ThreadStore::kBusyTimeoutMs, TellIndexing);
+        return RunCommand(options, given, store, strPath, *key);
     } catch (const LibraryError& error) {
         // Opening names the path itself; a later failure is told with it here.
         const std::string_view what = error.what();

@@ -225,7 +225,8 @@ private:
         if (!strMatch.empty()) {
             strSql += std::string(source.pszTable) + ".rank, ";
         }
-        strSql += std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom);
+        // Posts found before come again and are passed over.
+        strSql += std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom + m_seen.size());
 
         Statement select = m_db.Prepare(strSql.c_str());
         for (std::size_t i = 0; i < binds.size(); ++i) {

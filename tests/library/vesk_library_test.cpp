@@ -244,6 +244,7 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
     ASSERT_TRUE(WIFSIGNALED(nStatus));
+    EXPECT_EQ(test::IndexDifferences(Db()), 0);
     forum.SetFault("/look,600519,1000005_30.html", {});
     forum.ClearRequests();
     const ProcessResult resumed = Library({"refresh", "--summary", Url(kLong)});
@@ -395,6 +396,11 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
         {{"history", Url(kShort)}, 1, "not in the library"},
         {{"forget", Url(kShort)}, 1, "not in the library"},
         {{"refresh", Url("look,600519,999.html")}, 1, ""},
+        {{"search"}, 2, "no query"},
+        {{"search", " \xE3\x80\x80"}, 2, "no words"},
+        {{"search", "--limit", "0", "x"}, 2, "--limit"},
+        {{"search", "--since", "2024/03/01", "x"}, 2, "--since"},
+        {{"search", "--thread", Url(kShort), "x"}, 1, "not in the library"},
     };
     for (const auto& c : cases) {
         const ProcessResult result = Library(c.args);
@@ -407,6 +413,58 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
     EXPECT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 6);
     EXPECT_EQ(Library({"forget", Url(kShort)}).nExitCode, 0);
     EXPECT_EQ(Library({"list"}).strOut, "");
+}
+
+// A search across the kept threads: a line a post with what was found marked, the starter's
+// alone, the page; the same lines without the index, and again once it is made anew.
+TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
+    ASSERT_EQ(Library({"refresh", "--no-images", Url(kShort)}).nExitCode, 0);
+    ASSERT_EQ(Library({"refresh", "--no-images", Url(kMoutai)}).nExitCode, 0);
+    const ProcessResult found = Library({"search", "--limit", "1000", "主力资金"});
+    EXPECT_EQ(found.nExitCode, 0);
+    ThreadStore store(Db());
+    std::set<std::string> threads;
+    int nLines = 0;
+    int nStarters = 0;
+    for (std::size_t n = 0; n < found.strOut.size(); n = found.strOut.find('\n', n) + 1) {
+        const std::string strLine = found.strOut.substr(n, found.strOut.find('\n', n) - n);
+        std::vector<std::string> fields;
+        for (std::size_t f = 0; f <= strLine.size(); f = strLine.find('\t', f) + 1) {
+            fields.push_back(strLine.substr(f, strLine.find('\t', f) - f));
+            if (strLine.find('\t', f) == std::string::npos) {
+                break;
+            }
+        }
+        ASSERT_EQ(fields.size(), 7u) << strLine;
+        EXPECT_EQ(fields[5], "body");
+        EXPECT_NE(fields[6].find("【主力资金】"), std::string::npos) << strLine;
+        threads.insert(fields[1]);
+        ++nLines;
+        nStarters += fields[4] == GbkToUtf8(store.Find({fields[0], fields[1]})->strStarter);
+    }
+    EXPECT_EQ(threads, (std::set<std::string>{"1000001", "1000002"}));
+    const ProcessResult starter = Library({"search", "--starter", "--limit", "1000", "主力资金"});
+    EXPECT_EQ(static_cast<int>(std::count(starter.strOut.begin(), starter.strOut.end(), '\n')),
+              nStarters);
+    EXPECT_GT(nStarters, 0);
+    EXPECT_LT(nStarters, nLines);
+
+    ASSERT_EQ(
+        Library({"search", "--out", "found.htm", "--thread", Url(kShort), "主力资金"}).nExitCode,
+        0);
+    const std::string strPage = ReadFile(dir.File("found.htm"));
+    EXPECT_NE(strPage.find(Utf8ToGbk("搜索：主力资金").value()), std::string::npos);
+    EXPECT_NE(strPage.find("<b class=vk-hit>" + Utf8ToGbk("主力资金").value() + "</b>"),
+              std::string::npos);
+    EXPECT_NE(strPage.find("href=\"" + Url("look,601318,1000002.html") + "\""), std::string::npos);
+    EXPECT_EQ(strPage.find("1000001"), std::string::npos);
+
+    EXPECT_EQ(Library({"index", "--drop"}).nExitCode, 0);
+    EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut.size(),
+              found.strOut.size());
+    const ProcessResult made = Library({"index"});
+    EXPECT_NE(made.strErr.find("of 723"), std::string::npos) << made.strErr;
+    EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut, found.strOut);
 }
 
 // Boards that answer a page past the end with another page of the thread: the reading ends there
