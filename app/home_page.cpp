@@ -10,7 +10,7 @@ namespace vesk {
 
 namespace {
 
-constexpr const char* kActions[] = {"open", "refresh", "forget", "watch", "unwatch"};
+constexpr const char* kActions[] = {"open", "refresh", "forget", "watch", "unwatch", "find"};
 
 QString FromForum(std::string_view bytes) {
     return QString::fromStdU16String(GbkToUtf16(bytes)).toHtmlEscaped();
@@ -18,7 +18,7 @@ QString FromForum(std::string_view bytes) {
 
 }  // namespace
 
-QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key) {
+QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key, std::int64_t nPost) {
     QUrl url = home;
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("do"),
@@ -30,6 +30,9 @@ QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key) {
     query.addQueryItem(
         QStringLiteral("thread"),
         QString::fromLatin1(QByteArray::fromStdString(key.strThreadId).toPercentEncoding()));
+    if (nPost != 0) {
+        query.addQueryItem(QStringLiteral("post"), QString::number(nPost));
+    }
     url.setQuery(query);
     return url;
 }
@@ -51,7 +54,8 @@ std::optional<HomeRequest> ReadHomeAction(const QUrl& home, const QUrl& url) {
             if (key.strBoardCode.empty() || key.strThreadId.empty()) {
                 return std::nullopt;
             }
-            return HomeRequest{static_cast<HomeAction>(i), std::move(key)};
+            return HomeRequest{static_cast<HomeAction>(i), std::move(key),
+                               query.queryItemValue(QStringLiteral("post")).toLongLong()};
         }
     }
     return std::nullopt;

@@ -16,13 +16,16 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                         const QString& libraryFile, const QString& error);
 
 // The home page's action links: the home page's own address with the action (open, refresh or
-// forget, watch, unwatch) and the thread in its query, so that they are asked of the window as the
-// page's links and act only when that page is the one shown.
-enum class HomeAction { kOpen, kRefresh, kForget, kWatch, kUnwatch };
-QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key);
+// forget, watch, unwatch; or, from the search's page, find: open at a post) and the thread (and
+// the post's id) in its query, so that they are asked of the window as the page's links and act
+// only when a page of the library's is the one shown.
+enum class HomeAction { kOpen, kRefresh, kForget, kWatch, kUnwatch, kFind };
+QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key,
+                   std::int64_t nPost = 0);
 struct HomeRequest {
     HomeAction action;
     ThreadKey key;
+    std::int64_t nPost = 0;
 };
 std::optional<HomeRequest> ReadHomeAction(const QUrl& home, const QUrl& url);
 

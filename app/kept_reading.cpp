@@ -26,9 +26,11 @@ constexpr int kRowGuessPx = 60;
 // are the posts not in the page at the rows' measured height; every change keeps the post at
 // the top where it was on screen. want() tells what the view needs: [0] nothing, [1, index] a
 // jump (the reader dragged into a spacer, index where he is), [2, side] more posts on that side;
-// and, last, the index of the post at the top (-1 when none is on screen).
+// and, last, the index of the post at the top (-1 when none is on screen). hit() marks the post a
+// search opened the thread at, with the words it found highlighted in its body (the div after
+// its head), in every part of the page it comes into.
 constexpr char kPieces[] = R"js(if(!window.vkp)window.vkp=(function(){
-var P={first:0,last:0,total:0,avg:0};
+var P={first:0,last:0,total:0,avg:0,hit:-1,words:[]};
 function sp(s){var e=document.getElementById(s<0?'vk-above':'vk-below');return e&&e.closest('tr');}
 function rows(){var o=[],a=sp(-1),b=sp(1);if(!a||!b)return o;
 for(var r=a.nextElementSibling;r&&r!==b;r=r.nextElementSibling)o.push(r);return o;}
@@ -48,6 +50,15 @@ function parse(html){var t=document.createElement('template');
 t.innerHTML='<table><tbody>'+html+'</tbody></table>';var b=t.content.querySelector('tbody'),
 f=document.createDocumentFragment();while(b&&b.firstChild)f.appendChild(b.firstChild);return f;}
 function go(i){var e=document.getElementById('p'+i);if(e)e.scrollIntoView();return !!e;}
+function mark(){var e=P.hit<0?null:document.getElementById('p'+P.hit);
+if(!e||e.classList.contains('vk-target'))return;e.classList.add('vk-target');
+var w=P.words.map(function(s){return s.toLowerCase();}).filter(function(s){return s;}),
+t=document.createTreeWalker(e.querySelector('td>div+div')||e,NodeFilter.SHOW_TEXT),n,l=[];while(w.length&&(n=t.nextNode()))l.push(n);
+l.forEach(function(n){var s=n.data,lo=s.toLowerCase(),f=document.createDocumentFragment(),at=0;
+for(;;){var b=-1,k='';w.forEach(function(x){var i=lo.indexOf(x,at);if(i>=0&&(b<0||i<b)){b=i;k=x;}});
+if(b<0)break;f.append(s.slice(at,b));var m=document.createElement('mark');m.className='vk-hit';
+m.textContent=s.slice(b,b+k.length);f.append(m);at=b+k.length;}
+if(at){f.append(s.slice(at));n.replaceWith(f);}});}
 return {
 set:function(first,last,total,i){history.scrollRestoration='manual';P.first=first;P.last=last;
 P.total=total;fit(true);if(i<0||!go(i))scrollTo(0,0);return top();},
@@ -61,11 +72,13 @@ return [0,0,n];},
 add:function(side,html,first,last){var a=anchor(),f=parse(html);
 if(side<0)sp(-1).after(f);else sp(1).before(f);
 rows().forEach(function(r){var i=at(r);if(i<first||i>=last)r.remove();});
-P.first=first;P.last=last;fit(false);keep(a);return top();},
+P.first=first;P.last=last;fit(false);keep(a);mark();return top();},
 reset:function(html,first,last,total,i,end){history.scrollRestoration='manual';
 rows().forEach(function(r){r.remove();});sp(-1).after(parse(html));
 P.first=first;P.last=last;P.total=total;fit(true);
-if(end)scrollTo(0,document.documentElement.scrollHeight);else if(!go(i))scrollTo(0,0);return top();},
+mark();if(end)scrollTo(0,document.documentElement.scrollHeight);else if(!go(i))scrollTo(0,0);
+return top();},
+hit:function(i,w){P.hit=i;P.words=w;mark();},
 news:function(html){var h=document.querySelector('div.vk-head'),r=h&&h.closest('tr');
 if(!html){if(r)r.remove();return;}if(r){r.firstElementChild.innerHTML=html;return;}
 var n=document.createElement('tr'),d=document.createElement('td');d.innerHTML=html;
@@ -125,11 +138,11 @@ KeptReading::KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::str
         }
         m_bLoaded = true;
         m_bAsking = true;
-        Run(QStringLiteral("vkp.set(%1,%2,%3,%4)")
-                .arg(m_nFirst)
-                .arg(m_nLast)
-                .arg(Total())
-                .arg(m_nLanding),
+        Run(TargetCall() + QStringLiteral("vkp.set(%1,%2,%3,%4)")
+                               .arg(m_nFirst)
+                               .arg(m_nLast)
+                               .arg(Total())
+                               .arg(m_nLanding),
             [this](const QVariant& top) {
                 m_bAsking = false;
                 NoteTop(top);
@@ -140,6 +153,24 @@ KeptReading::KeptReading(WindowLibrary& library, CWebBrowser2& browser, std::str
 
 KeptReading::~KeptReading() {
     m_browser.SetFindNote({});
+}
+
+void KeptReading::Target(int nIndex, const QStringList& words) {
+    m_nTarget = nIndex;
+    m_targetWords = words;
+    if (IsShown()) {
+        Run(TargetCall());
+    }
+}
+
+QString KeptReading::TargetCall() const {
+    if (m_nTarget < 0) {
+        return {};
+    }
+    return QStringLiteral("vkp.hit(%1,").arg(m_nTarget) +
+           QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(m_targetWords))
+                                 .toJson(QJsonDocument::Compact)) +
+           QStringLiteral(");");
 }
 
 std::optional<int> KeptReading::RowIndex(const QString& id) {

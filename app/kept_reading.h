@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -66,6 +67,10 @@ public:
     // it: the page shown takes the new posts in place; false as Open.
     bool Select(const PostSelection& selection, QString* pError);
 
+    // The post of this index is the one looked for: marked, with these words highlighted in it,
+    // in this page and whenever it comes into the page again.
+    void Target(int nIndex, const QStringList& words);
+
     // Brings the post of this index to the top, loading its part of the thread when needed.
     void GoTo(int nIndex);
     // To the thread's first post, or its end.
@@ -100,6 +105,8 @@ private:
     void NoteTop(const QVariant& top);
     // The find bar says what part of the thread it searches.
     void TellFind();
+    // The page's call that marks the post looked for, or empty.
+    QString TargetCall() const;
 
     WindowLibrary& m_library;
     CWebBrowser2& m_browser;
@@ -122,6 +129,8 @@ private:
     std::vector<std::int64_t> m_unsavedSeen;
     std::int64_t m_nPlace = 0;
     std::int64_t m_nSavedPlace = 0;
+    int m_nTarget = -1;
+    QStringList m_targetWords;
 };
 
 }  // namespace vesk

@@ -57,6 +57,8 @@ ShownPage::ShownPage(const QString& pageFolder) {
     m_strOutputPath = output.toStdString();
     m_homePath = QFileInfo(output).path() + QStringLiteral("/home-") +
                  QFileInfo(output).completeBaseName() + QStringLiteral(".htm");
+    m_searchPath = QFileInfo(output).path() + QStringLiteral("/search-") +
+                   QFileInfo(output).completeBaseName() + QStringLiteral(".htm");
 }
 
 ShownPage::~ShownPage() {
@@ -64,11 +66,14 @@ ShownPage::~ShownPage() {
     if (m_pPageLock == nullptr) {
         QFile::remove(QString::fromStdString(m_strOutputPath));
     }
+    // The search's page holds what was looked for: it goes with the window.
+    QFile::remove(m_searchPath);
 }
 
 QStringList ShownPage::LocalFiles() const {
     const QString output = QString::fromStdString(m_strOutputPath);
-    return {output, m_homePath, QFileInfo(output).path() + QStringLiteral("/vesk3.css")};
+    return {output, m_homePath, m_searchPath,
+            QFileInfo(output).path() + QStringLiteral("/vesk3.css")};
 }
 
 PostSelection SelectionOf(PageFilter filter, const std::string& strNameList) {
@@ -105,6 +110,10 @@ ResultPage ShownPage::Compose(const PostRecord* pPosts, int nLastIndex,
 
 bool ShownPage::Write(const ResultPage& page) const {
     return WriteResultFile(m_strOutputPath, page.strText);
+}
+
+bool ShownPage::WriteSearch(const ResultPage& page) const {
+    return WriteResultFile(m_searchPath.toStdString(), page.strText);
 }
 
 bool ShownPage::WriteHome(const std::vector<ThreadListing>& threads, const QString& libraryFile,

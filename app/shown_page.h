@@ -36,7 +36,9 @@ public:
 
     const std::string& OutputPath() const { return m_strOutputPath; }
     const QString& HomePath() const { return m_homePath; }
-    // The local files the web view may load: the two pages and the style sheet.
+    // The page of the library's search, beside the home page.
+    const QString& SearchPath() const { return m_searchPath; }
+    // The local files the web view may load: the three pages and the style sheet.
     QStringList LocalFiles() const;
 
     // The page for the table's records 0 to nLastIndex.
@@ -48,9 +50,13 @@ public:
     bool WriteHome(const std::vector<ThreadListing>& threads, const QString& libraryFile,
                    const QString& error) const;
 
+    // Writes the search's page; false when it could not be written.
+    bool WriteSearch(const ResultPage& page) const;
+
 private:
     std::string m_strOutputPath;
     QString m_homePath;
+    QString m_searchPath;
     std::unique_ptr<QLockFile> m_pPageLock;
 };
 

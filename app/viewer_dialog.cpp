@@ -10,6 +10,7 @@
 #include "place_bar.h"
 #include "popup_edits.h"
 #include "request_checks.h"
+#include "search_bar.h"
 #include "shell.h"
 #include "shown_page.h"
 #include "text_cut.h"
@@ -19,6 +20,7 @@
 #include "web_browser.h"
 #include "window_library.h"
 #include "window_message.h"
+#include "window_search.h"
 #include "window_watch.h"
 
 #include <QCoreApplication>
@@ -30,6 +32,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -113,6 +116,8 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
             OnGo();
         }
     });
+    m_pSearchBar = new SearchBar(this);
+    m_pSearchBar->hide();
     m_pPlaceBar = new PlaceBar(this);
     connect(m_pPlaceBar, &PlaceBar::toEnd, this, &ViewerDialog::MoveToEnd);
     connect(m_pPlaceBar, &PlaceBar::toFloor, this, &ViewerDialog::GoToFloor);
@@ -158,6 +163,9 @@ bool ViewerDialog::OnInitDialog() {
     m_pShown = std::make_unique<ShownPage>(m_pageFolder);
     m_strOutputPath = m_pShown->OutputPath();
     m_pLibrary = std::make_unique<WindowLibrary>(DefaultLibraryFile());
+    m_pSearch =
+        std::make_unique<WindowSearch>(m_pLibrary->File(), *m_pSearchBar, *m_pShown, *m_browser);
+    m_pSearch->shownChanged = [this] { LayoutControls(); };
     SetUpPageView();
     SetUpKeys();
     SetUpButtons();
@@ -199,9 +207,12 @@ void ViewerDialog::SetUpPageView() {
         const QUrl home = QUrl::fromLocalFile(m_pShown->HomePath());
         if (const std::optional<HomeRequest> request = ReadHomeAction(home, url)) {
             // Acted on after the web view has refused the link, not inside its question.
-            if (m_browser->Url() == home) {
+            if (m_browser->Url() == home || m_pSearch->IsShown()) {
                 QMetaObject::invokeMethod(
-                    this, [this, request] { OnHomeAction(request->action, request->key); },
+                    this,
+                    [this, request] {
+                        OnHomeAction(request->action, request->key, request->nPost);
+                    },
                     Qt::QueuedConnection);
             }
             return true;
@@ -224,6 +235,7 @@ void ViewerDialog::SetUpPageView() {
         return true;
     });
     connect(m_browser, &CWebBrowser2::urlChanged, this, &ViewerDialog::ShowPlace);
+    connect(m_browser, &CWebBrowser2::urlChanged, this, [this] { m_pSearch->PageChanged(); });
     m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
         if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
             ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
@@ -241,6 +253,8 @@ void ViewerDialog::SetUpKeys() {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     };
     shortcut(QKeySequence::Find, [this] { m_browser->ShowFindBar(); });
+    // The library's search, from anywhere.
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), [this] { m_pSearch->Summon(); });
     // A kept thread shown is brought up to date through the library; another is read again.
     shortcut(QKeySequence(Qt::Key_F5), [this] {
         if (IsFetching()) {
@@ -277,7 +291,7 @@ void ViewerDialog::SetUpButtons() {
     int nRight = 0;
     for (const QWidget* pChild : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (pChild != AddressEdit() && pChild != NameEdit() && pChild != m_browser &&
-            pChild != m_pBar && pChild != m_pPlaceBar) {
+            pChild != m_pBar && pChild != m_pPlaceBar && pChild != m_pSearchBar) {
             nRight = std::max(nRight, pChild->geometry().right());
         }
     }
@@ -340,6 +354,13 @@ void ViewerDialog::LayoutControls() {
                             nBarHeight);
         nTop += nBarHeight + 4;
     }
+    // The search bar under it, while it shows.
+    if (m_pSearchBar != nullptr && !m_pSearchBar->isHidden()) {
+        const int nSearchHeight = m_pSearchBar->sizeHint().height();
+        m_pSearchBar->setGeometry(pBrowser->geometry().left(), nTop,
+                                  W - pBrowser->geometry().left() - 8, nSearchHeight);
+        nTop += nSearchHeight + 4;
+    }
     // The place bar stands under the page while a kept thread's page shows.
     int nBottom = H - 8;
     if (m_pPlaceBar != nullptr && !m_pPlaceBar->isHidden()) {
@@ -367,6 +388,7 @@ void ViewerDialog::OnDestroy() {
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept.
     m_pWatch.reset();
+    m_pSearch.reset();
     CloseKept();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
@@ -713,11 +735,14 @@ void ViewerDialog::ShowHome() {
     m_browser->Navigate(QUrl::fromLocalFile(m_pShown->HomePath()).toString());
 }
 
-void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key) {
+void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost) {
     if (IsFetching()) {
         return;
     }
     switch (action) {
+        case HomeAction::kFind:
+            OpenKeptThread(key, false, nPost);
+            return;
         case HomeAction::kOpen:
             OpenKeptThread(key);
             return;
@@ -777,7 +802,7 @@ bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews
     return false;
 }
 
-bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
+bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost) {
     if (IsFetching()) {
         return false;
     }
@@ -810,9 +835,33 @@ bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews) {
     m_bMenuDirty = 1;
     HideBar(BarCause::kNone);
     QString error;
-    TellKeptShown(m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error) &&
-                      m_pReading->Open(LandingPost(m_pReading->Kept(), bAtStarterNews), &error),
-                  error, BarCause::kCommand);
+    bool bChosen = m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error);
+    int nLanding = bChosen ? LandingPost(m_pReading->Kept(), bAtStarterNews) : -1;
+    if (bChosen && nAtPost != 0) {
+        // A post a search found opens its thread there, in the filter chosen for the thread when
+        // that shows it, else among all posts.
+        const auto at = [&] {
+            const std::vector<OutlinePost>& outline = m_pReading->Kept().outline;
+            const auto found =
+                std::find_if(outline.begin(), outline.end(),
+                             [&](const OutlinePost& post) { return post.nId == nAtPost; });
+            return found == outline.end() ? -1 : static_cast<int>(found - outline.begin());
+        };
+        if (at() < 0 && Filter() != PageFilter::kAll) {
+            Radio(IDC_SHOW_ALL)->setChecked(true);
+            NameEdit()->hide();
+            m_bShowAll = 1;
+            m_bOnlyStarter = 0;
+            m_bPartial = 0;
+            RememberFilter();
+            bChosen = m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error);
+        }
+        if (bChosen && at() >= 0) {
+            nLanding = at();
+            m_pReading->Target(nLanding, m_pSearch->Words());
+        }
+    }
+    TellKeptShown(bChosen && m_pReading->Open(nLanding, &error), error, BarCause::kCommand);
     m_places.Visit(key);
     m_pSeenTimer->start();
     return true;

@@ -29,6 +29,8 @@ class GoKeeper;
 class ImageButton;
 class KeptReading;
 class PlaceBar;
+class SearchBar;
+class WindowSearch;
 class ShownPage;
 class ViewerSettings;
 class WindowWatch;
@@ -164,10 +166,12 @@ private:
 
     // The library's home page: the kept threads, or the start page while there are none.
     void ShowHome();
-    void OnHomeAction(HomeAction action, const ThreadKey& key);
+    void OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost = 0);
     // Shows a kept thread from the library at its first post not read yet (with bAtStarterNews
-    // the starter's), or where the reader stopped; false when it is not kept.
-    bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false);
+    // the starter's), or where the reader stopped, or at the post of id nAtPost (a search's hit),
+    // marked; false when it is not kept.
+    bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false,
+                        std::int64_t nAtPost = 0);
     // The kept thread's posts on screen are read now, and the top one is the reading place.
     void NoteSeenPosts();
     void SaveSeen();
@@ -232,6 +236,9 @@ private:
     // The kept thread shown, in pieces, or none while the table's records are.
     std::unique_ptr<KeptReading> m_pReading;
     PlaceBar* m_pPlaceBar = nullptr;
+    // The library's search: its bar above the page, and the searching.
+    SearchBar* m_pSearchBar = nullptr;
+    std::unique_ptr<WindowSearch> m_pSearch;
     // Asks the view which posts of a kept thread are on screen, while one is shown.
     QTimer* m_pSeenTimer = nullptr;
     std::unique_ptr<ViewerSettings> m_pSettings;

@@ -93,12 +93,11 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
     AppendEscaped(title, query);
     ResultPageComposer composer(Utf8ToGbkMarkup("搜索：" + title), {}, {}, hits.size() * 600 + 512,
                                 kSearchStyle);
-    const std::string count = hits.empty() ? std::string("没有找到含有这些字的帖子。")
-                              : static_cast<int>(hits.size()) >= nLimit
-                                  ? "找到的帖子多于 " + std::to_string(hits.size()) +
-                                        " 条，这里是最相关的 " + std::to_string(hits.size()) +
-                                        " 条。"
-                                  : "找到 " + std::to_string(hits.size()) + " 条帖子。";
+    const std::string count =
+        hits.empty() ? std::string("没有找到含有这些字的帖子。")
+        : static_cast<int>(hits.size()) >= nLimit
+            ? "这里列出最相关的 " + std::to_string(hits.size()) + " 条，可能还有更多。"
+            : "找到 " + std::to_string(hits.size()) + " 条帖子。";
     composer.AddLine("<div class=vk-count>" + Gbk(count) + "</div>");
     // Threads in the order of their best hit.
     std::vector<std::vector<const SearchHit*>> groups;

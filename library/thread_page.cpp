@@ -24,6 +24,8 @@ constexpr std::string_view kReadingStyle =
     "details.vk-before{margin:2px 0 4px 20px;color:#666}"
     "details.vk-before summary{cursor:pointer;color:#2F7DD3}"
     ".vk-before div{border-left:2px solid #ccc;padding-left:8px;margin-top:2px}"
+    // The post a search opened the thread at, and the words it found.
+    ".vk-target>td{background:#FFFBE0;outline:2px solid #F2C94C}mark.vk-hit{background:#FFE566}"
     "</style>";
 
 // Pictures kept, their placeholders (shown in their place in the picture-less mode, which puts the

@@ -5,6 +5,7 @@
 #include "long_thread.h"
 #include "message_bar.h"
 #include "process.h"
+#include "search_bar.h"
 #include "sqlite_db.h"
 #include "thread_reader.h"
 #include "thread_store.h"
@@ -583,6 +584,59 @@ TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
     QTest::keyClick(&d, Qt::Key_N);
     EXPECT_TRUE(top(QStringLiteral("p90000")));
     EXPECT_TRUE(seen("90001"));
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Ctrl+Shift+F anywhere: the words typed are searched in the library as the reader types, the
+// hits shown as a page of ours; a hit opens its thread at the post, marked with the words found,
+// among all posts when the filter chosen would hide it; the bar leaves with the library's pages.
+TEST_F(ViewerLibraryTest, ASearchAsTypedOpensItsThreadAtTheMarkedPost) {
+    const ThreadKey key{"600519", "3000001"};
+    {
+        ThreadStore store(DefaultLibraryFile());
+        test::KeepLongThread(store, key, 40);
+    }
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    SearchBar& bar = *Access(d).Search();
+    viewer.Radio(res::IDC_ONLY_STARTER)->click();
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.isHidden(); }, kWait));
+    QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_FALSE(bar.isHidden());
+    ASSERT_TRUE(bar.Edit()->hasFocus());
+    QTest::keyClicks(bar.Edit(), QStringLiteral("234 post"));
+    const QString searchPage = QUrl::fromLocalFile(Access(d).m_homePath)
+                                   .fileName()
+                                   .replace(QStringLiteral("home-"), QStringLiteral("search-"));
+    ASSERT_TRUE(Showing(viewer, searchPage));
+    EXPECT_TRUE(bar.Edit()->hasFocus());
+    EXPECT_FALSE(bar.isHidden());
+    // 234 and 1234, each with its words marked.
+    const auto shown = [&](const char* pszScript) {
+        return Evaluate(Access(d).m_browser->View(), QLatin1String(pszScript)).toString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return shown("document.querySelectorAll('a.vk-go').length") == "2"; }, kWait));
+    EXPECT_EQ(shown("Array.from(document.querySelectorAll('a.vk-go')).map(function(a){"
+                    "return a.innerHTML;}).sort().join('|')"),
+              QStringLiteral("<b class=\"vk-hit\">post</b> 1<b class=\"vk-hit\">234</b>|"
+                             "<b class=\"vk-hit\">post</b> <b class=\"vk-hit\">234</b>"));
+    EXPECT_EQ(bar.Status(), QStringLiteral("找到 2 条"));
+
+    ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "find", "600519")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == "p1233"; }, kWait));
+    EXPECT_TRUE(viewer.Radio(res::IDC_SHOW_ALL)->isChecked());
+    EXPECT_EQ(shown("document.querySelector('.vk-target').id+' '+Array.from("
+                    "document.querySelectorAll('mark.vk-hit')).map(function(m){"
+                    "return m.textContent;}).join(',')"),
+              QStringLiteral("p1233 post,234"));
+    EXPECT_TRUE(bar.isHidden());
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ public:
     }
     KeptReading* Reading() const { return m_dialog.m_pReading.get(); }
     PlaceBar* Place() const { return m_dialog.m_pPlaceBar; }
+    SearchBar* Search() const { return m_dialog.m_pSearchBar; }
     // Every post of the kept thread shown is read, as if the reader had seen them all.
     void MarkAllSeen() {
         if (const KeptThread* pKept = Kept()) {
