@@ -47,8 +47,8 @@ RefreshOutcome Refresh(ThreadStore& store, const demo::DemoForum& forum, bool bP
     return RefreshThread(store, fetcher, kThread, settings);
 }
 
-// The first reading of all 120 pages into a new library, with its 250 pictures or without, per
-// page; the file against the bodies, and per thousand posts.
+// The first reading of all 120 pages into a new library, with its 250 pictures or without, with
+// the search index or without, per page; the file against the bodies, and per thousand posts.
 void BM_FirstReading(benchmark::State& state) {
     demo::DemoForum forum;
     forum.Start();
@@ -58,8 +58,11 @@ void BM_FirstReading(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         RemoveLibrary(strPath);
-        state.ResumeTiming();
         ThreadStore store(strPath);
+        if (state.range(2) == 0) {
+            store.DropSearchIndex();
+        }
+        state.ResumeTiming();
         fPages += Refresh(store, forum, state.range(1) != 0).nLastPage;
     }
     std::size_t nBodies = 0;
@@ -82,14 +85,17 @@ void BM_FirstReading(benchmark::State& state) {
     RemoveLibrary(strPath);
 }
 BENCHMARK(BM_FirstReading)
-    ->ArgNames({"delay_ms", "pictures"})
-    ->Args({0, 1})
-    ->Args({0, 0})
+    ->ArgNames({"delay_ms", "pictures", "index"})
+    ->Args({0, 1, 1})
+    ->Args({0, 0, 1})
+    ->Args({0, 0, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstReading)
-    ->ArgNames({"delay_ms", "pictures"})
-    ->Args({50, 1})
+    ->ArgNames({"delay_ms", "pictures", "index"})
+    ->Args({50, 1, 1})
+    ->Args({50, 0, 1})
+    ->Args({50, 0, 0})
     ->Iterations(2)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
