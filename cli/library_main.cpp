@@ -8,6 +8,7 @@
 #include "request_checks.h"
 #include "search_page.h"
 #include "terminal_text.h"
+#include "thread_export.h"
 #include "thread_page.h"
 #include "thread_reader.h"
 #include "watch_notice.h"
@@ -38,7 +39,10 @@ constexpr char kUsage[] =
     "       vesk-library [--db FILE] [--base URL] search [--thread URL] [--starter]\n"
     "                    [--author NAME] [--since DATE] [--earlier] [--limit N] [--out FILE]\n"
     "                    QUERY\n"
-    "       vesk-library [--db FILE] index [--drop]\n";
+    "       vesk-library [--db FILE] index [--drop]\n"
+    "       vesk-library [--db FILE] [--base URL] export [--format html] [--mode "
+    "all|starter|names]\n"
+    "                    [--names LIST] [--new] [--no-images] --out FILE THREAD_URL\n";
 
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
@@ -61,6 +65,9 @@ constexpr char kHelp[] =
     "                  floor, time, author, where found (body, author, title or earlier, with\n"
     "                  \",deleted\" for a deleted post), the words around it with what was found\n"
     "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"
+    "  export          write the kept thread, as show would choose its posts, as one HTML file\n"
+    "                  that needs nothing beside it: the style and the kept pictures inside it\n"
+    "                  (with --no-images, pictures are links to their addresses)\n"
     "  index           make the search index anew from what is kept; with --drop, take it\n"
     "                  out (searches then read every post; index makes it again)\n"
     "  watch, unwatch  mark a kept thread as watched, or not\n"
@@ -90,6 +97,7 @@ constexpr char kHelp[] =
     "  --limit N       search: at most N posts (default 50)\n"
     "  --out FILE      search: also write the results as a page\n"
     "  --drop          index: take the search index out\n"
+    "  --format FORMAT export: html (the default)\n"
     "  --help          this text\n"
     "\n"
     "exit codes:\n"
@@ -121,6 +129,7 @@ struct Options {
     std::string strAuthor;
     std::string strSince;
     std::string strLimit = "50";
+    std::string strFormat = "html";
     bool bStarter = false;
     bool bEarlier = false;
     bool bDrop = false;
@@ -143,6 +152,7 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
          {"--base", "--thread", "--starter", "--author", "--since", "--earlier", "--limit",
           "--out"}},
         {"index", {"--drop"}},
+        {"export", {"--base", "--format", "--mode", "--names", "--new", "--no-images", "--out"}},
     };
     return commands;
 }
@@ -187,7 +197,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--thread", &options.strThread},
                              {"--author", &options.strAuthor},
                              {"--since", &options.strSince},
-                             {"--limit", &options.strLimit}},
+                             {"--limit", &options.strLimit},
+                             {"--format", &options.strFormat}},
                             {{"--summary", &options.bSummary},
                              {"--new", &options.bNew},
                              {"--peek", &options.bPeek},
@@ -205,7 +216,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         return {};
     }
     if (words.empty()) {
-        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search "
+        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search, "
+               "export "
                "or "
                "index)";
     }
@@ -246,6 +258,14 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
     }
     if (bSearch) {
         return CheckSearch(options);
+    }
+    if (options.strCommand == "export") {
+        if (!given.contains("--out")) {
+            return "export needs --out FILE";
+        }
+        if (options.strFormat != "html") {
+            return "--format takes html";
+        }
     }
     return {};
 }
@@ -369,6 +389,26 @@ public:
                         bWritten ? page.nShown : 0);
         }
         return bWritten ? kExitDone : kExitFileFailed;
+    }
+
+    int Export() {
+        ResultFilter filter;
+        bool bEmptyNames = false;
+        if (std::string strWrong = MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven,
+                                              filter, bEmptyNames);
+            !strWrong.empty()) {
+            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+            return kExitRejected;
+        }
+        const std::optional<StoredThread> thread = Kept();
+        if (!thread) {
+            return kExitNotFound;
+        }
+        const std::string strPage =
+            ExportHtml(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,
+                       m_store.Pictures(thread->nId), !m_options.bNoImages,
+                       [this](std::string_view hash) { return m_store.Picture(hash); });
+        return WritePage(m_options.strOut, strPage) ? kExitDone : kExitFileFailed;
     }
 
     int History() {
@@ -521,7 +561,7 @@ std::optional<ThreadKey> CheckThread(const Options& options) {
 int RunCommand(const Options& options, const std::set<std::string>& given, ThreadStore& store,
                const std::string& strPath, const ThreadKey& key) {
     const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
-                            options.strCommand == "search" ||
+                            options.strCommand == "search" || options.strCommand == "export" ||
                             (options.strCommand == "show" && options.bPeek);
     if (store.IsReadOnly() && !bReadsOnly) {
         std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n", strPath.c_str(),
@@ -559,6 +599,9 @@ int RunCommand(const Options& options, const std::set<std::string>& given, Threa
     }
     if (options.strCommand == "history") {
         return command.History();
+    }
+    if (options.strCommand == "export") {
+        return command.Export();
     }
     if (options.strCommand == "watch" || options.strCommand == "unwatch") {
         return command.Watch(options.strCommand == "watch");

@@ -116,20 +116,22 @@ std::string_view MarkOf(const StoredPost& post) {
 
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
                              const ResultFilter& filter, bool bOnlyUnread,
-                             const PictureMap& pictures) {
+                             const PictureMap& pictures, PictureForm form,
+                             std::string_view headExtra) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 200 + post.strBody.size();
     }
     const std::string strTitle = EscapeFieldText(thread.strTitle);
     const std::string strStarter = EscapeFieldText(thread.strStarter);
-    ResultPageComposer composer(strTitle, strStarter, {}, nReserve, kPictureStyle);
+    ResultPageComposer composer(strTitle, strStarter, {}, nReserve,
+                                std::string(kPictureStyle).append(headExtra));
     for (const StoredPost& post : posts) {
         // The filter goes by the author as kept; the page shows it as text.
         if ((!bOnlyUnread || post.state != PostState::kRead) &&
             PassesFilter(post.strAuthor, IsThreadStarter(post.strAuthor, thread.strStarter),
                          filter)) {
-            const SafeFields safe(post, pictures, PictureForm::kLinks);
+            const SafeFields safe(post, pictures, form);
             composer.Add(
                 {post.nFloor, safe.strAuthor, safe.strTime, MarkOf(post), safe.strBody, {}, {}});
         }

@@ -24,9 +24,13 @@ std::string_view MarkOf(const StoredPost& post);
 // The result page of a kept thread: every post, deleted ones too, fields whole, each with its
 // mark; with bOnlyUnread only those not read yet. Titles, authors and times are text, bodies go
 // through the sanitiser, pictures are links to their addresses (the page is read elsewhere).
+// headExtra is put at the end of the page's head; with kKept, kept pictures are named by our
+// scheme.
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
                              const ResultFilter& filter, bool bOnlyUnread,
-                             const PictureMap& pictures = {});
+                             const PictureMap& pictures = {},
+                             PictureForm form = PictureForm::kLinks,
+                             std::string_view headExtra = {});
 
 // The bodies that edits replaced, by floor, the latest first; deletions are not among them.
 using EarlierBodies = std::map<std::int32_t, std::vector<std::string>>;

@@ -396,6 +396,8 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
         {{"history", Url(kShort)}, 1, "not in the library"},
         {{"forget", Url(kShort)}, 1, "not in the library"},
         {{"refresh", Url("look,600519,999.html")}, 1, ""},
+        {{"export", Url(kShort)}, 2, "--out"},
+        {{"export", "--format", "pdf", "--out", "x", Url(kShort)}, 2, "--format"},
         {{"search"}, 2, "no query"},
         {{"search", " \xE3\x80\x80"}, 2, "no words"},
         {{"search", "--limit", "0", "x"}, 2, "--limit"},
@@ -465,6 +467,39 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
     const ProcessResult made = Library({"index"});
     EXPECT_NE(made.strErr.find("of 723"), std::string::npos) << made.strErr;
     EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut, found.strOut);
+}
+
+// An export is one file that needs nothing beside it: the style and every kept picture inside it,
+// the posts as show chooses them; without pictures, links to their addresses.
+TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
+    ASSERT_EQ(Library({"refresh", Url(kLong)}).nExitCode, 0);
+    const auto exported = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"export", "--out", "thread.htm"});
+        args.push_back(Url(kLong));
+        EXPECT_EQ(Library(args).nExitCode, 0);
+        return ReadFile(dir.File("thread.htm"));
+    };
+    const auto count = [](const std::string& strPage, const std::string& strWhat) {
+        std::size_t nCount = 0;
+        for (std::size_t n = strPage.find(strWhat); n != std::string::npos;
+             n = strPage.find(strWhat, n + 1)) {
+            ++nCount;
+        }
+        return nCount;
+    };
+    const std::string strAll = exported({});
+    EXPECT_EQ(count(strAll, "<tr><td><div style=color:"), 5967u);
+    EXPECT_EQ(count(strAll, "src=\"data:image/png;base64,"), count(strAll, "<img "));
+    EXPECT_EQ(count(strAll, "<img "), 299u);
+    EXPECT_EQ(count(strAll, "vesk3.css"), 0u);
+    EXPECT_NE(strAll.find("td { border-bottom"), std::string::npos);
+    const std::string strStarter = exported({"--mode", "starter"});
+    EXPECT_EQ(count(strStarter, "<tr><td><div style=color:"),
+              count(strStarter, "<tr><td><div style=color:red"));
+    const std::string strLinks = exported({"--no-images"});
+    EXPECT_EQ(count(strLinks, "data:image"), 0u);
+    EXPECT_EQ(count(strLinks, "<img "), 0u);
+    EXPECT_EQ(count(strLinks, "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"), 299u);
 }
 
 // Boards that answer a page past the end with another page of the thread: the reading ends there
