@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -65,9 +66,11 @@ constexpr char kHelp[] =
     "                  floor, time, author, where found (body, author, title or earlier, with\n"
     "                  \",deleted\" for a deleted post), the words around it with what was found\n"
     "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"
-    "  export          write the kept thread, as show would choose its posts, as one HTML file\n"
-    "                  that needs nothing beside it: the style and the kept pictures inside it\n"
-    "                  (with --no-images, pictures are links to their addresses)\n"
+    "  export          write the kept thread, as show would choose its posts: html, one file\n"
+    "                  that needs nothing beside it (the style and the kept pictures inside\n"
+    "                  it); md, Markdown (UTF-8) with the kept pictures in the folder\n"
+    "                  FILE_pictures beside it, named by their SHA-256; with --no-images,\n"
+    "                  pictures are links to their addresses\n"
     "  index           make the search index anew from what is kept; with --drop, take it\n"
     "                  out (searches then read every post; index makes it again)\n"
     "  watch, unwatch  mark a kept thread as watched, or not\n"
@@ -97,7 +100,7 @@ constexpr char kHelp[] =
     "  --limit N       search: at most N posts (default 50)\n"
     "  --out FILE      search: also write the results as a page\n"
     "  --drop          index: take the search index out\n"
-    "  --format FORMAT export: html (the default)\n"
+    "  --format FORMAT export: html (the default) or md\n"
     "  --help          this text\n"
     "\n"
     "exit codes:\n"
@@ -263,8 +266,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         if (!given.contains("--out")) {
             return "export needs --out FILE";
         }
-        if (options.strFormat != "html") {
-            return "--format takes html";
+        if (options.strFormat != "html" && options.strFormat != "md") {
+            return "--format takes html or md";
         }
     }
     return {};
@@ -404,10 +407,15 @@ public:
         if (!thread) {
             return kExitNotFound;
         }
+        const PictureSource source = [this](std::string_view hash) {
+            return m_store.Picture(hash);
+        };
+        if (m_options.strFormat == "md") {
+            return ExportMarkdownFiles(*thread, filter, source);
+        }
         const std::string strPage =
             ExportHtml(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,
-                       m_store.Pictures(thread->nId), !m_options.bNoImages,
-                       [this](std::string_view hash) { return m_store.Picture(hash); });
+                       m_store.Pictures(thread->nId), !m_options.bNoImages, source);
         return WritePage(m_options.strOut, strPage) ? kExitDone : kExitFileFailed;
     }
 
@@ -444,6 +452,26 @@ public:
     void SetNamesGiven(bool bGiven) { m_bNamesGiven = bGiven; }
 
 private:
+    // The Markdown text, and its pictures in the folder beside it.
+    int ExportMarkdownFiles(const StoredThread& thread, const ResultFilter& filter,
+                            const PictureSource& source) {
+        const std::filesystem::path out(m_options.strOut);
+        const std::string strFolder = out.stem().string() + "_pictures";
+        const MarkdownExport exported =
+            ExportMarkdown(thread, m_store.Posts(thread.nId), filter, m_options.bNew,
+                           m_store.Pictures(thread.nId), !m_options.bNoImages, source, strFolder);
+        for (const auto& [path, data] : exported.files) {
+            const std::filesystem::path file = out.parent_path() / path;
+            std::error_code error;
+            std::filesystem::create_directories(file.parent_path(), error);
+            if (!WriteResultFile(file.string(), data)) {
+                std::fprintf(stderr, "vesk-library: %s cannot be written\n", file.c_str());
+                return kExitFileFailed;
+            }
+        }
+        return WritePage(m_options.strOut, exported.strText) ? kExitDone : kExitFileFailed;
+    }
+
     std::optional<StoredThread> Kept() {
         std::optional<StoredThread> thread = m_store.Find(m_key);
         if (!thread) {

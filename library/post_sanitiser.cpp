@@ -445,7 +445,178 @@ std::string PlainWords(std::string_view text) {
     return out;
 }
 
+// Markdown's own characters in a text, escaped, runs of white space one space.
+void AppendMarkdownText(std::string& out, std::string_view text) {
+    // A space the text begins with stays, unless a space or a line is there already.
+    std::string words(out.empty() || out.back() == ' ' || out.back() == '\n' ? "" : "x");
+    AppendWords(words, text);
+    words.erase(0, out.empty() || out.back() == ' ' || out.back() == '\n' ? 0 : 1);
+    for (const char c : words) {
+        if (std::string_view("\\`*_[]<>#|").find(c) != std::string_view::npos) {
+            out += '\\';
+        }
+        out += c;
+    }
+}
+
+// An address as a Markdown link target: no blank, no parenthesis of its own.
+std::string LinkTarget(std::string_view address) {
+    std::string target;
+    for (const char c : address) {
+        target += c == ' '   ? std::string("%20")
+                  : c == '(' ? std::string("%28")
+                  : c == ')' ? std::string("%29")
+                             : std::string(1, c);
+    }
+    return target;
+}
+
+class MarkdownWriter final {
+public:
+    explicit MarkdownWriter(const std::function<std::string(const std::string&)>& picture)
+        : m_picture(picture) {}
+
+    std::string Run(std::string_view body) {
+        const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
+        Walk(
+            parsed->root, [this](const GumboNode& node) { return Visit(node); },
+            [this](const GumboNode& node) { Leave(node); });
+        // No blank lines at either end, none more than one in a row.
+        std::string text;
+        for (const char c : m_out) {
+            if (c == '\n' && (text.empty() || text.ends_with("\n\n"))) {
+                continue;
+            }
+            text += c;
+        }
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+            text.pop_back();
+        }
+        return text;
+    }
+
+private:
+    bool Visit(const GumboNode& node) {
+        switch (node.type) {
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA:
+                AppendMarkdownText(m_out, node.v.text.text);
+                return false;
+            case GUMBO_NODE_ELEMENT:
+                break;
+            default:
+                return false;
+        }
+        const GumboElement& element = node.v.element;
+        if (element.tag_namespace != GUMBO_NAMESPACE_HTML ||
+            KeepOf(element.tag) == Keep::kNothing) {
+            return false;
+        }
+        switch (element.tag) {
+            case GUMBO_TAG_BR:
+                m_out += "  \n";
+                return false;
+            case GUMBO_TAG_P:
+            case GUMBO_TAG_DIV:
+            case GUMBO_TAG_TABLE:
+            case GUMBO_TAG_TR:
+                m_out += "\n\n";
+                break;
+            case GUMBO_TAG_TD:
+            case GUMBO_TAG_TH:
+                m_out += ' ';
+                break;
+            case GUMBO_TAG_BLOCKQUOTE:
+                m_out += "\n\n";
+                m_quotes.push_back(m_out.size());
+                break;
+            case GUMBO_TAG_B:
+            case GUMBO_TAG_STRONG:
+                m_out += "**";
+                break;
+            case GUMBO_TAG_I:
+            case GUMBO_TAG_EM:
+                m_out += '*';
+                break;
+            case GUMBO_TAG_A:
+                if (IsWebAddress(TrimWhiteSpace(Attribute(element, "href")))) {
+                    m_out += '[';
+                }
+                break;
+            case GUMBO_TAG_IMG: {
+                const std::string src(TrimWhiteSpace(Attribute(element, "src")));
+                const std::string path = m_picture ? m_picture(src) : std::string();
+                if (!path.empty()) {
+                    m_out.append("![\xE5\x9B\xBE\xE7\x89\x87](").append(path).append(")");
+                } else if (IsWebAddress(src)) {
+                    m_out.append("[\xE5\x9B\xBE\xE7\x89\x87](").append(LinkTarget(src)).append(")");
+                } else {
+                    m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";
+                }
+                return false;
+            }
+            default:
+                break;
+        }
+        return true;
+    }
+
+    void Leave(const GumboNode& node) {
+        const GumboElement& element = node.v.element;
+        switch (element.tag) {
+            case GUMBO_TAG_P:
+            case GUMBO_TAG_DIV:
+            case GUMBO_TAG_TABLE:
+            case GUMBO_TAG_TR:
+                m_out += "\n\n";
+                break;
+            case GUMBO_TAG_BLOCKQUOTE: {
+                // Every line the quote wrote begins with "> ".
+                const std::size_t nStart = m_quotes.back();
+                m_quotes.pop_back();
+                std::string quoted = "> ";
+                for (std::size_t i = nStart; i < m_out.size(); ++i) {
+                    quoted += m_out[i];
+                    if (m_out[i] == '\n' && i + 1 < m_out.size()) {
+                        quoted += "> ";
+                    }
+                }
+                m_out.resize(nStart);
+                m_out.append(quoted).append("\n\n");
+                break;
+            }
+            case GUMBO_TAG_B:
+            case GUMBO_TAG_STRONG:
+                m_out += "**";
+                break;
+            case GUMBO_TAG_I:
+            case GUMBO_TAG_EM:
+                m_out += '*';
+                break;
+            case GUMBO_TAG_A: {
+                const std::string_view href = TrimWhiteSpace(Attribute(element, "href"));
+                if (IsWebAddress(href)) {
+                    m_out.append("](").append(LinkTarget(href)).append(")");
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+    const std::function<std::string(const std::string&)>& m_picture;
+    std::string m_out;
+    std::vector<std::size_t> m_quotes;
+};
+
 }  // namespace
+
+std::string MarkdownBody(std::string_view body,
+                         const std::function<std::string(const std::string& src)>& picture) {
+    return MarkdownWriter(picture).Run(body);
+}
 
 std::string BodyText(std::string_view body) {
     return IsPlainText(body) ? PlainWords(body) : TextOf(GbkToUtf8Lenient(body));

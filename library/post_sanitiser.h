@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,13 @@ std::string BodyText(std::string_view body);
 // A field (a title, an author; GB2312) as the words it shows (UTF-8): references read, markup
 // kept as the text it is.
 std::string FieldText(std::string_view field);
+
+// A body as Markdown (UTF-8): paragraphs and line breaks kept, bold and italics, links to http and
+// https, quotes; what scripts and the like hold left out, other markup gone, the text's own
+// Markdown characters escaped. A picture is written as picture(src) names it: a path of the
+// picture kept beside the text, or, when that is empty, a link to its address.
+std::string MarkdownBody(std::string_view body,
+                         const std::function<std::string(const std::string& src)>& picture);
 
 // The src of each picture a body shows (UTF-8, references read, in order, each once): addresses
 // of http and https, and relative ones.

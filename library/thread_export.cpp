@@ -1,9 +1,12 @@
 #include "thread_export.h"
 
+#include "code_page.h"
+#include "post_sanitiser.h"
 #include "result_style.h"
 
 #include <algorithm>
 #include <openssl/evp.h>
+#include <set>
 
 namespace vesk {
 
@@ -12,7 +15,80 @@ namespace {
 constexpr std::string_view kStyleLink =
     "<link href=\"vesk3.css\" rel=\"stylesheet\" type=\"text/css\" />\r\n";
 
+std::string Utf8(std::string_view gbk) {
+    return GbkToUtf8Lenient(gbk);
+}
+
+// A field of the forum as Markdown text on one line.
+std::string FieldLine(std::string_view gbk) {
+    std::string line;
+    for (const char c : FieldText(gbk)) {
+        if (std::string_view("\\`*_[]<>#|").find(c) != std::string_view::npos) {
+            line += '\\';
+        }
+        line += c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return line;
+}
+
+std::string_view Extension(std::string_view type) {
+    if (type == "image/jpeg") {
+        return "jpg";
+    }
+    if (type == "image/gif") {
+        return "gif";
+    }
+    if (type == "image/webp") {
+        return "webp";
+    }
+    return "png";
+}
+
 }  // namespace
+
+MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                              const ResultFilter& filter, bool bOnlyUnread,
+                              const PictureMap& pictures, bool bPictures,
+                              const PictureSource& source, const std::string& strFolder) {
+    MarkdownExport exported;
+    std::set<std::string> written;
+    const auto picture = [&](const std::string& src) -> std::string {
+        const auto found = pictures.find(src);
+        if (!bPictures || found == pictures.end() || found->second.strHash.empty() || !source) {
+            return {};
+        }
+        const std::string& hash = found->second.strHash;
+        const std::optional<KeptPicture> kept = source(hash);
+        if (!kept) {
+            return {};
+        }
+        std::string path = strFolder + "/" + hash + "." + std::string(Extension(kept->strType));
+        if (written.insert(path).second) {
+            exported.files.emplace_back(path, kept->strData);
+        }
+        return path;
+    };
+    std::string& text = exported.strText;
+    text = "# " + FieldLine(thread.strTitle) + "\n\n";
+    text += "\xE7\x89\x88\xE5\x9D\x97\xEF\xBC\x9A" + FieldLine(thread.strBoardName) +
+            " \xC2\xB7 \xE6\xA5\xBC\xE4\xB8\xBB\xEF\xBC\x9A" + FieldLine(thread.strStarter) +
+            "\n\n";
+    for (const StoredPost& post : posts) {
+        if ((bOnlyUnread && post.state == PostState::kRead) ||
+            !PassesFilter(post.strAuthor, IsThreadStarter(post.strAuthor, thread.strStarter),
+                          filter)) {
+            continue;
+        }
+        text += "### ";
+        if (post.nFloor != 0) {
+            text += std::to_string(post.nFloor) + "\xE6\xA5\xBC \xC2\xB7 ";
+        }
+        text += FieldLine(post.strAuthor) + " \xC2\xB7 " + FieldLine(post.strTime) +
+                Utf8(MarkOf(post)) + "\n\n";
+        text += MarkdownBody(post.strBody, picture) + "\n\n";
+    }
+    return exported;
+}
 
 std::string Base64(std::string_view bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3), '\0');

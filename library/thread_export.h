@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vesk {
@@ -21,6 +22,19 @@ using PictureSource = std::function<std::optional<KeptPicture>(std::string_view 
 std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>& posts,
                        const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source);
+
+// A kept thread as Markdown (UTF-8): its title, board and starter, then each post the filter
+// shows as a heading line (floor, author, time, its mark) and its body; each kept picture
+// (bPictures) in a file of the folder strFolder beside the text, named by its hash, the others
+// links to their addresses. The files to write beside the text, each once: (path, bytes).
+struct MarkdownExport {
+    std::string strText;
+    std::vector<std::pair<std::string, std::string>> files;
+};
+MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                              const ResultFilter& filter, bool bOnlyUnread,
+                              const PictureMap& pictures, bool bPictures,
+                              const PictureSource& source, const std::string& strFolder);
 
 // Base64 of bytes, as data addresses write them.
 std::string Base64(std::string_view bytes);

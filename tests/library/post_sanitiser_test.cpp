@@ -127,5 +127,29 @@ TEST(PostSanitiserTest, FieldsAreTextWhoseReferencesStayReferences) {
               "&lt;style&gt;x&lt;/style&gt;A&amp;B &#39; &amp; &quot;q&quot; &nbsp;");
 }
 
+// Markdown of a body: its shape kept, its own Markdown characters escaped, nothing hidden.
+TEST(PostSanitiserTest, MarkdownKeepsTheShapeAndEscapesTheText) {
+    const auto picture = [](const std::string& src) {
+        return src == "kept.png" ? std::string("pics/kept.png") : std::string();
+    };
+    const struct {
+        const char* pszBody;
+        const char* pszMarkdown;
+    } cases[] = {
+        {"a<b>bold</b> <i>it</i><br>line", "a**bold** *it*  \nline"},
+        {"<p>one</p><p>two</p>", "one\n\ntwo"},
+        {"<blockquote>q1<br>q2</blockquote>after", "> q1  \n> q2\n\nafter"},
+        {"<a href=\"http://x.example/a b\">link</a><a href=\"javascript:x\">js</a>",
+         "[link](http://x.example/a%20b)js"},
+        {"*not* _em_ #1 [x] &lt;y&gt;", "\\*not\\* \\_em\\_ \\#1 \\[x\\] \\<y\\>"},
+        {"<script>var a;</script><style>p{}</style>text", "text"},
+        {"<img src=kept.png><img src=http://x.example/p.png><img src=data:x>",
+         "![图片](pics/kept.png)[图片](http://x.example/p.png)[图片]"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MarkdownBody(c.pszBody, picture), c.pszMarkdown) << c.pszBody;
+    }
+}
+
 }  // namespace
 }  // namespace vesk

@@ -500,6 +500,24 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
     EXPECT_EQ(count(strLinks, "data:image"), 0u);
     EXPECT_EQ(count(strLinks, "<img "), 0u);
     EXPECT_EQ(count(strLinks, "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"), 299u);
+
+    // Markdown: a heading a post, every picture a file beside it, each written once.
+    ASSERT_EQ(Library({"export", "--format", "md", "--out", "diary.md", Url(kLong)}).nExitCode, 0);
+    const std::string strText = ReadFile(dir.File("diary.md"));
+    EXPECT_EQ(count(strText, "\n### "), 5967u);
+    EXPECT_EQ(count(strText, "](diary_pictures/"), 299u);
+    std::set<std::string> named;
+    for (std::size_t n = strText.find("](diary_pictures/"); n != std::string::npos;
+         n = strText.find("](diary_pictures/", n + 1)) {
+        named.insert(strText.substr(n + 2, strText.find(')', n) - n - 2));
+    }
+    EXPECT_EQ(named.size(), 250u);
+    for (const std::string& strName : named) {
+        EXPECT_GT(ReadFile(dir.File(strName)).size(), 1000u) << strName;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("diary_pictures")),
+                            std::filesystem::directory_iterator()),
+              250);
 }
 
 // Boards that answer a page past the end with another page of the thread: the reading ends there
