@@ -57,7 +57,11 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
         if (!bPictures || found == pictures.end() || found->second.strHash.empty() || !source) {
             return {};
         }
+        // The hash names a file: only what a hash can be.
         const std::string& hash = found->second.strHash;
+        if (hash.find_first_not_of("0123456789abcdef") != std::string::npos) {
+            return {};
+        }
         const std::optional<KeptPicture> kept = source(hash);
         if (!kept) {
             return {};
