@@ -68,7 +68,8 @@ constexpr char kHelp[] =
     "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"
     "  export          write the kept thread, as show would choose its posts: html, one file\n"
     "                  that needs nothing beside it (the style and the kept pictures inside\n"
-    "                  it); md, Markdown (UTF-8) with the kept pictures in the folder\n"
+    "                  it); epub, an EPUB 3 book, a chapter for every 100 posts, its pictures\n"
+    "                  inside; md, Markdown (UTF-8) with the kept pictures in the folder\n"
     "                  FILE_pictures beside it, named by their SHA-256; with --no-images,\n"
     "                  pictures are links to their addresses\n"
     "  index           make the search index anew from what is kept; with --drop, take it\n"
@@ -100,7 +101,7 @@ constexpr char kHelp[] =
     "  --limit N       search: at most N posts (default 50)\n"
     "  --out FILE      search: also write the results as a page\n"
     "  --drop          index: take the search index out\n"
-    "  --format FORMAT export: html (the default) or md\n"
+    "  --format FORMAT export: html (the default), epub or md\n"
     "  --help          this text\n"
     "\n"
     "exit codes:\n"
@@ -266,8 +267,9 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         if (!given.contains("--out")) {
             return "export needs --out FILE";
         }
-        if (options.strFormat != "html" && options.strFormat != "md") {
-            return "--format takes html or md";
+        if (options.strFormat != "html" && options.strFormat != "md" &&
+            options.strFormat != "epub") {
+            return "--format takes html, epub or md";
         }
     }
     return {};
@@ -412,6 +414,17 @@ public:
         };
         if (m_options.strFormat == "md") {
             return ExportMarkdownFiles(*thread, filter, source);
+        }
+        if (m_options.strFormat == "epub") {
+            const std::string strBook =
+                ExportEpub(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,
+                           m_store.Pictures(thread->nId), !m_options.bNoImages, source);
+            if (strBook.empty() || !WriteResultFile(m_options.strOut, strBook)) {
+                std::fprintf(stderr, "vesk-library: %s cannot be written\n",
+                             m_options.strOut.c_str());
+                return kExitFileFailed;
+            }
+            return kExitDone;
         }
         const std::string strPage =
             ExportHtml(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,

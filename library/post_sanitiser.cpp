@@ -611,7 +611,143 @@ private:
     std::vector<std::size_t> m_quotes;
 };
 
+class BookWriter final {
+public:
+    explicit BookWriter(const std::function<std::string(const std::string&)>& picture)
+        : m_picture(picture) {}
+
+    std::string Run(std::string_view body) {
+        const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
+        Walk(
+            parsed->root, [this](const GumboNode& node) { return Visit(node); },
+            [this](const GumboNode& node) { Leave(node); });
+        while (m_out.ends_with("<br/>")) {
+            m_out.resize(m_out.size() - 5);
+        }
+        return m_out;
+    }
+
+private:
+    static bool IsBlockTag(GumboTag tag) { return IsBlock(tag) && tag != GUMBO_TAG_BR; }
+    // A block ends a line, once, and only after something was shown on it.
+    void Break() {
+        if (m_bShown) {
+            m_out += "<br/>";
+            m_bShown = false;
+        }
+    }
+    // The end tag each element kept writes, by the element.
+    std::string_view Element(const GumboElement& element) {
+        switch (element.tag) {
+            case GUMBO_TAG_B:
+            case GUMBO_TAG_STRONG:
+                m_out += "<b>";
+                return "</b>";
+            case GUMBO_TAG_I:
+            case GUMBO_TAG_EM:
+                m_out += "<i>";
+                return "</i>";
+            case GUMBO_TAG_U:
+                m_out += "<u>";
+                return "</u>";
+            case GUMBO_TAG_A: {
+                const std::string_view href = TrimWhiteSpace(Attribute(element, "href"));
+                if (!IsWebAddress(href)) {
+                    return {};
+                }
+                m_out += "<a";
+                AppendAttribute(m_out, "href", href);
+                m_out += '>';
+                return "</a>";
+            }
+            case GUMBO_TAG_FONT:
+            case GUMBO_TAG_SPAN: {
+                std::string_view colour = element.tag == GUMBO_TAG_FONT
+                                              ? Attribute(element, "color")
+                                              : std::string_view();
+                colour = IsColour(colour) ? colour : StyleColour(Attribute(element, "style"));
+                if (colour.empty()) {
+                    return {};
+                }
+                m_out.append("<span style=\"color:").append(colour).append("\">");
+                return "</span>";
+            }
+            default:
+                return {};
+        }
+    }
+
+    bool Visit(const GumboNode& node) {
+        switch (node.type) {
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA: {
+                std::string words(m_out.empty() || m_out.ends_with("<br/>") ? "" : "x");
+                AppendWords(words, node.v.text.text);
+                const std::string_view shown = std::string_view(words).substr(
+                    m_out.empty() || m_out.ends_with("<br/>") ? 0 : 1);
+                AppendEscaped(m_out, shown);
+                m_bShown = m_bShown || TrimWhiteSpace(shown).size() > 0;
+                return false;
+            }
+            case GUMBO_NODE_ELEMENT:
+                break;
+            default:
+                return false;
+        }
+        const GumboElement& element = node.v.element;
+        if (element.tag_namespace != GUMBO_NAMESPACE_HTML ||
+            KeepOf(element.tag) == Keep::kNothing) {
+            return false;
+        }
+        if (element.tag == GUMBO_TAG_BR) {
+            m_out += "<br/>";
+            return false;
+        }
+        if (element.tag == GUMBO_TAG_IMG) {
+            m_bShown = true;
+            const std::string src(TrimWhiteSpace(Attribute(element, "src")));
+            const std::string path = m_picture ? m_picture(src) : std::string();
+            if (!path.empty()) {
+                m_out += "<img";
+                AppendAttribute(m_out, "src", path);
+                m_out += " alt=\"\xE5\x9B\xBE\xE7\x89\x87\"/>";
+            } else if (IsWebAddress(src)) {
+                m_out += "<a";
+                AppendAttribute(m_out, "href", src);
+                m_out += ">[\xE5\x9B\xBE\xE7\x89\x87]</a>";
+            } else {
+                m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";
+            }
+            return false;
+        }
+        if (IsBlockTag(element.tag)) {
+            Break();
+        }
+        m_ends.emplace_back(Element(element));
+        return true;
+    }
+
+    void Leave(const GumboNode& node) {
+        m_out += m_ends.back();
+        m_ends.pop_back();
+        if (IsBlockTag(node.v.element.tag)) {
+            Break();
+        }
+    }
+
+    const std::function<std::string(const std::string&)>& m_picture;
+    std::string m_out;
+    std::vector<std::string_view> m_ends;
+    bool m_bShown = false;
+};
+
 }  // namespace
+
+std::string BookBody(std::string_view body,
+                     const std::function<std::string(const std::string& src)>& picture) {
+    return BookWriter(picture).Run(body);
+}
 
 std::string MarkdownBody(std::string_view body,
                          const std::function<std::string(const std::string& src)>& picture) {

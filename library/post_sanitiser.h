@@ -54,6 +54,13 @@ std::string FieldText(std::string_view field);
 std::string MarkdownBody(std::string_view body,
                          const std::function<std::string(const std::string& src)>& picture);
 
+// A body as XHTML for a book (UTF-8, phrasing content only, to stand inside one div): text, bold,
+// italics, underlines, colours, links to http and https and line breaks; blocks become line
+// breaks; what scripts and the like hold left out. A picture is shown from the path picture(src)
+// gives, or, when that is empty, linked to its address.
+std::string BookBody(std::string_view body,
+                     const std::function<std::string(const std::string& src)>& picture);
+
 // The src of each picture a body shows (UTF-8, references read, in order, each once): addresses
 // of http and https, and relative ones.
 std::vector<std::string> PictureSources(std::string_view body);

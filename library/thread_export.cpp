@@ -4,7 +4,12 @@
 #include "post_sanitiser.h"
 #include "result_style.h"
 
+#include <zip.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <deque>
 #include <openssl/evp.h>
 #include <set>
 
@@ -44,7 +49,243 @@ std::string_view Extension(std::string_view type) {
     return "png";
 }
 
+std::string Xml(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// A field of the forum as XML text.
+std::string XmlField(std::string_view gbk) {
+    return Xml(FieldText(gbk));
+}
+
+// The day a post's time names ("2024-03-05"), or empty.
+std::string DayOf(std::string_view time) {
+    const std::string text = FieldText(time);
+    const bool bDay = text.size() >= 10 && text[4] == '-' && text[7] == '-' &&
+                      std::all_of(text.begin(), text.begin() + 10,
+                                  [](char c) { return (c >= '0' && c <= '9') || c == '-'; });
+    return bDay ? text.substr(0, 10) : std::string();
+}
+
+// A zip file made in memory; the entries' bytes live as long as it does.
+class Container final {
+public:
+    Container() {
+        zip_error_init(&m_error);
+        m_pSource = zip_source_buffer_create(nullptr, 0, 0, &m_error);
+        m_pZip = m_pSource != nullptr ? zip_open_from_source(m_pSource, ZIP_TRUNCATE, &m_error)
+                                      : nullptr;
+        if (m_pZip == nullptr && m_pSource != nullptr) {
+            zip_source_free(m_pSource);
+            m_pSource = nullptr;
+        }
+        if (m_pSource != nullptr) {
+            zip_source_keep(m_pSource);
+        }
+    }
+    ~Container() {
+        if (m_pZip != nullptr) {
+            zip_discard(m_pZip);
+        }
+        if (m_pSource != nullptr) {
+            zip_source_free(m_pSource);
+        }
+        zip_error_fini(&m_error);
+    }
+    Container(const Container&) = delete;
+    Container& operator=(const Container&) = delete;
+
+    void Add(const std::string& strName, std::string strBytes, bool bStored = false) {
+        if (m_pZip == nullptr) {
+            return;
+        }
+        const std::string& bytes = m_bytes.emplace_back(std::move(strBytes));
+        zip_source_t* pEntry = zip_source_buffer(m_pZip, bytes.data(), bytes.size(), 0);
+        const zip_int64_t nIndex =
+            pEntry != nullptr ? zip_file_add(m_pZip, strName.c_str(), pEntry, ZIP_FL_ENC_UTF_8)
+                              : -1;
+        if (nIndex < 0) {
+            zip_source_free(pEntry);
+            m_bFailed = true;
+            return;
+        }
+        zip_set_file_compression(m_pZip, static_cast<zip_uint64_t>(nIndex),
+                                 bStored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+
+    // The container's bytes, or empty when it could not be made.
+    std::string Finish() {
+        if (m_pZip == nullptr || m_bFailed || zip_close(m_pZip) != 0) {
+            return {};
+        }
+        m_pZip = nullptr;
+        std::string out;
+        if (zip_source_open(m_pSource) != 0) {
+            return {};
+        }
+        char buffer[65536];
+        for (zip_int64_t nRead; (nRead = zip_source_read(m_pSource, buffer, sizeof buffer)) > 0;) {
+            out.append(buffer, static_cast<std::size_t>(nRead));
+        }
+        zip_source_close(m_pSource);
+        return out;
+    }
+
+private:
+    zip_error_t m_error;
+    zip_source_t* m_pSource = nullptr;
+    zip_t* m_pZip = nullptr;
+    std::deque<std::string> m_bytes;
+    bool m_bFailed = false;
+};
+
+constexpr std::string_view kBookStyle =
+    "body{font-family:sans-serif;line-height:1.6}h2{font-size:1.1em;color:#3568BB}"
+    ".head{color:#42B475;margin:1em 0 0.2em;font-size:0.9em}.starter .head{color:#c00}"
+    ".body{margin:0 0 0.8em 0.8em}img{max-width:100%}";
+
 }  // namespace
+
+std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       bool bPictures, const PictureSource& source) {
+    std::vector<const StoredPost*> shown;
+    for (const StoredPost& post : posts) {
+        if ((!bOnlyUnread || post.state != PostState::kRead) &&
+            PassesFilter(post.strAuthor, IsThreadStarter(post.strAuthor, thread.strStarter),
+                         filter)) {
+            shown.push_back(&post);
+        }
+    }
+    Container book;
+    book.Add("mimetype", "application/epub+zip", true);
+    book.Add("META-INF/container.xml",
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+             "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+             "<rootfiles><rootfile full-path=\"OEBPS/content.opf\""
+             " media-type=\"application/oebps-package+xml\"/></rootfiles></container>\n");
+    book.Add("OEBPS/style.css", std::string(kBookStyle));
+    const std::string title = XmlField(thread.strTitle);
+    std::string manifest;
+    std::string spine;
+    std::string contents;
+    std::set<std::string> kept;
+    const auto picture = [&](const std::string& src) -> std::string {
+        const auto found = pictures.find(src);
+        if (!bPictures || found == pictures.end() || !source || found->second.strHash.empty() ||
+            found->second.strHash.find_first_not_of("0123456789abcdef") != std::string::npos) {
+            return {};
+        }
+        const std::string& hash = found->second.strHash;
+        const std::optional<KeptPicture> image = source(hash);
+        if (!image) {
+            return {};
+        }
+        const std::string path = "images/" + hash + "." + std::string(Extension(image->strType));
+        if (kept.insert(hash).second) {
+            manifest += "<item id=\"i" + hash + "\" href=\"" + path + "\" media-type=\"" +
+                        Xml(image->strType) + "\"/>\n";
+            book.Add("OEBPS/" + path, image->strData);
+        }
+        return path;
+    };
+    const std::size_t nChapters =
+        std::max<std::size_t>(1, (shown.size() + kPostsPerChapter - 1) / kPostsPerChapter);
+    for (std::size_t c = 0; c < nChapters; ++c) {
+        const std::size_t nFrom = c * kPostsPerChapter;
+        const std::size_t nTo = std::min(shown.size(), nFrom + kPostsPerChapter);
+        const auto floor = [](const StoredPost* pPost) {
+            return pPost->nFloor != 0 ? std::to_string(pPost->nFloor) + "\xE6\xA5\xBC"
+                                      : std::string("\xE6\x97\xA0\xE6\xA5\xBC\xE5\xB1\x82");
+        };
+        const std::string heading =
+            nFrom < nTo ? floor(shown[nFrom]) + " \xE2\x80\x93 " + floor(shown[nTo - 1])
+                        : std::string("\xE6\xB2\xA1\xE6\x9C\x89\xE5\xB8\x96\xE5\xAD\x90");
+        std::string chapter =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+            "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\" lang=\"zh-CN\"><head>"
+            "<meta charset=\"utf-8\"/><title>" +
+            heading +
+            "</title>"
+            "<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\"/></head><body>\n"
+            "<h2>" +
+            heading + "</h2>\n";
+        for (std::size_t i = nFrom; i < nTo; ++i) {
+            const StoredPost& post = *shown[i];
+            const bool bStarter = IsThreadStarter(post.strAuthor, thread.strStarter);
+            chapter += std::string("<div class=\"post") + (bStarter ? " starter" : "") +
+                       "\"><p class=\"head\">" + floor(&post) + " \xC2\xB7 " +
+                       XmlField(post.strAuthor) + " \xC2\xB7 " + XmlField(post.strTime) +
+                       Xml(Utf8(MarkOf(post))) + "</p><div class=\"body\">" +
+                       BookBody(post.strBody, picture) + "</div></div>\n";
+        }
+        chapter += "</body></html>\n";
+        const std::string name = "c" + std::to_string(c + 1) + ".xhtml";
+        book.Add("OEBPS/" + name, std::move(chapter));
+        manifest += "<item id=\"c" + std::to_string(c + 1) + "\" href=\"" + name +
+                    "\" media-type=\"application/xhtml+xml\"/>\n";
+        spine += "<itemref idref=\"c" + std::to_string(c + 1) + "\"/>";
+        contents += "<li><a href=\"" + name + "\">" + heading + "</a></li>";
+    }
+    book.Add(
+        "OEBPS/nav.xhtml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""
+        " xml:lang=\"zh-CN\" lang=\"zh-CN\"><head><meta charset=\"utf-8\"/><title>" +
+            title + "</title></head><body><nav epub:type=\"toc\" id=\"toc\"><h1>" + title +
+            "</h1><ol>" + contents + "</ol></nav></body></html>\n");
+    // When the book was made is when the thread was last read: the same thread makes the same
+    // book.
+    char szModified[32];
+    const auto nRefreshed = static_cast<std::time_t>(thread.nRefreshed);
+    std::tm utc{};
+    gmtime_r(&nRefreshed, &utc);
+    std::strftime(szModified, sizeof szModified, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
+    const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
+    std::string metadata = "<dc:identifier id=\"id\">urn:vesk:" + Xml(thread.key.strBoardCode) +
+                           ":" + Xml(thread.key.strThreadId) + "</dc:identifier><dc:title>" +
+                           title + "</dc:title><dc:language>zh-CN</dc:language><dc:creator>" +
+                           XmlField(thread.strStarter) + "</dc:creator><dc:publisher>" +
+                           XmlField(thread.strBoardName) + "</dc:publisher>";
+    if (!first.empty()) {
+        metadata += "<dc:date>" + first + "</dc:date>";
+        if (!last.empty()) {
+            metadata += "<dc:coverage>" + first + " \xE2\x80\x93 " + last + "</dc:coverage>";
+        }
+    }
+    metadata += std::string("<meta property=\"dcterms:modified\">") + szModified + "</meta>";
+    book.Add("OEBPS/content.opf",
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+             "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\""
+             " unique-identifier=\"id\" xml:lang=\"zh-CN\">\n"
+             "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">" +
+                 metadata +
+                 "</metadata>\n<manifest>\n<item id=\"nav\" href=\"nav.xhtml\""
+                 " media-type=\"application/xhtml+xml\" properties=\"nav\"/>\n"
+                 "<item id=\"css\" href=\"style.css\" media-type=\"text/css\"/>\n" +
+                 manifest + "</manifest>\n<spine>" + spine + "</spine>\n</package>\n");
+    return book.Finish();
+}
 
 MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<StoredPost>& posts,
                               const ResultFilter& filter, bool bOnlyUnread,

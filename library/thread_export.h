@@ -36,6 +36,15 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
                               const PictureMap& pictures, bool bPictures,
                               const PictureSource& source, const std::string& strFolder);
 
+// A kept thread as an EPUB 3 book: title, board, starter and the dates of its first and last post
+// shown in the metadata, a chapter for every 100 posts the filter shows with a table of contents,
+// each kept picture (bPictures) inside it once. The container's bytes, or empty when it could not
+// be made.
+std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       bool bPictures, const PictureSource& source);
+inline constexpr int kPostsPerChapter = 100;
+
 // Base64 of bytes, as data addresses write them.
 std::string Base64(std::string_view bytes);
 

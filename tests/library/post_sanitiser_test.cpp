@@ -149,6 +149,21 @@ TEST(PostSanitiserTest, MarkdownKeepsTheShapeAndEscapesTheText) {
     for (const auto& c : cases) {
         EXPECT_EQ(MarkdownBody(c.pszBody, picture), c.pszMarkdown) << c.pszBody;
     }
+    // A book's body is phrasing content only, every element closed as XML closes it.
+    const struct {
+        const char* pszBody;
+        const char* pszBook;
+    } books[] = {
+        {"<p>a&amp;b<br>c</p><img src=kept.png>",
+         "a&amp;b<br/>c<br/><img src=\"pics/kept.png\" alt=\"图片\"/>"},
+        {"<font color=red size=9><div>x</div></font>y<table><tr><td>t</td></tr></table>",
+         "<span style=\"color:red\">x<br/></span>y<br/>t"},
+        {"<b>bold<blockquote>q</blockquote></b><script>s</script><a href=javascript:x>j</a>",
+         "<b>bold<br/>q<br/></b>j"},
+    };
+    for (const auto& c : books) {
+        EXPECT_EQ(BookBody(c.pszBody, picture), c.pszBook) << c.pszBody;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <chrono>
@@ -518,6 +519,51 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("diary_pictures")),
                             std::filesystem::directory_iterator()),
               250);
+
+    // EPUB: the container's mimetype first and stored, a chapter for every 100 posts, each picture
+    // inside once and named once by the package; Debian's epubcheck finds nothing wrong.
+    ASSERT_EQ(Library({"export", "--format", "epub", "--out", "diary.epub", Url(kLong)}).nExitCode,
+              0);
+    int nError = 0;
+    zip_t* pBook = zip_open(dir.File("diary.epub").c_str(), ZIP_RDONLY, &nError);
+    ASSERT_NE(pBook, nullptr);
+    const auto entry = [&](const std::string& strName) {
+        std::string strBytes;
+        if (zip_file_t* pFile = zip_fopen(pBook, strName.c_str(), 0)) {
+            char buffer[4096];
+            for (zip_int64_t n; (n = zip_fread(pFile, buffer, sizeof buffer)) > 0;) {
+                strBytes.append(buffer, static_cast<std::size_t>(n));
+            }
+            zip_fclose(pFile);
+        }
+        return strBytes;
+    };
+    zip_stat_t first;
+    ASSERT_EQ(zip_stat_index(pBook, 0, 0, &first), 0);
+    EXPECT_EQ(std::string(first.name), "mimetype");
+    EXPECT_EQ(first.comp_method, ZIP_CM_STORE);
+    EXPECT_EQ(entry("mimetype"), "application/epub+zip");
+    EXPECT_NE(entry("META-INF/container.xml").find("OEBPS/content.opf"), std::string::npos);
+    const std::string strPackage = entry("OEBPS/content.opf");
+    std::size_t nPictures = 0;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(pBook, 0); ++i) {
+        const std::string strName = zip_get_name(pBook, static_cast<zip_uint64_t>(i), 0);
+        if (strName.starts_with("OEBPS/images/")) {
+            ++nPictures;
+            EXPECT_EQ(count(strPackage, "href=\"" + strName.substr(6) + "\""), 1u) << strName;
+        }
+    }
+    EXPECT_EQ(nPictures, 250u);
+    EXPECT_EQ(count(strPackage, "<itemref "), 60u);
+    EXPECT_NE(strPackage.find("<dc:date>2024-03-05</dc:date>"), std::string::npos);
+    zip_close(pBook);
+    if (std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
+        const ProcessResult checked = RunProcess(
+            {"/usr/bin/java", "-jar", "/usr/share/java/epubcheck.jar", dir.File("diary.epub")});
+        EXPECT_EQ(checked.nExitCode, 0) << checked.strOut << checked.strErr;
+        EXPECT_NE(checked.strOut.find("No errors or warnings"), std::string::npos)
+            << checked.strOut;
+    }
 }
 
 // Boards that answer a page past the end with another page of the thread: the reading ends there
