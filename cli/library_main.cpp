@@ -365,11 +365,7 @@ public:
 
     int Show() {
         ResultFilter filter;
-        bool bEmptyNames = false;
-        if (std::string strWrong = MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven,
-                                              filter, bEmptyNames);
-            !strWrong.empty()) {
-            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+        if (!ChooseFilter(filter)) {
             return kExitRejected;
         }
         const std::optional<StoredThread> thread = Kept();
@@ -398,11 +394,7 @@ public:
 
     int Export() {
         ResultFilter filter;
-        bool bEmptyNames = false;
-        if (std::string strWrong = MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven,
-                                              filter, bEmptyNames);
-            !strWrong.empty()) {
-            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+        if (!ChooseFilter(filter)) {
             return kExitRejected;
         }
         const std::optional<StoredThread> thread = Kept();
@@ -465,6 +457,17 @@ public:
     void SetNamesGiven(bool bGiven) { m_bNamesGiven = bGiven; }
 
 private:
+    // The filter of --mode and --names; false, and it says why, when they are wrong.
+    bool ChooseFilter(ResultFilter& filter) const {
+        bool bEmptyNames = false;
+        const std::string strWrong =
+            MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven, filter, bEmptyNames);
+        if (!strWrong.empty()) {
+            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+        }
+        return strWrong.empty();
+    }
+
     // The Markdown text, and its pictures in the folder beside it.
     int ExportMarkdownFiles(const StoredThread& thread, const ResultFilter& filter,
                             const PictureSource& source) {

@@ -744,6 +744,14 @@ private:
 
 }  // namespace
 
+void AppendEscapedText(std::string& out, std::string_view text) {
+    AppendEscaped(out, text);
+}
+
+void AppendMarkdownWords(std::string& out, std::string_view text) {
+    AppendMarkdownText(out, text);
+}
+
 std::string BookBody(std::string_view body,
                      const std::function<std::string(const std::string& src)>& picture) {
     return BookWriter(picture).Run(body);

@@ -47,6 +47,11 @@ std::string BodyText(std::string_view body);
 // kept as the text it is.
 std::string FieldText(std::string_view field);
 
+// Text as HTML or XML text: &, <, > and " written as references.
+void AppendEscapedText(std::string& out, std::string_view text);
+// Text (UTF-8) as Markdown text: runs of white space one space, Markdown's own characters escaped.
+void AppendMarkdownWords(std::string& out, std::string_view text);
+
 // A body as Markdown (UTF-8): paragraphs and line breaks kept, bold and italics, links to http and
 // https, quotes; what scripts and the like hold left out, other markup gone, the text's own
 // Markdown characters escaped. A picture is written as picture(src) names it: a path of the

@@ -24,39 +24,18 @@ std::string Gbk(std::string_view utf8) {
     return Utf8ToGbk(utf8).value_or(std::string());
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
 // The context as markup (UTF-8): text escaped, each place found highlighted.
 std::string ContextMarkup(const SearchHit& hit) {
     std::string markup;
     std::size_t nAt = 0;
     for (const auto& [nStart, nLength] : hit.marks) {
-        AppendEscaped(markup, std::string_view(hit.strContext).substr(nAt, nStart - nAt));
+        AppendEscapedText(markup, std::string_view(hit.strContext).substr(nAt, nStart - nAt));
         markup += "<b class=vk-hit>";
-        AppendEscaped(markup, std::string_view(hit.strContext).substr(nStart, nLength));
+        AppendEscapedText(markup, std::string_view(hit.strContext).substr(nStart, nLength));
         markup += "</b>";
         nAt = nStart + nLength;
     }
-    AppendEscaped(markup, std::string_view(hit.strContext).substr(nAt));
+    AppendEscapedText(markup, std::string_view(hit.strContext).substr(nAt));
     return markup;
 }
 
@@ -90,7 +69,7 @@ std::string MarkedContext(const SearchHit& hit, std::string_view open, std::stri
 ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit>& hits, int nLimit,
                              const HitLink& link) {
     std::string title;
-    AppendEscaped(title, query);
+    AppendEscapedText(title, query);
     ResultPageComposer composer(Utf8ToGbkMarkup("搜索：" + title), {}, {}, hits.size() * 600 + 512,
                                 kSearchStyle);
     const std::string count =
@@ -112,7 +91,7 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
     for (const std::vector<const SearchHit*>& group : groups) {
         const SearchHit& first = *group.front();
         std::string line = "<div class=vk-thread><a href=\"";
-        AppendEscaped(line, link(first));
+        AppendEscapedText(line, link(first));
         line.append("\">")
             .append(EscapeFieldText(first.strTitle))
             .append("</a><span class=vk-board>")
@@ -131,7 +110,7 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
                 }
             }
             body = "<a class=vk-go href=\"";
-            AppendEscaped(body, link(*pHit));
+            AppendEscapedText(body, link(*pHit));
             body.append("\">").append(Utf8ToGbkMarkup(ContextMarkup(*pHit))).append("</a>");
             const std::string author = EscapeFieldText(pHit->strAuthor);
             const std::string time = EscapeFieldText(pHit->strTime);

@@ -27,12 +27,7 @@ std::string Utf8(std::string_view gbk) {
 // A field of the forum as Markdown text on one line.
 std::string FieldLine(std::string_view gbk) {
     std::string line;
-    for (const char c : FieldText(gbk)) {
-        if (std::string_view("\\`*_[]<>#|").find(c) != std::string_view::npos) {
-            line += '\\';
-        }
-        line += c == '\n' || c == '\r' ? ' ' : c;
-    }
+    AppendMarkdownWords(line, FieldText(gbk));
     return line;
 }
 
@@ -51,24 +46,7 @@ std::string_view Extension(std::string_view type) {
 
 std::string Xml(std::string_view text) {
     std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
+    AppendEscapedText(out, text);
     return out;
 }
 
