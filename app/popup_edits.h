@@ -23,8 +23,8 @@ struct MenuState {
 // Edits the pop-up to the window's state before it opens: the thread items (查看帖子原文, the
 // board's, a separator) at its top once a thread is shown, taken away when none is, rebuilt
 // after another came; and ours before 帖子库, for a thread shown: 读取全帖, and 更新本帖 and
-// 关注本帖 or 取消关注本帖 for a kept one; after 帖子库, 夜间模式 (关闭夜间模式 while it is on),
-// 无图模式 (关闭无图模式) and 更新时不取图片 (更新时取图片).
+// 关注本帖 or 取消关注本帖 and 导出本帖… for a kept one; after 帖子库, 夜间模式 (关闭夜间模式 while
+// it is on), 无图模式 (关闭无图模式) and 更新时不取图片 (更新时取图片).
 void EditPopup(LumoMenu& popup, const MenuState& state);
 
 }  // namespace vesk

@@ -35,6 +35,8 @@ QString PageFolder(const QString& given) {
     return folder;
 }
 
+}  // namespace
+
 ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList) {
     ResultFilter resultFilter;
     resultFilter.bShowAll = filter == PageFilter::kAll;
@@ -43,8 +45,6 @@ ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList) {
     resultFilter.strNameList = strNameList;
     return resultFilter;
 }
-
-}  // namespace
 
 ShownPage::ShownPage(const QString& pageFolder) {
     const QString folder = PageFolder(pageFolder);

@@ -18,6 +18,9 @@ namespace vesk {
 // Which posts the page shows: all, the starter's, those of the names listed; none without a mode.
 enum class PageFilter { kAll, kStarter, kNames, kNone };
 
+// The filter of the result page's composing (kNone shows nothing).
+ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList);
+
 // The posts a filter shows, as the library selects them; none without a mode.
 PostSelection SelectionOf(PageFilter filter, const std::string& strNameList);
 

@@ -18,6 +18,7 @@
 #include "viewer_resources.h"
 #include "viewer_settings.h"
 #include "web_browser.h"
+#include "window_export.h"
 #include "window_library.h"
 #include "window_message.h"
 #include "window_search.h"
@@ -106,6 +107,12 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
         LayoutControls();
     });
     connect(m_pBar, &MessageBar::actionTriggered, this, [this] {
+        if (m_barCause == BarCause::kExport) {
+            OpenInDesktop(QUrl::fromLocalFile(QFileInfo(m_exportedPath).absolutePath())
+                              .toEncoded()
+                              .toStdString());
+            return;
+        }
         if (IsFetching()) {
             return;
         }
@@ -166,6 +173,14 @@ bool ViewerDialog::OnInitDialog() {
     m_pSearch =
         std::make_unique<WindowSearch>(m_pLibrary->File(), *m_pSearchBar, *m_pShown, *m_browser);
     m_pSearch->shownChanged = [this] { LayoutControls(); };
+    m_pExport = std::make_unique<WindowExport>(m_pLibrary->File(), *m_pSettings, *this);
+    m_pExport->told = [this](const WindowExport::Told& told) {
+        m_exportedPath = told.path;
+        ShowBar(BarCause::kExport,
+                told.path.isEmpty() ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+                told.text, told.path.isEmpty() ? QString() : QStringLiteral("打开所在文件夹"),
+                told.path);
+    };
     SetUpPageView();
     SetUpKeys();
     SetUpButtons();
@@ -389,6 +404,7 @@ void ViewerDialog::OnDestroy() {
     // kept stays kept.
     m_pWatch.reset();
     m_pSearch.reset();
+    m_pExport.reset();
     CloseKept();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
@@ -770,6 +786,19 @@ void ViewerDialog::WatchShownThread(bool bWatch) {
     }
 }
 
+void ViewerDialog::ExportShownThread() {
+    const LibraryAnswer<std::optional<StoredThread>> kept =
+        m_pLibrary->Find(CutThreadKey(m_strThreadUrl));
+    if (!kept.Ok() || !kept.value) {
+        ShowBar(BarCause::kCommand, MessageBar::Level::kError,
+                kept.Ok() ? QStringLiteral("本帖不在帖子库中，无法导出。") : kept.error);
+        return;
+    }
+    // What the bar said of an earlier export is old news now.
+    HideBar(BarCause::kExport);
+    m_pExport->Export(*kept.value, Filter(), m_strNameList);
+}
+
 void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
     m_pWatch->Start(period);
 }
@@ -1020,6 +1049,9 @@ void ViewerDialog::OnCommand(UINT nId) {
         case ID_WATCH_THREAD:
         case ID_UNWATCH_THREAD:
             WatchShownThread(nId == ID_WATCH_THREAD);
+            break;
+        case ID_EXPORT_THREAD:
+            ExportShownThread();
             break;
         case ID_ABOUT:
             OnAbout();

@@ -30,6 +30,7 @@ class ImageButton;
 class KeptReading;
 class PlaceBar;
 class SearchBar;
+class WindowExport;
 class WindowSearch;
 class ShownPage;
 class ViewerSettings;
@@ -106,7 +107,7 @@ private:
     friend class ViewerDialogTestAccess;
     class NotifyTarget;
     // What the message bar shows, so that each cause takes back only its own message.
-    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation };
+    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation, kExport };
 
     bool OnInitDialog();
     void SetUpPageView();
@@ -188,6 +189,8 @@ private:
     void ReadWholeThread(const ThreadKey& key);
     void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
     void WatchShownThread(bool bWatch);
+    // 导出本帖…: the kept thread shown, with the posts its filter shows, to a file.
+    void ExportShownThread();
     void OnNotificationChosen(const ThreadKey& key);
     // The window, minimized or behind others, comes up to the front.
     void BringUp();
@@ -239,6 +242,10 @@ private:
     // The library's search: its bar above the page, and the searching.
     SearchBar* m_pSearchBar = nullptr;
     std::unique_ptr<WindowSearch> m_pSearch;
+    // Exporting a kept thread, and where the last export went (the bar's action opens its
+    // folder).
+    std::unique_ptr<WindowExport> m_pExport;
+    QString m_exportedPath;
     // Asks the view which posts of a kept thread are on screen, while one is shown.
     QTimer* m_pSeenTimer = nullptr;
     std::unique_ptr<ViewerSettings> m_pSettings;

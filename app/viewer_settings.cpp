@@ -67,6 +67,19 @@ void ViewerSettings::SetSkipPictures(bool bSkip) {
     m_settings.setValue(QStringLiteral("library/skip_pictures"), bSkip);
 }
 
+QString ViewerSettings::LastExportFormat() const {
+    return m_settings.value(QStringLiteral("export/format")).toString();
+}
+
+QString ViewerSettings::LastExportFolder() const {
+    return m_settings.value(QStringLiteral("export/folder")).toString();
+}
+
+void ViewerSettings::SetLastExport(const QString& format, const QString& folder) {
+    m_settings.setValue(QStringLiteral("export/format"), format);
+    m_settings.setValue(QStringLiteral("export/folder"), folder);
+}
+
 std::optional<ThreadFilter> ViewerSettings::Filter(const ThreadKey& key) const {
     const QString group = ThreadGroup(key);
     const QString mode = m_settings.value(group + QStringLiteral("/filter")).toString();

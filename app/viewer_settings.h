@@ -19,7 +19,7 @@ struct ThreadFilter {
 
 // What the viewer remembers between starts, in the user's settings file of the program
 // ($XDG_CONFIG_HOME/vesk/vesk.ini): the window's size and place, the view's zoom, the night
-// page, and each thread's filter.
+// page, the pictures' modes, the last export, and each thread's filter.
 class ViewerSettings final {
 public:
     ViewerSettings();
@@ -35,6 +35,10 @@ public:
     void SetNoPictures(bool bNoPictures);
     bool SkipPictures() const;
     void SetSkipPictures(bool bSkip);
+    // The format (its extension) and the folder of the last export; empty before any.
+    QString LastExportFormat() const;
+    QString LastExportFolder() const;
+    void SetLastExport(const QString& format, const QString& folder);
     std::optional<ThreadFilter> Filter(const ThreadKey& key) const;
     void SetFilter(const ThreadKey& key, const ThreadFilter& filter);
 

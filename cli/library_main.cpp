@@ -41,9 +41,9 @@ constexpr char kUsage[] =
     "                    [--author NAME] [--since DATE] [--earlier] [--limit N] [--out FILE]\n"
     "                    QUERY\n"
     "       vesk-library [--db FILE] index [--drop]\n"
-    "       vesk-library [--db FILE] [--base URL] export [--format html] [--mode "
-    "all|starter|names]\n"
-    "                    [--names LIST] [--new] [--no-images] --out FILE THREAD_URL\n";
+    "       vesk-library [--db FILE] [--base URL] export [--format html|epub|md]\n"
+    "                    [--mode all|starter|names] [--names LIST] [--new] [--no-images]\n"
+    "                    --out FILE THREAD_URL\n";
 
 constexpr char kHelp[] =
     "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
@@ -69,9 +69,9 @@ constexpr char kHelp[] =
     "  export          write the kept thread, as show would choose its posts: html, one file\n"
     "                  that needs nothing beside it (the style and the kept pictures inside\n"
     "                  it); epub, an EPUB 3 book, a chapter for every 100 posts, its pictures\n"
-    "                  inside; md, Markdown (UTF-8) with the kept pictures in the folder\n"
-    "                  FILE_pictures beside it, named by their SHA-256; with --no-images,\n"
-    "                  pictures are links to their addresses\n"
+    "                  inside; md, Markdown (UTF-8) with the kept pictures beside it in the\n"
+    "                  folder NAME_pictures (NAME: FILE without its extension), named by\n"
+    "                  their SHA-256; with --no-images, pictures are links to their addresses\n"
     "  index           make the search index anew from what is kept; with --drop, take it\n"
     "                  out (searches then read every post; index makes it again)\n"
     "  watch, unwatch  mark a kept thread as watched, or not\n"
@@ -267,8 +267,7 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
         if (!given.contains("--out")) {
             return "export needs --out FILE";
         }
-        if (options.strFormat != "html" && options.strFormat != "md" &&
-            options.strFormat != "epub") {
+        if (!ExportFormatNamed(options.strFormat)) {
             return "--format takes html, epub or md";
         }
     }
@@ -401,27 +400,17 @@ public:
         if (!thread) {
             return kExitNotFound;
         }
-        const PictureSource source = [this](std::string_view hash) {
-            return m_store.Picture(hash);
-        };
-        if (m_options.strFormat == "md") {
-            return ExportMarkdownFiles(*thread, filter, source);
+        ExportChoice choice;
+        choice.format = ExportFormatNamed(m_options.strFormat).value_or(ExportFormat::kHtml);
+        choice.filter = filter;
+        choice.bOnlyUnread = m_options.bNew;
+        choice.bPictures = !m_options.bNoImages;
+        const std::string strFailed = WriteThreadExport(m_store, *thread, choice, m_options.strOut);
+        if (!strFailed.empty()) {
+            std::fprintf(stderr, "vesk-library: %s cannot be written\n", strFailed.c_str());
+            return kExitFileFailed;
         }
-        if (m_options.strFormat == "epub") {
-            const std::string strBook =
-                ExportEpub(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,
-                           m_store.Pictures(thread->nId), !m_options.bNoImages, source);
-            if (strBook.empty() || !WriteResultFile(m_options.strOut, strBook)) {
-                std::fprintf(stderr, "vesk-library: %s cannot be written\n",
-                             m_options.strOut.c_str());
-                return kExitFileFailed;
-            }
-            return kExitDone;
-        }
-        const std::string strPage =
-            ExportHtml(*thread, m_store.Posts(thread->nId), filter, m_options.bNew,
-                       m_store.Pictures(thread->nId), !m_options.bNoImages, source);
-        return WritePage(m_options.strOut, strPage) ? kExitDone : kExitFileFailed;
+        return kExitDone;
     }
 
     int History() {
@@ -466,26 +455,6 @@ private:
             PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
         }
         return strWrong.empty();
-    }
-
-    // The Markdown text, and its pictures in the folder beside it.
-    int ExportMarkdownFiles(const StoredThread& thread, const ResultFilter& filter,
-                            const PictureSource& source) {
-        const std::filesystem::path out(m_options.strOut);
-        const std::string strFolder = out.stem().string() + "_pictures";
-        const MarkdownExport exported =
-            ExportMarkdown(thread, m_store.Posts(thread.nId), filter, m_options.bNew,
-                           m_store.Pictures(thread.nId), !m_options.bNoImages, source, strFolder);
-        for (const auto& [path, data] : exported.files) {
-            const std::filesystem::path file = out.parent_path() / path;
-            std::error_code error;
-            std::filesystem::create_directories(file.parent_path(), error);
-            if (!WriteResultFile(file.string(), data)) {
-                std::fprintf(stderr, "vesk-library: %s cannot be written\n", file.c_str());
-                return kExitFileFailed;
-            }
-        }
-        return WritePage(m_options.strOut, exported.strText) ? kExitDone : kExitFileFailed;
     }
 
     std::optional<StoredThread> Kept() {

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "post_sanitiser.h"
+#include "result_page.h"
 #include "result_style.h"
 
 #include <zip.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <openssl/evp.h>
 #include <set>
 
@@ -355,6 +357,65 @@ std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>
         nAt = nEnd;
     }
     return out.append(page, nAt, std::string::npos);
+}
+
+std::string_view ExportFormatName(ExportFormat format) {
+    switch (format) {
+        case ExportFormat::kEpub:
+            return "epub";
+        case ExportFormat::kMarkdown:
+            return "md";
+        case ExportFormat::kHtml:
+            break;
+    }
+    return "html";
+}
+
+std::optional<ExportFormat> ExportFormatNamed(std::string_view name) {
+    for (const ExportFormat format :
+         {ExportFormat::kHtml, ExportFormat::kEpub, ExportFormat::kMarkdown}) {
+        if (name == ExportFormatName(format)) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
+                              const ExportChoice& choice, const std::string& strPath,
+                              const PictureSource& source) {
+    const PictureSource pictureSource =
+        source ? source : [&store](std::string_view hash) { return store.Picture(hash); };
+    const std::vector<StoredPost> posts = store.Posts(thread.nId);
+    const PictureMap pictures = store.Pictures(thread.nId);
+    switch (choice.format) {
+        case ExportFormat::kHtml:
+            return WriteResultFile(strPath,
+                                   ExportHtml(thread, posts, choice.filter, choice.bOnlyUnread,
+                                              pictures, choice.bPictures, pictureSource))
+                       ? std::string()
+                       : strPath;
+        case ExportFormat::kEpub: {
+            const std::string strBook = ExportEpub(thread, posts, choice.filter, choice.bOnlyUnread,
+                                                   pictures, choice.bPictures, pictureSource);
+            return !strBook.empty() && WriteResultFile(strPath, strBook) ? std::string() : strPath;
+        }
+        case ExportFormat::kMarkdown:
+            break;
+    }
+    const std::filesystem::path out(strPath);
+    const MarkdownExport exported =
+        ExportMarkdown(thread, posts, choice.filter, choice.bOnlyUnread, pictures, choice.bPictures,
+                       pictureSource, out.stem().string() + "_pictures");
+    for (const auto& [path, data] : exported.files) {
+        const std::filesystem::path file = out.parent_path() / path;
+        std::error_code error;
+        std::filesystem::create_directories(file.parent_path(), error);
+        if (!WriteResultFile(file.string(), data)) {
+            return file.string();
+        }
+    }
+    return WriteResultFile(strPath, exported.strText) ? std::string() : strPath;
 }
 
 }  // namespace vesk

@@ -45,6 +45,29 @@ std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>
                        bool bPictures, const PictureSource& source);
 inline constexpr int kPostsPerChapter = 100;
 
+// What an export makes: one HTML file, an EPUB book, Markdown with its pictures beside it.
+enum class ExportFormat { kHtml, kEpub, kMarkdown };
+
+// The formats' names on the command line (html, epub, md) and their files' extensions.
+std::string_view ExportFormatName(ExportFormat format);
+std::optional<ExportFormat> ExportFormatNamed(std::string_view name);
+
+// Which posts an export takes and whether its kept pictures go with it.
+struct ExportChoice {
+    ExportFormat format = ExportFormat::kHtml;
+    ResultFilter filter;
+    bool bOnlyUnread = false;
+    bool bPictures = true;
+};
+
+// Exports a kept thread from the library to strPath, each file written whole or not at all, a
+// Markdown text's pictures in the folder "<its name>_pictures" beside it; the pictures come from
+// source (the library's when it is empty), which may end the export by throwing: nothing is
+// written then. Empty when everything was written, else the path that could not be.
+std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
+                              const ExportChoice& choice, const std::string& strPath,
+                              const PictureSource& source = {});
+
 // Base64 of bytes, as data addresses write them.
 std::string Base64(std::string_view bytes);
 

@@ -38,6 +38,8 @@ inline constexpr unsigned int ID_NIGHT_PAGE = 32781;
 // After it: the picture-less mode, and whether updates fetch pictures.
 inline constexpr unsigned int ID_NO_PICTURES = 32782;
 inline constexpr unsigned int ID_SKIP_PICTURES = 32783;
+// After 关注本帖, for a kept thread: its posts as a file to take along.
+inline constexpr unsigned int ID_EXPORT_THREAD = 32784;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

@@ -13,11 +13,16 @@
 #include "viewer_harness.h"
 #include "web_browser.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QToolButton>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
@@ -586,12 +591,6 @@ TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
     EXPECT_TRUE(seen("90001"));
 }
 
-}  // namespace
-}  // namespace vesk
-
-namespace vesk {
-namespace {
-
 // Ctrl+Shift+F anywhere: the words typed are searched in the library as the reader types, the
 // hits shown as a page of ours; a hit opens its thread at the post, marked with the words found,
 // among all posts when the filter chosen would hide it; the bar leaves with the library's pages.
@@ -637,6 +636,119 @@ TEST_F(ViewerLibraryTest, ASearchAsTypedOpensItsThreadAtTheMarkedPost) {
                     "return m.textContent;}).join(',')"),
               QStringLiteral("p1233 post,234"));
     EXPECT_TRUE(bar.isHidden());
+}
+
+// Lets a view load only its own file and what that holds inside it, and counts what it asked
+// for beyond that.
+class OfflineOnly final : public QWebEngineUrlRequestInterceptor {
+public:
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QString scheme = info.requestUrl().scheme();
+        if (scheme != QLatin1String("file") && scheme != QLatin1String("data")) {
+            ++nBlocked;
+            info.block(true);
+        }
+    }
+    int nBlocked = 0;
+};
+
+// 导出本帖… of a kept thread shown under 只看楼主: the save dialog offers that filter, the one
+// file it writes shows every picture of the starter's posts in a view that may load nothing
+// else, and the bar says where it went. The next export starts in that format and folder; as
+// Markdown of all posts, every picture lies in the folder beside it.
+TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesAlong) {
+    const std::map<int, int> pictures = {{2, 1}, {5, 2}, {9, 1}, {12, 3}};  // floor: picture
+    forum.ChangeThread("1000001", [&](demo::SampleThread& thread) {
+        for (auto& page : thread.pages) {
+            for (demo::SamplePost& post : page) {
+                if (const auto found = pictures.find(post.nFloor); found != pictures.end()) {
+                    post.strPicture = demo::SamplePicturePath(found->second).substr(1);
+                    if (post.nFloor != 12) {
+                        post.strAuthor = "茅台信仰者";
+                        post.authorForm = demo::SamplePost::AuthorForm::kUserSpan;
+                    }
+                }
+            }
+        }
+    });
+    const ThreadKey key{"600519", "1000001"};
+    {
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        ASSERT_TRUE(fetcher.OpenSession());
+        RefreshSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        ASSERT_EQ(RefreshThread(store, fetcher, key, settings).pictures.nKept, 3);
+    }
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    viewer.Radio(res::IDC_ONLY_STARTER)->click();
+    ASSERT_TRUE(Access(d).OpenKeptThread(key));
+    const QTemporaryDir out;
+    // Answers the save dialog once it opens, and tells what it offered.
+    const auto exportAs = [&](const QString& name, int nType, int nPosts) {
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            QFileDialog* pDialog = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return (pDialog = qobject_cast<QFileDialog*>(
+                                QApplication::activeModalWidget())) != nullptr;
+                },
+                kWait));
+            auto* pPosts = pDialog->findChild<QComboBox*>(QStringLiteral("exportPosts"));
+            ASSERT_NE(pPosts, nullptr);
+            offered = pDialog->selectedNameFilter().left(4) + u' ' + pPosts->currentText() + u' ' +
+                      QFileInfo(pDialog->selectedFiles().value(0)).dir().path();
+            pDialog->selectNameFilter(pDialog->nameFilters().value(nType));
+            pPosts->setCurrentIndex(nPosts);
+            pDialog->selectFile(out.filePath(name));
+            QMetaObject::invokeMethod(pDialog, "accept");
+        });
+        Access(d).OnCommand(res::ID_EXPORT_THREAD);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return Access(d).m_pBar->Detail() ==
+                       QDir::toNativeSeparators(out.path()) + u'/' + name;
+            },
+            kWait))
+            << Access(d).m_pBar->Text().toStdString();
+        return offered;
+    };
+    EXPECT_EQ(exportAs(QStringLiteral("日记.html"), 0, 1).toStdString(),
+              "单个网页 只看楼主 " + QDir::homePath().toStdString());
+    EXPECT_EQ(Access(d).m_pBar->Text().toStdString(), "本帖已导出，2 张图片在内：");
+
+    forum.ClearRequests();
+    OfflineOnly offline;
+    QWebEngineProfile profile;
+    profile.setUrlRequestInterceptor(&offline);
+    QWebEngineView view;
+    auto* pPage = new QWebEnginePage(&profile, &view);
+    view.setPage(pPage);
+    view.load(QUrl::fromLocalFile(out.filePath(QStringLiteral("日记.html"))));
+    QVariantList shown;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            shown = Evaluate(&view, QStringLiteral(
+                                        "document.readyState=='complete'?[document.images.length,"
+                                        "[].filter.call(document.images,function(i){"
+                                        "return i.complete&&i.naturalWidth>0}).length,"
+                                        "document.querySelectorAll('tr[id^=p]').length]:null"))
+                        .toList();
+            return shown.size() == 3 && shown[1].toInt() == 3;
+        },
+        kWait))
+        << shown.value(0).toInt() << " " << shown.value(1).toInt();
+    EXPECT_EQ(shown.value(0).toInt(), 3);  // floors 2, 5 and 9; floor 12 is not the starter's
+    EXPECT_EQ(offline.nBlocked, 0);
+    EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
+
+    EXPECT_EQ(exportAs(QStringLiteral("全部.md"), 2, 0).toStdString(),
+              "单个网页 只看楼主 " + out.path().toStdString());
+    EXPECT_EQ(Access(d).m_pBar->Text().toStdString(),
+              "本帖已导出，3 张图片在旁边的文件夹 全部_pictures 中：");
+    EXPECT_EQ(QDir(out.filePath(QStringLiteral("全部_pictures"))).entryList(QDir::Files).size(), 3);
 }
 
 }  // namespace

@@ -1,0 +1,304 @@
+#include "window_export.h"
+
+#include "code_page.h"
+#include "shown_page.h"
+#include "thread_store.h"
+#include "viewer_settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QProgressDialog>
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+namespace vesk {
+
+namespace {
+
+constexpr ExportFormat kFormats[] = {ExportFormat::kHtml, ExportFormat::kEpub,
+                                     ExportFormat::kMarkdown};
+
+// The dialog's file types, in the order of kFormats.
+const char16_t* const kFormatTypes[] = {u"单个网页文件，图片在内 (*.html)", u"EPUB 电子书 (*.epub)",
+                                        u"Markdown 文本，图片在旁边的文件夹 (*.md)"};
+
+// An export waits a while for another program's write: the reader asked for it and waits anyway.
+constexpr int kExportWaitMs = 5000;
+
+// The pictures' progress is told this often at most.
+constexpr auto kProgressEvery = std::chrono::milliseconds(50);
+
+QString Extension(ExportFormat format) {
+    return QString::fromLatin1(ExportFormatName(format).data());
+}
+
+// The file dialog's "type" column in Chinese: Qt's own catalogue leaves it English.
+class ChineseTypes final : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) {
+            return QStringLiteral("文件夹");
+        }
+        const QString suffix = info.suffix().toUpper();
+        return suffix.isEmpty() ? QStringLiteral("文件") : suffix + QStringLiteral(" 文件");
+    }
+};
+
+// Thrown from the picture source to end an export the reader cancelled.
+struct Cancelled {};
+
+}  // namespace
+
+QString ExportFileName(const QString& title, ExportFormat format) {
+    QString name;
+    for (const QChar c : title.simplified()) {
+        name += c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c) ? QChar(u'_') : c;
+    }
+    // A name begun by a dot is hidden, and one of dots alone names a folder.
+    while (name.startsWith(u'.')) {
+        name.remove(0, 1);
+    }
+    name.truncate(80);
+    if (name.trimmed().isEmpty()) {
+        name = QStringLiteral("帖子");
+    }
+    return name.trimmed() + u'.' + Extension(format);
+}
+
+std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, const QString& folder,
+                                     ExportFormat format, PageFilter filter,
+                                     const std::string& strNames) {
+    ChineseTypes typeNames;  // outlives the dialog
+    QFileDialog dialog(pParent, QStringLiteral("导出本帖"), folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Our own dialog, for the rows of which posts and pictures below its own.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&typeNames);
+    QStringList types;
+    for (const char16_t* pszType : kFormatTypes) {
+        types << QString::fromUtf16(pszType);
+    }
+    dialog.setNameFilters(types);
+    const auto formatAt = [](int nAt) { return kFormats[std::clamp(nAt, 0, 2)]; };
+    const int nFormat = static_cast<int>(
+        std::find(std::begin(kFormats), std::end(kFormats), format) - std::begin(kFormats));
+    dialog.selectNameFilter(types.value(nFormat));
+    dialog.setDefaultSuffix(Extension(format));
+    dialog.selectFile(ExportFileName(title, format));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("导出"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("格式："));
+
+    auto* pPosts = new QComboBox(&dialog);
+    pPosts->setObjectName(QStringLiteral("exportPosts"));
+    const QString names = QString::fromStdU16String(GbkToUtf16(strNames));
+    pPosts->addItem(QStringLiteral("所有帖子"), static_cast<int>(PageFilter::kAll));
+    pPosts->addItem(QStringLiteral("只看楼主"), static_cast<int>(PageFilter::kStarter));
+    if (!strNames.empty()) {
+        pPosts->addItem(QStringLiteral("只看：%1").arg(names),
+                        static_cast<int>(PageFilter::kNames));
+    }
+    pPosts->setCurrentIndex(std::max(0, pPosts->findData(static_cast<int>(filter))));
+    auto* pPictures = new QCheckBox(QStringLiteral("带上存下的图片"), &dialog);
+    pPictures->setObjectName(QStringLiteral("exportPictures"));
+    pPictures->setChecked(true);
+    if (auto* pGrid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int nRow = pGrid->rowCount();
+        pGrid->addWidget(new QLabel(QStringLiteral("帖子："), &dialog), nRow, 0);
+        pGrid->addWidget(pPosts, nRow, 1);
+        pGrid->addWidget(pPictures, nRow + 1, 1);
+    }
+    // Another type gives the name in the box its extension.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
+        const ExportFormat chosen = formatAt(static_cast<int>(types.indexOf(type)));
+        dialog.setDefaultSuffix(Extension(chosen));
+        if (auto* pName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            const QString typed = pName->text();
+            const QString base = QFileInfo(typed).completeBaseName();
+            if (!base.isEmpty()) {
+                pName->setText(base + u'.' + Extension(chosen));
+            }
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    ExportAsked asked;
+    asked.choice.format = formatAt(static_cast<int>(types.indexOf(dialog.selectedNameFilter())));
+    asked.choice.filter =
+        ToResultFilter(static_cast<PageFilter>(pPosts->currentData().toInt()), strNames);
+    asked.choice.bPictures = pPictures->isChecked();
+    asked.path = dialog.selectedFiles().constFirst();
+    const QString extension = u'.' + Extension(asked.choice.format);
+    if (!asked.path.endsWith(extension, Qt::CaseInsensitive)) {
+        asked.path += extension;
+    }
+    return asked;
+}
+
+ThreadExporter::ThreadExporter(std::string strLibraryFile, ThreadKey key, ExportAsked asked,
+                               QObject* pContext, Progress progress, Done done)
+    : m_pContext(pContext), m_progress(std::move(progress)), m_done(std::move(done)) {
+    m_worker = std::thread([this, strFile = std::move(strLibraryFile), key = std::move(key),
+                            asked = std::move(asked)] { Work(strFile, key, asked); });
+}
+
+ThreadExporter::~ThreadExporter() {
+    *m_pAlive = false;
+    m_bCancel = true;
+    m_worker.join();
+}
+
+void ThreadExporter::Post(std::function<void()> call) {
+    QMetaObject::invokeMethod(
+        m_pContext,
+        [pAlive = m_pAlive, call = std::move(call)] {
+            if (*pAlive) {
+                call();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& key,
+                          const ExportAsked& asked) {
+    End end;
+    try {
+        ThreadStore store(strLibraryFile, true, kExportWaitMs);
+        const std::optional<StoredThread> thread = store.Find(key);
+        if (!thread) {
+            end.error = QStringLiteral("本帖已不在帖子库中。");
+        } else {
+            std::set<std::string> all;
+            if (asked.choice.bPictures) {
+                for (const auto& [src, picture] : store.Pictures(thread->nId)) {
+                    if (!picture.strHash.empty()) {
+                        all.insert(picture.strHash);
+                    }
+                }
+            }
+            const int nTotal = static_cast<int>(all.size());
+            std::set<std::string, std::less<>> packed;
+            auto told = std::chrono::steady_clock::now() - kProgressEvery;
+            const PictureSource source = [&](std::string_view hash) {
+                if (m_bCancel) {
+                    throw Cancelled{};
+                }
+                std::optional<KeptPicture> picture = store.Picture(hash);
+                if (picture && packed.emplace(hash).second) {
+                    const auto now = std::chrono::steady_clock::now();
+                    if (now - told >= kProgressEvery) {
+                        told = now;
+                        Post([this, nPacked = static_cast<int>(packed.size()), nTotal] {
+                            m_progress(nPacked, nTotal);
+                        });
+                    }
+                }
+                return picture;
+            };
+            const std::string strFailed =
+                WriteThreadExport(store, *thread, asked.choice, asked.path.toStdString(), source);
+            if (!strFailed.empty()) {
+                end.error = QStringLiteral("无法写入 %1。").arg(QString::fromStdString(strFailed));
+            }
+            end.nPictures = static_cast<int>(packed.size());
+        }
+    } catch (const Cancelled&) {
+        end.bCancelled = true;
+    } catch (const LibraryError& error) {
+        end.error = QString::fromUtf8(error.what());
+    }
+    Post([this, end] { m_done(end); });
+}
+
+WindowExport::WindowExport(std::string strLibraryFile, ViewerSettings& settings, QWidget& window)
+    : m_strLibraryFile(std::move(strLibraryFile)), m_settings(settings), m_window(window) {}
+
+WindowExport::~WindowExport() {
+    m_pExporter.reset();
+    delete m_pProgress;
+}
+
+void WindowExport::Export(const StoredThread& thread, PageFilter filter,
+                          const std::string& strNames) {
+    if (IsRunning()) {
+        return;
+    }
+    const ExportFormat format = ExportFormatNamed(m_settings.LastExportFormat().toStdString())
+                                    .value_or(ExportFormat::kHtml);
+    QString folder = m_settings.LastExportFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::homePath();
+    }
+    const std::optional<ExportAsked> asked =
+        AskExport(&m_window, QString::fromStdU16String(GbkToUtf16(thread.strTitle)), folder, format,
+                  filter, strNames);
+    if (!asked) {
+        return;
+    }
+    m_settings.SetLastExport(Extension(asked->choice.format),
+                             QFileInfo(asked->path).absolutePath());
+    m_path = asked->path;
+    m_pProgress = new QProgressDialog(QStringLiteral("正在导出本帖…"), QStringLiteral("取消"), 0, 0,
+                                      &m_window);
+    m_pProgress->setWindowTitle(QStringLiteral("导出本帖"));
+    m_pProgress->setWindowModality(Qt::WindowModal);
+    m_pProgress->setAutoClose(false);
+    m_pProgress->setAutoReset(false);
+    m_pProgress->setMinimumDuration(400);
+    m_pProgress->setValue(0);
+    connect(m_pProgress, &QProgressDialog::canceled, this, [this] {
+        if (m_pExporter != nullptr) {
+            m_pExporter->Cancel();
+        }
+    });
+    m_pExporter = std::make_unique<ThreadExporter>(
+        m_strLibraryFile, thread.key, *asked, this,
+        [this](int nPacked, int nTotal) { OnProgress(nPacked, nTotal); },
+        [this](const ThreadExporter::End& end) { OnDone(end); });
+}
+
+void WindowExport::OnProgress(int nPacked, int nTotal) {
+    if (m_pProgress == nullptr) {
+        return;
+    }
+    m_pProgress->setMaximum(std::max(nTotal, nPacked));
+    m_pProgress->setValue(nPacked);
+    m_pProgress->setLabelText(QStringLiteral("正在装入图片：%1 / %2 张").arg(nPacked).arg(nTotal));
+}
+
+void WindowExport::OnDone(const ThreadExporter::End& end) {
+    m_pExporter.reset();
+    if (m_pProgress != nullptr) {
+        m_pProgress->deleteLater();
+        m_pProgress = nullptr;
+    }
+    if (end.bCancelled || !told) {
+        return;
+    }
+    Told result;
+    if (!end.error.isEmpty()) {
+        result.text = QStringLiteral("本帖未能导出：%1").arg(end.error);
+    } else {
+        result.path = QDir::toNativeSeparators(m_path);
+        const QFileInfo file(m_path);
+        result.text = end.nPictures == 0 ? QStringLiteral("本帖已导出到：")
+                      : m_path.endsWith(QStringLiteral(".md"), Qt::CaseInsensitive)
+                          ? QStringLiteral("本帖已导出，%1 张图片在旁边的文件夹 %2_pictures 中：")
+                                .arg(end.nPictures)
+                                .arg(file.completeBaseName())
+                          : QStringLiteral("本帖已导出，%1 张图片在内：").arg(end.nPictures);
+    }
+    told(result);
+}
+
+}  // namespace vesk
