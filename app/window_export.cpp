@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressDialog>
 #include <algorithm>
@@ -68,6 +69,9 @@ QString ExportFileName(const QString& title, ExportFormat format) {
         name.remove(0, 1);
     }
     name.truncate(80);
+    if (!name.isEmpty() && name.back().isHighSurrogate()) {
+        name.chop(1);
+    }
     if (name.trimmed().isEmpty()) {
         name = QStringLiteral("帖子");
     }
@@ -122,10 +126,15 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
         const ExportFormat chosen = formatAt(static_cast<int>(types.indexOf(type)));
         dialog.setDefaultSuffix(Extension(chosen));
         if (auto* pName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-            const QString typed = pName->text();
-            const QString base = QFileInfo(typed).completeBaseName();
-            if (!base.isEmpty()) {
-                pName->setText(base + u'.' + Extension(chosen));
+            QString name = pName->text();
+            for (const ExportFormat other : kFormats) {
+                if (name.endsWith(u'.' + Extension(other), Qt::CaseInsensitive)) {
+                    name.chop(Extension(other).size() + 1);
+                    break;
+                }
+            }
+            if (!name.isEmpty()) {
+                pName->setText(name + u'.' + Extension(chosen));
             }
         }
     });
@@ -140,7 +149,14 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
     asked.path = dialog.selectedFiles().constFirst();
     const QString extension = u'.' + Extension(asked.choice.format);
     if (!asked.path.endsWith(extension, Qt::CaseInsensitive)) {
+        // The dialog asked about the name as typed, not this one.
         asked.path += extension;
+        if (QFileInfo::exists(asked.path) &&
+            QMessageBox::question(pParent, QStringLiteral("导出本帖"),
+                                  QStringLiteral("%1 已经存在，要替换它吗？")
+                                      .arg(QFileInfo(asked.path).fileName())) != QMessageBox::Yes) {
+            return std::nullopt;
+        }
     }
     return asked;
 }
@@ -215,7 +231,8 @@ void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& ke
     } catch (const Cancelled&) {
         end.bCancelled = true;
     } catch (const LibraryError& error) {
-        end.error = QString::fromUtf8(error.what());
+        end.error = error.IsBusy() ? QStringLiteral("帖子库正忙：另一个程序正在写入，请稍后再试。")
+                                   : QString::fromUtf8(error.what());
     }
     Post([this, end] { m_done(end); });
 }

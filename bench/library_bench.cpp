@@ -2,13 +2,15 @@
 // reading (time per page, and the file's size against its bodies), from a near forum and from
 // one 50 ms away, an unchanged refresh (requests), the requests on boards that answer past the
 // end with another page (habit: 0 a page without posts, 1 the last page again, 2 a redirect to
-// the first page, 3 to the last, 4 the first page for every number), showing the whole thread.
+// the first page, 3 to the last, 4 the first page for every number), showing the whole thread,
+// exporting it to each format.
 // bench/library_figures.sh sets the first reading by vesk-library against vesk-fetch reading 40
 // pages.
 
 #include "demo_forum.h"
 #include "long_thread.h"
 #include "sqlite_db.h"
+#include "thread_export.h"
 #include "thread_page.h"
 #include "thread_reader.h"
 
@@ -182,6 +184,41 @@ void BM_ShowWholeThread(benchmark::State& state) {
     std::filesystem::remove(strPage);
 }
 BENCHMARK(BM_ShowWholeThread)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Exporting the kept thread with its 250 pictures (format: 0 html, 1 epub, 2 md; starter: the
+// starter's posts alone), written to a file: the time, and the bytes of the file and of the
+// pictures beside it.
+void BM_Export(benchmark::State& state) {
+    KeptThread kept;
+    const auto format = static_cast<ExportFormat>(state.range(0));
+    const std::filesystem::path out =
+        kept.strPath + "-export." + std::string(ExportFormatName(format));
+    const std::filesystem::path pictures = out.parent_path() / (out.stem().string() + "_pictures");
+    ExportChoice choice;
+    choice.format = format;
+    choice.filter.bShowAll = state.range(1) == 0;
+    choice.filter.bOnlyStarter = state.range(1) != 0;
+    const std::optional<StoredThread> thread = kept.store.Find(kThread);
+    for (auto _ : state) {
+        if (!WriteThreadExport(kept.store, *thread, choice, out.string()).empty()) {
+            state.SkipWithError("not written");
+        }
+    }
+    double fBeside = 0;
+    for (std::error_code error;
+         const auto& entry : std::filesystem::directory_iterator(pictures, error)) {
+        fBeside += static_cast<double>(entry.file_size());
+    }
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(out));
+    state.counters["pictures_beside_bytes"] = fBeside;
+    std::filesystem::remove(out);
+    std::filesystem::remove_all(pictures);
+}
+BENCHMARK(BM_Export)
+    ->ArgNames({"format", "starter"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Every body of the kept thread (5,967 posts) through the sanitiser, as a page of all of them
 // shows them.
