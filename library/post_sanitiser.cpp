@@ -178,17 +178,32 @@ Parsed ParseBody(const std::string& strUtf8) {
     return Parsed(gumbo_parse_with_options(&options, strUtf8.data(), strUtf8.size()));
 }
 
-// Walks the tree without recursion: a post can nest as deep as it likes.
-template <typename Visit, typename Leave>
-void Walk(const GumboNode* pRoot, Visit visit, Leave leave) {
+// Walks the tree without recursion (a post can nest as deep as it likes): each text to text,
+// each HTML element to element, which says whether the walk goes into its children (and then to
+// leave after them). Comments, foreign elements and what is dropped with everything inside it
+// are not seen.
+template <typename Text, typename Element, typename Leave>
+void Walk(const GumboNode* pRoot, Text text, Element element, Leave leave) {
     struct Step {
         const GumboNode* pNode;
         unsigned int nNext;
     };
     std::vector<Step> stack;
     const auto enter = [&](const GumboNode* pNode) {
-        if (visit(*pNode) && pNode->type == GUMBO_NODE_ELEMENT) {
-            stack.push_back({pNode, 0});
+        switch (pNode->type) {
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA:
+                text(std::string_view(pNode->v.text.text));
+                break;
+            case GUMBO_NODE_ELEMENT:
+                if (pNode->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+                    KeepOf(pNode->v.element.tag) != Keep::kNothing && element(pNode->v.element)) {
+                    stack.push_back({pNode, 0});
+                }
+                break;
+            default:
+                break;
         }
     };
     for (unsigned int i = 0; i < pRoot->v.element.children.length; ++i) {
@@ -197,7 +212,7 @@ void Walk(const GumboNode* pRoot, Visit visit, Leave leave) {
             Step& top = stack.back();
             const GumboVector& children = top.pNode->v.element.children;
             if (top.nNext >= children.length) {
-                leave(*top.pNode);
+                leave(top.pNode->v.element);
                 stack.pop_back();
                 continue;
             }
@@ -215,36 +230,19 @@ public:
         const Parsed parsed = ParseBody(strUtf8);
         m_out.reserve(strUtf8.size() + 32);
         Walk(
-            parsed->root, [this](const GumboNode& node) { return Visit(node); },
-            [this](const GumboNode& node) { Leave(node); });
+            parsed->root, [this](std::string_view text) { Text(text); },
+            [this](const GumboElement& element) { return Visit(element); },
+            [this](const GumboElement& element) { Leave(element); });
         return Utf8ToGbkMarkup(m_out);
     }
 
 private:
-    // Whether the walk goes into the node's children.
-    bool Visit(const GumboNode& node) {
-        switch (node.type) {
-            case GUMBO_NODE_TEXT:
-            case GUMBO_NODE_WHITESPACE:
-            case GUMBO_NODE_CDATA:
-                AppendEscaped(m_out, node.v.text.text);
-                return false;
-            case GUMBO_NODE_ELEMENT:
-                break;
-            default:
-                return false;
-        }
-        const GumboElement& element = node.v.element;
-        if (element.tag_namespace != GUMBO_NAMESPACE_HTML) {
-            return false;
-        }
-        switch (KeepOf(element.tag)) {
-            case Keep::kNothing:
-                return false;
-            case Keep::kText:
-                return true;
-            case Keep::kElement:
-                break;
+    void Text(std::string_view text) { AppendEscaped(m_out, text); }
+
+    // Whether the walk goes into the element's children.
+    bool Visit(const GumboElement& element) {
+        if (KeepOf(element.tag) == Keep::kText) {
+            return true;
         }
         if (element.tag == GUMBO_TAG_IMG) {
             Picture(element);
@@ -256,8 +254,7 @@ private:
         return !IsVoid(element.tag);
     }
 
-    void Leave(const GumboNode& node) {
-        const GumboElement& element = node.v.element;
+    void Leave(const GumboElement& element) {
         if (KeepOf(element.tag) == Keep::kElement && !IsVoid(element.tag)) {
             m_out.append("</").append(gumbo_normalized_tagname(element.tag)).append(">");
         }
@@ -403,33 +400,14 @@ std::string TextOf(const std::string& strUtf8) {
             out += ' ';
         }
     };
+    const auto block = [&](const GumboElement& element) {
+        if (IsBlock(element.tag)) {
+            gap();
+        }
+        return true;
+    };
     Walk(
-        parsed->root,
-        [&](const GumboNode& node) {
-            switch (node.type) {
-                case GUMBO_NODE_TEXT:
-                case GUMBO_NODE_WHITESPACE:
-                case GUMBO_NODE_CDATA:
-                    AppendWords(out, node.v.text.text);
-                    return false;
-                case GUMBO_NODE_ELEMENT:
-                    if (node.v.element.tag_namespace != GUMBO_NAMESPACE_HTML ||
-                        KeepOf(node.v.element.tag) == Keep::kNothing) {
-                        return false;
-                    }
-                    if (IsBlock(node.v.element.tag)) {
-                        gap();
-                    }
-                    return true;
-                default:
-                    return false;
-            }
-        },
-        [&](const GumboNode& node) {
-            if (IsBlock(node.v.element.tag)) {
-                gap();
-            }
-        });
+        parsed->root, [&](std::string_view text) { AppendWords(out, text); }, block, block);
     if (!out.empty() && out.back() == ' ') {
         out.pop_back();
     }
@@ -479,8 +457,9 @@ public:
     std::string Run(std::string_view body) {
         const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
         Walk(
-            parsed->root, [this](const GumboNode& node) { return Visit(node); },
-            [this](const GumboNode& node) { Leave(node); });
+            parsed->root, [this](std::string_view text) { Text(text); },
+            [this](const GumboElement& element) { return Visit(element); },
+            [this](const GumboElement& element) { Leave(element); });
         // No blank lines at either end, none more than one in a row.
         std::string text;
         for (const char c : m_out) {
@@ -496,23 +475,9 @@ public:
     }
 
 private:
-    bool Visit(const GumboNode& node) {
-        switch (node.type) {
-            case GUMBO_NODE_TEXT:
-            case GUMBO_NODE_WHITESPACE:
-            case GUMBO_NODE_CDATA:
-                AppendMarkdownText(m_out, node.v.text.text);
-                return false;
-            case GUMBO_NODE_ELEMENT:
-                break;
-            default:
-                return false;
-        }
-        const GumboElement& element = node.v.element;
-        if (element.tag_namespace != GUMBO_NAMESPACE_HTML ||
-            KeepOf(element.tag) == Keep::kNothing) {
-            return false;
-        }
+    void Text(std::string_view text) { AppendMarkdownText(m_out, text); }
+
+    bool Visit(const GumboElement& element) {
         switch (element.tag) {
             case GUMBO_TAG_BR:
                 m_out += "  \n";
@@ -562,8 +527,7 @@ private:
         return true;
     }
 
-    void Leave(const GumboNode& node) {
-        const GumboElement& element = node.v.element;
+    void Leave(const GumboElement& element) {
         switch (element.tag) {
             case GUMBO_TAG_P:
             case GUMBO_TAG_DIV:
@@ -619,8 +583,9 @@ public:
     std::string Run(std::string_view body) {
         const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
         Walk(
-            parsed->root, [this](const GumboNode& node) { return Visit(node); },
-            [this](const GumboNode& node) { Leave(node); });
+            parsed->root, [this](std::string_view text) { Text(text); },
+            [this](const GumboElement& element) { return Visit(element); },
+            [this](const GumboElement& element) { Leave(element); });
         while (m_out.ends_with("<br/>")) {
             m_out.resize(m_out.size() - 5);
         }
@@ -677,29 +642,16 @@ private:
         }
     }
 
-    bool Visit(const GumboNode& node) {
-        switch (node.type) {
-            case GUMBO_NODE_TEXT:
-            case GUMBO_NODE_WHITESPACE:
-            case GUMBO_NODE_CDATA: {
-                std::string words(m_out.empty() || m_out.ends_with("<br/>") ? "" : "x");
-                AppendWords(words, node.v.text.text);
-                const std::string_view shown = std::string_view(words).substr(
-                    m_out.empty() || m_out.ends_with("<br/>") ? 0 : 1);
-                AppendEscaped(m_out, shown);
-                m_bShown = m_bShown || TrimWhiteSpace(shown).size() > 0;
-                return false;
-            }
-            case GUMBO_NODE_ELEMENT:
-                break;
-            default:
-                return false;
-        }
-        const GumboElement& element = node.v.element;
-        if (element.tag_namespace != GUMBO_NAMESPACE_HTML ||
-            KeepOf(element.tag) == Keep::kNothing) {
-            return false;
-        }
+    void Text(std::string_view text) {
+        std::string words(m_out.empty() || m_out.ends_with("<br/>") ? "" : "x");
+        AppendWords(words, text);
+        const std::string_view shown =
+            std::string_view(words).substr(m_out.empty() || m_out.ends_with("<br/>") ? 0 : 1);
+        AppendEscaped(m_out, shown);
+        m_bShown = m_bShown || TrimWhiteSpace(shown).size() > 0;
+    }
+
+    bool Visit(const GumboElement& element) {
         if (element.tag == GUMBO_TAG_BR) {
             m_out += "<br/>";
             return false;
@@ -728,10 +680,10 @@ private:
         return true;
     }
 
-    void Leave(const GumboNode& node) {
+    void Leave(const GumboElement& element) {
         m_out += m_ends.back();
         m_ends.pop_back();
-        if (IsBlockTag(node.v.element.tag)) {
+        if (IsBlockTag(element.tag)) {
             Break();
         }
     }
@@ -832,21 +784,18 @@ std::vector<std::string> PictureSources(std::string_view body) {
     const Parsed parsed = ParseBody(GbkToUtf8Lenient(body));
     std::unordered_set<std::string> seen;
     Walk(
-        parsed->root,
-        [&](const GumboNode& node) {
-            if (node.type != GUMBO_NODE_ELEMENT) {
-                return false;
-            }
-            if (node.v.element.tag == GUMBO_TAG_IMG) {
-                std::string src(TrimWhiteSpace(Attribute(node.v.element, "src")));
+        parsed->root, [](std::string_view) {},
+        [&](const GumboElement& element) {
+            if (element.tag == GUMBO_TAG_IMG) {
+                std::string src(TrimWhiteSpace(Attribute(element, "src")));
                 const bool bRelative = !src.empty() && src.find(':') == std::string::npos;
                 if ((IsWebAddress(src) || bRelative) && seen.insert(src).second) {
                     sources.push_back(std::move(src));
                 }
             }
-            return KeepOf(node.v.element.tag) != Keep::kNothing;
+            return true;
         },
-        [](const GumboNode&) {});
+        [](const GumboElement&) {});
     return sources;
 }
 
