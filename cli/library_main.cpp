@@ -371,14 +371,9 @@ public:
         if (!thread) {
             return kExitNotFound;
         }
-        // The starter's posts are read alone from the library.
-        const bool bStarterOnly = filter.bOnlyStarter && !thread->strStarter.empty();
-        const ResultPage page = ComposeThreadPage(
-            *thread,
-            m_store.Posts(thread->nId, bStarterOnly
-                                           ? std::optional<std::string_view>(thread->strStarter)
-                                           : std::nullopt),
-            filter, m_options.bNew, m_store.Pictures(thread->nId));
+        const ResultPage page =
+            ComposeThreadPage(*thread, PostsToShow(m_store, *thread, filter), filter,
+                              m_options.bNew, m_store.Pictures(thread->nId));
         const bool bWritten = WritePage(m_options.strOut, page.strText);
         if (bWritten && !m_options.bPeek) {
             m_store.MarkRead(thread->nId);

@@ -381,12 +381,19 @@ std::optional<ExportFormat> ExportFormatNamed(std::string_view name) {
     return std::nullopt;
 }
 
+std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thread,
+                                    const ResultFilter& filter) {
+    const bool bStarterOnly = filter.bOnlyStarter && !thread.strStarter.empty();
+    return store.Posts(thread.nId, bStarterOnly ? std::optional<std::string_view>(thread.strStarter)
+                                                : std::nullopt);
+}
+
 std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                               const ExportChoice& choice, const std::string& strPath,
                               const PictureSource& source) {
     const PictureSource pictureSource =
         source ? source : [&store](std::string_view hash) { return store.Picture(hash); };
-    const std::vector<StoredPost> posts = store.Posts(thread.nId);
+    const std::vector<StoredPost> posts = PostsToShow(store, thread, choice.filter);
     const PictureMap pictures = store.Pictures(thread.nId);
     switch (choice.format) {
         case ExportFormat::kHtml:

@@ -60,6 +60,11 @@ struct ExportChoice {
     bool bPictures = true;
 };
 
+// The posts of a kept thread the filter may show, from the library: the starter's alone when
+// only theirs are shown, else all.
+std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thread,
+                                    const ResultFilter& filter);
+
 // Exports a kept thread from the library to strPath, each file written whole or not at all, a
 // Markdown text's pictures in the folder "<its name>_pictures" beside it; the pictures come from
 // source (the library's when it is empty), which may end the export by throwing: nothing is

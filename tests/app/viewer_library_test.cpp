@@ -75,6 +75,15 @@ protected:
         return QTest::qWaitFor([&] { return bDone; }, kWait) ? ids : QStringList();
     }
     static std::vector<ThreadListing> Kept() { return ThreadStore(DefaultLibraryFile()).List(); }
+    // Reads a thread of the demo forum whole into the library, pictures and all.
+    RefreshOutcome KeepThread(const ThreadKey& key) const {
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        EXPECT_TRUE(fetcher.OpenSession());
+        RefreshSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        return RefreshThread(store, fetcher, key, settings);
+    }
     void TearDown() override {
         std::filesystem::remove_all(std::filesystem::path(DefaultLibraryFile()).parent_path());
     }
@@ -436,16 +445,9 @@ TEST_F(ViewerLibraryTest, AKeptThreadShowsItsPicturesAndEveryPostOfflineWithoutT
         }
     });
     const ThreadKey key{"600519", "1000001"};
-    {
-        ThreadStore store(DefaultLibraryFile());
-        PageFetcher fetcher;
-        ASSERT_TRUE(fetcher.OpenSession());
-        RefreshSettings settings;
-        settings.strBaseAddress = forum.BaseAddress();
-        const RefreshOutcome outcome = RefreshThread(store, fetcher, key, settings);
-        EXPECT_EQ(outcome.pictures.nKept, 1);
-        EXPECT_EQ(outcome.pictures.nFailed, 1);
-    }
+    const RefreshOutcome outcome = KeepThread(key);
+    EXPECT_EQ(outcome.pictures.nKept, 1);
+    EXPECT_EQ(outcome.pictures.nFailed, 1);
     // A go's page before it may reach the board.
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
@@ -672,14 +674,7 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
         }
     });
     const ThreadKey key{"600519", "1000001"};
-    {
-        ThreadStore store(DefaultLibraryFile());
-        PageFetcher fetcher;
-        ASSERT_TRUE(fetcher.OpenSession());
-        RefreshSettings settings;
-        settings.strBaseAddress = forum.BaseAddress();
-        ASSERT_EQ(RefreshThread(store, fetcher, key, settings).pictures.nKept, 3);
-    }
+    ASSERT_EQ(KeepThread(key).pictures.nKept, 3);
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     viewer.Radio(res::IDC_ONLY_STARTER)->click();
