@@ -33,6 +33,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -101,36 +102,18 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
     });
     m_caption = windowTitle();
     m_pBar = new MessageBar(this);
-    m_nBrowserTop = m_browser->geometry().top();
-    connect(m_pBar, &MessageBar::shownChanged, this, [this](bool bShown) {
-        m_barCause = bShown ? m_barCause : BarCause::kNone;
-        LayoutControls();
-    });
-    connect(m_pBar, &MessageBar::actionTriggered, this, [this] {
-        if (m_barCause == BarCause::kExport) {
-            OpenInDesktop(QUrl::fromLocalFile(QFileInfo(m_exportedPath).absolutePath())
-                              .toEncoded()
-                              .toStdString());
-            return;
-        }
-        if (IsFetching()) {
-            return;
-        }
-        // A thread that goes on past the pages read is read whole; a failed reading again.
-        if (m_barCause == BarCause::kReading && m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
-            ReadWholeThread(CutThreadKey(m_strThreadUrl));
-        } else {
-            OnGo();
-        }
+    m_pWindowBar = std::make_unique<WindowBar>(*m_pBar);
+    connect(m_pBar, &MessageBar::actionTriggered, this, &ViewerDialog::OnBarAction);
+    // The page moves under the bar, or back, at once.
+    connect(m_pBar, &MessageBar::shownChanged, this, [this] {
+        layout()->invalidate();
+        layout()->activate();
     });
     m_pSearchBar = new SearchBar(this);
     m_pSearchBar->hide();
     m_pPlaceBar = new PlaceBar(this);
-    connect(m_pPlaceBar, &PlaceBar::toEnd, this, &ViewerDialog::MoveToEnd);
-    connect(m_pPlaceBar, &PlaceBar::toFloor, this, &ViewerDialog::GoToFloor);
-    m_pSeenTimer = new QTimer(this);
-    m_pSeenTimer->setInterval(1000);
-    connect(m_pSeenTimer, &QTimer::timeout, this, &ViewerDialog::NoteSeenPosts);
+    m_pPlaceBar->hide();
+    SetUpLayout();
     m_bReady = OnInitDialog();
 }
 
@@ -151,7 +134,32 @@ QRadioButton* ViewerDialog::Radio(int nId) const {
 }
 
 bool ViewerDialog::IsFetching() const {
-    return m_pFetchThread != nullptr || (m_pLibrary != nullptr && m_pLibrary->IsReading());
+    return m_pFetchThread != nullptr || (m_pReading != nullptr && m_pReading->IsReading());
+}
+
+void ViewerDialog::SetBusy(bool bBusy, const QString& doing) {
+    m_btnGo->setEnabled(!bBusy);
+    setWindowTitle(bBusy ? m_caption + doing : m_caption);
+    if (bBusy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void ViewerDialog::ShowProgress(int nPage, int nPosts) {
+    if (IsFetching()) {
+        setWindowTitle(m_caption +
+                       QStringLiteral(" — 正在读取第%1页，已得%2帖").arg(nPage).arg(nPosts));
+    }
+}
+
+RefreshSettings ViewerDialog::RefreshSettingsOf() const {
+    RefreshSettings settings;
+    settings.strBaseAddress = m_settings.strBaseAddress;
+    settings.nWindow = m_settings.nWindow;
+    settings.bPictures = !m_pSettings->SkipPictures();
+    return settings;
 }
 
 bool ViewerDialog::OnInitDialog() {
@@ -170,21 +178,12 @@ bool ViewerDialog::OnInitDialog() {
     m_pShown = std::make_unique<ShownPage>(m_pageFolder);
     m_strOutputPath = m_pShown->OutputPath();
     m_pLibrary = std::make_unique<WindowLibrary>(DefaultLibraryFile());
-    m_pSearch =
-        std::make_unique<WindowSearch>(m_pLibrary->File(), *m_pSearchBar, *m_pShown, *m_browser);
-    m_pSearch->shownChanged = [this] { LayoutControls(); };
-    m_pExport = std::make_unique<WindowExport>(m_pLibrary->File(), *m_pSettings, *this);
-    m_pExport->told = [this](const WindowExport::Told& told) {
-        m_exportedPath = told.path;
-        ShowBar(BarCause::kExport,
-                told.path.isEmpty() ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-                told.text, told.path.isEmpty() ? QString() : QStringLiteral("打开所在文件夹"),
-                told.path);
-    };
+    SetUpLibraryRooms();
+    SetUpReading();
     SetUpPageView();
     SetUpKeys();
     SetUpButtons();
-    ShowHome();
+    m_pReading->ShowHome();
     SetUpWatch();
 
     try {
@@ -201,6 +200,50 @@ bool ViewerDialog::OnInitDialog() {
     m_browser->SetNoPictures(m_pSettings->NoPictures());
     AddressEdit()->setFocus();
     return true;
+}
+
+// The library's rooms beside the reading: its search, with its bar above the page, and the
+// export of a kept thread, whose bar's action opens the folder the file went to.
+void ViewerDialog::SetUpLibraryRooms() {
+    m_pSearch =
+        std::make_unique<WindowSearch>(m_pLibrary->File(), *m_pSearchBar, *m_pShown, *m_browser);
+    m_pExport = std::make_unique<WindowExport>(m_pLibrary->File(), *m_pSettings, *this);
+    m_pExport->told = [this](const WindowExport::Told& told) {
+        m_exportedPath = told.path;
+        m_pWindowBar->Show(
+            WindowBar::Cause::kExport,
+            told.path.isEmpty() ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+            told.text, told.path.isEmpty() ? QString() : QStringLiteral("打开所在文件夹"),
+            told.path);
+    };
+}
+
+// The reading room shows the library's pages and kept threads; a kept thread it opens becomes
+// the window's, as a go's would, in the filter the reader chose for it.
+void ViewerDialog::SetUpReading() {
+    WindowReading::Window window;
+    window.isFetching = [this] { return m_pFetchThread != nullptr; };
+    window.adopt = [this](const StoredThread& thread) {
+        AdoptKeptThread(thread);
+        return Selection();
+    };
+    window.showAll = [this] {
+        SetFilter(PageFilter::kAll);
+        RememberFilter();
+        return Selection();
+    };
+    window.reading = [this](bool bReading) {
+        if (bReading) {
+            m_pWatch->Yield();
+        }
+        SetBusy(bReading, QStringLiteral(" — 正在读取全帖"));
+    };
+    window.progress = [this](int nPage, int nPosts) { ShowProgress(nPage, nPosts); };
+    window.refreshSettings = [this] { return RefreshSettingsOf(); };
+    m_pReading = std::make_unique<WindowReading>(
+        WindowReading::Rooms{*m_pLibrary, *m_browser, *m_pShown, *m_pPlaceBar, *m_pWindowBar,
+                             *m_pSearch},
+        std::move(window));
 }
 
 // The web view loads only the window's pages. A thread address clicked on the start page is put
@@ -226,7 +269,7 @@ void ViewerDialog::SetUpPageView() {
                 QMetaObject::invokeMethod(
                     this,
                     [this, request] {
-                        OnHomeAction(request->action, request->key, request->nPost);
+                        m_pReading->OnHomeAction(request->action, request->key, request->nPost);
                     },
                     Qt::QueuedConnection);
             }
@@ -240,24 +283,15 @@ void ViewerDialog::SetUpPageView() {
         AddressEdit()->setFocus();
         return true;
     });
-    // The news line's links go to posts that may not be in the page yet.
-    m_browser->SetPlaceHandler([this](const QString& place) {
-        const std::optional<int> index = KeptReading::RowIndex(place);
-        if (m_pReading == nullptr || !index) {
-            return false;
-        }
-        m_pReading->GoTo(*index);
-        return true;
-    });
-    connect(m_browser, &CWebBrowser2::urlChanged, this, &ViewerDialog::ShowPlace);
     connect(m_browser, &CWebBrowser2::urlChanged, this, [this] { m_pSearch->PageChanged(); });
     m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
         if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
-            ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
-                    url.toString());
+            m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
+                               kNoBrowserMessage, {}, url.toString());
         } else {
-            ShowBar(BarCause::kNavigation, MessageBar::Level::kWarning,
-                    QStringLiteral("页面试图转到别的网址，已阻止："), {}, url.toString());
+            m_pWindowBar->Show(WindowBar::Cause::kNavigation, MessageBar::Level::kWarning,
+                               QStringLiteral("页面试图转到别的网址，已阻止："), {},
+                               url.toString());
         }
     });
 }
@@ -276,25 +310,25 @@ void ViewerDialog::SetUpKeys() {
             return;
         }
         if (m_bLoaded != 0 && m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
-            ReadWholeThread(CutThreadKey(m_strThreadUrl));
+            m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
         } else {
             OnGo();
         }
     });
     // Home and End in an edit move its cursor; elsewhere in the window they move in the page.
-    shortcut(QKeySequence(Qt::Key_Home), [this] { MoveToEnd(false); });
-    shortcut(QKeySequence(Qt::Key_End), [this] { MoveToEnd(true); });
+    shortcut(QKeySequence(Qt::Key_Home), [this] { m_pReading->MoveToEnd(false); });
+    shortcut(QKeySequence(Qt::Key_End), [this] { m_pReading->MoveToEnd(true); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] {
         if (!m_pPlaceBar->isHidden()) {
             m_pPlaceBar->FocusFloor();
         }
     });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { MovePlace(-1); });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { MovePlace(1); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { m_pReading->ShowHome(); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { m_pReading->MovePlace(-1); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { m_pReading->MovePlace(1); });
     // N and P outside the edits: the next and the previous post not read.
-    shortcut(QKeySequence(Qt::Key_N), [this] { MoveToMarked(1); });
-    shortcut(QKeySequence(Qt::Key_P), [this] { MoveToMarked(-1); });
+    shortcut(QKeySequence(Qt::Key_N), [this] { m_pReading->MoveToMarked(1); });
+    shortcut(QKeySequence(Qt::Key_P), [this] { m_pReading->MoveToMarked(-1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
@@ -310,7 +344,8 @@ void ViewerDialog::SetUpButtons() {
             nRight = std::max(nRight, pChild->geometry().right());
         }
     }
-    setMinimumSize(nRight + 8 + 120, m_nBrowserTop + 120 + m_pPlaceBar->sizeHint().height());
+    setMinimumSize(nRight + 8 + 120,
+                   m_browser->geometry().top() + 120 + m_pPlaceBar->sizeHint().height());
 
     // The two image buttons: the menu button's pop-up, its tooltip and the callback before it
     // opens; the go button's tooltip and icon; the menu button's icon.
@@ -332,60 +367,46 @@ void ViewerDialog::SetUpButtons() {
 // Watched threads are refreshed quietly while the window is free; the home page shows what they
 // gained, and the desktop tells of the starters' posts.
 void ViewerDialog::SetUpWatch() {
-    RefreshSettings background;
-    background.strBaseAddress = m_settings.strBaseAddress;
-    background.nWindow = m_settings.nWindow;
-    background.bPictures = !m_pSettings->SkipPictures();
     m_pWatch = std::make_unique<WindowWatch>(
-        m_pLibrary->File(), background, [this] { return IsFetching(); }, windowIcon());
+        m_pLibrary->File(), RefreshSettingsOf(), [this] { return IsFetching(); }, windowIcon());
     m_pWatch->changed = [this] {
         if (m_browser->Url() == QUrl::fromLocalFile(m_pShown->HomePath())) {
-            ShowHome();
+            m_pReading->ShowHome();
         }
     };
-    m_pWatch->chosen = [this](const ThreadKey& key) { OnNotificationChosen(key); };
+    m_pWatch->chosen = [this](const ThreadKey& key) {
+        BringUp();
+        m_pReading->Open(key, true);
+    };
     m_pWatch->Start();
 }
 
+// Under the template's controls, from the browser's place in it to the window's edges: the message
+// bar, the search bar, the page and, close under it, the place bar; hidden bars take no room.
+void ViewerDialog::SetUpLayout() {
+    const QRect browser = m_browser->geometry();
+    auto* pPage = new QVBoxLayout;
+    pPage->setSpacing(0);
+    pPage->addWidget(m_browser, 1);
+    pPage->addWidget(m_pPlaceBar);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setSizeConstraint(QLayout::SetNoConstraint);
+    pLayout->setContentsMargins(browser.left(), browser.top(), 8, 8);
+    pLayout->setSpacing(4);
+    pLayout->addWidget(m_pBar);
+    pLayout->addWidget(m_pSearchBar);
+    pLayout->addLayout(pPage, 1);
+    m_pBar->hide();
+}
+
+// The edits stretch to the window's right edge; the template's other controls stay.
 void ViewerDialog::LayoutControls() {
-    QWidget* pUrl = GetDlgItem(IDC_URL);
-    if (pUrl == nullptr) {
-        return;
+    for (const int nId : {IDC_URL, IDC_NAMES}) {
+        if (QWidget* pEdit = GetDlgItem(nId)) {
+            const QRect r = pEdit->geometry();
+            pEdit->setGeometry(r.left(), r.top(), width() - r.left() - 8, r.height());
+        }
     }
-    const int W = width();
-    const int H = height();
-    const auto stretch = [W](QWidget* pControl, int nHeight) {
-        const QRect r = pControl->geometry();
-        pControl->setGeometry(r.left(), r.top(), W - r.left() - 8, nHeight);
-    };
-    stretch(pUrl, pUrl->height());
-    stretch(GetDlgItem(IDC_NAMES), pUrl->height());
-    // The message bar takes the browser's place at the top while it shows; the browser moves down.
-    QWidget* pBrowser = GetDlgItem(IDC_BROWSER);
-    int nTop = m_nBrowserTop;
-    if (m_pBar != nullptr && !m_pBar->isHidden()) {
-        const int nBarHeight = m_pBar->sizeHint().height();
-        m_pBar->setGeometry(pBrowser->geometry().left(), nTop, W - pBrowser->geometry().left() - 8,
-                            nBarHeight);
-        nTop += nBarHeight + 4;
-    }
-    // The search bar under it, while it shows.
-    if (m_pSearchBar != nullptr && !m_pSearchBar->isHidden()) {
-        const int nSearchHeight = m_pSearchBar->sizeHint().height();
-        m_pSearchBar->setGeometry(pBrowser->geometry().left(), nTop,
-                                  W - pBrowser->geometry().left() - 8, nSearchHeight);
-        nTop += nSearchHeight + 4;
-    }
-    // The place bar stands under the page while a kept thread's page shows.
-    int nBottom = H - 8;
-    if (m_pPlaceBar != nullptr && !m_pPlaceBar->isHidden()) {
-        const int nPlaceHeight = m_pPlaceBar->sizeHint().height();
-        nBottom -= nPlaceHeight;
-        m_pPlaceBar->setGeometry(pBrowser->geometry().left(), nBottom,
-                                 W - pBrowser->geometry().left() - 8, nPlaceHeight);
-    }
-    pBrowser->move(pBrowser->geometry().left(), nTop);
-    stretch(pBrowser, nBottom - nTop);
 }
 
 void ViewerDialog::resizeEvent(QResizeEvent* pEvent) {
@@ -401,14 +422,13 @@ void ViewerDialog::OnDestroy() {
     // The bar outlives this object's part of the window: it tells nothing any more.
     disconnect(m_pBar, nullptr, this, nullptr);
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
-    // kept stays kept.
+    // kept stays kept, and so does what was seen.
     m_pWatch.reset();
+    m_pReading.reset();
     m_pSearch.reset();
     m_pExport.reset();
-    CloseKept();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
-    m_pReading.reset();
     // The view outlives the library here and may still ask for a picture: it gets none.
     m_browser->SetPictureSource({});
     m_pLibrary.reset();
@@ -423,24 +443,32 @@ void ViewerDialog::OnDestroy() {
 }
 
 void ViewerDialog::OnShowAll() {
-    SetFilterMode(1, 0);
+    SetFilterMode(PageFilter::kAll);
 }
 
 void ViewerDialog::OnOnlyStarter() {
-    SetFilterMode(0, 1);
+    SetFilterMode(PageFilter::kStarter);
 }
 
 // The two modes that compose at once: the name edit goes, the page is composed again.
-void ViewerDialog::SetFilterMode(int bShowAll, int bOnlyStarter) {
-    NameEdit()->hide();
-    m_bShowAll = bShowAll;
-    m_bOnlyStarter = bOnlyStarter;
-    m_bPartial = 0;
-    if (m_pReading == nullptr) {
+void ViewerDialog::SetFilterMode(PageFilter filter) {
+    SetFilter(filter);
+    if (m_pReading->Shown() == nullptr) {
         m_browser->KeepTopRowOnNextPage();
     }
     ComposeResultPage();
     RememberFilter();
+}
+
+void ViewerDialog::SetFilter(PageFilter filter) {
+    m_bShowAll = filter == PageFilter::kAll ? 1 : 0;
+    m_bOnlyStarter = filter == PageFilter::kStarter ? 1 : 0;
+    m_bPartial = filter == PageFilter::kNames ? 1 : 0;
+    Radio(m_bShowAll != 0       ? IDC_SHOW_ALL
+          : m_bOnlyStarter != 0 ? IDC_ONLY_STARTER
+                                : IDC_PARTIAL)
+        ->setChecked(true);
+    NameEdit()->setVisible(m_bPartial != 0);
 }
 
 void ViewerDialog::RememberFilter() {
@@ -456,14 +484,7 @@ void ViewerDialog::ApplyRememberedFilter(const ThreadKey& key) {
         (remembered->filter == PageFilter::kNames && NameListBytes(remembered->names).empty())) {
         return;
     }
-    m_bShowAll = remembered->filter == PageFilter::kAll ? 1 : 0;
-    m_bOnlyStarter = remembered->filter == PageFilter::kStarter ? 1 : 0;
-    m_bPartial = remembered->filter == PageFilter::kNames ? 1 : 0;
-    Radio(m_bShowAll != 0       ? IDC_SHOW_ALL
-          : m_bOnlyStarter != 0 ? IDC_ONLY_STARTER
-                                : IDC_PARTIAL)
-        ->setChecked(true);
-    NameEdit()->setVisible(m_bPartial != 0);
+    SetFilter(remembered->filter);
     if (m_bPartial != 0) {
         NameEdit()->setText(remembered->names);
         m_strNameList = NameListBytes(remembered->names);
@@ -478,6 +499,10 @@ void ViewerDialog::OnPartial() {
     m_bPartial = 1;
 }
 
+PostSelection ViewerDialog::Selection() const {
+    return SelectionOf(Filter(), m_strNameList);
+}
+
 PageFilter ViewerDialog::Filter() const {
     return m_bShowAll != 0       ? PageFilter::kAll
            : m_bOnlyStarter != 0 ? PageFilter::kStarter
@@ -489,16 +514,6 @@ void ViewerDialog::ShowPrompt(std::string_view text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), FromUtf8(text), QMessageBox::Ok,
                     this);
     box.exec();
-}
-
-bool ViewerDialog::ConfirmForget() {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("忘记本帖"),
-                    QStringLiteral("忘记后本帖及其修改记录将被删除"),
-                    QMessageBox::Yes | QMessageBox::Cancel, this);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("忘记"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
-    box.setDefaultButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Yes;
 }
 
 std::string ViewerDialog::NameListBytes(const QString& text) {
@@ -542,7 +557,7 @@ void ViewerDialog::StartFetch() {
     m_pWatch->Yield();
     m_bKeptBeforeGo = m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value.has_value();
     m_pPosts->Clear();
-    CloseKept();
+    m_pReading->Close();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
     m_pGoKeeper = std::make_shared<GoKeeper>(m_pLibrary->File(), CutThreadKey(m_strThreadUrl));
@@ -563,26 +578,22 @@ void ViewerDialog::StartFetch() {
     m_pFetchThread = std::move(pThread);
     m_bLoaded = 0;
     m_lastEnd = ReadingEnd();
-    HideBar(BarCause::kNone);
+    m_pWindowBar->Hide(WindowBar::Cause::kNone);
     // A disabled go button never hands the focus on to the menu button: where the user left it,
     // or the address edit when that was the go button itself.
     m_pFocusAtGo =
         focusWidget() == m_btnGo || focusWidget() == nullptr ? AddressEdit() : focusWidget();
     m_pFocusAtGo->setFocus();
-    m_btnGo->setEnabled(false);
-    setCursor(Qt::BusyCursor);
+    SetBusy(true);
 }
 
 void ViewerDialog::ComposeResultPage() {
     // Nothing to show yet, or the worker is rewriting the table: its answer composes the page.
-    if ((m_nLastIndex == -1 && m_pReading == nullptr) || IsFetching()) {
+    if ((m_nLastIndex == -1 && m_pReading->Shown() == nullptr) || IsFetching()) {
         return;
     }
     // A kept thread is selected anew by the library, around the post at the top.
-    if (m_pReading != nullptr) {
-        QString error;
-        TellKeptShown(m_pReading->Select(SelectionOf(Filter(), m_strNameList), &error), error,
-                      BarCause::kFilter);
+    if (m_pReading->Select(Selection())) {
         return;
     }
     const ResultPage page =
@@ -599,21 +610,10 @@ void ViewerDialog::ComposeResultPage() {
     m_browser->SetOnlinePages({QString::fromStdString(m_strOutputPath)});
     m_browser->Navigate(QStringLiteral("file:///") + QString::fromStdString(m_strOutputPath));
     if (page.nShown == 0) {
-        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
-                QStringLiteral("没有符合的帖子"));
+        m_pWindowBar->Show(WindowBar::Cause::kFilter, MessageBar::Level::kInformation,
+                           QStringLiteral("没有符合的帖子"));
     } else {
-        HideBar(BarCause::kFilter);
-    }
-}
-
-void ViewerDialog::TellKeptShown(bool bShown, const QString& error, BarCause cause) {
-    if (!bShown) {
-        ShowBar(cause, MessageBar::Level::kError, error);
-    } else if (m_pReading->Total() == 0) {
-        ShowBar(BarCause::kFilter, MessageBar::Level::kInformation,
-                QStringLiteral("没有符合的帖子"));
-    } else {
-        HideBar(BarCause::kFilter);
+        m_pWindowBar->Hide(WindowBar::Cause::kFilter);
     }
 }
 
@@ -623,8 +623,6 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_pFetchThread->Join();
         m_pFetchThread.reset();
     }
-    unsetCursor();
-    setWindowTitle(m_caption);
     if (m_pGoKeeper != nullptr) {
         m_pLibrary->NoteError(m_pGoKeeper->Finish());
         m_pGoKeeper.reset();
@@ -637,11 +635,11 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_bMenuDirty = 1;
         m_nLastIndex = wParam;
         ComposeResultPage();
-        m_places.Visit(CutThreadKey(m_strThreadUrl));
+        m_pReading->Visit(CutThreadKey(m_strThreadUrl));
         RememberFilter();
         ShowReadingEnd();
     }
-    m_btnGo->setEnabled(true);
+    SetBusy(false);
     if (m_pFocusAtGo != nullptr && focusWidget() == nullptr) {
         m_pFocusAtGo->setFocus();
     }
@@ -653,7 +651,7 @@ void ViewerDialog::ShowReadingEnd() {
     }
     // Nothing read: the page of the thread read before is no longer what the address names.
     if (m_lastEnd.kind == ReadingEnd::Kind::kNothingFound) {
-        ShowHome();
+        m_pReading->ShowHome();
     }
     const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
                          m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
@@ -664,29 +662,53 @@ void ViewerDialog::ShowReadingEnd() {
         // A thread kept before is brought up to date from where its last reading stopped.
         action = m_bKeptBeforeGo ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖");
     }
-    ShowBar(BarCause::kReading,
-            bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-            FromUtf8(DescribeReadingEnd(m_lastEnd)), action);
+    m_pWindowBar->Show(WindowBar::Cause::kReading,
+                       bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+                       FromUtf8(DescribeReadingEnd(m_lastEnd)), action);
 }
 
-void ViewerDialog::ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
-                           const QString& action, const QString& detail) {
-    m_pBar->ShowMessage(level, text, action, detail);
-    m_barCause = cause;
-    LayoutControls();
-}
-
-void ViewerDialog::HideBar(BarCause cause) {
-    if (cause == BarCause::kNone || cause == m_barCause) {
-        m_pBar->hide();
+// The bar's action: the folder of an export, or a thread read whole, or read again.
+void ViewerDialog::OnBarAction() {
+    if (m_pWindowBar->Showing() == WindowBar::Cause::kExport) {
+        OpenInDesktop(QUrl::fromLocalFile(QFileInfo(m_exportedPath).absolutePath())
+                          .toEncoded()
+                          .toStdString());
+        return;
     }
+    if (IsFetching()) {
+        return;
+    }
+    // A thread that goes on past the pages read is read whole; a failed reading again.
+    if (m_pWindowBar->Showing() == WindowBar::Cause::kReading &&
+        m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
+        m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
+    } else {
+        OnGo();
+    }
+}
+
+// A kept thread the reading room opens is now the window's: its five values, its address, the
+// pop-up's thread items, the filter the reader chose for it.
+void ViewerDialog::AdoptKeptThread(const StoredThread& thread) {
+    ApplyRememberedFilter(thread.key);
+    CopyToField(m_results.szTitle, thread.strTitle);
+    CopyToField(m_results.szStarter, thread.strStarter);
+    CopyToField(m_results.szBoardName, thread.strBoardName);
+    CopyToField(m_results.szBoardCode, thread.key.strBoardCode);
+    CopyToField(m_results.szThreadId, thread.key.strThreadId);
+    m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
+                                       thread.key.strThreadId);
+    AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
+    m_nLastIndex = -1;
+    m_bLoaded = 1;
+    m_bMenuDirty = 1;
 }
 
 void ViewerDialog::OpenInDesktop(const std::string& address) {
     if (!address.empty() &&
         ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL) <= 32) {
-        ShowBar(BarCause::kCommand, MessageBar::Level::kWarning, kNoBrowserMessage, {},
-                QString::fromStdU16String(GbkToUtf16(address)));
+        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
+                           kNoBrowserMessage, {}, QString::fromStdU16String(GbkToUtf16(address)));
     }
 }
 
@@ -726,63 +748,10 @@ std::string_view ViewerDialog::BoardCode() const {
     return BufferText(m_results.szBoardCode, sizeof m_results.szBoardCode);
 }
 
-void ViewerDialog::MovePlace(int nStep) {
-    if (IsFetching()) {
-        return;
-    }
-    if (const std::optional<PlaceHistory::Place> place = m_places.Move(nStep)) {
-        if (*place) {
-            OpenKeptThread(**place);
-        } else {
-            ShowHome();
-        }
-    }
-}
-
-void ViewerDialog::ShowHome() {
-    m_places.Visit(std::nullopt);
-    const std::vector<ThreadListing> threads = m_pLibrary->List().value;
-    if ((threads.empty() && m_pLibrary->Error().isEmpty()) ||
-        !m_pShown->WriteHome(threads, QString::fromStdString(m_pLibrary->File()),
-                             m_pLibrary->Error())) {
-        m_browser->Navigate(kStartPage);
-        return;
-    }
-    m_browser->Navigate(QUrl::fromLocalFile(m_pShown->HomePath()).toString());
-}
-
-void ViewerDialog::OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost) {
-    if (IsFetching()) {
-        return;
-    }
-    switch (action) {
-        case HomeAction::kFind:
-            OpenKeptThread(key, false, nPost);
-            return;
-        case HomeAction::kOpen:
-            OpenKeptThread(key);
-            return;
-        case HomeAction::kRefresh:
-            ReadWholeThread(key);
-            return;
-        case HomeAction::kForget:
-            if (!ConfirmForget()) {
-                return;
-            }
-            m_pLibrary->Forget(key);
-            break;
-        case HomeAction::kWatch:
-        case HomeAction::kUnwatch:
-            m_pLibrary->SetWatched(key, action == HomeAction::kWatch);
-            break;
-    }
-    ShowHome();
-}
-
 void ViewerDialog::WatchShownThread(bool bWatch) {
     const LibraryAnswer<bool> answer = m_pLibrary->SetWatched(CutThreadKey(m_strThreadUrl), bWatch);
     if (!answer.Ok()) {
-        ShowBar(BarCause::kCommand, MessageBar::Level::kError, answer.error);
+        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, answer.error);
     }
 }
 
@@ -790,22 +759,17 @@ void ViewerDialog::ExportShownThread() {
     const LibraryAnswer<std::optional<StoredThread>> kept =
         m_pLibrary->Find(CutThreadKey(m_strThreadUrl));
     if (!kept.Ok() || !kept.value) {
-        ShowBar(BarCause::kCommand, MessageBar::Level::kError,
-                kept.Ok() ? QStringLiteral("本帖不在帖子库中，无法导出。") : kept.error);
+        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kError,
+                           kept.Ok() ? QStringLiteral("本帖不在帖子库中，无法导出。") : kept.error);
         return;
     }
     // What the bar said of an earlier export is old news now.
-    HideBar(BarCause::kExport);
+    m_pWindowBar->Hide(WindowBar::Cause::kExport);
     m_pExport->Export(*kept.value, Filter(), m_strNameList);
 }
 
 void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
     m_pWatch->Start(period);
-}
-
-void ViewerDialog::OnNotificationChosen(const ThreadKey& key) {
-    BringUp();
-    OpenKeptThread(key, true);
 }
 
 void ViewerDialog::ShowChosenThread(const QString& address) {
@@ -823,189 +787,12 @@ bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews
     const std::string strAddress = Utf16ToGbk(address.toStdU16String());
     const ThreadKey key = CutThreadKey(strAddress);
     if (!key.strBoardCode.empty() && !key.strThreadId.empty() &&
-        OpenKeptThread(key, bAtStarterNews)) {
+        m_pReading->Open(key, bAtStarterNews)) {
         return true;
     }
-    ShowBar(BarCause::kCommand, MessageBar::Level::kWarning,
-            QStringLiteral("帖子库里没有这个帖子："), {}, address);
+    m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
+                       QStringLiteral("帖子库里没有这个帖子："), {}, address);
     return false;
-}
-
-bool ViewerDialog::OpenKeptThread(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost) {
-    if (IsFetching()) {
-        return false;
-    }
-    LibraryAnswer<std::optional<KeptThread>> kept = m_pLibrary->Load(key);
-    if (!kept.Ok()) {
-        ShowHome();
-        return false;
-    }
-    if (!kept.value) {
-        return false;
-    }
-    // What was seen of the thread shown before stays seen.
-    CloseKept();
-    ApplyRememberedFilter(key);
-    // The thread is now the window's: its five values, its address, the pop-up's thread items.
-    const StoredThread& thread = kept.value->thread;
-    CopyToField(m_results.szTitle, thread.strTitle);
-    CopyToField(m_results.szStarter, thread.strStarter);
-    CopyToField(m_results.szBoardName, thread.strBoardName);
-    CopyToField(m_results.szBoardCode, thread.key.strBoardCode);
-    CopyToField(m_results.szThreadId, thread.key.strThreadId);
-    m_strThreadUrl = ThreadPageAddress(m_settings.strBaseAddress, thread.key.strBoardCode,
-                                       thread.key.strThreadId);
-    AddressEdit()->setText(QString::fromStdU16String(GbkToUtf16(m_strThreadUrl)));
-    m_pReading = std::make_unique<KeptReading>(*m_pLibrary, *m_browser, m_strOutputPath,
-                                               *std::move(kept.value));
-    m_pReading->placeChanged = [this] { ShowPlace(); };
-    m_nLastIndex = -1;
-    m_bLoaded = 1;
-    m_bMenuDirty = 1;
-    HideBar(BarCause::kNone);
-    QString error;
-    bool bChosen = m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error);
-    int nLanding = bChosen ? LandingPost(m_pReading->Kept(), bAtStarterNews) : -1;
-    if (bChosen && nAtPost != 0) {
-        // A post a search found opens its thread there, in the filter chosen for the thread when
-        // that shows it, else among all posts.
-        const auto at = [&] {
-            const std::vector<OutlinePost>& outline = m_pReading->Kept().outline;
-            const auto found =
-                std::find_if(outline.begin(), outline.end(),
-                             [&](const OutlinePost& post) { return post.nId == nAtPost; });
-            return found == outline.end() ? -1 : static_cast<int>(found - outline.begin());
-        };
-        if (at() < 0 && Filter() != PageFilter::kAll) {
-            Radio(IDC_SHOW_ALL)->setChecked(true);
-            NameEdit()->hide();
-            m_bShowAll = 1;
-            m_bOnlyStarter = 0;
-            m_bPartial = 0;
-            RememberFilter();
-            bChosen = m_pReading->Choose(SelectionOf(Filter(), m_strNameList), &error);
-        }
-        if (bChosen && at() >= 0) {
-            nLanding = at();
-            m_pReading->Target(nLanding, m_pSearch->Words());
-        }
-    }
-    TellKeptShown(bChosen && m_pReading->Open(nLanding, &error), error, BarCause::kCommand);
-    m_places.Visit(key);
-    m_pSeenTimer->start();
-    return true;
-}
-
-void ViewerDialog::NoteSeenPosts() {
-    if (m_pReading == nullptr) {
-        m_pSeenTimer->stop();
-        return;
-    }
-    m_pReading->NoteSeenPosts();
-}
-
-void ViewerDialog::SaveSeen() {
-    if (m_pReading != nullptr) {
-        m_pReading->SaveSeen();
-    }
-}
-
-void ViewerDialog::CloseKept() {
-    SaveSeen();
-    m_pReading.reset();
-    ShowPlace();
-}
-
-void ViewerDialog::MoveToMarked(int nStep) {
-    if (m_pReading == nullptr) {
-        return;
-    }
-    m_pReading->MoveToMarked(nStep, [this, nStep](bool bMoved) {
-        if (bMoved) {
-            HideBar(BarCause::kNavigation);
-        } else {
-            ShowBar(BarCause::kNavigation, MessageBar::Level::kInformation,
-                    nStep > 0 ? QStringLiteral("后面没有未读的帖子")
-                              : QStringLiteral("前面没有未读的帖子"));
-        }
-    });
-}
-
-void ViewerDialog::MoveToEnd(bool bEnd) {
-    if (m_pReading != nullptr && m_pReading->IsShown()) {
-        m_pReading->GoToEnd(bEnd);
-    } else {
-        m_browser->ScrollToEnd(bEnd);
-    }
-}
-
-void ViewerDialog::GoToFloor(int nFloor) {
-    if (m_pReading == nullptr) {
-        return;
-    }
-    if (m_pReading->GoToFloor(nFloor)) {
-        HideBar(BarCause::kNavigation);
-        m_browser->setFocus();
-    } else {
-        ShowBar(BarCause::kNavigation, MessageBar::Level::kInformation,
-                QStringLiteral("没有第 %1 楼及其后的帖子").arg(nFloor));
-    }
-}
-
-void ViewerDialog::ShowPlace() {
-    const bool bShown =
-        m_pReading != nullptr &&
-        m_browser->Url() == QUrl::fromLocalFile(QString::fromStdString(m_strOutputPath));
-    if (bShown) {
-        m_pPlaceBar->SetPlace(m_pReading->Top() + 1, m_pReading->Total());
-    }
-    if (bShown == m_pPlaceBar->isHidden()) {
-        m_pPlaceBar->setVisible(bShown);
-        LayoutControls();
-    }
-}
-
-void ViewerDialog::ReadWholeThread(const ThreadKey& key) {
-    if (IsFetching() || key.strBoardCode.empty() || key.strThreadId.empty()) {
-        return;
-    }
-    RefreshSettings settings;
-    settings.strBaseAddress = m_settings.strBaseAddress;
-    settings.nWindow = m_settings.nWindow;
-    settings.bPictures = !m_pSettings->SkipPictures();
-    settings.progress = [this](int nPage, int nPosts) {
-        QCoreApplication::postEvent(this, new FetchEvent(kWholeProgressEvent, nPage, nPosts - 1));
-    };
-    m_pWatch->Yield();
-    if (!m_pLibrary->ReadWhole(
-            key, settings, this,
-            [this](const ThreadKey& read, const QString& text, WindowLibrary::WholeEnd end) {
-                OnWholeDone(read, text, end);
-            })) {
-        return;
-    }
-    HideBar(BarCause::kNone);
-    m_btnGo->setEnabled(false);
-    setCursor(Qt::BusyCursor);
-    setWindowTitle(m_caption + QStringLiteral(" — 正在读取全帖"));
-}
-
-void ViewerDialog::OnWholeDone(const ThreadKey& key, const QString& text,
-                               WindowLibrary::WholeEnd end) {
-    using WholeEnd = WindowLibrary::WholeEnd;
-    unsetCursor();
-    setWindowTitle(m_caption);
-    m_btnGo->setEnabled(true);
-    if (end != WholeEnd::kNothing || !text.isEmpty()) {
-        OpenKeptThread(key);
-    }
-    if (!text.isEmpty()) {
-        ShowBar(BarCause::kReading,
-                end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
-                : end == WholeEnd::kInPart ? MessageBar::Level::kWarning
-                                           : MessageBar::Level::kError,
-                text);
-    }
 }
 
 void ViewerDialog::OnViewThread() {
@@ -1040,11 +827,11 @@ void ViewerDialog::OnCommand(UINT nId) {
             OnHelpPage();
             break;
         case ID_LIBRARY_HOME:
-            ShowHome();
+            m_pReading->ShowHome();
             break;
         case ID_READ_WHOLE:
         case ID_UPDATE_THREAD:
-            ReadWholeThread(CutThreadKey(m_strThreadUrl));
+            m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
             break;
         case ID_WATCH_THREAD:
         case ID_UNWATCH_THREAD:
@@ -1092,13 +879,9 @@ bool ViewerDialog::event(QEvent* pEvent) {
         m_lastEnd = static_cast<ReadingEndEvent*>(pEvent)->end;
         return true;
     }
-    if (pEvent->type() == kFetchProgressEvent || pEvent->type() == kWholeProgressEvent) {
+    if (pEvent->type() == kFetchProgressEvent) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
-        if (IsFetching()) {
-            setWindowTitle(m_caption + QStringLiteral(" — 正在读取第%1页，已得%2帖")
-                                           .arg(pFetch->nWParam)
-                                           .arg(pFetch->nLParam + 1));
-        }
+        ShowProgress(pFetch->nWParam, pFetch->nLParam + 1);
         return true;
     }
     return TemplateDialog::event(pEvent);
@@ -1114,7 +897,7 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
                 ShowPrompt(kNameListEmptyMessage);
                 NameEdit()->setFocus();
             } else {
-                if (m_pReading == nullptr) {
+                if (m_pReading->Shown() == nullptr) {
                     m_browser->KeepTopRowOnNextPage();
                 }
                 ComposeResultPage();

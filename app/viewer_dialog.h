@@ -4,11 +4,13 @@
 #include "fetch_thread.h"
 #include "gdi_objects.h"
 #include "message_bar.h"
-#include "place_history.h"
 #include "post_table.h"
 #include "template_dialog.h"
+#include "thread_reader.h"
 #include "win_types.h"
+#include "window_bar.h"
 #include "window_library.h"
+#include "window_reading.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -19,15 +21,12 @@
 
 class QLineEdit;
 class QRadioButton;
-class QTimer;
 
 namespace vesk {
 
 class CWebBrowser2;
-enum class HomeAction;
 class GoKeeper;
 class ImageButton;
-class KeptReading;
 class PlaceBar;
 class SearchBar;
 class WindowExport;
@@ -68,8 +67,6 @@ public:
     // The worker's answer and its progress, as events posted to the window.
     static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
     static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
-    // A whole thread's reading's progress.
-    static constexpr QEvent::Type kWholeProgressEvent = static_cast<QEvent::Type>(QEvent::User + 5);
     // Sent by the menu button, with the pop-up's menu object, before the pop-up opens.
     static constexpr platform::UINT WM_BUTTON_MENU = 0x0464;
 
@@ -106,31 +103,45 @@ protected:
 private:
     friend class ViewerDialogTestAccess;
     class NotifyTarget;
-    // What the message bar shows, so that each cause takes back only its own message.
-    enum class BarCause { kNone, kReading, kFilter, kCommand, kNavigation, kExport };
 
     bool OnInitDialog();
+    // The window's set-up, room by room.
+    void SetUpLayout();
+    void SetUpLibraryRooms();
+    void SetUpReading();
     void SetUpPageView();
     void SetUpKeys();
     void SetUpButtons();
     void SetUpWatch();
     void LayoutControls();
     void OnDestroy();
+
     void OnShowAll();
     void OnOnlyStarter();
     void OnPartial();
-    void SetFilterMode(int bShowAll, int bOnlyStarter);
+    void SetFilterMode(PageFilter filter);
+    // The mode flags, the radios and the name edit as the filter says.
+    void SetFilter(PageFilter filter);
     // The thread shown keeps the filter chosen for it; a kept thread opens with it.
     void RememberFilter();
     void ApplyRememberedFilter(const ThreadKey& key);
+    PageFilter Filter() const;
+    // The posts the filter shows, as the library selects them.
+    PostSelection Selection() const;
+
     void OnGo();
     void StartFetch();
     void OnFetchNotify(int wParam, int lParam);
     void ComposeResultPage();
-    // The bar says what came of showing a kept thread: the library's error (for the cause), or
-    // that no post is shown.
-    void TellKeptShown(bool bShown, const QString& error, BarCause cause);
-    PageFilter Filter() const;
+    void ShowReadingEnd();
+    void OnBarAction();
+    // The go button, the cursor and the caption while the window reads (doing: what, after the
+    // caption).
+    void SetBusy(bool bBusy, const QString& doing = {});
+    void ShowProgress(int nPage, int nPosts);
+    // Where the library's readings read from, and whether they keep pictures.
+    RefreshSettings RefreshSettingsOf() const;
+    void AdoptKeptThread(const StoredThread& thread);
 
     // The menu button's pop-up, edited to the window's state before it opens; 0.
     platform::LRESULT OnButtonMenu(platform::WPARAM wParam, platform::LPARAM lParam);
@@ -150,48 +161,14 @@ private:
     QLineEdit* NameEdit() const;
     QRadioButton* Radio(int nId) const;
     void ShowPrompt(std::string_view text);
-    // Whether the reader, asked, forgets a kept thread with its history of changes.
-    bool ConfirmForget();
-    // Shows the place before (-1) or after (+1) the one shown, as a browser goes back and forward.
-    void MovePlace(int nStep);
     // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
     static std::string NameListBytes(const QString& text);
-
-    void ShowBar(BarCause cause, MessageBar::Level level, const QString& text,
-                 const QString& action = {}, const QString& detail = {});
-    // Hides the bar when it shows the cause's message; kNone: whatever it shows.
-    void HideBar(BarCause cause);
-    void ShowReadingEnd();
     // Opens an address in the desktop's browser; when that fails the bar shows the address.
     void OpenInDesktop(const std::string& address);
 
-    // The library's home page: the kept threads, or the start page while there are none.
-    void ShowHome();
-    void OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost = 0);
-    // Shows a kept thread from the library at its first post not read yet (with bAtStarterNews
-    // the starter's), or where the reader stopped, or at the post of id nAtPost (a search's hit),
-    // marked; false when it is not kept.
-    bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false,
-                        std::int64_t nAtPost = 0);
-    // The kept thread's posts on screen are read now, and the top one is the reading place.
-    void NoteSeenPosts();
-    void SaveSeen();
-    // The kept thread shown goes (a go replaces it); what was seen of it stays seen.
-    void CloseKept();
-    // Brings the next (+1) or previous (-1) post not read to the top.
-    void MoveToMarked(int nStep);
-    // Home and End: the kept thread's first post or end, or the top or end of another page.
-    void MoveToEnd(bool bEnd);
-    void GoToFloor(int nFloor);
-    // The place bar shows while a kept thread's page does.
-    void ShowPlace();
-    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
-    void ReadWholeThread(const ThreadKey& key);
-    void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
     void WatchShownThread(bool bWatch);
     // 导出本帖…: the kept thread shown, with the posts its filter shows, to a file.
     void ExportShownThread();
-    void OnNotificationChosen(const ThreadKey& key);
     // The window, minimized or behind others, comes up to the front.
     void BringUp();
 
@@ -216,7 +193,7 @@ private:
     // Above the page: how the last reading ended, a filter that shows nothing, a command that
     // could not open anything, a navigation refused.
     MessageBar* m_pBar = nullptr;
-    BarCause m_barCause = BarCause::kNone;
+    std::unique_ptr<WindowBar> m_pWindowBar;
     // How the last reading ended (kEndOfThread before any).
     ReadingEnd m_lastEnd;
     FetchSettings m_settings;
@@ -228,16 +205,13 @@ private:
     QString m_caption;
     bool m_bReady = false;
     bool m_bDestroyed = false;
-    // The browser's top in the template; the bar takes that place while it shows.
-    int m_nBrowserTop = 0;
     // Where the focus was when a reading started; it goes back there after the answer.
     QPointer<QWidget> m_pFocusAtGo;
     std::unique_ptr<ShownPage> m_pShown;
     std::unique_ptr<WindowLibrary> m_pLibrary;
     std::unique_ptr<WindowWatch> m_pWatch;
-    PlaceHistory m_places;
-    // The kept thread shown, in pieces, or none while the table's records are.
-    std::unique_ptr<KeptReading> m_pReading;
+    // The library's pages and the kept thread shown, with its place bar under the page.
+    std::unique_ptr<WindowReading> m_pReading;
     PlaceBar* m_pPlaceBar = nullptr;
     // The library's search: its bar above the page, and the searching.
     SearchBar* m_pSearchBar = nullptr;
@@ -246,8 +220,6 @@ private:
     // folder).
     std::unique_ptr<WindowExport> m_pExport;
     QString m_exportedPath;
-    // Asks the view which posts of a kept thread are on screen, while one is shown.
-    QTimer* m_pSeenTimer = nullptr;
     std::unique_ptr<ViewerSettings> m_pSettings;
     // Whether the library held the thread of the running or last go before it started.
     bool m_bKeptBeforeGo = false;

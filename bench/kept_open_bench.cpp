@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // What is on screen stays unread while timed: the landing is where it was.
-    Access(dialog).m_pSeenTimer->setInterval(24 * 3600 * 1000);
+    Access(dialog).SeenTimer()->setInterval(24 * 3600 * 1000);
     bool bLoaded = false;
     QObject::connect(Access(dialog).m_browser->View(), &QWebEngineView::loadFinished,
                      [&bLoaded](bool bOk) { bLoaded = bLoaded || bOk; });

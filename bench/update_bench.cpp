@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
     forum.SetLatency(std::chrono::milliseconds(nLatencyMs));
 
     // The posts on screen stay unread while timed: the landing is where they are.
-    Access(dialog).m_pSeenTimer->setInterval(24 * 3600 * 1000);
-    Access(dialog).m_pSeenTimer->stop();
+    Access(dialog).SeenTimer()->setInterval(24 * 3600 * 1000);
+    Access(dialog).SeenTimer()->stop();
 
     std::vector<double> updates;
     std::vector<double> requests;

@@ -185,7 +185,7 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
         // Opened at the first new post; what was on screen is read, the rest is not.
         const auto open = [&] {
             const bool bOpened = Access(d).OpenKeptThread({"600519", "1000001"});
-            Access(d).m_pSeenTimer->stop();
+            Access(d).SeenTimer()->stop();
             return bOpened && Showing(viewer, QStringLiteral("post.htm"));
         };
         const auto seen = [&] {

@@ -7,6 +7,8 @@
 #include "shown_page.h"
 #include "viewer_dialog.h"
 
+#include <QTimer>
+
 namespace vesk {
 
 class ViewerDialogTestAccess {
@@ -23,7 +25,6 @@ public:
           m_bLoaded(dialog.m_bLoaded),
           m_bMenuDirty(dialog.m_bMenuDirty),
           m_bOnlyStarter(dialog.m_bOnlyStarter),
-          m_pSeenTimer(dialog.m_pSeenTimer),
           m_homePath(dialog.m_pShown != nullptr ? dialog.m_pShown->HomePath() : QString()),
           m_dialog(dialog) {}
 
@@ -38,18 +39,18 @@ public:
     int& m_bLoaded;
     int& m_bMenuDirty;
     int& m_bOnlyStarter;
-    QTimer*& m_pSeenTimer;
     const QString m_homePath;
 
-    void ReadWholeThread(const ThreadKey& key) { m_dialog.ReadWholeThread(key); }
+    WindowReading& Room() const { return *m_dialog.m_pReading; }
+    void ReadWholeThread(const ThreadKey& key) { Room().ReadWholeThread(key); }
     bool OpenKeptThread(const ThreadKey& key, bool bAtStarterNews = false) {
-        return m_dialog.OpenKeptThread(key, bAtStarterNews);
+        return Room().Open(key, bAtStarterNews);
     }
-    void NoteSeenPosts() { m_dialog.NoteSeenPosts(); }
-    const KeptThread* Kept() const {
-        return m_dialog.m_pReading != nullptr ? &m_dialog.m_pReading->Kept() : nullptr;
-    }
-    KeptReading* Reading() const { return m_dialog.m_pReading.get(); }
+    void NoteSeenPosts() { Room().NoteSeenPosts(); }
+    const KeptThread* Kept() const { return Reading() != nullptr ? &Reading()->Kept() : nullptr; }
+    KeptReading* Reading() const { return Room().Shown(); }
+    // The reading room's one timer: it asks the view what is on screen.
+    QTimer* SeenTimer() const { return Room().findChild<QTimer*>(); }
     PlaceBar* Place() const { return m_dialog.m_pPlaceBar; }
     SearchBar* Search() const { return m_dialog.m_pSearchBar; }
     // Every post of the kept thread shown is read, as if the reader had seen them all.
@@ -58,8 +59,8 @@ public:
             m_dialog.m_pLibrary->MarkRead(pKept->thread.nId);
         }
     }
-    void SaveSeen() { m_dialog.SaveSeen(); }
-    void ShowHome() { m_dialog.ShowHome(); }
+    void SaveSeen() { Room().SaveSeen(); }
+    void ShowHome() { Room().ShowHome(); }
     void OnCommand(platform::UINT nId) { m_dialog.OnCommand(nId); }
     void OnHelpPage() { m_dialog.OnHelpPage(); }
     QLineEdit* AddressEdit() { return m_dialog.AddressEdit(); }

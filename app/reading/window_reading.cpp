@@ -1,0 +1,303 @@
+#include "window_reading.h"
+
+#include "home_page.h"
+#include "kept_reading.h"
+#include "place_bar.h"
+#include "shown_page.h"
+#include "web_browser.h"
+#include "window_search.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
+
+// A whole thread's reading's progress, posted from its thread: the page read, the posts so far.
+class WholeProgressEvent final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 5);
+    WholeProgressEvent(int nReadPage, int nReadPosts)
+        : QEvent(kType), nPage(nReadPage), nPosts(nReadPosts) {}
+    int nPage;
+    int nPosts;
+};
+
+}  // namespace
+
+WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
+    : QObject(pParent),
+      m_rooms(rooms),
+      m_window(std::move(window)),
+      m_pSeenTimer(new QTimer(this)) {
+    m_pSeenTimer->setInterval(1000);
+    connect(m_pSeenTimer, &QTimer::timeout, this, &WindowReading::NoteSeenPosts);
+    connect(&m_rooms.placeBar, &PlaceBar::toEnd, this, &WindowReading::MoveToEnd);
+    connect(&m_rooms.placeBar, &PlaceBar::toFloor, this, &WindowReading::GoToFloor);
+    connect(&m_rooms.browser, &CWebBrowser2::urlChanged, this, &WindowReading::ShowPlace);
+    // The news line's links go to posts that may not be in the page yet.
+    m_rooms.browser.SetPlaceHandler([this](const QString& place) {
+        const std::optional<int> index = KeptReading::RowIndex(place);
+        if (m_pKept == nullptr || !index) {
+            return false;
+        }
+        m_pKept->GoTo(*index);
+        return true;
+    });
+}
+
+WindowReading::~WindowReading() {
+    m_rooms.browser.SetPlaceHandler({});
+    // A reading of a whole thread ends within a moment; every page it kept stays kept.
+    m_rooms.library.StopReading();
+    SaveSeen();
+}
+
+void WindowReading::ShowHome() {
+    m_places.Visit(std::nullopt);
+    const std::vector<ThreadListing> threads = m_rooms.library.List().value;
+    if ((threads.empty() && m_rooms.library.Error().isEmpty()) ||
+        !m_rooms.shown.WriteHome(threads, QString::fromStdString(m_rooms.library.File()),
+                                 m_rooms.library.Error())) {
+        m_rooms.browser.Navigate(kStartPage);
+        return;
+    }
+    m_rooms.browser.Navigate(QUrl::fromLocalFile(m_rooms.shown.HomePath()).toString());
+}
+
+void WindowReading::OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost) {
+    if (m_window.isFetching() || IsReading()) {
+        return;
+    }
+    switch (action) {
+        case HomeAction::kFind:
+            Open(key, false, nPost);
+            return;
+        case HomeAction::kOpen:
+            Open(key);
+            return;
+        case HomeAction::kRefresh:
+            ReadWholeThread(key);
+            return;
+        case HomeAction::kForget:
+            if (!ConfirmForget()) {
+                return;
+            }
+            m_rooms.library.Forget(key);
+            break;
+        case HomeAction::kWatch:
+        case HomeAction::kUnwatch:
+            m_rooms.library.SetWatched(key, action == HomeAction::kWatch);
+            break;
+    }
+    ShowHome();
+}
+
+bool WindowReading::ConfirmForget() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("忘记本帖"),
+                    QStringLiteral("忘记后本帖及其修改记录将被删除"),
+                    QMessageBox::Yes | QMessageBox::Cancel, m_rooms.browser.window());
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("忘记"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void WindowReading::MovePlace(int nStep) {
+    if (m_window.isFetching() || IsReading()) {
+        return;
+    }
+    if (const std::optional<PlaceHistory::Place> place = m_places.Move(nStep)) {
+        if (*place) {
+            Open(**place);
+        } else {
+            ShowHome();
+        }
+    }
+}
+
+int WindowReading::IndexOf(std::int64_t nPost) const {
+    const std::vector<OutlinePost>& outline = m_pKept->Kept().outline;
+    const auto found = std::find_if(outline.begin(), outline.end(),
+                                    [&](const OutlinePost& post) { return post.nId == nPost; });
+    return found == outline.end() ? -1 : static_cast<int>(found - outline.begin());
+}
+
+bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost) {
+    if (m_window.isFetching() || IsReading()) {
+        return false;
+    }
+    LibraryAnswer<std::optional<KeptThread>> kept = m_rooms.library.Load(key);
+    if (!kept.Ok()) {
+        ShowHome();
+        return false;
+    }
+    if (!kept.value) {
+        return false;
+    }
+    // What was seen of the thread shown before stays seen.
+    Close();
+    PostSelection selection = m_window.adopt(kept.value->thread);
+    m_pKept = std::make_unique<KeptReading>(m_rooms.library, m_rooms.browser,
+                                            m_rooms.shown.OutputPath(), *std::move(kept.value));
+    m_pKept->placeChanged = [this] { ShowPlace(); };
+    m_rooms.bar.Hide(WindowBar::Cause::kNone);
+    QString error;
+    bool bChosen = m_pKept->Choose(selection, &error);
+    int nLanding = bChosen ? LandingPost(m_pKept->Kept(), bAtStarterNews) : -1;
+    if (bChosen && nAtPost != 0) {
+        // A post a search found opens its thread there, in the filter chosen for the thread when
+        // that shows it, else among all posts.
+        if (IndexOf(nAtPost) < 0 && selection.kind != PostSelection::Kind::kAll) {
+            bChosen = m_pKept->Choose(m_window.showAll(), &error);
+        }
+        if (bChosen && IndexOf(nAtPost) >= 0) {
+            nLanding = IndexOf(nAtPost);
+            m_pKept->Target(nLanding, m_rooms.search.Words());
+        }
+    }
+    TellShown(bChosen && m_pKept->Open(nLanding, &error), error, WindowBar::Cause::kCommand);
+    m_places.Visit(key);
+    m_pSeenTimer->start();
+    return true;
+}
+
+bool WindowReading::Select(const PostSelection& selection) {
+    if (m_pKept == nullptr) {
+        return false;
+    }
+    QString error;
+    TellShown(m_pKept->Select(selection, &error), error, WindowBar::Cause::kFilter);
+    return true;
+}
+
+void WindowReading::TellShown(bool bShown, const QString& error, WindowBar::Cause cause) {
+    if (!bShown) {
+        m_rooms.bar.Show(cause, MessageBar::Level::kError, error);
+    } else if (m_pKept->Total() == 0) {
+        m_rooms.bar.Show(WindowBar::Cause::kFilter, MessageBar::Level::kInformation,
+                         QStringLiteral("没有符合的帖子"));
+    } else {
+        m_rooms.bar.Hide(WindowBar::Cause::kFilter);
+    }
+}
+
+void WindowReading::Close() {
+    SaveSeen();
+    m_pKept.reset();
+    ShowPlace();
+}
+
+void WindowReading::NoteSeenPosts() {
+    if (m_pKept == nullptr) {
+        m_pSeenTimer->stop();
+        return;
+    }
+    m_pKept->NoteSeenPosts();
+}
+
+void WindowReading::SaveSeen() {
+    if (m_pKept != nullptr) {
+        m_pKept->SaveSeen();
+    }
+}
+
+void WindowReading::MoveToMarked(int nStep) {
+    if (m_pKept == nullptr) {
+        return;
+    }
+    m_pKept->MoveToMarked(nStep, [this, nStep](bool bMoved) {
+        if (bMoved) {
+            m_rooms.bar.Hide(WindowBar::Cause::kNavigation);
+        } else {
+            m_rooms.bar.Show(WindowBar::Cause::kNavigation, MessageBar::Level::kInformation,
+                             nStep > 0 ? QStringLiteral("后面没有未读的帖子")
+                                       : QStringLiteral("前面没有未读的帖子"));
+        }
+    });
+}
+
+void WindowReading::MoveToEnd(bool bEnd) {
+    if (m_pKept != nullptr && m_pKept->IsShown()) {
+        m_pKept->GoToEnd(bEnd);
+    } else {
+        m_rooms.browser.ScrollToEnd(bEnd);
+    }
+}
+
+void WindowReading::GoToFloor(int nFloor) {
+    if (m_pKept == nullptr) {
+        return;
+    }
+    if (m_pKept->GoToFloor(nFloor)) {
+        m_rooms.bar.Hide(WindowBar::Cause::kNavigation);
+        m_rooms.browser.setFocus();
+    } else {
+        m_rooms.bar.Show(WindowBar::Cause::kNavigation, MessageBar::Level::kInformation,
+                         QStringLiteral("没有第 %1 楼及其后的帖子").arg(nFloor));
+    }
+}
+
+void WindowReading::ShowPlace() {
+    const bool bShown = m_pKept != nullptr &&
+                        m_rooms.browser.Url() ==
+                            QUrl::fromLocalFile(QString::fromStdString(m_rooms.shown.OutputPath()));
+    if (bShown) {
+        m_rooms.placeBar.SetPlace(m_pKept->Top() + 1, m_pKept->Total());
+    }
+    m_rooms.placeBar.setVisible(bShown);
+}
+
+void WindowReading::ReadWholeThread(const ThreadKey& key) {
+    if (m_window.isFetching() || IsReading() || key.strBoardCode.empty() ||
+        key.strThreadId.empty()) {
+        return;
+    }
+    RefreshSettings settings = m_window.refreshSettings();
+    settings.progress = [this](int nPage, int nPosts) {
+        QCoreApplication::postEvent(this, new WholeProgressEvent(nPage, nPosts));
+    };
+    m_window.reading(true);
+    if (!m_rooms.library.ReadWhole(
+            key, settings, this,
+            [this](const ThreadKey& read, const QString& text, WindowLibrary::WholeEnd end) {
+                OnWholeDone(read, text, end);
+            })) {
+        m_window.reading(false);
+        return;
+    }
+    m_rooms.bar.Hide(WindowBar::Cause::kNone);
+}
+
+void WindowReading::customEvent(QEvent* pEvent) {
+    if (pEvent->type() == WholeProgressEvent::kType && IsReading()) {
+        const auto* pProgress = static_cast<WholeProgressEvent*>(pEvent);
+        m_window.progress(pProgress->nPage, pProgress->nPosts);
+    }
+}
+
+void WindowReading::OnWholeDone(const ThreadKey& key, const QString& text,
+                                WindowLibrary::WholeEnd end) {
+    using WholeEnd = WindowLibrary::WholeEnd;
+    m_window.reading(false);
+    if (end != WholeEnd::kNothing || !text.isEmpty()) {
+        Open(key);
+    }
+    if (!text.isEmpty()) {
+        m_rooms.bar.Show(WindowBar::Cause::kReading,
+                         end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
+                         : end == WholeEnd::kInPart ? MessageBar::Level::kWarning
+                                                    : MessageBar::Level::kError,
+                         text);
+    }
+}
+
+}  // namespace vesk

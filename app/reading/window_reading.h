@@ -1,0 +1,123 @@
+#pragma once
+
+#include "forum_address.h"
+#include "place_history.h"
+#include "thread_reader.h"
+#include "thread_store.h"
+#include "window_bar.h"
+#include "window_library.h"
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTimer;
+class QWidget;
+
+namespace vesk {
+
+class CWebBrowser2;
+enum class HomeAction;
+class KeptReading;
+class PlaceBar;
+class ShownPage;
+class WindowSearch;
+
+// The reading side of the window: the library's home page and the places shown before and after,
+// a kept thread opened and paged through with its place bar, the posts seen on screen, the keys
+// that move in it, and a thread read whole into the library and shown then. The window answers
+// for what is its own: whether its go runs, the thread's five values and its filter.
+class WindowReading final : public QObject {
+    Q_OBJECT
+
+public:
+    // What the window does for the room.
+    struct Window {
+        // Whether the go's retrieval runs.
+        std::function<bool()> isFetching;
+        // The kept thread becomes the window's (its five values, its address), with the filter
+        // chosen for it; answers the posts that filter shows.
+        std::function<PostSelection(const StoredThread& thread)> adopt;
+        // The window shows all posts from now on; answers that selection.
+        std::function<PostSelection()> showAll;
+        // A reading of a whole thread starts (true) or has ended.
+        std::function<void(bool bReading)> reading;
+        // What the reading has read so far: the page, the posts.
+        std::function<void(int nPage, int nPosts)> progress;
+        // Where a whole thread is read from, and whether with its pictures.
+        std::function<RefreshSettings()> refreshSettings;
+    };
+    // The rooms it shows in and uses; settings say where a whole thread is read from.
+    struct Rooms {
+        WindowLibrary& library;
+        CWebBrowser2& browser;
+        ShownPage& shown;
+        PlaceBar& placeBar;
+        WindowBar& bar;
+        WindowSearch& search;
+    };
+
+    WindowReading(Rooms rooms, Window window, QObject* pParent = nullptr);
+    ~WindowReading() override;
+    WindowReading(const WindowReading&) = delete;
+    WindowReading& operator=(const WindowReading&) = delete;
+
+    // Whether a whole thread is being read.
+    bool IsReading() const { return m_rooms.library.IsReading(); }
+    // The kept thread shown, or none while the go's page (or no thread) is.
+    KeptReading* Shown() const { return m_pKept.get(); }
+
+    // The library's home page: the kept threads, or the start page while there are none.
+    void ShowHome();
+    void OnHomeAction(HomeAction action, const ThreadKey& key, std::int64_t nPost = 0);
+    // Shows the place before (-1) or after (+1) the one shown, as a browser goes back and forward.
+    void MovePlace(int nStep);
+    // A place visited that is not the room's own (the go's page of a thread).
+    void Visit(const ThreadKey& key) { m_places.Visit(key); }
+
+    // Shows a kept thread from the library at its first post not read yet (with bAtStarterNews
+    // the starter's), or where the reader stopped, or at the post of id nAtPost (a search's hit),
+    // marked; false when it is not kept or the library could not say.
+    bool Open(const ThreadKey& key, bool bAtStarterNews = false, std::int64_t nAtPost = 0);
+    // The kept thread shown, in another selection; false when none is shown.
+    bool Select(const PostSelection& selection);
+    // The kept thread shown goes (a go replaces it); what was seen of it stays seen.
+    void Close();
+
+    // The kept thread's posts on screen are read now, and the top one is the reading place.
+    void NoteSeenPosts();
+    void SaveSeen();
+    // Brings the next (+1) or previous (-1) post not read to the top.
+    void MoveToMarked(int nStep);
+    // Home and End: the kept thread's first post or end, or the top or end of another page.
+    void MoveToEnd(bool bEnd);
+    void GoToFloor(int nFloor);
+
+    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
+    void ReadWholeThread(const ThreadKey& key);
+
+protected:
+    void customEvent(QEvent* pEvent) override;
+
+private:
+    // The place bar shows while a kept thread's page does.
+    void ShowPlace();
+    // The bar says what came of showing a kept thread: the library's error (for the cause), or
+    // that no post is shown.
+    void TellShown(bool bShown, const QString& error, WindowBar::Cause cause);
+    // The index in the outline of the post of this id, or -1.
+    int IndexOf(std::int64_t nPost) const;
+    // Whether the reader, asked, forgets a kept thread with its history of changes.
+    bool ConfirmForget();
+    void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
+
+    Rooms m_rooms;
+    Window m_window;
+    PlaceHistory m_places;
+    std::unique_ptr<KeptReading> m_pKept;
+    // Asks the view which posts of a kept thread are on screen, while one is shown.
+    QTimer* m_pSeenTimer;
+};
+
+}  // namespace vesk

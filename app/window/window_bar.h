@@ -1,0 +1,35 @@
+#pragma once
+
+#include "message_bar.h"
+
+#include <QString>
+
+namespace vesk {
+
+// The message bar as the window's rooms share it: each message is said for a cause, and a cause
+// takes back only its own, so that a filter that shows posts again does not hide how the last
+// reading ended.
+class WindowBar final {
+public:
+    enum class Cause { kNone, kReading, kFilter, kCommand, kNavigation, kExport };
+
+    explicit WindowBar(MessageBar& bar);
+    ~WindowBar();
+    WindowBar(const WindowBar&) = delete;
+    WindowBar& operator=(const WindowBar&) = delete;
+
+    void Show(Cause cause, MessageBar::Level level, const QString& text, const QString& action = {},
+              const QString& detail = {});
+    // Hides the bar when it shows the cause's message; kNone: whatever it shows.
+    void Hide(Cause cause);
+    // The cause of the message shown, kNone while the bar is hidden.
+    Cause Showing() const { return m_cause; }
+    MessageBar& Bar() const { return m_bar; }
+
+private:
+    MessageBar& m_bar;
+    QMetaObject::Connection m_closed;
+    Cause m_cause = Cause::kNone;
+};
+
+}  // namespace vesk
