@@ -250,29 +250,11 @@ void ViewerDialog::SetUpReading() {
 // into the address edit; the home page's actions act when clicked there, and nowhere else.
 void ViewerDialog::SetUpPageView() {
     m_browser->AllowLocalFiles(m_pShown->LocalFiles());
-    // Only the go's page reaches the network (see ShowPage); the library's pages are offline,
-    // their pictures served from the library.
+    // Only the go's page reaches the network (see ComposeResultPage); the library's pages are
+    // offline.
     m_browser->SetOnlinePages({});
-    m_browser->SetPictureSource([this](const QString& hash) {
-        std::optional<std::pair<QByteArray, QByteArray>> picture;
-        if (const std::optional<KeptPicture> kept = m_pLibrary->Picture(hash.toStdString()).value) {
-            picture.emplace(QByteArray::fromStdString(kept->strType),
-                            QByteArray::fromStdString(kept->strData));
-        }
-        return picture;
-    });
     m_browser->SetLinkHandler([this](const QUrl& url) {
-        const QUrl home = QUrl::fromLocalFile(m_pShown->HomePath());
-        if (const std::optional<HomeRequest> request = ReadHomeAction(home, url)) {
-            // Acted on after the web view has refused the link, not inside its question.
-            if (m_browser->Url() == home || m_pSearch->IsShown()) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, request] {
-                        m_pReading->OnHomeAction(request->action, request->key, request->nPost);
-                    },
-                    Qt::QueuedConnection);
-            }
+        if (m_pReading->TakeHomeLink(url)) {
             return true;
         }
         if (m_browser->Url().scheme() != QLatin1String("qrc") ||
@@ -315,20 +297,7 @@ void ViewerDialog::SetUpKeys() {
             OnGo();
         }
     });
-    // Home and End in an edit move its cursor; elsewhere in the window they move in the page.
-    shortcut(QKeySequence(Qt::Key_Home), [this] { m_pReading->MoveToEnd(false); });
-    shortcut(QKeySequence(Qt::Key_End), [this] { m_pReading->MoveToEnd(true); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] {
-        if (!m_pPlaceBar->isHidden()) {
-            m_pPlaceBar->FocusFloor();
-        }
-    });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { m_pReading->ShowHome(); });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { m_pReading->MovePlace(-1); });
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { m_pReading->MovePlace(1); });
-    // N and P outside the edits: the next and the previous post not read.
-    shortcut(QKeySequence(Qt::Key_N), [this] { m_pReading->MoveToMarked(1); });
-    shortcut(QKeySequence(Qt::Key_P), [this] { m_pReading->MoveToMarked(-1); });
+    m_pReading->AddKeys(*this);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
         AddressEdit()->setFocus();
         AddressEdit()->selectAll();
@@ -429,8 +398,6 @@ void ViewerDialog::OnDestroy() {
     m_pExport.reset();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
-    // The view outlives the library here and may still ask for a picture: it gets none.
-    m_browser->SetPictureSource({});
     m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -52,13 +53,60 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
         m_pKept->GoTo(*index);
         return true;
     });
+    // The library's pages show the pictures kept in it.
+    m_rooms.browser.SetPictureSource([this](const QString& hash) {
+        std::optional<std::pair<QByteArray, QByteArray>> picture;
+        if (const std::optional<KeptPicture> kept =
+                m_rooms.library.Picture(hash.toStdString()).value) {
+            picture.emplace(QByteArray::fromStdString(kept->strType),
+                            QByteArray::fromStdString(kept->strData));
+        }
+        return picture;
+    });
 }
 
 WindowReading::~WindowReading() {
+    // The view outlives the room and may still ask for a picture: it gets none.
+    m_rooms.browser.SetPictureSource({});
     m_rooms.browser.SetPlaceHandler({});
     // A reading of a whole thread ends within a moment; every page it kept stays kept.
     m_rooms.library.StopReading();
     SaveSeen();
+}
+
+void WindowReading::AddKeys(QWidget& window) {
+    const auto shortcut = [&](QKeySequence keys, auto slot) {
+        connect(new QShortcut(keys, &window), &QShortcut::activated, this, slot);
+    };
+    // Home and End in an edit move its cursor; elsewhere in the window they move in the page.
+    shortcut(QKeySequence(Qt::Key_Home), [this] { MoveToEnd(false); });
+    shortcut(QKeySequence(Qt::Key_End), [this] { MoveToEnd(true); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] {
+        if (!m_rooms.placeBar.isHidden()) {
+            m_rooms.placeBar.FocusFloor();
+        }
+    });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { ShowHome(); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { MovePlace(-1); });
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { MovePlace(1); });
+    // N and P outside the edits: the next and the previous post not read.
+    shortcut(QKeySequence(Qt::Key_N), [this] { MoveToMarked(1); });
+    shortcut(QKeySequence(Qt::Key_P), [this] { MoveToMarked(-1); });
+}
+
+bool WindowReading::TakeHomeLink(const QUrl& url) {
+    const QUrl home = QUrl::fromLocalFile(m_rooms.shown.HomePath());
+    const std::optional<HomeRequest> request = ReadHomeAction(home, url);
+    if (!request) {
+        return false;
+    }
+    // Acted on after the web view has refused the link, not inside its question.
+    if (m_rooms.browser.Url() == home || m_rooms.search.IsShown()) {
+        QMetaObject::invokeMethod(
+            this, [this, request] { OnHomeAction(request->action, request->key, request->nPost); },
+            Qt::QueuedConnection);
+    }
+    return true;
 }
 
 void WindowReading::ShowHome() {

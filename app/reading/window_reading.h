@@ -13,6 +13,7 @@
 #include <memory>
 
 class QTimer;
+class QUrl;
 class QWidget;
 
 namespace vesk {
@@ -67,6 +68,12 @@ public:
     bool IsReading() const { return m_rooms.library.IsReading(); }
     // The kept thread shown, or none while the go's page (or no thread) is.
     KeptReading* Shown() const { return m_pKept.get(); }
+
+    // The keys that move in the reading, as shortcuts of the window.
+    void AddKeys(QWidget& window);
+    // A link of the home page's or the search page's actions, acted on (later) when one of them
+    // is shown; false for any other link.
+    bool TakeHomeLink(const QUrl& url);
 
     // The library's home page: the kept threads, or the start page while there are none.
     void ShowHome();
