@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -269,12 +270,16 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     EXPECT_GE(forum.RequestedPaths().size(), 14u);
 
     QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
-    viewer.Type(IDC_NAMES, QStringLiteral("nobody"));
-    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有符合的帖子"));
+    const QString starter = QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter));
+    // Names are matched as typed: a blank before one is part of it.
+    for (const QString& names : {QStringLiteral("nobody"), QStringLiteral("nobody, ") + starter}) {
+        viewer.Type(IDC_NAMES, names);
+        QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+        EXPECT_FALSE(Access(d).m_pBar->isHidden()) << names.toStdString();
+        EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有符合的帖子"));
+    }
     // The input method's full-width comma separates names too.
-    viewer.Type(IDC_NAMES, QStringLiteral("nobody，") +
-                               QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter)));
+    viewer.Type(IDC_NAMES, QStringLiteral("nobody，") + starter);
     QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
     EXPECT_TRUE(Access(d).m_pBar->isHidden());
     EXPECT_EQ(Access(d).m_browser->geometry().top(), nBrowserTop);
@@ -336,6 +341,10 @@ TEST_F(ViewerDialogTest, TwoViewersKeepTheirPagesAndACommandWithoutABrowserShows
     EXPECT_NE(Access(second).m_strOutputPath, Access(first).m_strOutputPath);
     EXPECT_EQ(QFileInfo(QString::fromStdString(Access(second).m_strOutputPath)).path(),
               QFileInfo(QString::fromStdString(Access(first).m_strOutputPath)).path());
+    // A folder nobody may write, root neither: the pages go to the user's data folder instead.
+    const ShownPage elsewhere(QStringLiteral("/proc/self"));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(elsewhere.OutputPath())).path(),
+              QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
     platform::SetShellOpenHookForTesting([](const QUrl&) { return false; });
     Access(second).OnHelpPage();
     platform::SetShellOpenHookForTesting({});

@@ -108,6 +108,12 @@ TEST(PostSanitiserTest, PicturesAreKeptOnesByHashOrPlaceholdersWithTheirAddress)
               std::string::npos);
     EXPECT_NE(strKept.find("<span class=vk-nopic>"), std::string::npos);  // the data address
     EXPECT_EQ(strKept.find("9999999"), std::string::npos);
+    // A kept picture keeps its size and words, nothing else the board gave it.
+    EXPECT_NE(SanitiseBody(Gbk("<img src=\"/pic/a.png\" alt=\"涨\" title=t onerror=x() "
+                               "onload=y() style=\"color:red\">"),
+                           pictures)
+                  .find(Gbk("<img class=vk-pic src=\"vesk-picture:ab12\" alt=\"涨\"><a ")),
+              std::string::npos);
     const std::string strLinks = SanitiseBody(strBody, pictures, PictureForm::kLinks);
     EXPECT_EQ(strLinks.find("vesk-picture"), std::string::npos);
     EXPECT_NE(strLinks.find("<a class=vk-nopic href=\"http://forum.cn/pic/a.png\">"),

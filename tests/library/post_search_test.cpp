@@ -128,6 +128,9 @@ TEST_F(PostSearchTest, FindsWordsOfEveryLengthAsTypedWithEachFilter) {
         {Query("无关内容"), "1:4 "},
         {Query("var"), ""},
         {Query("   "), ""},
+        // LIKE's wildcards are text in short words: "A_" is not "AN".
+        {Query("A_"), ""},
+        {Query("%"), ""},
         {with("减持", [](SearchQuery& q) { q.bStarter = true; }), "1:1t 2:1 "},
         {with("减持", [](SearchQuery& q) { q.strAuthor = Utf8ToGbk("散户").value(); }), "1:2 "},
         {with("减持", [](SearchQuery& q) { q.strSince = "2024-03-03"; }), "2:1 "},

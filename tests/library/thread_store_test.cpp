@@ -180,6 +180,8 @@ TEST(ThreadStoreTest, OutlinesSelectByStarterAndByNames) {
         {{Kind::kNames, {"or3", "author5"}}, "4 6 11 13 18 20 25 27", 14},
         {{Kind::kNames, {"\xFF", ""}}, "1* 2 3 4 5 6 7 8*", 50},
         {{Kind::kNames, {}}, "", 0},
+        // A name is matched as typed: a blank before it is part of it.
+        {{Kind::kNames, {" author5"}}, "", 0},
     };
     for (const auto& c : kCases) {
         const std::vector<OutlinePost> outline = store.Outline(thread, c.selection);
