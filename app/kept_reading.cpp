@@ -270,9 +270,9 @@ bool KeptReading::Show(int nAt, bool bInPlace, QString* pError) {
     return true;
 }
 
-bool KeptReading::Choose(const PostSelection& selection, QString* pError) {
+bool KeptReading::Choose(const PostFilter& selection, QString* pError) {
     // The whole thread's outline is kept from the opening, with what was seen since.
-    if (selection.kind == PostSelection::Kind::kAll) {
+    if (selection.mode == PostFilter::Mode::kAll) {
         m_kept.outline = m_whole;
     } else {
         LibraryAnswer<std::vector<OutlinePost>> outline =
@@ -289,7 +289,7 @@ bool KeptReading::Choose(const PostSelection& selection, QString* pError) {
     return true;
 }
 
-bool KeptReading::Select(const PostSelection& selection, QString* pError) {
+bool KeptReading::Select(const PostFilter& selection, QString* pError) {
     // The post at the top stays there when the new selection holds it, else the first after it.
     const std::optional<OutlinePost> top =
         m_nTop > 0 && m_nTop < Total()

@@ -59,13 +59,13 @@ public:
 
     // The posts shown are the selection's, from now on (the whole thread's without a query);
     // false, with the reason, when the library could not answer.
-    bool Choose(const PostSelection& selection, QString* pError);
+    bool Choose(const PostFilter& selection, QString* pError);
     // Writes the page around the post of index nAt (-1: the top) and shows it; false, with the
     // reason, when the library could not give the posts or the page could not be written.
     bool Open(int nAt, QString* pError);
     // The same thread in another selection, at the post that was at the top or the first after
     // it: the page shown takes the new posts in place; false as Open.
-    bool Select(const PostSelection& selection, QString* pError);
+    bool Select(const PostFilter& selection, QString* pError);
 
     // The post of this index is the one looked for: marked, with these words highlighted in it,
     // in this page and whenever it comes into the page again.

@@ -37,15 +37,6 @@ QString PageFolder(const QString& given) {
 
 }  // namespace
 
-ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList) {
-    ResultFilter resultFilter;
-    resultFilter.bShowAll = filter == PageFilter::kAll;
-    resultFilter.bOnlyStarter = filter == PageFilter::kStarter;
-    resultFilter.bPartial = filter == PageFilter::kNames;
-    resultFilter.strNameList = strNameList;
-    return resultFilter;
-}
-
 ShownPage::ShownPage(const QString& pageFolder) {
     const QString folder = PageFolder(pageFolder);
     m_pPageLock = std::make_unique<QLockFile>(folder + QStringLiteral("post.htm.lock"));
@@ -76,36 +67,9 @@ QStringList ShownPage::LocalFiles() const {
             QFileInfo(output).path() + QStringLiteral("/vesk3.css")};
 }
 
-PostSelection SelectionOf(PageFilter filter, const std::string& strNameList) {
-    PostSelection selection;
-    switch (filter) {
-        case PageFilter::kAll:
-            return selection;
-        case PageFilter::kStarter:
-            selection.kind = PostSelection::Kind::kStarter;
-            return selection;
-        case PageFilter::kNames:
-        case PageFilter::kNone:
-            break;
-    }
-    // Without a mode nothing is shown: a names selection of no names.
-    selection.kind = PostSelection::Kind::kNames;
-    for (std::size_t nAt = 0; filter == PageFilter::kNames;) {
-        const std::size_t nComma = strNameList.find(',', nAt);
-        selection.names.push_back(strNameList.substr(nAt, nComma - nAt));
-        if (nComma == std::string::npos) {
-            break;
-        }
-        nAt = nComma + 1;
-    }
-    return selection;
-}
-
 ResultPage ShownPage::Compose(const PostRecord* pPosts, int nLastIndex,
-                              const ResultBuffers& results, PageFilter filter,
-                              const std::string& strNameList) const {
-    const ResultFilter resultFilter = ToResultFilter(filter, strNameList);
-    return BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter, resultFilter);
+                              const ResultBuffers& results, const PostFilter& filter) const {
+    return BuildResultPage(pPosts, nLastIndex, results.szTitle, results.szStarter, filter);
 }
 
 bool ShownPage::Write(const ResultPage& page) const {

@@ -15,15 +15,6 @@ class QLockFile;
 
 namespace vesk {
 
-// Which posts the page shows: all, the starter's, those of the names listed; none without a mode.
-enum class PageFilter { kAll, kStarter, kNames, kNone };
-
-// The filter of the result page's composing (kNone shows nothing).
-ResultFilter ToResultFilter(PageFilter filter, const std::string& strNameList);
-
-// The posts a filter shows, as the library selects them; none without a mode.
-PostSelection SelectionOf(PageFilter filter, const std::string& strNameList);
-
 // What the window shows in its web view, and the files it shows it from: the result page
 // (post.htm, kept to this viewer while it runs, or one of this viewer's own beside it while
 // another viewer holds post.htm) and the home page beside it.
@@ -46,7 +37,7 @@ public:
 
     // The page for the table's records 0 to nLastIndex.
     ResultPage Compose(const PostRecord* pPosts, int nLastIndex, const ResultBuffers& results,
-                       PageFilter filter, const std::string& strNameList) const;
+                       const PostFilter& filter) const;
     // Writes the result page; false when it could not be written whole.
     bool Write(const ResultPage& page) const;
     // Writes the library's home page; false when it could not be written.

@@ -225,12 +225,12 @@ void ViewerDialog::SetUpReading() {
     window.isFetching = [this] { return m_pFetchThread != nullptr; };
     window.adopt = [this](const StoredThread& thread) {
         AdoptKeptThread(thread);
-        return Selection();
+        return Filter();
     };
     window.showAll = [this] {
-        SetFilter(PageFilter::kAll);
+        SetFilter(PostFilter::Mode::kAll);
         RememberFilter();
-        return Selection();
+        return Filter();
     };
     window.reading = [this](bool bReading) {
         if (bReading) {
@@ -410,16 +410,16 @@ void ViewerDialog::OnDestroy() {
 }
 
 void ViewerDialog::OnShowAll() {
-    SetFilterMode(PageFilter::kAll);
+    SetFilterMode(PostFilter::Mode::kAll);
 }
 
 void ViewerDialog::OnOnlyStarter() {
-    SetFilterMode(PageFilter::kStarter);
+    SetFilterMode(PostFilter::Mode::kStarter);
 }
 
 // The two modes that compose at once: the name edit goes, the page is composed again.
-void ViewerDialog::SetFilterMode(PageFilter filter) {
-    SetFilter(filter);
+void ViewerDialog::SetFilterMode(PostFilter::Mode mode) {
+    SetFilter(mode);
     if (m_pReading->Shown() == nullptr) {
         m_browser->KeepTopRowOnNextPage();
     }
@@ -427,10 +427,10 @@ void ViewerDialog::SetFilterMode(PageFilter filter) {
     RememberFilter();
 }
 
-void ViewerDialog::SetFilter(PageFilter filter) {
-    m_bShowAll = filter == PageFilter::kAll ? 1 : 0;
-    m_bOnlyStarter = filter == PageFilter::kStarter ? 1 : 0;
-    m_bPartial = filter == PageFilter::kNames ? 1 : 0;
+void ViewerDialog::SetFilter(PostFilter::Mode mode) {
+    m_bShowAll = mode == PostFilter::Mode::kAll ? 1 : 0;
+    m_bOnlyStarter = mode == PostFilter::Mode::kStarter ? 1 : 0;
+    m_bPartial = mode == PostFilter::Mode::kNames ? 1 : 0;
     Radio(m_bShowAll != 0       ? IDC_SHOW_ALL
           : m_bOnlyStarter != 0 ? IDC_ONLY_STARTER
                                 : IDC_PARTIAL)
@@ -441,20 +441,20 @@ void ViewerDialog::SetFilter(PageFilter filter) {
 void ViewerDialog::RememberFilter() {
     const ThreadKey key = CutThreadKey(m_strThreadUrl);
     if (m_bLoaded != 0 && !key.strBoardCode.empty() && !key.strThreadId.empty()) {
-        m_pSettings->SetFilter(key, {Filter(), NameEdit()->text().trimmed()});
+        m_pSettings->SetFilter(key, Filter());
     }
 }
 
 void ViewerDialog::ApplyRememberedFilter(const ThreadKey& key) {
-    const std::optional<ThreadFilter> remembered = m_pSettings->Filter(key);
+    const std::optional<PostFilter> remembered = m_pSettings->Filter(key);
     if (!remembered ||
-        (remembered->filter == PageFilter::kNames && NameListBytes(remembered->names).empty())) {
+        (remembered->mode == PostFilter::Mode::kNames && remembered->strNameList.empty())) {
         return;
     }
-    SetFilter(remembered->filter);
+    SetFilter(remembered->mode);
     if (m_bPartial != 0) {
-        NameEdit()->setText(remembered->names);
-        m_strNameList = NameListBytes(remembered->names);
+        NameEdit()->setText(QString::fromStdU16String(GbkToUtf16(remembered->strNameList)));
+        m_strNameList = remembered->strNameList;
     }
 }
 
@@ -466,37 +466,18 @@ void ViewerDialog::OnPartial() {
     m_bPartial = 1;
 }
 
-PostSelection ViewerDialog::Selection() const {
-    return SelectionOf(Filter(), m_strNameList);
-}
-
-PageFilter ViewerDialog::Filter() const {
-    return m_bShowAll != 0       ? PageFilter::kAll
-           : m_bOnlyStarter != 0 ? PageFilter::kStarter
-           : m_bPartial != 0     ? PageFilter::kNames
-                                 : PageFilter::kNone;
+PostFilter ViewerDialog::Filter() const {
+    return {m_bShowAll != 0       ? PostFilter::Mode::kAll
+            : m_bOnlyStarter != 0 ? PostFilter::Mode::kStarter
+            : m_bPartial != 0     ? PostFilter::Mode::kNames
+                                  : PostFilter::Mode::kNone,
+            m_strNameList};
 }
 
 void ViewerDialog::ShowPrompt(std::string_view text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), FromUtf8(text), QMessageBox::Ok,
                     this);
     box.exec();
-}
-
-std::string ViewerDialog::NameListBytes(const QString& text) {
-    // Authors are GB2312 bytes, where 0xFF never stands: an item that GB2312 cannot hold
-    // becomes that byte, so that it matches nobody while the others still match.
-    std::string bytes;
-    const QStringList items =
-        QString::fromStdString(WithHalfWidthCommas(text.toStdString())).split(QLatin1Char(','));
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i > 0) {
-            bytes += ',';
-        }
-        const std::optional<std::string> item = Utf8ToGbk(items[i].toStdString());
-        bytes += item ? *item : std::string("\xFF");
-    }
-    return bytes;
 }
 
 void ViewerDialog::OnGo() {
@@ -560,11 +541,10 @@ void ViewerDialog::ComposeResultPage() {
         return;
     }
     // A kept thread is selected anew by the library, around the post at the top.
-    if (m_pReading->Select(Selection())) {
+    if (m_pReading->Select(Filter())) {
         return;
     }
-    const ResultPage page =
-        m_pShown->Compose(m_pPosts->data(), m_nLastIndex, m_results, Filter(), m_strNameList);
+    const ResultPage page = m_pShown->Compose(m_pPosts->data(), m_nLastIndex, m_results, Filter());
     if (!m_pShown->Write(page)) {
         QMessageBox box(
             QMessageBox::NoIcon, QCoreApplication::applicationName(),
@@ -732,7 +712,7 @@ void ViewerDialog::ExportShownThread() {
     }
     // What the bar said of an earlier export is old news now.
     m_pWindowBar->Hide(WindowBar::Cause::kExport);
-    m_pExport->Export(*kept.value, Filter(), m_strNameList);
+    m_pExport->Export(*kept.value, Filter());
 }
 
 void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {

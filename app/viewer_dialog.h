@@ -35,7 +35,6 @@ class ShownPage;
 class ViewerSettings;
 class WindowWatch;
 struct ThreadKey;
-enum class PageFilter;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
 // the index of the last record), as it arrives in the window's queue.
@@ -119,15 +118,14 @@ private:
     void OnShowAll();
     void OnOnlyStarter();
     void OnPartial();
-    void SetFilterMode(PageFilter filter);
-    // The mode flags, the radios and the name edit as the filter says.
-    void SetFilter(PageFilter filter);
+    void SetFilterMode(PostFilter::Mode mode);
+    // The mode flags, the radios and the name edit as the mode says.
+    void SetFilter(PostFilter::Mode mode);
     // The thread shown keeps the filter chosen for it; a kept thread opens with it.
     void RememberFilter();
     void ApplyRememberedFilter(const ThreadKey& key);
-    PageFilter Filter() const;
-    // The posts the filter shows, as the library selects them.
-    PostSelection Selection() const;
+    // The posts the mode flags and the name list show.
+    PostFilter Filter() const;
 
     void OnGo();
     void StartFetch();
@@ -161,8 +159,6 @@ private:
     QLineEdit* NameEdit() const;
     QRadioButton* Radio(int nId) const;
     void ShowPrompt(std::string_view text);
-    // The name list as typed, in GB2312; an item that GB2312 cannot hold matches no author.
-    static std::string NameListBytes(const QString& text);
     // Opens an address in the desktop's browser; when that fails the bar shows the address.
     void OpenInDesktop(const std::string& address);
 

@@ -1,8 +1,11 @@
 #include "viewer_settings.h"
 
+#include "code_page.h"
 #include "forum_address.h"
-#include "shown_page.h"
+#include "request_checks.h"
+#include "result_page.h"
 
+#include <QStringList>
 #include <iterator>
 
 namespace vesk {
@@ -80,26 +83,45 @@ void ViewerSettings::SetLastExport(const QString& format, const QString& folder)
     m_settings.setValue(QStringLiteral("export/folder"), folder);
 }
 
-std::optional<ThreadFilter> ViewerSettings::Filter(const ThreadKey& key) const {
+std::string NameListBytes(const QString& text) {
+    std::string bytes;
+    const QStringList items =
+        QString::fromStdString(WithHalfWidthCommas(text.toStdString())).split(QLatin1Char(','));
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            bytes += ',';
+        }
+        // GB2312 never has the byte 0xFF.
+        const std::optional<std::string> item = Utf8ToGbk(items[i].toStdString());
+        bytes += item ? *item : std::string("\xFF");
+    }
+    return bytes;
+}
+
+// The names are kept as text, the GB2312 that no character stands for as U+FFFD, which is read
+// back as a name nobody has.
+std::optional<PostFilter> ViewerSettings::Filter(const ThreadKey& key) const {
     const QString group = ThreadGroup(key);
     const QString mode = m_settings.value(group + QStringLiteral("/filter")).toString();
     for (std::size_t i = 0; i < std::size(kFilterNames); ++i) {
         if (mode == QLatin1String(kFilterNames[i])) {
-            return ThreadFilter{static_cast<PageFilter>(i),
-                                m_settings.value(group + QStringLiteral("/names")).toString()};
+            return PostFilter{
+                static_cast<PostFilter::Mode>(i),
+                NameListBytes(m_settings.value(group + QStringLiteral("/names")).toString())};
         }
     }
     return std::nullopt;
 }
 
-void ViewerSettings::SetFilter(const ThreadKey& key, const ThreadFilter& filter) {
-    const auto nMode = static_cast<std::size_t>(filter.filter);
+void ViewerSettings::SetFilter(const ThreadKey& key, const PostFilter& filter) {
+    const auto nMode = static_cast<std::size_t>(filter.mode);
     if (nMode >= std::size(kFilterNames)) {
         return;
     }
     const QString group = ThreadGroup(key);
     m_settings.setValue(group + QStringLiteral("/filter"), QLatin1String(kFilterNames[nMode]));
-    m_settings.setValue(group + QStringLiteral("/names"), filter.names);
+    m_settings.setValue(group + QStringLiteral("/names"),
+                        QString::fromStdU16String(GbkToUtf16(filter.strNameList)));
 }
 
 }  // namespace vesk

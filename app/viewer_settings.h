@@ -9,13 +9,11 @@
 namespace vesk {
 
 struct ThreadKey;
-enum class PageFilter;
+struct PostFilter;
 
-// A thread's filter as the reader last chose it: the mode and, for names, the list as typed.
-struct ThreadFilter {
-    PageFilter filter;
-    QString names;
-};
+// The name list as typed, in GB2312; an item that GB2312 cannot hold becomes a byte that no
+// author holds, so that it matches nobody while the others still match.
+std::string NameListBytes(const QString& text);
 
 // What the viewer remembers between starts, in the user's settings file of the program
 // ($XDG_CONFIG_HOME/vesk/vesk.ini): the window's size and place, the view's zoom, the night
@@ -39,8 +37,9 @@ public:
     QString LastExportFormat() const;
     QString LastExportFolder() const;
     void SetLastExport(const QString& format, const QString& folder);
-    std::optional<ThreadFilter> Filter(const ThreadKey& key) const;
-    void SetFilter(const ThreadKey& key, const ThreadFilter& filter);
+    // Each thread's filter as the reader last chose it.
+    std::optional<PostFilter> Filter(const ThreadKey& key) const;
+    void SetFilter(const ThreadKey& key, const PostFilter& filter);
 
 private:
     mutable QSettings m_settings;

@@ -79,8 +79,7 @@ QString ExportFileName(const QString& title, ExportFormat format) {
 }
 
 std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, const QString& folder,
-                                     ExportFormat format, PageFilter filter,
-                                     const std::string& strNames) {
+                                     ExportFormat format, const PostFilter& filter) {
     ChineseTypes typeNames;  // outlives the dialog
     QFileDialog dialog(pParent, QStringLiteral("导出本帖"), folder);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -104,14 +103,14 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
 
     auto* pPosts = new QComboBox(&dialog);
     pPosts->setObjectName(QStringLiteral("exportPosts"));
-    const QString names = QString::fromStdU16String(GbkToUtf16(strNames));
-    pPosts->addItem(QStringLiteral("所有帖子"), static_cast<int>(PageFilter::kAll));
-    pPosts->addItem(QStringLiteral("只看楼主"), static_cast<int>(PageFilter::kStarter));
-    if (!strNames.empty()) {
+    const QString names = QString::fromStdU16String(GbkToUtf16(filter.strNameList));
+    pPosts->addItem(QStringLiteral("所有帖子"), static_cast<int>(PostFilter::Mode::kAll));
+    pPosts->addItem(QStringLiteral("只看楼主"), static_cast<int>(PostFilter::Mode::kStarter));
+    if (!filter.strNameList.empty()) {
         pPosts->addItem(QStringLiteral("只看：%1").arg(names),
-                        static_cast<int>(PageFilter::kNames));
+                        static_cast<int>(PostFilter::Mode::kNames));
     }
-    pPosts->setCurrentIndex(std::max(0, pPosts->findData(static_cast<int>(filter))));
+    pPosts->setCurrentIndex(std::max(0, pPosts->findData(static_cast<int>(filter.mode))));
     auto* pPictures = new QCheckBox(QStringLiteral("带上存下的图片"), &dialog);
     pPictures->setObjectName(QStringLiteral("exportPictures"));
     pPictures->setChecked(true);
@@ -143,8 +142,8 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
     }
     ExportAsked asked;
     asked.choice.format = formatAt(static_cast<int>(types.indexOf(dialog.selectedNameFilter())));
-    asked.choice.filter =
-        ToResultFilter(static_cast<PageFilter>(pPosts->currentData().toInt()), strNames);
+    asked.choice.filter = {static_cast<PostFilter::Mode>(pPosts->currentData().toInt()),
+                           filter.strNameList};
     asked.choice.bPictures = pPictures->isChecked();
     asked.path = dialog.selectedFiles().constFirst();
     const QString extension = u'.' + Extension(asked.choice.format);
@@ -245,8 +244,7 @@ WindowExport::~WindowExport() {
     delete m_pProgress;
 }
 
-void WindowExport::Export(const StoredThread& thread, PageFilter filter,
-                          const std::string& strNames) {
+void WindowExport::Export(const StoredThread& thread, const PostFilter& filter) {
     if (IsRunning()) {
         return;
     }
@@ -256,9 +254,8 @@ void WindowExport::Export(const StoredThread& thread, PageFilter filter,
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
     }
-    const std::optional<ExportAsked> asked =
-        AskExport(&m_window, QString::fromStdU16String(GbkToUtf16(thread.strTitle)), folder, format,
-                  filter, strNames);
+    const std::optional<ExportAsked> asked = AskExport(
+        &m_window, QString::fromStdU16String(GbkToUtf16(thread.strTitle)), folder, format, filter);
     if (!asked) {
         return;
     }

@@ -17,7 +17,6 @@ class QWidget;
 
 namespace vesk {
 
-enum class PageFilter;
 class ViewerSettings;
 
 // Where and how the reader asked a kept thread to be exported.
@@ -33,8 +32,7 @@ QString ExportFileName(const QString& title, ExportFormat format);
 // the window's filter shows, preset) and whether the kept pictures go with it; nothing when the
 // reader cancelled.
 std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, const QString& folder,
-                                     ExportFormat format, PageFilter filter,
-                                     const std::string& strNames);
+                                     ExportFormat format, const PostFilter& filter);
 
 // Exports a kept thread on a thread of its own, with a read-only connection of its own, telling
 // how many kept pictures are packed as it goes.
@@ -82,7 +80,7 @@ public:
 
     bool IsRunning() const { return m_pExporter != nullptr; }
     // Asks how to export the kept thread, then exports it; nothing while an export runs.
-    void Export(const StoredThread& thread, PageFilter filter, const std::string& strNames);
+    void Export(const StoredThread& thread, const PostFilter& filter);
 
     // What came of an export the reader asked for, unless they cancelled it: a sentence for the
     // bar, and the file written (empty when none was).

@@ -64,7 +64,7 @@ LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& ke
 }
 
 LibraryAnswer<std::vector<OutlinePost>> WindowLibrary::Outline(const StoredThread& thread,
-                                                               const PostSelection& selection) {
+                                                               const PostFilter& selection) {
     return Use<std::vector<OutlinePost>>(
         [&](ThreadStore& store) { return store.Outline(thread, selection); });
 }

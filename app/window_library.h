@@ -60,7 +60,7 @@ public:
     LibraryAnswer<std::optional<KeptThread>> Load(const ThreadKey& key);
     // The outline of a kept thread's posts in another selection.
     LibraryAnswer<std::vector<OutlinePost>> Outline(const StoredThread& thread,
-                                                    const PostSelection& selection);
+                                                    const PostFilter& selection);
     LibraryAnswer<std::vector<StoredPost>> PostsById(const std::vector<std::int64_t>& ids);
     LibraryAnswer<std::optional<KeptPicture>> Picture(const std::string& strHash);
     LibraryAnswer<bool> MarkRead(std::int64_t nThread);

@@ -196,8 +196,7 @@ void BM_Export(benchmark::State& state) {
     const std::filesystem::path pictures = out.parent_path() / (out.stem().string() + "_pictures");
     ExportChoice choice;
     choice.format = format;
-    choice.filter.bShowAll = state.range(1) == 0;
-    choice.filter.bOnlyStarter = state.range(1) != 0;
+    choice.filter.mode = state.range(1) == 0 ? PostFilter::Mode::kAll : PostFilter::Mode::kStarter;
     const std::optional<StoredThread> thread = kept.store.Find(kThread);
     for (auto _ : state) {
         if (!WriteThreadExport(kept.store, *thread, choice, out.string()).empty()) {
@@ -282,9 +281,7 @@ void BM_ShowStarterOfHundredThousand(benchmark::State& state) {
     ThreadStore store(strPath);
     const std::optional<StoredThread> thread = store.Find({"600519", "3000000"});
     const std::string strPage = strPath + ".htm";
-    ResultFilter filter;
-    filter.bShowAll = false;
-    filter.bOnlyStarter = true;
+    const PostFilter filter{PostFilter::Mode::kStarter, ""};
     std::size_t nRows = 0;
     for (auto _ : state) {
         if (state.range(0) == 0) {

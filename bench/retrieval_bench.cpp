@@ -74,7 +74,7 @@ void BM_ComposeAndWriteFullTable(benchmark::State& state) {
     char szPath[] = "/tmp/vesk-bench-XXXXXX";
     const int nFd = mkstemp(szPath);
     close(nFd);
-    ResultFilter filter;
+    PostFilter filter;
     std::size_t nPageBytes = 0;
     for (auto _ : state) {
         const ResultPage page = BuildResultPage(table.data(), nLast, strTitle, strStarter, filter);

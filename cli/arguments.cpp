@@ -39,7 +39,7 @@ std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
 }
 
 std::string MakeFilter(const std::string& strMode, const std::string& strNames, bool bNamesGiven,
-                       ResultFilter& filter, bool& bEmptyNames) {
+                       PostFilter& filter, bool& bEmptyNames) {
     bEmptyNames = false;
     if (strMode != "all" && strMode != "starter" && strMode != "names") {
         return "unknown mode " + strMode + " (all, starter or names)";
@@ -47,10 +47,10 @@ std::string MakeFilter(const std::string& strMode, const std::string& strNames, 
     if (bNamesGiven && strMode != "names") {
         return "--names is used only with --mode names";
     }
-    filter.bShowAll = strMode == "all";
-    filter.bOnlyStarter = strMode == "starter";
-    filter.bPartial = strMode == "names";
-    if (!filter.bPartial) {
+    filter.mode = strMode == "all"       ? PostFilter::Mode::kAll
+                  : strMode == "starter" ? PostFilter::Mode::kStarter
+                                         : PostFilter::Mode::kNames;
+    if (filter.mode != PostFilter::Mode::kNames) {
         return {};
     }
     const std::string strHalfWidth = WithHalfWidthCommas(strNames);

@@ -26,7 +26,7 @@ std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
 // The filter of a mode (all, starter or names) and a name list typed in UTF-8 (GB2312 in the
 // filter). What is wrong with them, or empty; bEmptyNames when the name list is empty.
 std::string MakeFilter(const std::string& strMode, const std::string& strNames, bool bNamesGiven,
-                       ResultFilter& filter, bool& bEmptyNames);
+                       PostFilter& filter, bool& bEmptyNames);
 
 // A thread address as typed (UTF-8), checked as the go button checks it: its GB2312 bytes, or
 // nothing when it is rejected.

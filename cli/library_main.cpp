@@ -363,7 +363,7 @@ public:
     }
 
     int Show() {
-        ResultFilter filter;
+        PostFilter filter;
         if (!ChooseFilter(filter)) {
             return kExitRejected;
         }
@@ -387,7 +387,7 @@ public:
     }
 
     int Export() {
-        ResultFilter filter;
+        PostFilter filter;
         if (!ChooseFilter(filter)) {
             return kExitRejected;
         }
@@ -442,7 +442,7 @@ public:
 
 private:
     // The filter of --mode and --names; false, and it says why, when they are wrong.
-    bool ChooseFilter(ResultFilter& filter) const {
+    bool ChooseFilter(PostFilter& filter) const {
         bool bEmptyNames = false;
         const std::string strWrong =
             MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven, filter, bEmptyNames);

@@ -147,7 +147,7 @@ void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
 
 // The request as the window's go checks it: the address's GB2312 bytes and the filter, or
 // nothing when it was rejected (and said why).
-std::optional<std::string> CheckRequest(const Options& options, ResultFilter& filter) {
+std::optional<std::string> CheckRequest(const Options& options, PostFilter& filter) {
     if (!IsBaseAddress(options.strBase)) {
         std::fprintf(stderr, "vesk-fetch: --base takes scheme://host[:port], no trailing slash\n");
         return std::nullopt;
@@ -193,7 +193,7 @@ std::optional<std::pair<int, int>> Retrieve(const Options& options, const std::s
 }
 
 int Run(const Options& options) {
-    ResultFilter filter;
+    PostFilter filter;
     const std::optional<std::string> url = CheckRequest(options, filter);
     if (!url) {
         return kExitRejected;

@@ -146,7 +146,7 @@ constexpr std::string_view kBookStyle =
 }  // namespace
 
 std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source) {
     std::vector<const StoredPost*> shown;
     for (const StoredPost& post : posts) {
@@ -268,7 +268,7 @@ std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>
 }
 
 MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, bool bOnlyUnread,
+                              const PostFilter& filter, bool bOnlyUnread,
                               const PictureMap& pictures, bool bPictures,
                               const PictureSource& source, const std::string& strFolder) {
     MarkdownExport exported;
@@ -325,7 +325,7 @@ std::string Base64(std::string_view bytes) {
 }
 
 std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source) {
     const std::string style =
         std::string("<style type=\"text/css\">") + kResultStyleSheet + "</style>";
@@ -382,8 +382,9 @@ std::optional<ExportFormat> ExportFormatNamed(std::string_view name) {
 }
 
 std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thread,
-                                    const ResultFilter& filter) {
-    const bool bStarterOnly = filter.bOnlyStarter && !thread.strStarter.empty();
+                                    const PostFilter& filter) {
+    const bool bStarterOnly =
+        filter.mode == PostFilter::Mode::kStarter && !thread.strStarter.empty();
     return store.Posts(thread.nId, bStarterOnly ? std::optional<std::string_view>(thread.strStarter)
                                                 : std::nullopt);
 }

@@ -20,7 +20,7 @@ using PictureSource = std::function<std::optional<KeptPicture>(std::string_view 
 // each kept picture inside it as a data address (bPictures; else the pictures are links to their
 // addresses). GB2312, as every page of ours.
 std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source);
 
 // A kept thread as Markdown (UTF-8): its title, board and starter, then each post the filter
@@ -32,7 +32,7 @@ struct MarkdownExport {
     std::vector<std::pair<std::string, std::string>> files;
 };
 MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                              const ResultFilter& filter, bool bOnlyUnread,
+                              const PostFilter& filter, bool bOnlyUnread,
                               const PictureMap& pictures, bool bPictures,
                               const PictureSource& source, const std::string& strFolder);
 
@@ -41,7 +41,7 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
 // each kept picture (bPictures) inside it once. The container's bytes, or empty when it could not
 // be made.
 std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                       const ResultFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source);
 inline constexpr int kPostsPerChapter = 100;
 
@@ -55,7 +55,7 @@ std::optional<ExportFormat> ExportFormatNamed(std::string_view name);
 // Which posts an export takes and whether its kept pictures go with it.
 struct ExportChoice {
     ExportFormat format = ExportFormat::kHtml;
-    ResultFilter filter;
+    PostFilter filter;
     bool bOnlyUnread = false;
     bool bPictures = true;
 };
@@ -63,7 +63,7 @@ struct ExportChoice {
 // The posts of a kept thread the filter may show, from the library: the starter's alone when
 // only theirs are shown, else all.
 std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thread,
-                                    const ResultFilter& filter);
+                                    const PostFilter& filter);
 
 // Exports a kept thread from the library to strPath, each file written whole or not at all, a
 // Markdown text's pictures in the folder "<its name>_pictures" beside it; the pictures come from

@@ -115,9 +115,8 @@ std::string_view MarkOf(const StoredPost& post) {
 }
 
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                             const ResultFilter& filter, bool bOnlyUnread,
-                             const PictureMap& pictures, PictureForm form,
-                             std::string_view headExtra) {
+                             const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                             PictureForm form, std::string_view headExtra) {
     std::size_t nReserve = 0;
     for (const StoredPost& post : posts) {
         nReserve += 200 + post.strBody.size();

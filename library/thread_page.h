@@ -27,7 +27,7 @@ std::string_view MarkOf(const StoredPost& post);
 // headExtra is put at the end of the page's head; with kKept, kept pictures are named by our
 // scheme.
 ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<StoredPost>& posts,
-                             const ResultFilter& filter, bool bOnlyUnread,
+                             const PostFilter& filter, bool bOnlyUnread,
                              const PictureMap& pictures = {},
                              PictureForm form = PictureForm::kLinks,
                              std::string_view headExtra = {});

@@ -846,17 +846,17 @@ std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread,
 }
 
 std::vector<OutlinePost> ThreadStore::Outline(const StoredThread& thread,
-                                              const PostSelection& selection) {
+                                              const PostFilter& filter) {
     // The starter's posts come through the index on the thread and the author; a name list is
     // matched byte by byte (the authors are GB2312), one instr a name.
     std::string strSql =
         "SELECT id, floor, sort_floor, state, deleted, author = ?2 FROM post WHERE thread = ?1";
-    using Kind = PostSelection::Kind;
-    if (selection.kind == Kind::kStarter) {
+    const std::vector<std::string_view> names = filter.Names();
+    if (filter.mode == PostFilter::Mode::kStarter) {
         strSql += " AND author = ?2";
-    } else if (selection.kind == Kind::kNames) {
+    } else if (filter.mode != PostFilter::Mode::kAll) {
         strSql += " AND (0";
-        for (std::size_t i = 0; i < selection.names.size(); ++i) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
             strSql += " OR instr(author, ?" + std::to_string(i + 3) + ") > 0";
         }
         strSql += ")";
@@ -866,10 +866,8 @@ std::vector<OutlinePost> ThreadStore::Outline(const StoredThread& thread,
     // Nobody's name is empty: without a starter, nobody is the starter.
     select.Bind(1, thread.nId)
         .Bind(2, thread.strStarter.empty() ? std::string_view("\xFF") : thread.strStarter);
-    if (selection.kind == Kind::kNames) {
-        for (std::size_t i = 0; i < selection.names.size(); ++i) {
-            select.Bind(static_cast<int>(i + 3), selection.names[i]);
-        }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        select.Bind(static_cast<int>(i + 3), names[i]);
     }
     std::vector<OutlinePost> outline;
     while (select.Step()) {

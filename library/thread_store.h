@@ -4,6 +4,7 @@
 #include "post_extraction.h"
 #include "post_sanitiser.h"
 #include "post_search.h"
+#include "result_page.h"
 #include "sqlite_db.h"
 
 #include <cstdint>
@@ -77,14 +78,6 @@ struct KeptPages {
 // without a floor among it and right before it; a page of posts without floors is all its own.
 // The page's size when none is its own.
 std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFloorBefore);
-
-// Which of a thread's posts a reader pages through: all, the starter's, or those whose author
-// holds one of the names (GB2312 bytes, as typed; an empty name is in every author).
-struct PostSelection {
-    enum class Kind { kAll, kStarter, kNames };
-    Kind kind = Kind::kAll;
-    std::vector<std::string> names;
-};
 
 // A post's place in its thread without its text: enough to count, mark and find it.
 struct OutlinePost {
@@ -191,7 +184,7 @@ public:
     std::vector<StoredPost> Posts(std::int64_t nThread,
                                   std::optional<std::string_view> author = std::nullopt);
     // The selected posts of a thread in the order Posts gives, without their texts.
-    std::vector<OutlinePost> Outline(const StoredThread& thread, const PostSelection& selection);
+    std::vector<OutlinePost> Outline(const StoredThread& thread, const PostFilter& filter);
     // The posts of these ids, in the order given; an id that is not kept is left out.
     std::vector<StoredPost> PostsById(std::span<const std::int64_t> ids);
     int CountPosts(std::int64_t nThread);  // not deleted

@@ -105,32 +105,44 @@ bool IsThreadStarter(std::string_view author, std::string_view starter) {
     return !author.empty() && author == starter;
 }
 
-bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter) {
-    if (filter.bShowAll) {
-        return true;
+std::vector<std::string_view> PostFilter::Names() const {
+    std::vector<std::string_view> names;
+    if (mode != Mode::kNames) {
+        return names;
     }
-    if (filter.bOnlyStarter) {
-        return bStarter;
-    }
-    if (!filter.bPartial) {
-        return false;
-    }
-    // Items between commas, as typed; an empty item occurs in every author.
-    std::string_view list = filter.strNameList;
+    std::string_view list = strNameList;
     while (true) {
         const std::size_t nComma = list.find(',');
-        if (author.find(list.substr(0, nComma)) != std::string_view::npos) {
-            return true;
-        }
+        names.push_back(list.substr(0, nComma));
         if (nComma == std::string_view::npos) {
-            return false;
+            return names;
         }
         list.remove_prefix(nComma + 1);
     }
 }
 
+bool PassesFilter(std::string_view author, bool bStarter, const PostFilter& filter) {
+    switch (filter.mode) {
+        case PostFilter::Mode::kAll:
+            return true;
+        case PostFilter::Mode::kStarter:
+            return bStarter;
+        case PostFilter::Mode::kNames:
+            break;
+        case PostFilter::Mode::kNone:
+            return false;
+    }
+    // An empty name occurs in every author.
+    for (const std::string_view name : filter.Names()) {
+        if (author.find(name) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ResultPageComposer::ResultPageComposer(std::string_view title, std::string_view starter,
-                                       ResultFilter filter, std::size_t nReserve,
+                                       PostFilter filter, std::size_t nReserve,
                                        std::string_view headExtra)
     : m_starter(starter), m_filter(std::move(filter)) {
     m_page.strText.reserve(kPageHead.size() + headExtra.size() + kHeadEnd.size() + title.size() +
@@ -190,7 +202,7 @@ ResultPage ResultPageComposer::Finish() {
 }
 
 ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
-                           std::string_view starter, const ResultFilter& filter) {
+                           std::string_view starter, const PostFilter& filter) {
     const int nLast = std::min(nLastIndex, PostTable::kCapacity - 1);
     std::size_t nReserve = 0;
     for (int i = 0; i <= nLast; ++i) {

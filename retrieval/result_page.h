@@ -5,16 +5,22 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk {
 
-// Which posts the result page shows; exactly one of the three flags is set.
-struct ResultFilter {
-    bool bShowAll = true;
-    bool bOnlyStarter = false;
-    bool bPartial = false;
-    // Names separated by ASCII commas, GB2312 bytes; items are matched as typed.
+// Which posts are shown, wherever they are: all, the starter's, or those whose author holds one
+// of the listed names; none without a mode.
+struct PostFilter {
+    enum class Mode { kAll, kStarter, kNames, kNone };
+    Mode mode = Mode::kAll;
+    // Names separated by ASCII commas, GB2312 bytes, each matched as typed; an empty name is in
+    // every author.
     std::string strNameList;
+
+    // The names listed, as typed; none but with kNames.
+    std::vector<std::string_view> Names() const;
+    bool operator==(const PostFilter&) const = default;
 };
 
 struct ResultPage {
@@ -26,7 +32,7 @@ struct ResultPage {
 bool IsThreadStarter(std::string_view author, std::string_view starter);
 
 // Whether a post by this author is shown under the filter.
-bool PassesFilter(std::string_view author, bool bStarter, const ResultFilter& filter);
+bool PassesFilter(std::string_view author, bool bStarter, const PostFilter& filter);
 
 // One post as a row of the page: its fields, and a mark written right after its time; pages of
 // the library's own may give the row attributes and add markup after the body.
@@ -46,7 +52,7 @@ class ResultPageComposer final {
 public:
     // nReserve: the bytes the page is expected to take, to allocate once.
     // headExtra: markup put at the end of the page's head (a style of its own).
-    ResultPageComposer(std::string_view title, std::string_view starter, ResultFilter filter,
+    ResultPageComposer(std::string_view title, std::string_view starter, PostFilter filter,
                        std::size_t nReserve = 0, std::string_view headExtra = {});
     // Whether a post by the author is shown, as Add would show it.
     bool Passes(std::string_view author) const;
@@ -61,7 +67,7 @@ public:
 
 private:
     std::string_view m_starter;
-    ResultFilter m_filter;
+    PostFilter m_filter;
     ResultPage m_page;
     std::size_t m_nHead = 0;
 };
@@ -69,7 +75,7 @@ private:
 // The page for records 0 to nLastIndex (which must be 0 or more): the title row, then one row per
 // post that passes the filter, the starter's in red, everybody else's in green.
 ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string_view title,
-                           std::string_view starter, const ResultFilter& filter);
+                           std::string_view starter, const PostFilter& filter);
 
 // Writes the page to the file: a regular file (or a new one) is written beside it and renamed into
 // place, so that the path holds either the page before or the whole new one, never a part; any

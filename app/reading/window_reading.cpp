@@ -193,7 +193,7 @@ bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t
     }
     // What was seen of the thread shown before stays seen.
     Close();
-    PostSelection selection = m_window.adopt(kept.value->thread);
+    PostFilter selection = m_window.adopt(kept.value->thread);
     m_pKept = std::make_unique<KeptReading>(m_rooms.library, m_rooms.browser,
                                             m_rooms.shown.OutputPath(), *std::move(kept.value));
     m_pKept->placeChanged = [this] { ShowPlace(); };
@@ -204,7 +204,7 @@ bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t
     if (bChosen && nAtPost != 0) {
         // A post a search found opens its thread there, in the filter chosen for the thread when
         // that shows it, else among all posts.
-        if (IndexOf(nAtPost) < 0 && selection.kind != PostSelection::Kind::kAll) {
+        if (IndexOf(nAtPost) < 0 && selection.mode != PostFilter::Mode::kAll) {
             bChosen = m_pKept->Choose(m_window.showAll(), &error);
         }
         if (bChosen && IndexOf(nAtPost) >= 0) {
@@ -218,7 +218,7 @@ bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t
     return true;
 }
 
-bool WindowReading::Select(const PostSelection& selection) {
+bool WindowReading::Select(const PostFilter& selection) {
     if (m_pKept == nullptr) {
         return false;
     }

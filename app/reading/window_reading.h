@@ -39,9 +39,9 @@ public:
         std::function<bool()> isFetching;
         // The kept thread becomes the window's (its five values, its address), with the filter
         // chosen for it; answers the posts that filter shows.
-        std::function<PostSelection(const StoredThread& thread)> adopt;
+        std::function<PostFilter(const StoredThread& thread)> adopt;
         // The window shows all posts from now on; answers that selection.
-        std::function<PostSelection()> showAll;
+        std::function<PostFilter()> showAll;
         // A reading of a whole thread starts (true) or has ended.
         std::function<void(bool bReading)> reading;
         // What the reading has read so far: the page, the posts.
@@ -88,7 +88,7 @@ public:
     // marked; false when it is not kept or the library could not say.
     bool Open(const ThreadKey& key, bool bAtStarterNews = false, std::int64_t nAtPost = 0);
     // The kept thread shown, in another selection; false when none is shown.
-    bool Select(const PostSelection& selection);
+    bool Select(const PostFilter& selection);
     // The kept thread shown goes (a go replaces it); what was seen of it stays seen.
     void Close();
 

@@ -168,20 +168,20 @@ TEST(ThreadStoreTest, OutlinesSelectByStarterAndByNames) {
     const ThreadKey key{"600000", "2"};
     test::KeepThreadPages(store, key, 1, 1);
     const StoredThread thread = *store.Find(key);
-    using Kind = PostSelection::Kind;
+    using Mode = PostFilter::Mode;
     // The first floors (at most eight) and how many there are.
     const struct {
-        PostSelection selection;
+        PostFilter selection;
         std::string strFirst;
         std::size_t nCount;
     } kCases[] = {
-        {{Kind::kAll, {}}, "1* 2 3 4 5 6 7 8*", 50},
-        {{Kind::kStarter, {}}, "1* 8* 15* 22* 29* 36* 43* 50*", 8},
-        {{Kind::kNames, {"or3", "author5"}}, "4 6 11 13 18 20 25 27", 14},
-        {{Kind::kNames, {"\xFF", ""}}, "1* 2 3 4 5 6 7 8*", 50},
-        {{Kind::kNames, {}}, "", 0},
+        {{Mode::kAll, ""}, "1* 2 3 4 5 6 7 8*", 50},
+        {{Mode::kStarter, ""}, "1* 8* 15* 22* 29* 36* 43* 50*", 8},
+        {{Mode::kNames, "or3,author5"}, "4 6 11 13 18 20 25 27", 14},
+        {{Mode::kNames, "\xFF,"}, "1* 2 3 4 5 6 7 8*", 50},
+        {{Mode::kNone, ""}, "", 0},
         // A name is matched as typed: a blank before it is part of it.
-        {{Kind::kNames, {" author5"}}, "", 0},
+        {{Mode::kNames, " author5"}, "", 0},
     };
     for (const auto& c : kCases) {
         const std::vector<OutlinePost> outline = store.Outline(thread, c.selection);

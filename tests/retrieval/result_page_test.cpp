@@ -52,14 +52,13 @@ protected:
         Fill(table[5], 6, "ABC", "t6", "sixth");
     }
 
-    ResultPage Build(const ResultFilter& filter, int nLastIndex = 5) const {
+    ResultPage Build(const PostFilter& filter, int nLastIndex = 5) const {
         return BuildResultPage(table.data(), nLastIndex, "Thread <b>title</b>", kStarter, filter);
     }
 
-    static ResultFilter Names(const std::string& strList) {
-        ResultFilter filter;
-        filter.bShowAll = false;
-        filter.bPartial = true;
+    static PostFilter Names(const std::string& strList) {
+        PostFilter filter;
+        filter.mode = PostFilter::Mode::kNames;
         filter.strNameList = strList;
         return filter;
     }
@@ -75,24 +74,23 @@ TEST_F(ResultPageTest, EachModeWritesItsRowsWithTheStarterInRed) {
     const std::string r4 = Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth");
     const std::string r5 = Row("#42B475", "5", "", "t5", "anonymous");
     const std::string r6 = Row("#42B475", "6", "ABC", "t6", "sixth");
-    ResultFilter starter;
-    starter.bShowAll = false;
-    starter.bOnlyStarter = true;
+    PostFilter starter;
+    starter.mode = PostFilter::Mode::kStarter;
     struct Case {
-        ResultFilter filter;
+        PostFilter filter;
         int nLastIndex;
         int nShown;
         std::string rows;
     };
     const Case cases[] = {
-        {ResultFilter{}, 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
+        {PostFilter{}, 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
         {starter, 5, 2, r1 + r4},
         // Listed names match as case-sensitive substrings; the starter keeps red.
         {Names("abc,222.71"), 5, 2, r2 + r3},
         {Names("\xCD\xF5"), 5, 2, r1 + r4},
         {Names("ABC"), 5, 1, r6},
         // One record, and no passing record: pages with the title only.
-        {ResultFilter{}, 0, 1, r1},
+        {PostFilter{}, 0, 1, r1},
         {Names("nobody"), 5, 0, ""},
     };
     for (const Case& c : cases) {
@@ -118,9 +116,9 @@ TEST_F(ResultPageTest, RawTextElementsInABodyAreWrittenAsText) {
     };
     for (const auto& [pszBody, pszWritten] : cases) {
         Fill(table[0], 1, "a", "t", pszBody);
-        EXPECT_EQ(Build(ResultFilter{}, 0).strText, kHead + "Thread <b>title</b></td></tr>" +
-                                                        Row("#42B475", "1", "a", "t", pszWritten) +
-                                                        kFoot);
+        EXPECT_EQ(Build(PostFilter{}, 0).strText, kHead + "Thread <b>title</b></td></tr>" +
+                                                      Row("#42B475", "1", "a", "t", pszWritten) +
+                                                      kFoot);
     }
 }
 
@@ -140,11 +138,9 @@ TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarterAndNoModeShowsNothing) {
     EXPECT_TRUE(IsThreadStarter("a", "a"));
     EXPECT_FALSE(IsThreadStarter("a", "A"));
     EXPECT_FALSE(IsThreadStarter("ab", "a"));
-    ResultFilter filter;
-    filter.bShowAll = false;
-    filter.bOnlyStarter = true;
+    PostFilter filter{PostFilter::Mode::kStarter, ""};
     EXPECT_EQ(BuildResultPage(table.data(), 5, "", "", filter).nShown, 0);
-    filter.bOnlyStarter = false;
+    filter.mode = PostFilter::Mode::kNone;
     EXPECT_FALSE(PassesFilter("x", true, filter));
 }
 
@@ -152,8 +148,8 @@ TEST_F(ResultPageTest, ReadsAFullTableAndNoFurther) {
     for (int i = 0; i < PostTable::kCapacity; ++i) {
         Fill(table[i], i + 1, "a", "t", "c");
     }
-    EXPECT_EQ(Build(ResultFilter{}, PostTable::kCapacity - 1).nShown, PostTable::kCapacity);
-    EXPECT_EQ(Build(ResultFilter{}, PostTable::kCapacity + 10).nShown, PostTable::kCapacity);
+    EXPECT_EQ(Build(PostFilter{}, PostTable::kCapacity - 1).nShown, PostTable::kCapacity);
+    EXPECT_EQ(Build(PostFilter{}, PostTable::kCapacity + 10).nShown, PostTable::kCapacity);
 }
 
 TEST(WriteResultFileTest, CreatesOrEmptiesTheFileAndWritesBytesAsTheyStand) {
