@@ -463,6 +463,7 @@ void GoKeeper::Keep(const LoopPage& page) noexcept {
     try {
         if (m_pStore == nullptr) {
             m_pStore = std::make_unique<ThreadStore>(m_strFile);
+            m_bKeptBefore = m_pStore->Find(m_key).has_value();
         }
         m_bKept = m_pStore->StorePage(m_key, AsReadPage(page, m_key), m_nWhen).nOwn > 0 || m_bKept;
     } catch (const std::exception& error) {

@@ -109,6 +109,8 @@ public:
     // After the reading: the thread counts as refreshed when a page was kept. What went wrong
     // with the library, or empty.
     std::string Finish() noexcept;
+    // Whether the library held the thread before the first page was kept.
+    bool WasKeptBefore() const { return m_bKeptBefore; }
 
 private:
     std::string m_strFile;
@@ -117,6 +119,7 @@ private:
     std::unique_ptr<ThreadStore> m_pStore;
     std::string m_strError;
     bool m_bKept = false;
+    bool m_bKeptBefore = false;
 };
 
 // Work on the library on a thread of its own, with its own connection to the library and its own

@@ -49,7 +49,6 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-const QString kNoBrowserMessage = QStringLiteral("无法打开浏览器，请复制地址：");
 const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
 
 // A zero-terminated buffer's text, never reading past the buffer.
@@ -177,14 +176,13 @@ bool ViewerDialog::OnInitDialog() {
     m_pSettings = std::make_unique<ViewerSettings>();
     m_pShown = std::make_unique<ShownPage>(m_pageFolder);
     m_strOutputPath = m_pShown->OutputPath();
-    m_pLibrary = std::make_unique<WindowLibrary>(DefaultLibraryFile());
     SetUpLibraryRooms();
     SetUpReading();
     SetUpPageView();
     SetUpKeys();
     SetUpButtons();
     m_pReading->ShowHome();
-    SetUpWatch();
+    m_pShelf->Watch().Start();
 
     try {
         m_pPosts = std::make_unique<PostTable>();
@@ -202,20 +200,26 @@ bool ViewerDialog::OnInitDialog() {
     return true;
 }
 
-// The library's rooms beside the reading: its search, with its bar above the page, and the
-// export of a kept thread, whose bar's action opens the folder the file went to.
+// The library's rooms beside the reading: its search with its bar above the page, the export,
+// and the watched threads refreshed quietly while the window is free (the home page shows what
+// they gained; the desktop tells of the starters' posts).
 void ViewerDialog::SetUpLibraryRooms() {
-    m_pSearch =
-        std::make_unique<WindowSearch>(m_pLibrary->File(), *m_pSearchBar, *m_pShown, *m_browser);
-    m_pExport = std::make_unique<WindowExport>(m_pLibrary->File(), *m_pSettings, *this);
-    m_pExport->told = [this](const WindowExport::Told& told) {
-        m_exportedPath = told.path;
-        m_pWindowBar->Show(
-            WindowBar::Cause::kExport,
-            told.path.isEmpty() ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-            told.text, told.path.isEmpty() ? QString() : QStringLiteral("打开所在文件夹"),
-            told.path);
+    LibraryRooms::Window window;
+    window.isBusy = [this] { return IsFetching(); };
+    window.changed = [this] {
+        if (m_browser->Url() == QUrl::fromLocalFile(m_pShown->HomePath())) {
+            m_pReading->ShowHome();
+        }
     };
+    window.chosen = [this](const ThreadKey& key) {
+        BringUp();
+        m_pReading->Open(key, true);
+    };
+    m_pShelf =
+        std::make_unique<LibraryRooms>(DefaultLibraryFile(),
+                                       LibraryRooms::Places{*m_pSearchBar, *m_pShown, *m_browser,
+                                                            *m_pSettings, *m_pWindowBar, *this},
+                                       RefreshSettingsOf(), windowIcon(), std::move(window));
 }
 
 // The reading room shows the library's pages and kept threads; a kept thread it opens becomes
@@ -234,15 +238,15 @@ void ViewerDialog::SetUpReading() {
     };
     window.reading = [this](bool bReading) {
         if (bReading) {
-            m_pWatch->Yield();
+            m_pShelf->Watch().Yield();
         }
         SetBusy(bReading, QStringLiteral(" — 正在读取全帖"));
     };
     window.progress = [this](int nPage, int nPosts) { ShowProgress(nPage, nPosts); };
     window.refreshSettings = [this] { return RefreshSettingsOf(); };
     m_pReading = std::make_unique<WindowReading>(
-        WindowReading::Rooms{*m_pLibrary, *m_browser, *m_pShown, *m_pPlaceBar, *m_pWindowBar,
-                             *m_pSearch},
+        WindowReading::Rooms{m_pShelf->Library(), *m_browser, *m_pShown, *m_pPlaceBar,
+                             *m_pWindowBar, m_pShelf->Search()},
         std::move(window));
 }
 
@@ -265,11 +269,12 @@ void ViewerDialog::SetUpPageView() {
         AddressEdit()->setFocus();
         return true;
     });
-    connect(m_browser, &CWebBrowser2::urlChanged, this, [this] { m_pSearch->PageChanged(); });
+    connect(m_browser, &CWebBrowser2::urlChanged, this,
+            [this] { m_pShelf->Search().PageChanged(); });
     m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
         if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
             m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
-                               kNoBrowserMessage, {}, url.toString());
+                               QStringLiteral("无法打开浏览器，请复制地址："), {}, url.toString());
         } else {
             m_pWindowBar->Show(WindowBar::Cause::kNavigation, MessageBar::Level::kWarning,
                                QStringLiteral("页面试图转到别的网址，已阻止："), {},
@@ -285,15 +290,19 @@ void ViewerDialog::SetUpKeys() {
     };
     shortcut(QKeySequence::Find, [this] { m_browser->ShowFindBar(); });
     // The library's search, from anywhere.
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), [this] { m_pSearch->Summon(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+             [this] { m_pShelf->Search().Summon(); });
     // A kept thread shown is brought up to date through the library; another is read again.
     shortcut(QKeySequence(Qt::Key_F5), [this] {
         if (IsFetching()) {
             return;
         }
-        if (m_bLoaded != 0 && m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
-            m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
-        } else {
+        const ThreadKey key = CutThreadKey(m_strThreadUrl);
+        const LibraryAnswer<std::optional<StoredThread>> kept =
+            m_bLoaded != 0 ? m_pShelf->Kept(key) : LibraryAnswer<std::optional<StoredThread>>{};
+        if (kept.value) {
+            m_pReading->ReadWholeThread(key);
+        } else if (kept.Ok()) {
             OnGo();
         }
     });
@@ -331,23 +340,6 @@ void ViewerDialog::SetUpButtons() {
     connect(Radio(IDC_PARTIAL), &QRadioButton::clicked, this, &ViewerDialog::OnPartial);
     connect(m_btnGo, &QPushButton::clicked, this, &ViewerDialog::OnGo);
     NameEdit()->installEventFilter(this);
-}
-
-// Watched threads are refreshed quietly while the window is free; the home page shows what they
-// gained, and the desktop tells of the starters' posts.
-void ViewerDialog::SetUpWatch() {
-    m_pWatch = std::make_unique<WindowWatch>(
-        m_pLibrary->File(), RefreshSettingsOf(), [this] { return IsFetching(); }, windowIcon());
-    m_pWatch->changed = [this] {
-        if (m_browser->Url() == QUrl::fromLocalFile(m_pShown->HomePath())) {
-            m_pReading->ShowHome();
-        }
-    };
-    m_pWatch->chosen = [this](const ThreadKey& key) {
-        BringUp();
-        m_pReading->Open(key, true);
-    };
-    m_pWatch->Start();
 }
 
 // Under the template's controls, from the browser's place in it to the window's edges: the message
@@ -392,13 +384,11 @@ void ViewerDialog::OnDestroy() {
     disconnect(m_pBar, nullptr, this, nullptr);
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept, and so does what was seen.
-    m_pWatch.reset();
+    m_pShelf->StopWatch();
     m_pReading.reset();
-    m_pSearch.reset();
-    m_pExport.reset();
+    m_pShelf.reset();
     m_pSettings->SetGeometry(saveGeometry());
     m_pSettings->SetZoom(m_browser->Zoom());
-    m_pLibrary.reset();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
         m_pFetchThread->Stop();
@@ -502,13 +492,13 @@ void ViewerDialog::OnGo() {
 }
 
 void ViewerDialog::StartFetch() {
-    m_pWatch->Yield();
-    m_bKeptBeforeGo = m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value.has_value();
+    m_pShelf->Watch().Yield();
     m_pPosts->Clear();
     m_pReading->Close();
     // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
-    m_pGoKeeper = std::make_shared<GoKeeper>(m_pLibrary->File(), CutThreadKey(m_strThreadUrl));
+    m_pGoKeeper =
+        std::make_shared<GoKeeper>(m_pShelf->Library().File(), CutThreadKey(m_strThreadUrl));
     settings.keepPage = [pKeeper = m_pGoKeeper](const LoopPage& page) { pKeeper->Keep(page); };
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
@@ -571,7 +561,8 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_pFetchThread.reset();
     }
     if (m_pGoKeeper != nullptr) {
-        m_pLibrary->NoteError(m_pGoKeeper->Finish());
+        m_pShelf->Library().NoteError(m_pGoKeeper->Finish());
+        m_bKeptBeforeGo = m_pGoKeeper->WasKeptBefore();
         m_pGoKeeper.reset();
     }
     if (lParam == kFetchSessionFailed) {
@@ -617,9 +608,7 @@ void ViewerDialog::ShowReadingEnd() {
 // The bar's action: the folder of an export, or a thread read whole, or read again.
 void ViewerDialog::OnBarAction() {
     if (m_pWindowBar->Showing() == WindowBar::Cause::kExport) {
-        OpenInDesktop(QUrl::fromLocalFile(QFileInfo(m_exportedPath).absolutePath())
-                          .toEncoded()
-                          .toStdString());
+        m_pShelf->OpenExportFolder();
         return;
     }
     if (IsFetching()) {
@@ -651,14 +640,6 @@ void ViewerDialog::AdoptKeptThread(const StoredThread& thread) {
     m_bMenuDirty = 1;
 }
 
-void ViewerDialog::OpenInDesktop(const std::string& address) {
-    if (!address.empty() &&
-        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL) <= 32) {
-        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
-                           kNoBrowserMessage, {}, QString::fromStdU16String(GbkToUtf16(address)));
-    }
-}
-
 LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
     auto* pPopup = dynamic_cast<LumoMenu*>(reinterpret_cast<CMenu*>(wParam));
     if (pPopup == nullptr) {
@@ -673,7 +654,7 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
                     m_pSettings->SkipPictures()};
     if (m_bLoaded != 0) {
         if (const std::optional<StoredThread> kept =
-                m_pLibrary->Find(CutThreadKey(m_strThreadUrl)).value) {
+                m_pShelf->Kept(CutThreadKey(m_strThreadUrl)).value) {
             state.watched = kept->bWatched;
         }
     }
@@ -695,28 +676,8 @@ std::string_view ViewerDialog::BoardCode() const {
     return BufferText(m_results.szBoardCode, sizeof m_results.szBoardCode);
 }
 
-void ViewerDialog::WatchShownThread(bool bWatch) {
-    const LibraryAnswer<bool> answer = m_pLibrary->SetWatched(CutThreadKey(m_strThreadUrl), bWatch);
-    if (!answer.Ok()) {
-        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, answer.error);
-    }
-}
-
-void ViewerDialog::ExportShownThread() {
-    const LibraryAnswer<std::optional<StoredThread>> kept =
-        m_pLibrary->Find(CutThreadKey(m_strThreadUrl));
-    if (!kept.Ok() || !kept.value) {
-        m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kError,
-                           kept.Ok() ? QStringLiteral("本帖不在帖子库中，无法导出。") : kept.error);
-        return;
-    }
-    // What the bar said of an earlier export is old news now.
-    m_pWindowBar->Hide(WindowBar::Cause::kExport);
-    m_pExport->Export(*kept.value, Filter());
-}
-
 void ViewerDialog::SetWatchPeriod(std::chrono::milliseconds period) {
-    m_pWatch->Start(period);
+    m_pShelf->Watch().Start(period);
 }
 
 void ViewerDialog::ShowChosenThread(const QString& address) {
@@ -743,17 +704,17 @@ bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews
 }
 
 void ViewerDialog::OnViewThread() {
-    OpenInDesktop(ThreadAddress());
+    m_pWindowBar->OpenInDesktop(ThreadAddress());
 }
 
 void ViewerDialog::OnBrowseBoard() {
-    OpenInDesktop(BoardAddress());
+    m_pWindowBar->OpenInDesktop(BoardAddress());
 }
 
 void ViewerDialog::OnHelpPage() {
     const QString path = WriteHelpPage(QFileInfo(QString::fromStdString(m_strOutputPath)).path());
     if (!path.isEmpty()) {
-        OpenInDesktop(QUrl::fromLocalFile(path).toEncoded().toStdString());
+        m_pWindowBar->OpenInDesktop(QUrl::fromLocalFile(path).toEncoded().toStdString());
     }
 }
 
@@ -782,10 +743,10 @@ void ViewerDialog::OnCommand(UINT nId) {
             break;
         case ID_WATCH_THREAD:
         case ID_UNWATCH_THREAD:
-            WatchShownThread(nId == ID_WATCH_THREAD);
+            m_pShelf->SetWatched(CutThreadKey(m_strThreadUrl), nId == ID_WATCH_THREAD);
             break;
         case ID_EXPORT_THREAD:
-            ExportShownThread();
+            m_pShelf->Export(CutThreadKey(m_strThreadUrl), Filter());
             break;
         case ID_ABOUT:
             OnAbout();
@@ -800,7 +761,7 @@ void ViewerDialog::OnCommand(UINT nId) {
             break;
         case ID_SKIP_PICTURES:
             m_pSettings->SetSkipPictures(!m_pSettings->SkipPictures());
-            m_pWatch->SetPictures(!m_pSettings->SkipPictures());
+            m_pShelf->Watch().SetPictures(!m_pSettings->SkipPictures());
             break;
         default:
             break;

@@ -3,13 +3,13 @@
 #include "fetch_job.h"
 #include "fetch_thread.h"
 #include "gdi_objects.h"
+#include "library_rooms.h"
 #include "message_bar.h"
 #include "post_table.h"
 #include "template_dialog.h"
 #include "thread_reader.h"
 #include "win_types.h"
 #include "window_bar.h"
-#include "window_library.h"
 #include "window_reading.h"
 
 #include <QEvent>
@@ -29,11 +29,8 @@ class GoKeeper;
 class ImageButton;
 class PlaceBar;
 class SearchBar;
-class WindowExport;
-class WindowSearch;
 class ShownPage;
 class ViewerSettings;
-class WindowWatch;
 struct ThreadKey;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
@@ -111,7 +108,6 @@ private:
     void SetUpPageView();
     void SetUpKeys();
     void SetUpButtons();
-    void SetUpWatch();
     void LayoutControls();
     void OnDestroy();
 
@@ -159,12 +155,7 @@ private:
     QLineEdit* NameEdit() const;
     QRadioButton* Radio(int nId) const;
     void ShowPrompt(std::string_view text);
-    // Opens an address in the desktop's browser; when that fails the bar shows the address.
-    void OpenInDesktop(const std::string& address);
 
-    void WatchShownThread(bool bWatch);
-    // 导出本帖…: the kept thread shown, with the posts its filter shows, to a file.
-    void ExportShownThread();
     // The window, minimized or behind others, comes up to the front.
     void BringUp();
 
@@ -204,20 +195,14 @@ private:
     // Where the focus was when a reading started; it goes back there after the answer.
     QPointer<QWidget> m_pFocusAtGo;
     std::unique_ptr<ShownPage> m_pShown;
-    std::unique_ptr<WindowLibrary> m_pLibrary;
-    std::unique_ptr<WindowWatch> m_pWatch;
+    // The library, its search (with its bar above the page), the export and the watch.
+    std::unique_ptr<LibraryRooms> m_pShelf;
+    SearchBar* m_pSearchBar = nullptr;
     // The library's pages and the kept thread shown, with its place bar under the page.
     std::unique_ptr<WindowReading> m_pReading;
     PlaceBar* m_pPlaceBar = nullptr;
-    // The library's search: its bar above the page, and the searching.
-    SearchBar* m_pSearchBar = nullptr;
-    std::unique_ptr<WindowSearch> m_pSearch;
-    // Exporting a kept thread, and where the last export went (the bar's action opens its
-    // folder).
-    std::unique_ptr<WindowExport> m_pExport;
-    QString m_exportedPath;
     std::unique_ptr<ViewerSettings> m_pSettings;
-    // Whether the library held the thread of the running or last go before it started.
+    // Whether the library held the thread of the last go before it started.
     bool m_bKeptBeforeGo = false;
 };
 

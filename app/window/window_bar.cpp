@@ -1,5 +1,8 @@
 #include "window_bar.h"
 
+#include "code_page.h"
+#include "shell.h"
+
 namespace vesk {
 
 WindowBar::WindowBar(MessageBar& bar) : m_bar(bar) {
@@ -24,6 +27,15 @@ void WindowBar::Show(Cause cause, MessageBar::Level level, const QString& text,
 void WindowBar::Hide(Cause cause) {
     if (cause == Cause::kNone || cause == m_cause) {
         m_bar.hide();
+    }
+}
+
+void WindowBar::OpenInDesktop(const std::string& address) {
+    if (!address.empty() && platform::ShellExecuteA(nullptr, "open", address.c_str(), nullptr,
+                                                    nullptr, platform::SW_SHOWNORMAL) <= 32) {
+        Show(Cause::kCommand, MessageBar::Level::kWarning,
+             QStringLiteral("无法打开浏览器，请复制地址："), {},
+             QString::fromStdU16String(GbkToUtf16(address)));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "message_bar.h"
 
 #include <QString>
+#include <string>
 
 namespace vesk {
 
@@ -22,6 +23,9 @@ public:
               const QString& detail = {});
     // Hides the bar when it shows the cause's message; kNone: whatever it shows.
     void Hide(Cause cause);
+    // Opens an address (GB2312) in the desktop's browser; when that fails the bar shows the
+    // address for copying.
+    void OpenInDesktop(const std::string& address);
     // The cause of the message shown, kNone while the bar is hidden.
     Cause Showing() const { return m_cause; }
     MessageBar& Bar() const { return m_bar; }

@@ -56,7 +56,7 @@ public:
     // Every post of the kept thread shown is read, as if the reader had seen them all.
     void MarkAllSeen() {
         if (const KeptThread* pKept = Kept()) {
-            m_dialog.m_pLibrary->MarkRead(pKept->thread.nId);
+            m_dialog.m_pShelf->Library().MarkRead(pKept->thread.nId);
         }
     }
     void SaveSeen() { Room().SaveSeen(); }

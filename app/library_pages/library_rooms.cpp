@@ -1,0 +1,79 @@
+#include "library_rooms.h"
+
+#include "window_export.h"
+#include "window_search.h"
+#include "window_watch.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace vesk {
+
+LibraryRooms::LibraryRooms(const std::string& strFile, Places places,
+                           const RefreshSettings& watchSettings, const QIcon& icon, Window window)
+    : m_places(places),
+      m_pLibrary(std::make_unique<WindowLibrary>(strFile)),
+      m_pSearch(
+          std::make_unique<WindowSearch>(strFile, places.searchBar, places.shown, places.browser)),
+      m_pExport(std::make_unique<WindowExport>(strFile, places.settings, places.window)),
+      m_pWatch(
+          std::make_unique<WindowWatch>(strFile, watchSettings, std::move(window.isBusy), icon)) {
+    m_pExport->told = [this](const WindowExport::Told& told) {
+        m_exportedPath = told.path;
+        m_places.bar.Show(
+            WindowBar::Cause::kExport,
+            told.path.isEmpty() ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+            told.text, told.path.isEmpty() ? QString() : QStringLiteral("打开所在文件夹"),
+            told.path);
+    };
+    m_pWatch->changed = std::move(window.changed);
+    m_pWatch->chosen = std::move(window.chosen);
+}
+
+LibraryRooms::~LibraryRooms() {
+    StopWatch();
+    m_pSearch.reset();
+    m_pExport.reset();
+}
+
+void LibraryRooms::StopWatch() {
+    // A turn that runs ends within a moment; every page it kept stays kept.
+    m_pWatch.reset();
+}
+
+LibraryAnswer<std::optional<StoredThread>> LibraryRooms::Kept(const ThreadKey& key) {
+    LibraryAnswer<std::optional<StoredThread>> kept = m_pLibrary->Find(key);
+    if (!kept.Ok()) {
+        m_places.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, kept.error);
+    }
+    return kept;
+}
+
+void LibraryRooms::SetWatched(const ThreadKey& key, bool bWatched) {
+    const LibraryAnswer<bool> answer = m_pLibrary->SetWatched(key, bWatched);
+    if (!answer.Ok()) {
+        m_places.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, answer.error);
+    }
+}
+
+void LibraryRooms::Export(const ThreadKey& key, const PostFilter& filter) {
+    const LibraryAnswer<std::optional<StoredThread>> kept = Kept(key);
+    if (!kept.Ok()) {
+        return;
+    }
+    if (!kept.value) {
+        m_places.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError,
+                          QStringLiteral("本帖不在帖子库中，无法导出。"));
+        return;
+    }
+    // What the bar said of an earlier export is old news now.
+    m_places.bar.Hide(WindowBar::Cause::kExport);
+    m_pExport->Export(*kept.value, filter);
+}
+
+void LibraryRooms::OpenExportFolder() {
+    m_places.bar.OpenInDesktop(
+        QUrl::fromLocalFile(QFileInfo(m_exportedPath).absolutePath()).toEncoded().toStdString());
+}
+
+}  // namespace vesk
