@@ -1,5 +1,6 @@
 #include "library_rooms.h"
 
+#include "viewer_resources.h"
 #include "window_export.h"
 #include "window_search.h"
 #include "window_watch.h"
@@ -69,6 +70,20 @@ void LibraryRooms::Export(const ThreadKey& key, const PostFilter& filter) {
     // What the bar said of an earlier export is old news now.
     m_places.bar.Hide(WindowBar::Cause::kExport);
     m_pExport->Export(*kept.value, filter);
+}
+
+bool LibraryRooms::OnCommand(unsigned int nId, const ThreadKey& key, const PostFilter& filter) {
+    switch (nId) {
+        case res::ID_WATCH_THREAD:
+        case res::ID_UNWATCH_THREAD:
+            SetWatched(key, nId == res::ID_WATCH_THREAD);
+            return true;
+        case res::ID_EXPORT_THREAD:
+            Export(key, filter);
+            return true;
+        default:
+            return false;
+    }
 }
 
 void LibraryRooms::OpenExportFolder() {

@@ -66,6 +66,9 @@ public:
     void SetWatched(const ThreadKey& key, bool bWatched);
     // 导出本帖…: the kept thread, with the posts the filter shows, to a file the reader chooses.
     void Export(const ThreadKey& key, const PostFilter& filter);
+    // The pop-up's commands of the library's rooms, on the thread shown in the filter shown;
+    // false for another.
+    bool OnCommand(unsigned int nId, const ThreadKey& key, const PostFilter& filter);
     // The bar's action after an export: the folder the file went to.
     void OpenExportFolder();
 

@@ -1,9 +1,11 @@
 #include "window_reading.h"
 
+#include "code_page.h"
 #include "home_page.h"
 #include "kept_reading.h"
 #include "place_bar.h"
 #include "shown_page.h"
+#include "viewer_resources.h"
 #include "web_browser.h"
 #include "window_search.h"
 
@@ -180,16 +182,34 @@ int WindowReading::IndexOf(std::int64_t nPost) const {
 }
 
 bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost) {
+    return OpenKept(key, bAtStarterNews, nAtPost) == Opened::kShown;
+}
+
+bool WindowReading::OpenAddress(const QString& address, bool bAtStarterNews) {
+    const ThreadKey key = CutThreadKey(Utf16ToGbk(address.toStdU16String()));
+    const Opened opened = key.strBoardCode.empty() || key.strThreadId.empty()
+                              ? Opened::kNotKept
+                              : OpenKept(key, bAtStarterNews, 0);
+    // A library that could not answer is said on the home page, not taken for a thread not kept.
+    if (opened == Opened::kNotKept) {
+        m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
+                         QStringLiteral("帖子库里没有这个帖子："), {}, address);
+    }
+    return opened == Opened::kShown;
+}
+
+WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStarterNews,
+                                              std::int64_t nAtPost) {
     if (m_window.isFetching() || IsReading()) {
-        return false;
+        return Opened::kFailed;
     }
     LibraryAnswer<std::optional<KeptThread>> kept = m_rooms.library.Load(key);
     if (!kept.Ok()) {
         ShowHome();
-        return false;
+        return Opened::kFailed;
     }
     if (!kept.value) {
-        return false;
+        return Opened::kNotKept;
     }
     // What was seen of the thread shown before stays seen.
     Close();
@@ -215,7 +235,7 @@ bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t
     TellShown(bChosen && m_pKept->Open(nLanding, &error), error, WindowBar::Cause::kCommand);
     m_places.Visit(key);
     m_pSeenTimer->start();
-    return true;
+    return Opened::kShown;
 }
 
 bool WindowReading::Select(const PostFilter& selection) {
@@ -323,6 +343,20 @@ void WindowReading::ReadWholeThread(const ThreadKey& key) {
         return;
     }
     m_rooms.bar.Hide(WindowBar::Cause::kNone);
+}
+
+bool WindowReading::OnCommand(unsigned int nId, const ThreadKey& key) {
+    switch (nId) {
+        case res::ID_LIBRARY_HOME:
+            ShowHome();
+            return true;
+        case res::ID_READ_WHOLE:
+        case res::ID_UPDATE_THREAD:
+            ReadWholeThread(key);
+            return true;
+        default:
+            return false;
+    }
 }
 
 void WindowReading::customEvent(QEvent* pEvent) {

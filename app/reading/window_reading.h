@@ -103,6 +103,11 @@ public:
 
     // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
     void ReadWholeThread(const ThreadKey& key);
+    // The pop-up's commands of the reading, on the thread the window shows; false for another.
+    bool OnCommand(unsigned int nId, const ThreadKey& key);
+    // Shows the kept thread a thread address names, as Open does; false, and the bar says why,
+    // when it cannot.
+    bool OpenAddress(const QString& address, bool bAtStarterNews);
 
 protected:
     void customEvent(QEvent* pEvent) override;
@@ -115,6 +120,9 @@ private:
     void TellShown(bool bShown, const QString& error, WindowBar::Cause cause);
     // The index in the outline of the post of this id, or -1.
     int IndexOf(std::int64_t nPost) const;
+    // How an opening ended.
+    enum class Opened { kShown, kNotKept, kFailed };
+    Opened OpenKept(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost);
     // Whether the reader, asked, forgets a kept thread with its history of changes.
     bool ConfirmForget();
     void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);

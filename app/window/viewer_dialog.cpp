@@ -3,6 +3,7 @@
 #include "about_dialog.h"
 #include "code_page.h"
 #include "forum_address.h"
+#include "go_news.h"
 #include "help_page.h"
 #include "home_page.h"
 #include "image_button.h"
@@ -15,6 +16,7 @@
 #include "shown_page.h"
 #include "text_cut.h"
 #include "thread_reader.h"
+#include "view_choices.h"
 #include "viewer_resources.h"
 #include "viewer_settings.h"
 #include "web_browser.h"
@@ -178,6 +180,12 @@ bool ViewerDialog::OnInitDialog() {
     m_strOutputPath = m_pShown->OutputPath();
     SetUpLibraryRooms();
     SetUpReading();
+    m_pView = std::make_unique<ViewChoices>(*m_browser, *m_pSettings, m_pShelf->Watch());
+    m_pGoNews = std::make_unique<GoNews>(
+        m_pShelf->Library(), *m_pWindowBar,
+        GoNews::Window{[this] { OnGo(); },
+                       [this] { m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl)); },
+                       [this] { m_pReading->ShowHome(); }});
     SetUpPageView();
     SetUpKeys();
     SetUpButtons();
@@ -193,9 +201,7 @@ bool ViewerDialog::OnInitDialog() {
     m_pPosts->Clear();
     // As the reader left it: the window's size and place, the zoom, the night page.
     restoreGeometry(m_pSettings->Geometry());
-    m_browser->SetZoom(m_pSettings->Zoom());
-    m_browser->SetNight(m_pSettings->Night());
-    m_browser->SetNoPictures(m_pSettings->NoPictures());
+    m_pView->Restore();
     AddressEdit()->setFocus();
     return true;
 }
@@ -385,10 +391,11 @@ void ViewerDialog::OnDestroy() {
     // A refresh, in the background or of a whole thread, ends within a moment; every page it
     // kept stays kept, and so does what was seen.
     m_pShelf->StopWatch();
+    m_pGoNews.reset();
     m_pReading.reset();
     m_pShelf.reset();
     m_pSettings->SetGeometry(saveGeometry());
-    m_pSettings->SetZoom(m_browser->Zoom());
+    m_pView->Keep();
     // The worker writes into the table and the buffers: it is stopped and joined before they go.
     if (m_pFetchThread != nullptr) {
         m_pFetchThread->Stop();
@@ -495,11 +502,8 @@ void ViewerDialog::StartFetch() {
     m_pShelf->Watch().Yield();
     m_pPosts->Clear();
     m_pReading->Close();
-    // The go keeps what it reads in the library too, page by page, on the worker's thread.
     FetchSettings settings = m_settings;
-    m_pGoKeeper =
-        std::make_shared<GoKeeper>(m_pShelf->Library().File(), CutThreadKey(m_strThreadUrl));
-    settings.keepPage = [pKeeper = m_pGoKeeper](const LoopPage& page) { pKeeper->Keep(page); };
+    m_pGoNews->Start(CutThreadKey(m_strThreadUrl), settings);
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = m_pNotifyTarget.get();
     std::memset(m_results.szTitle, 0, sizeof m_results.szTitle);
@@ -515,7 +519,6 @@ void ViewerDialog::StartFetch() {
     }
     m_pFetchThread = std::move(pThread);
     m_bLoaded = 0;
-    m_lastEnd = ReadingEnd();
     m_pWindowBar->Hide(WindowBar::Cause::kNone);
     // A disabled go button never hands the focus on to the menu button: where the user left it,
     // or the address edit when that was the go button itself.
@@ -560,11 +563,7 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         m_pFetchThread->Join();
         m_pFetchThread.reset();
     }
-    if (m_pGoKeeper != nullptr) {
-        m_pShelf->Library().NoteError(m_pGoKeeper->Finish());
-        m_bKeptBeforeGo = m_pGoKeeper->WasKeptBefore();
-        m_pGoKeeper.reset();
-    }
+    m_pGoNews->Finish();
     if (lParam == kFetchSessionFailed) {
         m_nLastIndex = -1;
         ShowPrompt(kRetrievalFailedMessage);
@@ -575,34 +574,12 @@ void ViewerDialog::OnFetchNotify(int wParam, int lParam) {
         ComposeResultPage();
         m_pReading->Visit(CutThreadKey(m_strThreadUrl));
         RememberFilter();
-        ShowReadingEnd();
+        m_pGoNews->Tell();
     }
     SetBusy(false);
     if (m_pFocusAtGo != nullptr && focusWidget() == nullptr) {
         m_pFocusAtGo->setFocus();
     }
-}
-
-void ViewerDialog::ShowReadingEnd() {
-    if (m_lastEnd.kind == ReadingEnd::Kind::kEndOfThread) {
-        return;
-    }
-    // Nothing read: the page of the thread read before is no longer what the address names.
-    if (m_lastEnd.kind == ReadingEnd::Kind::kNothingFound) {
-        m_pReading->ShowHome();
-    }
-    const bool bFailed = m_lastEnd.kind == ReadingEnd::Kind::kFailedPage ||
-                         m_lastEnd.kind == ReadingEnd::Kind::kNothingFound;
-    QString action;
-    if (bFailed && m_lastEnd.failure.kind != PageFailure::Kind::kNone) {
-        action = QStringLiteral("重新读取");
-    } else if (m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
-        // A thread kept before is brought up to date from where its last reading stopped.
-        action = m_bKeptBeforeGo ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖");
-    }
-    m_pWindowBar->Show(WindowBar::Cause::kReading,
-                       bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-                       FromUtf8(DescribeReadingEnd(m_lastEnd)), action);
 }
 
 // The bar's action: the folder of an export, or a thread read whole, or read again.
@@ -611,15 +588,8 @@ void ViewerDialog::OnBarAction() {
         m_pShelf->OpenExportFolder();
         return;
     }
-    if (IsFetching()) {
-        return;
-    }
-    // A thread that goes on past the pages read is read whole; a failed reading again.
-    if (m_pWindowBar->Showing() == WindowBar::Cause::kReading &&
-        m_lastEnd.kind == ReadingEnd::Kind::kPageLimit) {
-        m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
-    } else {
-        OnGo();
+    if (!IsFetching()) {
+        m_pGoNews->Act();
     }
 }
 
@@ -645,13 +615,11 @@ LRESULT ViewerDialog::OnButtonMenu(WPARAM wParam, LPARAM /*lParam*/) {
     if (pPopup == nullptr) {
         return 0;
     }
-    MenuState state{m_bLoaded,
-                    m_bMenuDirty,
-                    std::string(BufferText(m_results.szBoardName, sizeof m_results.szBoardName)),
-                    std::nullopt,
-                    m_browser->IsNight(),
-                    m_browser->IsNoPictures(),
-                    m_pSettings->SkipPictures()};
+    MenuState state;
+    state.bLoaded = m_bLoaded;
+    state.bMenuDirty = m_bMenuDirty;
+    state.strBoardName = BufferText(m_results.szBoardName, sizeof m_results.szBoardName);
+    m_pView->Show(state);
     if (m_bLoaded != 0) {
         if (const std::optional<StoredThread> kept =
                 m_pShelf->Kept(CutThreadKey(m_strThreadUrl)).value) {
@@ -692,15 +660,7 @@ void ViewerDialog::BringUp() {
 }
 
 bool ViewerDialog::OpenThreadAddress(const QString& address, bool bAtStarterNews) {
-    const std::string strAddress = Utf16ToGbk(address.toStdU16String());
-    const ThreadKey key = CutThreadKey(strAddress);
-    if (!key.strBoardCode.empty() && !key.strThreadId.empty() &&
-        m_pReading->Open(key, bAtStarterNews)) {
-        return true;
-    }
-    m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
-                       QStringLiteral("帖子库里没有这个帖子："), {}, address);
-    return false;
+    return m_pReading->OpenAddress(address, bAtStarterNews);
 }
 
 void ViewerDialog::OnViewThread() {
@@ -734,36 +694,14 @@ void ViewerDialog::OnCommand(UINT nId) {
         case ID_HELP_PAGE:
             OnHelpPage();
             break;
-        case ID_LIBRARY_HOME:
-            m_pReading->ShowHome();
-            break;
-        case ID_READ_WHOLE:
-        case ID_UPDATE_THREAD:
-            m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl));
-            break;
-        case ID_WATCH_THREAD:
-        case ID_UNWATCH_THREAD:
-            m_pShelf->SetWatched(CutThreadKey(m_strThreadUrl), nId == ID_WATCH_THREAD);
-            break;
-        case ID_EXPORT_THREAD:
-            m_pShelf->Export(CutThreadKey(m_strThreadUrl), Filter());
-            break;
         case ID_ABOUT:
             OnAbout();
             break;
-        case ID_NIGHT_PAGE:
-            m_browser->SetNight(!m_browser->IsNight());
-            m_pSettings->SetNight(m_browser->IsNight());
-            break;
-        case ID_NO_PICTURES:
-            m_browser->SetNoPictures(!m_browser->IsNoPictures());
-            m_pSettings->SetNoPictures(m_browser->IsNoPictures());
-            break;
-        case ID_SKIP_PICTURES:
-            m_pSettings->SetSkipPictures(!m_pSettings->SkipPictures());
-            m_pShelf->Watch().SetPictures(!m_pSettings->SkipPictures());
-            break;
         default:
+            // Ours go to the rooms they belong to.
+            m_pReading->OnCommand(nId, CutThreadKey(m_strThreadUrl)) ||
+                m_pShelf->OnCommand(nId, CutThreadKey(m_strThreadUrl), Filter()) ||
+                m_pView->OnCommand(nId);
             break;
     }
 }
@@ -784,7 +722,7 @@ bool ViewerDialog::event(QEvent* pEvent) {
         return true;
     }
     if (pEvent->type() == ReadingEndEvent::kType) {
-        m_lastEnd = static_cast<ReadingEndEvent*>(pEvent)->end;
+        m_pGoNews->Ended(static_cast<ReadingEndEvent*>(pEvent)->end);
         return true;
     }
     if (pEvent->type() == kFetchProgressEvent) {

@@ -25,12 +25,13 @@ class QRadioButton;
 namespace vesk {
 
 class CWebBrowser2;
-class GoKeeper;
+class GoNews;
 class ImageButton;
 class PlaceBar;
 class SearchBar;
 class ShownPage;
 class ViewerSettings;
+class ViewChoices;
 struct ThreadKey;
 
 // The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
@@ -127,7 +128,6 @@ private:
     void StartFetch();
     void OnFetchNotify(int wParam, int lParam);
     void ComposeResultPage();
-    void ShowReadingEnd();
     void OnBarAction();
     // The go button, the cursor and the caption while the window reads (doing: what, after the
     // caption).
@@ -181,14 +181,12 @@ private:
     // could not open anything, a navigation refused.
     MessageBar* m_pBar = nullptr;
     std::unique_ptr<WindowBar> m_pWindowBar;
-    // How the last reading ended (kEndOfThread before any).
-    ReadingEnd m_lastEnd;
     FetchSettings m_settings;
     QString m_pageFolder;
     std::unique_ptr<NotifyTarget> m_pNotifyTarget;
     std::unique_ptr<FetchThread> m_pFetchThread;
-    // What the running go keeps in the library.
-    std::shared_ptr<GoKeeper> m_pGoKeeper;
+    // The go's pages kept in the library, and how its reading ended said in the bar.
+    std::unique_ptr<GoNews> m_pGoNews;
     QString m_caption;
     bool m_bReady = false;
     bool m_bDestroyed = false;
@@ -202,8 +200,7 @@ private:
     std::unique_ptr<WindowReading> m_pReading;
     PlaceBar* m_pPlaceBar = nullptr;
     std::unique_ptr<ViewerSettings> m_pSettings;
-    // Whether the library held the thread of the last go before it started.
-    bool m_bKeptBeforeGo = false;
+    std::unique_ptr<ViewChoices> m_pView;
 };
 
 }  // namespace vesk

@@ -1,0 +1,60 @@
+#include "go_news.h"
+
+#include "thread_reader.h"
+#include "window_library.h"
+
+namespace vesk {
+
+GoNews::GoNews(WindowLibrary& library, WindowBar& bar, Window window)
+    : m_library(library), m_bar(bar), m_window(std::move(window)) {}
+
+GoNews::~GoNews() = default;
+
+void GoNews::Start(const ThreadKey& key, FetchSettings& settings) {
+    // Kept page by page, on the worker's thread.
+    m_pKeeper = std::make_shared<GoKeeper>(m_library.File(), key);
+    settings.keepPage = [pKeeper = m_pKeeper](const LoopPage& page) { pKeeper->Keep(page); };
+    m_end = ReadingEnd();
+}
+
+void GoNews::Finish() {
+    if (m_pKeeper != nullptr) {
+        m_library.NoteError(m_pKeeper->Finish());
+        m_bKeptBefore = m_pKeeper->WasKeptBefore();
+        m_pKeeper.reset();
+    }
+}
+
+void GoNews::Tell() {
+    if (m_end.kind == ReadingEnd::Kind::kEndOfThread) {
+        return;
+    }
+    if (m_end.kind == ReadingEnd::Kind::kNothingFound) {
+        m_window.nothingRead();
+    }
+    const bool bFailed = m_end.kind == ReadingEnd::Kind::kFailedPage ||
+                         m_end.kind == ReadingEnd::Kind::kNothingFound;
+    QString action;
+    if (bFailed && m_end.failure.kind != PageFailure::Kind::kNone) {
+        action = QStringLiteral("重新读取");
+    } else if (m_end.kind == ReadingEnd::Kind::kPageLimit) {
+        // A thread kept before is brought up to date from where its last reading stopped.
+        action = m_bKeptBefore ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖");
+    }
+    const std::string strText = DescribeReadingEnd(m_end);
+    m_bar.Show(WindowBar::Cause::kReading,
+               bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
+               QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size())), action);
+}
+
+void GoNews::Act() {
+    // A thread that goes on past the pages read is read whole; a failed reading again.
+    if (m_bar.Showing() == WindowBar::Cause::kReading &&
+        m_end.kind == ReadingEnd::Kind::kPageLimit) {
+        m_window.whole();
+    } else {
+        m_window.again();
+    }
+}
+
+}  // namespace vesk
