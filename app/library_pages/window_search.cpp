@@ -25,6 +25,7 @@ WindowSearch::WindowSearch(const std::string& strLibraryFile, SearchBar& bar,
           strLibraryFile, this,
           [this](LibrarySearch::Answer answer) { OnAnswer(std::move(answer)); })) {
     connect(&m_bar, &SearchBar::searchAsked, this, &WindowSearch::Ask);
+    connect(&m_browser, &CWebBrowser2::urlChanged, this, &WindowSearch::PageChanged);
     connect(&m_bar, &SearchBar::closed, this, [this] {
         m_bSummoned = false;
         if (shownChanged) {

@@ -46,6 +46,11 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
     connect(&m_rooms.placeBar, &PlaceBar::toEnd, this, &WindowReading::MoveToEnd);
     connect(&m_rooms.placeBar, &PlaceBar::toFloor, this, &WindowReading::GoToFloor);
     connect(&m_rooms.browser, &CWebBrowser2::urlChanged, this, &WindowReading::ShowPlace);
+    // The web view loads only the window's pages; only the go's page reaches the network, the
+    // library's are offline.
+    m_rooms.browser.AllowLocalFiles(m_rooms.shown.LocalFiles());
+    m_rooms.browser.SetOnlinePages({});
+    m_rooms.browser.SetLinkHandler([this](const QUrl& url) { return TakeLink(url); });
     // The news line's links go to posts that may not be in the page yet.
     m_rooms.browser.SetPlaceHandler([this](const QString& place) {
         const std::optional<int> index = KeptReading::RowIndex(place);
@@ -71,6 +76,7 @@ WindowReading::~WindowReading() {
     // The view outlives the room and may still ask for a picture: it gets none.
     m_rooms.browser.SetPictureSource({});
     m_rooms.browser.SetPlaceHandler({});
+    m_rooms.browser.SetLinkHandler({});
     // A reading of a whole thread ends within a moment; every page it kept stays kept.
     m_rooms.library.StopReading();
     SaveSeen();
@@ -96,11 +102,16 @@ void WindowReading::AddKeys(QWidget& window) {
     shortcut(QKeySequence(Qt::Key_P), [this] { MoveToMarked(-1); });
 }
 
-bool WindowReading::TakeHomeLink(const QUrl& url) {
+bool WindowReading::TakeLink(const QUrl& url) {
     const QUrl home = QUrl::fromLocalFile(m_rooms.shown.HomePath());
     const std::optional<HomeRequest> request = ReadHomeAction(home, url);
     if (!request) {
-        return false;
+        if (m_rooms.browser.Url().scheme() != QLatin1String("qrc") ||
+            !url.toString().contains(QLatin1String("look,"))) {
+            return false;
+        }
+        m_window.threadClicked(url.toString());
+        return true;
     }
     // Acted on after the web view has refused the link, not inside its question.
     if (m_rooms.browser.Url() == home || m_rooms.search.IsShown()) {

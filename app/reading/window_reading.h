@@ -48,6 +48,8 @@ public:
         std::function<void(int nPage, int nPosts)> progress;
         // Where a whole thread is read from, and whether with its pictures.
         std::function<RefreshSettings()> refreshSettings;
+        // A thread address clicked on the start page.
+        std::function<void(const QString& address)> threadClicked;
     };
     // The rooms it shows in and uses; settings say where a whole thread is read from.
     struct Rooms {
@@ -71,9 +73,6 @@ public:
 
     // The keys that move in the reading, as shortcuts of the window.
     void AddKeys(QWidget& window);
-    // A link of the home page's or the search page's actions, acted on (later) when one of them
-    // is shown; false for any other link.
-    bool TakeHomeLink(const QUrl& url);
 
     // The library's home page: the kept threads, or the start page while there are none.
     void ShowHome();
@@ -113,6 +112,10 @@ protected:
     void customEvent(QEvent* pEvent) override;
 
 private:
+    // The links of the pages shown: the home page's and the search page's actions, acted on
+    // (later) when one of them is shown, and the start page's thread addresses; false for any
+    // other link.
+    bool TakeLink(const QUrl& url);
     // The place bar shows while a kept thread's page does.
     void ShowPlace();
     // The bar says what came of showing a kept thread: the library's error (for the cause), or

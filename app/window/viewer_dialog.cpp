@@ -60,31 +60,11 @@ std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
 
 }  // namespace
 
-// Hands the worker's answer to the window as a posted event, so that it is handled on the
-// window's thread in the order of its queue, also inside a message box's own loop.
-class ViewerDialog::NotifyTarget final : public FetchNotifyTarget {
-public:
-    explicit NotifyTarget(ViewerDialog* pDialog) : m_pDialog(pDialog) {}
-    void PostFetchNotify(int wParam, int lParam) override {
-        QCoreApplication::postEvent(m_pDialog, new FetchEvent(kFetchNotifyEvent, wParam, lParam));
-    }
-    void PageFetched(int nPage, int nLastRecord) override {
-        QCoreApplication::postEvent(m_pDialog,
-                                    new FetchEvent(kFetchProgressEvent, nPage, nLastRecord));
-    }
-    void ReadingEnded(const ReadingEnd& end) override {
-        QCoreApplication::postEvent(m_pDialog, new ReadingEndEvent(end));
-    }
-
-private:
-    ViewerDialog* m_pDialog;
-};
-
 ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* pParent)
     : TemplateDialog(pParent),
       m_settings(std::move(settings)),
       m_pageFolder(std::move(pageFolder)),
-      m_pNotifyTarget(std::make_unique<NotifyTarget>(this)) {
+      m_pNotifyTarget(std::make_unique<PostedFetchNotify>(this)) {
     RegisterViewerResources();
     m_hIcon = IconResourceQIcon(IDR_MAINFRAME);
     // The two image buttons and the web view take the places of their controls.
@@ -186,7 +166,7 @@ bool ViewerDialog::OnInitDialog() {
         GoNews::Window{[this] { OnGo(); },
                        [this] { m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl)); },
                        [this] { m_pReading->ShowHome(); }});
-    SetUpPageView();
+    m_pWindowBar->TellNotices(*m_browser);
     SetUpKeys();
     SetUpButtons();
     m_pReading->ShowHome();
@@ -250,43 +230,14 @@ void ViewerDialog::SetUpReading() {
     };
     window.progress = [this](int nPage, int nPosts) { ShowProgress(nPage, nPosts); };
     window.refreshSettings = [this] { return RefreshSettingsOf(); };
+    window.threadClicked = [this](const QString& address) {
+        AddressEdit()->setText(address);
+        AddressEdit()->setFocus();
+    };
     m_pReading = std::make_unique<WindowReading>(
         WindowReading::Rooms{m_pShelf->Library(), *m_browser, *m_pShown, *m_pPlaceBar,
                              *m_pWindowBar, m_pShelf->Search()},
         std::move(window));
-}
-
-// The web view loads only the window's pages. A thread address clicked on the start page is put
-// into the address edit; the home page's actions act when clicked there, and nowhere else.
-void ViewerDialog::SetUpPageView() {
-    m_browser->AllowLocalFiles(m_pShown->LocalFiles());
-    // Only the go's page reaches the network (see ComposeResultPage); the library's pages are
-    // offline.
-    m_browser->SetOnlinePages({});
-    m_browser->SetLinkHandler([this](const QUrl& url) {
-        if (m_pReading->TakeHomeLink(url)) {
-            return true;
-        }
-        if (m_browser->Url().scheme() != QLatin1String("qrc") ||
-            !url.toString().contains(QLatin1String("look,"))) {
-            return false;
-        }
-        AddressEdit()->setText(url.toString());
-        AddressEdit()->setFocus();
-        return true;
-    });
-    connect(m_browser, &CWebBrowser2::urlChanged, this,
-            [this] { m_pShelf->Search().PageChanged(); });
-    m_browser->SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
-        if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
-            m_pWindowBar->Show(WindowBar::Cause::kCommand, MessageBar::Level::kWarning,
-                               QStringLiteral("无法打开浏览器，请复制地址："), {}, url.toString());
-        } else {
-            m_pWindowBar->Show(WindowBar::Cause::kNavigation, MessageBar::Level::kWarning,
-                               QStringLiteral("页面试图转到别的网址，已阻止："), {},
-                               url.toString());
-        }
-    });
 }
 
 // The reader's keys: find in the page, read again, the library, the address.
@@ -716,7 +667,7 @@ bool ViewerDialog::event(QEvent* pEvent) {
         }
         return true;
     }
-    if (pEvent->type() == kFetchNotifyEvent) {
+    if (pEvent->type() == FetchEvent::kNotify) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
         OnFetchNotify(pFetch->nWParam, pFetch->nLParam);
         return true;
@@ -725,7 +676,7 @@ bool ViewerDialog::event(QEvent* pEvent) {
         m_pGoNews->Ended(static_cast<ReadingEndEvent*>(pEvent)->end);
         return true;
     }
-    if (pEvent->type() == kFetchProgressEvent) {
+    if (pEvent->type() == FetchEvent::kProgress) {
         const auto* pFetch = static_cast<FetchEvent*>(pEvent);
         ShowProgress(pFetch->nWParam, pFetch->nLParam + 1);
         return true;

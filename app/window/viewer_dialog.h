@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fetch_events.h"
 #include "fetch_job.h"
 #include "fetch_thread.h"
 #include "gdi_objects.h"
@@ -34,24 +35,6 @@ class ViewerSettings;
 class ViewChoices;
 struct ThreadKey;
 
-// The worker's answer (wParam, lParam of WM_FETCH_NOTIFY), or its progress (the page read and
-// the index of the last record), as it arrives in the window's queue.
-class FetchEvent final : public QEvent {
-public:
-    FetchEvent(QEvent::Type type, int wParam, int lParam)
-        : QEvent(type), nWParam(wParam), nLParam(lParam) {}
-    int nWParam;
-    int nLParam;
-};
-
-// How the worker's reading ended, posted just before its answer.
-class ReadingEndEvent final : public QEvent {
-public:
-    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 4);
-    explicit ReadingEndEvent(const ReadingEnd& readingEnd) : QEvent(kType), end(readingEnd) {}
-    ReadingEnd end;
-};
-
 // The viewer's one window, built from dialog 102: the thread address, the three filter modes
 // with the name list, the go and menu buttons, and the web view that shows the result page.
 // It owns the post table and the five result buffers for its whole life, and the retrieval
@@ -61,9 +44,6 @@ class ViewerDialog final : public TemplateDialog {
     Q_OBJECT
 
 public:
-    // The worker's answer and its progress, as events posted to the window.
-    static constexpr QEvent::Type kFetchNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 2);
-    static constexpr QEvent::Type kFetchProgressEvent = static_cast<QEvent::Type>(QEvent::User + 3);
     // Sent by the menu button, with the pop-up's menu object, before the pop-up opens.
     static constexpr platform::UINT WM_BUTTON_MENU = 0x0464;
 
@@ -99,14 +79,12 @@ protected:
 
 private:
     friend class ViewerDialogTestAccess;
-    class NotifyTarget;
 
     bool OnInitDialog();
     // The window's set-up, room by room.
     void SetUpLayout();
     void SetUpLibraryRooms();
     void SetUpReading();
-    void SetUpPageView();
     void SetUpKeys();
     void SetUpButtons();
     void LayoutControls();
@@ -183,7 +161,7 @@ private:
     std::unique_ptr<WindowBar> m_pWindowBar;
     FetchSettings m_settings;
     QString m_pageFolder;
-    std::unique_ptr<NotifyTarget> m_pNotifyTarget;
+    std::unique_ptr<PostedFetchNotify> m_pNotifyTarget;
     std::unique_ptr<FetchThread> m_pFetchThread;
     // The go's pages kept in the library, and how its reading ended said in the bar.
     std::unique_ptr<GoNews> m_pGoNews;

@@ -2,6 +2,9 @@
 
 #include "code_page.h"
 #include "shell.h"
+#include "web_browser.h"
+
+#include <QUrl>
 
 namespace vesk {
 
@@ -28,6 +31,18 @@ void WindowBar::Hide(Cause cause) {
     if (cause == Cause::kNone || cause == m_cause) {
         m_bar.hide();
     }
+}
+
+void WindowBar::TellNotices(CWebBrowser2& browser) {
+    browser.SetNoticeHandler([this](CWebBrowser2::Notice notice, const QUrl& url) {
+        if (notice == CWebBrowser2::Notice::kCouldNotOpen) {
+            Show(Cause::kCommand, MessageBar::Level::kWarning,
+                 QStringLiteral("无法打开浏览器，请复制地址："), {}, url.toString());
+        } else {
+            Show(Cause::kNavigation, MessageBar::Level::kWarning,
+                 QStringLiteral("页面试图转到别的网址，已阻止："), {}, url.toString());
+        }
+    });
 }
 
 void WindowBar::OpenInDesktop(const std::string& address) {

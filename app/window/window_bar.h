@@ -7,6 +7,8 @@
 
 namespace vesk {
 
+class CWebBrowser2;
+
 // The message bar as the window's rooms share it: each message is said for a cause, and a cause
 // takes back only its own, so that a filter that shows posts again does not hide how the last
 // reading ended.
@@ -26,6 +28,8 @@ public:
     // Opens an address (GB2312) in the desktop's browser; when that fails the bar shows the
     // address for copying.
     void OpenInDesktop(const std::string& address);
+    // The web view's notices: an address the desktop could not open, a navigation refused.
+    void TellNotices(CWebBrowser2& browser);
     // The cause of the message shown, kNone while the bar is hidden.
     Cause Showing() const { return m_cause; }
     MessageBar& Bar() const { return m_bar; }

@@ -201,7 +201,7 @@ TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnab
     // the filters compose nothing.
     Prompts prompts;
     Access(d).m_btnGo->setEnabled(false);
-    QCoreApplication::postEvent(&d, new FetchEvent(ViewerDialog::kFetchNotifyEvent, 0, -1));
+    QCoreApplication::postEvent(&d, new FetchEvent(FetchEvent::kNotify, 0, -1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts.isEmpty(); }, kWait));
     EXPECT_EQ(prompts.texts[0], QString::fromUtf8(kRetrievalFailedMessage.data()));
     EXPECT_EQ(Access(d).m_nLastIndex, -1);
