@@ -57,4 +57,16 @@ void GoNews::Act() {
     }
 }
 
+void GoNews::Refresh(const ThreadKey& key, bool bShown) {
+    const LibraryAnswer<std::optional<StoredThread>> kept =
+        bShown ? m_library.Find(key) : LibraryAnswer<std::optional<StoredThread>>{};
+    if (!kept.Ok()) {
+        m_bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, kept.error);
+    } else if (kept.value) {
+        m_window.whole();
+    } else {
+        m_window.again();
+    }
+}
+
 }  // namespace vesk

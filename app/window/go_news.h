@@ -43,6 +43,10 @@ public:
     void Tell();
     // The bar's action on how the reading ended.
     void Act();
+    // F5: the thread of the go or shown (when bShown) brought up to date through the library
+    // when it is kept, else read again; nothing while the library cannot say, which the bar
+    // tells.
+    void Refresh(const ThreadKey& key, bool bShown);
 
 private:
     WindowLibrary& m_library;

@@ -2,26 +2,21 @@
 
 #include "about_dialog.h"
 #include "code_page.h"
+#include "filter_controls.h"
 #include "forum_address.h"
 #include "go_news.h"
 #include "help_page.h"
-#include "home_page.h"
 #include "image_button.h"
-#include "kept_reading.h"
 #include "place_bar.h"
 #include "popup_edits.h"
 #include "request_checks.h"
 #include "search_bar.h"
-#include "shell.h"
 #include "shown_page.h"
 #include "text_cut.h"
-#include "thread_reader.h"
 #include "view_choices.h"
 #include "viewer_resources.h"
 #include "viewer_settings.h"
 #include "web_browser.h"
-#include "window_export.h"
-#include "window_library.h"
 #include "window_message.h"
 #include "window_search.h"
 #include "window_watch.h"
@@ -33,7 +28,6 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -50,8 +44,6 @@ namespace {
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
 
 // A zero-terminated buffer's text, never reading past the buffer.
 std::string_view BufferText(const char* pBuffer, std::size_t nSize) {
@@ -85,11 +77,6 @@ ViewerDialog::ViewerDialog(FetchSettings settings, QString pageFolder, QWidget* 
     m_pBar = new MessageBar(this);
     m_pWindowBar = std::make_unique<WindowBar>(*m_pBar);
     connect(m_pBar, &MessageBar::actionTriggered, this, &ViewerDialog::OnBarAction);
-    // The page moves under the bar, or back, at once.
-    connect(m_pBar, &MessageBar::shownChanged, this, [this] {
-        layout()->invalidate();
-        layout()->activate();
-    });
     m_pSearchBar = new SearchBar(this);
     m_pSearchBar->hide();
     m_pPlaceBar = new PlaceBar(this);
@@ -156,6 +143,11 @@ bool ViewerDialog::OnInitDialog() {
     m_bMenuDirty = 1;
 
     m_pSettings = std::make_unique<ViewerSettings>();
+    m_pFilter = std::make_unique<FilterControls>(
+        FilterControls::Flags{m_bShowAll, m_bOnlyStarter, m_bPartial, m_strNameList},
+        FilterControls::Controls{*Radio(IDC_SHOW_ALL), *Radio(IDC_ONLY_STARTER),
+                                 *Radio(IDC_PARTIAL), *NameEdit()},
+        *m_pSettings);
     m_pShown = std::make_unique<ShownPage>(m_pageFolder);
     m_strOutputPath = m_pShown->OutputPath();
     SetUpLibraryRooms();
@@ -215,12 +207,12 @@ void ViewerDialog::SetUpReading() {
     window.isFetching = [this] { return m_pFetchThread != nullptr; };
     window.adopt = [this](const StoredThread& thread) {
         AdoptKeptThread(thread);
-        return Filter();
+        return m_pFilter->Filter();
     };
     window.showAll = [this] {
-        SetFilter(PostFilter::Mode::kAll);
+        m_pFilter->Set(PostFilter::Mode::kAll);
         RememberFilter();
-        return Filter();
+        return m_pFilter->Filter();
     };
     window.reading = [this](bool bReading) {
         if (bReading) {
@@ -251,16 +243,8 @@ void ViewerDialog::SetUpKeys() {
              [this] { m_pShelf->Search().Summon(); });
     // A kept thread shown is brought up to date through the library; another is read again.
     shortcut(QKeySequence(Qt::Key_F5), [this] {
-        if (IsFetching()) {
-            return;
-        }
-        const ThreadKey key = CutThreadKey(m_strThreadUrl);
-        const LibraryAnswer<std::optional<StoredThread>> kept =
-            m_bLoaded != 0 ? m_pShelf->Kept(key) : LibraryAnswer<std::optional<StoredThread>>{};
-        if (kept.value) {
-            m_pReading->ReadWholeThread(key);
-        } else if (kept.Ok()) {
-            OnGo();
+        if (!IsFetching()) {
+            m_pGoNews->Refresh(CutThreadKey(m_strThreadUrl), m_bLoaded != 0);
         }
     });
     m_pReading->AddKeys(*this);
@@ -367,7 +351,7 @@ void ViewerDialog::OnOnlyStarter() {
 
 // The two modes that compose at once: the name edit goes, the page is composed again.
 void ViewerDialog::SetFilterMode(PostFilter::Mode mode) {
-    SetFilter(mode);
+    m_pFilter->Set(mode);
     if (m_pReading->Shown() == nullptr) {
         m_browser->KeepTopRowOnNextPage();
     }
@@ -375,34 +359,9 @@ void ViewerDialog::SetFilterMode(PostFilter::Mode mode) {
     RememberFilter();
 }
 
-void ViewerDialog::SetFilter(PostFilter::Mode mode) {
-    m_bShowAll = mode == PostFilter::Mode::kAll ? 1 : 0;
-    m_bOnlyStarter = mode == PostFilter::Mode::kStarter ? 1 : 0;
-    m_bPartial = mode == PostFilter::Mode::kNames ? 1 : 0;
-    Radio(m_bShowAll != 0       ? IDC_SHOW_ALL
-          : m_bOnlyStarter != 0 ? IDC_ONLY_STARTER
-                                : IDC_PARTIAL)
-        ->setChecked(true);
-    NameEdit()->setVisible(m_bPartial != 0);
-}
-
 void ViewerDialog::RememberFilter() {
-    const ThreadKey key = CutThreadKey(m_strThreadUrl);
-    if (m_bLoaded != 0 && !key.strBoardCode.empty() && !key.strThreadId.empty()) {
-        m_pSettings->SetFilter(key, Filter());
-    }
-}
-
-void ViewerDialog::ApplyRememberedFilter(const ThreadKey& key) {
-    const std::optional<PostFilter> remembered = m_pSettings->Filter(key);
-    if (!remembered ||
-        (remembered->mode == PostFilter::Mode::kNames && remembered->strNameList.empty())) {
-        return;
-    }
-    SetFilter(remembered->mode);
-    if (m_bPartial != 0) {
-        NameEdit()->setText(QString::fromStdU16String(GbkToUtf16(remembered->strNameList)));
-        m_strNameList = remembered->strNameList;
+    if (m_bLoaded != 0) {
+        m_pFilter->Remember(CutThreadKey(m_strThreadUrl));
     }
 }
 
@@ -412,14 +371,6 @@ void ViewerDialog::OnPartial() {
     m_bShowAll = 0;
     m_bOnlyStarter = 0;
     m_bPartial = 1;
-}
-
-PostFilter ViewerDialog::Filter() const {
-    return {m_bShowAll != 0       ? PostFilter::Mode::kAll
-            : m_bOnlyStarter != 0 ? PostFilter::Mode::kStarter
-            : m_bPartial != 0     ? PostFilter::Mode::kNames
-                                  : PostFilter::Mode::kNone,
-            m_strNameList};
 }
 
 void ViewerDialog::ShowPrompt(std::string_view text) {
@@ -435,12 +386,9 @@ void ViewerDialog::OnGo() {
         AddressEdit()->setFocus();
         return;
     }
-    m_bOnlyStarter = Radio(IDC_ONLY_STARTER)->isChecked() ? 1 : 0;
-    m_bShowAll = Radio(IDC_SHOW_ALL)->isChecked() ? 1 : 0;
-    m_bPartial = Radio(IDC_PARTIAL)->isChecked() ? 1 : 0;
+    m_pFilter->ReadRadios();
     if (m_bPartial) {
-        m_strNameList = NameListBytes(NameEdit()->text().trimmed());
-        if (m_strNameList.empty()) {
+        if (!m_pFilter->TakeNames()) {
             ShowPrompt(kNameListEmptyMessage);
             NameEdit()->setFocus();
             return;
@@ -485,10 +433,11 @@ void ViewerDialog::ComposeResultPage() {
         return;
     }
     // A kept thread is selected anew by the library, around the post at the top.
-    if (m_pReading->Select(Filter())) {
+    if (m_pReading->Select(m_pFilter->Filter())) {
         return;
     }
-    const ResultPage page = m_pShown->Compose(m_pPosts->data(), m_nLastIndex, m_results, Filter());
+    const ResultPage page =
+        m_pShown->Compose(m_pPosts->data(), m_nLastIndex, m_results, m_pFilter->Filter());
     if (!m_pShown->Write(page)) {
         QMessageBox box(
             QMessageBox::NoIcon, QCoreApplication::applicationName(),
@@ -547,7 +496,7 @@ void ViewerDialog::OnBarAction() {
 // A kept thread the reading room opens is now the window's: its five values, its address, the
 // pop-up's thread items, the filter the reader chose for it.
 void ViewerDialog::AdoptKeptThread(const StoredThread& thread) {
-    ApplyRememberedFilter(thread.key);
+    m_pFilter->ApplyRemembered(thread.key);
     CopyToField(m_results.szTitle, thread.strTitle);
     CopyToField(m_results.szStarter, thread.strStarter);
     CopyToField(m_results.szBoardName, thread.strBoardName);
@@ -651,7 +600,7 @@ void ViewerDialog::OnCommand(UINT nId) {
         default:
             // Ours go to the rooms they belong to.
             m_pReading->OnCommand(nId, CutThreadKey(m_strThreadUrl)) ||
-                m_pShelf->OnCommand(nId, CutThreadKey(m_strThreadUrl), Filter()) ||
+                m_pShelf->OnCommand(nId, CutThreadKey(m_strThreadUrl), m_pFilter->Filter()) ||
                 m_pView->OnCommand(nId);
             break;
     }
@@ -689,8 +638,7 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
     if (pWatched == NameEdit() && pEvent->type() == QEvent::KeyPress) {
         const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
         if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
-            m_strNameList = NameListBytes(NameEdit()->text().trimmed());
-            if (m_strNameList.empty()) {
+            if (!m_pFilter->TakeNames()) {
                 ShowPrompt(kNameListEmptyMessage);
                 NameEdit()->setFocus();
             } else {

@@ -26,6 +26,7 @@ class QRadioButton;
 namespace vesk {
 
 class CWebBrowser2;
+class FilterControls;
 class GoNews;
 class ImageButton;
 class PlaceBar;
@@ -94,13 +95,8 @@ private:
     void OnOnlyStarter();
     void OnPartial();
     void SetFilterMode(PostFilter::Mode mode);
-    // The mode flags, the radios and the name edit as the mode says.
-    void SetFilter(PostFilter::Mode mode);
     // The thread shown keeps the filter chosen for it; a kept thread opens with it.
     void RememberFilter();
-    void ApplyRememberedFilter(const ThreadKey& key);
-    // The posts the mode flags and the name list show.
-    PostFilter Filter() const;
 
     void OnGo();
     void StartFetch();
@@ -179,6 +175,8 @@ private:
     PlaceBar* m_pPlaceBar = nullptr;
     std::unique_ptr<ViewerSettings> m_pSettings;
     std::unique_ptr<ViewChoices> m_pView;
+    // The radios and the name edit over the mode flags and the name list.
+    std::unique_ptr<FilterControls> m_pFilter;
 };
 
 }  // namespace vesk

@@ -4,6 +4,7 @@
 #include "shell.h"
 #include "web_browser.h"
 
+#include <QLayout>
 #include <QUrl>
 
 namespace vesk {
@@ -13,6 +14,11 @@ WindowBar::WindowBar(MessageBar& bar) : m_bar(bar) {
     m_closed = QObject::connect(&m_bar, &MessageBar::shownChanged, &m_bar, [this](bool bShown) {
         if (!bShown) {
             m_cause = Cause::kNone;
+        }
+        // What is laid out under it moves at once.
+        if (QLayout* pLayout = m_bar.parentWidget()->layout()) {
+            pLayout->invalidate();
+            pLayout->activate();
         }
     });
 }
