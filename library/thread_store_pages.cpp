@@ -1,0 +1,374 @@
+// The page writer: each page read merged into what the library keeps of its thread, with the
+// changes it found written to the change log.
+
+#include "post_sanitiser.h"
+#include "thread_store.h"
+#include "thread_store_rows.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vesk {
+
+using store::kDeletion;
+using store::kEdit;
+using store::ToInt;
+
+std::size_t FirstOwnPost(const std::vector<PostFields>& posts, std::int32_t nFloorBefore) {
+    std::size_t nFirst = posts.size();
+    std::int32_t nLater = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t i = posts.size(); i-- > 0;) {
+        const std::int32_t nFloor = posts[i].nFloor;
+        if (nFloor == 0) {
+            continue;
+        }
+        if (nFloor >= nLater || nFloor <= nFloorBefore) {
+            break;
+        }
+        nLater = nFloor;
+        nFirst = i;
+    }
+    while (nFirst > 0 && posts[nFirst - 1].nFloor == 0) {
+        --nFirst;
+    }
+    return nFirst;
+}
+
+// One page stored, step by step, inside StorePage's transaction.
+class ThreadStore::PageWriter final {
+public:
+    PageWriter(ThreadStore& store, const StoredThread& thread, const ReadPage& page,
+               std::int64_t nWhen)
+        : m_store(store), m_thread(thread), m_page(page), m_nWhen(nWhen) {}
+
+    StoredPage Write();
+
+private:
+    // A post kept in the range the page covers.
+    struct Kept {
+        std::int64_t nId;
+        std::string strAuthor, strTime, strBody;
+        bool bDeleted;
+        PostState state;
+        std::int64_t nPage, nPosition;
+        bool bWhole;
+        bool bSeen = false;
+    };
+
+    void FindOwnRun();
+    void UpdateHeading();
+    void ReadKept();
+    void WriteOwnPosts();
+    void CompareKept(const PostFields& post, std::int64_t nPosition, Kept& kept);
+    void InsertNew(const PostFields& post, std::int64_t nPosition, std::int32_t nSortFloor);
+    void DeleteMissing();
+    void NotePage();
+    // The pictures a body kept shows are wanted, unless the thread has them already.
+    void NotePictures(std::string_view body);
+    // The body as the library keeps it: whole, or for posts cut without their block (as tests
+    // make them) as cut.
+    static std::string_view WholeBody(const PostFields& post) {
+        return post.block.empty() ? post.body : CutWholeBody(post.block);
+    }
+    // A state as stored: until a refresh has run to the thread's end, everything counts as read.
+    std::int64_t Marked(PostState state) const {
+        return m_thread.bComplete ? static_cast<std::int64_t>(state) : 0;
+    }
+    Statement& Cached(const char* pszSql) { return m_store.Cached(pszSql); }
+
+    ThreadStore& m_store;
+    const StoredThread& m_thread;
+    const ReadPage& m_page;
+    const std::int64_t m_nWhen;
+    PageRow m_before;
+    std::size_t m_nFirstOwn = 0;
+    std::int32_t m_nLowest = std::numeric_limits<std::int32_t>::max();
+    std::int32_t m_nHighest = std::numeric_limits<std::int32_t>::min();
+    std::string_view m_starter;
+    std::map<std::int32_t, Kept> m_kept;
+    StoredPage m_result;
+};
+
+StoredPage ThreadStore::PageWriter::Write() {
+    FindOwnRun();
+    if (m_result.nOwn == 0) {
+        return m_result;
+    }
+    UpdateHeading();
+    ReadKept();
+    WriteOwnPosts();
+    // A post shown above the page's own run (pinned, or among replies shown on every page) is
+    // kept where it stands only when it is not kept at all; a post without a floor there cannot
+    // be told from its copies.
+    for (std::size_t i = 0; i < m_nFirstOwn; ++i) {
+        if (m_page.posts[i].nFloor != 0) {
+            InsertNew(m_page.posts[i], static_cast<std::int64_t>(i), m_page.posts[i].nFloor);
+        }
+    }
+    DeleteMissing();
+    NotePage();
+    return m_result;
+}
+
+// The page before, as last read, tells where this page's own floors begin.
+void ThreadStore::PageWriter::FindOwnRun() {
+    m_before = m_store.PageBefore(m_thread.nId, m_page.nPage);
+    m_nFirstOwn = FirstOwnPost(m_page.posts, m_before.nLastFloor);
+    m_result.nOwn = static_cast<int>(m_page.posts.size() - m_nFirstOwn);
+    for (std::size_t i = m_nFirstOwn; i < m_page.posts.size(); ++i) {
+        if (const std::int32_t nFloor = m_page.posts[i].nFloor; nFloor != 0) {
+            m_nLowest = std::min(m_nLowest, nFloor);
+            m_nHighest = std::max(m_nHighest, nFloor);
+        }
+    }
+}
+
+// Page 1 names the thread and, by its first post of its own, the starter.
+void ThreadStore::PageWriter::UpdateHeading() {
+    const std::string_view first =
+        m_nFirstOwn < m_page.posts.size() ? m_page.posts[m_nFirstOwn].author : std::string_view{};
+    m_starter = m_page.heading ? first : std::string_view(m_thread.strStarter);
+    if (m_page.heading) {
+        Cached("UPDATE thread SET title = ?, board_name = ?, starter = ? WHERE id = ?")
+            .Bind(1, m_page.heading->title)
+            .Bind(2, m_page.heading->boardName)
+            .Bind(3, first)
+            .Bind(4, m_thread.nId)
+            .Run();
+    }
+}
+
+// The posts kept from the floor after the page before, when that was read in this refresh, or
+// else from the page's lowest floor, up to its highest, in one look-up: the page's own floors to
+// compare, and those missing from it, which were deleted.
+void ThreadStore::PageWriter::ReadKept() {
+    if (m_nLowest > m_nHighest) {
+        return;
+    }
+    const bool bBeforeReadNow = m_before.nPage == m_page.nPage - 1 && m_before.nReadAt == m_nWhen &&
+                                m_before.nLastFloor > 0;
+    const std::int32_t nFrom =
+        bBeforeReadNow ? std::min(m_nLowest, m_before.nLastFloor + 1) : m_nLowest;
+    Statement& range = Cached(
+        "SELECT floor, id, author, time, body, deleted, state, page, position, whole FROM post "
+        "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
+    range.Bind(1, m_thread.nId).Bind(2, nFrom).Bind(3, m_nHighest);
+    while (range.Step()) {
+        m_kept.emplace(static_cast<std::int32_t>(range.Int(0)),
+                       Kept{range.Int(1), std::string(range.Bytes(2)), std::string(range.Bytes(3)),
+                            std::string(range.Bytes(4)), range.Int(5) != 0,
+                            static_cast<PostState>(range.Int(6)), range.Int(7), range.Int(8),
+                            range.Int(9) != 0});
+    }
+}
+
+void ThreadStore::PageWriter::WriteOwnPosts() {
+    // A post without a floor stands after the last floor of its own before it, on this page or
+    // earlier.
+    std::int32_t nAnchor = m_before.nLastFloor;
+    for (std::size_t i = m_nFirstOwn; i < m_page.posts.size(); ++i) {
+        const PostFields& post = m_page.posts[i];
+        const auto nPosition = static_cast<std::int64_t>(i);
+        if (post.nFloor == 0) {
+            InsertNew(post, nPosition, nAnchor);
+            continue;
+        }
+        nAnchor = post.nFloor;
+        const auto it = m_kept.find(post.nFloor);
+        if (it == m_kept.end()) {
+            InsertNew(post, nPosition, post.nFloor);
+        } else if (!it->second.bSeen) {
+            // A floor twice on one page is kept once.
+            it->second.bSeen = true;
+            CompareKept(post, nPosition, it->second);
+        }
+    }
+}
+
+void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t nPosition,
+                                          Kept& kept) {
+    // A body kept as the board's cut left it is compared as cut, and kept whole from now on.
+    const std::string_view whole = WholeBody(post);
+    const bool bSameBody = kept.bWhole ? kept.strBody == whole : kept.strBody == post.body;
+    const bool bEdited = kept.strAuthor != post.author || kept.strTime != post.time || !bSameBody;
+    const bool bMoved = kept.nPage != m_page.nPage || kept.nPosition != nPosition;
+    if (bEdited) {
+        m_store.RecordChange(m_thread.nId, post.nFloor, kEdit, m_nWhen, kept.strBody);
+        ++m_result.changes.nEdited;
+    } else if (!kept.bDeleted && !bMoved && kept.bWhole) {
+        return;
+    }
+    if (kept.strBody != whole) {
+        NotePictures(whole);
+    }
+    // An edit is unread again, and a new post stays new; a post back from deletion with its last
+    // text is simply current again.
+    const PostState newState = bEdited         ? (kept.state == PostState::kNew
+                                                      ? PostState::kNew
+                                                      : static_cast<PostState>(Marked(PostState::kEdited)))
+                               : kept.bDeleted ? PostState::kRead
+                                               : kept.state;
+    Cached(
+        "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
+        "position = ?, whole = 1 WHERE id = ?")
+        .Bind(1, post.author)
+        .Bind(2, post.time)
+        .Bind(3, whole)
+        .Bind(4, static_cast<std::int64_t>(newState))
+        .Bind(5, m_page.nPage)
+        .Bind(6, nPosition)
+        .Bind(7, kept.nId)
+        .Run();
+}
+
+// A post not kept before; a post without a floor stands at nSortFloor among the floors.
+void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPosition,
+                                        std::int32_t nSortFloor) {
+    const std::string_view body = WholeBody(post);
+    Cached(
+        "INSERT OR IGNORE INTO post(thread, floor, page, position, sort_floor, author, "
+        "time, body, state, whole) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 1)")
+        .Bind(1, m_thread.nId)
+        .Bind(2, post.nFloor)
+        .Bind(3, m_page.nPage)
+        .Bind(4, nPosition)
+        .Bind(5, nSortFloor)
+        .Bind(6, post.author)
+        .Bind(7, post.time)
+        .Bind(8, body)
+        .Bind(9, Marked(PostState::kNew))
+        .Run();
+    const auto nAdded = static_cast<int>(m_store.m_db.Changes());
+    if (nAdded > 0) {
+        NotePictures(body);
+    }
+    m_result.changes.nNew += nAdded;
+    if (!m_starter.empty() && post.author == m_starter) {
+        m_result.changes.nStarterNew += nAdded;
+    }
+}
+
+// A floor kept in the range but missing from the page's own run is deleted.
+void ThreadStore::PageWriter::DeleteMissing() {
+    for (const auto& [nFloor, kept] : m_kept) {
+        if (kept.bSeen || kept.bDeleted) {
+            continue;
+        }
+        m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
+        m_store.MarkDeleted(kept.nId, m_thread.bComplete);
+        ++m_result.changes.nDeleted;
+    }
+}
+
+void ThreadStore::PageWriter::NotePictures(std::string_view body) {
+    for (const std::string& src : PictureSources(body)) {
+        Cached("INSERT OR IGNORE INTO picture_use(thread, src) VALUES (?, ?)")
+            .Bind(1, m_thread.nId)
+            .Bind(2, src)
+            .Run();
+    }
+}
+
+void ThreadStore::PageWriter::NotePage() {
+    const bool bFloors = m_nLowest <= m_nHighest;
+    Cached(
+        "INSERT OR REPLACE INTO page(thread, number, posts, first_floor, last_floor, read_at) "
+        "VALUES (?, ?, ?, ?, ?, ?)")
+        .Bind(1, m_thread.nId)
+        .Bind(2, m_page.nPage)
+        .Bind(3, m_result.nOwn)
+        .Bind(4, bFloors ? m_nLowest : 0)
+        .Bind(5, bFloors ? m_nHighest : 0)
+        .Bind(6, m_nWhen)
+        .Run();
+    // The posts added are new, unread once the thread has been read to its end.
+    const PageChanges& added = m_result.changes;
+    const int nUnread = m_thread.bComplete ? added.nNew : 0;
+    Cached(
+        "UPDATE thread SET refreshed = ?, n_posts = n_posts + ?, n_unread = n_unread + ?,"
+        " n_starter_unread = n_starter_unread + ? WHERE id = ?")
+        .Bind(1, m_nWhen / 1000000)
+        .Bind(2, added.nNew)
+        .Bind(3, nUnread)
+        .Bind(4, m_thread.bComplete ? added.nStarterNew : 0)
+        .Bind(5, m_thread.nId)
+        .Run();
+}
+
+StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen) {
+    Transaction transaction(m_db);
+    std::optional<StoredThread> thread = Find(key);
+    if (!thread) {
+        Cached("INSERT INTO thread(board_code, thread_id) VALUES (?, ?)")
+            .Bind(1, key.strBoardCode)
+            .Bind(2, key.strThreadId)
+            .Run();
+        thread = Find(key);
+    }
+    const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
+    // A page with nothing of its own adds no thread either.
+    if (stored.nOwn > 0) {
+        transaction.Commit();
+    }
+    return stored;
+}
+
+PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen) {
+    Transaction transaction(m_db);
+    PageChanges changes;
+    Statement& last = Cached(
+        "SELECT g.last_floor, t.complete FROM page g JOIN thread t ON t.id = g.thread "
+        "WHERE g.thread = ? AND g.number = ?");
+    last.Bind(1, nThread).Bind(2, nLastPage);
+    const std::int64_t nLastFloor = last.Step() ? last.Int(0) : 0;
+    const bool bComplete = nLastFloor > 0 && last.Int(1) != 0;
+    last.Reset();
+    if (nLastFloor > 0) {
+        struct Gone {
+            std::int64_t nId;
+            std::int32_t nFloor;
+            std::string strBody;
+        };
+        std::vector<Gone> gone;
+        Statement& after = Cached(
+            "SELECT id, floor, body FROM post WHERE thread = ? AND floor > ? AND floor <> 0 "
+            "AND deleted = 0");
+        after.Bind(1, nThread).Bind(2, nLastFloor);
+        while (after.Step()) {
+            gone.push_back({after.Int(0), static_cast<std::int32_t>(after.Int(1)),
+                            std::string(after.Bytes(2))});
+        }
+        for (const Gone& post : gone) {
+            RecordChange(nThread, post.nFloor, kDeletion, nWhen, post.strBody);
+            MarkDeleted(post.nId, bComplete);
+        }
+        changes.nDeleted = static_cast<int>(gone.size());
+    }
+    // Pages past the end are no longer the thread's.
+    Cached("DELETE FROM page WHERE thread = ? AND number > ?")
+        .Bind(1, nThread)
+        .Bind(2, nLastPage)
+        .Run();
+    transaction.Commit();
+    return changes;
+}
+
+void ThreadStore::RecordChange(std::int64_t nThread, std::int32_t nFloor, int nKind,
+                               std::int64_t nWhen, std::string_view body) {
+    Cached("INSERT INTO change(thread, floor, kind, at, body) VALUES (?, ?, ?, ?, ?)")
+        .Bind(1, nThread)
+        .Bind(2, nFloor)
+        .Bind(3, nKind)
+        .Bind(4, nWhen)
+        .Bind(5, body)
+        .Run();
+}
+
+void ThreadStore::MarkDeleted(std::int64_t nPost, bool bComplete) {
+    Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
+        .Bind(1, bComplete ? static_cast<std::int64_t>(PostState::kDeleted) : 0)
+        .Bind(2, nPost)
+        .Run();
+}
+
+}  // namespace vesk
