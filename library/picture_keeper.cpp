@@ -1,6 +1,7 @@
 #include "picture_keeper.h"
 
 #include "forum_address.h"
+#include "picture_sources.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,5 +1,6 @@
 #include "post_search.h"
 
+#include "body_writers.h"
 #include "post_sanitiser.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "thread_export.h"
 
+#include "body_writers.h"
 #include "code_page.h"
 #include "post_sanitiser.h"
 #include "result_page.h"

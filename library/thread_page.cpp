@@ -1,5 +1,6 @@
 #include "thread_page.h"
 
+#include "body_writers.h"
 #include "code_page.h"
 #include "post_sanitiser.h"
 

@@ -1,6 +1,7 @@
 // The page writer: each page read merged into what the library keeps of its thread, with the
 // changes it found written to the change log.
 
+#include "picture_sources.h"
 #include "post_sanitiser.h"
 #include "thread_store.h"
 #include "thread_store_rows.h"

@@ -3,7 +3,9 @@
 
 #include "post_sanitiser.h"
 
+#include "body_writers.h"
 #include "code_page.h"
+#include "picture_sources.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// A body as the words a reader sees in it (UTF-8): the markup gone, references read, what
+// scripts, styles and the like hold left out, blocks and line breaks a space apart, runs of white
+// space one space.
+std::string BodyText(std::string_view body);
+// A field (a title, an author; GB2312) as the words it shows (UTF-8): references read, markup
+// kept as the text it is.
+std::string FieldText(std::string_view field);
+
+// Text (UTF-8) as Markdown text: runs of white space one space, Markdown's own characters escaped.
+void AppendMarkdownWords(std::string& out, std::string_view text);
+
+// A body as Markdown (UTF-8): paragraphs and line breaks kept, bold and italics, links to http and
+// https, quotes; what scripts and the like hold left out, other markup gone, the text's own
+// Markdown characters escaped. A picture is written as picture(src) names it: a path of the
+// picture kept beside the text, or, when that is empty, a link to its address.
+std::string MarkdownBody(std::string_view body,
+                         const std::function<std::string(const std::string& src)>& picture);
+
+// A body as XHTML for a book (UTF-8, phrasing content only, to stand inside one div): text, bold,
+// italics, underlines, colours, links to http and https and line breaks; blocks become line
+// breaks; what scripts and the like hold left out. A picture is shown from the path picture(src)
+// gives, or, when that is empty, linked to its address.
+std::string BookBody(std::string_view body,
+                     const std::function<std::string(const std::string& src)>& picture);
+
+}  // namespace vesk
