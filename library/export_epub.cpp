@@ -1,0 +1,254 @@
+// The EPUB book of an export: a zip container made in memory, its chapters, table of contents
+// and package document.
+
+#include "body_writers.h"
+#include "export_text.h"
+#include "thread_export.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <ctime>
+#include <deque>
+#include <set>
+#include <span>
+
+namespace vesk {
+
+using namespace exporting;
+
+namespace {
+
+// A zip file made in memory; the entries' bytes live as long as it does.
+class Container final {
+public:
+    Container() {
+        zip_error_init(&m_error);
+        m_pSource = zip_source_buffer_create(nullptr, 0, 0, &m_error);
+        m_pZip = m_pSource != nullptr ? zip_open_from_source(m_pSource, ZIP_TRUNCATE, &m_error)
+                                      : nullptr;
+        if (m_pZip == nullptr && m_pSource != nullptr) {
+            zip_source_free(m_pSource);
+            m_pSource = nullptr;
+        }
+        if (m_pSource != nullptr) {
+            zip_source_keep(m_pSource);
+        }
+    }
+    ~Container() {
+        if (m_pZip != nullptr) {
+            zip_discard(m_pZip);
+        }
+        if (m_pSource != nullptr) {
+            zip_source_free(m_pSource);
+        }
+        zip_error_fini(&m_error);
+    }
+    Container(const Container&) = delete;
+    Container& operator=(const Container&) = delete;
+
+    void Add(const std::string& strName, std::string strBytes, bool bStored = false) {
+        if (m_pZip == nullptr) {
+            return;
+        }
+        const std::string& bytes = m_bytes.emplace_back(std::move(strBytes));
+        zip_source_t* pEntry = zip_source_buffer(m_pZip, bytes.data(), bytes.size(), 0);
+        const zip_int64_t nIndex =
+            pEntry != nullptr ? zip_file_add(m_pZip, strName.c_str(), pEntry, ZIP_FL_ENC_UTF_8)
+                              : -1;
+        if (nIndex < 0) {
+            zip_source_free(pEntry);
+            m_bFailed = true;
+            return;
+        }
+        zip_set_file_compression(m_pZip, static_cast<zip_uint64_t>(nIndex),
+                                 bStored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+
+    // The container's bytes, or empty when it could not be made.
+    std::string Finish() {
+        if (m_pZip == nullptr || m_bFailed || zip_close(m_pZip) != 0) {
+            return {};
+        }
+        m_pZip = nullptr;
+        std::string out;
+        if (zip_source_open(m_pSource) != 0) {
+            return {};
+        }
+        char buffer[65536];
+        for (zip_int64_t nRead; (nRead = zip_source_read(m_pSource, buffer, sizeof buffer)) > 0;) {
+            out.append(buffer, static_cast<std::size_t>(nRead));
+        }
+        zip_source_close(m_pSource);
+        return out;
+    }
+
+private:
+    zip_error_t m_error;
+    zip_source_t* m_pSource = nullptr;
+    zip_t* m_pZip = nullptr;
+    std::deque<std::string> m_bytes;
+    bool m_bFailed = false;
+};
+
+constexpr std::string_view kBookStyle =
+    "body{font-family:sans-serif;line-height:1.6}h2{font-size:1.1em;color:#3568BB}"
+    ".head{color:#42B475;margin:1em 0 0.2em;font-size:0.9em}.starter .head{color:#c00}"
+    ".body{margin:0 0 0.8em 0.8em}img{max-width:100%}";
+
+std::string FloorText(const StoredPost& post) {
+    return post.nFloor != 0 ? std::to_string(post.nFloor) + "\xE6\xA5\xBC"
+                            : std::string("\xE6\x97\xA0\xE6\xA5\xBC\xE5\xB1\x82");
+}
+
+// A book being made: what its package lists and its reading order grow as chapters and pictures
+// are added.
+class Book final {
+public:
+    Book(const StoredThread& thread, const PictureMap& pictures, bool bPictures,
+         const PictureSource& source)
+        : m_thread(thread), m_pictures(pictures), m_bPictures(bPictures), m_source(source) {
+        m_zip.Add("mimetype", "application/epub+zip", true);
+        m_zip.Add("META-INF/container.xml",
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<container version=\"1.0\" "
+                  "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+                  "<rootfiles><rootfile full-path=\"OEBPS/content.opf\""
+                  " media-type=\"application/oebps-package+xml\"/></rootfiles></container>\n");
+        m_zip.Add("OEBPS/style.css", std::string(kBookStyle));
+    }
+
+    // The chapter of number nNumber (from 1), of the posts given.
+    void AddChapter(std::size_t nNumber, std::span<const StoredPost* const> posts);
+    // The table of contents and the package document; the container's bytes, or empty.
+    std::string Finish(std::span<const StoredPost* const> shown);
+
+private:
+    // The path of the kept picture a src names, in the book once; empty when it does not come.
+    std::string Picture(const std::string& src);
+    std::string Metadata(std::span<const StoredPost* const> shown) const;
+
+    const StoredThread& m_thread;
+    const PictureMap& m_pictures;
+    bool m_bPictures;
+    const PictureSource& m_source;
+    Container m_zip;
+    std::string m_manifest;
+    std::string m_spine;
+    std::string m_contents;
+    std::set<std::string> m_kept;
+};
+
+std::string Book::Picture(const std::string& src) {
+    const std::optional<CarriedPicture> carried = Carried(src, m_pictures, m_bPictures, m_source);
+    if (!carried) {
+        return {};
+    }
+    const std::string& hash = carried->strHash;
+    const std::string path =
+        "images/" + hash + "." + std::string(Extension(carried->picture.strType));
+    if (m_kept.insert(hash).second) {
+        m_manifest += "<item id=\"i" + hash + "\" href=\"" + path + "\" media-type=\"" +
+                      Xml(carried->picture.strType) + "\"/>\n";
+        m_zip.Add("OEBPS/" + path, carried->picture.strData);
+    }
+    return path;
+}
+
+void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> posts) {
+    const std::string heading =
+        !posts.empty() ? FloorText(*posts.front()) + " \xE2\x80\x93 " + FloorText(*posts.back())
+                       : std::string("\xE6\xB2\xA1\xE6\x9C\x89\xE5\xB8\x96\xE5\xAD\x90");
+    std::string chapter =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\" lang=\"zh-CN\"><head>"
+        "<meta charset=\"utf-8\"/><title>" +
+        heading +
+        "</title>"
+        "<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\"/></head><body>\n"
+        "<h2>" +
+        heading + "</h2>\n";
+    const auto picture = [this](const std::string& src) { return Picture(src); };
+    for (const StoredPost* pPost : posts) {
+        const bool bStarter = IsThreadStarter(pPost->strAuthor, m_thread.strStarter);
+        chapter += std::string("<div class=\"post") + (bStarter ? " starter" : "") +
+                   "\"><p class=\"head\">" + FloorText(*pPost) + " \xC2\xB7 " +
+                   XmlField(pPost->strAuthor) + " \xC2\xB7 " + XmlField(pPost->strTime) +
+                   Xml(Utf8(MarkOf(*pPost))) + "</p><div class=\"body\">" +
+                   BookBody(pPost->strBody, picture) + "</div></div>\n";
+    }
+    chapter += "</body></html>\n";
+    const std::string id = "c" + std::to_string(nNumber);
+    const std::string name = id + ".xhtml";
+    m_zip.Add("OEBPS/" + name, std::move(chapter));
+    m_manifest +=
+        "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
+    m_spine += "<itemref idref=\"" + id + "\"/>";
+    m_contents += "<li><a href=\"" + name + "\">" + heading + "</a></li>";
+}
+
+std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
+    // When the book was made is when the thread was last read: the same thread makes the same
+    // book.
+    char szModified[32];
+    const auto nRefreshed = static_cast<std::time_t>(m_thread.nRefreshed);
+    std::tm utc{};
+    gmtime_r(&nRefreshed, &utc);
+    std::strftime(szModified, sizeof szModified, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
+    const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
+    std::string metadata =
+        "<dc:identifier id=\"id\">urn:vesk:" + Xml(m_thread.key.strBoardCode) + ":" +
+        Xml(m_thread.key.strThreadId) + "</dc:identifier><dc:title>" + XmlField(m_thread.strTitle) +
+        "</dc:title><dc:language>zh-CN</dc:language><dc:creator>" + XmlField(m_thread.strStarter) +
+        "</dc:creator><dc:publisher>" + XmlField(m_thread.strBoardName) + "</dc:publisher>";
+    if (!first.empty()) {
+        metadata += "<dc:date>" + first + "</dc:date>";
+        if (!last.empty()) {
+            metadata += "<dc:coverage>" + first + " \xE2\x80\x93 " + last + "</dc:coverage>";
+        }
+    }
+    return metadata + "<meta property=\"dcterms:modified\">" + szModified + "</meta>";
+}
+
+std::string Book::Finish(std::span<const StoredPost* const> shown) {
+    const std::string title = XmlField(m_thread.strTitle);
+    m_zip.Add(
+        "OEBPS/nav.xhtml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""
+        " xml:lang=\"zh-CN\" lang=\"zh-CN\"><head><meta charset=\"utf-8\"/><title>" +
+            title + "</title></head><body><nav epub:type=\"toc\" id=\"toc\"><h1>" + title +
+            "</h1><ol>" + m_contents + "</ol></nav></body></html>\n");
+    m_zip.Add("OEBPS/content.opf",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\""
+              " unique-identifier=\"id\" xml:lang=\"zh-CN\">\n"
+              "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">" +
+                  Metadata(shown) +
+                  "</metadata>\n<manifest>\n<item id=\"nav\" href=\"nav.xhtml\""
+                  " media-type=\"application/xhtml+xml\" properties=\"nav\"/>\n"
+                  "<item id=\"css\" href=\"style.css\" media-type=\"text/css\"/>\n" +
+                  m_manifest + "</manifest>\n<spine>" + m_spine + "</spine>\n</package>\n");
+    return m_zip.Finish();
+}
+
+}  // namespace
+
+std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
+                       const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
+                       bool bPictures, const PictureSource& source) {
+    const std::vector<const StoredPost*> shown = ShownPosts(thread, posts, filter, bOnlyUnread);
+    Book book(thread, pictures, bPictures, source);
+    const std::span<const StoredPost* const> all(shown);
+    const std::size_t nChapters =
+        std::max<std::size_t>(1, (shown.size() + kPostsPerChapter - 1) / kPostsPerChapter);
+    for (std::size_t c = 0; c < nChapters; ++c) {
+        const std::size_t nFrom = std::min(shown.size(), c * kPostsPerChapter);
+        book.AddChapter(c + 1, all.subspan(nFrom, std::min(shown.size() - nFrom,
+                                                           std::size_t{kPostsPerChapter})));
+    }
+    return book.Finish(all);
+}
+
+}  // namespace vesk
