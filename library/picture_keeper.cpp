@@ -61,90 +61,127 @@ std::string Sha256Hex(std::string_view bytes) {
     return hex;
 }
 
-PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
-                          std::string_view strBaseAddress) {
-    PicturesKept kept;
-    const std::string strPage =
-        ThreadPageAddress(strBaseAddress, thread.key.strBoardCode, thread.key.strThreadId);
-    std::deque<WantedPicture> queue;
-    for (WantedPicture& wanted : store.WantedPictures(thread.nId, kPictureTries)) {
-        queue.push_back(std::move(wanted));
+namespace {
+
+// One keeping of a thread's pictures: a small window of requests in flight, in the order wanted,
+// a busy server asked again after a while, one request at a time from then on.
+class PictureRun final {
+public:
+    PictureRun(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
+               std::string_view strBaseAddress)
+        : m_store(store),
+          m_fetcher(fetcher),
+          m_nThread(thread.nId),
+          m_strPage(
+              ThreadPageAddress(strBaseAddress, thread.key.strBoardCode, thread.key.strThreadId)) {
+        for (WantedPicture& wanted : store.WantedPictures(thread.nId, kPictureTries)) {
+            m_queue.push_back(std::move(wanted));
+        }
     }
-    std::deque<InFlight> flight;
-    int nWindow = kWindow;
-    // Starts what the window has room for; a picture kept from its address already, or without a
-    // web address, needs no request.
-    const auto fill = [&] {
-        while (!queue.empty() && static_cast<int>(flight.size()) < nWindow &&
-               !fetcher.IsAborted()) {
-            WantedPicture wanted = std::move(queue.front());
-            queue.pop_front();
-            const std::string strAddress = ResolvePictureAddress(wanted.strSrc, strPage);
+
+    PicturesKept Run() {
+        Fill();
+        while (!m_flight.empty()) {
+            InFlight picture = std::move(m_flight.front());
+            m_flight.pop_front();
+            PageFailure failure;
+            const std::string strData = m_fetcher.Wait(picture.nTransfer, failure);
+            // Nothing is noted of a stopped refresh.
+            if (!m_fetcher.IsAborted() && !AskAgain(picture, failure)) {
+                Note(picture, strData, failure);
+            }
+            Fill();
+        }
+        return m_kept;
+    }
+
+private:
+    // Starts what the window has room for; a picture kept from its address already, or without
+    // a web address, needs no request.
+    void Fill() {
+        while (!m_queue.empty() && static_cast<int>(m_flight.size()) < m_nWindow &&
+               !m_fetcher.IsAborted()) {
+            WantedPicture wanted = std::move(m_queue.front());
+            m_queue.pop_front();
+            const std::string strAddress = ResolvePictureAddress(wanted.strSrc, m_strPage);
             if (strAddress.empty()) {
-                store.PictureFailed(thread.nId, wanted.strSrc, {}, true);
-                ++kept.nRefused;
+                m_store.PictureFailed(m_nThread, wanted.strSrc, {}, true);
+                ++m_kept.nRefused;
                 continue;
             }
-            if (const std::string strHash = store.PictureFrom(strAddress); !strHash.empty()) {
-                store.KeepPicture(thread.nId, wanted.strSrc, strAddress, strHash, {}, {});
-                ++kept.nKept;
+            if (const std::string strHash = m_store.PictureFrom(strAddress); !strHash.empty()) {
+                m_store.KeepPicture(m_nThread, wanted.strSrc, strAddress, strHash, {}, {});
+                ++m_kept.nKept;
                 continue;
             }
-            const auto same = std::find_if(flight.begin(), flight.end(), [&](const InFlight& f) {
-                return f.strAddress == strAddress;
-            });
-            if (same != flight.end()) {
+            const auto same =
+                std::find_if(m_flight.begin(), m_flight.end(),
+                             [&](const InFlight& f) { return f.strAddress == strAddress; });
+            if (same != m_flight.end()) {
                 same->sharing.push_back(wanted.strSrc);
                 continue;
             }
-            const int nTransfer = fetcher.StartFile(strAddress, kMaxPictureBytes);
-            flight.push_back({std::move(wanted), strAddress, nTransfer, 0, {}});
+            const int nTransfer = m_fetcher.StartFile(strAddress, kMaxPictureBytes);
+            m_flight.push_back({std::move(wanted), strAddress, nTransfer, 0, {}});
         }
-    };
-    fill();
-    while (!flight.empty()) {
-        InFlight picture = std::move(flight.front());
-        flight.pop_front();
-        PageFailure failure;
-        const std::string strData = fetcher.Wait(picture.nTransfer, failure);
-        if (fetcher.IsAborted()) {
-            continue;  // nothing is noted of a stopped refresh
-        }
+    }
+
+    // A busy server is asked again after a while, twice at most: true when it will be.
+    bool AskAgain(InFlight& picture, const PageFailure& failure) {
         const bool bBusy = failure.kind == PageFailure::Kind::kHttpStatus &&
                            (failure.nHttpStatus == 429 || failure.nHttpStatus == 503);
-        if (bBusy && picture.nRetries < kMostRetries) {
-            nWindow = 1;
-            const long nWait = failure.nRetryAfter >= 0
-                                   ? std::min(failure.nRetryAfter, kMostRetryAfter)
-                                   : 2L << picture.nRetries;
-            if (fetcher.Sleep(std::chrono::seconds(nWait))) {
-                ++picture.nRetries;
-                picture.nTransfer = fetcher.StartFile(picture.strAddress, kMaxPictureBytes);
-                flight.push_front(std::move(picture));
-            }
-            continue;
+        if (!bBusy || picture.nRetries >= kMostRetries) {
+            return false;
         }
+        m_nWindow = 1;
+        const long nWait = failure.nRetryAfter >= 0 ? std::min(failure.nRetryAfter, kMostRetryAfter)
+                                                    : 2L << picture.nRetries;
+        if (m_fetcher.Sleep(std::chrono::seconds(nWait))) {
+            ++picture.nRetries;
+            picture.nTransfer = m_fetcher.StartFile(picture.strAddress, kMaxPictureBytes);
+            m_flight.push_front(std::move(picture));
+        }
+        return true;
+    }
+
+    // What came is kept for every src that names its address, or noted as failed.
+    void Note(InFlight& picture, const std::string& strData, const PageFailure& failure) {
         const std::string_view type = PictureType(strData);
         picture.sharing.insert(picture.sharing.begin(), picture.wanted.strSrc);
+        const auto nSrcs = static_cast<int>(picture.sharing.size());
         if (failure.kind == PageFailure::Kind::kNone && !type.empty()) {
             const std::string strHash = Sha256Hex(strData);
             for (const std::string& src : picture.sharing) {
-                store.KeepPicture(thread.nId, src, picture.strAddress, strHash, type, strData);
+                m_store.KeepPicture(m_nThread, src, picture.strAddress, strHash, type, strData);
             }
-            kept.nKept += static_cast<int>(picture.sharing.size());
-            kept.nBytes += static_cast<std::int64_t>(strData.size());
-        } else {
-            // What came was no picture, or too large: it will be no different next time.
-            const bool bRefused = failure.kind == PageFailure::Kind::kNone ||
-                                  failure.kind == PageFailure::Kind::kTooLarge;
-            for (const std::string& src : picture.sharing) {
-                store.PictureFailed(thread.nId, src, picture.strAddress, bRefused);
-            }
-            (bRefused ? kept.nRefused : kept.nFailed) += static_cast<int>(picture.sharing.size());
+            m_kept.nKept += nSrcs;
+            m_kept.nBytes += static_cast<std::int64_t>(strData.size());
+            return;
         }
-        fill();
+        // What came was no picture, or too large: it will be no different next time.
+        const bool bRefused = failure.kind == PageFailure::Kind::kNone ||
+                              failure.kind == PageFailure::Kind::kTooLarge;
+        for (const std::string& src : picture.sharing) {
+            m_store.PictureFailed(m_nThread, src, picture.strAddress, bRefused);
+        }
+        (bRefused ? m_kept.nRefused : m_kept.nFailed) += nSrcs;
     }
-    return kept;
+
+    ThreadStore& m_store;
+    PageFetcher& m_fetcher;
+    std::int64_t m_nThread;
+    std::string m_strPage;
+    std::deque<WantedPicture> m_queue;
+    std::deque<InFlight> m_flight;
+    int m_nWindow = kWindow;
+    PicturesKept m_kept;
+};
+
+}  // namespace
+
+PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
+                          std::string_view strBaseAddress) {
+    return PictureRun(store, fetcher, thread, strBaseAddress).Run();
 }
 
 }  // namespace vesk
