@@ -191,6 +191,66 @@ std::string CheckSearch(const Options& options) {
     return {};
 }
 
+// The command's name, and the options given, each the command's own.
+std::string CheckCommand(const std::vector<std::string>& words, const std::set<std::string>& given,
+                         Options& options) {
+    if (words.empty()) {
+        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search, "
+               "export "
+               "or "
+               "index)";
+    }
+    options.strCommand = words[0];
+    const auto command = CommandOptions().find(options.strCommand);
+    if (command == CommandOptions().end()) {
+        return "unknown command " + options.strCommand;
+    }
+    for (const std::string& option : given) {
+        // --base names the forum for every command; list simply has no address to check.
+        if (option != "--db" && option != "--base" && !command->second.contains(option)) {
+            return option + " is not an option of " + options.strCommand;
+        }
+    }
+    if (options.bWatched && (options.bSummary || options.bFull)) {
+        return std::string(options.bSummary ? "--summary" : "--full") +
+               " is not used with --watched";
+    }
+    return {};
+}
+
+// The thread address, or a search's query, after the command; the options' values.
+std::string CheckWords(const std::vector<std::string>& words, const std::set<std::string>& given,
+                       Options& options) {
+    const bool bSearch = options.strCommand == "search";
+    const std::size_t nWords =
+        (NamesNoThread(options.strCommand) && !bSearch) || options.bWatched ? 1 : 2;
+    if (words.size() < nWords) {
+        return bSearch ? "no query" : "no thread address";
+    }
+    if (words.size() > nWords) {
+        return "unexpected argument: " + words[nWords];
+    }
+    if (nWords == 2) {
+        options.strUrl = words[1];
+    }
+    if (given.contains("--db") && options.strDb.empty()) {
+        return "--db needs a file name";
+    }
+    if (options.strOut.empty()) {
+        return "--out needs a file name";
+    }
+    if (bSearch) {
+        return CheckSearch(options);
+    }
+    if (options.strCommand == "export" && !given.contains("--out")) {
+        return "export needs --out FILE";
+    }
+    if (options.strCommand == "export" && !ExportFormatNamed(options.strFormat)) {
+        return "--format takes html, epub or md";
+    }
+    return {};
+}
+
 std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::string>& given) {
     std::vector<std::string> words;
     const ArgumentSpec spec{{{"--db", &options.strDb},
@@ -219,59 +279,10 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
     if (options.bHelp) {
         return {};
     }
-    if (words.empty()) {
-        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search, "
-               "export "
-               "or "
-               "index)";
+    if (std::string strWrong = CheckCommand(words, given, options); !strWrong.empty()) {
+        return strWrong;
     }
-    options.strCommand = words[0];
-    const auto command = CommandOptions().find(options.strCommand);
-    if (command == CommandOptions().end()) {
-        return "unknown command " + options.strCommand;
-    }
-    for (const std::string& option : given) {
-        if (option != "--db" && !command->second.contains(option)) {
-            // --base names the forum for every command; list simply has no address to check.
-            if (option != "--base") {
-                return option + " is not an option of " + options.strCommand;
-            }
-        }
-    }
-    if (options.bWatched && (options.bSummary || options.bFull)) {
-        return std::string(options.bSummary ? "--summary" : "--full") +
-               " is not used with --watched";
-    }
-    const bool bSearch = options.strCommand == "search";
-    const std::size_t nWords =
-        (NamesNoThread(options.strCommand) && !bSearch) || options.bWatched ? 1 : 2;
-    if (words.size() < nWords) {
-        return bSearch ? "no query" : "no thread address";
-    }
-    if (words.size() > nWords) {
-        return "unexpected argument: " + words[nWords];
-    }
-    if (nWords == 2) {
-        options.strUrl = words[1];
-    }
-    if (given.contains("--db") && options.strDb.empty()) {
-        return "--db needs a file name";
-    }
-    if (options.strOut.empty()) {
-        return "--out needs a file name";
-    }
-    if (bSearch) {
-        return CheckSearch(options);
-    }
-    if (options.strCommand == "export") {
-        if (!given.contains("--out")) {
-            return "export needs --out FILE";
-        }
-        if (!ExportFormatNamed(options.strFormat)) {
-            return "--format takes html, epub or md";
-        }
-    }
-    return {};
+    return CheckWords(words, given, options);
 }
 
 std::string WhenText(std::int64_t nSeconds) {

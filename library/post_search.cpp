@@ -169,103 +169,119 @@ public:
     }
 
 private:
+    // A statement being made, with its values, and whether each is text (else bytes, as the
+    // forum's fields are kept).
+    struct Sql {
+        std::string strText;
+        std::vector<std::pair<std::string, bool>> binds;
+        std::string Bind(std::string value, bool bText) {
+            binds.emplace_back(std::move(value), bText);
+            return "?" + std::to_string(binds.size());
+        }
+    };
+
     void Find(const Source& source) {
         const auto nLimit = static_cast<std::size_t>(m_query.nLimit);
         const std::size_t nRoom = nLimit - std::min(m_hits.size(), nLimit);
         if (nRoom == 0) {
             return;
         }
-        // Values, and whether each is text (else bytes, as the forum's fields are kept).
-        std::vector<std::pair<std::string, bool>> binds;
-        std::string strSql = std::string(kHitColumns) + ", " + source.pszText + ", " +
-                             (source.pszAuthor != nullptr ? source.pszAuthor : "''") +
-                             source.pszFrom;
-        if (source.where == SearchHit::Where::kEarlier) {
-            strSql += source.pszTable != nullptr ? " WHERE 1" : " WHERE c.kind = 1";
-        } else {
-            strSql += " WHERE 1";
+        Sql sql;
+        sql.strText = std::string(kHitColumns) + ", " + source.pszText + ", " +
+                      (source.pszAuthor != nullptr ? source.pszAuthor : "''") + source.pszFrom +
+                      (source.where == SearchHit::Where::kEarlier && source.pszTable == nullptr
+                           ? " WHERE c.kind = 1"
+                           : " WHERE 1");
+        const bool bMatched = AddWords(source, sql);
+        AddFilters(sql);
+        sql.strText += " ORDER BY ";
+        if (bMatched) {
+            sql.strText += std::string(source.pszTable) + ".rank, ";
         }
+        // Posts found before come again and are passed over.
+        sql.strText +=
+            std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom + m_seen.size());
+        Statement select = m_db.Prepare(sql.strText.c_str());
+        for (std::size_t i = 0; i < sql.binds.size(); ++i) {
+            const int nIndex = static_cast<int>(i + 1);
+            if (sql.binds[i].second) {
+                select.BindText(nIndex, sql.binds[i].first);
+            } else {
+                select.Bind(nIndex, sql.binds[i].first);
+            }
+        }
+        while (select.Step() && m_hits.size() < nLimit) {
+            if (m_seen.insert(select.Int(0)).second) {
+                m_hits.push_back(Hit(select, source));
+            }
+        }
+    }
+
+    // Every word must be found: words of three characters and more by the index, shorter ones
+    // (and all without the index) by LIKE. Whether the index is asked.
+    bool AddWords(const Source& source, Sql& sql) const {
         std::string strMatch;
         for (const std::string& word : m_words) {
             if (source.pszTable != nullptr && CharacterCount(word) >= 3) {
                 strMatch += (strMatch.empty() ? "" : " ") + Phrase(word);
                 continue;
             }
-            binds.emplace_back(Holding(word), true);
-            const std::string strParam = "?" + std::to_string(binds.size());
-            strSql += std::string(" AND (") + source.pszText + " LIKE " + strParam + " ESCAPE '\\'";
+            const std::string strParam = sql.Bind(Holding(word), true);
+            sql.strText +=
+                std::string(" AND (") + source.pszText + " LIKE " + strParam + " ESCAPE '\\'";
             if (source.pszAuthor != nullptr) {
-                strSql +=
+                sql.strText +=
                     std::string(" OR ") + source.pszAuthor + " LIKE " + strParam + " ESCAPE '\\'";
             }
-            strSql += ")";
+            sql.strText += ")";
         }
         if (!strMatch.empty()) {
-            binds.emplace_back(strMatch, true);
-            strSql +=
-                std::string(" AND ") + source.pszTable + " MATCH ?" + std::to_string(binds.size());
+            sql.strText += std::string(" AND ") + source.pszTable + " MATCH ";
+            sql.strText += sql.Bind(strMatch, true);
         }
-        const auto bind = [&](std::string value) {
-            binds.emplace_back(std::move(value), false);
-            return "?" + std::to_string(binds.size());
-        };
+        return !strMatch.empty();
+    }
+
+    void AddFilters(Sql& sql) const {
         if (m_query.thread) {
-            strSql += " AND t.board_code = " + bind(m_query.thread->strBoardCode) +
-                      " AND t.thread_id = " + bind(m_query.thread->strThreadId);
+            sql.strText += " AND t.board_code = " + sql.Bind(m_query.thread->strBoardCode, false);
+            sql.strText += " AND t.thread_id = " + sql.Bind(m_query.thread->strThreadId, false);
         }
         if (m_query.bStarter) {
-            strSql += " AND length(t.starter) > 0 AND p.author = t.starter";
+            sql.strText += " AND length(t.starter) > 0 AND p.author = t.starter";
         }
         if (!m_query.strAuthor.empty()) {
-            strSql += " AND instr(p.author, " + bind(m_query.strAuthor) + ") > 0";
+            sql.strText += " AND instr(p.author, " + sql.Bind(m_query.strAuthor, false) + ") > 0";
         }
         if (!m_query.strSince.empty()) {
-            strSql += " AND p.time >= " + bind(m_query.strSince);
+            sql.strText += " AND p.time >= " + sql.Bind(m_query.strSince, false);
         }
-        strSql += " ORDER BY ";
-        if (!strMatch.empty()) {
-            strSql += std::string(source.pszTable) + ".rank, ";
-        }
-        // Posts found before come again and are passed over.
-        strSql += std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom + m_seen.size());
+    }
 
-        Statement select = m_db.Prepare(strSql.c_str());
-        for (std::size_t i = 0; i < binds.size(); ++i) {
-            const int nIndex = static_cast<int>(i + 1);
-            if (binds[i].second) {
-                select.BindText(nIndex, binds[i].first);
-            } else {
-                select.Bind(nIndex, binds[i].first);
+    SearchHit Hit(Statement& select, const Source& source) const {
+        SearchHit hit;
+        hit.nPost = select.Int(0);
+        hit.key = {std::string(select.Bytes(1)), std::string(select.Bytes(2))};
+        hit.strTitle = select.Bytes(3);
+        hit.strBoardName = select.Bytes(4);
+        hit.nFloor = static_cast<std::int32_t>(select.Int(5));
+        hit.strAuthor = select.Bytes(6);
+        hit.strTime = select.Bytes(7);
+        hit.bDeleted = select.Int(8) != 0;
+        hit.bStarter = select.Int(9) != 0;
+        hit.where = source.where;
+        auto context = SearchContext(select.Bytes(10), m_words);
+        if (context.second.empty() && source.where == SearchHit::Where::kBody) {
+            // Found in the author alone.
+            auto byAuthor = SearchContext(select.Bytes(11), m_words);
+            if (!byAuthor.second.empty()) {
+                hit.where = SearchHit::Where::kAuthor;
+                context = std::move(byAuthor);
             }
         }
-        while (select.Step() && m_hits.size() < static_cast<std::size_t>(m_query.nLimit)) {
-            if (!m_seen.insert(select.Int(0)).second) {
-                continue;
-            }
-            SearchHit hit;
-            hit.nPost = select.Int(0);
-            hit.key = {std::string(select.Bytes(1)), std::string(select.Bytes(2))};
-            hit.strTitle = select.Bytes(3);
-            hit.strBoardName = select.Bytes(4);
-            hit.nFloor = static_cast<std::int32_t>(select.Int(5));
-            hit.strAuthor = select.Bytes(6);
-            hit.strTime = select.Bytes(7);
-            hit.bDeleted = select.Int(8) != 0;
-            hit.bStarter = select.Int(9) != 0;
-            hit.where = source.where;
-            auto context = SearchContext(select.Bytes(10), m_words);
-            if (context.second.empty() && source.where == SearchHit::Where::kBody) {
-                // Found in the author alone.
-                auto byAuthor = SearchContext(select.Bytes(11), m_words);
-                if (!byAuthor.second.empty()) {
-                    hit.where = SearchHit::Where::kAuthor;
-                    context = std::move(byAuthor);
-                }
-            }
-            hit.strContext = std::move(context.first);
-            hit.marks = std::move(context.second);
-            m_hits.push_back(std::move(hit));
-        }
+        hit.strContext = std::move(context.first);
+        hit.marks = std::move(context.second);
+        return hit;
     }
 
     Database& m_db;

@@ -78,6 +78,77 @@ QString ExportFileName(const QString& title, ExportFormat format) {
     return name.trimmed() + u'.' + Extension(format);
 }
 
+namespace {
+
+// The rows of ours under the dialog's own: which posts (those the window's filter shows,
+// preset), and whether the kept pictures go along.
+struct ExportRows {
+    QComboBox* pPosts;
+    QCheckBox* pPictures;
+};
+
+ExportRows AddExportRows(QFileDialog& dialog, const PostFilter& filter) {
+    auto* pPosts = new QComboBox(&dialog);
+    pPosts->setObjectName(QStringLiteral("exportPosts"));
+    const QString names = QString::fromStdU16String(GbkToUtf16(filter.strNameList));
+    pPosts->addItem(QStringLiteral("所有帖子"), static_cast<int>(PostFilter::Mode::kAll));
+    pPosts->addItem(QStringLiteral("只看楼主"), static_cast<int>(PostFilter::Mode::kStarter));
+    if (!filter.strNameList.empty()) {
+        pPosts->addItem(QStringLiteral("只看：%1").arg(names),
+                        static_cast<int>(PostFilter::Mode::kNames));
+    }
+    pPosts->setCurrentIndex(std::max(0, pPosts->findData(static_cast<int>(filter.mode))));
+    auto* pPictures = new QCheckBox(QStringLiteral("带上存下的图片"), &dialog);
+    pPictures->setObjectName(QStringLiteral("exportPictures"));
+    pPictures->setChecked(true);
+    if (auto* pGrid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int nRow = pGrid->rowCount();
+        pGrid->addWidget(new QLabel(QStringLiteral("帖子："), &dialog), nRow, 0);
+        pGrid->addWidget(pPosts, nRow, 1);
+        pGrid->addWidget(pPictures, nRow + 1, 1);
+    }
+    return {pPosts, pPictures};
+}
+
+// Another type gives the name in the box its extension.
+void TakeExtension(QFileDialog& dialog, ExportFormat chosen) {
+    dialog.setDefaultSuffix(Extension(chosen));
+    auto* pName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (pName == nullptr) {
+        return;
+    }
+    QString name = pName->text();
+    for (const ExportFormat other : kFormats) {
+        if (name.endsWith(u'.' + Extension(other), Qt::CaseInsensitive)) {
+            name.chop(Extension(other).size() + 1);
+            break;
+        }
+    }
+    if (!name.isEmpty()) {
+        pName->setText(name + u'.' + Extension(chosen));
+    }
+}
+
+// The path chosen with its format's extension; nothing when that names a file the reader does
+// not want replaced (the dialog asked about the name as typed, not this one).
+std::optional<QString> WithExtension(QWidget* pParent, QString path, ExportFormat format) {
+    const QString extension = u'.' + Extension(format);
+    if (path.endsWith(extension, Qt::CaseInsensitive)) {
+        return path;
+    }
+    path += extension;
+    if (QFileInfo::exists(path) &&
+        QMessageBox::question(
+            pParent, QStringLiteral("导出本帖"),
+            QStringLiteral("%1 已经存在，要替换它吗？").arg(QFileInfo(path).fileName())) !=
+            QMessageBox::Yes) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace
+
 std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, const QString& folder,
                                      ExportFormat format, const PostFilter& filter) {
     ChineseTypes typeNames;  // outlives the dialog
@@ -100,63 +171,24 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
     dialog.selectFile(ExportFileName(title, format));
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("导出"));
     dialog.setLabelText(QFileDialog::FileType, QStringLiteral("格式："));
-
-    auto* pPosts = new QComboBox(&dialog);
-    pPosts->setObjectName(QStringLiteral("exportPosts"));
-    const QString names = QString::fromStdU16String(GbkToUtf16(filter.strNameList));
-    pPosts->addItem(QStringLiteral("所有帖子"), static_cast<int>(PostFilter::Mode::kAll));
-    pPosts->addItem(QStringLiteral("只看楼主"), static_cast<int>(PostFilter::Mode::kStarter));
-    if (!filter.strNameList.empty()) {
-        pPosts->addItem(QStringLiteral("只看：%1").arg(names),
-                        static_cast<int>(PostFilter::Mode::kNames));
-    }
-    pPosts->setCurrentIndex(std::max(0, pPosts->findData(static_cast<int>(filter.mode))));
-    auto* pPictures = new QCheckBox(QStringLiteral("带上存下的图片"), &dialog);
-    pPictures->setObjectName(QStringLiteral("exportPictures"));
-    pPictures->setChecked(true);
-    if (auto* pGrid = qobject_cast<QGridLayout*>(dialog.layout())) {
-        const int nRow = pGrid->rowCount();
-        pGrid->addWidget(new QLabel(QStringLiteral("帖子："), &dialog), nRow, 0);
-        pGrid->addWidget(pPosts, nRow, 1);
-        pGrid->addWidget(pPictures, nRow + 1, 1);
-    }
-    // Another type gives the name in the box its extension.
+    const ExportRows rows = AddExportRows(dialog, filter);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
-        const ExportFormat chosen = formatAt(static_cast<int>(types.indexOf(type)));
-        dialog.setDefaultSuffix(Extension(chosen));
-        if (auto* pName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-            QString name = pName->text();
-            for (const ExportFormat other : kFormats) {
-                if (name.endsWith(u'.' + Extension(other), Qt::CaseInsensitive)) {
-                    name.chop(Extension(other).size() + 1);
-                    break;
-                }
-            }
-            if (!name.isEmpty()) {
-                pName->setText(name + u'.' + Extension(chosen));
-            }
-        }
+        TakeExtension(dialog, formatAt(static_cast<int>(types.indexOf(type))));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     ExportAsked asked;
     asked.choice.format = formatAt(static_cast<int>(types.indexOf(dialog.selectedNameFilter())));
-    asked.choice.filter = {static_cast<PostFilter::Mode>(pPosts->currentData().toInt()),
+    asked.choice.filter = {static_cast<PostFilter::Mode>(rows.pPosts->currentData().toInt()),
                            filter.strNameList};
-    asked.choice.bPictures = pPictures->isChecked();
-    asked.path = dialog.selectedFiles().constFirst();
-    const QString extension = u'.' + Extension(asked.choice.format);
-    if (!asked.path.endsWith(extension, Qt::CaseInsensitive)) {
-        // The dialog asked about the name as typed, not this one.
-        asked.path += extension;
-        if (QFileInfo::exists(asked.path) &&
-            QMessageBox::question(pParent, QStringLiteral("导出本帖"),
-                                  QStringLiteral("%1 已经存在，要替换它吗？")
-                                      .arg(QFileInfo(asked.path).fileName())) != QMessageBox::Yes) {
-            return std::nullopt;
-        }
+    asked.choice.bPictures = rows.pPictures->isChecked();
+    const std::optional<QString> path =
+        WithExtension(pParent, dialog.selectedFiles().constFirst(), asked.choice.format);
+    if (!path) {
+        return std::nullopt;
     }
+    asked.path = *path;
     return asked;
 }
 
