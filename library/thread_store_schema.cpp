@@ -185,6 +185,38 @@ bool CanWrite(const std::string& strPath) {
     return access(strPath.c_str(), W_OK) == 0 &&
            access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
 }
+
+// The steps of versions 2 to 4, from the version before: the threads' and pages' tables of a
+// library of version 1 or later.
+void UpgradeThreads(Database& db, std::int64_t nVersion) {
+    if (nVersion == 1) {
+        // Watched threads, and the failed refreshes in a row that make the watch wait.
+        db.Execute("ALTER TABLE thread ADD COLUMN watched INTEGER NOT NULL DEFAULT 0");
+        db.Execute("ALTER TABLE thread ADD COLUMN failures INTEGER NOT NULL DEFAULT 0");
+        db.Execute("ALTER TABLE thread ADD COLUMN failed_at INTEGER NOT NULL DEFAULT 0");
+    }
+    if (nVersion >= 1 && nVersion < 3) {
+        // Pages as last read, in place of the last page a refresh kept posts from and the most
+        // posts one page held. The pages before that page count as full and the page itself as
+        // its posts make it, so that the next refresh goes on where it would have.
+        db.Execute(kPageTable);
+        db.Execute(
+            "INSERT INTO page(thread, number, posts, first_floor, last_floor, read_at)"
+            " SELECT p.thread, p.page,"
+            "  CASE WHEN p.page < t.resume_page THEN max(t.fullest, count(*)) ELSE count(*) END,"
+            "  coalesce(min(CASE WHEN p.floor <> 0 THEN p.floor END), 0), max(p.floor), 0"
+            " FROM post p JOIN thread t ON t.id = p.thread"
+            " WHERE p.deleted = 0 AND p.page <= t.resume_page GROUP BY p.thread, p.page");
+        db.Execute("ALTER TABLE thread DROP COLUMN resume_page");
+        db.Execute("ALTER TABLE thread DROP COLUMN fullest");
+    }
+    if (nVersion >= 1 && nVersion < 4) {
+        // The reading place (the post last seen at the top of the view) and when it was seen.
+        db.Execute("ALTER TABLE thread ADD COLUMN read_post INTEGER NOT NULL DEFAULT 0");
+        db.Execute("ALTER TABLE thread ADD COLUMN read_at INTEGER NOT NULL DEFAULT 0");
+    }
+}
+
 }  // namespace
 
 std::string DefaultLibraryFile() {
@@ -279,33 +311,7 @@ void ThreadStore::Migrate(const IndexProgress& progress) {
         }
         m_db.Execute("PRAGMA application_id=1449489227");
     }
-    // Each later version's steps, from the version before.
-    if (nVersion == 1) {
-        // Watched threads, and the failed refreshes in a row that make the watch wait.
-        m_db.Execute("ALTER TABLE thread ADD COLUMN watched INTEGER NOT NULL DEFAULT 0");
-        m_db.Execute("ALTER TABLE thread ADD COLUMN failures INTEGER NOT NULL DEFAULT 0");
-        m_db.Execute("ALTER TABLE thread ADD COLUMN failed_at INTEGER NOT NULL DEFAULT 0");
-    }
-    if (nVersion >= 1 && nVersion < 3) {
-        // Pages as last read, in place of the last page a refresh kept posts from and the most
-        // posts one page held. The pages before that page count as full and the page itself as
-        // its posts make it, so that the next refresh goes on where it would have.
-        m_db.Execute(kPageTable);
-        m_db.Execute(
-            "INSERT INTO page(thread, number, posts, first_floor, last_floor, read_at)"
-            " SELECT p.thread, p.page,"
-            "  CASE WHEN p.page < t.resume_page THEN max(t.fullest, count(*)) ELSE count(*) END,"
-            "  coalesce(min(CASE WHEN p.floor <> 0 THEN p.floor END), 0), max(p.floor), 0"
-            " FROM post p JOIN thread t ON t.id = p.thread"
-            " WHERE p.deleted = 0 AND p.page <= t.resume_page GROUP BY p.thread, p.page");
-        m_db.Execute("ALTER TABLE thread DROP COLUMN resume_page");
-        m_db.Execute("ALTER TABLE thread DROP COLUMN fullest");
-    }
-    if (nVersion >= 1 && nVersion < 4) {
-        // The reading place (the post last seen at the top of the view) and when it was seen.
-        m_db.Execute("ALTER TABLE thread ADD COLUMN read_post INTEGER NOT NULL DEFAULT 0");
-        m_db.Execute("ALTER TABLE thread ADD COLUMN read_at INTEGER NOT NULL DEFAULT 0");
-    }
+    UpgradeThreads(m_db, nVersion);
     if (nVersion < 5) {
         // One author's posts of a thread (the starter's) without reading the others.
         m_db.Execute("CREATE INDEX post_author ON post(thread, author)");
