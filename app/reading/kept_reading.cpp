@@ -5,6 +5,7 @@
 #include "result_page.h"
 #include "web_browser.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -21,72 +22,14 @@ namespace {
 // A post's height in the page until the page has measured its own.
 constexpr int kRowGuessPx = 60;
 
-// The page's side of the window of posts, kept in the view's own script world: the post rows
-// stand between the spacers "vk-above" and "vk-below", row ids "p<index>". The spacers' heights
-// are the posts not in the page at the rows' measured height; every change keeps the post at
-// the top where it was on screen. want() tells what the view needs: [0] nothing, [1, index] a
-// jump (the reader dragged into a spacer, index where he is), [2, side] more posts on that side;
-// and, last, the index of the post at the top (-1 when none is on screen). hit() marks the post a
-// search opened the thread at, with the words it found highlighted in its body (the div after
-// its head), in every part of the page it comes into.
-constexpr char kPieces[] = R"js(if(!window.vkp)window.vkp=(function(){
-var P={first:0,last:0,total:0,avg:0,hit:-1,words:[]};
-function sp(s){var e=document.getElementById(s<0?'vk-above':'vk-below');return e&&e.closest('tr');}
-function rows(){var o=[],a=sp(-1),b=sp(1);if(!a||!b)return o;
-for(var r=a.nextElementSibling;r&&r!==b;r=r.nextElementSibling)o.push(r);return o;}
-function at(r){return +r.id.slice(1);}
-function top(){var r=rows(),lo=0,hi=r.length;while(lo<hi){var m=(lo+hi)>>1;
-if(r[m].getBoundingClientRect().bottom<=1)lo=m+1;else hi=m;}
-return lo<r.length&&r[lo].getBoundingClientRect().top<innerHeight?at(r[lo]):-1;}
-function anchor(){var r=rows();for(var i=0;i<r.length;i++){var b=r[i].getBoundingClientRect();
-if(b.bottom>0)return {e:r[i],y:b.top};}return null;}
-function keep(a){if(a&&a.e.isConnected){var d=a.e.getBoundingClientRect().top-a.y;if(d)scrollBy(0,d);}}
-function fit(measure){var r=rows();if(measure&&r.length){var h=(r[r.length-1].getBoundingClientRect()
-.bottom-r[0].getBoundingClientRect().top)/r.length;if(h>0)P.avg=h;}
-var avg=Math.min(P.avg||60,3e7/Math.max(P.total,1));
-sp(-1).firstChild.firstChild.style.height=Math.round(P.first*avg)+'px';
-sp(1).firstChild.firstChild.style.height=Math.round((P.total-P.last)*avg)+'px';}
-function parse(html){var t=document.createElement('template');
-t.innerHTML='<table><tbody>'+html+'</tbody></table>';var b=t.content.querySelector('tbody'),
-f=document.createDocumentFragment();while(b&&b.firstChild)f.appendChild(b.firstChild);return f;}
-function go(i){var e=document.getElementById('p'+i);if(e)e.scrollIntoView();return !!e;}
-function mark(){var e=P.hit<0?null:document.getElementById('p'+P.hit);
-if(!e||e.classList.contains('vk-target'))return;e.classList.add('vk-target');
-var w=P.words.map(function(s){return s.toLowerCase();}).filter(function(s){return s;}),
-t=document.createTreeWalker(e.querySelector('td>div+div')||e,NodeFilter.SHOW_TEXT),n,l=[];while(w.length&&(n=t.nextNode()))l.push(n);
-l.forEach(function(n){var s=n.data,lo=s.toLowerCase(),f=document.createDocumentFragment(),at=0;
-for(;;){var b=-1,k='';w.forEach(function(x){var i=lo.indexOf(x,at);if(i>=0&&(b<0||i<b)){b=i;k=x;}});
-if(b<0)break;f.append(s.slice(at,b));var m=document.createElement('mark');m.className='vk-hit';
-m.textContent=s.slice(b,b+k.length);f.append(m);at=b+k.length;}
-if(at){f.append(s.slice(at));n.replaceWith(f);}});}
-return {
-set:function(first,last,total,i){history.scrollRestoration='manual';P.first=first;P.last=last;
-P.total=total;fit(true);if(i<0||!go(i))scrollTo(0,0);return top();},
-want:function(){var r=rows(),h=innerHeight,avg=P.avg||60;if(!r.length)return [0,0,-1];
-var t=r[0].getBoundingClientRect().top,b=r[r.length-1].getBoundingClientRect().bottom,n=top();
-if(t>h&&P.first>0)return [1,Math.max(0,P.first-Math.ceil(t/avg)),n];
-if(b<0&&P.last<P.total)return [1,Math.min(P.total-1,P.last+Math.floor(-b/avg)),n];
-if(P.first>0&&t>-2*h)return [2,-1,n];
-if(P.last<P.total&&b<3*h)return [2,1,n];
-return [0,0,n];},
-add:function(side,html,first,last){var a=anchor(),f=parse(html);
-if(side<0)sp(-1).after(f);else sp(1).before(f);
-rows().forEach(function(r){var i=at(r);if(i<first||i>=last)r.remove();});
-P.first=first;P.last=last;fit(false);keep(a);mark();return top();},
-reset:function(html,first,last,total,i,end){history.scrollRestoration='manual';
-rows().forEach(function(r){r.remove();});sp(-1).after(parse(html));
-P.first=first;P.last=last;P.total=total;fit(true);
-mark();if(end)scrollTo(0,document.documentElement.scrollHeight);else if(!go(i))scrollTo(0,0);
-return top();},
-hit:function(i,w){P.hit=i;P.words=w;mark();},
-news:function(html){var h=document.querySelector('div.vk-head'),r=h&&h.closest('tr');
-if(!html){if(r)r.remove();return;}if(r){r.firstElementChild.innerHTML=html;return;}
-var n=document.createElement('tr'),d=document.createElement('td');d.innerHTML=html;
-n.appendChild(d);sp(-1).before(n);},
-go:function(i){go(i);return top();},
-end:function(e){scrollTo(0,e?document.documentElement.scrollHeight:0);return top();}
-};})();
-)js";
+// The page's side of the window of posts (kept_pieces.js), read once.
+const QString& PiecesScript() {
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/vesk/reading/kept_pieces.js"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }();
+    return script;
+}
 
 QString ScriptString(const QString& text) {
     return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)) +
@@ -314,7 +257,7 @@ bool KeptReading::Select(const PostFilter& selection, QString* pError) {
 }
 
 void KeptReading::Run(const QString& call, std::function<void(const QVariant&)> done) {
-    m_browser.RunScript(QLatin1String(kPieces) + call,
+    m_browser.RunScript(PiecesScript() + call,
                         [pThis = QPointer<KeptReading>(this), nPage = m_nPage,
                          done = std::move(done)](const QVariant& result) {
                             if (pThis != nullptr && pThis->m_nPage == nPage && done) {
