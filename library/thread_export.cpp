@@ -39,22 +39,31 @@ std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thre
 
 std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                               const ExportChoice& choice, const std::string& strPath,
-                              const PictureSource& source) {
-    const PictureSource pictureSource =
-        source ? source : [&store](std::string_view hash) { return store.Picture(hash); };
+                              const PictureSource& source, const std::function<bool()>& stopped) {
+    const auto stop = [&stopped] { return stopped && stopped(); };
+    const PictureSource pictureSource = [&](std::string_view hash) -> std::optional<KeptPicture> {
+        if (stop()) {
+            return std::nullopt;
+        }
+        return source ? source(hash) : store.Picture(hash);
+    };
+    // Written whole or not at all: nothing once stopped.
+    const auto write = [&](const std::string& strFile, const std::string& strBytes) {
+        return stop() || WriteResultFile(strFile, strBytes);
+    };
     const std::vector<StoredPost> posts = PostsToShow(store, thread, choice.filter);
     const PictureMap pictures = store.Pictures(thread.nId);
     switch (choice.format) {
         case ExportFormat::kHtml:
-            return WriteResultFile(strPath,
-                                   ExportHtml(thread, posts, choice.filter, choice.bOnlyUnread,
-                                              pictures, choice.bPictures, pictureSource))
+            return write(strPath, ExportHtml(thread, posts, choice.filter, choice.bOnlyUnread,
+                                             pictures, choice.bPictures, pictureSource))
                        ? std::string()
                        : strPath;
         case ExportFormat::kEpub: {
             const std::string strBook = ExportEpub(thread, posts, choice.filter, choice.bOnlyUnread,
                                                    pictures, choice.bPictures, pictureSource);
-            return !strBook.empty() && WriteResultFile(strPath, strBook) ? std::string() : strPath;
+            return stop() || (!strBook.empty() && write(strPath, strBook)) ? std::string()
+                                                                           : strPath;
         }
         case ExportFormat::kMarkdown:
             break;
@@ -67,11 +76,11 @@ std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
         const std::filesystem::path file = out.parent_path() / path;
         std::error_code error;
         std::filesystem::create_directories(file.parent_path(), error);
-        if (!WriteResultFile(file.string(), data)) {
+        if (!write(file.string(), data)) {
             return file.string();
         }
     }
-    return WriteResultFile(strPath, exported.strText) ? std::string() : strPath;
+    return write(strPath, exported.strText) ? std::string() : strPath;
 }
 
 }  // namespace vesk

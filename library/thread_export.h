@@ -67,11 +67,13 @@ std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thre
 
 // Exports a kept thread from the library to strPath, each file written whole or not at all, a
 // Markdown text's pictures in the folder "<its name>_pictures" beside it; the pictures come from
-// source (the library's when it is empty), which may end the export by throwing: nothing is
-// written then. Empty when everything was written, else the path that could not be.
+// source (the library's when it is empty). Once stopped says so, no more pictures are asked for
+// and nothing is written. Empty when everything was written (or it stopped), else the path that
+// could not be.
 std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                               const ExportChoice& choice, const std::string& strPath,
-                              const PictureSource& source = {});
+                              const PictureSource& source = {},
+                              const std::function<bool()>& stopped = {});
 
 // Base64 of bytes, as data addresses write them.
 std::string Base64(std::string_view bytes);

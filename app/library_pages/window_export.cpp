@@ -54,9 +54,6 @@ public:
     }
 };
 
-// Thrown from the picture source to end an export the reader cancelled.
-struct Cancelled {};
-
 }  // namespace
 
 QString ExportFileName(const QString& title, ExportFormat format) {
@@ -237,9 +234,6 @@ void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& ke
             std::set<std::string, std::less<>> packed;
             auto told = std::chrono::steady_clock::now() - kProgressEvery;
             const PictureSource source = [&](std::string_view hash) {
-                if (m_bCancel) {
-                    throw Cancelled{};
-                }
                 std::optional<KeptPicture> picture = store.Picture(hash);
                 if (picture && packed.emplace(hash).second) {
                     const auto now = std::chrono::steady_clock::now();
@@ -253,14 +247,14 @@ void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& ke
                 return picture;
             };
             const std::string strFailed =
-                WriteThreadExport(store, *thread, asked.choice, asked.path.toStdString(), source);
+                WriteThreadExport(store, *thread, asked.choice, asked.path.toStdString(), source,
+                                  [this] { return m_bCancel.load(); });
+            end.bCancelled = m_bCancel;
             if (!strFailed.empty()) {
                 end.error = QStringLiteral("无法写入 %1。").arg(QString::fromStdString(strFailed));
             }
             end.nPictures = static_cast<int>(packed.size());
         }
-    } catch (const Cancelled&) {
-        end.bCancelled = true;
     } catch (const LibraryError& error) {
         end.error = error.IsBusy() ? QStringLiteral("帖子库正忙：另一个程序正在写入，请稍后再试。")
                                    : QString::fromUtf8(error.what());
