@@ -132,7 +132,10 @@ struct ThreadChange {
 // under ~/.local/share when XDG_DATA_HOME is unset or empty.
 std::string DefaultLibraryFile();
 
-// The thread library in one SQLite file, shared by the viewer and the command.
+// The thread library in one SQLite file, shared by the viewer and the command. Every member that
+// reads or writes the file throws LibraryError when SQLite fails: busy past the wait given (the
+// error says so), interrupted, out of room, or the file broken. The callers above turn it into
+// what they tell.
 class ThreadStore final {
 public:
     static constexpr int kBusyTimeoutMs = 30000;

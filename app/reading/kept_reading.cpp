@@ -127,17 +127,14 @@ bool KeptReading::IsShown(bool bLoading) const {
            m_browser.Url() == QUrl::fromLocalFile(QString::fromStdString(m_strPagePath));
 }
 
-bool KeptReading::Rows(int nFrom, int nTo, std::string* pRows, QString* pError) {
+LibraryAnswer<std::string> KeptReading::Rows(int nFrom, int nTo) {
     std::vector<std::int64_t> ids;
     for (int i = nFrom; i < nTo; ++i) {
         ids.push_back(m_kept.outline[static_cast<std::size_t>(i)].nId);
     }
     LibraryAnswer<std::vector<StoredPost>> posts = m_library.PostsById(ids);
     if (!posts.Ok()) {
-        if (pError != nullptr) {
-            *pError = posts.error;
-        }
-        return false;
+        return {{}, posts.error, posts.bBusy};
     }
     // A post that went from the library meanwhile leaves its place empty; one seen here is read.
     std::vector<int> indices;
@@ -154,34 +151,47 @@ bool KeptReading::Rows(int nFrom, int nTo, std::string* pRows, QString* pError) 
         indices.push_back(nIndex);
     }
     posts.value.resize(indices.size());
-    *pRows =
-        ComposeReadingRows(m_kept.thread, posts.value, indices, m_kept.earlier, m_kept.pictures);
-    return true;
+    return {
+        ComposeReadingRows(m_kept.thread, posts.value, indices, m_kept.earlier, m_kept.pictures),
+        {},
+        false};
 }
 
-bool KeptReading::Open(int nAt, QString* pError) {
-    return Show(nAt, false, pError);
+bool KeptReading::Taken(const LibraryAnswer<std::string>& rows) {
+    if (rows.Ok()) {
+        return true;
+    }
+    // A busy library is asked again at the next scroll; one that cannot answer is told.
+    m_bAsking = false;
+    if (!rows.bBusy && failed) {
+        failed(rows.error);
+    }
+    return false;
 }
 
-bool KeptReading::Show(int nAt, bool bInPlace, QString* pError) {
+LibraryAnswer<bool> KeptReading::Open(int nAt) {
+    return Show(nAt, false);
+}
+
+LibraryAnswer<bool> KeptReading::Show(int nAt, bool bInPlace) {
     const int nTotal = Total();
     nAt = std::min(nAt, nTotal - 1);
     const int nLast = std::min(nTotal, std::max(nAt, 0) + kAfter);
     const int nFirst = std::max(0, std::min(nAt - kBefore, nLast - kBefore - kAfter));
-    std::string rows;
-    if (!Rows(nFirst, nLast, &rows, pError)) {
-        return false;
+    const LibraryAnswer<std::string> composed = Rows(nFirst, nLast);
+    if (!composed.Ok()) {
+        return {false, composed.error, composed.bBusy};
     }
+    const std::string& rows = composed.value;
     // The file holds what is shown, in place or loaded anew.
     const ReadingNews news = NewsOf(m_kept.outline);
     const ResultPage page =
         ComposeReadingPage(m_kept.thread, news, rows, nLast - nFirst, nFirst * kRowGuessPx,
                            (nTotal - nLast) * kRowGuessPx);
     if (!WriteResultFile(m_strPagePath, page.strText)) {
-        *pError = QString::fromUtf8(kCreateFileFailedMessage.data(),
-                                    static_cast<qsizetype>(kCreateFileFailedMessage.size())) +
-                  QString::fromStdString(m_strPagePath);
-        return false;
+        return {false, QString::fromUtf8(kCreateFileFailedMessage.data(),
+                                         static_cast<qsizetype>(kCreateFileFailedMessage.size())) +
+                           QString::fromStdString(m_strPagePath)};
     }
     ++m_nPage;
     m_bAsking = bInPlace;
@@ -210,10 +220,10 @@ bool KeptReading::Show(int nAt, bool bInPlace, QString* pError) {
     if (placeChanged) {
         placeChanged();
     }
-    return true;
+    return {true, {}, false};
 }
 
-bool KeptReading::Choose(const PostFilter& selection, QString* pError) {
+LibraryAnswer<bool> KeptReading::Choose(const PostFilter& selection) {
     // The whole thread's outline is kept from the opening, with what was seen since.
     if (selection.mode == PostFilter::Mode::kAll) {
         m_kept.outline = m_whole;
@@ -221,39 +231,36 @@ bool KeptReading::Choose(const PostFilter& selection, QString* pError) {
         LibraryAnswer<std::vector<OutlinePost>> outline =
             m_library.Outline(m_kept.thread, selection);
         if (!outline.Ok()) {
-            *pError = outline.error;
-            return false;
+            return {false, outline.error, outline.bBusy};
         }
         m_kept.outline = std::move(outline.value);
     }
     for (OutlinePost& post : m_kept.outline) {
         post.state = m_seen.contains(post.nId) ? PostState::kRead : post.state;
     }
-    return true;
+    return {true, {}, false};
 }
 
-bool KeptReading::Select(const PostFilter& selection, QString* pError) {
+LibraryAnswer<bool> KeptReading::Select(const PostFilter& selection) {
     // The post at the top stays there when the new selection holds it, else the first after it.
-    const std::optional<OutlinePost> top =
-        m_nTop > 0 && m_nTop < Total()
-            ? std::optional<OutlinePost>(m_kept.outline[static_cast<std::size_t>(m_nTop)])
-            : std::nullopt;
-    if (!Choose(selection, pError)) {
-        return false;
+    const bool bTop = m_nTop > 0 && m_nTop < Total();
+    const OutlinePost top = bTop ? m_kept.outline[static_cast<std::size_t>(m_nTop)] : OutlinePost();
+    if (LibraryAnswer<bool> chosen = Choose(selection); !chosen.Ok()) {
+        return chosen;
     }
     int nAt = -1;
-    if (top) {
+    if (bTop) {
         const std::vector<OutlinePost>& now = m_kept.outline;
         auto found = std::find_if(now.begin(), now.end(),
-                                  [&top](const OutlinePost& post) { return post.nId == top->nId; });
+                                  [&top](const OutlinePost& post) { return post.nId == top.nId; });
         if (found == now.end()) {
             found = std::find_if(now.begin(), now.end(), [&top](const OutlinePost& post) {
-                return post.nSortFloor > top->nSortFloor;
+                return post.nSortFloor > top.nSortFloor;
             });
         }
         nAt = static_cast<int>(found - now.begin());
     }
-    return Show(nAt, IsShown(), pError);
+    return Show(nAt, IsShown());
 }
 
 void KeptReading::Run(const QString& call, std::function<void(const QVariant&)> done) {
@@ -312,12 +319,12 @@ void KeptReading::OnWant(const QVariant& answer) {
 void KeptReading::More(int nSide) {
     const int nFrom = nSide < 0 ? std::max(0, m_nFirst - kStep) : m_nLast;
     const int nTo = nSide < 0 ? m_nFirst : std::min(Total(), m_nLast + kStep);
-    std::string rows;
-    if (nFrom >= nTo || !Rows(nFrom, nTo, &rows, nullptr)) {
-        // The library was busy: the next scroll asks again.
-        m_bAsking = false;
+    const LibraryAnswer<std::string> more =
+        nFrom < nTo ? Rows(nFrom, nTo) : LibraryAnswer<std::string>{};
+    if (nFrom >= nTo || !Taken(more)) {
         return;
     }
+    const std::string& rows = more.value;
     m_nFirst = std::min(m_nFirst, nFrom);
     m_nLast = std::max(m_nLast, nTo);
     // The posts farthest from the place leave the page.
@@ -339,11 +346,11 @@ void KeptReading::Replace(int nAt, bool bEnd) {
     nAt = std::clamp(nAt, 0, std::max(nTotal - 1, 0));
     const int nLast = bEnd ? nTotal : std::min(nTotal, nAt + kAfter);
     const int nFirst = std::max(0, std::min(nAt - kBefore, nLast - kBefore - kAfter));
-    std::string rows;
-    if (!Rows(nFirst, nLast, &rows, nullptr)) {
-        m_bAsking = false;
+    const LibraryAnswer<std::string> part = Rows(nFirst, nLast);
+    if (!Taken(part)) {
         return;
     }
+    const std::string& rows = part.value;
     m_nFirst = nFirst;
     m_nLast = nLast;
     m_bAsking = true;

@@ -57,15 +57,15 @@ public:
     // the page has been set up).
     bool IsShown(bool bLoading = false) const;
 
-    // The posts shown are the selection's, from now on (the whole thread's without a query);
-    // false, with the reason, when the library could not answer.
-    bool Choose(const PostFilter& selection, QString* pError);
-    // Writes the page around the post of index nAt (-1: the top) and shows it; false, with the
-    // reason, when the library could not give the posts or the page could not be written.
-    bool Open(int nAt, QString* pError);
+    // The posts shown are the filter's, from now on (the whole thread's for all posts); the
+    // library's error when it could not answer.
+    LibraryAnswer<bool> Choose(const PostFilter& selection);
+    // Writes the page around the post of index nAt (-1: the top) and shows it; why not, when the
+    // library could not give the posts or the page could not be written.
+    LibraryAnswer<bool> Open(int nAt);
     // The same thread in another selection, at the post that was at the top or the first after
-    // it: the page shown takes the new posts in place; false as Open.
-    bool Select(const PostFilter& selection, QString* pError);
+    // it: the page shown takes the new posts in place; why not, as Open.
+    LibraryAnswer<bool> Select(const PostFilter& selection);
 
     // The post of this index is the one looked for: marked, with these words highlighted in it,
     // in this page and whenever it comes into the page again.
@@ -86,13 +86,16 @@ public:
     void SaveSeen();
     // The page tells the place anew (the top post, what it holds).
     std::function<void()> placeChanged;
+    // More posts could not be had: the library's error.
+    std::function<void(const QString& error)> failed;
 
 private:
     // Open, or in the page shown (bInPlace).
-    bool Show(int nAt, bool bInPlace, QString* pError);
-    // The posts of indices [nFrom, nTo) as rows; false, with the reason when asked, when the
-    // library could not give them.
-    bool Rows(int nFrom, int nTo, std::string* pRows, QString* pError);
+    LibraryAnswer<bool> Show(int nAt, bool bInPlace);
+    // The posts of indices [nFrom, nTo) as rows, or why the library could not give them.
+    LibraryAnswer<std::string> Rows(int nFrom, int nTo);
+    // Whether the rows came; when not, the page asks no more for now.
+    bool Taken(const LibraryAnswer<std::string>& rows);
     // Asks the page whether it needs more, after a scroll or a change.
     void Check();
     void OnWant(const QVariant& answer);

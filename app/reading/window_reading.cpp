@@ -228,22 +228,24 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     m_pKept = std::make_unique<KeptReading>(m_rooms.library, m_rooms.browser,
                                             m_rooms.shown.OutputPath(), *std::move(kept.value));
     m_pKept->placeChanged = [this] { ShowPlace(); };
+    m_pKept->failed = [this](const QString& error) {
+        m_rooms.bar.Show(WindowBar::Cause::kNavigation, MessageBar::Level::kError, error);
+    };
     m_rooms.bar.Hide(WindowBar::Cause::kNone);
-    QString error;
-    bool bChosen = m_pKept->Choose(selection, &error);
-    int nLanding = bChosen ? LandingPost(m_pKept->Kept(), bAtStarterNews) : -1;
-    if (bChosen && nAtPost != 0) {
+    LibraryAnswer<bool> chosen = m_pKept->Choose(selection);
+    int nLanding = chosen.Ok() ? LandingPost(m_pKept->Kept(), bAtStarterNews) : -1;
+    if (chosen.Ok() && nAtPost != 0) {
         // A post a search found opens its thread there, in the filter chosen for the thread when
         // that shows it, else among all posts.
         if (IndexOf(nAtPost) < 0 && selection.mode != PostFilter::Mode::kAll) {
-            bChosen = m_pKept->Choose(m_window.showAll(), &error);
+            chosen = m_pKept->Choose(m_window.showAll());
         }
-        if (bChosen && IndexOf(nAtPost) >= 0) {
+        if (chosen.Ok() && IndexOf(nAtPost) >= 0) {
             nLanding = IndexOf(nAtPost);
             m_pKept->Target(nLanding, m_rooms.search.Words());
         }
     }
-    TellShown(bChosen && m_pKept->Open(nLanding, &error), error, WindowBar::Cause::kCommand);
+    TellShown(chosen.Ok() ? m_pKept->Open(nLanding) : chosen, WindowBar::Cause::kCommand);
     m_places.Visit(key);
     m_pSeenTimer->start();
     return Opened::kShown;
@@ -253,14 +255,13 @@ bool WindowReading::Select(const PostFilter& selection) {
     if (m_pKept == nullptr) {
         return false;
     }
-    QString error;
-    TellShown(m_pKept->Select(selection, &error), error, WindowBar::Cause::kFilter);
+    TellShown(m_pKept->Select(selection), WindowBar::Cause::kFilter);
     return true;
 }
 
-void WindowReading::TellShown(bool bShown, const QString& error, WindowBar::Cause cause) {
-    if (!bShown) {
-        m_rooms.bar.Show(cause, MessageBar::Level::kError, error);
+void WindowReading::TellShown(const LibraryAnswer<bool>& shown, WindowBar::Cause cause) {
+    if (!shown.Ok()) {
+        m_rooms.bar.Show(cause, MessageBar::Level::kError, shown.error);
     } else if (m_pKept->Total() == 0) {
         m_rooms.bar.Show(WindowBar::Cause::kFilter, MessageBar::Level::kInformation,
                          QStringLiteral("没有符合的帖子"));

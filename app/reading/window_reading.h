@@ -120,7 +120,7 @@ private:
     void ShowPlace();
     // The bar says what came of showing a kept thread: the library's error (for the cause), or
     // that no post is shown.
-    void TellShown(bool bShown, const QString& error, WindowBar::Cause cause);
+    void TellShown(const LibraryAnswer<bool>& shown, WindowBar::Cause cause);
     // The index in the outline of the post of this id, or -1.
     int IndexOf(std::int64_t nPost) const;
     // How an opening ended.
