@@ -72,6 +72,9 @@ std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
     const MarkdownExport exported =
         ExportMarkdown(thread, posts, choice.filter, choice.bOnlyUnread, pictures, choice.bPictures,
                        pictureSource, out.stem().string() + "_pictures");
+    if (stop()) {
+        return {};
+    }
     for (const auto& [path, data] : exported.files) {
         const std::filesystem::path file = out.parent_path() / path;
         std::error_code error;
