@@ -16,7 +16,8 @@ WindowBar::WindowBar(MessageBar& bar) : m_bar(bar) {
             m_cause = Cause::kNone;
         }
         // What is laid out under it moves at once.
-        if (QLayout* pLayout = m_bar.parentWidget()->layout()) {
+        QWidget* pParent = m_bar.parentWidget();
+        if (QLayout* pLayout = pParent != nullptr ? pParent->layout() : nullptr) {
             pLayout->invalidate();
             pLayout->activate();
         }

@@ -3,6 +3,7 @@
 
 #include "window_library.h"
 
+#include "go_news.h"
 #include "process.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +58,52 @@ TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMen
     std::filesystem::remove(dir.File("note.sqlite3"));
     EXPECT_TRUE(broken.List().Ok());
     EXPECT_TRUE(broken.Error().isEmpty());
+}
+
+// F5 brings a kept thread up to date and reads another again, but does neither while the library
+// cannot say which it is; after a go that stopped at the page limit the bar offers to bring the
+// thread up to date only when it was kept before the go.
+TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
+    test::TempDir dir;
+    const ThreadKey key{"600519", "1"};
+    const std::string strText = "page";
+    const std::vector<PostFields> posts = {{1, "starter", "2024-01-01", "body"}};
+    for (const bool bKeptBefore : {false, true}) {
+        WindowLibrary library(dir.File(bKeptBefore ? "kept.sqlite3" : "new.sqlite3"));
+        MessageBar messages;
+        WindowBar bar(messages);
+        QString done;
+        GoNews news(library, bar,
+                    {[&] { done = QStringLiteral("again"); },
+                     [&] { done = QStringLiteral("whole"); }, [] {}});
+        for (int nGo = 0; nGo < (bKeptBefore ? 2 : 1); ++nGo) {
+            FetchSettings settings;
+            news.Start(key, settings);
+            settings.keepPage(LoopPage{1, strText, posts});
+            news.Finish();
+        }
+        ReadingEnd end;
+        end.kind = ReadingEnd::Kind::kPageLimit;
+        news.Ended(end);
+        news.Tell();
+        EXPECT_EQ(messages.ActionText(),
+                  bKeptBefore ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖"));
+        news.Refresh(key, true);
+        EXPECT_EQ(done, QStringLiteral("whole"));
+        news.Refresh({"600519", "2"}, true);
+        EXPECT_EQ(done, QStringLiteral("again"));
+    }
+    std::ofstream(dir.File("note.sqlite3")) << "not a library at all, but a note of some length";
+    WindowLibrary broken(dir.File("note.sqlite3"));
+    MessageBar messages;
+    WindowBar bar(messages);
+    QString done;
+    GoNews news(
+        broken, bar,
+        {[&] { done = QStringLiteral("again"); }, [&] { done = QStringLiteral("whole"); }, [] {}});
+    news.Refresh(key, true);
+    EXPECT_TRUE(done.isEmpty());
+    EXPECT_EQ(messages.Text(), broken.Error());
 }
 
 }  // namespace
