@@ -102,6 +102,7 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
     EXPECT_TRUE(Access(d).m_pBar->isHidden());
     EXPECT_FALSE(d.OpenThreadAddress(QString::fromStdString(Thread("/look,600519,999.html"))));
     EXPECT_FALSE(Access(d).m_pBar->isHidden());
+    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("帖子库里没有这个帖子："));
 }
 
 // While a go reads, the watched threads wait: a long refresh under way stops for it.
