@@ -51,7 +51,7 @@ public:
         // A thread address clicked on the start page.
         std::function<void(const QString& address)> threadClicked;
     };
-    // The rooms it shows in and uses; settings say where a whole thread is read from.
+    // The rooms it shows in and uses.
     struct Rooms {
         WindowLibrary& library;
         CWebBrowser2& browser;

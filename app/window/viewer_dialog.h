@@ -39,8 +39,10 @@ struct ThreadKey;
 // The viewer's one window, built from dialog 102: the thread address, the three filter modes
 // with the name list, the go and menu buttons, and the web view that shows the result page.
 // It owns the post table and the five result buffers for its whole life, and the retrieval
-// that writes them while it runs. What it does beyond that lives in rooms of its own: the page
-// shown and its files, the library's side, the pop-up's edits, the watched threads.
+// that writes them while it runs. What it does beyond that lives in rooms of its own, which it
+// only wires together: the pages shown and their files, the filter controls, the go's news, the
+// reading of kept threads, the library's rooms (search, export, watch), the view's choices and
+// the pop-up's edits.
 class ViewerDialog final : public TemplateDialog {
     Q_OBJECT
 
