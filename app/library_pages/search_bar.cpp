@@ -91,6 +91,11 @@ void SearchBar::keyPressEvent(QKeyEvent* pEvent) {
         emit closed();
         return;
     }
+    // Enter in the box has asked for the search; it goes no further, to the window's go.
+    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
+        pEvent->accept();
+        return;
+    }
     QFrame::keyPressEvent(pEvent);
 }
 

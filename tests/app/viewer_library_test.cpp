@@ -629,6 +629,10 @@ TEST_F(ViewerLibraryTest, ASearchAsTypedOpensItsThreadAtTheMarkedPost) {
               QStringLiteral("<b class=\"vk-hit\">post</b> 1<b class=\"vk-hit\">234</b>|"
                              "<b class=\"vk-hit\">post</b> <b class=\"vk-hit\">234</b>"));
     EXPECT_EQ(bar.Status(), QStringLiteral("找到 2 条"));
+    // Enter in the box searches; it reads no thread.
+    QTest::keyClick(bar.Edit(), Qt::Key_Return);
+    EXPECT_FALSE(d.IsFetching());
+    EXPECT_FALSE(bar.isHidden());
 
     ASSERT_TRUE(ClickLink(viewer, HomeLink(d, "find", "600519")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return OnScreen(viewer).value(0) == "p1233"; }, kWait));
