@@ -20,7 +20,6 @@ struct PostFilter {
 
     // The names listed, as typed; none but with kNames.
     std::vector<std::string_view> Names() const;
-    bool operator==(const PostFilter&) const = default;
 };
 
 struct ResultPage {

@@ -32,7 +32,6 @@ public:
     void TellNotices(CWebBrowser2& browser);
     // The cause of the message shown, kNone while the bar is hidden.
     Cause Showing() const { return m_cause; }
-    MessageBar& Bar() const { return m_bar; }
 
 private:
     MessageBar& m_bar;
