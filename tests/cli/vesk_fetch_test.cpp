@@ -1,4 +1,3 @@
-#include "code_page.h"
 #include "command_test.h"
 
 #include <gtest/gtest.h>
@@ -24,21 +23,6 @@ protected:
                         const std::map<std::string, std::string>& env = {}) {
         return Run(VESK_FETCH_PATH, args, env);
     }
-    std::string Thread(const std::string& strTail) const { return Url(strTail); }
-    // The summary's value for a key, converted to UTF-8.
-    static std::string Value(const std::string& strSummary, const std::string& strKey) {
-        const std::string strValue = CommandTest::Value(strSummary, strKey);
-        return strValue == "<missing>" ? strValue : GbkToUtf8(strValue).value_or("<not GBK>");
-    }
-    int CountStarterPosts(const demo::SampleThread& thread) const {
-        int nCount = 0;
-        for (const auto& page : thread.pages) {
-            for (const auto& post : page) {
-                nCount += post.strAuthor == thread.pages[0][0].strAuthor;
-            }
-        }
-        return nCount;
-    }
 };
 
 // 64-bit FNV-1a: a fingerprint of output bytes that stays the same from machine to machine.
@@ -55,41 +39,34 @@ std::uint64_t Fingerprint(const std::string& strBytes) {
 // colours and rows of each filter). A changed fingerprint means changed output: VESK_KEEP_OUTPUT
 // names a folder to keep the pages in for a look.
 TEST_F(VeskFetchTest, EveryThreadAndModeWritesTheSameSummaryAndPageAsAlways) {
+    // The mode's arguments, each followed by '|'.
     const struct {
         const char* pszTail;
-        std::vector<std::string> mode;
+        const char* pszMode;
         std::uint64_t nSummary, nPage;
     } cases[] = {
-        {"look,600519,1000001.html", {}, 0xFBF724116214F4CBu, 0x82A5CF07FB6FC906u},
-        {"look,600519,1000001_2.html",
-         {"--mode", "starter"},
-         0x2D8017E75BAED06Cu,
-         0x80E2BF5897EF3545u},
-        {"look,600519,1000001.html",
-         {"--mode=names", "--names", " 股海老船长,222.71 "},
-         0x5B2461AFE7F83152u,
-         0xADF8DD9890E7E185u},
+        {"look,600519,1000001.html", "", 0xFBF724116214F4CBu, 0x82A5CF07FB6FC906u},
+        {"look,600519,1000001_2.html", "--mode|starter|", 0x2D8017E75BAED06Cu, 0x80E2BF5897EF3545u},
+        {"look,600519,1000001.html", "--mode=names|--names| 股海老船长,222.71 |",
+         0x5B2461AFE7F83152u, 0xADF8DD9890E7E185u},
         // The input method's full-width comma separates names too: the same page.
-        {"look,600519,1000001.html",
-         {"--mode=names", "--names", "股海老船长，222.71"},
-         0x5B2461AFE7F83152u,
-         0xADF8DD9890E7E185u},
-        {"look,601318,1000002.html",
-         {"--mode", "starter"},
-         0x79B1CBCAB6B6EAFEu,
-         0x454486A3E394DED2u},
-        {"look,300750,1000003.html", {}, 0xF375AA10E4281FF4u, 0x94F83235F8A1BBFBu},
-        {"look,600036,1000004.html",
-         {"--mode", "names", "--names", "K线,2019,58.33"},
-         0x3DF26E16484D5405u,
+        {"look,600519,1000001.html", "--mode=names|--names|股海老船长，222.71|",
+         0x5B2461AFE7F83152u, 0xADF8DD9890E7E185u},
+        {"look,601318,1000002.html", "--mode|starter|", 0x79B1CBCAB6B6EAFEu, 0x454486A3E394DED2u},
+        {"look,300750,1000003.html", "", 0xF375AA10E4281FF4u, 0x94F83235F8A1BBFBu},
+        {"look,600036,1000004.html", "--mode|names|--names|K线,2019,58.33|", 0x3DF26E16484D5405u,
          0x0EC02564E6033063u},
-        {"look,600036,1000004.html", {}, 0x616995CD5ADDEEF4u, 0x68E38132A1D578A6u},
+        {"look,600036,1000004.html", "", 0x616995CD5ADDEEF4u, 0x68E38132A1D578A6u},
     };
     const char* pszKeep = std::getenv("VESK_KEEP_OUTPUT");
     int nCase = 0;
     for (const auto& c : cases) {
-        std::vector<std::string> args = c.mode;
-        args.insert(args.end(), {"--summary", "--out", "page.htm", Thread(c.pszTail)});
+        std::vector<std::string> args;
+        for (std::string_view mode = c.pszMode; !mode.empty();
+             mode.remove_prefix(mode.find('|') + 1)) {
+            args.emplace_back(mode.substr(0, mode.find('|')));
+        }
+        args.insert(args.end(), {"--summary", "--out", "page.htm", Url(c.pszTail)});
         const ProcessResult result = Fetch(args);
         ASSERT_EQ(result.nExitCode, 0) << result.strErr;
         const std::string strPage = test::ReadFile(dir.File("page.htm"));
@@ -104,34 +81,30 @@ TEST_F(VeskFetchTest, EveryThreadAndModeWritesTheSameSummaryAndPageAsAlways) {
     }
 }
 
-TEST_F(VeskFetchTest, RejectsAnUnfitAddressWithExitTwo) {
-    const std::string strMessage = "请输入正确的vesk单帖网址！\r\n\r\n比如：" +
+// An unfit address or an empty name list: its message, exit 2, and no request.
+TEST_F(VeskFetchTest, RejectsAnUnfitAddressOrAnEmptyNameListWithExitTwo) {
+    const std::string strAddress = "请输入正确的vesk单帖网址！\r\n\r\n比如：" +
                                    forum.BaseAddress() + "/look,xxxxx,xxxxxx_x.html\n";
-    for (const std::string& strUrl : {std::string("   "), Thread("topic,600519.html"),
-                                      std::string("http://other/look,1,2.html"),
-                                      Thread("look,600519," + std::string(200, '1') + ".html")}) {
-        const ProcessResult result = Fetch({strUrl});
-        EXPECT_EQ(result.nExitCode, 2) << strUrl;
-        EXPECT_EQ(result.strErr, strMessage) << strUrl;
+    const std::string strNames =
+        "请指定需要显示的发帖人名字！名字用半角逗号分隔，支持模糊匹配。\r\n\r\n比如：高手1,"
+        "高手2,192.168.1,...\n";
+    const std::string strGood = Url("look,600519,1000001.html");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"   "}, strAddress},
+        {{Url("topic,600519.html")}, strAddress},
+        {{"http://other/look,1,2.html"}, strAddress},
+        {{Url("look,600519," + std::string(200, '1') + ".html")}, strAddress},
+        {{"--mode", "names", strGood}, strNames},
+        {{"--mode", "names", "--names", "  ", strGood}, strNames},
+    };
+    for (const auto& [args, strMessage] : cases) {
+        const ProcessResult result = Fetch(args);
+        EXPECT_EQ(result.nExitCode, 2) << args[0];
+        EXPECT_EQ(result.strErr, strMessage) << args[0];
     }
     EXPECT_TRUE(forum.RequestedPaths().empty());
     // Blanks around a good address are trimmed away.
-    EXPECT_EQ(Fetch({"  " + Thread("look,600519,1000001.html") + "\t"}).nExitCode, 0);
-}
-
-TEST_F(VeskFetchTest, RejectsAnEmptyNameListWithExitTwo) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--mode", "names", Thread("look,600519,1000001.html")},
-          std::vector<std::string>{"--mode", "names", "--names", "  ",
-                                   Thread("look,600519,1000001.html")}}) {
-        const ProcessResult result = Fetch(args);
-        EXPECT_EQ(result.nExitCode, 2);
-        EXPECT_EQ(
-            result.strErr,
-            "请指定需要显示的发帖人名字！名字用半角逗号分隔，支持模糊匹配。\r\n\r\n比如：高手1,"
-            "高手2,192.168.1,...\n");
-    }
-    EXPECT_TRUE(forum.RequestedPaths().empty());
+    EXPECT_EQ(Fetch({"  " + strGood + "\t"}).nExitCode, 0);
 }
 
 // --help on stdout; a wrong argument says what is wrong, with the usage, exit 2.
@@ -142,7 +115,7 @@ TEST_F(VeskFetchTest, HelpOnStdoutAndWrongArgumentsSayWhatIsWrong) {
                 help.strOut.find("  4  the page could not be written") != std::string::npos)
         << help.strOut;
     EXPECT_EQ(help.strErr, "");
-    const std::string url = Thread("look,1,2.html");
+    const std::string url = Url("look,1,2.html");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no thread address"},
         {{"--bogus", url}, "unknown option --bogus"},
@@ -182,7 +155,7 @@ TEST_F(VeskFetchTest, TheLastLineSaysHowTheReadingEnded) {
         if (*c.pszFaultPath != '\0') {
             forum.SetFault(c.pszFaultPath, {c.nStatus, std::chrono::milliseconds(0)});
         }
-        const ProcessResult result = Fetch({Thread(c.pszTail)});
+        const ProcessResult result = Fetch({Url(c.pszTail)});
         EXPECT_EQ(result.nExitCode, c.nExitCode) << c.pszTail;
         EXPECT_TRUE(("\n" + result.strErr).ends_with("\n" + c.strLine + "\n")) << result.strErr;
     }
@@ -197,33 +170,32 @@ TEST_F(VeskFetchTest, TheLastLineSaysHowTheReadingEnded) {
     EXPECT_EQ(refused.strErr, "没有读到帖子：第1页读取失败（连接被拒绝）\n") << refused.strErr;
 }
 
-TEST_F(VeskFetchTest, AThreadWithoutPostsWritesNothingAndExitsOne) {
-    const ProcessResult result = Fetch({"--summary", Thread("look,600519,42.html")});
-    EXPECT_EQ(result.nExitCode, 1);
-    EXPECT_EQ(Value(result.strOut, "posts"), "0");
-    EXPECT_EQ(Value(result.strOut, "shown"), "0");
-    EXPECT_EQ(Value(result.strOut, "board_code"), "600519");
+// A thread without posts writes nothing and exits 1; a session that cannot open exits 3 before
+// any request; a page that cannot be written exits 4 after the summary.
+TEST_F(VeskFetchTest, NoPostsNoSessionAndAnUnwritablePageExitOneThreeAndFour) {
+    const ProcessResult empty = Fetch({"--summary", Url("look,600519,42.html")});
+    EXPECT_EQ(empty.nExitCode, 1);
+    EXPECT_EQ(Value(empty.strOut, "posts"), "0");
+    EXPECT_EQ(Value(empty.strOut, "shown"), "0");
+    EXPECT_EQ(Value(empty.strOut, "board_code"), "600519");
     EXPECT_FALSE(std::filesystem::exists(dir.File("post.htm")));
-}
 
-TEST_F(VeskFetchTest, ASessionThatCannotOpenExitsThree) {
-    const ProcessResult result =
-        Fetch({Thread("look,600519,1000001.html")},
+    forum.ClearRequests();
+    const ProcessResult closed =
+        Fetch({Url("look,600519,1000001.html")},
               {{"LD_PRELOAD", SESSION_FAILURE_LIB}, {"ASAN_OPTIONS", "verify_asan_link_order=0"}});
-    EXPECT_EQ(result.nExitCode, 3);
-    EXPECT_EQ(result.strErr, "网络连接失败！\n");
+    EXPECT_EQ(closed.nExitCode, 3);
+    EXPECT_EQ(closed.strErr, "网络连接失败！\n");
     EXPECT_TRUE(forum.RequestedPaths().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.File("post.htm")));
-}
 
-TEST_F(VeskFetchTest, AFileThatCannotBeWrittenExitsFour) {
     const std::string strOut = dir.File("no/such/dir/post.htm");
-    const ProcessResult result =
-        Fetch({"--summary", "--out", strOut, Thread("look,600519,1000001.html")});
-    EXPECT_EQ(result.nExitCode, 4);
-    EXPECT_NE(result.strErr.find("创建文件失败。" + strOut + "\n"), std::string::npos);
-    EXPECT_EQ(Value(result.strOut, "posts"), "123");
-    EXPECT_EQ(Value(result.strOut, "shown"), "0");
+    const ProcessResult unwritten =
+        Fetch({"--summary", "--out", strOut, Url("look,600519,1000001.html")});
+    EXPECT_EQ(unwritten.nExitCode, 4);
+    EXPECT_NE(unwritten.strErr.find("创建文件失败。" + strOut + "\n"), std::string::npos);
+    EXPECT_EQ(Value(unwritten.strOut, "posts"), "123");
+    EXPECT_EQ(Value(unwritten.strOut, "shown"), "0");
 }
 
 }  // namespace

@@ -67,23 +67,27 @@ protected:
         Keep(store);
     }
     std::string File() const { return dir.File("library.sqlite3"); }
-    void Keep(ThreadStore& store) {
+    // The two threads; bLater: as a later reading finds them, 1:2 and 1:4 edited, 2:2 deleted.
+    void Keep(ThreadStore& store, bool bLater = false) {
         store.StorePage(
             kMoutai,
             pages.Page("茅台减持公告讨论",
                        {{1, "老股民", "2024-03-01 09:00:00", "<p>今天聊聊<b>减持</b>的事。</p>"},
-                        {2, "散户甲", "2024-03-02 10:00:00", "大股东减持了，&lt;注意&gt;风险"},
+                        {2, "散户甲", "2024-03-02 10:00:00",
+                         bLater ? "大股东增持了" : "大股东减持了，&lt;注意&gt;风险"},
                         {3, "老股民", "2024-03-05 11:00:00", "茅台ETF放量，MoutaiStock 上涨"},
                         {4, "散户乙", "2024-03-06 12:00:00",
-                         "<script>var a='减持';</script>无关<style>.x{}</style>内容"}}),
-            1);
-        store.StorePage(
-            kPingan,
-            pages.Page("平安保险",
-                       {{1, "平安粉", "2024-03-03 09:00:00", "保险业务减持计划"},
-                        {2, "老股民", "2024-03-04 09:00:00", "测试\"引号\"与*星号 AND 其他"},
-                        {3, "平安粉", "2024-03-07 09:00:00", "收尾"}}),
-            1);
+                         bLater ? "无关内容"
+                                : "<script>var a='减持';</script>无关<style>.x{}</style>内容"}}),
+            bLater ? 2 : 1);
+        std::vector<Post> pingan = {
+            {1, "平安粉", "2024-03-03 09:00:00", "保险业务减持计划"},
+            {2, "老股民", "2024-03-04 09:00:00", "测试\"引号\"与*星号 AND 其他"},
+            {3, "平安粉", "2024-03-07 09:00:00", "收尾"}};
+        if (bLater) {
+            pingan.erase(pingan.begin() + 1);
+        }
+        store.StorePage(kPingan, pages.Page("平安保险", pingan), bLater ? 2 : 1);
     }
     static SearchQuery Query(const char* pszText) {
         SearchQuery query;
@@ -155,19 +159,7 @@ TEST_F(PostSearchTest, FindsWordsOfEveryLengthAsTypedWithEachFilter) {
 TEST_F(PostSearchTest, EditsDeletionsForgettingAndALibraryWithoutAnIndex) {
     {
         ThreadStore store(File());
-        store.StorePage(
-            kMoutai,
-            pages.Page("茅台减持公告讨论",
-                       {{1, "老股民", "2024-03-01 09:00:00", "<p>今天聊聊<b>减持</b>的事。</p>"},
-                        {2, "散户甲", "2024-03-02 10:00:00", "大股东增持了"},
-                        {3, "老股民", "2024-03-05 11:00:00", "茅台ETF放量，MoutaiStock 上涨"},
-                        {4, "散户乙", "2024-03-06 12:00:00", "无关内容"}}),
-            2);
-        store.StorePage(
-            kPingan,
-            pages.Page("平安保险", {{1, "平安粉", "2024-03-03 09:00:00", "保险业务减持计划"},
-                                    {3, "平安粉", "2024-03-07 09:00:00", "收尾"}}),
-            2);
+        Keep(store, true);
         EXPECT_EQ(Found(store, Query("增持")), "1:2 ");
         EXPECT_EQ(Found(store, Query("大股东减持")), "");
         SearchQuery earlier = Query("大股东减持");

@@ -16,10 +16,12 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <numeric>
 #include <set>
 #include <sqlite3.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -49,13 +51,52 @@ std::string Heads(const std::string& strPage) {
     return strHeads;
 }
 
+// Runs the statements on the SQLite file.
+void Sqlite(const std::string& strPath, const std::string& strSql) {
+    sqlite3* pDb = nullptr;
+    sqlite3_open(strPath.c_str(), &pDb);
+    sqlite3_exec(pDb, strSql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(pDb);
+}
+
+// How often strWhat occurs in strText.
+std::size_t Count(const std::string& strText, const std::string& strWhat) {
+    std::size_t nCount = 0;
+    for (std::size_t n = strText.find(strWhat); n != std::string::npos;
+         n = strText.find(strWhat, n + 1)) {
+        ++nCount;
+    }
+    return nCount;
+}
+
+// The pieces of strText between the separators.
+std::vector<std::string> Split(const std::string& strText, char cSeparator) {
+    std::vector<std::string> pieces;
+    std::istringstream in(strText);
+    for (std::string strPiece; std::getline(in, strPiece, cSeparator);) {
+        pieces.push_back(strPiece);
+    }
+    return pieces;
+}
+
 class VeskLibraryTest : public test::CommandTest {
 protected:
-    std::vector<std::string> Args(const std::vector<std::string>& args) const {
-        return CommandTest::Args(VESK_LIBRARY_PATH, args);
-    }
     ProcessResult Library(const std::vector<std::string>& args) {
         return Run(VESK_LIBRARY_PATH, args);
+    }
+    // vesk-fetch against the forum, in the test's folder.
+    ProcessResult Fetch(std::vector<std::string> args) const {
+        args.insert(args.begin(), {VESK_FETCH_PATH, "--base", forum.BaseAddress()});
+        return RunProcess(args, {}, dir.Path());
+    }
+    // A summary's value of what a command printed.
+    static std::string Field(const ProcessResult& result, const std::string& strKey) {
+        return Value(result.strOut, strKey);
+    }
+    // How many posts "show --summary" with these arguments shows.
+    std::string Shown(std::vector<std::string> args) {
+        args.insert(args.begin(), {"show", "--summary"});
+        return Field(Library(args), "shown");
     }
     // The pages asked for since the last call, by number, in order.
     std::vector<int> PagesAsked() {
@@ -103,9 +144,8 @@ protected:
     }
     // new, edited, deleted and posts of a refresh's summary.
     static std::string Changes(const ProcessResult& refresh) {
-        const std::string strOut = "\n" + refresh.strOut;
-        return Value(strOut, "new") + " " + Value(strOut, "edited") + " " +
-               Value(strOut, "deleted") + " " + Value(strOut, "posts");
+        return Field(refresh, "new") + " " + Field(refresh, "edited") + " " +
+               Field(refresh, "deleted") + " " + Field(refresh, "posts");
     }
 };
 
@@ -114,17 +154,16 @@ protected:
 TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPages) {
     const ProcessResult first = Library({"refresh", "--summary", Url(kLong)});
     ASSERT_EQ(first.nExitCode, 0) << first.strErr;
-    EXPECT_EQ(Value("\n" + first.strOut, "pages"), "120");
-    EXPECT_EQ(Value("\n" + first.strOut, "posts"), "5967");
-    EXPECT_EQ(Value("\n" + first.strOut, "new"), "5967");
-    EXPECT_EQ(Value("\n" + first.strOut, "starter"), Gbk("茅台长线客"));
+    EXPECT_EQ(Field(first, "pages"), "120");
+    EXPECT_EQ(Changes(first), "5967 0 0 5967");
+    EXPECT_EQ(Field(first, "starter"), Gbk("茅台长线客"));
     ExpectPagesAsked(1, 121);
 
     const ProcessResult again = Library(
         {"refresh", "--summary", "--base", forum.BaseAddress(), Url("look,600519,1000005_7.html")});
     EXPECT_EQ(again.nExitCode, 0);
     EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 120, 121}));
-    EXPECT_EQ(Value("\n" + again.strOut, "new"), "0");
+    EXPECT_EQ(Field(again, "new"), "0");
 
     const ProcessResult list = Library({"list"});
     EXPECT_EQ(
@@ -132,9 +171,7 @@ TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPage
         "600519\t1000005\t茅台长线实盘日记：每周更新持仓与思考_贵州茅台吧_vesk股吧\t5967\t0\t0\t" +
             list.strOut.substr(list.strOut.find("\t20") + 1, 20) + "\t0\t" +
             std::to_string(demo::kSamplePictures * demo::SamplePicture(0).size()) + "\n");
-    const ProcessResult show = Library({"show", "--summary", "--mode", "starter", Url(kLong)});
-    EXPECT_EQ(show.nExitCode, 0);
-    EXPECT_EQ(Value("\n" + show.strOut, "shown"), "38");  // floor 1 and every 160th
+    EXPECT_EQ(Shown({"--mode", "starter", Url(kLong)}), "38");  // floor 1 and every 160th
     EXPECT_NE(ReadFile(dir.File("post.htm")).find(Gbk("茅台长线客")), std::string::npos);
 
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
@@ -142,12 +179,11 @@ TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPage
                                                  {"--mode", "starter"},
                                                  {"--mode", "names", "--names", "股海，长线"}}) {
         std::vector<std::string> kept = {"show", "--out", "kept.htm", Url(kShort)};
-        std::vector<std::string> fetch = {VESK_FETCH_PATH, "--base",      forum.BaseAddress(),
-                                          "--out",         "fetched.htm", Url(kShort)};
+        std::vector<std::string> fetch = mode;
         kept.insert(kept.begin() + 1, mode.begin(), mode.end());
-        fetch.insert(fetch.begin() + 3, mode.begin(), mode.end());
+        fetch.insert(fetch.end(), {"--out", "fetched.htm", Url(kShort)});
         ASSERT_EQ(Library(kept).nExitCode, 0);
-        ASSERT_EQ(RunProcess(fetch, {}, dir.Path()).nExitCode, 0);
+        ASSERT_EQ(Fetch(fetch).nExitCode, 0);
         // The same posts under the same heads; the library's bodies whole, where the go's end in
         // the stray "</" of the board's cut.
         const std::string strKept = ReadFile(dir.File("kept.htm"));
@@ -172,23 +208,20 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
     EXPECT_EQ(refresh.nExitCode, 0);
     // Page 13 is part-full, so page 14 is asked for alone.
     EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 12, 13, 14}));
-    EXPECT_EQ(Value("\n" + refresh.strOut, "new") + Value("\n" + refresh.strOut, "edited") +
-                  Value("\n" + refresh.strOut, "deleted") + Value("\n" + refresh.strOut, "posts"),
-              "311602");
+    EXPECT_EQ(Changes(refresh), "3 1 1 602");
     EXPECT_NE(Library({"list"}).strOut.find("\t602\t5\t3\t"), std::string::npos);
 
     const ProcessResult peek = Library({"show", "--new", "--peek", "--summary", Url(kShort)});
-    EXPECT_EQ(Value("\n" + peek.strOut, "shown"), "5");
+    EXPECT_EQ(Field(peek, "shown"), "5");
     const std::string strPage = ReadFile(dir.File("post.htm"));
     EXPECT_NE(
         strPage.find(Gbk(" [已修改]</div>") + "<div style=padding-left:20px;>" + Gbk("改过的话")),
         std::string::npos);
     EXPECT_NE(strPage.find(Gbk(" [已删除]")), std::string::npos);
     EXPECT_EQ(Library({"show", "--new", "--summary", Url(kShort)}).strOut, peek.strOut);
-    EXPECT_EQ(Value("\n" + Library({"show", "--new", "--summary", Url(kShort)}).strOut, "shown"),
-              "0");
+    EXPECT_EQ(Shown({"--new", Url(kShort)}), "0");
     const ProcessResult history = Library({"history", Url(kShort)});
-    ASSERT_EQ(std::count(history.strOut.begin(), history.strOut.end(), '\n'), 2);
+    ASSERT_EQ(Split(history.strOut, '\n').size(), 2u);
     EXPECT_TRUE(history.strOut.starts_with("580\tedited\t20"));
     EXPECT_NE(history.strOut.find("\n590\tdeleted\t20"), std::string::npos);
 
@@ -204,7 +237,7 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
     const ProcessResult shifted = Library({"refresh", "--summary", Url(kShort)});
     EXPECT_EQ(shifted.nExitCode, 0) << shifted.strErr;
     ExpectPagesAsked(10, 13, true);
-    EXPECT_EQ(Value("\n" + shifted.strOut, "new"), "60");
+    EXPECT_EQ(Field(shifted, "new"), "60");
     ASSERT_EQ(Library({"show", "--summary", Url(kShort)}).nExitCode, 0);
     // Every floor once, in order.
     const std::string strAll = ReadFile(dir.File("post.htm"));
@@ -224,7 +257,8 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
 // the last page kept, and no post is kept twice.
 TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
     forum.SetFault("/look,600519,1000005_30.html", {200, 3s});
-    const std::vector<std::string> args = Args({"refresh", Url(kLong)});
+    const std::vector<std::string> args =
+        CommandTest::Args(VESK_LIBRARY_PATH, {"refresh", Url(kLong)});
     std::vector<char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -252,32 +286,20 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
     EXPECT_EQ(resumed.nExitCode, 0);
     const std::vector<int> asked = PagesAsked();
     EXPECT_EQ(std::vector<int>(asked.begin(), asked.begin() + 2), (std::vector<int>{1, 29}));
-    EXPECT_EQ(Value("\n" + resumed.strOut, "posts"), "5967");
-    EXPECT_EQ(Value("\n" + resumed.strOut, "new"), std::to_string(5967 - 29 * 50));
+    EXPECT_EQ(Changes(resumed), std::to_string(5967 - 29 * 50) + " 0 0 5967");
 }
 
 // What is no library, or a newer one, is left byte for byte; two processes share one library.
 TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrary) {
-    const auto sqlite = [](const std::string& strPath, const char* pszSql) {
-        sqlite3* pDb = nullptr;
-        sqlite3_open(strPath.c_str(), &pDb);
-        sqlite3_exec(pDb, pszSql, nullptr, nullptr, nullptr);
-        sqlite3_close(pDb);
-    };
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=8");
+    Sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=8");
     const std::string strNewer = ReadFile(Db());
-    sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
-    std::FILE* pText = std::fopen(dir.File("text.txt").c_str(), "w");
-    std::fputs("not a database, but long enough to look like one might be\n", pText);
-    std::fclose(pText);
+    Sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
+    std::ofstream(dir.File("text.txt")) << "not a database, but long enough to look like one\n";
     for (const std::string& file : {Db(), dir.File("other.sqlite3"), dir.File("text.txt")}) {
         const std::string strBefore = ReadFile(file);
-        for (const std::vector<std::string>& command :
-             {std::vector<std::string>{"list"}, {"refresh", Url(kShort)}}) {
-            std::vector<std::string> args = command;
-            args.insert(args.begin(), {"--db", file});
-            const ProcessResult result = Library(args);
+        for (const ProcessResult& result :
+             {Library({"--db", file, "list"}), Library({"--db", file, "refresh", Url(kShort)})}) {
             EXPECT_EQ(result.nExitCode, 5) << file;
             EXPECT_NE(result.strErr.find(file), std::string::npos);
         }
@@ -285,25 +307,20 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
     }
     EXPECT_EQ(ReadFile(Db()), strNewer);
 
-    test::TempDir shared;
-    const std::vector<std::string> base = {VESK_LIBRARY_PATH, "--db", shared.File("l.sqlite3"),
-                                           "--base", forum.BaseAddress()};
+    const std::string strShared = dir.File("shared.sqlite3");
     forum.SetLatency(5ms);
-    std::vector<ProcessResult> results(3);
-    std::vector<std::thread> runs;
     const std::vector<std::vector<std::string>> commands = {
-        {"refresh", Url(kLong)}, {"refresh", Url(kShort)}, {"show", "--peek", Url(kShort)}};
+        {"--db", strShared, "refresh", Url(kLong)},
+        {"--db", strShared, "refresh", Url(kShort)},
+        {"--db", strShared, "show", "--peek", Url(kShort)}};
+    std::vector<ProcessResult> results(commands.size());
+    std::vector<std::thread> runs;
     for (std::size_t i = 0; i < commands.size(); ++i) {
         runs.emplace_back([&, i] {
-            std::vector<std::string> args = base;
-            args.insert(args.end(), commands[i].begin(), commands[i].end());
             // The show waits for the short thread to be there.
-            for (int n = 0; n < 200; ++n) {
-                results[i] = RunProcess(args, {}, shared.Path());
-                if (i < 2 || results[i].nExitCode != 1) {
-                    break;
-                }
-                std::this_thread::sleep_for(10ms);
+            for (int n = 0; n == 0 || (i == 2 && results[i].nExitCode == 1 && n < 200); ++n) {
+                std::this_thread::sleep_for(n == 0 ? 0ms : 10ms);
+                results[i] = Library(commands[i]);
             }
         });
     }
@@ -313,8 +330,7 @@ TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrar
     for (const ProcessResult& result : results) {
         EXPECT_EQ(result.nExitCode, 0) << result.strErr;
     }
-    const ProcessResult list =
-        RunProcess({VESK_LIBRARY_PATH, "--db", shared.File("l.sqlite3"), "list"});
+    const ProcessResult list = Library({"--db", strShared, "list"});
     EXPECT_NE(list.strOut.find("\t5967\t"), std::string::npos);
     EXPECT_NE(list.strOut.find("\t600\t"), std::string::npos);
 }
@@ -326,26 +342,20 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
     ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
     // The first format: no watch columns and no pages, but the last page a refresh kept posts
     // from and the most posts a page held; version 1.
-    sqlite3* pDb = nullptr;
-    sqlite3_open(Db().c_str(), &pDb);
-    sqlite3_exec(
-        pDb,
-        (std::string(test::kDropSearchIndex) +
-         "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
-         "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
-         "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
-         "DROP INDEX post_author; DROP TRIGGER post_uncounted;"
-         "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
-         "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
-         "ALTER TABLE thread DROP COLUMN n_starter_unread; ALTER TABLE post DROP COLUMN"
-         " whole; DROP TABLE picture_use; DROP TABLE picture;"
-         "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
-         "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
-         "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
-         " WHERE post.thread = thread.id); PRAGMA user_version=1")
-            .c_str(),
-        nullptr, nullptr, nullptr);
-    sqlite3_close(pDb);
+    Sqlite(Db(),
+           std::string(test::kDropSearchIndex) +
+               "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
+               "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
+               "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"
+               "DROP INDEX post_author; DROP TRIGGER post_uncounted;"
+               "DROP TRIGGER post_recounted; DROP TRIGGER thread_starter;"
+               "ALTER TABLE thread DROP COLUMN n_posts; ALTER TABLE thread DROP COLUMN n_unread;"
+               "ALTER TABLE thread DROP COLUMN n_starter_unread; ALTER TABLE post DROP COLUMN"
+               " whole; DROP TABLE picture_use; DROP TABLE picture;"
+               "ALTER TABLE thread ADD COLUMN resume_page INTEGER NOT NULL DEFAULT 0;"
+               "ALTER TABLE thread ADD COLUMN fullest INTEGER NOT NULL DEFAULT 0;"
+               "UPDATE thread SET fullest = 50, resume_page = (SELECT max(page) FROM post"
+               " WHERE post.thread = thread.id); PRAGMA user_version=1");
     EXPECT_EQ(Library({"watch", Url(kShort)}).nExitCode, 0);
     EXPECT_EQ(Library({"watch", Url(kMoutai)}).nExitCode, 0);
     EXPECT_EQ(Library({"watch", Url(kLong)}).nExitCode, 1);
@@ -427,38 +437,27 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
     EXPECT_EQ(found.nExitCode, 0);
     ThreadStore store(Db());
     std::set<std::string> threads;
-    int nLines = 0;
-    int nStarters = 0;
-    for (std::size_t n = 0; n < found.strOut.size(); n = found.strOut.find('\n', n) + 1) {
-        const std::string strLine = found.strOut.substr(n, found.strOut.find('\n', n) - n);
-        std::vector<std::string> fields;
-        for (std::size_t f = 0; f <= strLine.size(); f = strLine.find('\t', f) + 1) {
-            fields.push_back(strLine.substr(f, strLine.find('\t', f) - f));
-            if (strLine.find('\t', f) == std::string::npos) {
-                break;
-            }
-        }
+    std::size_t nStarters = 0;
+    for (const std::string& strLine : Split(found.strOut, '\n')) {
+        const std::vector<std::string> fields = Split(strLine, '\t');
         ASSERT_EQ(fields.size(), 7u) << strLine;
         EXPECT_EQ(fields[5], "body");
         EXPECT_NE(fields[6].find("【主力资金】"), std::string::npos) << strLine;
         threads.insert(fields[1]);
-        ++nLines;
         nStarters += fields[4] == GbkToUtf8(store.Find({fields[0], fields[1]})->strStarter);
     }
     EXPECT_EQ(threads, (std::set<std::string>{"1000001", "1000002"}));
     const ProcessResult starter = Library({"search", "--starter", "--limit", "1000", "主力资金"});
-    EXPECT_EQ(static_cast<int>(std::count(starter.strOut.begin(), starter.strOut.end(), '\n')),
-              nStarters);
-    EXPECT_GT(nStarters, 0);
-    EXPECT_LT(nStarters, nLines);
+    EXPECT_EQ(Split(starter.strOut, '\n').size(), nStarters);
+    EXPECT_GT(nStarters, 0u);
+    EXPECT_LT(nStarters, Split(found.strOut, '\n').size());
 
     ASSERT_EQ(
         Library({"search", "--out", "found.htm", "--thread", Url(kShort), "主力资金"}).nExitCode,
         0);
     const std::string strPage = ReadFile(dir.File("found.htm"));
-    EXPECT_NE(strPage.find(Utf8ToGbk("搜索：主力资金").value()), std::string::npos);
-    EXPECT_NE(strPage.find("<b class=vk-hit>" + Utf8ToGbk("主力资金").value() + "</b>"),
-              std::string::npos);
+    EXPECT_NE(strPage.find(Gbk("搜索：主力资金")), std::string::npos);
+    EXPECT_NE(strPage.find("<b class=vk-hit>" + Gbk("主力资金") + "</b>"), std::string::npos);
     EXPECT_NE(strPage.find("href=\"" + Url("look,601318,1000002.html") + "\""), std::string::npos);
     EXPECT_EQ(strPage.find("1000001"), std::string::npos);
 
@@ -474,39 +473,30 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
 // the posts as show chooses them; without pictures, links to their addresses.
 TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
     ASSERT_EQ(Library({"refresh", Url(kLong)}).nExitCode, 0);
-    const auto exported = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"export", "--out", "thread.htm"});
+    const auto exported = [&](std::vector<std::string> args, const std::string& strOut) {
+        args.insert(args.begin(), {"export", "--out", strOut});
         args.push_back(Url(kLong));
         EXPECT_EQ(Library(args).nExitCode, 0);
-        return ReadFile(dir.File("thread.htm"));
+        return ReadFile(dir.File(strOut));
     };
-    const auto count = [](const std::string& strPage, const std::string& strWhat) {
-        std::size_t nCount = 0;
-        for (std::size_t n = strPage.find(strWhat); n != std::string::npos;
-             n = strPage.find(strWhat, n + 1)) {
-            ++nCount;
-        }
-        return nCount;
-    };
-    const std::string strAll = exported({});
-    EXPECT_EQ(count(strAll, "<tr><td><div style=color:"), 5967u);
-    EXPECT_EQ(count(strAll, "src=\"data:image/png;base64,"), count(strAll, "<img "));
-    EXPECT_EQ(count(strAll, "<img "), 299u);
-    EXPECT_EQ(count(strAll, "vesk3.css"), 0u);
+    const std::string strAll = exported({}, "thread.htm");
+    EXPECT_EQ(Count(strAll, "<tr><td><div style=color:"), 5967u);
+    EXPECT_EQ(Count(strAll, "src=\"data:image/png;base64,"), Count(strAll, "<img "));
+    EXPECT_EQ(Count(strAll, "<img "), 299u);
+    EXPECT_EQ(Count(strAll, "vesk3.css"), 0u);
     EXPECT_NE(strAll.find("td { border-bottom"), std::string::npos);
-    const std::string strStarter = exported({"--mode", "starter"});
-    EXPECT_EQ(count(strStarter, "<tr><td><div style=color:"),
-              count(strStarter, "<tr><td><div style=color:red"));
-    const std::string strLinks = exported({"--no-images"});
-    EXPECT_EQ(count(strLinks, "data:image"), 0u);
-    EXPECT_EQ(count(strLinks, "<img "), 0u);
-    EXPECT_EQ(count(strLinks, "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"), 299u);
+    const std::string strStarter = exported({"--mode", "starter"}, "thread.htm");
+    EXPECT_EQ(Count(strStarter, "<tr><td><div style=color:"),
+              Count(strStarter, "<tr><td><div style=color:red"));
+    const std::string strLinks = exported({"--no-images"}, "thread.htm");
+    EXPECT_EQ(Count(strLinks, "data:image"), 0u);
+    EXPECT_EQ(Count(strLinks, "<img "), 0u);
+    EXPECT_EQ(Count(strLinks, "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"), 299u);
 
     // Markdown: a heading a post, every picture a file beside it, each written once.
-    ASSERT_EQ(Library({"export", "--format", "md", "--out", "diary.md", Url(kLong)}).nExitCode, 0);
-    const std::string strText = ReadFile(dir.File("diary.md"));
-    EXPECT_EQ(count(strText, "\n### "), 5967u);
-    EXPECT_EQ(count(strText, "](diary_pictures/"), 299u);
+    const std::string strText = exported({"--format", "md"}, "diary.md");
+    EXPECT_EQ(Count(strText, "\n### "), 5967u);
+    EXPECT_EQ(Count(strText, "](diary_pictures/"), 299u);
     std::set<std::string> named;
     for (std::size_t n = strText.find("](diary_pictures/"); n != std::string::npos;
          n = strText.find("](diary_pictures/", n + 1)) {
@@ -522,8 +512,7 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
 
     // EPUB: the container's mimetype first and stored, a chapter for every 100 posts, each picture
     // inside once and named once by the package; Debian's epubcheck finds nothing wrong.
-    ASSERT_EQ(Library({"export", "--format", "epub", "--out", "diary.epub", Url(kLong)}).nExitCode,
-              0);
+    exported({"--format", "epub"}, "diary.epub");
     int nError = 0;
     zip_t* pBook = zip_open(dir.File("diary.epub").c_str(), ZIP_RDONLY, &nError);
     ASSERT_NE(pBook, nullptr);
@@ -550,11 +539,11 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
         const std::string strName = zip_get_name(pBook, static_cast<zip_uint64_t>(i), 0);
         if (strName.starts_with("OEBPS/images/")) {
             ++nPictures;
-            EXPECT_EQ(count(strPackage, "href=\"" + strName.substr(6) + "\""), 1u) << strName;
+            EXPECT_EQ(Count(strPackage, "href=\"" + strName.substr(6) + "\""), 1u) << strName;
         }
     }
     EXPECT_EQ(nPictures, 250u);
-    EXPECT_EQ(count(strPackage, "<itemref "), 60u);
+    EXPECT_EQ(Count(strPackage, "<itemref "), 60u);
     EXPECT_NE(strPackage.find("<dc:date>2024-03-05</dc:date>"), std::string::npos);
     zip_close(pBook);
     if (std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
@@ -577,12 +566,9 @@ TEST_F(VeskLibraryTest, APageServedAgainOrARedirectWithinTheThreadIsItsEnd) {
           {PastEnd::kFirstForAll, "50", "0 0 0 50"}}) {
         Fresh();
         forum.SetPastEnd("1000001", habit);
-        const ProcessResult fetched =
-            RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)},
-                       {}, dir.Path());
-        EXPECT_EQ(Value("\n" + fetched.strOut, "posts"), strFirst) << strFirst;
+        EXPECT_EQ(Field(Fetch({"--summary", Url(kMoutai)}), "posts"), strFirst) << strFirst;
         const ProcessResult first = Library({"refresh", "--summary", Url(kMoutai)});
-        EXPECT_EQ(Value("\n" + first.strOut, "posts"), strFirst) << first.strErr;
+        EXPECT_EQ(Field(first, "posts"), strFirst) << first.strErr;
         forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
             demo::AppendSamplePosts(thread, 40, false);
         });
@@ -602,10 +588,7 @@ TEST_F(VeskLibraryTest, APageServedAgainOrARedirectWithinTheThreadIsItsEnd) {
         forum.ChangeThread("1000001",
                            [](demo::SampleThread& t) { demo::DeleteSamplePosts(t, {2}); });
     });
-    const ProcessResult fetched =
-        RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)}, {},
-                   dir.Path());
-    EXPECT_EQ(Value("\n" + fetched.strOut, "posts"), "123");
+    EXPECT_EQ(Field(Fetch({"--summary", Url(kMoutai)}), "posts"), "123");
     forum.SetPastEnd("1000001", PastEnd::kFirstForAll);
     EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "0 0 1 122");
     forum.SetPastEnd("1000001", PastEnd::kEmptyPage);
@@ -622,8 +605,7 @@ TEST_F(VeskLibraryTest, PostsShownOnEveryPageAreNeitherDeletedNorNewThere) {
             demo::DeleteSamplePosts(thread, {130});
         });
         EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "29 0 0 152");
-        EXPECT_EQ(Value("\n" + Library({"show", "--summary", Url(kMoutai)}).strOut, "shown"),
-                  "152");
+        EXPECT_EQ(Shown({Url(kMoutai)}), "152");
     }
 }
 
@@ -632,37 +614,26 @@ TEST_F(VeskLibraryTest, PostsShownOnEveryPageAreNeitherDeletedNorNewThere) {
 // while it read.
 TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
     const struct {
-        std::function<void(demo::SampleThread&)> change;
+        int nEdited;  // the floor edited, 0 for none
+        std::vector<int> deleted;
         bool bFull;
         const char* pszChanges;
         std::vector<int> asked;
     } cases[] = {
-        {[](demo::SampleThread& t) {
-             demo::DeleteSamplePosts(t, {122, 123});
-         },
-         false,
-         "0 0 2 121",
-         {1, 3, 4}},
-        {[](demo::SampleThread& t) { demo::DeleteSamplePosts(t, {101}); },
-         false,
-         "0 0 1 122",
-         {1, 3, 2, 4}},
-        {[](demo::SampleThread& t) { demo::EditSamplePost(t, 1, "楼主改了摘要"); },
-         false,
-         "0 1 0 123",
-         {1, 3, 4}},
-        {[](demo::SampleThread& t) {
-             demo::EditSamplePost(t, 60, "改过");
-             demo::DeleteSamplePosts(t, {70});
-         },
-         true,
-         "0 1 1 122",
-         {1, 2, 3, 4}},
+        {0, {122, 123}, false, "0 0 2 121", {1, 3, 4}},
+        {0, {101}, false, "0 0 1 122", {1, 3, 2, 4}},
+        {1, {}, false, "0 1 0 123", {1, 3, 4}},
+        {60, {70}, true, "0 1 1 122", {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
         Fresh();
         ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
-        forum.ChangeThread("1000001", c.change);
+        forum.ChangeThread("1000001", [&](demo::SampleThread& t) {
+            if (c.nEdited > 0) {
+                demo::EditSamplePost(t, c.nEdited, "改过");
+            }
+            demo::DeleteSamplePosts(t, c.deleted);
+        });
         forum.ClearRequests();
         std::vector<std::string> args = {"refresh", "--summary", Url(kMoutai)};
         if (c.bFull) {
@@ -720,15 +691,13 @@ TEST_F(VeskLibraryTest, GoneThreadsEmptyPagesAndTheLimitAreTold) {
     EXPECT_EQ(gone.nExitCode, 6);
     EXPECT_NE(gone.strErr.find("第1页转到了别的地址"), std::string::npos) << gone.strErr;
     EXPECT_EQ(Library({"list"}).strOut.substr(0, 60), strKept.substr(0, 60));
-    EXPECT_EQ(Library({"show", "--peek", "--summary", Url(kMoutai)}).strOut.find("shown\t123\n") !=
-                  std::string::npos,
-              true);
+    EXPECT_EQ(Shown({"--peek", Url(kMoutai)}), "123");
     forum.SetRedirect(strPage1, "");
 
     forum.SetPage("/look,600519,999_1.html", "<div class=louceng>1</div>");
     const ProcessResult empty = Library({"refresh", "--summary", Url("look,600519,999.html")});
     EXPECT_EQ(empty.nExitCode, 1);
-    EXPECT_EQ(Value("\n" + empty.strOut, "pages"), "0");
+    EXPECT_EQ(Field(empty, "pages"), "0");
     EXPECT_EQ(Library({"list"}).strOut.find("\t999\t"), std::string::npos);
 
     ThreadStore store(Db());
@@ -778,9 +747,7 @@ TEST_F(VeskLibraryTest, TheLibraryIsPrivateReadableWhenReadOnlyAndPagesAndLinesA
     ASSERT_EQ(shell(strLibrary + "refresh " + Url(kMoutai)).nExitCode, 0);
     forum.ChangeThread("1000001", [](demo::SampleThread& t) { demo::EditSamplePost(t, 3, "好"); });
     ASSERT_EQ(shell(strLibrary + "refresh " + Url(kMoutai)).nExitCode, 0);
-    const ProcessResult fetched =
-        RunProcess({VESK_FETCH_PATH, "--base", forum.BaseAddress(), "--summary", Url(kMoutai)}, {},
-                   dir.Path());
+    const ProcessResult fetched = Fetch({"--summary", Url(kMoutai)});
     for (const std::string& strOut :
          {made.strOut, fetched.strOut, shell(strLibrary + "list").strOut,
           shell(strLibrary + "history " + Url(kMoutai)).strOut}) {

@@ -10,9 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <future>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -32,11 +30,10 @@ public:
             m_answer.set_value({wParam, lParam});
         }
     }
-    std::optional<std::pair<int, int>> WaitFor(std::chrono::milliseconds timeout) {
-        if (m_future.wait_for(timeout) != std::future_status::ready) {
-            return std::nullopt;
-        }
-        return m_future.get();
+    // The first answer's wParam and lParam; {-99, -99} when none came within a minute.
+    std::pair<int, int> Wait() {
+        return m_future.wait_for(60s) == std::future_status::ready ? m_future.get()
+                                                                   : std::pair{-99, -99};
     }
     int Calls() const { return m_nCalls; }
     void ReadingEnded(const ReadingEnd& end) override { readingEnd = end; }
@@ -54,28 +51,15 @@ struct Owner {
     ResultBuffers buffers{};
     Answer answer;
 
-    // Runs a retrieval to its end; the answer's wParam and lParam.
-    std::pair<int, int> Run(const std::string& strUrl, FetchSettings settings) {
+    // A job for the address that fills this owner's table and buffers.
+    std::unique_ptr<FetchJob> Job(const std::string& strUrl) {
         auto pJob = std::make_unique<FetchJob>();
         pJob->hWndNotify = &answer;
         CopyToField(pJob->szThreadUrl, strUrl);
         AttachResults(*pJob, table, buffers);
-        FetchThread thread(std::move(pJob), std::move(settings));
-        EXPECT_TRUE(thread.CreateThread());
-        const auto result = answer.WaitFor(60s);
-        thread.Join();
-        EXPECT_TRUE(result.has_value());
-        return result.value_or(std::pair{-99, -99});
+        return pJob;
     }
 };
-
-// Polls until the condition holds, for at most ten seconds.
-bool QWaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1000 && !condition(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
-}
 
 std::string Gbk(const std::string& strUtf8) {
     return Utf8ToGbk(strUtf8).value();
@@ -89,9 +73,8 @@ SampleThread MakeThread(const std::string& strCode, const std::string& strId,
     for (const int nPosts : postsPerPage) {
         auto& page = thread.pages.emplace_back();
         for (int i = 0; i < nPosts; ++i) {
-            ++nFloor;
             SamplePost& post = page.emplace_back();
-            post.nFloor = nFloor;
+            post.nFloor = ++nFloor;
             post.strAuthor = nFloor % 3 == 1 ? "楼主甲" : "网友乙";
             post.strTime = "2024-05-06 07:08:09";
             post.strBody = "第" + std::to_string(nFloor) + "楼的内容。";
@@ -123,8 +106,20 @@ protected:
         settings.timeouts.stall = 400ms;
         return settings;
     }
-    std::pair<int, int> Run(const std::string& strTail) {
-        return owner.Run(forum.BaseAddress() + "/" + strTail, Settings());
+    std::string Url(const std::string& strTail = "look,600519,1000001.html") const {
+        return forum.BaseAddress() + "/" + strTail;
+    }
+    // Runs a retrieval of the thread (1000001 unless told) to its end for the owner given; the
+    // answer's wParam and lParam.
+    std::pair<int, int> Run(Owner& run, const std::string& strTail = "look,600519,1000001.html",
+                            int nWindow = 4) {
+        FetchSettings settings = Settings();
+        settings.nWindow = nWindow;
+        FetchThread thread(run.Job(Url(strTail)), std::move(settings));
+        EXPECT_TRUE(thread.CreateThread());
+        const std::pair<int, int> answer = run.answer.Wait();
+        thread.Join();
+        return answer;
     }
 
     DemoForum forum{Threads()};
@@ -180,31 +175,23 @@ TEST_F(FetchThreadTest, AsksForPagesFromOneToTheEndAndCutsTheNamesToTheirBuffers
     };
     forum.SetFault("/look,601318,1000002_2.html", {500});
     for (const auto& c : cases) {
-        std::unique_ptr<Owner> pOneByOne;
+        const auto runs = std::make_unique<Owner[]>(2);  // one request at a time, then four
         for (const int nWindow : {1, 4}) {
             forum.ClearRequests();
-            auto pRun = std::make_unique<Owner>();
-            Owner& run = *pRun;
-            FetchSettings settings = Settings();
-            settings.nWindow = nWindow;
-            ASSERT_EQ(run.Run(forum.BaseAddress() + "/" + c.pszTail, settings),
-                      std::pair(c.nLast, 0))
-                << c.pszTail;
+            Owner& run = runs[nWindow / 4];
+            ASSERT_EQ(Run(run, c.pszTail, nWindow), std::pair(c.nLast, 0)) << c.pszTail;
             ExpectPagesAskedFor(forum.RequestedPaths(), c.pszPrefix, c.nPages,
                                 nWindow == 1 || c.bLimit ? 0 : 3);
             EXPECT_STREQ(run.buffers.szBoardCode, c.pszCode);
             EXPECT_STREQ(run.buffers.szThreadId, c.pszId);
             EXPECT_EQ(run.answer.Calls(), 1);
-            if (pOneByOne == nullptr) {
-                pOneByOne = std::move(pRun);
-                continue;
-            }
-            EXPECT_EQ(std::memcmp(&run.buffers, &pOneByOne->buffers, sizeof run.buffers), 0);
-            EXPECT_EQ(std::memcmp(run.table.data(), pOneByOne->table.data(),
-                                  sizeof(PostRecord) * PostTable::kCapacity),
-                      0)
-                << c.pszTail;
         }
+        const Owner* pOneByOne = &runs[0];
+        EXPECT_EQ(std::memcmp(&runs[1].buffers, &pOneByOne->buffers, sizeof runs[1].buffers), 0);
+        EXPECT_EQ(std::memcmp(runs[1].table.data(), pOneByOne->table.data(),
+                              sizeof(PostRecord) * PostTable::kCapacity),
+                  0)
+            << c.pszTail;
         if (c.nLast == PostTable::kCapacity - 1) {
             EXPECT_EQ(pOneByOne->table[PostTable::kCapacity - 1].nFloor, PostTable::kCapacity);
         }
@@ -224,7 +211,7 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     other.strBoardName = "别的吧";
     // The last page read names another thread and board: page 1's stay.
     forum.SetPage("/look,600519,1000001_3.html", Gbk(demo::RenderThreadPage(other, 3)));
-    ASSERT_EQ(Run("look,600519,1000001.html").second, 0);
+    ASSERT_EQ(Run(owner).second, 0);
     EXPECT_EQ(std::string(owner.buffers.szBoardName), Gbk("贵州茅台吧"));
     EXPECT_EQ(std::string(owner.buffers.szTitle).find(Gbk("别的")), std::string::npos);
 
@@ -237,8 +224,7 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
     std::this_thread::sleep_for(300ms);  // the first reading's cancelled requests arrive late
     forum.ClearRequests();
     Owner bare;
-    ASSERT_EQ(bare.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
-              std::pair(49, 0));
+    ASSERT_EQ(Run(bare), std::pair(49, 0));
     EXPECT_STREQ(bare.buffers.szBoardName, "");
     EXPECT_NE(std::string(bare.buffers.szTitle), "");
     EXPECT_EQ(std::string(bare.buffers.szStarter), Gbk("茅台信仰者"));
@@ -250,11 +236,11 @@ TEST_F(FetchThreadTest, WhatThePagesThatDoNotComeOrDifferLeave) {
         std::strcpy(pszBuffer, "old");
     }
     forum.SetFault("/look,600519,1000001_1.html", {404, 0ms});
-    ASSERT_EQ(failed.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
-              std::pair(-1, 0));
-    EXPECT_STREQ(failed.buffers.szTitle, "");
-    EXPECT_STREQ(failed.buffers.szStarter, "");
-    EXPECT_STREQ(failed.buffers.szBoardName, "");
+    ASSERT_EQ(Run(failed), std::pair(-1, 0));
+    for (const char* pszBuffer :
+         {failed.buffers.szStarter, failed.buffers.szBoardName, failed.buffers.szTitle}) {
+        EXPECT_STREQ(pszBuffer, "");
+    }
     EXPECT_STREQ(failed.buffers.szBoardCode, "600519");
     EXPECT_STREQ(failed.buffers.szThreadId, "1000001");
     EXPECT_EQ(failed.table[0].nFloor, 0);
@@ -270,7 +256,7 @@ TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
     };
     forum.SetFault(strPage2, {429, 0ms, "1", 1});
     auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(Run("look,600519,1000001.html"), std::pair(122, 0));
+    ASSERT_EQ(Run(owner), std::pair(122, 0));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_EQ(count(strPage2), 2);
     EXPECT_EQ(owner.answer.readingEnd.kind, ReadingEnd::Kind::kEndOfThread);
@@ -278,8 +264,7 @@ TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
     forum.ClearRequests();
     forum.SetFault(strPage2, {503, 0ms, "0", 3});
     Owner busy;
-    ASSERT_EQ(busy.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
-              std::pair(49, 0));
+    ASSERT_EQ(Run(busy), std::pair(49, 0));
     EXPECT_EQ(count(strPage2), 3);
     EXPECT_EQ(busy.answer.readingEnd.kind, ReadingEnd::Kind::kFailedPage);
     EXPECT_EQ(busy.answer.readingEnd.failure.nHttpStatus, 503);
@@ -287,20 +272,18 @@ TEST_F(FetchThreadTest, BusyAnswersAreAskedAgainAfterTheirWait) {
     forum.SetFault(strPage2, {429, 0ms, "61", 1});
     Owner impatient;
     start = std::chrono::steady_clock::now();
-    ASSERT_EQ(impatient.Run(forum.BaseAddress() + "/look,600519,1000001.html", Settings()),
-              std::pair(49, 0));
+    ASSERT_EQ(Run(impatient), std::pair(49, 0));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_EQ(impatient.answer.readingEnd.failure.nRetryAfter, 61);
 
     forum.SetFault(strPage2, {503, 0ms, "30"});
-    auto pJob = std::make_unique<FetchJob>();
     Owner stopped;
-    pJob->hWndNotify = &stopped.answer;
-    CopyToField(pJob->szThreadUrl, forum.BaseAddress() + "/look,600519,1000001.html");
-    AttachResults(*pJob, stopped.table, stopped.buffers);
-    FetchThread thread(std::move(pJob), Settings());
+    FetchThread thread(stopped.Job(Url()), Settings());
     ASSERT_TRUE(thread.CreateThread());
-    ASSERT_TRUE(QWaitFor([&] { return count(strPage2) == 5; }));
+    for (int i = 0; i < 1000 && count(strPage2) < 5; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(count(strPage2), 5);
     start = std::chrono::steady_clock::now();
     thread.Stop();
     thread.Join();

@@ -31,12 +31,8 @@ void Trickle(RawConnection& connection, int nBytes) {
 
 // A page downloaded alone: started, then waited for; failure says why it is empty.
 std::string Get(PageFetcher& fetcher, const std::string& strUrl, PageFailure* pFailure = nullptr) {
-    PageFailure failure;
-    std::string strPage = fetcher.Wait(fetcher.Start(strUrl), failure);
-    if (pFailure != nullptr) {
-        *pFailure = failure;
-    }
-    return strPage;
+    PageFailure ignored;
+    return fetcher.Wait(fetcher.Start(strUrl), pFailure != nullptr ? *pFailure : ignored);
 }
 
 // One server for every answer the fetcher must tell apart, chosen by the request's path.

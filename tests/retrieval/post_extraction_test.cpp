@@ -85,7 +85,14 @@ TEST_F(ExtractPostsTest, ReadsOnlyPostsInsideTheRegionAfterTheRecordsOfEarlierPa
               1);
 }
 
-TEST_F(ExtractPostsTest, CutsOddFloorsBodiesAndAuthorSections) {
+// Odd floors, bodies and author sections; over-long author and time cut at a whole character;
+// a last post without its end marker runs to the region's end and ends the scan.
+TEST_F(ExtractPostsTest, CutsOddFloorsBodiesAuthorSectionsAndAnUnendedLastPost) {
+    // 1 + 30 characters of two bytes: 61 bytes for a 50-byte field.
+    std::string strName = "x";
+    for (int i = 0; i < 30; ++i) {
+        strName += "\xB9\xC9";
+    }
     const std::string page = Region(
         Post("12abc", "", "<div class=huifu>before<TABLE class=q><TR></TABLE>after</div>") +
         // The floor text ends at the first "</div>": here "<b>3</b>".
@@ -98,8 +105,10 @@ TEST_F(ExtractPostsTest, CutsOddFloorsBodiesAndAuthorSections) {
         Post("6",
              "<div>" + kAuthor + "<span id=u9><a href=\"/u/9\">lin</a></span>&nbsp;" + kTime +
                  "<span>ignored</span></div>",
-             ""));
-    ASSERT_EQ(Extract(page), 5);
+             "") +
+        Post("1", SpanAuthor(strName, std::string(40, '9')), "") + "<div class=louceng>2</div>" +
+        SpanAuthor("last", "t") + "<div class=huifu>tail</div><div class=louceng>3</div>");
+    ASSERT_EQ(Extract(page), 7);
     const std::tuple<int, std::string, std::string, std::string> expected[] = {
         {12, "", "", "<TABLE class=q><TR></TABLE>after</"},
         {0, "", "", "line one<br>two&nbsp;!"},  // no author section: empty fields
@@ -107,8 +116,10 @@ TEST_F(ExtractPostsTest, CutsOddFloorsBodiesAndAuthorSections) {
         {0, "", "", " MsoNormal>"},
         {5, "", "", "<P>" + std::string(2035, 'c') + "......"},
         {6, "", "<span>ignored</span>", ""},
+        {1, strName.substr(0, 49), std::string(20, '9'), ""},
+        {2, "last", "t", "tail"},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(std::tuple(table[i].nFloor, std::string(table[i].szAuthor),
                              std::string(table[i].szTime), std::string(table[i].szContent)),
                   expected[i])
@@ -141,29 +152,6 @@ TEST_F(ExtractPostsTest, WholeBodiesKeepWhatTheTablesCutLoses) {
     PostFields post;
     ASSERT_TRUE(cutter.Next(post));
     EXPECT_EQ(post.body, "good <b>news");
-}
-
-TEST_F(ExtractPostsTest, CutsOverLongAuthorAndTimeAtAWholeCharacter) {
-    // 1 + 30 characters of two bytes: 61 bytes for a 50-byte field.
-    std::string strName = "x";
-    for (int i = 0; i < 30; ++i) {
-        strName += "\xB9\xC9";
-    }
-    const std::string page = Region(Post("1", SpanAuthor(strName, std::string(40, '9')), ""));
-    ASSERT_EQ(Extract(page), 0);
-    EXPECT_EQ(std::string(table[0].szAuthor), strName.substr(0, 49));
-    EXPECT_EQ(std::string(table[0].szTime), std::string(20, '9'));
-}
-
-TEST_F(ExtractPostsTest, APostWithoutItsEndMarkerRunsToTheRegionEndAndEndsTheScan) {
-    const std::string page =
-        Region(Post("1", "", "<div class=huifu>a</div>") + "<div class=louceng>2</div>" +
-               SpanAuthor("last", "t") + "<div class=huifu>tail</div><div class=louceng>3</div>");
-    ASSERT_EQ(Extract(page), 1);
-    EXPECT_EQ(table[1].nFloor, 2);
-    EXPECT_STREQ(table[1].szAuthor, "last");
-    EXPECT_STREQ(table[1].szContent, "tail");
-    EXPECT_EQ(table[2].nFloor, 0);
 }
 
 TEST_F(ExtractPostsTest, DropsPostsOnceTheTableIsFull) {

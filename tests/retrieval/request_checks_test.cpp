@@ -41,11 +41,5 @@ TEST(ThreadAddressTest, NeedsTheHostPrefixAndLookAndFitsTheJob) {
     EXPECT_FALSE(IsThreadAddressAccepted(strUrl + "9", prefix));
 }
 
-TEST(MessagesTest, TheRejectedAddressMessageShowsAnExampleUnderTheForum) {
-    EXPECT_EQ(
-        AddressRejectedMessage("http://127.0.0.1:8808"),
-        "请输入正确的vesk单帖网址！\r\n\r\n比如：http://127.0.0.1:8808/look,xxxxx,xxxxxx_x.html");
-}
-
 }  // namespace
 }  // namespace vesk

@@ -68,12 +68,12 @@ protected:
 };
 
 TEST_F(ResultPageTest, EachModeWritesItsRowsWithTheStarterInRed) {
-    const std::string r1 = Row("red", "1", "\xC0\xCF\xCD\xF5", "2024-01-01", "<P>first</P></");
-    const std::string r2 = Row("#42B475", "2", "xabcx", "2024-01-02", "second &nbsp;<b>bold</b>");
-    const std::string r3 = Row("#42B475", "0", "222.71.*.*", "t3", "third");
-    const std::string r4 = Row("red", "4", "\xC0\xCF\xCD\xF5", "t4", "fourth");
-    const std::string r5 = Row("#42B475", "5", "", "t5", "anonymous");
-    const std::string r6 = Row("#42B475", "6", "ABC", "t6", "sixth");
+    // The records' rows, the starter's red.
+    const auto row = [&](int i) {
+        return Row(i == 0 || i == 3 ? "red" : "#42B475", std::to_string(table[i].nFloor),
+                   table[i].szAuthor, table[i].szTime, table[i].szContent);
+    };
+    const std::string r1 = row(0), r2 = row(1), r3 = row(2), r4 = row(3), r5 = row(4), r6 = row(5);
     PostFilter starter;
     starter.mode = PostFilter::Mode::kStarter;
     struct Case {
@@ -92,6 +92,13 @@ TEST_F(ResultPageTest, EachModeWritesItsRowsWithTheStarterInRed) {
         // One record, and no passing record: pages with the title only.
         {PostFilter{}, 0, 1, r1},
         {Names("nobody"), 5, 0, ""},
+        // Items are taken as typed: " abc" begins with a blank; an empty item is in every
+        // author, the empty one too.
+        {Names("zzz, abc"), 5, 0, ""},
+        {Names("zzz,abc"), 5, 1, r2},
+        {Names("zzz,,yyy"), 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
+        {Names(",zzz"), 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
+        {Names("zzz,"), 5, 6, r1 + r2 + r3 + r4 + r5 + r6},
     };
     for (const Case& c : cases) {
         const ResultPage page = Build(c.filter, c.nLastIndex);
@@ -122,17 +129,6 @@ TEST_F(ResultPageTest, RawTextElementsInABodyAreWrittenAsText) {
     }
 }
 
-TEST_F(ResultPageTest, NameItemsAreTakenAsTyped) {
-    // " abc" begins with a blank, so it matches no author that begins with abc.
-    Fill(table[1], 2, "abcd", "t2", "second");
-    EXPECT_EQ(Build(Names("zzz, abc")).nShown, 0);
-    EXPECT_EQ(Build(Names("zzz,abc")).nShown, 1);
-    // An empty item occurs in every author, the empty one too.
-    EXPECT_EQ(Build(Names("zzz,,yyy")).nShown, 6);
-    EXPECT_EQ(Build(Names(",zzz")).nShown, 6);
-    EXPECT_EQ(Build(Names("zzz,")).nShown, 6);
-}
-
 TEST_F(ResultPageTest, AnEmptyAuthorIsNeverTheStarterAndNoModeShowsNothing) {
     EXPECT_FALSE(IsThreadStarter("", ""));
     EXPECT_TRUE(IsThreadStarter("a", "a"));
@@ -152,16 +148,9 @@ TEST_F(ResultPageTest, ReadsAFullTableAndNoFurther) {
     EXPECT_EQ(Build(PostFilter{}, PostTable::kCapacity + 10).nShown, PostTable::kCapacity);
 }
 
-TEST(WriteResultFileTest, CreatesOrEmptiesTheFileAndWritesBytesAsTheyStand) {
-    test::TempDir dir;
-    const std::string strPath = dir.File("post.htm");
-    ASSERT_TRUE(WriteResultFile(strPath, std::string(5000, 'x')));
-    const std::string strText = "a\r\nb\n\xC2\xA5";
-    ASSERT_TRUE(WriteResultFile(strPath, strText));
-    EXPECT_EQ(test::ReadFile(strPath), strText);
-}
-
-TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreatedOrAPageNotWrittenWhole) {
+// The page replaces the file, its bytes as they stand; a path that cannot be created or a page
+// not written whole is reported.
+TEST(WriteResultFileTest, ReplacesTheFileByteForByteOrReportsWhyNot) {
     test::TempDir dir;
     // /dev/full takes the open but no byte.
     EXPECT_FALSE(WriteResultFile("/dev/full", std::string(100000, 'x')));
@@ -172,7 +161,9 @@ TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreatedOrAPageNotWrittenWhole)
     // A disk that fills up midway, as files limited to 4 KiB make it: the page before stays, and
     // nothing is left beside it.
     const std::string strPath = dir.File("post.htm");
-    ASSERT_TRUE(WriteResultFile(strPath, "the page before"));
+    const std::string strBefore = "the page\r\nbefore\n\xC2\xA5";
+    ASSERT_TRUE(WriteResultFile(strPath, std::string(5000, 'x')));
+    ASSERT_TRUE(WriteResultFile(strPath, strBefore));
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     const rlimit small{4096, old.rlim_max};
@@ -182,7 +173,7 @@ TEST(WriteResultFileTest, ReportsAPathThatCannotBeCreatedOrAPageNotWrittenWhole)
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, onSignal);
     EXPECT_FALSE(bWritten);
-    EXPECT_EQ(test::ReadFile(strPath), "the page before");
+    EXPECT_EQ(test::ReadFile(strPath), strBefore);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 

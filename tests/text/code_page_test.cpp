@@ -5,7 +5,7 @@
 namespace vesk {
 namespace {
 
-TEST(CodePageTest, ConvertsBetweenUtf8AndGbkStrictly) {
+TEST(CodePageTest, ConvertsBetweenUtf8AndGbkStrictlyAndWhole) {
     EXPECT_EQ(Utf8ToGbk("股吧 abc").value(), "\xB9\xC9\xB0\xC9 abc");
     EXPECT_EQ(GbkToUtf8("\xB9\xC9\xB0\xC9 abc").value(), "股吧 abc");
     EXPECT_EQ(Utf8ToGbk("").value(), "");
@@ -13,9 +13,7 @@ TEST(CodePageTest, ConvertsBetweenUtf8AndGbkStrictly) {
     EXPECT_FALSE(Utf8ToGbk("snow ☃").has_value());
     EXPECT_FALSE(Utf8ToGbk("\xFF\xFE").has_value());
     EXPECT_FALSE(GbkToUtf8("\x81").has_value());
-}
-
-TEST(CodePageTest, ConvertsLongTextWhole) {
+    // Long text whole.
     std::string strUtf8;
     for (int i = 0; i < 5000; ++i) {
         strUtf8 += "楼";
