@@ -169,12 +169,10 @@ TEST(MenuColourTest, BlendsTowardWhiteByTheFactor) {
         COLORREF expected;
     } cases[] = {
         {kBlack, 0.85, RGB(216, 216, 216)},
-        {kHighlight, 0.85, kSelection},
         {RGB(10, 20, 30), 0.0, RGB(10, 20, 30)},
         {RGB(10, 20, 30), 1.5, RGB(10, 20, 30)},
         {RGB(10, 20, 30), -0.5, RGB(10, 20, 30)},
         {kBlack, 1.0, kWhite},
-        {kMenu, 0.25, kStrip},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LumoMenu::BlendTowardWhite(c.colour, c.dFactor), c.expected) << c.dFactor;
