@@ -91,8 +91,9 @@ constexpr char kHelp[] =
     "                  thread with new posts: board code, thread number, title, new, the\n"
     "                  starter's new (a thread that failed three times in a row waits an hour)\n"
     "  --summary       refresh: print title, starter, board_name, board_code, thread_id, pages,\n"
-    "                  posts, new, edited, deleted; show: title, starter, board_name,\n"
-    "                  board_code, thread_id, posts, shown\n"
+    "                  posts, new, edited, deleted, checked; show: title, starter,\n"
+    "                  board_name, board_code, thread_id, posts, shown, checked (checked: when\n"
+    "                  the page read longest ago was read, UTC)\n"
     "  --thread URL    search: only this thread's posts\n"
     "  --starter       search: only each thread's starter's posts\n"
     "  --author NAME   search: only posts whose author holds NAME\n"
@@ -332,6 +333,17 @@ void PrintHeading(const StoredThread& thread) {
     PrintValue("thread_id", thread.key.strThreadId);
 }
 
+// When every page of the thread was last read again, in UTC; empty when none is kept.
+void PrintChecked(std::int64_t nSeconds) {
+    char szTime[32] = "";
+    const std::time_t time = nSeconds;
+    std::tm utc{};
+    if (nSeconds > 0 && gmtime_r(&time, &utc) != nullptr) {
+        std::strftime(szTime, sizeof szTime, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    }
+    std::printf("checked\t%s\n", szTime);
+}
+
 class Command {
 public:
     Command(const Options& options, ThreadStore& store, ThreadKey key)
@@ -361,6 +373,7 @@ public:
             std::printf("pages\t%d\nposts\t%d\nnew\t%d\nedited\t%d\ndeleted\t%d\n",
                         outcome.nLastPage, thread ? m_store.CountPosts(thread->nId) : 0,
                         outcome.changes.nNew, outcome.changes.nEdited, outcome.changes.nDeleted);
+            PrintChecked(thread ? m_store.CheckedAt(thread->nId) : 0);
         }
         switch (outcome.result) {
             case RefreshOutcome::Result::kRead:
@@ -393,6 +406,7 @@ public:
             PrintHeading(*thread);
             std::printf("posts\t%d\nshown\t%d\n", m_store.CountPosts(thread->nId),
                         bWritten ? page.nShown : 0);
+            PrintChecked(m_store.CheckedAt(thread->nId));
         }
         return bWritten ? kExitDone : kExitFileFailed;
     }

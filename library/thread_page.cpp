@@ -51,7 +51,7 @@ std::string_view KindClass(const StoredPost& post) {
 }
 
 // "楼主新帖 N 条 · 新帖 M 条", each count a link to the first of its posts when there is one.
-std::string NewsLine(int nStarterNew, int nFirstStarter, int nNew, int nFirst) {
+std::string NewsCounts(int nStarterNew, int nFirstStarter, int nNew, int nFirst) {
     const auto part = [](std::string_view label, int nCount, int nRow) {
         std::string text = Gbk(label) + " ";
         const std::string count = std::to_string(nCount) + " " + Gbk("条");
@@ -60,8 +60,8 @@ std::string NewsLine(int nStarterNew, int nFirstStarter, int nNew, int nFirst) {
         }
         return text + "<a href=#p" + std::to_string(nRow) + ">" + count + "</a>";
     };
-    return "<div class=vk-head>" + part("楼主新帖", nStarterNew, nFirstStarter) + " " + Gbk("·") +
-           " " + part("新帖", nNew, nFirst) + "</div>";
+    return part("楼主新帖", nStarterNew, nFirstStarter) + " " + Gbk("·") + " " +
+           part("新帖", nNew, nFirst);
 }
 
 // A body as the board's cut left it may end in an end tag begun ("</", "</di"), which would
@@ -183,8 +183,13 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
 }
 
 std::string ReadingNewsLine(const ReadingNews& news) {
-    return news.nNew > 0 ? NewsLine(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst)
-                         : std::string();
+    std::string strLine =
+        news.nNew > 0 ? NewsCounts(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst)
+                      : std::string();
+    if (!news.strChecked.empty()) {
+        strLine += (strLine.empty() ? "" : " " + Gbk("·") + " ") + EscapeFieldText(news.strChecked);
+    }
+    return strLine.empty() ? strLine : "<div class=vk-head>" + strLine + "</div>";
 }
 
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
@@ -193,8 +198,8 @@ ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& new
     const std::string strStarter = EscapeFieldText(thread.strStarter);
     ResultPageComposer composer(strTitle, strStarter, {}, rows.size() + 512,
                                 std::string(kReadingStyle) + std::string(kPictureStyle));
-    if (news.nNew > 0) {
-        composer.AddLine(ReadingNewsLine(news));
+    if (const std::string strLine = ReadingNewsLine(news); !strLine.empty()) {
+        composer.AddLine(strLine);
     }
     const auto spacer = [](std::string_view id, int nHeight) {
         return "<tr><td class=vk-gap><div id=" + std::string(id) +

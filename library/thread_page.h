@@ -43,6 +43,8 @@ struct ReadingNews {
     int nStarterNew = 0;
     int nFirst = -1;
     int nFirstStarter = -1;
+    // When every page was last read again, as the line says it (GB2312 text); empty when unknown.
+    std::string strChecked;
 };
 
 // Rows of the window's page of a kept thread, in the library's page format: post i stands at
@@ -55,10 +57,11 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
                                std::span<const int> indices, const EarlierBodies& earlier,
                                const PictureMap& pictures);
 
-// The news line's markup, empty when there are no new posts.
+// The news line's markup: the new posts' counts when there are some, and when the whole thread
+// was checked; empty when there is neither.
 std::string ReadingNewsLine(const ReadingNews& news);
 
-// The window's page of a kept thread: the title, the news line when there are new posts (each
+// The window's page of a kept thread: the title, the news line unless it is empty (each
 // count a link to "#p<index>" of its first), then the rows between two spacers, "vk-above" and
 // "vk-below", standing for the posts not in the page.
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,

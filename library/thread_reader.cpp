@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <limits>
+#include <set>
 #include <system_error>
 
 namespace vesk {
@@ -10,6 +11,9 @@ namespace vesk {
 namespace {
 
 constexpr int kMostPagesBack = 10;
+// The pages read longest ago that each refresh reads again, beyond page 1 and those it resumes at:
+// every page of a thread of P pages is read again within P / 4 refreshes, rounded up.
+constexpr int kPagesChecked = 4;
 
 std::int64_t NowMicroseconds() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -97,7 +101,9 @@ public:
 private:
     using Kind = ReadingEnd::Kind;
 
-    PageTaken Keep(const ReadPage& page);
+    // bInOrder: the page was read in the refresh's run from page 1 and its resume page, not
+    // again out of turn.
+    PageTaken Keep(const ReadPage& page, bool bInOrder = true);
     // A page with the post marker but no post is not kept; the reading goes on past it.
     PageTaken KeepAsRead(const LoopPage& page);
     // Reads one page alone; its posts when it answered with some.
@@ -109,8 +115,13 @@ private:
     // The page the refresh resumes at, and the pages before it that tell what moved; false when
     // one could not be had, and nothing after page 1 is kept then.
     bool ReadResumePage();
-    // Whether page R, read, begins above the floor expected there.
-    bool BeginsLate(const HeldPage& resume);
+    // Whether page nPage, read, begins above the floor expected there.
+    bool BeginsLate(const HeldPage& page, int nPage);
+    // Reads again the pages read longest ago, as many as each refresh checks.
+    void CheckOlderPages(std::int64_t nThread);
+    // Reads page nPage again, with the pages before it that tell what moved, unless it was
+    // checked already; false when one could not be had.
+    bool CheckPage(int nPage, std::set<int>& checked);
     RefreshOutcome Finish();
 
     ThreadStore& m_store;
@@ -151,13 +162,13 @@ RefreshOutcome RefreshRun::Run() {
     return Finish();
 }
 
-PageTaken RefreshRun::Keep(const ReadPage& page) {
+PageTaken RefreshRun::Keep(const ReadPage& page, bool bInOrder) {
     const StoredPage stored = m_store.StorePage(m_key, page, m_nWhen);
     if (stored.nOwn == 0) {
         return PageTaken{0, 0, true};
     }
     m_outcome.changes += stored.changes;
-    m_outcome.nLastPage = page.nPage;
+    m_outcome.nLastPage = bInOrder ? page.nPage : m_outcome.nLastPage;
     m_nPosts += stored.nOwn;
     if (m_settings.progress) {
         m_settings.progress(page.nPage, m_nPosts);
@@ -228,7 +239,7 @@ bool RefreshRun::ReadResumePage() {
     const std::int32_t nHighest = m_store.HighestFloor(m_stored->nId);
     // Posts before R moved back onto earlier pages: read back until a page overlaps.
     bool bBack = held.empty() || LowestFloor(held.front().page.posts) > nHighest;
-    bool bOneBack = !bBack && BeginsLate(held.front());
+    bool bOneBack = !bBack && BeginsLate(held.front(), m_nResume);
     const int nFarthest = std::max(2, m_nResume - kMostPagesBack);
     for (int nPage = m_nResume - 1; (bBack || bOneBack) && nPage >= nFarthest; --nPage) {
         bOneBack = false;
@@ -252,10 +263,10 @@ bool RefreshRun::ReadResumePage() {
     return true;
 }
 
-// The page before tells whether the floor expected first on R moved onto it or was deleted.
-bool RefreshRun::BeginsLate(const HeldPage& resume) {
-    const std::vector<PostFields>& posts = resume.page.posts;
-    const std::int32_t nBefore = m_store.FloorBefore(m_stored->nId, m_nResume);
+// The page before tells whether the floor expected first on a page moved onto it or was deleted.
+bool RefreshRun::BeginsLate(const HeldPage& page, int nPage) {
+    const std::vector<PostFields>& posts = page.page.posts;
+    const std::int32_t nBefore = m_store.FloorBefore(m_stored->nId, nPage);
     const std::size_t nFirstOwn = FirstOwnPost(posts, nBefore);
     return nFirstOwn < posts.size() && posts[nFirstOwn].nFloor != 0 &&
            posts[nFirstOwn].nFloor > m_store.LowestFloorAbove(m_stored->nId, nBefore);
@@ -277,9 +288,49 @@ RefreshOutcome RefreshRun::Finish() {
     // would make it: nothing is deleted for that.
     if (m_outcome.end.kind == Kind::kEndOfThread && m_outcome.nLastPage >= m_nResume - 1) {
         m_outcome.changes += m_store.EndOfThread(nThread, m_outcome.nLastPage, m_nWhen);
+        if (m_stored && !m_settings.bFull) {
+            CheckOlderPages(nThread);
+        }
     }
     m_store.MarkComplete(nThread);
     return m_outcome;
+}
+
+// Edits and deletions inside a thread show only on a page read again: once the reading has
+// reached the thread's end, the pages read longest ago are read in turn.
+void RefreshRun::CheckOlderPages(std::int64_t nThread) {
+    std::set<int> checked;
+    for (const int nPage : m_store.PagesReadBefore(nThread, m_nWhen, kPagesChecked)) {
+        if (m_fetcher.IsAborted() || m_nPagesRead >= m_settings.nMaxPages ||
+            !CheckPage(nPage, checked)) {
+            return;
+        }
+    }
+}
+
+// A page that begins above the floor expected there is read with the pages before it, back to
+// one that does not: a deletion shifts every later page's posts back by one.
+bool RefreshRun::CheckPage(int nPage, std::set<int>& checked) {
+    ReadingEnd end;
+    std::deque<HeldPage> held;
+    for (int n = nPage; n >= std::max(2, nPage - kMostPagesBack) && !checked.contains(n); --n) {
+        std::optional<HeldPage> page = ReadOne(n, end);
+        if (!page) {
+            if (Unread(end)) {
+                return false;
+            }
+            break;
+        }
+        checked.insert(n);
+        held.push_front(std::move(*page));
+        if (!BeginsLate(held.front(), n)) {
+            break;
+        }
+    }
+    for (const HeldPage& page : held) {
+        Keep(page.page, false);
+    }
+    return true;
 }
 
 }  // namespace

@@ -52,8 +52,10 @@ struct RefreshSettings {
 // the pages before it are read too, one at a time backwards, until one holds a floor kept before,
 // page 2, or 10 pages back; when its first floor is above the one expected there, the page
 // before it is read. A reading that ends at the thread's last page, not far before R, deletes the
-// kept floors after that page's. After a reading that kept pages, the pictures not kept yet are
-// fetched (see KeepPictures) unless the settings say not to. Throws LibraryError.
+// kept floors after that page's, and then reads again the four pages read longest ago (each with
+// the pages before it that it needs, as R), so that every edit and deletion anywhere in the thread
+// is seen within a bounded number of refreshes. After a reading that kept pages, the pictures not
+// kept yet are fetched (see KeepPictures) unless the settings say not to. Throws LibraryError.
 RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const ThreadKey& key,
                              const RefreshSettings& settings);
 

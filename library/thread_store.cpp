@@ -70,6 +70,27 @@ KeptPages ThreadStore::PagesKept(std::int64_t nThread) {
     return kept;
 }
 
+std::vector<int> ThreadStore::PagesReadBefore(std::int64_t nThread, std::int64_t nWhen,
+                                              int nCount) {
+    Statement& older = Cached(
+        "SELECT number FROM page WHERE thread = ? AND number > 1 AND read_at < ? "
+        "ORDER BY read_at, number LIMIT ?");
+    older.Bind(1, nThread).Bind(2, nWhen).Bind(3, nCount);
+    std::vector<int> pages;
+    while (older.Step()) {
+        pages.push_back(ToInt(older.Int(0)));
+    }
+    return pages;
+}
+
+std::int64_t ThreadStore::CheckedAt(std::int64_t nThread) {
+    Statement& checked = Cached("SELECT coalesce(min(read_at), 0) FROM page WHERE thread = ?");
+    checked.Bind(1, nThread);
+    const std::int64_t nAt = checked.Step() ? checked.Int(0) / 1000000 : 0;
+    checked.Reset();
+    return nAt;
+}
+
 std::int32_t ThreadStore::FloorBefore(std::int64_t nThread, int nPage) {
     return PageBefore(nThread, nPage).nLastFloor;
 }
@@ -253,7 +274,8 @@ std::vector<ThreadListing> ThreadStore::List() {
         "SELECT t.board_code, t.thread_id, t.title, t.refreshed, t.board_name, t.watched,"
         " t.n_posts, t.n_unread, t.n_starter_unread, t.read_at,"
         " (SELECT coalesce(sum(size), 0) FROM picture WHERE hash IN"
-        "  (SELECT hash FROM picture_use u WHERE u.thread = t.id AND u.hash IS NOT NULL)) "
+        "  (SELECT hash FROM picture_use u WHERE u.thread = t.id AND u.hash IS NOT NULL)),"
+        " (SELECT coalesce(min(read_at), 0) / 1000000 FROM page WHERE page.thread = t.id) "
         "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
     std::vector<ThreadListing> threads;
     while (select.Step()) {
@@ -266,7 +288,8 @@ std::vector<ThreadListing> ThreadStore::List() {
                            select.Int(3),
                            select.Int(5) != 0,
                            select.Int(9),
-                           select.Int(10)});
+                           select.Int(10),
+                           select.Int(11)});
     }
     return threads;
 }

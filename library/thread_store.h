@@ -100,6 +100,7 @@ struct ThreadListing {
     bool bWatched = false;
     std::int64_t nReadAt = 0;        // seconds, 0 when never read
     std::int64_t nPictureBytes = 0;  // the pictures its posts show that are kept
+    std::int64_t nCheckedAt = 0;     // seconds: see ThreadStore::CheckedAt
 };
 
 // A picture a thread's posts show that is not kept yet, and the tries it took so far.
@@ -158,6 +159,12 @@ public:
     // The highest floor stored for the thread, 0 when none.
     std::int32_t HighestFloor(std::int64_t nThread);
     KeptPages PagesKept(std::int64_t nThread);
+    // The kept pages after page 1 last read before nWhen (a refresh's time), those read longest
+    // ago first, at most nCount.
+    std::vector<int> PagesReadBefore(std::int64_t nThread, std::int64_t nWhen, int nCount);
+    // When the page read longest ago was read (seconds since 1970, UTC), 0 when none is kept:
+    // every change on the board before then has been seen.
+    std::int64_t CheckedAt(std::int64_t nThread);
     // The highest floor of its own the nearest page before nPage held when it was last read, 0
     // when none is known.
     std::int32_t FloorBefore(std::int64_t nThread, int nPage);

@@ -40,6 +40,8 @@ inline constexpr unsigned int ID_NO_PICTURES = 32782;
 inline constexpr unsigned int ID_SKIP_PICTURES = 32783;
 // After 关注本帖, for a kept thread: its posts as a file to take along.
 inline constexpr unsigned int ID_EXPORT_THREAD = 32784;
+// After 更新本帖, for a kept thread: reads every page of it again.
+inline constexpr unsigned int ID_CHECK_THREAD = 32785;
 
 // Registers them with the platform layer; safe to call more than once.
 void RegisterViewerResources();

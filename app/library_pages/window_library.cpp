@@ -58,8 +58,9 @@ LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& ke
         std::vector<OutlinePost> outline = store.Outline(*thread, {});
         EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
         PictureMap pictures = store.Pictures(thread->nId);
+        const std::int64_t nCheckedAt = store.CheckedAt(thread->nId);
         return KeptThread{*std::move(thread), std::move(outline), std::move(earlier),
-                          std::move(pictures)};
+                          std::move(pictures), nCheckedAt};
     });
 }
 

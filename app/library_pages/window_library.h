@@ -22,6 +22,7 @@ struct KeptThread {
     std::vector<OutlinePost> outline;
     EarlierBodies earlier;
     PictureMap pictures;
+    std::int64_t nCheckedAt = 0;  // see ThreadStore::CheckedAt
 };
 
 // What the library answered, or why it could not: its text, and whether another program held

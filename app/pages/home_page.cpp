@@ -10,7 +10,8 @@ namespace vesk {
 
 namespace {
 
-constexpr const char* kActions[] = {"open", "refresh", "forget", "watch", "unwatch", "find"};
+constexpr const char* kActions[] = {"open",    "refresh", "forget", "watch",
+                                    "unwatch", "find",    "check"};
 
 QString FromForum(std::string_view bytes) {
     return QString::fromStdU16String(GbkToUtf16(bytes)).toHtmlEscaped();
@@ -104,9 +105,11 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                 QStringLiteral("</div></td><td class=n>") + QString::number(thread.nPosts) +
                 QStringLiteral("</td>") + figure(thread.nUnread) + figure(thread.nStarterUnread) +
                 QStringLiteral("<td>") + when(thread.nReadAt) + QStringLiteral("</td><td>") +
-                when(thread.nRefreshed) + QStringLiteral("</td><td class=act>") +
+                when(thread.nRefreshed) + QStringLiteral("<div class=board>全帖核对于 ") +
+                when(thread.nCheckedAt) + QStringLiteral("</div></td><td class=act>") +
                 link(HomeAction::kOpen, QStringLiteral("打开")) +
                 link(HomeAction::kRefresh, QStringLiteral("读取全帖")) +
+                link(HomeAction::kCheck, QStringLiteral("核对全帖")) +
                 (thread.bWatched ? link(HomeAction::kUnwatch, QStringLiteral("取消关注"))
                                  : link(HomeAction::kWatch, QStringLiteral("关注"))) +
                 link(HomeAction::kForget, QStringLiteral("忘记")) + QStringLiteral("</td></tr>\n");

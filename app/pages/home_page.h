@@ -19,7 +19,7 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
 // forget, watch, unwatch; or, from the search's page, find: open at a post) and the thread (and
 // the post's id) in its query, so that they are asked of the window as the page's links and act
 // only when a page of the library's is the one shown.
-enum class HomeAction { kOpen, kRefresh, kForget, kWatch, kUnwatch, kFind };
+enum class HomeAction { kOpen, kRefresh, kForget, kWatch, kUnwatch, kFind, kCheck };
 QUrl HomeActionUrl(const QUrl& home, HomeAction action, const ThreadKey& key,
                    std::int64_t nPost = 0);
 struct HomeRequest {

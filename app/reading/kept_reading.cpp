@@ -5,6 +5,7 @@
 #include "result_page.h"
 #include "web_browser.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,8 +37,16 @@ QString ScriptString(const QString& text) {
            QStringLiteral("[0]");
 }
 
-ReadingNews NewsOf(const std::vector<OutlinePost>& outline) {
+ReadingNews NewsOf(const KeptThread& kept) {
     ReadingNews news;
+    if (kept.nCheckedAt > 0) {
+        news.strChecked = Utf16ToGbk(
+            (QStringLiteral("全帖核对于 ") + QDateTime::fromSecsSinceEpoch(kept.nCheckedAt)
+                                                 .toLocalTime()
+                                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                .toStdU16String());
+    }
+    const std::vector<OutlinePost>& outline = kept.outline;
     for (std::size_t i = 0; i < outline.size(); ++i) {
         const OutlinePost& post = outline[i];
         if (post.state == PostState::kNew && !post.bDeleted) {
@@ -184,7 +193,7 @@ LibraryAnswer<bool> KeptReading::Show(int nAt, bool bInPlace) {
     }
     const std::string& rows = composed.value;
     // The file holds what is shown, in place or loaded anew.
-    const ReadingNews news = NewsOf(m_kept.outline);
+    const ReadingNews news = NewsOf(m_kept);
     const ResultPage page =
         ComposeReadingPage(m_kept.thread, news, rows, nLast - nFirst, nFirst * kRowGuessPx,
                            (nTotal - nLast) * kRowGuessPx);

@@ -146,7 +146,8 @@ void WindowReading::OnHomeAction(HomeAction action, const ThreadKey& key, std::i
             Open(key);
             return;
         case HomeAction::kRefresh:
-            ReadWholeThread(key);
+        case HomeAction::kCheck:
+            ReadWholeThread(key, action == HomeAction::kCheck);
             return;
         case HomeAction::kForget:
             if (!ConfirmForget()) {
@@ -336,12 +337,13 @@ void WindowReading::ShowPlace() {
     m_rooms.placeBar.setVisible(bShown);
 }
 
-void WindowReading::ReadWholeThread(const ThreadKey& key) {
+void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
     if (m_window.isFetching() || IsReading() || key.strBoardCode.empty() ||
         key.strThreadId.empty()) {
         return;
     }
     RefreshSettings settings = m_window.refreshSettings();
+    settings.bFull = bEveryPage;
     settings.progress = [this](int nPage, int nPosts) {
         QCoreApplication::postEvent(this, new WholeProgressEvent(nPage, nPosts));
     };
@@ -365,6 +367,9 @@ bool WindowReading::OnCommand(unsigned int nId, const ThreadKey& key) {
         case res::ID_READ_WHOLE:
         case res::ID_UPDATE_THREAD:
             ReadWholeThread(key);
+            return true;
+        case res::ID_CHECK_THREAD:
+            ReadWholeThread(key, true);
             return true;
         default:
             return false;

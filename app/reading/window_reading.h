@@ -100,8 +100,9 @@ public:
     void MoveToEnd(bool bEnd);
     void GoToFloor(int nFloor);
 
-    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it.
-    void ReadWholeThread(const ThreadKey& key);
+    // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it;
+    // with bEveryPage, every page of a kept one again, so that every edit and deletion is seen.
+    void ReadWholeThread(const ThreadKey& key, bool bEveryPage = false);
     // The pop-up's commands of the reading, on the thread the window shows; false for another.
     bool OnCommand(unsigned int nId, const ThreadKey& key);
     // Shows the kept thread a thread address names, as Open does; false, and the bar says why,

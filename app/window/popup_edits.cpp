@@ -24,11 +24,12 @@ void InsertThreadItems(LumoMenu& popup, const std::string& strBoardName) {
     popup.InsertItem(0, Utf16ToGbk(u"查看帖子原文").c_str(), MF_BYPOSITION, ID_VIEW_THREAD, -1);
 }
 
-// Ours: reading the shown thread whole, and for a kept one updating it, watching it (or no
-// longer) and exporting it, before 帖子库.
+// Ours: reading the shown thread whole, and for a kept one updating it, reading every page of it
+// again, watching it (or no longer) and exporting it, before 帖子库.
 void EditLibraryItems(LumoMenu& popup, const MenuState& state) {
     popup.RemoveItem(ID_READ_WHOLE, MF_BYCOMMAND);
     popup.RemoveItem(ID_UPDATE_THREAD, MF_BYCOMMAND);
+    popup.RemoveItem(ID_CHECK_THREAD, MF_BYCOMMAND);
     popup.RemoveItem(ID_WATCH_THREAD, MF_BYCOMMAND);
     popup.RemoveItem(ID_UNWATCH_THREAD, MF_BYCOMMAND);
     popup.RemoveItem(ID_EXPORT_THREAD, MF_BYCOMMAND);
@@ -46,6 +47,8 @@ void EditLibraryItems(LumoMenu& popup, const MenuState& state) {
             popup.InsertItem(
                 nAt, Utf16ToGbk(*state.watched ? u"取消关注本帖" : u"关注本帖").c_str(),
                 MF_BYPOSITION, *state.watched ? ID_UNWATCH_THREAD : ID_WATCH_THREAD, -1);
+            popup.InsertItem(nAt, Utf16ToGbk(u"核对全帖").c_str(), MF_BYPOSITION, ID_CHECK_THREAD,
+                             -1);
             popup.InsertItem(nAt, Utf16ToGbk(u"更新本帖").c_str(), MF_BYPOSITION, ID_UPDATE_THREAD,
                              -1);
         }

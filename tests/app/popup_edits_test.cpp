@@ -64,10 +64,12 @@ TEST(PopupEditsTest, TheThreadItemsAndOursFollowTheWindowsState) {
          u"浏览【贵州茅台吧】"},
         // Not dirty: the items stay as they were, whatever the board says now.
         {{1, 0, Utf16ToGbk(u"别的吧"), false},
-         with({ID_READ_WHOLE, ID_UPDATE_THREAD, ID_WATCH_THREAD, ID_EXPORT_THREAD}),
+         with(
+             {ID_READ_WHOLE, ID_UPDATE_THREAD, ID_CHECK_THREAD, ID_WATCH_THREAD, ID_EXPORT_THREAD}),
          u"浏览【贵州茅台吧】"},
         {{1, 1, Utf16ToGbk(u"中国平安吧"), true},
-         with({ID_READ_WHOLE, ID_UPDATE_THREAD, ID_UNWATCH_THREAD, ID_EXPORT_THREAD}),
+         with({ID_READ_WHOLE, ID_UPDATE_THREAD, ID_CHECK_THREAD, ID_UNWATCH_THREAD,
+               ID_EXPORT_THREAD}),
          u"浏览【中国平安吧】"},
         {{0, 1, "", true}, bare, u""},
         {{0, 0, "", std::nullopt}, bare, u""},

@@ -103,29 +103,28 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const std::u16string firstBoard = viewer.BoardItem();
     const std::vector<std::u16string> loaded = {
-        u"查看帖子原文",   firstBoard,   u"<none>", u"读取全帖", u"更新本帖",
-        u"关注本帖",       u"导出本帖…", u"帖子库", u"夜间模式", u"无图模式",
-        u"更新时不取图片", u"帮助",      u"关于"};
+        u"查看帖子原文", firstBoard,        u"<none>",    u"读取全帖", u"更新本帖",
+        u"核对全帖",     u"关注本帖",       u"导出本帖…", u"帖子库",   u"夜间模式",
+        u"无图模式",     u"更新时不取图片", u"帮助",      u"关于"};
     EXPECT_EQ(viewer.Menu(), loaded);
     EXPECT_EQ(viewer.Menu(), loaded);
 
     // Another board: its name is renewed once.
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
     EXPECT_NE(viewer.BoardItem(), firstBoard);
-    std::vector<std::u16string> second = {u"查看帖子原文", viewer.BoardItem(), u"<none>",
-                                          u"读取全帖",     u"更新本帖",        u"关注本帖",
-                                          u"导出本帖…",    u"帖子库",          u"夜间模式",
-                                          u"无图模式",     u"更新时不取图片",  u"帮助",
-                                          u"关于"};
+    std::vector<std::u16string> second = {
+        u"查看帖子原文", viewer.BoardItem(), u"<none>",    u"读取全帖", u"更新本帖",
+        u"核对全帖",     u"关注本帖",        u"导出本帖…", u"帖子库",   u"夜间模式",
+        u"无图模式",     u"更新时不取图片",  u"帮助",      u"关于"};
     EXPECT_EQ(viewer.Menu(), second);
     // Watching the shown thread, and no longer.
     viewer.Menu({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up,
                  Qt::Key_Up, Qt::Key_Return});
-    second[5] = u"取消关注本帖";
+    second[6] = u"取消关注本帖";
     EXPECT_EQ(viewer.Menu(), second);
     viewer.Menu({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up,
                  Qt::Key_Up, Qt::Key_Return});
-    second[5] = u"关注本帖";
+    second[6] = u"关注本帖";
     EXPECT_EQ(viewer.Menu(), second);
 
     // While a retrieval runs the thread items are gone.

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <numeric>
+#include <regex>
 #include <set>
 #include <sqlite3.h>
 #include <sstream>
@@ -149,9 +150,10 @@ protected:
     }
 };
 
-// The first reading takes every page, the next asks only for the last page and the one after it;
-// list and show say what is kept, and show on a short thread writes vesk-fetch's page.
-TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPages) {
+// The first reading takes every page, the next asks for page 1, the last page and the one after
+// it, and the four pages read longest ago; list and show say what is kept, and show on a short
+// thread writes vesk-fetch's page.
+TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForItsEndAndFourOlderPages) {
     const ProcessResult first = Library({"refresh", "--summary", Url(kLong)});
     ASSERT_EQ(first.nExitCode, 0) << first.strErr;
     EXPECT_EQ(Field(first, "pages"), "120");
@@ -162,8 +164,10 @@ TEST_F(VeskLibraryTest, AFirstReadingKeepsTheWholeThreadAndTheNextAsksForTwoPage
     const ProcessResult again = Library(
         {"refresh", "--summary", "--base", forum.BaseAddress(), Url("look,600519,1000005_7.html")});
     EXPECT_EQ(again.nExitCode, 0);
-    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 120, 121}));
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 120, 121, 2, 3, 4, 5}));
     EXPECT_EQ(Field(again, "new"), "0");
+    EXPECT_TRUE(std::regex_match(Field(again, "checked"),
+                                 std::regex(R"(20\d\d-[01]\d-[0-3]\dT[0-2]\d:[0-5]\d:[0-5]\dZ)")));
 
     const ProcessResult list = Library({"list"});
     EXPECT_EQ(
@@ -207,7 +211,7 @@ TEST_F(VeskLibraryTest, ChangesAreNoticedMarkedAndKeptAndShiftedPagesLoseNothing
     const ProcessResult refresh = Library({"refresh", "--summary", Url(kShort)});
     EXPECT_EQ(refresh.nExitCode, 0);
     // Page 13 is part-full, so page 14 is asked for alone.
-    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 12, 13, 14}));
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 12, 13, 14, 2, 3, 4, 5}));
     EXPECT_EQ(Changes(refresh), "3 1 1 602");
     EXPECT_NE(Library({"list"}).strOut.find("\t602\t5\t3\t"), std::string::npos);
 
@@ -620,9 +624,9 @@ TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
         const char* pszChanges;
         std::vector<int> asked;
     } cases[] = {
-        {0, {122, 123}, false, "0 0 2 121", {1, 3, 4}},
+        {0, {122, 123}, false, "0 0 2 121", {1, 3, 4, 2}},
         {0, {101}, false, "0 0 1 122", {1, 3, 2, 4}},
-        {1, {}, false, "0 1 0 123", {1, 3, 4}},
+        {1, {}, false, "0 1 0 123", {1, 3, 4, 2}},
         {60, {70}, true, "0 1 1 122", {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
@@ -660,7 +664,7 @@ TEST_F(VeskLibraryTest, ARefreshSeesChangesAtTheEndsOfItsPagesAndPage1) {
     EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "136 0 0 136");
     forum.ClearRequests();
     EXPECT_EQ(Changes(Library({"refresh", "--summary", Url(kMoutai)})), "27 0 0 163");
-    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 3, 4, 5}));
+    EXPECT_EQ(PagesAsked(), (std::vector<int>{1, 3, 4, 5, 2}));
 }
 
 // A thread no longer on the board leaves the library as it was and says so; a first reading that
