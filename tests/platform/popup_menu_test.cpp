@@ -79,9 +79,8 @@ public:
         commands.push_back(nId);
         openWhenTold.push_back(ActivePopupMenuWindow() != nullptr);
     }
-    std::vector<UINT> chars;
+    std::vector<UINT> chars, commands;
     std::vector<HMENU> menus;
-    std::vector<UINT> commands;
     std::vector<bool> openWhenTold;
 };
 
@@ -100,8 +99,7 @@ protected:
     }
     void TearDown() override { menu.RemoveMenu(4, MF_BYPOSITION); }
 
-    // Opens the pop-up at (x, y) and runs the script once it is on screen; a pop-up still open
-    // after five seconds is closed so that a failing script cannot hang the test.
+    // Opens the pop-up at (x, y) and runs the script on it; closed after 5 s so no script hangs.
     int Track(UINT nFlags, const std::function<void(QWidget*)>& script, int x = 100, int y = 100) {
         QTimer::singleShot(0, [&script] {
             QWidget* pWindow = ActivePopupMenuWindow();
@@ -109,14 +107,12 @@ protected:
             ASSERT_TRUE(QTest::qWaitForWindowExposed(pWindow));
             script(pWindow);
         });
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
+        QObject guard;  // its end cancels the timer
+        QTimer::singleShot(5000, &guard, [] {
             if (QWidget* pWindow = ActivePopupMenuWindow()) {
                 pWindow->close();
             }
         });
-        guard.start(5000);
         return TrackPopupMenu(menu.m_hMenu, nFlags, x, y, 0, &owner);
     }
     // Keys and characters ('\r' Enter) typed into the open pop-up, then Esc if still open.
@@ -165,22 +161,17 @@ TEST_F(PopupMenuTest, KeysMoveOverEnabledItemsAndChoose) {
 // With TPM_RETURNCMD the command comes back and the owner is told nothing; without it, the
 // result is TRUE or FALSE and the owner is told the command once the pop-up has closed.
 TEST_F(PopupMenuTest, TypedCharactersDoWhatTheOwnerAnswers) {
-    const struct {
-        UINT nFlags;
-        QString typed;
-        int nResult;
-        std::vector<UINT> told;
-    } cases[] = {
+    const std::tuple<UINT, QString, int, std::vector<UINT>> cases[] = {
         {TPM_RETURNCMD, "e", 104, {}}, {TPM_RETURNCMD, "s\r", 104, {}},  // selected, then Enter
         {TPM_RETURNCMD, "q", 0, {}},   {TPM_RETURNCMD, "zx\r", 0, {}},   // ignored: no selection
         {0, "e", TRUE, {104}},         {0, "q", FALSE, {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [nFlags, typed, nResult, told] : cases) {
         owner.commands.clear();
         owner.openWhenTold.clear();
-        EXPECT_EQ(Type(c.nFlags, {}, c.typed), c.nResult) << c.typed.toStdString();
-        EXPECT_EQ(owner.commands, c.told) << c.typed.toStdString();
-        EXPECT_EQ(owner.openWhenTold, std::vector<bool>(c.told.size(), false));
+        EXPECT_EQ(Type(nFlags, {}, typed), nResult) << typed.toStdString();
+        EXPECT_EQ(owner.commands, told) << typed.toStdString();
+        EXPECT_EQ(owner.openWhenTold, std::vector<bool>(told.size(), false));
     }
     EXPECT_EQ(owner.chars, (std::vector<UINT>{'e', 's', 'q', 'z', 'x', 'e', 'q'}));
     EXPECT_EQ(owner.menus, std::vector<HMENU>(7, menu.m_hMenu));
@@ -196,16 +187,15 @@ TEST_F(PopupMenuTest, MeasuresDrawsAndFollowsTheMouse) {
         firstPaint = menu.drawn;
         size = pWindow->size();
         first = pWindow->grab().toImage();
-        const auto since = [&](std::size_t n) {
+        // The paints that a move to an item's centre causes.
+        const auto moveTo = [&](ULONG_PTR nData) {
+            const auto n = static_cast<std::ptrdiff_t>(menu.drawn.size());
+            QTest::mouseMove(pWindow, menu.Centre(nData));
             return std::vector(menu.drawn.begin() + n, menu.drawn.end());
         };
-        std::size_t n = menu.drawn.size();
-        QTest::mouseMove(pWindow, menu.Centre(1));
-        afterHover = since(n);
-        n = menu.drawn.size();
+        afterHover = moveTo(1);
         // Over the separator the selection goes; over the checked item it comes back.
-        QTest::mouseMove(pWindow, menu.Centre(4));
-        afterMove = since(n);
+        afterMove = moveTo(4);
         hovered = pWindow->grab().toImage();
         // A click on the grayed item chooses nothing; on the checked one, it does.
         QTest::mouseClick(pWindow, Qt::LeftButton, {}, menu.Centre(3));
@@ -235,26 +225,21 @@ TEST_F(PopupMenuTest, MeasuresDrawsAndFollowsTheMouse) {
     EXPECT_EQ(FromQRgb(hovered.pixel(50, 57)), kSelected);
     EXPECT_EQ(FromQRgb(hovered.pixel(50, 10)), kPlain);
 
-    // A click outside dismisses it, with either button; the right button chooses only with
-    // TPM_RIGHTBUTTON.
+    // A click outside dismisses it (either button); a right click chooses only with RIGHTBUTTON.
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
-        EXPECT_EQ(Track(TPM_RETURNCMD,
-                        [button](QWidget* pWindow) {
-                            QTest::mouseClick(pWindow, button, {},
-                                              QPoint(pWindow->width() + 40, 10));
-                        }),
-                  0);
+        const auto clickOutside = [button](QWidget* pWindow) {
+            QTest::mouseClick(pWindow, button, {}, QPoint(pWindow->width() + 40, 10));
+        };
+        EXPECT_EQ(Track(TPM_RETURNCMD, clickOutside), 0);
     }
-    for (const UINT nFlags : {TPM_RETURNCMD, TPM_RETURNCMD | TPM_RIGHTBUTTON}) {
-        EXPECT_EQ(Track(nFlags,
-                        [this](QWidget* pWindow) {
-                            QTest::mouseClick(pWindow, Qt::RightButton, {}, menu.Centre(1));
-                            if (ActivePopupMenuWindow() != nullptr) {
-                                QTest::keyClick(pWindow, Qt::Key_Escape);
-                            }
-                        }),
-                  (nFlags & TPM_RIGHTBUTTON) != 0 ? 101 : 0);
-    }
+    const auto rightClickFirst = [this](QWidget* pWindow) {
+        QTest::mouseClick(pWindow, Qt::RightButton, {}, menu.Centre(1));
+        if (ActivePopupMenuWindow() != nullptr) {
+            QTest::keyClick(pWindow, Qt::Key_Escape);
+        }
+    };
+    EXPECT_EQ(Track(TPM_RETURNCMD, rightClickFirst), 0);
+    EXPECT_EQ(Track(TPM_RETURNCMD | TPM_RIGHTBUTTON, rightClickFirst), 101);
 }
 
 // A pop-up item opens its sub-menu beside it, on a click or when the pointer rests on it; the
@@ -288,13 +273,11 @@ TEST_F(PopupMenuTest, SubMenusOpenBesideTheirItemAndPopupsStayOnTheScreen) {
 
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QRect placed;
-    Track(
-        TPM_RETURNCMD,
-        [&placed](QWidget* pWindow) {
-            placed = QRect(pWindow->pos(), pWindow->size());
-            QTest::keyClick(pWindow, Qt::Key_Escape);
-        },
-        area.right() - 10, area.bottom() - 10);
+    const auto place = [&placed](QWidget* pWindow) {
+        placed = QRect(pWindow->pos(), pWindow->size());
+        QTest::keyClick(pWindow, Qt::Key_Escape);
+    };
+    Track(TPM_RETURNCMD, place, area.right() - 10, area.bottom() - 10);
     EXPECT_EQ(placed.bottomRight(), area.bottomRight());
     EXPECT_TRUE(area.contains(placed));
     EXPECT_EQ(TrackPopupMenu(HMENU{54321}, TPM_RETURNCMD, 0, 0, 0, &owner), 0);

@@ -1,5 +1,4 @@
-// The image button's behaviour with real events: hover, tooltip, clicks, the check messages,
-// the attached menu, the link, focus and colours.
+// The image button with real events: hover, tooltip, clicks, checks, menu, link, focus, colours.
 
 #include "image_button.h"
 #include "image_button_test_access.h"
@@ -26,8 +25,7 @@ using namespace platform;
 
 constexpr UINT kMenuMessage = WM_USER + 100;
 
-// A window with two flat image buttons side by side, shown and active; it records the messages
-// it receives and, when asked, edits the pop-up in the menu callback.
+// A shown window with two flat buttons; it records its messages and can edit the menu's pop-up.
 class Window final : public QWidget {
 public:
     Window() {
@@ -59,12 +57,18 @@ public:
         WPARAM wParam;
         LPARAM lParam;
     };
-    ImageButton first{this};
-    ImageButton second{this};
+    ImageButton first{this}, second{this};
     std::vector<Message> messages;
     bool bRemoveThreadItems = false;
     BOOL shownPressedAtCommand = TRUE;
 };
+
+// Shows the window and makes it the active one.
+bool Activate(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
 
 // A mouse move over the button with the buttons given held.
 void MoveOver(ImageButton& button, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
@@ -78,8 +82,8 @@ protected:
     void SetUp() override {
         res::RegisterViewerResources();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_TRUE(Activate(window));
+        QObject::connect(&button, &QAbstractButton::clicked, [this] { ++nClicks; });
         SetPlaySoundHookForTesting(
             [this](const char* pszSound, std::uintptr_t, DWORD) { sounds.emplace_back(pszSound); });
     }
@@ -89,12 +93,13 @@ protected:
         LumoMenu::ResetSettings();
     }
     Window window;
+    ImageButton& button = window.first;
+    ImageButtonTestAccess access{window.first};
     std::vector<std::string> sounds;
+    int nClicks = 0;  // of the first button
 };
 
 TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
-    ImageButton& button = window.first;
-    ImageButtonTestAccess access(button);
     access.HoverSound().sound = "hover.wav";
     // Pressed elsewhere and dragged on: no highlight; moving again without the button held does.
     MoveOver(button, {5, 5}, Qt::LeftButton);
@@ -107,11 +112,8 @@ TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
     // Each of these ends it at once.
     const auto deactivate = [&] {
         QWidget other;
-        other.show();
-        other.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_TRUE(Activate(other));
+        EXPECT_TRUE(Activate(window));
     };
     const auto block = [&] {
         QEvent blocked(QEvent::WindowBlocked);
@@ -145,16 +147,12 @@ TEST_F(ImageButtonBehaviourTest, HoverFollowsThePointerAndEndsAtOnce) {
     button.SetFlat(TRUE, FALSE);
     access.AlwaysTrack() = FALSE;
     QWidget other;
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_TRUE(Activate(other));
     MoveOver(button, {5, 5});
     EXPECT_FALSE(access.Hovering());
 }
 
 TEST_F(ImageButtonBehaviourTest, TheTooltipKeepsTheAreaOfItsFirstText) {
-    ImageButton& button = window.first;
-    ImageButtonTestAccess access(button);
     button.SetTooltipText(nullptr, TRUE);
     EXPECT_EQ(access.Tooltip(), nullptr);
     button.SetTooltipText(u"执行提交", TRUE);
@@ -183,11 +181,7 @@ TEST_F(ImageButtonBehaviourTest, TheTooltipKeepsTheAreaOfItsFirstText) {
 }
 
 TEST_F(ImageButtonBehaviourTest, ClicksChecksAndTheirMessages) {
-    ImageButton& button = window.first;
-    ImageButtonTestAccess access(button);
     access.ClickSound().sound = "click.wav";
-    int nClicks = 0;
-    QObject::connect(&button, &QAbstractButton::clicked, [&] { ++nClicks; });
     // A double click is two clicks.
     QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
     QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), button.mapToGlobal(QPointF(5, 5)),
@@ -215,8 +209,6 @@ TEST_F(ImageButtonBehaviourTest, ClicksChecksAndTheirMessages) {
 }
 
 TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
-    ImageButton& button = window.first;
-    ImageButtonTestAccess access(button);
     EXPECT_EQ(button.AttachMenu(4321, &window, 1, 0, 16, 16, 0xFF00FF, TRUE), 1);
     EXPECT_EQ(access.Menu().m_hMenu, kNoMenu);
     EXPECT_EQ(access.MenuOwner(), nullptr);
@@ -224,25 +216,21 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
     EXPECT_EQ(LumoMenu::settings.drawModeOther, 1);
     EXPECT_EQ(button.SetMenuCallback(&window, kMenuMessage, 77), 0);
     window.bRemoveThreadItems = true;
-    int nClicks = 0;
-    QObject::connect(&button, &QAbstractButton::clicked, [&] { ++nClicks; });
 
-    struct Case {
-        Qt::Key key;
-        std::vector<UINT> commands;
-    };
-    for (const Case& c : {Case{Qt::Key_Escape, {}}, Case{Qt::Key_Up, {32775}}}) {
+    const std::pair<Qt::Key, std::vector<UINT>> cases[] = {{Qt::Key_Escape, {}},
+                                                           {Qt::Key_Up, {32775}}};
+    for (const auto& [key, expected] : cases) {
         window.messages.clear();
         QRect popup;
         int nItems = 0;
         BOOL bPressedLook = FALSE;
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&, pressed = key] {
             QWidget* pPopup = ActivePopupMenuWindow();
             ASSERT_NE(pPopup, nullptr);
             popup = QRect(pPopup->pos(), pPopup->size());
             nItems = access.Menu().SubMenuAt(0)->GetMenuItemCount();
             bPressedLook = access.MenuShowing();
-            QTest::keyClick(pPopup, c.key);
+            QTest::keyClick(pPopup, pressed);
             if (ActivePopupMenuWindow() != nullptr) {
                 QTest::keyClick(pPopup, Qt::Key_Return);
             }
@@ -270,17 +258,15 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
                 EXPECT_FALSE(window.shownPressedAtCommand);
             }
         }
-        EXPECT_EQ(commands, c.commands);
+        EXPECT_EQ(commands, expected);
     }
     // The parent heard every click.
     EXPECT_EQ(nClicks, 2);
-    // The measure request of a pop-up entry the menu owns goes to the attached menu; typed
-    // characters of its pop-ups to its mnemonic rule.
+    // Measure requests and typed characters of the menu's pop-ups go to the attached menu.
     auto* pPopup = static_cast<LumoMenu*>(access.Menu().SubMenuAt(0));
-    MEASUREITEMSTRUCT measure;
-    measure.CtlType = ODT_MENU;
-    measure.itemID = static_cast<UINT>(ToId(pPopup->m_hMenu));
-    measure.itemData = reinterpret_cast<ULONG_PTR>(pPopup->items[0].get());
+    MEASUREITEMSTRUCT measure{.CtlType = ODT_MENU,
+                              .itemID = static_cast<UINT>(ToId(pPopup->m_hMenu)),
+                              .itemData = reinterpret_cast<ULONG_PTR>(pPopup->items[0].get())};
     button.OnMeasureItem(access.Menu().m_hMenu, &measure);
     EXPECT_EQ(measure.itemHeight, static_cast<UINT>(std::max(GetSystemMetrics(SM_CYMENU), 22)));
     ASSERT_TRUE(pPopup->ModifyItem(32774, u"&Help"));
@@ -293,31 +279,26 @@ TEST_F(ImageButtonBehaviourTest, TheMenuOpensUnderTheButtonAndPostsTheChoice) {
 }
 
 TEST_F(ImageButtonBehaviourTest, ALinkIsKeptWholeAndOpenedThroughTheShell) {
-    ImageButton& button = window.first;
-    ImageButtonTestAccess access(button);
-    struct Case {
-        std::string url;
-        std::size_t nKept;
-    };
     const std::string chinese = "\xB0\xA1";  // one two-byte character
-    for (const Case& c :
-         {Case{std::string(300, 'a'), 259}, Case{std::string(258, 'a') + chinese, 258},
-          Case{std::string(257, 'a') + chinese, 259}, Case{"abc\xB0", 3}}) {
-        button.SetLinkUrl(c.url.c_str());
-        EXPECT_EQ(std::strlen(access.LinkUrl()), c.nKept) << c.url.size();
-        EXPECT_EQ(std::string(access.LinkUrl()), c.url.substr(0, c.nKept));
+    const std::pair<std::string, std::size_t> cases[] = {{std::string(300, 'a'), 259},
+                                                         {std::string(258, 'a') + chinese, 258},
+                                                         {std::string(257, 'a') + chinese, 259},
+                                                         {"abc\xB0", 3}};
+    for (const auto& [url, nKept] : cases) {
+        button.SetLinkUrl(url.c_str());
+        EXPECT_EQ(std::strlen(access.LinkUrl()), nKept) << url.size();
+        EXPECT_EQ(std::string(access.LinkUrl()), url.substr(0, nKept));
     }
     std::vector<QUrl> opened;
     SetShellOpenHookForTesting([&](const QUrl& url) {
         opened.push_back(url);
         return true;
     });
-    button.SetLinkUrl("http://127.0.0.1:8088/topic,600519.html");
-    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
-    button.SetLinkUrl("not an address");
-    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
-    button.SetLinkUrl(nullptr);
-    QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    for (const char* pszUrl : {"http://127.0.0.1:8088/topic,600519.html", "not an address",
+                               static_cast<const char*>(nullptr)}) {
+        button.SetLinkUrl(pszUrl);
+        QTest::mouseClick(&button, Qt::LeftButton, {}, {5, 5});
+    }
     EXPECT_EQ(opened, std::vector<QUrl>{QUrl("http://127.0.0.1:8088/topic,600519.html")});
 }
 
@@ -335,16 +316,15 @@ TEST_F(ImageButtonBehaviourTest, DisablingTheFocusedButtonMovesTheFocusAndColour
     EXPECT_EQ(QApplication::focusWidget(), &window);
 
     // A change of the desktop's colours drops the parent-background cache and the colours.
-    ImageButton& button = window.second;
-    ImageButtonTestAccess access(button);
-    access.BackgroundDC() = CreateCompatibleDC(nullptr);
-    access.BackgroundBitmap() = CreateCompatibleBitmap(nullptr, 4, 4);
-    access.Look().colors[2] = RGB(1, 2, 3);
+    ImageButtonTestAccess second(window.second);
+    second.BackgroundDC() = CreateCompatibleDC(nullptr);
+    second.BackgroundBitmap() = CreateCompatibleBitmap(nullptr, 4, 4);
+    second.Look().colors[2] = RGB(1, 2, 3);
     QEvent change(QEvent::ThemeChange);
-    QApplication::sendEvent(&button, &change);
-    EXPECT_EQ(access.BackgroundDC(), nullptr);
-    EXPECT_EQ(access.BackgroundBitmap(), nullptr);
-    EXPECT_EQ(access.Look().colors[2], GetSysColor(COLOR_BTNFACE));
+    QApplication::sendEvent(&window.second, &change);
+    EXPECT_EQ(second.BackgroundDC(), nullptr);
+    EXPECT_EQ(second.BackgroundBitmap(), nullptr);
+    EXPECT_EQ(second.Look().colors[2], GetSysColor(COLOR_BTNFACE));
 }
 
 }  // namespace

@@ -32,21 +32,17 @@ std::unique_ptr<Icon> SolidIcon(int nSize, QRgb colour) {
     return Icon::FromImage(image);
 }
 
-// The button painted for an item state, read back as rows: '.' face, h highlight, s shadow,
-// l light, d dark shadow, k black, x focus dots (the face inverted), r red, b blue, '?' other.
+// The button painted for an item state, read as rows of letters (x: the inverted focus dots).
 struct Painted {
     QImage image;
     COLORREF At(int x, int y) const { return FromQRgb(image.pixel(x, y)); }
     Rows Pixels() const {
-        return test::ReadRows(image, {{kFace, '.'},
-                                      {kHighlight, 'h'},
-                                      {kShadow, 's'},
+        // clang-format off
+        return test::ReadRows(image, {{kFace, '.'}, {kHighlight, 'h'}, {kShadow, 's'},
                                       {GetSysColor(COLOR_3DLIGHT), 'l'},
-                                      {GetSysColor(COLOR_3DDKSHADOW), 'd'},
-                                      {kBlack, 'k'},
-                                      {RGB(15, 15, 15), 'x'},
-                                      {kRed, 'r'},
-                                      {kBlue, 'b'}});
+                                      {GetSysColor(COLOR_3DDKSHADOW), 'd'}, {kBlack, 'k'},
+                                      {RGB(15, 15, 15), 'x'}, {kRed, 'r'}, {kBlue, 'b'}});
+        // clang-format on
     }
     // The first pixel of the colour, row by row; (-1, -1) when there is none.
     POINT Find(COLORREF colour) const {
@@ -61,27 +57,24 @@ struct Painted {
     }
 };
 
+// A button of the given size.
+struct SizedButton : ImageButton {
+    SizedButton(int nWidth, int nHeight) { resize(nWidth, nHeight); }
+};
+
 Painted Paint(ImageButton& button, UINT nState) {
     Painted painted{QImage(button.size(), QImage::Format_RGB32)};
     painted.image.fill(0xFF123456u);
     DeviceContext dc(&painted.image);
-    DRAWITEMSTRUCT item;
-    item.itemState = nState;
-    item.hDC = &dc;
-    item.rcItem = {0, 0, button.width(), button.height()};
+    DRAWITEMSTRUCT item{
+        .itemState = nState, .hDC = &dc, .rcItem = {0, 0, button.width(), button.height()}};
     button.DrawItem(&item);
     return painted;
 }
 
 TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
-    struct Case {
-        const char* pszName;
-        BOOL bFlat, bHovering, bDefault;
-        UINT nState;
-        Rows expected;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, BOOL, BOOL, BOOL, UINT, Rows> cases[] = {
         {"flat idle", TRUE, FALSE, FALSE, 0,
          {"........", "........", "........", "........", "........", "........"}},
         {"flat hovered: raised", TRUE, TRUE, FALSE, 0,
@@ -98,19 +91,16 @@ TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
          {"kkkkkkkk", "khhhhhdk", "khlllsdk", "khssssdk", "kddddddk", "kkkkkkkk"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        ImageButton button;
-        button.resize(8, 6);
-        button.SetFlat(c.bFlat, FALSE);
-        ImageButtonTestAccess(button).Hovering() = c.bHovering;
-        ImageButtonTestAccess(button).Default() = c.bDefault;
-        EXPECT_EQ(Paint(button, c.nState).Pixels(), c.expected) << c.pszName;
+    for (const auto& [pszName, bFlat, bHovering, bDefault, nState, expected] : cases) {
+        SizedButton button(8, 6);
+        button.SetFlat(bFlat, FALSE);
+        ImageButtonTestAccess(button).Hovering() = bHovering;
+        ImageButtonTestAccess(button).Default() = bDefault;
+        EXPECT_EQ(Paint(button, nState).Pixels(), expected) << pszName;
     }
 
-    // The focus rectangle lies three pixels inside the work rectangle: on a standard button
-    // inside the black frame, on a flat one only with flat focus.
-    ImageButton standard;
-    standard.resize(14, 12);
+    // Focus dots three pixels in: inside a standard button's black frame; flat only if flat focus.
+    SizedButton standard(14, 12);
     standard.SetFlat(FALSE, FALSE);
     const Rows focused = Paint(standard, ODS_FOCUS).Pixels();
     EXPECT_EQ(focused[0], std::string(14, 'k'));
@@ -118,8 +108,7 @@ TEST(ImageButtonPaintTest, FlatAndStandardLooksInEveryState) {
     EXPECT_EQ(focused[3].substr(4, 6), "......");
     EXPECT_EQ(focused[7][4], '.');
     EXPECT_EQ(focused[6][4], 'x');
-    ImageButton flat;
-    flat.resize(14, 12);
+    SizedButton flat(14, 12);
     flat.SetFlatFocus(TRUE, FALSE);
     const Rows flatFocused = Paint(flat, ODS_FOCUS).Pixels();
     EXPECT_EQ(flatFocused[3].substr(3, 8), "x.x.x.x.");
@@ -132,8 +121,7 @@ TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal
                                                       {FALSE, ODS_FOCUS, kBlue},
                                                       {FALSE, 0, kBlack}};
     for (const auto& [bHovering, nState, expected] : cases) {
-        ImageButton button;
-        button.resize(10, 8);
+        SizedButton button(10, 8);
         button.SetDrawBorder(FALSE, FALSE);
         EXPECT_EQ(button.SetColor(0, kRed, FALSE) + button.SetColor(4, kBlue, FALSE) +
                       button.SetColor(2, kBlack, FALSE),
@@ -148,8 +136,7 @@ TEST(ImageButtonPaintTest, BackgroundColourGoesByHoverOrPressThenFocusThenNormal
 }
 
 TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
-    ImageButton button;
-    button.resize(12, 10);
+    SizedButton button(12, 10);
     ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
     EXPECT_EQ(Paint(button, 0).Find(kRed), (POINT{4, 3}));
     EXPECT_EQ(Paint(button, ODS_SELECTED).Find(kRed), (POINT{5, 4}));
@@ -168,8 +155,7 @@ TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
 
     // While the attached menu is on screen the button is painted pressed.
     res::RegisterViewerResources();
-    ImageButton menuButton;
-    menuButton.resize(12, 10);
+    SizedButton menuButton(12, 10);
     ImageButtonTestAccess menuAccess(menuButton);
     menuAccess.MenuShowing() = TRUE;
     EXPECT_FALSE(menuButton.PaintStateFor(0, {0, 0, 12, 10}).pressed);  // no menu attached
@@ -183,8 +169,7 @@ TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
                                                             {TRUE, TRUE, 0, kBlue},
                                                             {TRUE, FALSE, ODS_SELECTED, kRed}};
     for (const auto& [bCheckBox, bHovering, nState, expected] : cases) {
-        ImageButton two;
-        two.resize(12, 10);
+        SizedButton two(12, 10);
         ASSERT_EQ(two.SetIcon(SolidIcon(4, 0xFFFF0000u), SolidIcon(4, 0xFF0000FFu)), 0);
         ImageButtonTestAccess(two).CheckBox() = bCheckBox;
         ImageButtonTestAccess(two).Hovering() = bHovering;
@@ -193,8 +178,7 @@ TEST(ImageButtonPaintTest, TheStateChoosesTheImageAndMovesItByThePushOffset) {
 }
 
 TEST(ImageButtonPaintTest, DisabledButtonsEmbossTheIconAndDrawTheCaptionTwice) {
-    ImageButton button;
-    button.resize(60, 30);
+    SizedButton button(60, 30);
     ASSERT_EQ(button.SetIcon(SolidIcon(8, 0xFFFF0000u)), 0);
     button.setText(QStringLiteral("Go"));
     // The darkest green level of the caption area, and how many pixels are lighter than the face.
@@ -223,9 +207,10 @@ TEST(ImageButtonPaintTest, DisabledButtonsEmbossTheIconAndDrawTheCaptionTwice) {
 }
 
 // Records the order of the drawing steps, each drawn by the base class as well.
+using Steps = std::vector<std::string>;
 class RecordingButton final : public ImageButton {
 public:
-    std::vector<std::string> steps;
+    Steps steps;
 
 protected:
     void DrawBackground(DeviceContext* pDC, const PaintState& state, RECT* pRect) override {
@@ -254,21 +239,18 @@ TEST(ImageButtonPaintTest, DrawItemCallsTheStepsThroughTheObjectInOrder) {
     ASSERT_EQ(button.SetIcon(SolidIcon(4, 0xFFFF0000u)), 0);
     button.setText(QStringLiteral("OK"));
     Paint(button, 0);
-    EXPECT_EQ(button.steps,
-              (std::vector<std::string>{"background", "border", "icon", "caption OK"}));
+    EXPECT_EQ(button.steps, (Steps{"background", "border", "icon", "caption OK"}));
 
     button.steps.clear();
     ASSERT_EQ(button.SetBitmaps(std::make_unique<Bitmap>(4, 4, false), kRed), 0);
     EXPECT_EQ(ImageButtonTestAccess(button).Icon(0).handle, nullptr);
     button.setText(QString());
     Paint(button, 0);
-    EXPECT_EQ(button.steps, (std::vector<std::string>{"background", "border",
-                                                      "bitmap " + std::to_string(0xFFFFFF)}));
+    EXPECT_EQ(button.steps, (Steps{"background", "border", "bitmap " + std::to_string(0xFFFFFF)}));
 }
 
 TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
-    ImageButton button;
-    button.resize(8, 6);
+    SizedButton button(8, 6);
     // A 4 x 2 bitmap: red with a magenta (transparent) left half.
     QImage picture(4, 2, QImage::Format_RGB32);
     picture.fill(0xFFFF0000u);
@@ -286,16 +268,10 @@ TEST(ImageButtonPaintTest, BitmapsDrawThroughTheirMask) {
 }
 
 TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
-    struct Case {
-        std::uint8_t nAlignment;
-        bool bCaption, bPressed, bCheckBox;
-        int nPushStyle;
-        DWORD w, h;
-        RECT image, caption;
-    };
     const RECT item{0, 0, 40, 20};
+    // Alignment, caption, pressed, check box, push offset style, image size; image and caption.
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<std::uint8_t, bool, bool, bool, int, DWORD, DWORD, RECT, RECT> cases[] = {
         {0, false, false, false, 0, 16, 16, {12, 2, 40, 20}, item},
         {0, true, false, false, 0, 16, 16, {3, 2, 40, 20}, {19, 0, 40, 20}},
         {1, false, false, false, 0, 16, 10, {12, 5, 40, 20}, item},
@@ -311,19 +287,18 @@ TEST(ImageButtonLayoutTest, ImagesArePlacedByAlignmentCaptionAndPress) {
         {0, false, true, false, 1, 16, 16, {12, 4, 40, 22}, item},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        ImageButton button;
-        button.resize(40, 20);
-        button.SetAlignment(c.nAlignment, FALSE);
-        button.SetPushOffset(c.nPushStyle, FALSE);
+    for (const auto& [nAlign, bCaption, bPressed, bCheckBox, nPush, w, h, image, caption] : cases) {
+        SizedButton button(40, 20);
+        button.SetAlignment(nAlign, FALSE);
+        button.SetPushOffset(nPush, FALSE);
         ImageButton::PaintState state = button.PaintStateFor(0, item);
-        state.caption = c.bCaption ? u"Go" : u"";
-        state.pressed = c.bPressed;
-        state.isCheckBox = c.bCheckBox;
-        RECT caption = item;
-        EXPECT_EQ(ImageButton::LayoutImage(state, &caption, c.w, c.h), c.image)
-            << int{c.nAlignment} << c.bCaption << c.w << c.bCheckBox;
-        EXPECT_EQ(caption, c.caption) << int{c.nAlignment} << c.bCaption;
+        state.caption = bCaption ? u"Go" : u"";
+        state.pressed = bPressed;
+        state.isCheckBox = bCheckBox;
+        RECT laidOut = item;
+        EXPECT_EQ(ImageButton::LayoutImage(state, &laidOut, w, h), image)
+            << int{nAlign} << bCaption << w << bCheckBox;
+        EXPECT_EQ(laidOut, caption) << int{nAlign} << bCaption;
     }
 }
 
@@ -412,32 +387,27 @@ TEST(ImageButtonIconTest, SettingIconsReleasesTheEarlierOnesAndFailuresKeepNone)
 }
 
 TEST(ImageButtonIconTest, GrayscaleAndDarkerCopiesGoPixelByPixelAndKeepBlackAndTransparency) {
-    struct Case {
-        QRgb source;
-        int nGray;
-        int nDarker;  // of each channel, or -1 for a mixed colour
-    };
-    const Case cases[] = {{0xFFFFFFFFu, 255, 191}, {0xFFFF0000u, 76, -1},  {0xFF00FF00u, 149, -1},
-                          {0xFF0000FFu, 29, -1},   {0xFF808080u, 128, 96}, {0xFF010101u, 1, 0},
-                          {0xFF000000u, 0, 0}};
+    // A colour, its grey level and its darker level of each channel (-1: a mixed colour).
+    const std::tuple<QRgb, int, int> cases[] = {{0xFFFFFFFFu, 255, 191}, {0xFFFF0000u, 76, -1},
+                                                {0xFF00FF00u, 149, -1},  {0xFF0000FFu, 29, -1},
+                                                {0xFF808080u, 128, 96},  {0xFF010101u, 1, 0},
+                                                {0xFF000000u, 0, 0}};
     QImage picture(8, 2, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
     for (int i = 0; i < 7; ++i) {
-        picture.setPixel(i, 0, cases[i].source);
+        picture.setPixel(i, 0, std::get<0>(cases[i]));
     }
     const auto pSource = Icon::FromImage(picture);
     const auto pGray = ImageButton::MakeGrayscaleIcon(pSource.get());
     const auto pDarker = ImageButton::MakeDarkerIcon(pSource.get());
     ASSERT_NE(pGray, nullptr);
     ASSERT_NE(pDarker, nullptr);
+    const auto grey = [](int nLevel) { return static_cast<QRgb>(nLevel * 0x010101); };
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(pGray->Colour().pixel(i, 0) & 0xFFFFFFu,
-                  static_cast<QRgb>(cases[i].nGray * 0x010101))
-            << i;
-        if (cases[i].nDarker >= 0) {
-            EXPECT_EQ(pDarker->Colour().pixel(i, 0) & 0xFFFFFFu,
-                      static_cast<QRgb>(cases[i].nDarker * 0x010101))
-                << i;
+        const auto& [source, nGray, nDarker] = cases[i];
+        EXPECT_EQ(pGray->Colour().pixel(i, 0) & 0xFFFFFFu, grey(nGray)) << i;
+        if (nDarker >= 0) {
+            EXPECT_EQ(pDarker->Colour().pixel(i, 0) & 0xFFFFFFu, grey(nDarker)) << i;
         }
         // Black inside the opaque part stays black and opaque.
         EXPECT_FALSE(pGray->IsTransparentAt(i, 0)) << i;

@@ -1,5 +1,4 @@
-// Item images from toolbar and bitmap resources: the test resources are toolbars made here and
-// the bitmaps in data/ (see make_bitmaps.py), registered as the program's resources are.
+// Item images from toolbars made here and the bitmaps in data/ (see make_bitmaps.py).
 
 #include "bitmap_resources.h"
 #include "lumo_menu.h"
@@ -53,16 +52,13 @@ protected:
                 RegisterResource(RT_BITMAP, nId, bitmap);
             }
         }
-        RegisterResource(
-            RT_MENU, std::string("IMAGES"),
-            BuildMenuTemplate(
-                {{0,
-                  0,
-                  u"Bar",
-                  {{0, 501, u"One", {}},
-                   {0, 502, u"Two", {}},
-                   {0, 0, u"Inner", {{0, 502, u"Two again", {}}, {0, 503, u"Three", {}}}},
-                   {0, 999, u"None", {}}}}}));
+        // clang-format off
+        RegisterResource(RT_MENU, std::string("IMAGES"), BuildMenuTemplate({{0, 0, u"Bar", {
+            {0, 501, u"One", {}},
+            {0, 502, u"Two", {}},
+            {0, 0, u"Inner", {{0, 502, u"Two again", {}}, {0, 503, u"Three", {}}}},
+            {0, 999, u"None", {}}}}}));
+        // clang-format on
         ASSERT_TRUE(menu.LoadTemplate("IMAGES"));
         pPopup = dynamic_cast<LumoMenu*>(menu.SubMenuAt(0));
         ASSERT_NE(pPopup, nullptr);
@@ -140,8 +136,7 @@ TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
     EXPECT_TRUE(SharedTransparent(3, 0, 0));
 
     // Storing 502 again with the blue image replaces all three in place.
-    const std::unique_ptr<ImageList> pList =
-        ImageList_Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1);
+    const auto pList = ImageList_Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1);
     ASSERT_TRUE(menu.AddBitmapToImageList(pList.get(), kToolbar16));
     // Three images, then the faded and shadow looks of the first.
     ASSERT_EQ(ImageList_GetImageCount(pList.get()), 5);
@@ -156,15 +151,13 @@ TEST_F(MenuImagesTest, TheFlatLookStoresTripletsAndReplacesThemInPlace) {
     EXPECT_EQ(menu.AddImageToSharedList(pList.get(), 9, 701), -1);
     EXPECT_EQ(LumoMenu::settings.sharedImageCommands.size(), 10u);
 
-    // The shared list keeps the image size it was made with; the looks of a menu with smaller
-    // images cannot go in, and the command is listed only for the image that did, so that the
-    // commands stored after it still name their own images.
+    // The shared list keeps its first image size: smaller looks cannot go in, and the command is
+    // listed only for the image that did, so that later commands still name their own images.
     LumoMenu::settings.sharedImages.reset();
     LumoMenu::settings.sharedImageCommands.clear();
     LumoMenu wide;
     wide.SetImageSize(20, 20);
-    const std::unique_ptr<ImageList> pWide =
-        ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 1);
+    const auto pWide = ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 1);
     ASSERT_TRUE(wide.AddBitmapToImageList(pWide.get(), kToolbar20));
     EXPECT_EQ(wide.AddImageToSharedList(pWide.get(), 0, 800), 0);
     menu.SetImageSize(16, 15);
@@ -190,8 +183,7 @@ TEST_F(MenuImagesTest, ImageSizeGrowsWithToolbarsAndFailuresAreReported) {
 
     // A true-colour bitmap is loaded as it is: no mapping, its grey not transparent.
     EXPECT_EQ(LumoMenu::LoadMappedBitmap(kToolbar20), nullptr);
-    const std::unique_ptr<ImageList> pList =
-        ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 1);
+    const auto pList = ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 1);
     ASSERT_TRUE(menu.AddBitmapToImageList(pList.get(), kToolbar20));
     ASSERT_EQ(ImageList_GetImageCount(pList.get()), 2);
     EXPECT_EQ(FromQRgb(pList->images[0].colour.pixel(1, 1)), RGB(128, 128, 128));

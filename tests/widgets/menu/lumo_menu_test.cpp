@@ -13,6 +13,12 @@ namespace vesk {
 namespace {
 
 using namespace platform;
+using Strings = std::vector<std::u16string>;
+
+// A menu created as an empty pop-up.
+struct EmptyPopup : LumoMenu {
+    EmptyPopup() { CreatePopupMenu(); }
+};
 
 // Every test starts from the program's defaults and leaves them so, with no menu left behind.
 class LumoMenuTest : public ::testing::Test {
@@ -33,18 +39,17 @@ protected:
     // One record per native item, each owner-drawn item's data naming its own record.
     static void ExpectInStep(const LumoMenu& menu) {
         ASSERT_EQ(static_cast<std::size_t>(menu.GetMenuItemCount()), menu.items.size());
-        for (int i = 0; i < menu.GetMenuItemCount(); ++i) {
-            const UINT nState = menu.GetMenuState(static_cast<UINT>(i), MF_BYPOSITION);
+        for (UINT i = 0; i < menu.items.size(); ++i) {
+            const UINT nState = menu.GetMenuState(i, MF_BYPOSITION);
             if ((nState & MF_POPUP) == 0 && (nState & MF_OWNERDRAW) != 0) {
-                EXPECT_EQ(
-                    GetMenuItemData(menu.m_hMenu, static_cast<UINT>(i), MF_BYPOSITION),
-                    reinterpret_cast<ULONG_PTR>(menu.items[static_cast<std::size_t>(i)].get()))
+                EXPECT_EQ(GetMenuItemData(menu.m_hMenu, i, MF_BYPOSITION),
+                          reinterpret_cast<ULONG_PTR>(menu.items[i].get()))
                     << "position " << i;
             }
         }
     }
-    static std::vector<std::u16string> Texts(const LumoMenu& menu) {
-        std::vector<std::u16string> texts;
+    static Strings Texts(const LumoMenu& menu) {
+        Strings texts;
         for (const auto& pRecord : menu.items) {
             texts.push_back(pRecord->text.value_or(u"<none>"));
         }
@@ -67,8 +72,7 @@ protected:
         ASSERT_TRUE(menu.LoadTemplate("TEST"));
     }
     static Font MenuFont() {
-        NONCLIENTMETRICS metrics;
-        metrics.cbSize = 340;
+        NONCLIENTMETRICS metrics;  // cbSize 340
         SystemParametersInfo(SPI_GETNONCLIENTMETRICS, 340, &metrics, 0);
         return Font(metrics.lfMenuFont);
     }
@@ -77,18 +81,15 @@ protected:
 };
 
 TEST_F(LumoMenuTest, TheSystemVersionAndThemeDecideTheLook) {
-    const struct {
-        DWORD dwVersion, dwMajor, dwMinor;
-        int nCode;
-    } versions[] = {
+    const std::tuple<DWORD, DWORD, DWORD, int> versions[] = {
         {0x80000003, 3, 10, 0}, {0x80000004, 4, 0, 2}, {0x80000A04, 4, 10, 3},
         {0x80005A04, 4, 90, 4}, {0x05650004, 4, 0, 5}, {0x08930005, 5, 0, 6},
         {0x0A280105, 5, 1, 7},  {0x0ECE0205, 5, 2, 1}, {0x23F00206, 6, 2, 1},
         {0x1DB10106, 6, 1, 1},
     };
-    for (const auto& c : versions) {
-        SetVersionForTesting(c.dwVersion, {0, c.dwMajor, c.dwMinor, 0, 0, {}});
-        EXPECT_EQ(LumoMenu::DetectOsVersion(), c.nCode) << std::hex << c.dwVersion;
+    for (const auto& [dwVersion, dwMajor, dwMinor, nCode] : versions) {
+        SetVersionForTesting(dwVersion, {0, dwMajor, dwMinor, 0, 0, {}});
+        EXPECT_EQ(LumoMenu::DetectOsVersion(), nCode) << std::hex << dwVersion;
     }
     ResetVersion();
     EXPECT_EQ(LumoMenu::DetectOsVersion(), 1);
@@ -149,8 +150,8 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
     EXPECT_EQ(menu.subMenus, std::vector<HMENU>{popup.m_hMenu});
     EXPECT_FALSE(popup.builtFromTemplate);
     EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32776, 32774, 32775}));
-    EXPECT_EQ(Texts(popup), (std::vector<std::u16string>{u"查看帖子原文", u"浏览【】吧", u"",
-                                                         u"帖子库", u"帮助", u"关于"}));
+    EXPECT_EQ(Texts(popup),
+              (Strings{u"查看帖子原文", u"浏览【】吧", u"", u"帖子库", u"帮助", u"关于"}));
     EXPECT_EQ(popup.items[2]->menuFlags, MF_SEPARATOR | MF_OWNERDRAW);
     EXPECT_EQ(popup.items[2]->commandId, 0u);
     ExpectInStep(popup);
@@ -159,7 +160,7 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
         popup.RemoveItem(res::ID_VIEW_THREAD, MF_BYCOMMAND);
         popup.RemoveItem(res::ID_BROWSE_BOARD, MF_BYCOMMAND);
         popup.RemoveItem(0, MF_BYPOSITION);
-        EXPECT_EQ(Texts(popup), (std::vector<std::u16string>{u"帖子库", u"帮助", u"关于"}));
+        EXPECT_EQ(Texts(popup), (Strings{u"帖子库", u"帮助", u"关于"}));
         ExpectInStep(popup);
         popup.InsertItem(0, static_cast<const char*>(nullptr), MF_BYPOSITION | MF_SEPARATOR, 0, -1);
         popup.InsertItem(0, Utf8ToGbk(pszBoard).value().c_str(), MF_BYPOSITION,
@@ -167,9 +168,8 @@ TEST_F(LumoMenuTest, ThePopupFromItsTemplateKeepsOneRecordPerItemThroughItsEdits
         popup.InsertItem(0, Utf8ToGbk("查看帖子原文").value().c_str(), MF_BYPOSITION,
                          res::ID_VIEW_THREAD, -1);
         EXPECT_EQ(Commands(popup), (std::vector<UINT>{32771, 32773, 0, 32776, 32774, 32775}));
-        EXPECT_EQ(Texts(popup),
-                  (std::vector<std::u16string>{u"查看帖子原文", GbkToUtf16(*Utf8ToGbk(pszBoard)),
-                                               u"<none>", u"帖子库", u"帮助", u"关于"}));
+        EXPECT_EQ(Texts(popup), (Strings{u"查看帖子原文", GbkToUtf16(*Utf8ToGbk(pszBoard)),
+                                         u"<none>", u"帖子库", u"帮助", u"关于"}));
         EXPECT_EQ(popup.items[2]->menuFlags, MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW);
         EXPECT_EQ(popup.items[0]->menuFlags, MF_BYPOSITION | MF_OWNERDRAW);
         ExpectInStep(popup);
@@ -215,13 +215,12 @@ TEST_F(LumoMenuTest, TemplatesNestAndLineUpAcceleratorsInTheMenuFont) {
     LumoMenu& c = Sub(b, 1);
     EXPECT_EQ(Commands(c), std::vector<UINT>{2});
     EXPECT_EQ(LumoMenu::ownedMenuHandles.size(), 3u);
-    int nPos = -1;
-    EXPECT_EQ(menu.FindCommand(2, nPos), &c);
-    EXPECT_EQ(nPos, 0);
-    EXPECT_EQ(menu.FindCommand(3, nPos), &menu);
-    EXPECT_EQ(nPos, 1);
-    EXPECT_EQ(menu.FindCommand(9, nPos), nullptr);
-    EXPECT_EQ(nPos, -1);
+    int nPos = -1;  // not reset between searches: each must set it
+    for (const auto& [nId, pFound, nFoundAt] :
+         {std::tuple<UINT, LumoMenu*, int>{2, &c, 0}, {3, &menu, 1}, {9, nullptr, -1}}) {
+        EXPECT_EQ(menu.FindCommand(nId, nPos), pFound) << nId;
+        EXPECT_EQ(nPos, nFoundAt) << nId;
+    }
     std::string strText;
     EXPECT_TRUE(menu.ItemText(2, strText, MF_BYCOMMAND));
     EXPECT_EQ(strText, "two");
@@ -231,12 +230,9 @@ TEST_F(LumoMenuTest, TemplatesNestAndLineUpAcceleratorsInTheMenuFont) {
 // A pop-up lives while an item opens it; removing the last such item, by position or by its
 // handle as command, deletes its whole tree. Foreign pop-ups leave the lists undeleted.
 TEST_F(LumoMenuTest, APopupGoesWithTheLastItemThatOpensItAndTakesItsTree) {
-    LumoMenu menu;
-    menu.CreatePopupMenu();
-    auto* pPopup = new LumoMenu;  // owned through its handle once an item opens it
-    pPopup->CreatePopupMenu();
-    auto* pDeep = new LumoMenu;
-    pDeep->CreatePopupMenu();
+    EmptyPopup menu;
+    auto* pPopup = new EmptyPopup;  // owned through its handle once an item opens it
+    auto* pDeep = new EmptyPopup;
     pDeep->AppendItem(u"deep", 0, 30);
     pPopup->AppendItem(u"five", 0, 5);
     pPopup->AppendItem(u"deeper", MF_POPUP, ToId(pDeep->m_hMenu));
@@ -250,14 +246,14 @@ TEST_F(LumoMenuTest, APopupGoesWithTheLastItemThatOpensItAndTakesItsTree) {
     menu.RemoveItem(0, MF_BYPOSITION);
     ASSERT_TRUE(IsMenu(hPopup)) << "the other item still opens it";
     EXPECT_EQ(menu.SubMenuAt(0), pPopup);
-    EXPECT_EQ(Texts(menu), (std::vector<std::u16string>{u"two", u"end"}));
+    EXPECT_EQ(Texts(menu), (Strings{u"two", u"end"}));
     EXPECT_EQ(menu.subMenus, std::vector<HMENU>{hPopup});
     EXPECT_EQ(LumoMenu::ownedMenuHandles, (std::vector<HMENU>{hDeep, hPopup}));
 
     menu.RemoveItem(static_cast<UINT>(ToId(hPopup)), MF_BYCOMMAND);
     EXPECT_FALSE(IsMenu(hPopup) || IsMenu(hDeep));
     EXPECT_FALSE(LumoMenu::IsOwnedMenu(hDeep));
-    EXPECT_EQ(Texts(menu), std::vector<std::u16string>{u"end"});
+    EXPECT_EQ(Texts(menu), Strings{u"end"});
     EXPECT_TRUE(menu.subMenus.empty());
     ExpectInStep(menu);
 
@@ -274,8 +270,7 @@ TEST_F(LumoMenuTest, APopupGoesWithTheLastItemThatOpensItAndTakesItsTree) {
     EXPECT_EQ(menu.items.size(), 1u);
     EXPECT_TRUE(IsMenu(foreign.m_hMenu));
     {
-        LumoMenu holder;
-        holder.CreatePopupMenu();
+        EmptyPopup holder;
         holder.AppendItem(u"foreign", MF_POPUP, ToId(foreign.m_hMenu));
         holder.RemoveMenu(0, MF_BYPOSITION);  // keeps the foreign pop-up alive past the release
         holder.items.clear();
@@ -292,16 +287,13 @@ TEST_F(LumoMenuTest, ReleaseDeletesNestedPopupsAndEveryOwnedHandle) {
     // One handle taken in twice, by two menus of the tree.
     Sub(*pMenu, 0).AppendItem(u"twice", MF_POPUP, ToId(hTwice));
     pMenu->AppendItem(u"twice again", MF_POPUP, ToId(hTwice));
-    EXPECT_EQ(
-        std::count(LumoMenu::ownedMenuHandles.begin(), LumoMenu::ownedMenuHandles.end(), hTwice),
-        2);
+    EXPECT_EQ(std::ranges::count(LumoMenu::ownedMenuHandles, hTwice), 2);
     delete pMenu;  // the sanitizer build sees any object or record left behind
     EXPECT_FALSE(IsMenu(hTwice));
 }
 
 TEST_F(LumoMenuTest, AddsInsertsModifiesAndRemovesOneRecordPerItem) {
-    LumoMenu menu;
-    menu.CreatePopupMenu();
+    EmptyPopup menu;
     // An item that cannot be added leaves no record.
     EXPECT_FALSE(menu.AppendItem(u"no pop-up", MF_POPUP, 0x7777));
     EXPECT_FALSE(menu.InsertItem(0, u"no pop-up", MF_BYPOSITION | MF_POPUP, 0x7777));
@@ -314,7 +306,7 @@ TEST_F(LumoMenuTest, AddsInsertsModifiesAndRemovesOneRecordPerItem) {
     ASSERT_TRUE(menu.InsertItem(3, u"b", MF_BYCOMMAND, 2));
     ASSERT_TRUE(menu.InsertItem(kNotFound, u"d", MF_BYPOSITION, 4));
     EXPECT_EQ(Commands(menu), (std::vector<UINT>{1, 2, 3, 4}));
-    EXPECT_EQ(Texts(menu), (std::vector<std::u16string>{u"a", u"b", u"c", u"d"}));
+    EXPECT_EQ(Texts(menu), (Strings{u"a", u"b", u"c", u"d"}));
     // Of two twins, the record of the one removed goes.
     menu.AppendItem(u"first", 0, 9);
     menu.AppendItem(u"second", 0, 9);
@@ -340,8 +332,7 @@ TEST_F(LumoMenuTest, ItemsWithoutARecordNeverTakeAnotherItemsRecord) {
         return GetMenuItemData(menu.m_hMenu, static_cast<UINT>(nPos), MF_BYPOSITION);
     };
     for (const bool bSeparator : {false, true}) {
-        LumoMenu menu;
-        menu.CreatePopupMenu();
+        EmptyPopup menu;
         const UINT nId = bSeparator ? 0 : 9;
         menu.AppendItem(bSeparator ? u"" : u"nine", 0, nId);
         AppendMenuW(menu.m_hMenu, bSeparator ? MF_SEPARATOR : MF_STRING, nId, u"native");
@@ -349,14 +340,12 @@ TEST_F(LumoMenuTest, ItemsWithoutARecordNeverTakeAnotherItemsRecord) {
         ASSERT_EQ(menu.items.size(), 1u);
         ExpectInStep(menu);
         // Measuring the twin reads its record: freed, this is a use after free.
-        MEASUREITEMSTRUCT measure;
-        measure.itemData = dataOf(menu, 0);
+        MEASUREITEMSTRUCT measure{.itemData = dataOf(menu, 0)};
         menu.MeasureItem(&measure);
         EXPECT_GT(measure.itemHeight, 0u);
     }
 
-    LumoMenu menu;
-    menu.CreatePopupMenu();
+    EmptyPopup menu;
     menu.AppendItem(u"nine", 0, 9);
     InsertMenuW(menu.m_hMenu, 0, MF_BYPOSITION | MF_STRING, 9, u"native");
     ASSERT_TRUE(menu.ModifyItem(9, u"NINE"));
@@ -369,8 +358,7 @@ TEST_F(LumoMenuTest, ItemsWithoutARecordNeverTakeAnotherItemsRecord) {
 }
 
 TEST_F(LumoMenuTest, MnemonicsAndResynchronisingTakeInNativeItems) {
-    LumoMenu menu;
-    menu.CreatePopupMenu();
+    EmptyPopup menu;
     menu.AppendItem(u"&Open", 0, 1);
     menu.AppendItem(u"", 0, 0);
     menu.AppendItem(u"E&xit", 0, 2);
@@ -397,8 +385,7 @@ TEST_F(LumoMenuTest, MnemonicsAndResynchronisingTakeInNativeItems) {
     AppendMenuW(menu.m_hMenu, MF_POPUP, ToId(hPopup), u"popup");
     menu.Resynchronise();
     EXPECT_EQ(Commands(menu), (std::vector<UINT>{5, 1, 0, 3, kNotFound}));
-    EXPECT_EQ(Texts(menu),
-              (std::vector<std::u16string>{u"five", u"&Open", u"", u"&Help", u"popup"}));
+    EXPECT_EQ(Texts(menu), (Strings{u"five", u"&Open", u"", u"&Help", u"popup"}));
     EXPECT_EQ(menu.items[0]->menuFlags, MF_BYPOSITION | MF_OWNERDRAW);
     EXPECT_EQ(menu.items[4]->commandId, ToId(hPopup));
     ExpectInStep(menu);
@@ -407,8 +394,7 @@ TEST_F(LumoMenuTest, MnemonicsAndResynchronisingTakeInNativeItems) {
     }
 }
 
-// Flat items (as the program attaches its menu) in the screen's font with the wide gap; classic
-// ones on an older shell in the menu font.
+// Flat items in the screen's font with the wide gap; classic ones (older shell) in the menu font.
 TEST_F(LumoMenuTest, MeasuresItemsForEachLook) {
     LumoMenu menu;
     const auto measure = [&menu](const std::u16string& text, UINT nFlags = 0) {
@@ -417,8 +403,7 @@ TEST_F(LumoMenuTest, MeasuresItemsForEachLook) {
         if (!text.empty()) {
             item.SetItemText(text.c_str());
         }
-        MEASUREITEMSTRUCT m;
-        m.itemData = reinterpret_cast<ULONG_PTR>(&item);
+        MEASUREITEMSTRUCT m{.itemData = reinterpret_cast<ULONG_PTR>(&item)};
         menu.MeasureItem(&m);
         return std::pair{m.itemWidth, m.itemHeight};
     };
