@@ -41,7 +41,7 @@ using vesk::bench::WaitUntil;
 QString TopOnScreen(vesk::ViewerDialog& dialog) {
     bool bDone = false;
     QString top;
-    Access(dialog).m_browser->PostsOnScreen([&](const QStringList& ids) {
+    Access(dialog).m_browser->PostsOnScreen([&](const QStringList& ids, int) {
         top = ids.value(0);
         bDone = true;
     });

@@ -248,7 +248,7 @@ void BM_ListHundredThreads(benchmark::State& state) {
         for (int nThread = 0; nThread < 100; ++nThread) {
             const ThreadKey key{"600519", std::to_string(2000000 + nThread)};
             test::KeepThreadPages(store, key, 1, 90);
-            store.MarkComplete(store.Find(key)->nId);
+            store.MarkRead(store.Find(key)->nId);
             test::KeepThreadPages(store, key, 91, 100, 2);
         }
     }

@@ -37,7 +37,7 @@ using vesk::bench::WaitUntil;
 bool OnScreen(vesk::ViewerDialog& dialog, const QString& id) {
     bool bDone = false;
     bool bShown = false;
-    Access(dialog).m_browser->PostsOnScreen([&](const QStringList& ids) {
+    Access(dialog).m_browser->PostsOnScreen([&](const QStringList& ids, int) {
         bShown = ids.contains(id);
         bDone = true;
     });

@@ -292,7 +292,6 @@ RefreshOutcome RefreshRun::Finish() {
             CheckOlderPages(nThread);
         }
     }
-    m_store.MarkComplete(nThread);
     return m_outcome;
 }
 
@@ -516,7 +515,7 @@ void GoKeeper::Keep(const LoopPage& page) noexcept {
             m_pStore = std::make_unique<ThreadStore>(m_strFile);
             m_bKeptBefore = m_pStore->Find(m_key).has_value();
         }
-        m_bKept = m_pStore->StorePage(m_key, AsReadPage(page, m_key), m_nWhen).nOwn > 0 || m_bKept;
+        m_pStore->StorePage(m_key, AsReadPage(page, m_key), m_nWhen);
     } catch (const std::exception& error) {
         m_strError = error.what();
         m_pStore.reset();
@@ -524,13 +523,6 @@ void GoKeeper::Keep(const LoopPage& page) noexcept {
 }
 
 std::string GoKeeper::Finish() noexcept {
-    try {
-        if (m_bKept && m_pStore != nullptr) {
-            m_pStore->MarkComplete(m_pStore->Find(m_key)->nId);
-        }
-    } catch (const std::exception& error) {
-        m_strError = error.what();
-    }
     m_pStore.reset();
     return m_strError;
 }

@@ -108,8 +108,7 @@ public:
     GoKeeper& operator=(const GoKeeper&) = delete;
 
     void Keep(const LoopPage& page) noexcept;
-    // After the reading: the thread counts as refreshed when a page was kept. What went wrong
-    // with the library, or empty.
+    // After the reading: what went wrong with the library, or empty.
     std::string Finish() noexcept;
     // Whether the library held the thread before the first page was kept.
     bool WasKeptBefore() const { return m_bKeptBefore; }
@@ -120,7 +119,6 @@ private:
     std::int64_t m_nWhen;
     std::unique_ptr<ThreadStore> m_pStore;
     std::string m_strError;
-    bool m_bKept = false;
     bool m_bKeptBefore = false;
 };
 

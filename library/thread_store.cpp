@@ -27,7 +27,7 @@ Statement& ThreadStore::Cached(const char* pszSql) {
 
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     Statement& find = Cached(
-        "SELECT id, title, board_name, starter, complete, refreshed, watched, read_post, read_at "
+        "SELECT id, title, board_name, starter, refreshed, watched, read_post, read_at "
         "FROM thread WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
@@ -38,11 +38,10 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
                         std::string(find.Bytes(1)),
                         std::string(find.Bytes(2)),
                         std::string(find.Bytes(3)),
-                        find.Int(4) != 0,
-                        find.Int(5),
-                        find.Int(6) != 0,
-                        find.Int(7),
-                        find.Int(8)};
+                        find.Int(4),
+                        find.Int(5) != 0,
+                        find.Int(6),
+                        find.Int(7)};
     find.Reset();
     return thread;
 }
@@ -150,10 +149,6 @@ void ThreadStore::NoteRefresh(std::int64_t nThread, bool bRead, std::int64_t nWh
             .Bind(2, nThread)
             .Run();
     }
-}
-
-void ThreadStore::MarkComplete(std::int64_t nThread) {
-    Cached("UPDATE thread SET complete = 1 WHERE id = ?").Bind(1, nThread).Run();
 }
 
 std::vector<StoredPost> ThreadStore::Posts(std::int64_t nThread,

@@ -23,7 +23,6 @@ struct StoredThread {
     std::string strTitle;
     std::string strBoardName;
     std::string strStarter;
-    bool bComplete = false;       // a refresh has run to its end: what later ones find is marked
     std::int64_t nRefreshed = 0;  // seconds since 1970, UTC
     bool bWatched = false;
     std::int64_t nReadPost = 0;  // the post last seen at the top of the view, 0 when none
@@ -180,8 +179,6 @@ public:
     // The reading of a refresh (nWhen) ended at the thread's last page, nLastPage: the kept floors
     // above its own are deleted, since no later page can hold them.
     PageChanges EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen);
-    // Marks a thread whose refresh ran to its end: what later refreshes find is unread.
-    void MarkComplete(std::int64_t nThread);
 
     void SetWatched(std::int64_t nThread, bool bWatched);
     // The watched threads, least recently refreshed first.
@@ -255,8 +252,8 @@ private:
     Statement& Cached(const char* pszSql);
     void RecordChange(std::int64_t nThread, std::int32_t nFloor, int nKind, std::int64_t nWhen,
                       std::string_view body);
-    // The post is deleted; marked so while unread once its thread's refresh has completed.
-    void MarkDeleted(std::int64_t nPost, bool bComplete);
+    // The post is deleted, and marked so until the reader has seen it.
+    void MarkDeleted(std::int64_t nPost);
 
     bool m_bReadOnly;
     Database m_db;

@@ -71,10 +71,6 @@ private:
     static std::string_view WholeBody(const PostFields& post) {
         return post.block.empty() ? post.body : CutWholeBody(post.block);
     }
-    // A state as stored: until a refresh has run to the thread's end, everything counts as read.
-    std::int64_t Marked(PostState state) const {
-        return m_thread.bComplete ? static_cast<std::int64_t>(state) : 0;
-    }
     Statement& Cached(const char* pszSql) { return m_store.Cached(pszSql); }
 
     ThreadStore& m_store;
@@ -206,7 +202,7 @@ void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t n
     // text is simply current again.
     const PostState newState = bEdited         ? (kept.state == PostState::kNew
                                                       ? PostState::kNew
-                                                      : static_cast<PostState>(Marked(PostState::kEdited)))
+                                                      : PostState::kEdited)
                                : kept.bDeleted ? PostState::kRead
                                                : kept.state;
     Cached(
@@ -237,7 +233,7 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
         .Bind(6, post.author)
         .Bind(7, post.time)
         .Bind(8, body)
-        .Bind(9, Marked(PostState::kNew))
+        .Bind(9, static_cast<std::int64_t>(PostState::kNew))
         .Run();
     const auto nAdded = static_cast<int>(m_store.m_db.Changes());
     if (nAdded > 0) {
@@ -256,7 +252,7 @@ void ThreadStore::PageWriter::DeleteMissing() {
             continue;
         }
         m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
-        m_store.MarkDeleted(kept.nId, m_thread.bComplete);
+        m_store.MarkDeleted(kept.nId);
         ++m_result.changes.nDeleted;
     }
 }
@@ -282,16 +278,15 @@ void ThreadStore::PageWriter::NotePage() {
         .Bind(5, bFloors ? m_nHighest : 0)
         .Bind(6, m_nWhen)
         .Run();
-    // The posts added are new, unread once the thread has been read to its end.
+    // The posts added are new: read only once the reader has seen them.
     const PageChanges& added = m_result.changes;
-    const int nUnread = m_thread.bComplete ? added.nNew : 0;
     Cached(
         "UPDATE thread SET refreshed = ?, n_posts = n_posts + ?, n_unread = n_unread + ?,"
         " n_starter_unread = n_starter_unread + ? WHERE id = ?")
         .Bind(1, m_nWhen / 1000000)
         .Bind(2, added.nNew)
-        .Bind(3, nUnread)
-        .Bind(4, m_thread.bComplete ? added.nStarterNew : 0)
+        .Bind(3, added.nNew)
+        .Bind(4, added.nStarterNew)
         .Bind(5, m_thread.nId)
         .Run();
 }
@@ -318,11 +313,9 @@ PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::i
     Transaction transaction(m_db);
     PageChanges changes;
     Statement& last = Cached(
-        "SELECT g.last_floor, t.complete FROM page g JOIN thread t ON t.id = g.thread "
-        "WHERE g.thread = ? AND g.number = ?");
+        "SELECT last_floor FROM page WHERE thread = ? AND number = ?");
     last.Bind(1, nThread).Bind(2, nLastPage);
     const std::int64_t nLastFloor = last.Step() ? last.Int(0) : 0;
-    const bool bComplete = nLastFloor > 0 && last.Int(1) != 0;
     last.Reset();
     if (nLastFloor > 0) {
         struct Gone {
@@ -341,7 +334,7 @@ PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::i
         }
         for (const Gone& post : gone) {
             RecordChange(nThread, post.nFloor, kDeletion, nWhen, post.strBody);
-            MarkDeleted(post.nId, bComplete);
+            MarkDeleted(post.nId);
         }
         changes.nDeleted = static_cast<int>(gone.size());
     }
@@ -365,9 +358,9 @@ void ThreadStore::RecordChange(std::int64_t nThread, std::int32_t nFloor, int nK
         .Run();
 }
 
-void ThreadStore::MarkDeleted(std::int64_t nPost, bool bComplete) {
+void ThreadStore::MarkDeleted(std::int64_t nPost) {
     Cached("UPDATE post SET deleted = 1, state = ? WHERE id = ?")
-        .Bind(1, bComplete ? static_cast<std::int64_t>(PostState::kDeleted) : 0)
+        .Bind(1, static_cast<std::int64_t>(PostState::kDeleted))
         .Bind(2, nPost)
         .Run();
 }

@@ -105,7 +105,7 @@ constexpr const char* kSchema[] = {
     " title BLOB NOT NULL DEFAULT x'',"
     " board_name BLOB NOT NULL DEFAULT x'',"
     " starter BLOB NOT NULL DEFAULT x'',"
-    " complete INTEGER NOT NULL DEFAULT 0,"
+    " complete INTEGER NOT NULL DEFAULT 0,"  // no longer used: every post is unread until seen
     " refreshed INTEGER NOT NULL DEFAULT 0,"
     " watched INTEGER NOT NULL DEFAULT 0,"
     " failures INTEGER NOT NULL DEFAULT 0,"

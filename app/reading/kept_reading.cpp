@@ -438,28 +438,34 @@ void KeptReading::MoveToMarked(int nStep, std::function<void(bool)> done) {
 
 void KeptReading::NoteSeenPosts() {
     if (IsShown()) {
-        m_browser.PostsOnScreen(
-            [pThis = QPointer<KeptReading>(this), nPage = m_nPage](const QStringList& ids) {
-                if (pThis == nullptr || pThis->m_nPage != nPage) {
-                    return;
+        m_browser.PostsOnScreen([pThis = QPointer<KeptReading>(this), nPage = m_nPage](
+                                    const QStringList& ids, int nScrolled) {
+            if (pThis == nullptr || pThis->m_nPage != nPage) {
+                return;
+            }
+            if (ids != pThis->m_onScreen || nScrolled != pThis->m_nScrolled) {
+                pThis->m_onScreen = ids;
+                pThis->m_nScrolled = nScrolled;
+                pThis->m_still.start();
+            }
+            const bool bSeen = pThis->m_still.elapsed() >= kSeenAfterMs;
+            for (const QString& id : ids) {
+                const int nIndex = RowIndex(id).value_or(-1);
+                if (nIndex < 0 || nIndex >= pThis->Total()) {
+                    continue;
                 }
-                for (const QString& id : ids) {
-                    const int nIndex = RowIndex(id).value_or(-1);
-                    if (nIndex < 0 || nIndex >= pThis->Total()) {
-                        continue;
-                    }
-                    OutlinePost& post = pThis->m_kept.outline[static_cast<std::size_t>(nIndex)];
-                    if (id == ids.front()) {
-                        pThis->m_nPlace = post.nId;
-                        pThis->NoteTop(nIndex);
-                    }
-                    if (post.state != PostState::kRead) {
-                        pThis->m_unsavedSeen.push_back(post.nId);
-                        pThis->m_seen.insert(post.nId);
-                        post.state = PostState::kRead;
-                    }
+                OutlinePost& post = pThis->m_kept.outline[static_cast<std::size_t>(nIndex)];
+                if (id == ids.front()) {
+                    pThis->m_nPlace = post.nId;
+                    pThis->NoteTop(nIndex);
                 }
-            });
+                if (bSeen && post.state != PostState::kRead) {
+                    pThis->m_unsavedSeen.push_back(post.nId);
+                    pThis->m_seen.insert(post.nId);
+                    post.state = PostState::kRead;
+                }
+            }
+        });
     }
     SaveSeen();
 }

@@ -2,6 +2,7 @@
 
 #include "window_library.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -80,8 +81,11 @@ public:
     // To the next (+1) or previous (-1) post not read; done says whether there was one.
     void MoveToMarked(int nStep, std::function<void(bool)> done);
 
-    // Asks the view which posts are on screen: they are read, the top one is the reading place.
+    // Asks the view which posts are on screen: the top one is the reading place, and they are read
+    // once they have stood on screen, the page still, for about a second (kSeenAfterMs) by the
+    // answers to these calls. A glance while scrolling or jumping reads nothing.
     void NoteSeenPosts();
+    static constexpr int kSeenAfterMs = 900;
     // Keeps what was seen in the library, when it is free.
     void SaveSeen();
     // The page tells the place anew (the top post, what it holds).
@@ -128,6 +132,10 @@ private:
     int m_nFirst = 0;
     int m_nLast = 0;
     int m_nTop = -1;
+    // What is on screen, and since when it stands still there.
+    QStringList m_onScreen;
+    int m_nScrolled = -1;
+    QElapsedTimer m_still;
     // What the library has not taken yet: posts seen, and the reading place (a post's id).
     std::vector<std::int64_t> m_unsavedSeen;
     std::int64_t m_nPlace = 0;

@@ -41,7 +41,7 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
       m_rooms(rooms),
       m_window(std::move(window)),
       m_pSeenTimer(new QTimer(this)) {
-    m_pSeenTimer->setInterval(1000);
+    m_pSeenTimer->setInterval(KeptReading::kSeenAfterMs / 2);
     connect(m_pSeenTimer, &QTimer::timeout, this, &WindowReading::NoteSeenPosts);
     connect(&m_rooms.placeBar, &PlaceBar::toEnd, this, &WindowReading::MoveToEnd);
     connect(&m_rooms.placeBar, &PlaceBar::toFloor, this, &WindowReading::GoToFloor);

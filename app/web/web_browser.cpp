@@ -56,11 +56,12 @@ constexpr char kScrollScript[] =
 // The posts on screen: the first row whose bottom is in view, found by halving (rows stand in
 // order), and those after it whose top is, by their ids.
 constexpr char kOnScreenScript[] =
-    "(function(){var t=document.querySelector('table');if(!t)return [];var r=t.rows,h=innerHeight;"
+    "(function(){var t=document.querySelector('table');if(!t)return {ids:[],y:0};"
+    "var r=t.rows,h=innerHeight;"
     "var lo=0,hi=r.length;while(lo<hi){var m=(lo+hi)>>1;"
     "if(r[m].getBoundingClientRect().bottom<=1)lo=m+1;else hi=m;}"
     "var out=[];for(var i=lo;i<r.length;i++){if(r[i].getBoundingClientRect().top>=h-8)break;"
-    "if(r[i].id)out.push(r[i].id);}return out;})()";
+    "if(r[i].id)out.push(r[i].id);}return {ids:out,y:Math.round(scrollY)};})()";
 // The next or previous row marked not read, brought to the top; whether the view moved (at the
 // page's end, the rows below the top can come no higher).
 constexpr char kMarkedScript[] =
@@ -477,12 +478,14 @@ void CWebBrowser2::MoveToMarked(int nStep, std::function<void(bool)> done) {
                                    });
 }
 
-void CWebBrowser2::PostsOnScreen(std::function<void(const QStringList&)> done) {
+void CWebBrowser2::PostsOnScreen(std::function<void(const QStringList&, int)> done) {
     m_pView->page()->runJavaScript(QString::fromLatin1(kOnScreenScript),
                                    QWebEngineScript::ApplicationWorld,
-                                   [this, done = std::move(done)](const QVariant& ids) {
+                                   [this, done = std::move(done)](const QVariant& screen) {
                                        if (!m_bClosing) {
-                                           done(ids.toStringList());
+                                           const QVariantMap answer = screen.toMap();
+                                           done(answer.value(QStringLiteral("ids")).toStringList(),
+                                                answer.value(QStringLiteral("y")).toInt());
                                        }
                                    });
 }

@@ -48,8 +48,9 @@ public:
     // Brings the next (+1) or previous (-1) post marked not read (class "vk-u") to the top of the
     // view; done is told whether there was one.
     void MoveToMarked(int nStep, std::function<void(bool)> done);
-    // The ids of the posts on screen now (those with an id), the top one first.
-    void PostsOnScreen(std::function<void(const QStringList&)> done);
+    // The ids of the posts on screen now (those with an id), the top one first, and how far the
+    // page is scrolled (pixels).
+    void PostsOnScreen(std::function<void(const QStringList& ids, int nScrolled)> done);
     // Runs a script of the program's own in the page shown, in the view's own script world (the
     // page's scripts never run); done, when given, is told what it gave back.
     void RunScript(const QString& source, std::function<void(const QVariant&)> done = {});

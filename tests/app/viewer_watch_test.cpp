@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 class ViewerWatchTest : public ViewerTest {
 protected:
-    // The threads kept and watched; only the first page of those in firstPageOnly.
+    // The threads kept, read and watched; only the first page of those in firstPageOnly.
     void Watch(std::initializer_list<ThreadKey> keys, const char* pszFirstPageOnly = "") {
         forum.SetFault(pszFirstPageOnly, {500});
         ThreadStore store(DefaultLibraryFile());
@@ -32,6 +32,7 @@ protected:
             settings.strBaseAddress = forum.BaseAddress();
             RefreshThread(store, fetcher, key, settings);
             store.SetWatched(store.Find(key)->nId, true);
+            store.MarkRead(store.Find(key)->nId);
         }
         forum.SetFault(pszFirstPageOnly, {});
         forum.ClearRequests();
