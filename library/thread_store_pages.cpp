@@ -200,11 +200,10 @@ void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t n
     }
     // An edit is unread again, and a new post stays new; a post back from deletion with its last
     // text is simply current again.
-    const PostState newState = bEdited         ? (kept.state == PostState::kNew
-                                                      ? PostState::kNew
-                                                      : PostState::kEdited)
-                               : kept.bDeleted ? PostState::kRead
-                                               : kept.state;
+    const PostState newState =
+        bEdited         ? (kept.state == PostState::kNew ? PostState::kNew : PostState::kEdited)
+        : kept.bDeleted ? PostState::kRead
+                        : kept.state;
     Cached(
         "UPDATE post SET author = ?, time = ?, body = ?, deleted = 0, state = ?, page = ?, "
         "position = ?, whole = 1 WHERE id = ?")
@@ -312,8 +311,7 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
 PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen) {
     Transaction transaction(m_db);
     PageChanges changes;
-    Statement& last = Cached(
-        "SELECT last_floor FROM page WHERE thread = ? AND number = ?");
+    Statement& last = Cached("SELECT last_floor FROM page WHERE thread = ? AND number = ?");
     last.Bind(1, nThread).Bind(2, nLastPage);
     const std::int64_t nLastFloor = last.Step() ? last.Int(0) : 0;
     last.Reset();
