@@ -5,6 +5,7 @@
 #include "code_page.h"
 #include "exit_codes.h"
 #include "forum_config.h"
+#include "picture_sources.h"
 #include "request_checks.h"
 #include "search_page.h"
 #include "terminal_text.h"
@@ -395,9 +396,16 @@ public:
         if (!thread) {
             return kExitNotFound;
         }
-        const ResultPage page =
-            ComposeThreadPage(*thread, PostsToShow(m_store, *thread, filter), filter,
-                              m_options.bNew, m_store.Pictures(thread->nId));
+        // A picture never fetched links to where its src points from the thread's page.
+        PictureMap pictures = m_store.Pictures(thread->nId);
+        const std::string strPage =
+            ThreadPageAddress(m_options.strBase, thread->key.strBoardCode, thread->key.strThreadId);
+        for (auto& [src, ref] : pictures) {
+            ref.strAddress =
+                ref.strAddress.empty() ? ResolvePictureAddress(src, strPage) : ref.strAddress;
+        }
+        const ResultPage page = ComposeThreadPage(*thread, PostsToShow(m_store, *thread, filter),
+                                                  filter, m_options.bNew, pictures);
         const bool bWritten = WritePage(m_options.strOut, page.strText);
         if (bWritten && !m_options.bPeek) {
             m_store.MarkRead(thread->nId);

@@ -182,6 +182,8 @@ PageTaken RefreshRun::KeepAsRead(const LoopPage& page) {
                               : Keep(AsReadPage(page, m_key));
 }
 
+// A page after page 1 that answers without posts of its own is no page of the thread any more: its
+// row goes, so that the next refresh resumes before it.
 std::optional<HeldPage> RefreshRun::ReadOne(int nPage, ReadingEnd& end) {
     std::optional<HeldPage> held;
     ReadOptions one = m_forward;
@@ -196,6 +198,10 @@ std::optional<HeldPage> RefreshRun::ReadOne(int nPage, ReadingEnd& end) {
             return PageTaken{static_cast<int>(page.posts.size()), 1};
         },
         one);
+    if (!held && nPage > 1 && m_stored && !end.bRepeat && !Unread(end) &&
+        end.failure.kind == PageFailure::Kind::kNone) {
+        m_store.ForgetPage(m_stored->nId, nPage);
+    }
     return held;
 }
 

@@ -69,6 +69,13 @@ KeptPages ThreadStore::PagesKept(std::int64_t nThread) {
     return kept;
 }
 
+void ThreadStore::ForgetPage(std::int64_t nThread, int nPage) {
+    Cached("DELETE FROM page WHERE thread = ? AND number = ?")
+        .Bind(1, nThread)
+        .Bind(2, nPage)
+        .Run();
+}
+
 std::vector<int> ThreadStore::PagesReadBefore(std::int64_t nThread, std::int64_t nWhen,
                                               int nCount) {
     Statement& older = Cached(

@@ -158,6 +158,8 @@ public:
     // The highest floor stored for the thread, 0 when none.
     std::int32_t HighestFloor(std::int64_t nThread);
     KeptPages PagesKept(std::int64_t nThread);
+    // The page holds no post of the thread now: the refreshes go on as if it was never read.
+    void ForgetPage(std::int64_t nThread, int nPage);
     // The kept pages after page 1 last read before nWhen (a refresh's time), those read longest
     // ago first, at most nCount.
     std::vector<int> PagesReadBefore(std::int64_t nThread, std::int64_t nWhen, int nCount);
@@ -177,7 +179,8 @@ public:
     // that was read in the same refresh.
     StoredPage StorePage(const ThreadKey& key, const ReadPage& page, std::int64_t nWhen);
     // The reading of a refresh (nWhen) ended at the thread's last page, nLastPage: the kept floors
-    // above its own are deleted, since no later page can hold them.
+    // above its own that stood on it or on later pages are deleted, since no page holds them now
+    // (one above them on an earlier page is that page's, whose reading tells).
     PageChanges EndOfThread(std::int64_t nThread, int nLastPage, std::int64_t nWhen);
 
     void SetWatched(std::int64_t nThread, bool bWatched);

@@ -57,6 +57,7 @@ private:
     };
 
     void FindOwnRun();
+    bool HoldsFloorNotKept();
     void UpdateHeading();
     void ReadKept();
     void WriteOwnPosts();
@@ -107,10 +108,15 @@ StoredPage ThreadStore::PageWriter::Write() {
     return m_result;
 }
 
-// The page before, as last read, tells where this page's own floors begin.
+// The page before, as last read, tells where this page's own floors begin. A page none of whose
+// floors rise above it is still its own when it holds a floor not kept: some boards order a
+// thread's posts otherwise than by floor.
 void ThreadStore::PageWriter::FindOwnRun() {
     m_before = m_store.PageBefore(m_thread.nId, m_page.nPage);
     m_nFirstOwn = FirstOwnPost(m_page.posts, m_before.nLastFloor);
+    if (m_nFirstOwn == m_page.posts.size() && HoldsFloorNotKept()) {
+        m_nFirstOwn = 0;
+    }
     m_result.nOwn = static_cast<int>(m_page.posts.size() - m_nFirstOwn);
     for (std::size_t i = m_nFirstOwn; i < m_page.posts.size(); ++i) {
         if (const std::int32_t nFloor = m_page.posts[i].nFloor; nFloor != 0) {
@@ -121,6 +127,19 @@ void ThreadStore::PageWriter::FindOwnRun() {
 }
 
 // Page 1 names the thread and, by its first post of its own, the starter.
+bool ThreadStore::PageWriter::HoldsFloorNotKept() {
+    Statement& kept = Cached("SELECT count(*) FROM post WHERE thread = ? AND floor = ?");
+    for (const PostFields& post : m_page.posts) {
+        kept.Bind(1, m_thread.nId).Bind(2, post.nFloor);
+        const bool bKept = kept.Step() && kept.Int(0) > 0;
+        kept.Reset();
+        if (post.nFloor != 0 && !bKept) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void ThreadStore::PageWriter::UpdateHeading() {
     const std::string_view first =
         m_nFirstOwn < m_page.posts.size() ? m_page.posts[m_nFirstOwn].author : std::string_view{};
@@ -135,17 +154,19 @@ void ThreadStore::PageWriter::UpdateHeading() {
     }
 }
 
-// The posts kept from the floor after the page before, when that was read in this refresh, or
-// else from the page's lowest floor, up to its highest, in one look-up: the page's own floors to
-// compare, and those missing from it, which were deleted.
+// The posts kept from the floor after the page before, when that was read in this refresh (from
+// the first floor on page 1, before which there is none), or else from the page's lowest floor, up
+// to its highest, in one look-up: the page's own floors to compare, and those missing from it,
+// which were deleted.
 void ThreadStore::PageWriter::ReadKept() {
     if (m_nLowest > m_nHighest) {
         return;
     }
     const bool bBeforeReadNow = m_before.nPage == m_page.nPage - 1 && m_before.nReadAt == m_nWhen &&
                                 m_before.nLastFloor > 0;
-    const std::int32_t nFrom =
-        bBeforeReadNow ? std::min(m_nLowest, m_before.nLastFloor + 1) : m_nLowest;
+    const std::int32_t nFrom = m_page.nPage == 1 ? std::min(m_nLowest, 1)
+                               : bBeforeReadNow  ? std::min(m_nLowest, m_before.nLastFloor + 1)
+                                                 : m_nLowest;
     Statement& range = Cached(
         "SELECT floor, id, author, time, body, deleted, state, page, position, whole FROM post "
         "WHERE thread = ? AND floor >= ? AND floor <= ? AND floor <> 0");
@@ -244,10 +265,14 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
     }
 }
 
-// A floor kept in the range but missing from the page's own run is deleted.
+// A floor kept in the range but missing from the page is deleted.
 void ThreadStore::PageWriter::DeleteMissing() {
     for (const auto& [nFloor, kept] : m_kept) {
-        if (kept.bSeen || kept.bDeleted) {
+        // A floor shown above the page's own run is not missing either.
+        const bool bShown = std::any_of(
+            m_page.posts.begin(), m_page.posts.end(),
+            [nFloor = nFloor](const PostFields& post) { return post.nFloor == nFloor; });
+        if (kept.bSeen || kept.bDeleted || bShown) {
             continue;
         }
         m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
@@ -324,8 +349,8 @@ PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::i
         std::vector<Gone> gone;
         Statement& after = Cached(
             "SELECT id, floor, body FROM post WHERE thread = ? AND floor > ? AND floor <> 0 "
-            "AND deleted = 0");
-        after.Bind(1, nThread).Bind(2, nLastFloor);
+            "AND deleted = 0 AND page >= ?");
+        after.Bind(1, nThread).Bind(2, nLastFloor).Bind(3, nLastPage);
         while (after.Step()) {
             gone.push_back({after.Int(0), static_cast<std::int32_t>(after.Int(1)),
                             std::string(after.Bytes(2))});

@@ -163,10 +163,9 @@ std::optional<ReadingEnd> PageReading::Take(int nPage, const std::string& strPag
     if (nLanded != nPage && !bElsewhere) {
         return PastEnd();
     }
-    if (bElsewhere && m_options.bOwnPagesOnly && failure.kind == PageFailure::Kind::kNone) {
-        if (m_end.nPagesRead == 0) {
-            m_end.failure = {PageFailure::Kind::kRedirected};
-        }
+    if (bElsewhere && m_options.bOwnPagesOnly && nPage == 1 &&
+        failure.kind == PageFailure::Kind::kNone) {
+        m_end.failure = {PageFailure::Kind::kRedirected};
         return PastEnd();
     }
     // A failed download (empty text) ends the thread the same way as a page without posts.
@@ -184,6 +183,7 @@ std::optional<ReadingEnd> PageReading::Take(int nPage, const std::string& strPag
     }
     // A page without posts never repeats another: it lets the reading go on.
     if (!m_posts.empty() && !m_seen.Add(m_posts)) {
+        m_end.bRepeat = true;
         return PastEnd();
     }
     const PageTaken taken = m_takePage({nPage, strPage, m_posts, bElsewhere});

@@ -24,10 +24,11 @@ struct ReadingEnd {
         kStopped,       // the reading was stopped from outside
     };
     Kind kind = Kind::kEndOfThread;
-    int nPage = 0;        // the page that ended it; for the limits, the last page read
-    int nPagesRead = 0;   // pages whose posts were taken
-    int nPosts = 0;       // posts taken, as the taker counts them
-    PageFailure failure;  // why page nPage could not be had; kNone when it answered
+    int nPage = 0;         // the page that ended it; for the limits, the last page read
+    int nPagesRead = 0;    // pages whose posts were taken
+    int nPosts = 0;        // posts taken, as the taker counts them
+    PageFailure failure;   // why page nPage could not be had; kNone when it answered
+    bool bRepeat = false;  // page nPage repeated one read before, post for post
     friend bool operator==(const ReadingEnd&, const ReadingEnd&) = default;
 };
 
@@ -66,8 +67,9 @@ struct ReadOptions {
     int nWindow = 4;
     // The most posts a page of this thread held before, when the caller knows it.
     int nFullestKnown = 0;
-    // A page that a redirect took away from this thread ends the reading instead of being taken:
-    // page nFirst as nothing found (a redirected failure), a later one as the thread's end.
+    // A page 1 that a redirect took away from this thread ends the reading instead of being
+    // taken, as nothing found (a redirected failure): the thread is no longer there. A later page
+    // that a board moved elsewhere is taken, as the go takes it.
     bool bOwnPagesOnly = false;
     // The pages read before in the same reading; the call keeps its own when it is null.
     PagesSeen* pSeen = nullptr;

@@ -1,6 +1,7 @@
 // Every refresh reads again the pages read longest ago: an edit or a deletion anywhere in a
 // thread is found within a quarter of its pages' count of refreshes, and nothing else is taken for
-// a change.
+// a change. Boards that move a page elsewhere, order floors otherwise, shrink and grow again or
+// lose the first post lose the library nothing.
 
 #include "demo_forum.h"
 #include "process.h"
@@ -9,22 +10,44 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <numeric>
 #include <set>
 #include <string>
 
 namespace vesk {
 namespace {
 
-// The pages a refresh asked for since the last call, pictures left out.
-std::set<int> PagesAsked(demo::DemoForum& forum) {
+// The pages up to nLast a refresh asked for since the last call: requests cancelled past the
+// thread's end may reach the board late.
+std::set<int> PagesAsked(demo::DemoForum& forum, int nLast) {
     std::set<int> pages;
     for (const std::string& path : forum.RequestedPaths()) {
         const std::size_t nUnder = path.rfind('_');
-        pages.insert(nUnder == std::string::npos ? 1 : std::stoi(path.substr(nUnder + 1)));
+        const int nPage = nUnder == std::string::npos ? 1 : std::stoi(path.substr(nUnder + 1));
+        if (nPage <= nLast) {
+            pages.insert(nPage);
+        }
     }
     forum.ClearRequests();
     return pages;
 }
+
+// A library and a session for a refresh of the demo forum, pictures left for later.
+struct Refresher {
+    explicit Refresher(const demo::DemoForum& forum) : store(dir.File("library.sqlite3")) {
+        EXPECT_TRUE(fetcher.OpenSession());
+        settings.strBaseAddress = forum.BaseAddress();
+        settings.bPictures = false;
+    }
+    RefreshOutcome operator()(const ThreadKey& key) {
+        return RefreshThread(store, fetcher, key, settings);
+    }
+    int Kept(const ThreadKey& key) { return store.CountPosts(store.Find(key)->nId); }
+    test::TempDir dir;
+    ThreadStore store;
+    PageFetcher fetcher;
+    RefreshSettings settings;
+};
 
 TEST(ThreadCheckingTest, InnerEditsAndDeletionsAreFoundWithinAQuarterOfThePagesRefreshes) {
     struct Case {
@@ -39,21 +62,17 @@ TEST(ThreadCheckingTest, InnerEditsAndDeletionsAreFoundWithinAQuarterOfThePagesR
         SCOPED_TRACE(c.key.strThreadId);
         demo::DemoForum forum;
         ASSERT_TRUE(forum.Start());
-        test::TempDir dir;
-        ThreadStore store(dir.File("library.sqlite3"));
-        PageFetcher fetcher;
-        ASSERT_TRUE(fetcher.OpenSession());
-        RefreshSettings settings;
-        settings.strBaseAddress = forum.BaseAddress();
-        settings.bPictures = false;
-        const auto refresh = [&] { return RefreshThread(store, fetcher, c.key, settings); };
+        Refresher refresher(forum);
+        ThreadStore& store = refresher.store;
+        const auto refresh = [&] { return refresher(c.key); };
         ASSERT_EQ(refresh().nLastPage, c.nPages);
         const std::int64_t nThread = store.Find(c.key)->nId;
         forum.ClearRequests();
 
         // Unchanged: page 1, the last, the one after it, and the four pages read longest ago.
         const RefreshOutcome unchanged = refresh();
-        EXPECT_EQ(PagesAsked(forum), (std::set<int>{1, 2, 3, 4, 5, c.nPages, c.nPages + 1}));
+        EXPECT_EQ(PagesAsked(forum, c.nPages + 1),
+                  (std::set<int>{1, 2, 3, 4, 5, c.nPages, c.nPages + 1}));
         EXPECT_EQ(unchanged.changes.nNew + unchanged.changes.nEdited + unchanged.changes.nDeleted,
                   0);
 
@@ -66,7 +85,7 @@ TEST(ThreadCheckingTest, InnerEditsAndDeletionsAreFoundWithinAQuarterOfThePagesR
         for (int i = 0; i < (c.nPages + 3) / 4; ++i) {
             const RefreshOutcome outcome = refresh();
             EXPECT_EQ(outcome.end.kind, ReadingEnd::Kind::kEndOfThread);
-            EXPECT_LE(PagesAsked(forum).size(), 3U + 4U + 10U);
+            EXPECT_LE(PagesAsked(forum, c.nPages + 1).size(), 3U + 4U + 10U);
             found += outcome.changes;
         }
         EXPECT_EQ(found.nNew, 0);
@@ -81,6 +100,56 @@ TEST(ThreadCheckingTest, InnerEditsAndDeletionsAreFoundWithinAQuarterOfThePagesR
         EXPECT_GE(store.CheckedAt(nThread), std::chrono::system_clock::to_time_t(changedAt) - 1);
         EXPECT_EQ(store.List().front().nCheckedAt, store.CheckedAt(nThread));
     }
+}
+
+TEST(ThreadCheckingTest, PostsTheBoardStillShowsAreKeptWhereverItPutsThem) {
+    demo::DemoForum forum;
+    ASSERT_TRUE(forum.Start());
+    Refresher refresh(forum);
+    // Page 2 moved to another address.
+    const ThreadKey moved{"601318", "1000002"};
+    forum.SetPage("/moved/2.html", demo::ToGb2312(demo::RenderThreadPage(forum.Threads()[1], 2)));
+    forum.SetRedirect("/look,601318,1000002_2.html", "/moved/2.html");
+    EXPECT_EQ(refresh(moved).nLastPage, 12);
+    EXPECT_EQ(refresh.Kept(moved), 600);
+
+    // Floors 1, 2, 10 and 11 on page 1, 3 to 8 on page 2; then the first post deleted, and the
+    // others move up.
+    const ThreadKey mixed{"600519", "1000001"};
+    forum.ChangeThread(mixed.strThreadId, [](demo::SampleThread& thread) {
+        std::vector<demo::SamplePost> posts = thread.pages[0];
+        thread.pages = {{posts[0], posts[1], posts[9], posts[10]},
+                        {posts.begin() + 2, posts.begin() + 8}};
+    });
+    refresh(mixed);
+    EXPECT_EQ(refresh.Kept(mixed), 10);
+    forum.ChangeThread(mixed.strThreadId,
+                       [](demo::SampleThread& thread) { demo::DeleteSamplePosts(thread, {1}); });
+    EXPECT_EQ(refresh(mixed).changes.nDeleted, 1);
+    EXPECT_EQ(refresh.Kept(mixed), 9);
+
+    // 40 pages shrink to 15, then grow by two pages of new floors: found in three refreshes.
+    const ThreadKey shrunk{"300750", "1000003"};
+    refresh(shrunk);
+    std::vector<int> gone(1250);
+    std::iota(gone.begin(), gone.end(), 751);
+    forum.ChangeThread(shrunk.strThreadId,
+                       [&](demo::SampleThread& thread) { demo::DeleteSamplePosts(thread, gone); });
+    PageChanges found = refresh(shrunk).changes;
+    forum.ChangeThread(shrunk.strThreadId, [](demo::SampleThread& thread) {
+        demo::AppendSamplePosts(thread, 100, false);
+        for (std::size_t nPage : {thread.pages.size() - 2, thread.pages.size() - 1}) {
+            for (demo::SamplePost& post : thread.pages[nPage]) {
+                post.nFloor += 1250;  // a board never gives a floor's number again
+            }
+        }
+    });
+    for (int i = 0; i < 2; ++i) {
+        found += refresh(shrunk).changes;
+    }
+    EXPECT_EQ(found.nNew, 100);
+    EXPECT_EQ(found.nDeleted, 1250);
+    EXPECT_EQ(refresh.Kept(shrunk), 850);
 }
 
 }  // namespace

@@ -476,6 +476,16 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
     EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut, found.strOut);
 }
 
+// A picture never fetched links to the address its src names from the thread's page, a src
+// relative to the page too.
+TEST_F(VeskLibraryTest, APictureNeverFetchedLinksToItsAddress) {
+    ASSERT_EQ(Library({"refresh", "--no-images", Url(kLong)}).nExitCode, 0);
+    ASSERT_EQ(Library({"show", Url(kLong)}).nExitCode, 0);
+    EXPECT_EQ(Count(ReadFile(dir.File("post.htm")),
+                    "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"),
+              299u);
+}
+
 // An export is one file that needs nothing beside it: the style and every kept picture inside it,
 // the posts as show chooses them; without pictures, links to their addresses.
 TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
