@@ -302,8 +302,14 @@ std::string MarkdownBody(std::string_view body,
     return MarkdownWriter(picture).Run(body);
 }
 
-std::string BodyText(std::string_view body) {
-    return IsPlainText(body) ? PlainWords(body) : TextOf(GbkToUtf8Lenient(body));
+std::string ShownText(std::string_view bytes) {
+    return IsPlainText(bytes) ? PlainWords(bytes) : TextOf(GbkToUtf8Lenient(bytes));
+}
+
+std::string ShownMarkup(std::string_view bytes) {
+    std::string markup;
+    AppendEscaped(markup, ShownText(bytes));
+    return Utf8ToGbkMarkup(markup);
 }
 
 std::string FieldText(std::string_view field) {

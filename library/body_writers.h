@@ -6,10 +6,13 @@
 
 namespace vesk {
 
-// A body as the words a reader sees in it (UTF-8): the markup gone, references read, what
-// scripts, styles and the like hold left out, blocks and line breaks a space apart, runs of white
-// space one space.
-std::string BodyText(std::string_view body);
+// A body or a field of the board (GB2312, its HTML) as the words a reader sees in it (UTF-8),
+// the one way board text is shown as text: the markup gone (an inline tag adds no space), every
+// reference read once, what scripts, styles and the like hold left out, blocks and line breaks a
+// space apart, runs of white space (no-break spaces too) one space.
+std::string ShownText(std::string_view bytes);
+// ShownText as the text of our pages (GB2312 markup, characters beyond it as references).
+std::string ShownMarkup(std::string_view bytes);
 // A field (a title, an author; GB2312) as the words it shows (UTF-8): references read, markup
 // kept as the text it is.
 std::string FieldText(std::string_view field);

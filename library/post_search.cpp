@@ -372,7 +372,7 @@ std::pair<std::string, std::vector<std::pair<std::size_t, std::size_t>>> SearchC
 }
 
 void DefineSearchFunctions(Database& db) {
-    db.DefineFunction("vesk_text", [](std::string_view body) { return BodyText(body); });
+    db.DefineFunction("vesk_text", [](std::string_view body) { return ShownText(body); });
     db.DefineFunction("vesk_field", [](std::string_view field) { return FieldText(field); });
 }
 

@@ -94,9 +94,9 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
         std::string line = "<div class=vk-thread><a href=\"";
         AppendEscapedText(line, link(first));
         line.append("\">")
-            .append(EscapeFieldText(first.strTitle))
+            .append(ShownMarkup(first.strTitle))
             .append("</a><span class=vk-board>")
-            .append(EscapeFieldText(first.strBoardName))
+            .append(ShownMarkup(first.strBoardName))
             .append(" ")
             .append(Gbk(std::to_string(group.size()) + " 条"))
             .append("</span></div>");

@@ -194,7 +194,7 @@ std::string ReadingNewsLine(const ReadingNews& news) {
 
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
                               std::string_view rows, int nShown, int nBeforePx, int nAfterPx) {
-    const std::string strTitle = EscapeFieldText(thread.strTitle);
+    const std::string strTitle = ShownMarkup(thread.strTitle);
     const std::string strStarter = EscapeFieldText(thread.strStarter);
     ResultPageComposer composer(strTitle, strStarter, {}, rows.size() + 512,
                                 std::string(kReadingStyle) + std::string(kPictureStyle));

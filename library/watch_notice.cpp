@@ -1,11 +1,9 @@
 #include "watch_notice.h"
 
+#include "body_writers.h"
 #include "code_page.h"
 #include "post_sanitiser.h"
 #include "terminal_text.h"
-
-#include <array>
-#include <utility>
 
 namespace vesk {
 
@@ -13,66 +11,19 @@ namespace {
 
 constexpr std::size_t kNoticeWords = 60;
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 }  // namespace
 
 std::string FirstWords(std::string_view strBody, std::size_t nMaxChars) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kEntities = {{
-        {"&nbsp;", " "},
-        {"&amp;", "&"},
-        {"&lt;", "<"},
-        {"&gt;", ">"},
-        {"&quot;", "\""},
-        {"&#39;", "'"},
-    }};
-    const std::string strText = GbkToUtf8Lenient(strBody);
-    std::string strWords;
+    std::string strWords = ShownText(strBody);
     std::size_t nChars = 0;
-    bool bSpace = false;
-    for (std::size_t i = 0; i < strText.size();) {
-        std::string_view piece;
-        std::size_t nStep = 1;
-        if (strText[i] == '<') {
-            const std::size_t nClose = strText.find('>', i);
-            nStep = nClose == std::string::npos ? strText.size() - i : nClose + 1 - i;
-            piece = " ";
-        } else if (strText[i] == '&') {
-            piece = "&";
-            for (const auto& [entity, text] : kEntities) {
-                if (std::string_view(strText).substr(i, entity.size()) == entity) {
-                    nStep = entity.size();
-                    piece = text;
-                    break;
-                }
-            }
-        } else {
-            // One whole UTF-8 character.
-            const auto lead = static_cast<unsigned char>(strText[i]);
-            nStep = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            piece = std::string_view(strText).substr(i, nStep);
-        }
-        i += nStep;
-        if (piece.size() == 1 && IsSpace(piece[0])) {
-            bSpace = !strWords.empty();
-            continue;
-        }
+    for (std::size_t i = 0; i < strWords.size(); ++nChars) {
         if (nChars == nMaxChars) {
-            strWords += "…";
-            break;
+            strWords.resize(i);
+            return strWords + "…";
         }
-        if (bSpace) {
-            strWords += ' ';
-            bSpace = false;
-            if (++nChars == nMaxChars) {
-                strWords += "…";
-                break;
-            }
-        }
-        strWords += piece;
-        ++nChars;
+        // One whole UTF-8 character.
+        const auto lead = static_cast<unsigned char>(strWords[i]);
+        i += lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     }
     return strWords;
 }
@@ -97,23 +48,17 @@ std::string_view ShortTitle(std::string_view strTitle, std::string_view strBoard
 
 WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewestBody) {
     WatchNotice notice;
-    notice.strSummary = "「" +
-                        GbkToUtf8Lenient(ShortTitle(report.strTitle, report.key.strBoardCode,
-                                                    report.strBoardName)) +
-                        "」楼主发了 " + std::to_string(report.nStarterNew) + " 条新帖";
+    notice.strSummary =
+        "「" +
+        ShownText(ShortTitle(report.strTitle, report.key.strBoardCode, report.strBoardName)) +
+        "」楼主发了 " + std::to_string(report.nStarterNew) + " 条新帖";
     // The body as a page of ours shows it: what a script or a style holds is no word of it.
     notice.strBody = FirstWords(SanitiseBody(strNewestBody, {}, PictureForm::kText), kNoticeWords);
     return notice;
 }
 
 std::string OneLineUtf8(std::string_view bytes) {
-    std::string text = GbkToUtf8Lenient(bytes);
-    for (char& c : text) {
-        if (c == '\t' || c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    return TerminalSafe(text, true);
+    return TerminalSafe(ShownText(bytes), true);
 }
 
 std::string WatchReportLine(const WatchReport& report) {

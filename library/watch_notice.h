@@ -22,12 +22,11 @@ WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewes
 std::string_view ShortTitle(std::string_view strTitle, std::string_view strBoardCode,
                             std::string_view strBoardName);
 
-// The first words of a post's body: its text without tags, entities read, white space run
-// together, cut after nMaxChars characters with an ellipsis.
+// The first words of a post's body as ShownText gives them, cut after nMaxChars characters with
+// an ellipsis.
 std::string FirstWords(std::string_view strBody, std::size_t nMaxChars);
 
-// UTF-8 of the forum's bytes, with TAB, CR and LF made blanks so that a line stays one line, and
-// safe on a terminal.
+// A field of the board as ShownText gives it, on one line and safe on a terminal.
 std::string OneLineUtf8(std::string_view bytes);
 // The line `refresh --watched` writes for a thread with new posts: board code, thread number,
 // title, new posts, the starter's new posts, separated by TABs, ending in a newline.

@@ -1,5 +1,6 @@
 #include "home_page.h"
 
+#include "body_writers.h"
 #include "code_page.h"
 
 #include <QDateTime>
@@ -13,8 +14,9 @@ namespace {
 constexpr const char* kActions[] = {"open",    "refresh", "forget", "watch",
                                     "unwatch", "find",    "check"};
 
+// A title or a board's name as its words, without the board's markup.
 QString FromForum(std::string_view bytes) {
-    return QString::fromStdU16String(GbkToUtf16(bytes)).toHtmlEscaped();
+    return QString::fromStdString(ShownText(bytes)).toHtmlEscaped();
 }
 
 }  // namespace

@@ -209,11 +209,18 @@ TEST(WatchNoticeTest, TitlesLoseTheBoardsSuffixOnly) {
             c.strExpected)
             << c.strTitle;
     }
-    // The first words are those a page of ours shows.
+    // Plain text as a reader sees it: references read once, tags gone without a space, the words
+    // a page of ours shows.
     const WatchNotice notice = MakeWatchNotice(
-        {{"600519", "1"}, "t", 1, 1, "b"},
-        Utf8ToGbk("<style>p{}</style><script>x()</script>好<img src=a.png><b>消息</b>").value());
-    EXPECT_EQ(notice.strBody, "好[图片] 消息");
+        {{"600519", "1"},
+         Utf8ToGbk("茅台&amp;五粮液 &lt;b&gt;重仓<font color=red>!</font>").value(),
+         1,
+         1,
+         "b"},
+        Utf8ToGbk("<style>p{}</style><script>x()</script>好<img src=a.png><b>消息</b>了&#160;茅台")
+            .value());
+    EXPECT_EQ(notice.strSummary, "「茅台&五粮液 <b>重仓!」楼主发了 1 条新帖");
+    EXPECT_EQ(notice.strBody, "好[图片]消息了 茅台");
     // A GBK character whose second byte is '_' (0x81 0x5F) is not the mark.
     const std::string strOdd = std::string("\x81\x5F") + "600519";
     EXPECT_EQ(ShortTitle(strOdd, "600519", ""), strOdd);
