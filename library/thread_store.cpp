@@ -14,6 +14,10 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
     nStarterNew += other.nStarterNew;
     nEdited += other.nEdited;
     nDeleted += other.nDeleted;
+    if (other.nFirstNewFloor != 0 &&
+        (nFirstNewFloor == 0 || other.nFirstNewFloor < nFirstNewFloor)) {
+        nFirstNewFloor = other.nFirstNewFloor;
+    }
     return *this;
 }
 

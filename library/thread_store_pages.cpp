@@ -259,6 +259,9 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
     if (nAdded > 0) {
         NotePictures(body);
     }
+    if (nAdded > 0 && post.nFloor != 0) {
+        m_result.changes += PageChanges{.nFirstNewFloor = post.nFloor};
+    }
     m_result.changes.nNew += nAdded;
     if (!m_starter.empty() && post.author == m_starter) {
         m_result.changes.nStarterNew += nAdded;

@@ -148,6 +148,7 @@ TEST(ThreadCheckingTest, PostsTheBoardStillShowsAreKeptWhereverItPutsThem) {
         found += refresh(shrunk).changes;
     }
     EXPECT_EQ(found.nNew, 100);
+    EXPECT_EQ(found.nFirstNewFloor, 2001);
     EXPECT_EQ(found.nDeleted, 1250);
     EXPECT_EQ(refresh.Kept(shrunk), 850);
 }
