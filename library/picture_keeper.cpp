@@ -68,15 +68,17 @@ namespace {
 class PictureRun final {
 public:
     PictureRun(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
-               std::string_view strBaseAddress)
+               std::string_view strBaseAddress, const std::function<void(int, int)>& progress)
         : m_store(store),
           m_fetcher(fetcher),
+          m_progress(progress),
           m_nThread(thread.nId),
           m_strPage(
               ThreadPageAddress(strBaseAddress, thread.key.strBoardCode, thread.key.strThreadId)) {
         for (WantedPicture& wanted : store.WantedPictures(thread.nId, kPictureTries)) {
             m_queue.push_back(std::move(wanted));
         }
+        m_nWanted = static_cast<int>(m_queue.size());
     }
 
     PicturesKept Run() {
@@ -91,6 +93,9 @@ public:
                 Note(picture, strData, failure);
             }
             Fill();
+            if (m_progress) {
+                m_progress(m_kept.nKept + m_kept.nRefused + m_kept.nFailed, m_nWanted);
+            }
         }
         return m_kept;
     }
@@ -169,6 +174,8 @@ private:
 
     ThreadStore& m_store;
     PageFetcher& m_fetcher;
+    const std::function<void(int, int)>& m_progress;
+    int m_nWanted = 0;
     std::int64_t m_nThread;
     std::string m_strPage;
     std::deque<WantedPicture> m_queue;
@@ -180,8 +187,9 @@ private:
 }  // namespace
 
 PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
-                          std::string_view strBaseAddress) {
-    return PictureRun(store, fetcher, thread, strBaseAddress).Run();
+                          std::string_view strBaseAddress,
+                          const std::function<void(int nDone, int nWanted)>& progress) {
+    return PictureRun(store, fetcher, thread, strBaseAddress, progress).Run();
 }
 
 }  // namespace vesk

@@ -4,6 +4,7 @@
 #include "thread_store.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,10 @@ std::string Sha256Hex(std::string_view bytes);
 // Fetches the pictures the thread's posts show that are not kept yet, from the forum at
 // strBaseAddress through the fetcher's open session: at most four at a time, a 429 or 503 asked
 // again (at most twice) after its Retry-After (at most 60 s) or 2 s, one at a time from then on.
-// A picture another thread keeps from the same address is not fetched again. Throws LibraryError.
+// A picture another thread keeps from the same address is not fetched again. progress is told the
+// pictures done and wanted after each one. Throws LibraryError.
 PicturesKept KeepPictures(ThreadStore& store, PageFetcher& fetcher, const StoredThread& thread,
-                          std::string_view strBaseAddress);
+                          std::string_view strBaseAddress,
+                          const std::function<void(int nDone, int nWanted)>& progress = {});
 
 }  // namespace vesk

@@ -346,7 +346,8 @@ RefreshOutcome RefreshThread(ThreadStore& store, PageFetcher& fetcher, const Thr
     if (settings.bPictures && outcome.result == RefreshOutcome::Result::kRead &&
         !fetcher.IsAborted()) {
         if (const std::optional<StoredThread> thread = store.Find(key)) {
-            outcome.pictures = KeepPictures(store, fetcher, *thread, settings.strBaseAddress);
+            outcome.pictures = KeepPictures(store, fetcher, *thread, settings.strBaseAddress,
+                                            settings.pictureProgress);
         }
     }
     return outcome;

@@ -43,6 +43,8 @@ struct RefreshSettings {
     bool bPictures = true;
     // Called after each page kept, with the page and the posts read so far in this refresh.
     std::function<void(int nPage, int nPosts)> progress;
+    // Called after each picture fetched (or not) after the pages: those done and those wanted.
+    std::function<void(int nDone, int nWanted)> pictureProgress;
 };
 
 // Reads a thread into the library through the fetcher's open session, each page kept, in page

@@ -63,7 +63,11 @@ TEST(PictureKeeperTest, PicturesAreKeptOnceRefusedWhenNoneOrTooLargeAndTriedAgai
         return std::count(paths.begin(), paths.end(), strPath);
     };
 
+    std::pair<int, int> told;  // the last progress: done, wanted
+    settings.pictureProgress = [&](int nDone, int nWanted) { told = {nDone, nWanted}; };
     const PicturesKept kept = RefreshThread(store, fetcher, first, settings).pictures;
+    settings.pictureProgress = {};
+    EXPECT_EQ(told, std::make_pair(6, 6));
     EXPECT_EQ(kept.nKept, 2);  // a.png, asked once for both its addresses
     EXPECT_EQ(kept.nRefused, 2);
     EXPECT_EQ(kept.nFailed, 2);  // later.png is not there yet, nothing listens at port 1
