@@ -1,33 +1,12 @@
 #include "viewer_dialog.h"
 
-#include "code_page.h"
-#include "demo_forum.h"
-#include "image_button.h"
 #include "image_button_test_access.h"
-#include "message_bar.h"
 #include "request_checks.h"
 #include "shell.h"
-#include "viewer_dialog_test_access.h"
 #include "viewer_harness.h"
-#include "viewer_resources.h"
-#include "web_browser.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <chrono>
-#include <cstring>
-#include <functional>
 
 namespace vesk {
 namespace {
@@ -35,13 +14,9 @@ namespace {
 using namespace std::chrono_literals;
 using namespace res;
 
-int Count(const QString& text, const QString& what) {
-    return static_cast<int>(text.count(what));
-}
-
 class ViewerDialogTest : public ViewerTest {};
 
-TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
+TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlaceAndResizesAroundThem) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     ASSERT_TRUE(d.IsReady());
@@ -60,6 +35,19 @@ TEST_F(ViewerDialogTest, StartsEmptyWithTheTemplatesControlsInPlace) {
     EXPECT_EQ(Access(d).m_btnGo->height(), (22 * base.cy + 4) / 8);
     // Template order is the tab order: from the address edit on to the go button.
     EXPECT_EQ(viewer.Edit(IDC_URL)->nextInFocusChain(), viewer.Radio(IDC_SHOW_ALL));
+    // Resized, the stretched controls keep eight pixels from the edges; the others stay.
+    const QRect go = Access(d).m_btnGo->geometry();
+    const QRect radio = viewer.Radio(IDC_PARTIAL)->geometry();
+    for (const QSize size : {QSize(1000, 760), QSize(500, 400)}) {
+        d.resize(size);
+        for (const int nId : {IDC_URL, IDC_NAMES, IDC_BROWSER}) {
+            EXPECT_EQ(d.GetDlgItem(nId)->geometry().right() + 1, size.width() - 8) << nId;
+        }
+        EXPECT_EQ(d.GetDlgItem(IDC_BROWSER)->geometry().bottom() + 1, size.height() - 8);
+        EXPECT_EQ(d.GetDlgItem(IDC_NAMES)->height(), d.GetDlgItem(IDC_URL)->height());
+        EXPECT_EQ(Access(d).m_btnGo->geometry(), go);
+        EXPECT_EQ(viewer.Radio(IDC_PARTIAL)->geometry(), radio);
+    }
 }
 
 TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEditAtFault) {
@@ -87,8 +75,7 @@ TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEd
     EXPECT_TRUE(viewer.Edit(IDC_NAMES)->isVisible());
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_NAMES));
     viewer.Type(IDC_NAMES, QStringLiteral("   "));
-    viewer.Type(IDC_URL, QStringLiteral("  %1  ").arg(
-                             QString::fromStdString(Thread("/look,600519,1000001.html"))));
+    viewer.Type(IDC_URL, QStringLiteral("  %1  ").arg(Address("/look,600519,1000001.html")));
     QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
     EXPECT_FALSE(d.IsFetching());
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_NAMES));
@@ -100,9 +87,8 @@ TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEd
     EXPECT_TRUE(forum.RequestedPaths().empty());
 
     // Esc closes nothing, wherever the focus is.
-    for (QWidget* pFocus : {static_cast<QWidget*>(viewer.Edit(IDC_URL)),
-                            static_cast<QWidget*>(viewer.Edit(IDC_NAMES)),
-                            static_cast<QWidget*>(Access(d).m_btnGo)}) {
+    for (QWidget* pFocus : std::initializer_list<QWidget*>{
+             viewer.Edit(IDC_URL), viewer.Edit(IDC_NAMES), Access(d).m_btnGo}) {
         pFocus->setFocus();
         QTest::keyClick(pFocus, Qt::Key_Escape);
         EXPECT_TRUE(d.isVisible());
@@ -112,12 +98,11 @@ TEST_F(ViewerDialogTest, RejectsBadAddressesAndEmptyNameListsWithTheFocusOnTheEd
 TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDownloading) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
-    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
-    QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
+    viewer.StartFetch(Thread("/look,600519,1000001.html"));
     EXPECT_TRUE(d.IsFetching());
     EXPECT_FALSE(Access(d).m_btnGo->isEnabled());
     EXPECT_EQ(d.cursor().shape(), Qt::BusyCursor);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    ASSERT_TRUE(viewer.Done());
     EXPECT_TRUE(Access(d).m_btnGo->isEnabled());
     EXPECT_EQ(Access(d).m_bLoaded, 1);
     EXPECT_EQ(Access(d).m_bMenuDirty, 1);
@@ -130,26 +115,24 @@ TEST_F(ViewerDialogTest, ARetrievalShowsThePageAndTheFiltersRecomposeItWithoutDo
 
     const QString all = viewer.Page();
     const int nPosts = Access(d).m_nLastIndex + 1;
-    EXPECT_EQ(Count(all, "<tr><td><div style="), nPosts);
+    EXPECT_EQ(all.count("<tr><td><div style="), nPosts);
     const QString starter = QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter));
     const std::size_t nRequests = forum.RequestedPaths().size();
 
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     const QString only = viewer.Page();
-    EXPECT_GT(Count(only, "color:red;"), 0);
-    EXPECT_EQ(Count(only, "<tr><td><div style="), Count(only, "color:red;"));
-    EXPECT_EQ(Count(only, "color:red;"), Count(all, "color:red;"));
+    EXPECT_GT(only.count("color:red;"), 0);
+    EXPECT_EQ(only.count("<tr><td><div style="), only.count("color:red;"));
+    EXPECT_EQ(only.count("color:red;"), all.count("color:red;"));
 
     // The partial mode composes only at Enter; an item that GB2312 cannot hold matches nobody
     // while the others still match.
     QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
     EXPECT_EQ(viewer.Page(), only);
-    viewer.Type(IDC_NAMES, QStringLiteral("😀,") + starter);
-    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(only, "color:red;"));
-    viewer.Type(IDC_NAMES, QStringLiteral("😀"));
-    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), 0);
+    viewer.Enter(IDC_NAMES, QStringLiteral("😀,") + starter);
+    EXPECT_EQ(viewer.Page().count("<tr><td><div style="), only.count("color:red;"));
+    viewer.Enter(IDC_NAMES, QStringLiteral("😀"));
+    EXPECT_EQ(viewer.Page().count("<tr><td><div style="), 0);
 
     QTest::mouseClick(viewer.Radio(IDC_SHOW_ALL), Qt::LeftButton);
     EXPECT_EQ(viewer.Page(), all);
@@ -164,8 +147,7 @@ TEST_F(ViewerDialogTest, FiltersDuringARetrievalWaitForItsAnswerWhichComesEvenIn
     const QString before = viewer.Page();
 
     forum.SetLatency(150ms);
-    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,601318,1000002.html")));
-    QTest::mouseClick(Access(d).m_btnGo, Qt::LeftButton);
+    viewer.StartFetch(Thread("/look,601318,1000002.html"));
     ASSERT_TRUE(d.IsFetching());
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_EQ(Access(d).m_bOnlyStarter, 1);
@@ -175,14 +157,13 @@ TEST_F(ViewerDialogTest, FiltersDuringARetrievalWaitForItsAnswerWhichComesEvenIn
     bool bEnabledUnderPrompt = false;
     prompts.closeWhen = [&] { return bEnabledUnderPrompt = Access(d).m_btnGo->isEnabled(); };
     QTest::mouseClick(viewer.Radio(IDC_PARTIAL), Qt::LeftButton);
-    viewer.Type(IDC_NAMES, QString());
-    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
+    viewer.Enter(IDC_NAMES, QString());
     EXPECT_TRUE(bEnabledUnderPrompt);
     EXPECT_FALSE(d.IsFetching());
     EXPECT_STREQ(Access(d).m_results.szBoardCode, "601318");
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
     EXPECT_NE(viewer.Page(), before);
-    EXPECT_EQ(Count(viewer.Page(), "<tr><td><div style="), Count(viewer.Page(), "color:red;"));
+    EXPECT_EQ(viewer.Page().count("<tr><td><div style="), viewer.Page().count("color:red;"));
 }
 
 TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnabled) {
@@ -202,7 +183,7 @@ TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnab
     Prompts prompts;
     Access(d).m_btnGo->setEnabled(false);
     QCoreApplication::postEvent(&d, new FetchEvent(FetchEvent::kNotify, 0, -1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts.isEmpty(); }, kWait));
+    ASSERT_TRUE(Soon([&] { return !prompts.texts.isEmpty(); }));
     EXPECT_EQ(prompts.texts[0], QString::fromUtf8(kRetrievalFailedMessage.data()));
     EXPECT_EQ(Access(d).m_nLastIndex, -1);
     EXPECT_TRUE(Access(d).m_btnGo->isEnabled());
@@ -213,9 +194,8 @@ TEST_F(ViewerDialogTest, NoPostsOrNoSessionLeaveThePageAsItWasAndTheGoButtonEnab
 TEST_F(ViewerDialogTest, ClosingDuringAStalledRetrievalEndsAtOnce) {
     forum.SetFault("/look,600519,1000001_2.html", {200, 3000ms});
     auto pViewer = std::make_unique<Viewer>(forum);
-    pViewer->Type(IDC_URL, QString::fromStdString(Thread("/look,600519,1000001.html")));
-    QTest::mouseClick(Access(pViewer->dialog).m_btnGo, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return forum.RequestedPaths().size() >= 2; }, kWait));
+    pViewer->StartFetch(Thread("/look,600519,1000001.html"));
+    ASSERT_TRUE(Soon([&] { return forum.RequestedPaths().size() >= 2; }));
     const auto start = std::chrono::steady_clock::now();
     pViewer->dialog.close();
     pViewer.reset();
@@ -223,32 +203,14 @@ TEST_F(ViewerDialogTest, ClosingDuringAStalledRetrievalEndsAtOnce) {
     QTest::qWait(100);  // nothing arrives for the window that is gone
 }
 
-TEST_F(ViewerDialogTest, ResizingKeepsTheStretchedControlsEightPixelsFromTheEdges) {
-    Viewer viewer(forum);
-    ViewerDialog& d = viewer.dialog;
-    const QRect go = Access(d).m_btnGo->geometry();
-    const QRect radio = viewer.Radio(IDC_PARTIAL)->geometry();
-    for (const QSize size : {QSize(1000, 760), QSize(500, 400)}) {
-        d.resize(size);
-        for (const int nId : {IDC_URL, IDC_NAMES, IDC_BROWSER}) {
-            EXPECT_EQ(d.GetDlgItem(nId)->geometry().right() + 1, size.width() - 8) << nId;
-        }
-        EXPECT_EQ(d.GetDlgItem(IDC_BROWSER)->geometry().bottom() + 1, size.height() - 8);
-        EXPECT_EQ(d.GetDlgItem(IDC_NAMES)->height(), d.GetDlgItem(IDC_URL)->height());
-        EXPECT_EQ(Access(d).m_btnGo->geometry(), go);
-        EXPECT_EQ(viewer.Radio(IDC_PARTIAL)->geometry(), radio);
-    }
-}
-
-// The bar says how a reading ended, with the action that reads again where that may help, and
-// that a filter shows nobody; the page moves down under it and back. Enter in the address edit
-// reads, and reads again: the focus stays there, also after a click on the go button.
+// The bar says how a reading ended (with a read-again action where that helps) and that a filter
+// shows nobody, the page moving under it; Enter in the address edit reads, and reads again.
 TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     Viewer viewer(forum);
     ViewerDialog& d = viewer.dialog;
     const int nBrowserTop = Access(d).m_browser->geometry().top();
     forum.SetFault("/look,300750,1000003_7.html", {500, 0ms});
-    viewer.Type(IDC_URL, QString::fromStdString(Thread("/look,300750,1000003.html")));
+    viewer.Type(IDC_URL, Address("/look,300750,1000003.html"));
     // First with the mouse on the go button, then with Enter where the focus was left.
     for (int nReading = 1; nReading <= 2; ++nReading) {
         if (nReading == 1) {
@@ -257,13 +219,13 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }
         ASSERT_TRUE(d.IsFetching()) << nReading;
-        EXPECT_TRUE(Access(d).m_pBar->isHidden());
+        EXPECT_TRUE(viewer.Bar().isHidden());
         EXPECT_EQ(Access(d).m_browser->geometry().top(), nBrowserTop);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-        EXPECT_EQ(Access(d).m_pBar->Text(),
+        ASSERT_TRUE(viewer.Done());
+        EXPECT_EQ(viewer.Bar().Text(),
                   QStringLiteral("第7页读取失败（HTTP 500），只显示了前6页的300帖"));
-        EXPECT_EQ(Access(d).m_pBar->ActionText(), QStringLiteral("重新读取"));
-        EXPECT_EQ(Access(d).m_browser->geometry().top(), Access(d).m_pBar->geometry().bottom() + 5);
+        EXPECT_EQ(viewer.Bar().ActionText(), QStringLiteral("重新读取"));
+        EXPECT_EQ(Access(d).m_browser->geometry().top(), viewer.Bar().geometry().bottom() + 5);
         EXPECT_EQ(Access(d).m_browser->geometry().bottom() + 1, d.height() - 8);
         ASSERT_EQ(d.focusWidget(), viewer.Edit(IDC_URL)) << "Enter would open the pop-up";
     }
@@ -273,26 +235,24 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     const QString starter = QString::fromStdString(*GbkToUtf8(Access(d).m_results.szStarter));
     // Names are matched as typed: a blank before one is part of it.
     for (const QString& names : {QStringLiteral("nobody"), QStringLiteral("nobody, ") + starter}) {
-        viewer.Type(IDC_NAMES, names);
-        QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-        EXPECT_FALSE(Access(d).m_pBar->isHidden()) << names.toStdString();
-        EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有符合的帖子"));
+        viewer.Enter(IDC_NAMES, names);
+        EXPECT_FALSE(viewer.Bar().isHidden()) << names.toStdString();
+        EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("没有符合的帖子"));
     }
     // The input method's full-width comma separates names too.
-    viewer.Type(IDC_NAMES, QStringLiteral("nobody，") + starter);
-    QTest::keyClick(viewer.Edit(IDC_NAMES), Qt::Key_Return);
-    EXPECT_TRUE(Access(d).m_pBar->isHidden());
+    viewer.Enter(IDC_NAMES, QStringLiteral("nobody，") + starter);
+    EXPECT_TRUE(viewer.Bar().isHidden());
     EXPECT_EQ(Access(d).m_browser->geometry().top(), nBrowserTop);
 
     // A first page that fails says why; its action reads again, now with the forum back.
     forum.SetFault("/look,300750,1000003_1.html", {404, 0ms});
     ASSERT_TRUE(viewer.Fetch(Thread("/look,300750,1000003.html")));
-    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("没有读到帖子：第1页读取失败（HTTP 404）"));
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("没有读到帖子：第1页读取失败（HTTP 404）"));
     forum.SetFault("/look,300750,1000003_1.html", {200, 0ms});
     forum.SetFault("/look,300750,1000003_7.html", {200, 0ms});
-    Access(d).m_pBar->findChild<QPushButton*>()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
-    EXPECT_EQ(Access(d).m_pBar->Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
+    viewer.Bar().findChild<QPushButton*>()->click();
+    ASSERT_TRUE(viewer.Done());
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
 }
 
 // A filter switch keeps the post at the top of the view in view when it is still shown; a new
@@ -312,7 +272,7 @@ TEST_F(ViewerDialogTest, AFilterSwitchKeepsTheTopPostAndANewThreadOpensAtItsTop)
         "if(r[i].getBoundingClientRect().bottom>1)return r[i].cells[0].querySelector('div>div')"
         ".textContent;}return '';})()");
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows() == 124; }, kWait));
+    ASSERT_TRUE(Soon([&] { return rows() == 124; }));
     // The 20th of the starter's posts at the top.
     const QString post =
         Evaluate(pView, QStringLiteral("(function(){var d=document.querySelectorAll("
@@ -321,12 +281,11 @@ TEST_F(ViewerDialogTest, AFilterSwitchKeepsTheTopPostAndANewThreadOpensAtItsTop)
             .toString();
     ASSERT_EQ(Evaluate(pView, topRow).toString(), post);
     QTest::mouseClick(viewer.Radio(IDC_ONLY_STARTER), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows() < 124 && rows() > 1; }, kWait));
+    ASSERT_TRUE(Soon([&] { return rows() < 124 && rows() > 1; }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Evaluate(pView, topRow).toString() == post; }, 5000))
         << Evaluate(pView, topRow).toString().toStdString();
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Evaluate(pView, topRow).toString() != post && rows() > 1; }, kWait));
+    ASSERT_TRUE(Soon([&] { return Evaluate(pView, topRow).toString() != post && rows() > 1; }));
     EXPECT_EQ(Evaluate(pView, QStringLiteral("window.scrollY")).toInt(), 0);
 }
 
@@ -361,11 +320,10 @@ TEST_F(ViewerDialogTest, TheReadersKeysAndTheSmallestWindow) {
     viewer.Radio(IDC_SHOW_ALL)->setFocus();
     QTest::keyClick(&d, Qt::Key_F5);
     EXPECT_TRUE(d.IsFetching());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    ASSERT_TRUE(viewer.Done());
     // The thread is kept: F5 brought it up to date through the library.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Access(d).m_pBar->Text() == QStringLiteral("没有新帖"); }, kWait));
-    Access(d).m_pBar->hide();
+    ASSERT_TRUE(Soon([&] { return viewer.Bar().Text() == "没有新帖"; }));
+    viewer.Bar().hide();
     QTest::keyClick(&d, Qt::Key_L, Qt::ControlModifier);
     EXPECT_EQ(d.focusWidget(), viewer.Edit(IDC_URL));
     EXPECT_EQ(viewer.Edit(IDC_URL)->selectedText(), viewer.Edit(IDC_URL)->text());

@@ -1,35 +1,18 @@
-// The viewer in a real window of a real X display: an address typed, the go button pressed, the
-// result page written and shown by the web view, then a filter switched; then the menu button's
-// pop-up, chosen from with the mouse: the thread's page handed to the shell, the About box
-// opened and closed. Run under Xvfb by scripts/xvfb-run-test.sh; with VESK_SCREENSHOT_DIR set,
-// the pop-up and the About box are saved there as seen on the screen.
+// The viewer in a real X display: a typed address shown, a filter switched, the pop-up chosen
+// from with the mouse (the thread handed to the shell, the About box opened and closed). Run
+// under Xvfb by scripts/xvfb-run-test.sh; VESK_SCREENSHOT_DIR, when set, gets screenshots.
 
 #include "about_dialog.h"
-#include "demo_forum.h"
-#include "image_button.h"
 #include "image_button_test_access.h"
 #include "popup_menu.h"
 #include "shell.h"
 #include "system.h"
-#include "viewer_dialog.h"
-#include "viewer_dialog_test_access.h"
-#include "viewer_resources.h"
-#include "web_browser.h"
+#include "viewer_harness.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QFile>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QWebEngineView>
 
 namespace vesk {
 namespace {
@@ -94,19 +77,12 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     demo::DemoForum forum;
     ASSERT_TRUE(forum.Start());
-    FetchSettings settings;
-    settings.strBaseAddress = forum.BaseAddress();
-    QTemporaryDir folder;
-    ViewerDialog dialog(settings, folder.path());
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, 10000));
-    QWebEngineView* pView = Access(dialog).m_browser->View();
+    Viewer viewer(forum);
+    ViewerDialog& dialog = viewer.dialog;
+    QWebEngineView* pView = viewer.View();
     QSignalSpy loads(pView, &QWebEngineView::loadFinished);
 
-    auto* pEdit = static_cast<QLineEdit*>(dialog.GetDlgItem(res::IDC_URL));
-    QTest::keyClicks(pEdit,
-                     QString::fromStdString(forum.BaseAddress() + "/look,600519,1000001.html"));
-    QTest::mouseClick(Access(dialog).m_btnGo, Qt::LeftButton);
+    viewer.StartFetch(forum.BaseAddress() + "/look,600519,1000001.html");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Access(dialog).m_bLoaded == 1; }, 20000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !loads.isEmpty() && pView->url().isLocalFile(); }, 20000));
@@ -117,8 +93,7 @@ TEST(ViewerEndToEndTest, ATypedAddressBecomesTheShownPageAndAFilterChangesIt) {
     EXPECT_GT(all.nGreen, 20);
 
     loads.clear();
-    QTest::mouseClick(static_cast<QRadioButton*>(dialog.GetDlgItem(res::IDC_ONLY_STARTER)),
-                      Qt::LeftButton);
+    QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !loads.isEmpty(); }, 20000));
     QTest::qWait(500);
     const Colours starter = OnScreen(Access(dialog).m_browser);

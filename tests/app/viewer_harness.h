@@ -4,9 +4,15 @@
 
 #include "code_page.h"
 #include "demo_forum.h"
+#include "image_button.h"
+#include "message_bar.h"
+#include "process.h"
+#include "thread_reader.h"
+#include "thread_store.h"
 #include "viewer_dialog.h"
 #include "viewer_dialog_test_access.h"
 #include "viewer_resources.h"
+#include "web_browser.h"
 #include "web_eval.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +20,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -21,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -28,9 +36,13 @@ namespace vesk {
 
 inline constexpr int kWait = 20000;
 
-// A window on the demo forum, its page in a folder of its own.
-// Answers the window's message boxes as a user would, with the answer's button, once closeWhen
-// allows it, and keeps their captions and texts.
+// Whether the condition comes true within kWait.
+template <typename Condition>
+bool Soon(Condition done) {
+    return QTest::qWaitFor(done, kWait);
+}
+
+// Answers message boxes with the answer's button once closeWhen allows, keeping what they said.
 class Prompts final {
 public:
     Prompts() {
@@ -61,6 +73,7 @@ private:
     QTimer m_timer;
 };
 
+// A window on the demo forum, its page in a folder of its own.
 struct Viewer {
     explicit Viewer(demo::DemoForum& forum) : dialog(Settings(forum), folder.path()) {
         dialog.show();
@@ -96,7 +109,57 @@ struct Viewer {
     }
     bool Fetch(const std::string& strUrl) {
         StartFetch(strUrl);
-        return QTest::qWaitFor([this] { return !dialog.IsFetching(); }, kWait);
+        return Done();
+    }
+    // Whether the reading under way ends.
+    bool Done() const {
+        return Soon([this] { return !dialog.IsFetching(); });
+    }
+    // The text typed into the edit, then Enter.
+    void Enter(int nId, const QString& text) {
+        Type(nId, text);
+        QTest::keyClick(Edit(nId), Qt::Key_Return);
+    }
+    MessageBar& Bar() const { return *Access(dialog).m_pBar; }
+    QWebEngineView* View() const { return Access(dialog).m_browser->View(); }
+    // Whether the view comes to show the file so named; the library's home page when none is.
+    bool Showing(QString fileName = {}) const {
+        if (fileName.isEmpty()) {
+            fileName = QFileInfo(Access(dialog).m_homePath).fileName();
+        }
+        return Soon([&] { return Access(dialog).m_browser->Url().fileName() == fileName; });
+    }
+    // The library's home page as written.
+    QString Home() const {
+        return QString::fromUtf8(test::ReadFile(Access(dialog).m_homePath.toStdString()));
+    }
+    // Whether a script in the shown page comes to give the value, as text.
+    bool Comes(const QString& script, const QString& value) const {
+        return Soon([&] { return Evaluate(View(), script).toString() == value; });
+    }
+    // The ids of the posts on screen, the top one first.
+    QStringList OnScreen() const {
+        QStringList ids;
+        bool bDone = false;
+        Access(dialog).m_browser->PostsOnScreen([&](const QStringList& shown, int) {
+            ids = shown;
+            bDone = true;
+        });
+        return Soon([&] { return bDone; }) ? ids : QStringList();
+    }
+    // Whether the post comes on screen; to the top of the view.
+    bool ComesOnScreen(const QString& id) const {
+        return Soon([&] { return OnScreen().contains(id); });
+    }
+    bool AtTop(const QString& id) const {
+        return Soon([&] { return OnScreen().value(0) == id; });
+    }
+    // Clicks the last link of the page whose address starts so (a thread's own "打开" rather
+    // than its title, which may wrap round the middle of its box).
+    bool ClickLink(const QString& prefix) const {
+        return ClickElement(
+            View(),
+            QStringLiteral("[...document.querySelectorAll('a[href^=\"%1\"]')].pop()").arg(prefix));
     }
     // The result page as UTF-8, empty when it is not there.
     QString Page() const {
@@ -114,7 +177,31 @@ class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(forum.Start()); }
     std::string Thread(const char* pszPath) const { return forum.BaseAddress() + pszPath; }
+    QString Address(const char* pszPath) const { return QString::fromStdString(Thread(pszPath)); }
+    void Append(const char* pszThread, int nCount, bool bByStarter) {
+        forum.ChangeThread(pszThread, [=](demo::SampleThread& thread) {
+            demo::AppendSamplePosts(thread, nCount, bByStarter);
+        });
+    }
     demo::DemoForum forum;
+};
+
+// With the user's library, gone after each test.
+class ViewerLibraryTest : public ViewerTest {
+protected:
+    void TearDown() override {
+        std::filesystem::remove_all(std::filesystem::path(DefaultLibraryFile()).parent_path());
+    }
+    static std::vector<ThreadListing> Kept() { return ThreadStore(DefaultLibraryFile()).List(); }
+    // Reads a thread of the demo forum whole into the library, pictures and all.
+    RefreshOutcome KeepThread(const ThreadKey& key) const {
+        ThreadStore store(DefaultLibraryFile());
+        PageFetcher fetcher;
+        EXPECT_TRUE(fetcher.OpenSession());
+        RefreshSettings settings;
+        settings.strBaseAddress = forum.BaseAddress();
+        return RefreshThread(store, fetcher, key, settings);
+    }
 };
 
 }  // namespace vesk

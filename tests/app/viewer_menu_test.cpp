@@ -2,29 +2,14 @@
 // commands, with real clicks and keys on the demo forum.
 
 #include "about_dialog.h"
-#include "code_page.h"
-#include "demo_forum.h"
-#include "image_button.h"
 #include "image_button_test_access.h"
 #include "popup_menu.h"
 #include "shell.h"
 #include "tooltip_test_access.h"
-#include "viewer_dialog.h"
-#include "viewer_dialog_test_access.h"
 #include "viewer_harness.h"
-#include "viewer_resources.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <chrono>
-#include <cstring>
-#include <functional>
 
 namespace vesk {
 namespace {
@@ -75,6 +60,15 @@ struct MenuViewer : Viewer {
 const std::vector<std::u16string> kWithoutThread = {u"帖子库",         u"夜间模式", u"无图模式",
                                                     u"更新时不取图片", u"帮助",     u"关于"};
 
+// The pop-up with a thread of the board item given shown, the watch item as it says.
+std::vector<std::u16string> WithThread(const std::u16string& board,
+                                       const char16_t* pszWatch = u"关注本帖") {
+    std::vector<std::u16string> texts = {u"查看帖子原文", board,       u"<none>", u"读取全帖",
+                                         u"更新本帖",     u"核对全帖", pszWatch,  u"导出本帖…"};
+    texts.insert(texts.end(), kWithoutThread.begin(), kWithoutThread.end());
+    return texts;
+}
+
 class ViewerMenuTest : public ViewerTest {};
 
 TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval) {
@@ -102,30 +96,20 @@ TEST_F(ViewerMenuTest, ThePopupShowsTheThreadItemsOnlyAfterASuccessfulRetrieval)
 
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     const std::u16string firstBoard = viewer.BoardItem();
-    const std::vector<std::u16string> loaded = {
-        u"查看帖子原文", firstBoard,        u"<none>",    u"读取全帖", u"更新本帖",
-        u"核对全帖",     u"关注本帖",       u"导出本帖…", u"帖子库",   u"夜间模式",
-        u"无图模式",     u"更新时不取图片", u"帮助",      u"关于"};
-    EXPECT_EQ(viewer.Menu(), loaded);
-    EXPECT_EQ(viewer.Menu(), loaded);
+    EXPECT_EQ(viewer.Menu(), WithThread(firstBoard));
+    EXPECT_EQ(viewer.Menu(), WithThread(firstBoard));
 
     // Another board: its name is renewed once.
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
     EXPECT_NE(viewer.BoardItem(), firstBoard);
-    std::vector<std::u16string> second = {
-        u"查看帖子原文", viewer.BoardItem(), u"<none>",    u"读取全帖", u"更新本帖",
-        u"核对全帖",     u"关注本帖",        u"导出本帖…", u"帖子库",   u"夜间模式",
-        u"无图模式",     u"更新时不取图片",  u"帮助",      u"关于"};
-    EXPECT_EQ(viewer.Menu(), second);
-    // Watching the shown thread, and no longer.
-    viewer.Menu({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up,
-                 Qt::Key_Up, Qt::Key_Return});
-    second[6] = u"取消关注本帖";
-    EXPECT_EQ(viewer.Menu(), second);
-    viewer.Menu({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up,
-                 Qt::Key_Up, Qt::Key_Return});
-    second[6] = u"关注本帖";
-    EXPECT_EQ(viewer.Menu(), second);
+    EXPECT_EQ(viewer.Menu(), WithThread(viewer.BoardItem()));
+    // Watching the shown thread (eight items up from the bottom), and no longer.
+    std::vector<Qt::Key> watch(8, Qt::Key_Up);
+    watch.push_back(Qt::Key_Return);
+    viewer.Menu(watch);
+    EXPECT_EQ(viewer.Menu(), WithThread(viewer.BoardItem(), u"取消关注本帖"));
+    viewer.Menu(watch);
+    EXPECT_EQ(viewer.Menu(), WithThread(viewer.BoardItem()));
 
     // While a retrieval runs the thread items are gone.
     forum.SetFault("/look,600519,1000001_2.html", {200, 3000ms});
@@ -195,7 +179,7 @@ TEST_F(ViewerMenuTest, TheCommandsOpenTheThreadTheBoardTheHelpAndTheAboutBox) {
             return d.IsFetching();
         },
         5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !d.IsFetching(); }, kWait));
+    EXPECT_TRUE(Soon([&] { return !d.IsFetching(); }));
 }
 
 }  // namespace

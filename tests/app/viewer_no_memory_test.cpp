@@ -1,19 +1,11 @@
-// The window when its post table cannot be had: the user is told, and the window is not shown.
-// The table's one mapping is refused by the process's own mmap while the test asks for it; every
-// other mapping goes to the C library as usual.
+// The window when its post table cannot be had (its mapping refused by our own mmap, all others
+// passed on): the user is told, and the window is not shown.
 
 #include "post_table.h"
-#include "viewer_dialog.h"
-#include "viewer_dialog_test_access.h"
-
-#include <gtest/gtest.h>
+#include "viewer_harness.h"
 
 #include <dlfcn.h>
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <sys/mman.h>
@@ -43,20 +35,7 @@ namespace {
 
 TEST(ViewerNoMemoryTest, ATableThatCannotBeHadIsToldAndTheWindowIsNotShown) {
     QTemporaryDir folder;
-    QStringList texts;
-    QStringList captions;
-    QTimer answer;
-    answer.setInterval(20);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            texts.push_back(pBox->text());
-            captions.push_back(pBox->windowTitle());
-            EXPECT_EQ(pBox->icon(), QMessageBox::Warning);
-            pBox->done(QMessageBox::Ok);
-        }
-    });
-    answer.start();
-
+    Prompts prompts;
     g_bRefuseTable = true;
     {
         ViewerDialog dialog({}, folder.path());
@@ -65,14 +44,15 @@ TEST(ViewerNoMemoryTest, ATableThatCannotBeHadIsToldAndTheWindowIsNotShown) {
         EXPECT_EQ(Access(dialog).m_pPosts, nullptr);
         EXPECT_FALSE(dialog.isVisible());
     }
-    ASSERT_EQ(texts, QStringList{QStringLiteral("内存不足，无法启动。")});
-    EXPECT_EQ(captions, QStringList{QStringLiteral("提示")});
+    ASSERT_EQ(prompts.texts, QStringList{QStringLiteral("内存不足，无法启动。")});
+    EXPECT_EQ(prompts.captions, QStringList{QStringLiteral("提示")});
+    EXPECT_EQ(prompts.icons, std::vector{QMessageBox::Warning});
 
     // With memory, the same start is ready and says nothing.
     ViewerDialog dialog({}, folder.path());
     EXPECT_TRUE(dialog.IsReady());
     EXPECT_NE(Access(dialog).m_pPosts, nullptr);
-    EXPECT_EQ(texts.size(), 1);
+    EXPECT_EQ(prompts.texts.size(), 1);
 }
 
 }  // namespace

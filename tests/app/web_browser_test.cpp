@@ -11,8 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -38,6 +36,27 @@ public slots:
     void Open(const QUrl& url) { opened.push_back(url); }
 };
 
+// A browser shown on a page of a folder of its own, and the demo forum for its web addresses.
+class WebBrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(forum.Start());
+        browser.resize(600, 400);
+        browser.show();
+    }
+    // Whether the page loads whole.
+    bool Load() {
+        loaded.clear();
+        browser.Navigate(QStringLiteral("file:///") + page);
+        return loaded.wait(20000) && loaded.front().front().toBool();
+    }
+    demo::DemoForum forum;
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("post.htm"));
+    CWebBrowser2 browser;
+    QSignalSpy loaded{browser.View(), &QWebEngineView::loadFinished};
+};
+
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -50,18 +69,14 @@ QByteArray Png() {
     return test::PngBytes(image);
 }
 
-TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoScript) {
-    demo::DemoForum forum;
-    ASSERT_TRUE(forum.Start());
+TEST_F(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoScript) {
     forum.SetPage("/picture.png", Png().toStdString());
-    QTemporaryDir pageDir;
+    const QString base = QString::fromStdString(forum.BaseAddress());
     QTemporaryDir otherDir;
-    const QString page = pageDir.filePath(QStringLiteral("post.htm"));
-    const QString css = pageDir.filePath(QStringLiteral("vesk3.css"));
+    const QString css = dir.filePath(QStringLiteral("vesk3.css"));
     Write(css, "body { background-color: rgb(1, 2, 3); }");
-    Write(pageDir.filePath(QStringLiteral("beside.png")), Png());
+    Write(dir.filePath(QStringLiteral("beside.png")), Png());
     Write(otherDir.filePath(QStringLiteral("secret.png")), Png());
-    const QString remote = QString::fromStdString(forum.BaseAddress()) + "/picture.png";
     Write(page,
           QStringLiteral("<html><head><link href=\"vesk3.css\" rel=\"stylesheet\">"
                          "<script>document.title = 'script ran';</script></head><body>"
@@ -70,35 +85,23 @@ TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoS
                          "<a id=link href=\"%3/look,1,2.html\" style=\"display:block;"
                          "width:300px;height:60px\">a post's link</a></body></html>")
               .arg(QUrl::fromLocalFile(otherDir.filePath(QStringLiteral("secret.png"))).toString(),
-                   remote, QString::fromStdString(forum.BaseAddress()))
+                   base + "/picture.png", base)
               .toUtf8());
 
-    CWebBrowser2 browser;
-    browser.resize(600, 400);
-    browser.show();
     browser.AllowLocalFiles({page, css});
-    QSignalSpy loaded(browser.View(), &QWebEngineView::loadFinished);
     // A page not named online (a page of the library's) asks nothing of the network.
-    browser.Navigate(QStringLiteral("file:///") + page);
-    ASSERT_TRUE(loaded.wait(20000));
+    ASSERT_TRUE(Load());
     EXPECT_EQ(Evaluate(browser.View(), QStringLiteral("remote.naturalWidth")).toInt(), 0);
     EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
     browser.SetOnlinePages({page});
-    loaded.clear();
-    browser.Navigate(QStringLiteral("file:///") + page);
-    ASSERT_TRUE(loaded.wait(20000));
-    ASSERT_TRUE(loaded.front().front().toBool());
+    ASSERT_TRUE(Load());
 
-    const QJsonArray facts =
-        QJsonDocument::fromJson(
-            Evaluate(browser.View(),
-                     QStringLiteral("JSON.stringify([document.title,"
-                                    " getComputedStyle(document.body).backgroundColor,"
-                                    " other.naturalWidth, beside.naturalWidth,"
-                                    " remote.naturalWidth])"))
-                .toString()
-                .toUtf8())
-            .array();
+    const QVariantList facts =
+        Evaluate(browser.View(), QStringLiteral("[document.title,"
+                                                " getComputedStyle(document.body).backgroundColor,"
+                                                " other.naturalWidth, beside.naturalWidth,"
+                                                " remote.naturalWidth]"))
+            .toList();
     ASSERT_EQ(facts.size(), 5);
     EXPECT_NE(facts[0].toString(), QStringLiteral("script ran"));
     EXPECT_EQ(facts[1].toString(), QStringLiteral("rgb(1, 2, 3)"));
@@ -108,36 +111,17 @@ TEST(WebBrowserTest, APageLoadsItsStyleSheetAndWebImagesButNoOtherFileAndRunsNoS
 
     // A link clicked goes to the desktop's browser; the view keeps the page.
     DesktopRecorder desktop;
-    const QJsonArray box =
-        QJsonDocument::fromJson(
-            Evaluate(
-                browser.View(),
-                QStringLiteral("var r = link.getBoundingClientRect();"
-                               " JSON.stringify([r.left + r.width / 2, r.top + r.height / 2])"))
-                .toString()
-                .toUtf8())
-            .array();
-    ASSERT_EQ(box.size(), 2);
-    QWidget* pSurface = browser.View()->focusProxy();
-    ASSERT_NE(pSurface, nullptr);
-    const QPoint centre(box[0].toInt(), box[1].toInt());
-    QTest::mouseClick(pSurface, Qt::LeftButton, {}, centre);
+    ASSERT_TRUE(ClickElement(browser.View(), QStringLiteral("link")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 10000));
-    EXPECT_EQ(desktop.opened.front().toString(),
-              QString::fromStdString(forum.BaseAddress()) + "/look,1,2.html");
+    EXPECT_EQ(desktop.opened.front().toString(), base + "/look,1,2.html");
     QTest::qWait(300);
     EXPECT_EQ(browser.Url(), QUrl::fromLocalFile(page));
 }
 
-// The view goes only where it is sent: a post's refresh is refused and told; of the links a reader
-// clicks only the web address goes to the desktop, and nothing else loads or opens. The reader's
-// commands: the context menu, find, zoom, saving the page.
-TEST(WebBrowserTest, APostNeverTakesTheViewAwayAndOnlyWebLinksOpen) {
-    demo::DemoForum forum;
-    ASSERT_TRUE(forum.Start());
+// A post's refresh is refused and told; of the links clicked only the web address goes to the
+// desktop. The reader's commands: the context menu, find, zoom, saving the page.
+TEST_F(WebBrowserTest, APostNeverTakesTheViewAwayAndOnlyWebLinksOpen) {
     const QString base = QString::fromStdString(forum.BaseAddress());
-    QTemporaryDir dir;
-    const QString page = dir.filePath(QStringLiteral("post.htm"));
     QString links;
     const QStringList targets = {
         QStringLiteral("file:///etc/hostname"), QStringLiteral("data:text/html,taken"),
@@ -154,9 +138,6 @@ TEST(WebBrowserTest, APostNeverTakesTheViewAwayAndOnlyWebLinksOpen) {
                                "refreshed\"></head><body>%2</body></html>")
                     .arg(base, links)
                     .toUtf8());
-    CWebBrowser2 browser;
-    browser.resize(600, 400);
-    browser.show();
     browser.AllowLocalFiles({page});
     QList<QUrl> opened, refused;
     platform::SetShellOpenHookForTesting([&](const QUrl& url) {
@@ -167,18 +148,11 @@ TEST(WebBrowserTest, APostNeverTakesTheViewAwayAndOnlyWebLinksOpen) {
         EXPECT_EQ(notice, CWebBrowser2::Notice::kNavigationRefused);
         refused.push_back(url);
     });
-    QSignalSpy loaded(browser.View(), &QWebEngineView::loadFinished);
-    browser.Navigate(QStringLiteral("file:///") + page);
-    ASSERT_TRUE(loaded.wait(20000));
+    ASSERT_TRUE(Load());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !refused.isEmpty(); }, 5000));
     EXPECT_EQ(refused.front(), QUrl(base + QStringLiteral("/refreshed")));
     for (qsizetype i = 0; i < targets.size(); ++i) {
-        const QPoint centre(
-            Evaluate(browser.View(), QStringLiteral("l%1.getBoundingClientRect().left + 20").arg(i))
-                .toInt(),
-            Evaluate(browser.View(), QStringLiteral("l%1.getBoundingClientRect().top + 20").arg(i))
-                .toInt());
-        QTest::mouseClick(browser.View()->focusProxy(), Qt::LeftButton, {}, centre);
+        ASSERT_TRUE(ClickElement(browser.View(), QStringLiteral("l%1").arg(i)));
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 10000));
     QTest::qWait(500);

@@ -60,9 +60,8 @@ TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMen
     EXPECT_TRUE(broken.Error().isEmpty());
 }
 
-// F5 brings a kept thread up to date and reads another again, but does neither while the library
-// cannot say which it is; after a go that stopped at the page limit the bar offers to bring the
-// thread up to date only when it was kept before the go.
+// F5 updates a kept thread and reads another again, neither while the library cannot tell; at
+// the page limit the bar offers an update only for a thread kept before the go.
 TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
     test::TempDir dir;
     const ThreadKey key{"600519", "1"};

@@ -38,9 +38,8 @@ protected:
     }
 };
 
-// The starter's new posts give one notification, with the title, the count and the newest post's
-// first words; others' posts give none. Choosing it starts the viewer on the thread, and the
-// watcher ends when it closes.
+// The starter's new posts give one notification (title, count, the newest post's first words),
+// others' none; choosing it starts the viewer on the thread; its closing ends the watcher.
 TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     test::NotificationService service;
     ASSERT_TRUE(service.Running());
