@@ -186,6 +186,11 @@ std::string ReadingNewsLine(const ReadingNews& news) {
     std::string strLine =
         news.nNew > 0 ? NewsCounts(news.nStarterNew, news.nFirstStarter, news.nNew, news.nFirst)
                       : std::string();
+    if (news.nEarlier > 0) {
+        strLine += (strLine.empty() ? "" : " " + Gbk("·") + " ") + Gbk("另有") + " <a href=#p" +
+                   std::to_string(news.nFirstEarlier) + ">" + std::to_string(news.nEarlier) + " " +
+                   Gbk("条") + "</a>" + Gbk("更早的未读");
+    }
     if (!news.strChecked.empty()) {
         strLine += (strLine.empty() ? "" : " " + Gbk("·") + " ") + EscapeFieldText(news.strChecked);
     }

@@ -43,6 +43,10 @@ struct ReadingNews {
     int nStarterNew = 0;
     int nFirst = -1;
     int nFirstStarter = -1;
+    // Unread posts before the first an update brought, when the page opened at that one, and the
+    // index of the first of them (-1 when none).
+    int nEarlier = 0;
+    int nFirstEarlier = -1;
     // When every page was last read again, as the line says it (GB2312 text); empty when unknown.
     std::string strChecked;
 };

@@ -133,13 +133,14 @@ bool WindowLibrary::ReadWhole(const ThreadKey& key, const RefreshSettings& setti
             // Handed to the window's thread, where the reading's object goes once it has ended.
             QMetaObject::invokeMethod(
                 pContext,
-                [this, done, text = QString::fromUtf8(strText.c_str()), end] {
+                [this, done, text = QString::fromUtf8(strText.c_str()), end,
+                 nFirst = outcome.changes.nFirstNewFloor] {
                     if (m_pRefresher == nullptr) {
                         return;
                     }
                     const ThreadKey read = m_pRefresher->Key();
                     m_pRefresher.reset();
-                    done(read, text, end);
+                    done({read, text, end, nFirst});
                 },
                 Qt::QueuedConnection);
         });

@@ -78,7 +78,14 @@ public:
     // False when the reading could not start.
     // How a whole reading ended: read to the thread's end, read in part, or nothing read.
     enum class WholeEnd { kToTheEnd, kInPart, kNothing };
-    using ReadDone = std::function<void(const ThreadKey& key, const QString& text, WholeEnd end)>;
+    // How a reading went: what the bar says of it, and the lowest floor it brought (0: none).
+    struct WholeRead {
+        ThreadKey key;
+        QString text;
+        WholeEnd end = WholeEnd::kNothing;
+        std::int32_t nFirstNewFloor = 0;
+    };
+    using ReadDone = std::function<void(const WholeRead& read)>;
     bool ReadWhole(const ThreadKey& key, const RefreshSettings& settings, QObject* pContext,
                    ReadDone done);
     bool IsReading() const { return m_pRefresher != nullptr; }

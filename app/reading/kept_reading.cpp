@@ -37,7 +37,7 @@ QString ScriptString(const QString& text) {
            QStringLiteral("[0]");
 }
 
-ReadingNews NewsOf(const KeptThread& kept) {
+ReadingNews NewsOf(const KeptThread& kept, int nBrought) {
     ReadingNews news;
     if (kept.nCheckedAt > 0) {
         news.strChecked = Utf16ToGbk(
@@ -49,8 +49,11 @@ ReadingNews NewsOf(const KeptThread& kept) {
     const std::vector<OutlinePost>& outline = kept.outline;
     for (std::size_t i = 0; i < outline.size(); ++i) {
         const OutlinePost& post = outline[i];
+        const int nIndex = static_cast<int>(i);
+        if (nIndex < nBrought && post.state != PostState::kRead && !post.bDeleted) {
+            news.nFirstEarlier = news.nEarlier++ == 0 ? nIndex : news.nFirstEarlier;
+        }
         if (post.state == PostState::kNew && !post.bDeleted) {
-            const int nIndex = static_cast<int>(i);
             news.nFirst = news.nNew++ == 0 ? nIndex : news.nFirst;
             if (post.bStarter) {
                 news.nFirstStarter = news.nStarterNew++ == 0 ? nIndex : news.nFirstStarter;
@@ -178,6 +181,17 @@ bool KeptReading::Taken(const LibraryAnswer<std::string>& rows) {
     return false;
 }
 
+int KeptReading::Brought(std::int32_t nFloor) {
+    const std::vector<OutlinePost>& outline = m_kept.outline;
+    for (std::size_t i = 0; nFloor != 0 && i < outline.size(); ++i) {
+        if (outline[i].nFloor >= nFloor && outline[i].state == PostState::kNew &&
+            !outline[i].bDeleted) {
+            return m_nBrought = static_cast<int>(i);
+        }
+    }
+    return m_nBrought = -1;
+}
+
 LibraryAnswer<bool> KeptReading::Open(int nAt) {
     return Show(nAt, false);
 }
@@ -193,7 +207,7 @@ LibraryAnswer<bool> KeptReading::Show(int nAt, bool bInPlace) {
     }
     const std::string& rows = composed.value;
     // The file holds what is shown, in place or loaded anew.
-    const ReadingNews news = NewsOf(m_kept);
+    const ReadingNews news = NewsOf(m_kept, m_nBrought);
     const ResultPage page =
         ComposeReadingPage(m_kept.thread, news, rows, nLast - nFirst, nFirst * kRowGuessPx,
                            (nTotal - nLast) * kRowGuessPx);
@@ -233,6 +247,7 @@ LibraryAnswer<bool> KeptReading::Show(int nAt, bool bInPlace) {
 }
 
 LibraryAnswer<bool> KeptReading::Choose(const PostFilter& selection) {
+    m_nBrought = -1;
     // The whole thread's outline is kept from the opening, with what was seen since.
     if (selection.mode == PostFilter::Mode::kAll) {
         m_kept.outline = m_whole;

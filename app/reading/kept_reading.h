@@ -68,6 +68,10 @@ public:
     // it: the page shown takes the new posts in place; why not, as Open.
     LibraryAnswer<bool> Select(const PostFilter& selection);
 
+    // The index of the first new post from floor nFloor on in the filter shown, which an update
+    // brought: the news line tells the unread posts before it. -1 when there is none.
+    int Brought(std::int32_t nFloor);
+
     // The post of this index is the one looked for: marked, with these words highlighted in it,
     // in this page and whenever it comes into the page again.
     void Target(int nIndex, const QStringList& words);
@@ -141,6 +145,7 @@ private:
     std::int64_t m_nPlace = 0;
     std::int64_t m_nSavedPlace = 0;
     int m_nTarget = -1;
+    int m_nBrought = -1;
     QStringList m_targetWords;
 };
 

@@ -211,7 +211,7 @@ bool WindowReading::OpenAddress(const QString& address, bool bAtStarterNews) {
 }
 
 WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStarterNews,
-                                              std::int64_t nAtPost) {
+                                              std::int64_t nAtPost, std::int32_t nAtNewFloor) {
     if (m_window.isFetching() || IsReading()) {
         return Opened::kFailed;
     }
@@ -235,6 +235,9 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     m_rooms.bar.Hide(WindowBar::Cause::kNone);
     LibraryAnswer<bool> chosen = m_pKept->Choose(selection);
     int nLanding = chosen.Ok() ? LandingPost(m_pKept->Kept(), bAtStarterNews) : -1;
+    if (const int nBrought = chosen.Ok() ? m_pKept->Brought(nAtNewFloor) : -1; nBrought >= 0) {
+        nLanding = nBrought;
+    }
     if (chosen.Ok() && nAtPost != 0) {
         // A post a search found opens its thread there, in the filter chosen for the thread when
         // that shows it, else among all posts.
@@ -350,9 +353,7 @@ void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
     m_window.reading(true);
     if (!m_rooms.library.ReadWhole(
             key, settings, this,
-            [this](const ThreadKey& read, const QString& text, WindowLibrary::WholeEnd end) {
-                OnWholeDone(read, text, end);
-            })) {
+            [this](const WindowLibrary::WholeRead& read) { OnWholeDone(read); })) {
         m_window.reading(false);
         return;
     }
@@ -383,19 +384,19 @@ void WindowReading::customEvent(QEvent* pEvent) {
     }
 }
 
-void WindowReading::OnWholeDone(const ThreadKey& key, const QString& text,
-                                WindowLibrary::WholeEnd end) {
+void WindowReading::OnWholeDone(const WindowLibrary::WholeRead& read) {
     using WholeEnd = WindowLibrary::WholeEnd;
     m_window.reading(false);
-    if (end != WholeEnd::kNothing || !text.isEmpty()) {
-        Open(key);
+    // At the first post the reading brought, when the filter shows one.
+    if (read.end != WholeEnd::kNothing || !read.text.isEmpty()) {
+        OpenKept(read.key, false, 0, read.nFirstNewFloor);
     }
-    if (!text.isEmpty()) {
+    if (!read.text.isEmpty()) {
         m_rooms.bar.Show(WindowBar::Cause::kReading,
-                         end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
-                         : end == WholeEnd::kInPart ? MessageBar::Level::kWarning
-                                                    : MessageBar::Level::kError,
-                         text);
+                         read.end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
+                         : read.end == WholeEnd::kInPart ? MessageBar::Level::kWarning
+                                                         : MessageBar::Level::kError,
+                         read.text);
     }
 }
 

@@ -126,10 +126,13 @@ private:
     int IndexOf(std::int64_t nPost) const;
     // How an opening ended.
     enum class Opened { kShown, kNotKept, kFailed };
-    Opened OpenKept(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost);
+    // nAtNewFloor: the lowest floor an update brought, where the thread opens when the filter
+    // shows a post brought from there on (0: none).
+    Opened OpenKept(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost,
+                    std::int32_t nAtNewFloor = 0);
     // Whether the reader, asked, forgets a kept thread with its history of changes.
     bool ConfirmForget();
-    void OnWholeDone(const ThreadKey& key, const QString& text, WindowLibrary::WholeEnd end);
+    void OnWholeDone(const WindowLibrary::WholeRead& read);
 
     Rooms m_rooms;
     Window m_window;

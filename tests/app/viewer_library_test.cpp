@@ -185,6 +185,23 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
         << home.toStdString();
 }
 
+// An update opens the thread at the first post it brought, and the news line offers the older
+// posts not read yet.
+TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
+    Viewer viewer(forum);
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    Database(DefaultLibraryFile(), false, 1000)
+        .Execute("UPDATE post SET state = CASE WHEN floor IN (5, 12) THEN 1 ELSE 0 END");
+    Append("1000001", 3, false);
+    QTest::keyClick(&viewer.dialog, Qt::Key_F5);
+    ASSERT_TRUE(viewer.Done());
+    // Floor 124 on screen, not floor 5 before it.
+    EXPECT_TRUE(viewer.ComesOnScreen(QStringLiteral("p123")));
+    EXPECT_FALSE(viewer.OnScreen().contains(QStringLiteral("p4")));
+    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("另有 <a href=#p4>2 条</a>更早的未读")))
+        << viewer.Page().left(3000).toStdString();
+}
+
 // The line under the title counts the new posts and links to the first; N and P go through them
 // in turn, and say when there is none further.
 TEST_F(ViewerLibraryTest, TheNewsLineAndNAndPGoThroughTheNewPosts) {
