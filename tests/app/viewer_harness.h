@@ -27,9 +27,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace vesk {
@@ -160,6 +163,64 @@ struct Viewer {
         return ClickElement(
             View(),
             QStringLiteral("[...document.querySelectorAll('a[href^=\"%1\"]')].pop()").arg(prefix));
+    }
+    // The lowest contrast (as WCAG counts it) of a text on screen against what is behind it, from
+    // the view's pixels: in each visible text's box the commonest colour is the background, the one
+    // farthest from it the text's. The text where it is lowest is put in worst.
+    double LowestContrast(QString& worst) const {
+        const QVariantList boxes =
+            Evaluate(View(),
+                     QStringLiteral(
+                         "(function(){var w=document.createTreeWalker(document.body,4),o=[],n,"
+                         "r=document.createRange();while((n=w.nextNode())&&o.length<300){"
+                         "if(!n.data.trim())continue;r.selectNodeContents(n);"
+                         "for(const b of r.getClientRects())if(b.width>=3&&b.height>=8&&b.top>=0&&"
+                         "b.bottom<=innerHeight&&b.right<=innerWidth-16)"
+                         "o.push([b.left,b.top,b.width,b.height,n.data.trim().slice(0,16)]);}"
+                         "return o;})()"))
+                .toList();
+        const QImage shot = View()->grab().toImage();
+        const double dZoom = View()->zoomFactor();
+        const auto luminance = [](QRgb c) {
+            const auto channel = [](int v) {
+                const double d = v / 255.0;
+                return d <= 0.03928 ? d / 12.92 : std::pow((d + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) +
+                   0.0722 * channel(qBlue(c));
+        };
+        const auto contrast = [&](QRgb a, QRgb b) {
+            const double l1 = luminance(a), l2 = luminance(b);
+            return (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05);
+        };
+        double dLowest = boxes.isEmpty() ? 0 : 21;  // a page not there yet is not readable
+        for (const QVariant& box : boxes) {
+            const QVariantList b = box.toList();
+            const QRect area = QRect(QPoint(b[0].toDouble() * dZoom, b[1].toDouble() * dZoom),
+                                     QSize(b[2].toDouble() * dZoom, b[3].toDouble() * dZoom))
+                                   .intersected(shot.rect());
+            std::map<QRgb, int> colours;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    ++colours[shot.pixel(x, y)];
+                }
+            }
+            if (colours.empty()) {
+                continue;
+            }
+            const QRgb back = std::max_element(colours.begin(), colours.end(), [](auto a, auto c) {
+                                  return a.second < c.second;
+                              })->first;
+            double dText = 1;
+            for (const auto& [colour, nCount] : colours) {
+                dText = std::max(dText, contrast(colour, back));
+            }
+            if (dText < dLowest) {
+                dLowest = dText;
+                worst = b[4].toString();
+            }
+        }
+        return dLowest;
     }
     // The result page as UTF-8, empty when it is not there.
     QString Page() const {

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -200,6 +201,50 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
     EXPECT_FALSE(viewer.OnScreen().contains(QStringLiteral("p4")));
     EXPECT_TRUE(viewer.Page().contains(QStringLiteral("另有 <a href=#p4>2 条</a>更早的未读")))
         << viewer.Page().left(3000).toStdString();
+}
+
+// At night every text on every page we show stands at least 4.5 : 1 against its background: the
+// kept page with its marks and earlier texts, also when night comes while it is shown, the search's
+// hits, the home page and the go's page.
+TEST_F(ViewerLibraryTest, AtNightEveryTextOfEveryPageIsReadable) {
+    Viewer viewer(forum);
+    ViewerDialog& d = viewer.dialog;
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
+    {
+        ThreadStore store(DefaultLibraryFile());
+        store.MarkRead(store.Find({"600519", "1000001"})->nId);
+    }
+    forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+        demo::EditSamplePost(thread, 3, "改过的内容");
+        demo::DeleteSamplePosts(thread, {4});
+        demo::AppendSamplePosts(thread, 2, true);
+    });
+    QTest::keyClick(&d, Qt::Key_F5);
+    ASSERT_TRUE(viewer.Done());
+    ASSERT_TRUE(viewer.ComesOnScreen(QStringLiteral("p123")));
+    QTest::keyClick(&d, Qt::Key_Home);
+    ASSERT_TRUE(viewer.AtTop(QStringLiteral("p0")));
+    Access(d).OnCommand(res::ID_NIGHT_PAGE);
+    const auto readable = [&](const char* pszPage) {
+        QString worst;
+        double dLowest = 0;
+        EXPECT_TRUE(Soon([&] { return (dLowest = viewer.LowestContrast(worst)) >= 4.5; }))
+            << pszPage << ": " << dLowest << " at " << worst.toStdString();
+    };
+    readable("kept");
+    QTest::keyClick(&d, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QInputMethodEvent typed;  // as an input method puts Chinese in
+    typed.setCommitString(QStringLiteral("主力资金"));
+    QApplication::sendEvent(Access(d).Search()->Edit(), &typed);
+    ASSERT_TRUE(viewer.Comes(QStringLiteral("document.querySelectorAll('b.vk-hit').length>2"),
+                             QStringLiteral("true")));
+    readable("search");
+    QTest::keyClick(&d, Qt::Key_Home, Qt::AltModifier);
+    ASSERT_TRUE(viewer.Showing());
+    readable("home");
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
+    ASSERT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
+    readable("go");
 }
 
 // The line under the title counts the new posts and links to the first; N and P go through them
