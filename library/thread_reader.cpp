@@ -473,6 +473,11 @@ void LibraryTask::Stop() {
     }
 }
 
+void LibraryTask::Interrupt() {
+    m_bTellStopped = true;
+    m_fetcher.Abort();
+}
+
 void LibraryTask::Run() {
     std::string strError;
     if (!m_fetcher.OpenSession()) {
@@ -486,7 +491,7 @@ void LibraryTask::Run() {
         }
         m_fetcher.CloseSession();
     }
-    if (!m_fetcher.IsAborted()) {
+    if (!m_fetcher.IsAborted() || m_bTellStopped) {
         m_done(strError);
     }
 }

@@ -5,6 +5,7 @@
 #include "request_checks.h"
 #include "thread_store.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -140,6 +141,9 @@ public:
 
     bool Start();
     void Stop();
+    // Ends the work within a moment as Stop does, without waiting for it, and done is told how
+    // far it came.
+    void Interrupt();
 
     // What done is told when no session could be opened.
     static constexpr std::string_view kNoSession = kRetrievalFailedMessage;
@@ -151,6 +155,7 @@ private:
     Work m_work;
     std::function<void(const std::string&)> m_done;
     PageFetcher m_fetcher;
+    std::atomic<bool> m_bTellStopped{false};
     std::thread m_thread;
 };
 
@@ -164,6 +169,7 @@ public:
 
     bool Start() { return m_task.Start(); }
     void Stop() { m_task.Stop(); }
+    void Interrupt() { m_task.Interrupt(); }
     const ThreadKey& Key() const { return m_key; }
 
 private:

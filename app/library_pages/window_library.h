@@ -91,6 +91,12 @@ public:
     bool IsReading() const { return m_pRefresher != nullptr; }
     // Ends the reading within a moment; every page it kept stays kept.
     void StopReading() { m_pRefresher.reset(); }
+    // Ends it as the reader asks: done is told how far it came.
+    void InterruptReading() {
+        if (m_pRefresher != nullptr) {
+            m_pRefresher->Interrupt();
+        }
+    }
 
 private:
     template <class T>

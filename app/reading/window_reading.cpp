@@ -24,14 +24,12 @@ namespace {
 
 const QString kStartPage = QStringLiteral("qrc:/vesk/pages/start.html");
 
-// A whole thread's reading's progress, posted from its thread: the page read, the posts so far.
+// A whole thread's reading's progress, posted from its thread, in words.
 class WholeProgressEvent final : public QEvent {
 public:
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 5);
-    WholeProgressEvent(int nReadPage, int nReadPosts)
-        : QEvent(kType), nPage(nReadPage), nPosts(nReadPosts) {}
-    int nPage;
-    int nPosts;
+    explicit WholeProgressEvent(QString words) : QEvent(kType), text(std::move(words)) {}
+    QString text;
 };
 
 }  // namespace
@@ -348,7 +346,14 @@ void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
     RefreshSettings settings = m_window.refreshSettings();
     settings.bFull = bEveryPage;
     settings.progress = [this](int nPage, int nPosts) {
-        QCoreApplication::postEvent(this, new WholeProgressEvent(nPage, nPosts));
+        QCoreApplication::postEvent(
+            this, new WholeProgressEvent(
+                      QStringLiteral("正在读取第%1页，已得%2帖").arg(nPage).arg(nPosts)));
+    };
+    settings.pictureProgress = [this](int nDone, int nWanted) {
+        QCoreApplication::postEvent(
+            this,
+            new WholeProgressEvent(QStringLiteral("正在保存图片 %1 / %2").arg(nDone).arg(nWanted)));
     };
     m_window.reading(true);
     if (!m_rooms.library.ReadWhole(
@@ -357,7 +362,19 @@ void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
         m_window.reading(false);
         return;
     }
-    m_rooms.bar.Hide(WindowBar::Cause::kNone);
+    TellReading(QStringLiteral("正在读取全帖"));
+}
+
+void WindowReading::TellReading(const QString& text) {
+    m_rooms.bar.Show(WindowBar::Cause::kReading, MessageBar::Level::kInformation, text,
+                     QStringLiteral("停止"));
+}
+
+void WindowReading::StopReading() {
+    if (IsReading()) {
+        m_rooms.library.InterruptReading();
+        TellReading(QStringLiteral("正在停止…"));
+    }
 }
 
 bool WindowReading::OnCommand(unsigned int nId, const ThreadKey& key) {
@@ -380,7 +397,8 @@ bool WindowReading::OnCommand(unsigned int nId, const ThreadKey& key) {
 void WindowReading::customEvent(QEvent* pEvent) {
     if (pEvent->type() == WholeProgressEvent::kType && IsReading()) {
         const auto* pProgress = static_cast<WholeProgressEvent*>(pEvent);
-        m_window.progress(pProgress->nPage, pProgress->nPosts);
+        m_window.progress(pProgress->text);
+        TellReading(pProgress->text);
     }
 }
 

@@ -45,7 +45,8 @@ public:
         // A reading of a whole thread starts (true) or has ended.
         std::function<void(bool bReading)> reading;
         // What the reading has read so far: the page, the posts.
-        std::function<void(int nPage, int nPosts)> progress;
+        // How far a whole reading has come, in words for the caption.
+        std::function<void(const QString& text)> progress;
         // Where a whole thread is read from, and whether with its pictures.
         std::function<RefreshSettings()> refreshSettings;
         // A thread address clicked on the start page.
@@ -103,6 +104,8 @@ public:
     // Reads the rest of a kept thread, or all of one not kept, into the library, then shows it;
     // with bEveryPage, every page of a kept one again, so that every edit and deletion is seen.
     void ReadWholeThread(const ThreadKey& key, bool bEveryPage = false);
+    // The reader stops the whole reading (Esc, 停止): what it read is kept and shown.
+    void StopReading();
     // The pop-up's commands of the reading, on the thread the window shows; false for another.
     bool OnCommand(unsigned int nId, const ThreadKey& key);
     // Shows the kept thread a thread address names, as Open does; false, and the bar says why,
@@ -133,6 +136,8 @@ private:
     // Whether the reader, asked, forgets a kept thread with its history of changes.
     bool ConfirmForget();
     void OnWholeDone(const WindowLibrary::WholeRead& read);
+    // The bar says how far the whole reading has come, with 停止.
+    void TellReading(const QString& text);
 
     Rooms m_rooms;
     Window m_window;

@@ -198,7 +198,11 @@ void ViewerDialog::SetUpReading() {
         }
         SetBusy(bReading, QStringLiteral(" — 正在读取全帖"));
     };
-    window.progress = [this](int nPage, int nPosts) { ShowProgress(nPage, nPosts); };
+    window.progress = [this](const QString& text) {
+        if (IsFetching()) {
+            setWindowTitle(m_caption + QStringLiteral(" — ") + text);
+        }
+    };
     window.refreshSettings = [this] { return RefreshSettingsOf(); };
     window.threadClicked = [this](const QString& address) {
         AddressEdit()->setText(address);

@@ -178,7 +178,9 @@ void ViewerDialog::OnBarAction() {
         m_pShelf->OpenExportFolder();
         return;
     }
-    if (!IsFetching()) {
+    if (m_pReading->IsReading()) {
+        m_pReading->StopReading();
+    } else if (!IsFetching()) {
         m_pGoNews->Act();
     }
 }
@@ -205,8 +207,9 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
 }
 
 void ViewerDialog::keyPressEvent(QKeyEvent* pEvent) {
-    // Esc never closes the window.
+    // Esc never closes the window; it stops a whole reading.
     if (pEvent->key() == Qt::Key_Escape) {
+        m_pReading->StopReading();
         pEvent->accept();
         return;
     }

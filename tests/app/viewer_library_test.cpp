@@ -203,6 +203,38 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
         << viewer.Page().left(3000).toStdString();
 }
 
+// Esc and the bar's 停止 stop a whole reading at once: what it read is kept and shown, and the bar
+// says where it stopped.
+TEST_F(ViewerLibraryTest, AWholeReadingStopsAtEscOrItsButtonAndKeepsWhatItRead) {
+    forum.SetLatency(30ms);
+    for (const bool bEsc : {true, false}) {
+        Viewer viewer(forum);
+        ViewerDialog& d = viewer.dialog;
+        Access(d).ReadWholeThread({"600036", "1000004"});
+        ASSERT_TRUE(Soon([&] {
+            const QRegularExpressionMatch page =
+                QRegularExpression(QStringLiteral("^正在读取第(\\d+)页"))
+                    .match(viewer.Bar().Text());
+            return page.hasMatch() && page.captured(1).toInt() >= 3;
+        }));
+        if (bEsc) {
+            QTest::keyClick(&d, Qt::Key_Escape);
+        } else {
+            viewer.Bar().findChild<QPushButton*>()->click();
+        }
+        ASSERT_TRUE(viewer.Done());
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^本次读到第\\d+页：.*读取已停止$"))
+                        .match(viewer.Bar().Text())
+                        .hasMatch())
+            << viewer.Bar().Text().toStdString();
+        EXPECT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
+        ASSERT_EQ(Kept().size(), 1U);
+        EXPECT_GE(Kept()[0].nPosts, 150);
+        EXPECT_LT(Kept()[0].nPosts, 2200);
+    }
+}
+
 // At night every text on every page we show stands at least 4.5 : 1 against its background: the
 // kept page with its marks and earlier texts, also when night comes while it is shown, the search's
 // hits, the home page and the go's page.

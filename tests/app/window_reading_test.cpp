@@ -44,7 +44,7 @@ struct Room {
             return filter = PostFilter{};
         };
         callbacks.reading = [](bool) {};
-        callbacks.progress = [](int, int) {};
+        callbacks.progress = [](const QString&) {};
         callbacks.refreshSettings = [] { return RefreshSettings(); };
         callbacks.threadClicked = [](const QString&) {};
         return callbacks;
