@@ -417,15 +417,15 @@ void KeptReading::GoToEnd(bool bEnd) {
     }
 }
 
-bool KeptReading::GoToFloor(int nFloor) {
+std::int32_t KeptReading::GoToFloor(int nFloor) {
     const auto found =
         std::find_if(m_kept.outline.begin(), m_kept.outline.end(),
                      [nFloor](const OutlinePost& post) { return post.nSortFloor >= nFloor; });
     if (found == m_kept.outline.end()) {
-        return false;
+        return 0;
     }
     GoTo(static_cast<int>(found - m_kept.outline.begin()));
-    return true;
+    return found->nSortFloor;
 }
 
 void KeptReading::MoveToMarked(int nStep, std::function<void(bool)> done) {

@@ -51,6 +51,8 @@ public:
     // The posts in the filter shown; the index of the post at the top of the view (-1 before
     // the page tells); the indices the page holds, from and to (past the last).
     int Total() const { return static_cast<int>(m_kept.outline.size()); }
+    // Whether the filter shown leaves posts out.
+    bool IsFiltered() const { return m_kept.outline.size() < m_whole.size(); }
     int Top() const { return m_nTop; }
     int First() const { return m_nFirst; }
     int Last() const { return m_nLast; }
@@ -80,8 +82,9 @@ public:
     void GoTo(int nIndex);
     // To the thread's first post, or its end.
     void GoToEnd(bool bEnd);
-    // To the first post of this floor or after it; false when the thread shown has none.
-    bool GoToFloor(int nFloor);
+    // To the first post of this floor or after it: the floor it went to, 0 when the thread shown
+    // has none.
+    std::int32_t GoToFloor(int nFloor);
     // To the next (+1) or previous (-1) post not read; done says whether there was one.
     void MoveToMarked(int nStep, std::function<void(bool)> done);
 

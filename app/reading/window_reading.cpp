@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 namespace vesk {
 
@@ -319,13 +320,43 @@ void WindowReading::GoToFloor(int nFloor) {
     if (m_pKept == nullptr) {
         return;
     }
-    if (m_pKept->GoToFloor(nFloor)) {
-        m_rooms.bar.Hide(WindowBar::Cause::kNavigation);
-        m_rooms.browser.setFocus();
-    } else {
+    const std::int32_t nWent = m_pKept->GoToFloor(nFloor);
+    m_nHiddenFloor = 0;
+    if (nWent == 0) {
         m_rooms.bar.Show(WindowBar::Cause::kNavigation, MessageBar::Level::kInformation,
                          QStringLiteral("没有第 %1 楼及其后的帖子").arg(nFloor));
+        return;
     }
+    m_rooms.browser.setFocus();
+    // Elsewhere than asked, because of the filter or a floor the thread lacks: said.
+    const bool bFiltered = m_pKept->IsFiltered();
+    if (nWent == nFloor) {
+        m_rooms.bar.Hide(WindowBar::Cause::kNavigation);
+    } else if (bFiltered) {
+        m_nHiddenFloor = nFloor;
+        m_rooms.bar.Show(
+            WindowBar::Cause::kNavigation, MessageBar::Level::kInformation,
+            QStringLiteral("当前的过滤模式不显示第 %1 楼，已转到第 %2 楼").arg(nFloor).arg(nWent),
+            QStringLiteral("显示所有"));
+    } else {
+        m_rooms.bar.Show(WindowBar::Cause::kNavigation, MessageBar::Level::kInformation,
+                         QStringLiteral("没有第 %1 楼，已转到第 %2 楼").arg(nFloor).arg(nWent));
+    }
+}
+
+bool WindowReading::Act(WindowBar::Cause cause) {
+    if (cause == WindowBar::Cause::kReading && IsReading()) {
+        StopReading();
+        return true;
+    }
+    if (cause == WindowBar::Cause::kNavigation && m_nHiddenFloor != 0 && m_pKept != nullptr) {
+        const int nFloor = std::exchange(m_nHiddenFloor, 0);
+        if (Select(m_window.showAll())) {
+            GoToFloor(nFloor);
+        }
+        return true;
+    }
+    return false;
 }
 
 void WindowReading::ShowPlace() {

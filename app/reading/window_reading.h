@@ -106,6 +106,8 @@ public:
     void ReadWholeThread(const ThreadKey& key, bool bEveryPage = false);
     // The reader stops the whole reading (Esc, 停止): what it read is kept and shown.
     void StopReading();
+    // The bar's button, when it is the reading's: 停止, or 显示所有 for a floor the filter hides.
+    bool Act(WindowBar::Cause cause);
     // The pop-up's commands of the reading, on the thread the window shows; false for another.
     bool OnCommand(unsigned int nId, const ThreadKey& key);
     // Shows the kept thread a thread address names, as Open does; false, and the bar says why,
@@ -145,6 +147,8 @@ private:
     std::unique_ptr<KeptReading> m_pKept;
     // Asks the view which posts of a kept thread are on screen, while one is shown.
     QTimer* m_pSeenTimer;
+    // A floor typed that the filter hides, which 显示所有 goes to.
+    int m_nHiddenFloor = 0;
 };
 
 }  // namespace vesk

@@ -178,9 +178,7 @@ void ViewerDialog::OnBarAction() {
         m_pShelf->OpenExportFolder();
         return;
     }
-    if (m_pReading->IsReading()) {
-        m_pReading->StopReading();
-    } else if (!IsFetching()) {
+    if (!m_pReading->Act(m_pWindowBar->Showing()) && !IsFetching()) {
         m_pGoNews->Act();
     }
 }

@@ -572,6 +572,17 @@ TEST_F(ViewerLibraryTest, AHundredThousandPostThreadOpensAndMovesInParts) {
     EXPECT_EQ(rows("document.querySelectorAll('div[style*=\"color:#42B475\"]').length"), 0);
     QTest::mouseClick(viewer.Radio(res::IDC_SHOW_ALL), Qt::LeftButton);
     EXPECT_TRUE(viewer.AtTop(QStringLiteral("p77777")));
+    // A floor the filter hides, typed: the bar says where the view went, and 显示所有 shows it.
+    QTest::mouseClick(viewer.Radio(res::IDC_ONLY_STARTER), Qt::LeftButton);
+    Access(d).Place()->FloorEdit()->clear();
+    QTest::keyClicks(Access(d).Place()->FloorEdit(), QStringLiteral("77777"));
+    QTest::keyClick(Access(d).Place()->FloorEdit(), Qt::Key_Return);
+    EXPECT_TRUE(viewer.AtTop(QStringLiteral("p11111")));
+    EXPECT_EQ(viewer.Bar().Text(),
+              QStringLiteral("当前的过滤模式不显示第 77777 楼，已转到第 77778 楼"));
+    viewer.Bar().findChild<QPushButton*>()->click();
+    EXPECT_TRUE(viewer.Radio(res::IDC_SHOW_ALL)->isChecked());
+    EXPECT_TRUE(viewer.AtTop(QStringLiteral("p77776")));
 
     // New posts far apart: the thread opens at the first, N goes to the next, outside the part
     // shown, and what is seen there is read, and the reading place.
