@@ -31,7 +31,7 @@ Statement& ThreadStore::Cached(const char* pszSql) {
 
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     Statement& find = Cached(
-        "SELECT id, title, board_name, starter, refreshed, watched, read_post, read_at "
+        "SELECT id, title, board_name, starter, refreshed, watched, read_post, read_at, n_unread "
         "FROM thread WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
@@ -45,7 +45,8 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
                         find.Int(4),
                         find.Int(5) != 0,
                         find.Int(6),
-                        find.Int(7)};
+                        find.Int(7),
+                        ToInt(find.Int(8))};
     find.Reset();
     return thread;
 }

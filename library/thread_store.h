@@ -27,6 +27,7 @@ struct StoredThread {
     bool bWatched = false;
     std::int64_t nReadPost = 0;  // the post last seen at the top of the view, 0 when none
     std::int64_t nReadAt = 0;    // when the reader last saw its posts (seconds), 0 when never
+    int nUnread = 0;             // posts not read yet, deleted ones too
 };
 
 // How a post stands for its reader.

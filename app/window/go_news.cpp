@@ -15,6 +15,20 @@ void GoNews::Start(const ThreadKey& key, FetchSettings& settings) {
     m_pKeeper = std::make_shared<GoKeeper>(m_library.File(), key);
     settings.keepPage = [pKeeper = m_pKeeper](const LoopPage& page) { pKeeper->Keep(page); };
     m_end = ReadingEnd();
+    m_key = key;
+    m_bOffersKept = false;
+    if (const QString kept = KeptNews(); !kept.isEmpty()) {
+        m_bOffersKept = true;
+        m_bar.Show(WindowBar::Cause::kReading, MessageBar::Level::kInformation, kept,
+                   QStringLiteral("打开帖子库中的本帖"));
+    }
+}
+
+QString GoNews::KeptNews() {
+    const LibraryAnswer<std::optional<StoredThread>> kept = m_library.Find(m_key);
+    return kept.Ok() && kept.value
+               ? QStringLiteral("本帖已在帖子库中，%1 条未读").arg(kept.value->nUnread)
+               : QString();
 }
 
 void GoNews::Finish() {
@@ -26,7 +40,14 @@ void GoNews::Finish() {
 }
 
 void GoNews::Tell() {
+    // A kept thread is offered as the library keeps it, its posts not read counted anew.
+    const QString kept = m_bKeptBefore ? KeptNews() : QString();
+    m_bOffersKept = !kept.isEmpty();
     if (m_end.kind == ReadingEnd::Kind::kEndOfThread) {
+        if (m_bOffersKept) {
+            m_bar.Show(WindowBar::Cause::kReading, MessageBar::Level::kInformation, kept,
+                       QStringLiteral("打开帖子库中的本帖"));
+        }
         return;
     }
     if (m_end.kind == ReadingEnd::Kind::kNothingFound) {
@@ -37,20 +58,28 @@ void GoNews::Tell() {
     QString action;
     if (bFailed && m_end.failure.kind != PageFailure::Kind::kNone) {
         action = QStringLiteral("重新读取");
+    } else if (m_bOffersKept) {
+        action = QStringLiteral("打开帖子库中的本帖");
     } else if (m_end.kind == ReadingEnd::Kind::kPageLimit) {
-        // A thread kept before is brought up to date from where its last reading stopped.
-        action = m_bKeptBefore ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖");
+        action = QStringLiteral("读取全帖");
     }
+    m_bOffersKept = action == QStringLiteral("打开帖子库中的本帖");
     const std::string strText = DescribeReadingEnd(m_end);
+    QString text = QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
+    if (m_bOffersKept) {
+        text += QStringLiteral("。") + kept;
+    }
     m_bar.Show(WindowBar::Cause::kReading,
-               bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation,
-               QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size())), action);
+               bFailed ? MessageBar::Level::kError : MessageBar::Level::kInformation, text, action);
 }
 
 void GoNews::Act() {
-    // A thread that goes on past the pages read is read whole; a failed reading again.
-    if (m_bar.Showing() == WindowBar::Cause::kReading &&
-        m_end.kind == ReadingEnd::Kind::kPageLimit) {
+    // A kept thread opens as the library keeps it; a thread that goes on past the pages read is
+    // read whole; a failed reading again.
+    if (m_bar.Showing() == WindowBar::Cause::kReading && m_bOffersKept) {
+        m_window.openKept();
+    } else if (m_bar.Showing() == WindowBar::Cause::kReading &&
+               m_end.kind == ReadingEnd::Kind::kPageLimit) {
         m_window.whole();
     } else {
         m_window.again();

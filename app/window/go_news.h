@@ -14,8 +14,9 @@ class GoKeeper;
 class WindowLibrary;
 
 // What a go tells beyond its page: the pages it reads are kept in the library as the worker
-// reads them, and the bar says how its reading ended with what may follow — reading again, the
-// whole thread, or the kept thread brought up to date.
+// reads them, and the bar says how its reading ended with what may follow — reading again, or the
+// whole thread. A thread the library keeps already is said at once, with its posts not read, and
+// 打开帖子库中的本帖 offered.
 class GoNews final {
 public:
     struct Window {
@@ -26,6 +27,8 @@ public:
         // Nothing was read: the page of the thread read before is no longer what the address
         // names.
         std::function<void()> nothingRead;
+        // The thread of the go as the library keeps it, at its first post not read.
+        std::function<void()> openKept;
     };
 
     GoNews(WindowLibrary& library, WindowBar& bar, Window window);
@@ -56,6 +59,11 @@ private:
     ReadingEnd m_end;
     // Whether the library held the thread of the last go before it started.
     bool m_bKeptBefore = false;
+    ThreadKey m_key;
+    // Whether the bar offers the kept thread.
+    bool m_bOffersKept = false;
+    // The sentence on the kept thread, with its posts not read now; empty when it is not kept.
+    QString KeptNews();
 };
 
 }  // namespace vesk

@@ -135,7 +135,8 @@ bool ViewerDialog::OnInitDialog() {
         m_pShelf->Library(), *m_pWindowBar,
         GoNews::Window{[this] { OnGo(); },
                        [this] { m_pReading->ReadWholeThread(CutThreadKey(m_strThreadUrl)); },
-                       [this] { m_pReading->ShowHome(); }});
+                       [this] { m_pReading->ShowHome(); },
+                       [this] { m_pReading->Open(CutThreadKey(m_strThreadUrl)); }});
     m_pWindowBar->TellNotices(*m_browser);
     SetUpKeys();
     SetUpButtons();

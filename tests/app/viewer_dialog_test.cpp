@@ -252,7 +252,8 @@ TEST_F(ViewerDialogTest, TheBarSaysHowAReadingEndedAndEnterReadsAgain) {
     forum.SetFault("/look,300750,1000003_7.html", {200, 0ms});
     viewer.Bar().findChild<QPushButton*>()->click();
     ASSERT_TRUE(viewer.Done());
-    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖"));
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("本帖至少有40页，只显示了前40页的2000帖。"
+                                                  "本帖已在帖子库中，2000 条未读"));
 }
 
 // A filter switch keeps the post at the top of the view in view when it is still shown; a new

@@ -203,6 +203,23 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
         << viewer.Page().left(3000).toStdString();
 }
 
+// A go of a kept thread stays the go; the bar says at once that the thread is kept, with its posts
+// not read, and opens it as the library keeps it.
+TEST_F(ViewerLibraryTest, AKeptThreadsGoOffersItAsTheLibraryKeepsIt) {
+    KeepThread({"600519", "1000001"});  // 123 posts, none read yet
+    Viewer viewer(forum);
+    forum.SetLatency(300ms);
+    viewer.StartFetch(Thread("/look,600519,1000001_2.html"));
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("本帖已在帖子库中，123 条未读"));
+    ASSERT_TRUE(viewer.Done());
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("本帖已在帖子库中，123 条未读"));
+    EXPECT_EQ(Access(viewer.dialog).Reading(), nullptr);
+    viewer.Bar().findChild<QPushButton*>()->click();
+    ASSERT_TRUE(Soon([&] { return Access(viewer.dialog).Reading() != nullptr; }));
+    EXPECT_EQ(Access(viewer.dialog).Reading()->Total(), 123);
+    EXPECT_TRUE(viewer.AtTop(QStringLiteral("p0")));
+}
+
 // Esc and the bar's 停止 stop a whole reading at once: what it read is kept and shown, and the bar
 // says where it stopped.
 TEST_F(ViewerLibraryTest, AWholeReadingStopsAtEscOrItsButtonAndKeepsWhatItRead) {
@@ -387,8 +404,8 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
         EXPECT_FALSE(d.windowTitle().contains(QStringLiteral("正在")));
         ASSERT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
         EXPECT_EQ(Access(d).Reading()->Total(), 5967);
-        // Read whole once, the thread's next go offers it brought up to date, and the bar says
-        // what came.
+        // Read whole once, the thread's next go offers it as kept; F5 brings it up to date, and
+        // the bar says what came.
         forum.ChangeThread("1000005", [](demo::SampleThread& thread) {
             const int nLast = thread.pages.back().back().nFloor;
             demo::EditSamplePost(thread, nLast - 1, "改过的内容");
@@ -396,8 +413,8 @@ TEST_F(ViewerLibraryTest, AThreadPastFortyPagesIsReadWholeAndClosingStopsTheRead
             demo::AppendSamplePosts(thread, 3, true);
         });
         ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000005.html")));
-        ASSERT_EQ(pAction->text(), QStringLiteral("更新本帖"));
-        pAction->click();
+        ASSERT_EQ(pAction->text(), QStringLiteral("打开帖子库中的本帖"));
+        QTest::keyClick(&d, Qt::Key_F5);
         ASSERT_TRUE(viewer.Done());
         EXPECT_EQ(viewer.Bar().Text(),
                   QStringLiteral("新帖 3 条（楼主 3 条），修改 1 条，删除 1 条"));

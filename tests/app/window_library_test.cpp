@@ -60,8 +60,9 @@ TEST(WindowLibraryTest, AnotherProgramsWriteIsBusyAndABrokenLibraryIsToldThenMen
     EXPECT_TRUE(broken.Error().isEmpty());
 }
 
-// F5 updates a kept thread and reads another again, neither while the library cannot tell; at
-// the page limit the bar offers an update only for a thread kept before the go.
+// F5 updates a kept thread and reads another again, neither while the library cannot tell; a go
+// of a thread kept before says so at once, with its posts not read, and offers it as kept; at the
+// page limit another is offered whole.
 TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
     test::TempDir dir;
     const ThreadKey key{"600519", "1"};
@@ -72,12 +73,15 @@ TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
         MessageBar messages;
         WindowBar bar(messages);
         QString done;
-        GoNews news(library, bar,
-                    {[&] { done = QStringLiteral("again"); },
-                     [&] { done = QStringLiteral("whole"); }, [] {}});
+        GoNews news(
+            library, bar,
+            {[&] { done = QStringLiteral("again"); }, [&] { done = QStringLiteral("whole"); },
+             [] {}, [&] { done = QStringLiteral("kept"); }});
         for (int nGo = 0; nGo < (bKeptBefore ? 2 : 1); ++nGo) {
             FetchSettings settings;
             news.Start(key, settings);
+            EXPECT_EQ(messages.isVisible() ? messages.Text() : QString(),
+                      nGo == 1 ? QStringLiteral("本帖已在帖子库中，1 条未读") : QString());
             settings.keepPage(LoopPage{1, strText, posts});
             news.Finish();
         }
@@ -86,7 +90,9 @@ TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
         news.Ended(end);
         news.Tell();
         EXPECT_EQ(messages.ActionText(),
-                  bKeptBefore ? QStringLiteral("更新本帖") : QStringLiteral("读取全帖"));
+                  bKeptBefore ? QStringLiteral("打开帖子库中的本帖") : QStringLiteral("读取全帖"));
+        news.Act();
+        EXPECT_EQ(done, bKeptBefore ? QStringLiteral("kept") : QStringLiteral("whole"));
         news.Refresh(key, true);
         EXPECT_EQ(done, QStringLiteral("whole"));
         news.Refresh({"600519", "2"}, true);
@@ -97,9 +103,9 @@ TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
     MessageBar messages;
     WindowBar bar(messages);
     QString done;
-    GoNews news(
-        broken, bar,
-        {[&] { done = QStringLiteral("again"); }, [&] { done = QStringLiteral("whole"); }, [] {}});
+    GoNews news(broken, bar,
+                {[&] { done = QStringLiteral("again"); }, [&] { done = QStringLiteral("whole"); },
+                 [] {}, [] {}});
     news.Refresh(key, true);
     EXPECT_TRUE(done.isEmpty());
     EXPECT_EQ(messages.Text(), broken.Error());
