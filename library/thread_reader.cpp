@@ -413,13 +413,17 @@ std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages) {
 WatchTurn RefreshWatchedThread(ThreadStore& store, PageFetcher& fetcher,
                                const WatchedThread& watched, const RefreshSettings& settings,
                                std::int64_t nNow,
-                               const std::function<void(const WatchReport&)>& report) {
+                               const std::function<void(const WatchReport&)>& report,
+                               PageChanges* pChanges) {
     constexpr int kFailuresBeforeRest = 3;
     constexpr std::int64_t kRestSeconds = 3600;
     if (watched.nFailures >= kFailuresBeforeRest && nNow - watched.nFailedAt < kRestSeconds) {
         return WatchTurn::kResting;
     }
     const RefreshOutcome outcome = RefreshThread(store, fetcher, watched.key, settings);
+    if (pChanges != nullptr) {
+        *pChanges = outcome.changes;
+    }
     const bool bRead = outcome.result == RefreshOutcome::Result::kRead;
     if (fetcher.IsAborted() && !bRead) {
         return WatchTurn::kStopped;

@@ -87,11 +87,13 @@ enum class WatchTurn {
 };
 
 // Refreshes one watched thread unless it rests, notes how it went (nNow: seconds since 1970) and
-// tells report when new posts were found. Throws LibraryError.
+// tells report when new posts were found; pChanges, when given, is told every change found.
+// Throws LibraryError.
 WatchTurn RefreshWatchedThread(ThreadStore& store, PageFetcher& fetcher,
                                const WatchedThread& watched, const RefreshSettings& settings,
                                std::int64_t nNow,
-                               const std::function<void(const WatchReport&)>& report);
+                               const std::function<void(const WatchReport&)>& report,
+                               PageChanges* pChanges = nullptr);
 
 // Refreshes every watched thread through the fetcher's open session, one after the other, least
 // recently refreshed first. True when every refresh that ran read a page with posts. Throws

@@ -86,15 +86,18 @@ void BackgroundRefresh::TakeTurn() {
             if (it == watched.end()) {
                 return;  // no longer watched
             }
+            PageChanges changes;
             RefreshWatchedThread(
-                store, fetcher, *it, settings, nNow, [&](const WatchReport& report) {
-                    pFound->bNew = true;
+                store, fetcher, *it, settings, nNow,
+                [&](const WatchReport& report) {
                     if (report.nStarterNew > 0) {
                         const std::optional<StoredThread> thread = store.Find(key);
                         pFound->notice = MakeWatchNotice(
                             report, thread ? store.NewestStarterBody(thread->nId) : std::string());
                     }
-                });
+                },
+                &changes);
+            pFound->bChanged = changes.nNew + changes.nEdited + changes.nDeleted > 0;
         },
         [this, nTurn, pFound](const std::string& /*strError*/) {
             // A library or a session that failed is the next turn's to try again.
@@ -113,7 +116,7 @@ void BackgroundRefresh::TurnDone(std::uint64_t nTurn, const Found& found) {
         return;
     }
     m_pTask.reset();
-    if (found.bNew && changed) {
+    if (found.bChanged && changed) {
         changed();
     }
     if (found.notice && starterPosted) {

@@ -55,7 +55,7 @@ private:
     void TakeTurn();
     // What a turn found, filled on the turn's thread.
     struct Found {
-        bool bNew = false;
+        bool bChanged = false;              // posts new, edited or deleted
         std::optional<WatchNotice> notice;  // when the starter posted
     };
     void TurnDone(std::uint64_t nTurn, const Found& found);

@@ -51,12 +51,20 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
     EXPECT_TRUE(viewer.Bar().isHidden());
     EXPECT_TRUE(viewer.Comes(QStringLiteral("document.body.innerHTML.includes('>601<')"),
                              QStringLiteral("true")));
+    // An edit alone too: one more post not read.
+    forum.ChangeThread("1000002", [](demo::SampleThread& thread) {
+        demo::EditSamplePost(thread, 2, "改过的内容");
+    });
+    ASSERT_TRUE(Unread("1000002", 2));
+    EXPECT_TRUE(
+        viewer.Comes(QStringLiteral("document.body.innerHTML.includes('class=\"n new\">2<')"),
+                     QStringLiteral("true")));
 
     test::NotificationService service;
     ASSERT_TRUE(service.Running());
     Append("1000002", 2, true);
     Append("1000001", 2, false);
-    ASSERT_TRUE(Unread("1000002", 3));
+    ASSERT_TRUE(Unread("1000002", 4));  // the edit's too
     ASSERT_TRUE(Unread("1000001", 2));
     QTest::qWait(1000);
     ASSERT_EQ(service.Notifications().size(), 1U);
