@@ -99,6 +99,11 @@ void WindowReading::AddKeys(QWidget& window) {
     // N and P outside the edits: the next and the previous post not read.
     shortcut(QKeySequence(Qt::Key_N), [this] { MoveToMarked(1); });
     shortcut(QKeySequence(Qt::Key_P), [this] { MoveToMarked(-1); });
+    // Esc stops a whole reading wherever the focus is, the page too; only while one runs, so that
+    // it keeps its other uses.
+    m_pStopKey = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+    m_pStopKey->setEnabled(false);
+    connect(m_pStopKey, &QShortcut::activated, this, &WindowReading::StopReading);
 }
 
 bool WindowReading::TakeLink(const QUrl& url) {
@@ -393,6 +398,9 @@ void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
         m_window.reading(false);
         return;
     }
+    if (m_pStopKey != nullptr) {
+        m_pStopKey->setEnabled(true);
+    }
     TellReading(QStringLiteral("正在读取全帖"));
 }
 
@@ -436,6 +444,9 @@ void WindowReading::customEvent(QEvent* pEvent) {
 void WindowReading::OnWholeDone(const WindowLibrary::WholeRead& read) {
     using WholeEnd = WindowLibrary::WholeEnd;
     m_window.reading(false);
+    if (m_pStopKey != nullptr) {
+        m_pStopKey->setEnabled(false);
+    }
     // At the first post the reading brought, when the filter shows one.
     if (read.end != WholeEnd::kNothing || !read.text.isEmpty()) {
         OpenKept(read.key, false, 0, read.nFirstNewFloor);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QShortcut;
 class QTimer;
 class QUrl;
 class QWidget;
@@ -149,6 +150,8 @@ private:
     QTimer* m_pSeenTimer;
     // A floor typed that the filter hides, which 显示所有 goes to.
     int m_nHiddenFloor = 0;
+    // Esc while a whole reading runs.
+    QShortcut* m_pStopKey = nullptr;
 };
 
 }  // namespace vesk

@@ -205,9 +205,8 @@ bool ViewerDialog::eventFilter(QObject* pWatched, QEvent* pEvent) {
 }
 
 void ViewerDialog::keyPressEvent(QKeyEvent* pEvent) {
-    // Esc never closes the window; it stops a whole reading.
+    // Esc never closes the window (while a whole reading runs, the reading room's key stops it).
     if (pEvent->key() == Qt::Key_Escape) {
-        m_pReading->StopReading();
         pEvent->accept();
         return;
     }
