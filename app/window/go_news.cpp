@@ -17,10 +17,9 @@ void GoNews::Start(const ThreadKey& key, FetchSettings& settings) {
     m_end = ReadingEnd();
     m_key = key;
     m_bOffersKept = false;
+    // Said at once; offered to open once the go has ended and the window is free.
     if (const QString kept = KeptNews(); !kept.isEmpty()) {
-        m_bOffersKept = true;
-        m_bar.Show(WindowBar::Cause::kReading, MessageBar::Level::kInformation, kept,
-                   QStringLiteral("打开帖子库中的本帖"));
+        m_bar.Show(WindowBar::Cause::kReading, MessageBar::Level::kInformation, kept);
     }
 }
 
