@@ -192,6 +192,10 @@ int KeptReading::Brought(std::int32_t nFloor) {
     return m_nBrought = -1;
 }
 
+int KeptReading::EarlierUnread() const {
+    return NewsOf(m_kept, m_nBrought).nEarlier;
+}
+
 LibraryAnswer<bool> KeptReading::Open(int nAt) {
     return Show(nAt, false);
 }

@@ -73,6 +73,8 @@ public:
     // The index of the first new post from floor nFloor on in the filter shown, which an update
     // brought: the news line tells the unread posts before it. -1 when there is none.
     int Brought(std::int32_t nFloor);
+    // The posts not read before the first an update brought, as the news line counts them.
+    int EarlierUnread() const;
 
     // The post of this index is the one looked for: marked, with these words highlighted in it,
     // in this page and whenever it comes into the page again.

@@ -452,11 +452,15 @@ void WindowReading::OnWholeDone(const WindowLibrary::WholeRead& read) {
         OpenKept(read.key, false, 0, read.nFirstNewFloor);
     }
     if (!read.text.isEmpty()) {
+        // Where the view landed on what came, the older posts not read are said here too.
+        const int nEarlier = m_pKept != nullptr ? m_pKept->EarlierUnread() : 0;
         m_rooms.bar.Show(WindowBar::Cause::kReading,
                          read.end == WholeEnd::kToTheEnd ? MessageBar::Level::kInformation
                          : read.end == WholeEnd::kInPart ? MessageBar::Level::kWarning
                                                          : MessageBar::Level::kError,
-                         read.text);
+                         nEarlier > 0
+                             ? read.text + QStringLiteral("；另有 %1 条更早的未读").arg(nEarlier)
+                             : read.text);
     }
 }
 
