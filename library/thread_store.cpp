@@ -14,9 +14,10 @@ PageChanges& PageChanges::operator+=(const PageChanges& other) {
     nStarterNew += other.nStarterNew;
     nEdited += other.nEdited;
     nDeleted += other.nDeleted;
-    if (other.nFirstNewFloor != 0 &&
-        (nFirstNewFloor == 0 || other.nFirstNewFloor < nFirstNewFloor)) {
-        nFirstNewFloor = other.nFirstNewFloor;
+    for (const auto floor : {&PageChanges::nFirstNewFloor, &PageChanges::nFirstChangedFloor}) {
+        if (other.*floor != 0 && (this->*floor == 0 || other.*floor < this->*floor)) {
+            this->*floor = other.*floor;
+        }
     }
     return *this;
 }

@@ -49,7 +49,8 @@ struct PageChanges {
     int nStarterNew = 0;  // of the new, by the starter
     int nEdited = 0;
     int nDeleted = 0;
-    std::int32_t nFirstNewFloor = 0;  // the lowest floor of the new posts, 0 when none had one
+    std::int32_t nFirstNewFloor = 0;      // the lowest floor of the new posts, 0 when none had one
+    std::int32_t nFirstChangedFloor = 0;  // of the posts new, edited or deleted
     PageChanges& operator+=(const PageChanges& other);
 };
 

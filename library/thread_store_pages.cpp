@@ -213,6 +213,7 @@ void ThreadStore::PageWriter::CompareKept(const PostFields& post, std::int64_t n
     if (bEdited) {
         m_store.RecordChange(m_thread.nId, post.nFloor, kEdit, m_nWhen, kept.strBody);
         ++m_result.changes.nEdited;
+        m_result.changes += PageChanges{.nFirstChangedFloor = post.nFloor};
     } else if (!kept.bDeleted && !bMoved && kept.bWhole) {
         return;
     }
@@ -260,7 +261,8 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
         NotePictures(body);
     }
     if (nAdded > 0 && post.nFloor != 0) {
-        m_result.changes += PageChanges{.nFirstNewFloor = post.nFloor};
+        m_result.changes +=
+            PageChanges{.nFirstNewFloor = post.nFloor, .nFirstChangedFloor = post.nFloor};
     }
     m_result.changes.nNew += nAdded;
     if (!m_starter.empty() && post.author == m_starter) {
@@ -281,6 +283,7 @@ void ThreadStore::PageWriter::DeleteMissing() {
         m_store.RecordChange(m_thread.nId, nFloor, kDeletion, m_nWhen, kept.strBody);
         m_store.MarkDeleted(kept.nId);
         ++m_result.changes.nDeleted;
+        m_result.changes += PageChanges{.nFirstChangedFloor = nFloor};
     }
 }
 
@@ -361,8 +364,8 @@ PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::i
         for (const Gone& post : gone) {
             RecordChange(nThread, post.nFloor, kDeletion, nWhen, post.strBody);
             MarkDeleted(post.nId);
+            changes += PageChanges{.nDeleted = 1, .nFirstChangedFloor = post.nFloor};
         }
-        changes.nDeleted = static_cast<int>(gone.size());
     }
     // Pages past the end are no longer the thread's.
     Cached("DELETE FROM page WHERE thread = ? AND number > ?")

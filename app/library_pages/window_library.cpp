@@ -134,13 +134,14 @@ bool WindowLibrary::ReadWhole(const ThreadKey& key, const RefreshSettings& setti
             QMetaObject::invokeMethod(
                 pContext,
                 [this, done, text = QString::fromUtf8(strText.c_str()), end,
-                 nFirst = outcome.changes.nFirstNewFloor] {
+                 nFirst = outcome.changes.nFirstNewFloor,
+                 nChanged = outcome.changes.nFirstChangedFloor] {
                     if (m_pRefresher == nullptr) {
                         return;
                     }
                     const ThreadKey read = m_pRefresher->Key();
                     m_pRefresher.reset();
-                    done({read, text, end, nFirst});
+                    done({read, text, end, nFirst, nChanged});
                 },
                 Qt::QueuedConnection);
         });

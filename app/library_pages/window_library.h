@@ -84,6 +84,7 @@ public:
         QString text;
         WholeEnd end = WholeEnd::kNothing;
         std::int32_t nFirstNewFloor = 0;
+        std::int32_t nFirstChangedFloor = 0;  // new, edited or deleted
     };
     using ReadDone = std::function<void(const WholeRead& read)>;
     bool ReadWhole(const ThreadKey& key, const RefreshSettings& settings, QObject* pContext,

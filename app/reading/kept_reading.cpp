@@ -184,8 +184,7 @@ bool KeptReading::Taken(const LibraryAnswer<std::string>& rows) {
 int KeptReading::Brought(std::int32_t nFloor) {
     const std::vector<OutlinePost>& outline = m_kept.outline;
     for (std::size_t i = 0; nFloor != 0 && i < outline.size(); ++i) {
-        if (outline[i].nFloor >= nFloor && outline[i].state == PostState::kNew &&
-            !outline[i].bDeleted) {
+        if (outline[i].nFloor >= nFloor && outline[i].state != PostState::kRead) {
             return m_nBrought = static_cast<int>(i);
         }
     }

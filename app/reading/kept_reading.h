@@ -70,8 +70,8 @@ public:
     // it: the page shown takes the new posts in place; why not, as Open.
     LibraryAnswer<bool> Select(const PostFilter& selection);
 
-    // The index of the first new post from floor nFloor on in the filter shown, which an update
-    // brought: the news line tells the unread posts before it. -1 when there is none.
+    // The index of the first post not read from floor nFloor on in the filter shown, which an
+    // update brought: the news line tells the unread posts before it. -1 when there is none.
     int Brought(std::int32_t nFloor);
     // The posts not read before the first an update brought, as the news line counts them.
     int EarlierUnread() const;

@@ -381,6 +381,7 @@ void WindowReading::ReadWholeThread(const ThreadKey& key, bool bEveryPage) {
     }
     RefreshSettings settings = m_window.refreshSettings();
     settings.bFull = bEveryPage;
+    m_bCheckingAll = bEveryPage;
     settings.progress = [this](int nPage, int nPosts) {
         QCoreApplication::postEvent(
             this, new WholeProgressEvent(
@@ -449,7 +450,8 @@ void WindowReading::OnWholeDone(const WindowLibrary::WholeRead& read) {
     }
     // At the first post the reading brought, when the filter shows one.
     if (read.end != WholeEnd::kNothing || !read.text.isEmpty()) {
-        OpenKept(read.key, false, 0, read.nFirstNewFloor);
+        OpenKept(read.key, false, 0,
+                 m_bCheckingAll ? read.nFirstChangedFloor : read.nFirstNewFloor);
     }
     if (!read.text.isEmpty()) {
         // Where the view landed on what came, the older posts not read are said here too.

@@ -150,6 +150,8 @@ private:
     QTimer* m_pSeenTimer;
     // A floor typed that the filter hides, which 显示所有 goes to.
     int m_nHiddenFloor = 0;
+    // The whole reading under way reads every page again: it opens at the first post it changed.
+    bool m_bCheckingAll = false;
     // Esc while a whole reading runs.
     QShortcut* m_pStopKey = nullptr;
 };

@@ -186,8 +186,8 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
         << home.toStdString();
 }
 
-// An update opens the thread at the first post it brought, and the news line offers the older
-// posts not read yet.
+// An update opens the thread at the first post it brought, and the news line and the bar offer the
+// older posts not read yet; 核对全帖 opens it at the first post it found changed.
 TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
     Viewer viewer(forum);
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
@@ -203,6 +203,12 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
         << viewer.Page().left(3000).toStdString();
     EXPECT_EQ(viewer.Bar().Text(),
               QStringLiteral("新帖 3 条（楼主 0 条），修改 0 条，删除 0 条；另有 2 条更早的未读"));
+    // 核对全帖 opens at the first post it found changed.
+    forum.ChangeThread(
+        "1000001", [](demo::SampleThread& thread) { demo::EditSamplePost(thread, 50, "改过"); });
+    Access(viewer.dialog).OnCommand(res::ID_CHECK_THREAD);
+    ASSERT_TRUE(viewer.Done());
+    EXPECT_TRUE(viewer.AtTop(QStringLiteral("p49")));
 }
 
 // A go of a kept thread stays the go; the bar says at once that the thread is kept, with its posts

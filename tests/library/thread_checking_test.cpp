@@ -89,6 +89,7 @@ TEST(ThreadCheckingTest, InnerEditsAndDeletionsAreFoundWithinAQuarterOfThePagesR
             found += outcome.changes;
         }
         EXPECT_EQ(found.nNew, 0);
+        EXPECT_EQ(found.nFirstChangedFloor, std::min(c.nEdited, c.nDeleted));
         EXPECT_EQ(found.nEdited, 1);
         EXPECT_EQ(found.nDeleted, 1);
         for (const StoredPost& post : store.Posts(nThread)) {
