@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTransform>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -180,43 +181,38 @@ struct Viewer {
                          "return o;})()"))
                 .toList();
         const QImage shot = View()->grab().toImage();
-        const double dZoom = View()->zoomFactor();
+        const QTransform zoom = QTransform::fromScale(View()->zoomFactor(), View()->zoomFactor());
         const auto luminance = [](QRgb c) {
-            const auto channel = [](int v) {
-                const double d = v / 255.0;
-                return d <= 0.03928 ? d / 12.92 : std::pow((d + 0.055) / 1.055, 2.4);
-            };
-            return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) +
-                   0.0722 * channel(qBlue(c));
-        };
-        const auto contrast = [&](QRgb a, QRgb b) {
-            const double l1 = luminance(a), l2 = luminance(b);
-            return (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05);
+            double dSum = 0;
+            for (const auto& [nValue, dWeight] :
+                 {std::pair{qRed(c), 0.2126}, std::pair{qGreen(c), 0.7152},
+                  std::pair{qBlue(c), 0.0722}}) {
+                const double d = nValue / 255.0;
+                dSum += dWeight * (d <= 0.03928 ? d / 12.92 : std::pow((d + 0.055) / 1.055, 2.4));
+            }
+            return dSum + 0.05;
         };
         double dLowest = boxes.isEmpty() ? 0 : 21;  // a page not there yet is not readable
         for (const QVariant& box : boxes) {
             const QVariantList b = box.toList();
-            const QRect area = QRect(QPoint(b[0].toDouble() * dZoom, b[1].toDouble() * dZoom),
-                                     QSize(b[2].toDouble() * dZoom, b[3].toDouble() * dZoom))
+            const QRect area = zoom.mapRect(QRectF(b[0].toDouble(), b[1].toDouble(),
+                                                   b[2].toDouble(), b[3].toDouble()))
+                                   .toRect()
                                    .intersected(shot.rect());
             std::map<QRgb, int> colours;
-            for (int y = area.top(); y <= area.bottom(); ++y) {
-                for (int x = area.left(); x <= area.right(); ++x) {
-                    ++colours[shot.pixel(x, y)];
-                }
+            for (int n = 0; n < area.width() * area.height(); ++n) {
+                ++colours[shot.pixel(area.left() + n % area.width(),
+                                     area.top() + n / area.width())];
             }
-            if (colours.empty()) {
-                continue;
-            }
-            const QRgb back = std::max_element(colours.begin(), colours.end(), [](auto a, auto c) {
-                                  return a.second < c.second;
-                              })->first;
-            double dText = 1;
+            const auto back = std::max_element(colours.begin(), colours.end(),
+                                               [](auto a, auto c) { return a.second < c.second; });
+            double dText = 21;
             for (const auto& [colour, nCount] : colours) {
-                dText = std::max(dText, contrast(colour, back));
+                const double l1 = luminance(colour), l2 = luminance(back->first);
+                dText = std::min(dText, std::min(l1, l2) / std::max(l1, l2));
             }
-            if (dText < dLowest) {
-                dLowest = dText;
+            if (!colours.empty() && 1 / dText < dLowest) {
+                dLowest = 1 / dText;
                 worst = b[4].toString();
             }
         }
