@@ -48,13 +48,15 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     chmod(strViewer.c_str(), 0755);
     Append("1000002", 3, true);
     Append("1000001", 2, false);
-    // The newest post's markup is left out, its entities read, and it is cut after 60 characters.
+    // The title's and the newest post's markup is left out, their entities read once, no space put
+    // where an inline tag was; the post is cut after 60 characters.
     std::string strRises;
     for (int i = 0; i < 70; ++i) {
         strRises += "涨";
     }
     forum.ChangeThread("1000002", [&](demo::SampleThread& thread) {
-        demo::EditSamplePost(thread, 603, "<P>买入&amp;持有</P>\n<P>" + strRises + "</P>");
+        thread.strTitle = "平安&amp;五粮液 &lt;b&gt;重仓<font color=red>!</font>";
+        demo::EditSamplePost(thread, 603, "<P>买<b>入</b>&amp;持有</P>\n<P>" + strRises + "</P>");
     });
 
     auto watch = std::async(std::launch::async, [&] {
@@ -65,8 +67,7 @@ TEST_F(VeskWatchTest, TheStartersPostsGiveOneNotificationThatStartsTheViewer) {
     }
     ASSERT_EQ(service.Notifications().size(), 1U);
     const std::string strCall = service.Notifications()[0];
-    EXPECT_NE(strCall.find("\"「平安的保险业务还能增长吗？长期跟踪帖」楼主发了 3 条新帖\""),
-              std::string::npos)
+    EXPECT_NE(strCall.find("\"「平安&五粮液 <b>重仓!」楼主发了 3 条新帖\""), std::string::npos)
         << strCall;
     EXPECT_NE(strCall.find("\"买入&amp;持有 " + strRises.substr(0, 54 * 3) + "…\""),
               std::string::npos)
