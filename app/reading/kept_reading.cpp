@@ -195,6 +195,11 @@ int KeptReading::EarlierUnread() const {
     return NewsOf(m_kept, m_nBrought).nEarlier;
 }
 
+int KeptReading::Deleted() const {
+    return static_cast<int>(std::count_if(m_kept.outline.begin(), m_kept.outline.end(),
+                                          [](const OutlinePost& post) { return post.bDeleted; }));
+}
+
 LibraryAnswer<bool> KeptReading::Open(int nAt) {
     return Show(nAt, false);
 }

@@ -51,6 +51,8 @@ public:
     // The posts in the filter shown; the index of the post at the top of the view (-1 before
     // the page tells); the indices the page holds, from and to (past the last).
     int Total() const { return static_cast<int>(m_kept.outline.size()); }
+    // Those of them the board no longer shows.
+    int Deleted() const;
     // Whether the filter shown leaves posts out.
     bool IsFiltered() const { return m_kept.outline.size() < m_whole.size(); }
     int Top() const { return m_nTop; }

@@ -55,9 +55,14 @@ bool PlaceBar::eventFilter(QObject* pWatched, QEvent* pEvent) {
     return QFrame::eventFilter(pWatched, pEvent);
 }
 
-void PlaceBar::SetPlace(int nPost, int nTotal) {
-    m_pPlace->setText(nPost > 0 ? QStringLiteral("第 %1 / %2 帖").arg(nPost).arg(nTotal)
-                                : QStringLiteral("共 %1 帖").arg(nTotal));
+void PlaceBar::SetPlace(int nPost, int nTotal, int nDeleted) {
+    // The deleted posts are rows of the page, but the board and the home page no longer count
+    // them.
+    const QString deleted =
+        nDeleted > 0 ? QStringLiteral("（含已删除 %1 帖）").arg(nDeleted) : QString();
+    m_pPlace->setText(nPost > 0
+                          ? QStringLiteral("第 %1 / %2 帖%3").arg(nPost).arg(nTotal).arg(deleted)
+                          : QStringLiteral("共 %1 帖%2").arg(nTotal).arg(deleted));
 }
 
 QString PlaceBar::PlaceText() const {

@@ -15,8 +15,9 @@ class PlaceBar final : public QFrame {
 public:
     explicit PlaceBar(QWidget* pParent = nullptr);
 
-    // The post at the top, counted from 1 (0 before it is known), of nTotal.
-    void SetPlace(int nPost, int nTotal);
+    // The post at the top, counted from 1 (0 before it is known), of nTotal rows, nDeleted of
+    // them posts the board no longer shows.
+    void SetPlace(int nPost, int nTotal, int nDeleted);
     QString PlaceText() const;
     // The floor edit takes the keys.
     void FocusFloor();

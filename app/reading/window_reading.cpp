@@ -369,7 +369,7 @@ void WindowReading::ShowPlace() {
                         m_rooms.browser.Url() ==
                             QUrl::fromLocalFile(QString::fromStdString(m_rooms.shown.OutputPath()));
     if (bShown) {
-        m_rooms.placeBar.SetPlace(m_pKept->Top() + 1, m_pKept->Total());
+        m_rooms.placeBar.SetPlace(m_pKept->Top() + 1, m_pKept->Total(), m_pKept->Deleted());
     }
     m_rooms.placeBar.setVisible(bShown);
 }

@@ -281,6 +281,10 @@ TEST_F(ViewerLibraryTest, AtNightEveryTextOfEveryPageIsReadable) {
     ASSERT_TRUE(viewer.ComesOnScreen(QStringLiteral("p123")));
     QTest::keyClick(&d, Qt::Key_Home);
     ASSERT_TRUE(viewer.AtTop(QStringLiteral("p0")));
+    // The board shows 124 posts; the page 125 rows.
+    EXPECT_TRUE(Soon([&] {
+        return Access(d).Place()->PlaceText() == QStringLiteral("第 1 / 125 帖（含已删除 1 帖）");
+    })) << Access(d).Place()->PlaceText().toStdString();
     Access(d).OnCommand(res::ID_NIGHT_PAGE);
     const auto readable = [&](const char* pszPage) {
         QString worst;
