@@ -187,8 +187,9 @@ TEST_F(ViewerLibraryTest, NewPostsAreMarkedOnceActionsActOnlyAtHomeAndABrokenLib
 }
 
 // An update opens the thread at the first post it brought, and the news line and the bar offer the
-// older posts not read yet; 核对全帖 opens it at the first post it found changed.
-TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
+// older posts not read yet; N and P go through the unread in turn and say when there is none
+// further; 核对全帖 opens it at the first post it found changed.
+TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndNAndPGoThroughTheUnread) {
     Viewer viewer(forum);
     ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
     Database(DefaultLibraryFile(), false, 1000)
@@ -203,6 +204,19 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndOffersTheOlderUnread) {
         << viewer.Page().left(3000).toStdString();
     EXPECT_EQ(viewer.Bar().Text(),
               QStringLiteral("新帖 3 条（楼主 0 条），修改 0 条，删除 0 条；另有 2 条更早的未读"));
+    const auto key = [&](Qt::Key nKey, const char* pszTop) {
+        QTest::keyClick(&viewer.dialog, nKey);
+        return viewer.AtTop(QString::fromLatin1(pszTop));
+    };
+    EXPECT_TRUE(key(Qt::Key_P, "p11"));
+    EXPECT_TRUE(key(Qt::Key_P, "p4"));
+    EXPECT_TRUE(key(Qt::Key_P, "p4"));
+    EXPECT_TRUE(Soon([&] { return viewer.Bar().isVisible(); }));
+    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("前面没有未读的帖子"));
+    EXPECT_TRUE(key(Qt::Key_N, "p11"));
+    ASSERT_TRUE(key(Qt::Key_Home, "p0"));
+    ASSERT_TRUE(viewer.ClickLink(QStringLiteral("#p4")));
+    EXPECT_TRUE(viewer.AtTop(QStringLiteral("p4")));
     // 核对全帖 opens at the first post it found changed.
     forum.ChangeThread(
         "1000001", [](demo::SampleThread& thread) { demo::EditSamplePost(thread, 50, "改过"); });
@@ -306,38 +320,6 @@ TEST_F(ViewerLibraryTest, AtNightEveryTextOfEveryPageIsReadable) {
     ASSERT_TRUE(viewer.Fetch(Thread("/look,601318,1000002.html")));
     ASSERT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
     readable("go");
-}
-
-// The line under the title counts the new posts and links to the first; N and P go through them
-// in turn, and say when there is none further.
-TEST_F(ViewerLibraryTest, TheNewsLineAndNAndPGoThroughTheNewPosts) {
-    Viewer viewer(forum);
-    ASSERT_TRUE(viewer.Fetch(Thread("/look,600519,1000001.html")));
-    Database(DefaultLibraryFile(), false, 1000)
-        .Execute("UPDATE post SET state = CASE WHEN floor IN (5, 12) THEN 1 ELSE 0 END");
-    ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread({"600519", "1000001"}));
-    ASSERT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
-    QStringList marked;
-    for (const QRegularExpressionMatch& row :
-         QRegularExpression(QStringLiteral("id=(p\\d+) class=\"vk-u vk-new"))
-             .globalMatch(viewer.Page())) {
-        marked << row.captured(1);
-    }
-    ASSERT_EQ(marked.size(), 2);
-    EXPECT_TRUE(viewer.Page().contains(QStringLiteral("新帖 <a href=#%1>2 条</a>").arg(marked[0])));
-    EXPECT_TRUE(viewer.AtTop(marked[0]));
-    const auto key = [&](Qt::Key nKey, const QString& top) {
-        QTest::keyClick(&viewer.dialog, nKey);
-        return viewer.AtTop(top);
-    };
-    EXPECT_TRUE(key(Qt::Key_N, marked[1]));
-    EXPECT_TRUE(key(Qt::Key_P, marked[0]));
-    EXPECT_TRUE(key(Qt::Key_P, marked[0]));
-    EXPECT_TRUE(Soon([&] { return viewer.Bar().isVisible(); }));
-    EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("前面没有未读的帖子"));
-    ASSERT_TRUE(key(Qt::Key_Home, QStringLiteral("p0")));
-    ASSERT_TRUE(viewer.ClickLink(QStringLiteral("#") + marked[0]));
-    EXPECT_TRUE(viewer.AtTop(marked[0]));
 }
 
 // The window's size, the zoom, the night page and each thread's filter are as the reader left
