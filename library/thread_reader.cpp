@@ -377,10 +377,7 @@ std::string DescribeRefresh(const RefreshOutcome& outcome, int nMaxPages) {
             return DescribeReadingEnd(outcome.end);
     }
     const std::string strPage = std::to_string(outcome.nLastPage);
-    std::string strLine = "本次读到第" + strPage + "页：新帖" +
-                          std::to_string(outcome.changes.nNew) + "，修改" +
-                          std::to_string(outcome.changes.nEdited) + "，删除" +
-                          std::to_string(outcome.changes.nDeleted) + "。";
+    std::string strLine = "本次读到第" + strPage + "页：" + DescribeChanges(outcome.changes) + "。";
     switch (outcome.end.kind) {
         case ReadingEnd::Kind::kFailedPage:
         case ReadingEnd::Kind::kNothingFound:
