@@ -1,7 +1,6 @@
 #include "post_search.h"
 
-#include "body_writers.h"
-#include "post_sanitiser.h"
+#include "search_index.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,56 +9,6 @@
 namespace vesk {
 
 namespace {
-
-// The index: three tables of the trigram tokenizer, which finds any run of three or more
-// characters as typed, whatever the language; rowids are the posts', the edits' and the threads'.
-// The triggers keep them in step with every change of what they index, in its transaction.
-constexpr const char* kIndexSchema[] = {
-    "CREATE VIRTUAL TABLE post_text USING fts5(body, author, tokenize='trigram')",
-    "CREATE VIRTUAL TABLE change_text USING fts5(body, tokenize='trigram')",
-    "CREATE VIRTUAL TABLE thread_text USING fts5(title, tokenize='trigram')",
-    "CREATE TRIGGER post_text_added AFTER INSERT ON post BEGIN"
-    " INSERT INTO post_text(rowid, body, author)"
-    " VALUES (NEW.id, vesk_text(NEW.body), vesk_field(NEW.author)); END",
-    // A post read again unchanged is written again: only a new text is indexed anew.
-    "CREATE TRIGGER post_text_changed AFTER UPDATE OF body, author ON post"
-    " WHEN OLD.body IS NOT NEW.body OR OLD.author IS NOT NEW.author BEGIN"
-    " DELETE FROM post_text WHERE rowid = OLD.id;"
-    " INSERT INTO post_text(rowid, body, author)"
-    " VALUES (NEW.id, vesk_text(NEW.body), vesk_field(NEW.author)); END",
-    "CREATE TRIGGER post_text_gone AFTER DELETE ON post BEGIN"
-    " DELETE FROM post_text WHERE rowid = OLD.id; END",
-    // The texts edits replaced (kind 1); a deleted post's last text is still its post's.
-    "CREATE TRIGGER change_text_added AFTER INSERT ON change WHEN NEW.kind = 1 BEGIN"
-    " INSERT INTO change_text(rowid, body) VALUES (NEW.id, vesk_text(NEW.body)); END",
-    "CREATE TRIGGER change_text_gone AFTER DELETE ON change WHEN OLD.kind = 1 BEGIN"
-    " DELETE FROM change_text WHERE rowid = OLD.id; END",
-    "CREATE TRIGGER thread_text_added AFTER INSERT ON thread BEGIN"
-    " INSERT INTO thread_text(rowid, title) VALUES (NEW.id, vesk_field(NEW.title)); END",
-    "CREATE TRIGGER thread_text_changed AFTER UPDATE OF title ON thread"
-    " WHEN OLD.title IS NOT NEW.title BEGIN"
-    " DELETE FROM thread_text WHERE rowid = OLD.id;"
-    " INSERT INTO thread_text(rowid, title) VALUES (NEW.id, vesk_field(NEW.title)); END",
-    "CREATE TRIGGER thread_text_gone AFTER DELETE ON thread BEGIN"
-    " DELETE FROM thread_text WHERE rowid = OLD.id; END",
-};
-
-constexpr const char* kDropIndex[] = {
-    "DROP TRIGGER IF EXISTS post_text_added",
-    "DROP TRIGGER IF EXISTS post_text_changed",
-    "DROP TRIGGER IF EXISTS post_text_gone",
-    "DROP TRIGGER IF EXISTS change_text_added",
-    "DROP TRIGGER IF EXISTS change_text_gone",
-    "DROP TRIGGER IF EXISTS thread_text_added",
-    "DROP TRIGGER IF EXISTS thread_text_changed",
-    "DROP TRIGGER IF EXISTS thread_text_gone",
-    "DROP TABLE IF EXISTS post_text",
-    "DROP TABLE IF EXISTS change_text",
-    "DROP TABLE IF EXISTS thread_text",
-};
-
-// Posts indexed between two words of progress.
-constexpr std::int64_t kIndexStep = 2000;
 
 bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -76,18 +25,6 @@ std::string Lower(std::string_view text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return lower;
-}
-
-// A word as a phrase of the index's query language, so that nothing in it is syntax.
-std::string Phrase(std::string_view word) {
-    std::string phrase = "\"";
-    for (const char c : word) {
-        phrase += c;
-        if (c == '"') {
-            phrase += '"';
-        }
-    }
-    return phrase + "\"";
 }
 
 // A LIKE pattern for text that holds the word, with ESCAPE '\'.
@@ -110,7 +47,7 @@ struct Source {
     const char* pszText;
     const char* pszAuthor;  // the author's text, where the author is looked in too
     const char* pszTable;   // the index's table, or nullptr
-    const char* pszOrder;   // without a word for the index: newest first
+    const char* pszOrder;   // newest first
 };
 
 // A post's columns every search selects, before the texts.
@@ -122,18 +59,19 @@ constexpr const char* kHitColumns =
     " JOIN post p ON p.id = (SELECT q.id FROM post q WHERE q.thread = t.id ORDER BY" \
     " q.sort_floor, q.floor = 0, q.page, q.position LIMIT 1)"
 
+// The index keeps no texts: those shown and looked in are the posts' own.
 constexpr Source kIndexed[] = {
     {SearchHit::Where::kTitle,
      " FROM thread_text JOIN thread t ON t.id = thread_text.rowid" VESK_FIRST_POST,
-     "thread_text.title", nullptr, "thread_text", "t.refreshed DESC, t.id DESC"},
+     "vesk_field(t.title)", nullptr, "thread_text", "t.refreshed DESC, t.id DESC"},
     {SearchHit::Where::kBody,
      " FROM post_text JOIN post p ON p.id = post_text.rowid JOIN thread t ON t.id = p.thread",
-     "post_text.body", "post_text.author", "post_text", "post_text.rowid DESC"},
+     "vesk_text(p.body)", "vesk_field(p.author)", "post_text", "post_text.rowid DESC"},
     {SearchHit::Where::kEarlier,
      " FROM change_text JOIN change c ON c.id = change_text.rowid"
      " JOIN post p ON p.thread = c.thread AND p.floor = c.floor AND p.floor <> 0"
      " JOIN thread t ON t.id = p.thread",
-     "change_text.body", nullptr, "change_text", "change_text.rowid DESC"},
+     "vesk_text(c.body)", nullptr, "change_text", "change_text.rowid DESC"},
 };
 constexpr Source kScanned[] = {
     {SearchHit::Where::kTitle, " FROM thread t" VESK_FIRST_POST, "vesk_field(t.title)", nullptr,
@@ -192,12 +130,9 @@ private:
                       (source.where == SearchHit::Where::kEarlier && source.pszTable == nullptr
                            ? " WHERE c.kind = 1"
                            : " WHERE 1");
-        const bool bMatched = AddWords(source, sql);
+        AddWords(source, sql);
         AddFilters(sql);
         sql.strText += " ORDER BY ";
-        if (bMatched) {
-            sql.strText += std::string(source.pszTable) + ".rank, ";
-        }
         // Posts found before come again and are passed over.
         sql.strText +=
             std::string(source.pszOrder) + " LIMIT " + std::to_string(nRoom + m_seen.size());
@@ -217,14 +152,17 @@ private:
         }
     }
 
-    // Every word must be found: words of three characters and more by the index, shorter ones
-    // (and all without the index) by LIKE. Whether the index is asked.
-    bool AddWords(const Source& source, Sql& sql) const {
+    // Every word must be found. The index finds a word of one or two characters as it is, and
+    // for a longer one the posts holding all its pairs, which are then read for the word itself;
+    // without the index every post is read.
+    void AddWords(const Source& source, Sql& sql) const {
         std::string strMatch;
         for (const std::string& word : m_words) {
-            if (source.pszTable != nullptr && CharacterCount(word) >= 3) {
-                strMatch += (strMatch.empty() ? "" : " ") + Phrase(word);
-                continue;
+            if (source.pszTable != nullptr) {
+                strMatch += (strMatch.empty() ? "" : " ") + IndexTerms(word);
+                if (CharacterCount(word) <= 2) {
+                    continue;
+                }
             }
             const std::string strParam = sql.Bind(Holding(word), true);
             sql.strText +=
@@ -239,7 +177,6 @@ private:
             sql.strText += std::string(" AND ") + source.pszTable + " MATCH ";
             sql.strText += sql.Bind(strMatch, true);
         }
-        return !strMatch.empty();
     }
 
     void AddFilters(Sql& sql) const {
@@ -369,44 +306,6 @@ std::pair<std::string, std::vector<std::pair<std::size_t, std::size_t>>> SearchC
         nPast = nAt + nLength;
     }
     return {std::move(context), std::move(marks)};
-}
-
-void DefineSearchFunctions(Database& db) {
-    db.DefineFunction("vesk_text", [](std::string_view body) { return ShownText(body); });
-    db.DefineFunction("vesk_field", [](std::string_view field) { return FieldText(field); });
-}
-
-bool HasSearchIndex(Database& db) {
-    return db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'post_text'") > 0;
-}
-
-void BuildSearchIndex(Database& db, const IndexProgress& progress) {
-    for (const char* pszSql : kIndexSchema) {
-        db.Execute(pszSql);
-    }
-    const std::int64_t nTotal = db.QueryInt("SELECT count(*) FROM post");
-    const std::int64_t nLast = db.QueryInt("SELECT coalesce(max(id), 0) FROM post");
-    Statement step = db.Prepare(
-        "INSERT INTO post_text(rowid, body, author)"
-        " SELECT id, vesk_text(body), vesk_field(author) FROM post WHERE id > ? AND id <= ?");
-    std::int64_t nDone = 0;
-    for (std::int64_t nFrom = 0; nFrom < nLast; nFrom += kIndexStep) {
-        step.Bind(1, nFrom).Bind(2, nFrom + kIndexStep).Run();
-        nDone += db.Changes();
-        if (progress) {
-            progress(nDone, nTotal);
-        }
-    }
-    db.Execute(
-        "INSERT INTO change_text(rowid, body) SELECT id, vesk_text(body) FROM change WHERE kind = "
-        "1");
-    db.Execute("INSERT INTO thread_text(rowid, title) SELECT id, vesk_field(title) FROM thread");
-}
-
-void DropSearchIndex(Database& db) {
-    for (const char* pszSql : kDropIndex) {
-        db.Execute(pszSql);
-    }
 }
 
 std::vector<SearchHit> SearchPosts(Database& db, const SearchQuery& query) {

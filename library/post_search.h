@@ -4,7 +4,6 @@
 #include "sqlite_db.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +24,7 @@ struct SearchQuery {
     int nLimit = 50;
 };
 
-// A post found, best first: where it is, who wrote it when, and the words around what was found
+// A post found: where it is, who wrote it when, and the words around what was found
 // (UTF-8) with the places of the words found in them (byte offset, length).
 struct SearchHit {
     enum class Where { kBody, kAuthor, kTitle, kEarlier };
@@ -51,21 +50,10 @@ std::vector<std::string> SearchWords(std::string_view text);
 std::pair<std::string, std::vector<std::pair<std::size_t, std::size_t>>> SearchContext(
     std::string_view text, const std::vector<std::string>& words, std::size_t nChars = 80);
 
-// The library's search index: the text of every post, its author and its thread's title, and the
-// texts edits replaced, kept in step with them by the schema's triggers in the transaction that
-// changes them. The connection must know the index's functions (DefineSearchFunctions) to change
-// posts while the index is there.
-void DefineSearchFunctions(Database& db);
-bool HasSearchIndex(Database& db);
-// Makes the index from what is kept, inside the caller's transaction; progress is told the posts
-// indexed so far and in all, now and then.
-using IndexProgress = std::function<void(std::int64_t nDone, std::int64_t nTotal)>;
-void BuildSearchIndex(Database& db, const IndexProgress& progress);
-void DropSearchIndex(Database& db);
-
-// The posts that hold every word of the query, best first, at most its limit: with the index,
-// found through it; words of one or two characters, which it cannot find, are looked for in the
-// texts it keeps; without it, in the posts themselves.
+// The posts that hold every word of the query, at most its limit: the threads whose titles hold
+// them first (at their first posts), then the posts, then with bEarlier the texts edits replaced,
+// each newest first. With a complete index (search_index.h) they are found through it, else by
+// reading every post.
 std::vector<SearchHit> SearchPosts(Database& db, const SearchQuery& query);
 
 }  // namespace vesk

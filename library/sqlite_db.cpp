@@ -103,6 +103,21 @@ void Database::DefineFunction(const char* pszName, TextFunction function) {
     }
 }
 
+void Database::DefineTokenizer(const char* pszName, fts5_tokenizer& tokenizer) {
+    // FTS5 hands out its interface as a pointer bound to a statement of its own function.
+    fts5_api* pApi = nullptr;
+    sqlite3_stmt* pAsk = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "SELECT fts5(?1)", -1, &pAsk, nullptr) == SQLITE_OK) {
+        sqlite3_bind_pointer(pAsk, 1, static_cast<void*>(&pApi), "fts5_api_ptr", nullptr);
+        sqlite3_step(pAsk);
+    }
+    sqlite3_finalize(pAsk);
+    if (pApi == nullptr ||
+        pApi->xCreateTokenizer(pApi, pszName, nullptr, &tokenizer, nullptr) != SQLITE_OK) {
+        Fail(pszName);
+    }
+}
+
 void Database::Interrupt() {
     sqlite3_interrupt(m_pDb);
 }

@@ -7,6 +7,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct fts5_tokenizer;
 
 namespace vesk {
 
@@ -45,6 +46,9 @@ public:
     // SQL calls it by name; its value is text. NULL stays NULL.
     using TextFunction = std::string (*)(std::string_view text);
     void DefineFunction(const char* pszName, TextFunction function);
+    // A full-text tokenizer for this connection's FTS5 tables, as they name it; it must outlive
+    // the connection.
+    void DefineTokenizer(const char* pszName, fts5_tokenizer& tokenizer);
     // Ends the statement running on this connection soon, from any thread: it fails as
     // interrupted.
     void Interrupt();

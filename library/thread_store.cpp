@@ -337,11 +337,33 @@ bool ThreadStore::HasSearchIndex() {
     return vesk::HasSearchIndex(m_db);
 }
 
+SearchIndexState ThreadStore::SearchIndex() {
+    return ReadSearchIndex(m_db);
+}
+
+bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress) {
+    // A step a few hundred milliseconds long at most: a refresh waits no longer for its turn.
+    constexpr std::int64_t kIndexStep = 2000;
+    for (SearchIndexState state = SearchIndex(); state.bPresent; state = SearchIndex()) {
+        if (state.bComplete) {
+            return true;
+        }
+        Transaction transaction(m_db);
+        IndexMorePosts(m_db, kIndexStep);
+        transaction.Commit();
+        if (progress) {
+            const SearchIndexState now = SearchIndex();
+            progress(now.nDone, now.nTotal);
+        }
+    }
+    return false;
+}
+
 void ThreadStore::RebuildSearchIndex(const IndexProgress& progress) {
     Transaction transaction(m_db);
-    vesk::DropSearchIndex(m_db);
-    BuildSearchIndex(m_db, progress);
+    CreateSearchIndex(m_db);
     transaction.Commit();
+    ContinueSearchIndex(progress);
 }
 
 void ThreadStore::DropSearchIndex() {

@@ -5,6 +5,7 @@
 #include "post_sanitiser.h"
 #include "post_search.h"
 #include "result_page.h"
+#include "search_index.h"
 #include "sqlite_db.h"
 
 #include <cstdint>
@@ -149,8 +150,9 @@ public:
     // the file cannot be opened or created, is not a library, or has a newer format; the file is
     // then left as it was.
     // nBusyTimeoutMs: how long a statement waits for another connection's lock.
-    // A library made before the search index gets one as it is opened, in one transaction;
-    // progress is told how far that has come.
+    // A library made before the search index gets its tables as it is opened; with progress,
+    // its posts are indexed then too, a step at a time, and progress is told how far that has
+    // come (else ContinueSearchIndex does it).
     explicit ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritable = false,
                          int nBusyTimeoutMs = kBusyTimeoutMs, const IndexProgress& progress = {});
 
@@ -232,10 +234,13 @@ public:
 
     // The posts that hold the query's words, best first (see SearchPosts).
     std::vector<SearchHit> Search(const SearchQuery& query);
-    // Whether the library has its search index: without it, a search reads every post.
+    // Whether the library has its search index, complete: without it, a search reads every post.
     bool HasSearchIndex();
-    // Makes the search index anew from what is kept (or makes it when it was dropped), in one
-    // transaction.
+    SearchIndexState SearchIndex();
+    // Indexes the posts not indexed yet, a step (a transaction) at a time, telling progress after
+    // each; whether the index is complete (false: there is none).
+    bool ContinueSearchIndex(const IndexProgress& progress = {});
+    // Makes the search index anew from what is kept (or makes it when it was dropped).
     void RebuildSearchIndex(const IndexProgress& progress = {});
     // Drops the index, and the space it took stays in the file until a vacuum.
     void DropSearchIndex();
@@ -246,7 +251,7 @@ private:
     class PageWriter;
 
     void UseWriteAheadLog(int nTimeoutMs);
-    void Migrate(const IndexProgress& progress);
+    void Migrate();
     // A page as it was last read: its number, its highest floor of its own, the refresh's time.
     struct PageRow {
         int nPage = 0;

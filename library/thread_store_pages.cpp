@@ -331,9 +331,12 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
             .Run();
         thread = Find(key);
     }
+    // New posts take ids above every post's.
+    const std::int64_t nLastBefore = m_db.QueryInt("SELECT coalesce(max(id), 0) FROM post");
     const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
     // A page with nothing of its own adds no thread either.
     if (stored.nOwn > 0) {
+        IndexNewPosts(m_db, nLastBefore);
         transaction.Commit();
     }
     return stored;

@@ -31,7 +31,9 @@ constexpr const char* kPageTable =
 
 // "VesK": the library's mark in the file's header, so that no other SQLite file is taken for one.
 constexpr std::int64_t kApplicationId = 0x5665734B;
-constexpr std::int64_t kSchemaVersion = 7;
+// The search index's terms are made by vesk_text and vesk_field, and taken out again by them: a
+// change of what they give needs a new version whose migration makes the index anew.
+constexpr std::int64_t kSchemaVersion = 8;
 
 // Each thread's figures for the list (posts not deleted, unread, the starter's unread), kept in
 // step with its posts in the transaction that changes them: by the page writer for the posts it
@@ -270,7 +272,10 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
     // A reading of a few hundred pages runs without a checkpoint in its midst (8 MB of log).
     m_db.Execute("PRAGMA wal_autocheckpoint=2000");
     m_db.Execute("PRAGMA foreign_keys=ON");
-    Migrate(progress);
+    Migrate();
+    if (progress) {
+        ContinueSearchIndex(progress);
+    }
 } catch (const LibraryError& error) {
     throw LibraryError("the library " + strPath + " cannot be used: " + error.what(),
                        error.IsBusy());
@@ -298,7 +303,7 @@ void ThreadStore::UseWriteAheadLog(int nTimeoutMs) {
     }
 }
 
-void ThreadStore::Migrate(const IndexProgress& progress) {
+void ThreadStore::Migrate() {
     if (m_db.QueryInt("PRAGMA user_version") == kSchemaVersion) {
         return;
     }
@@ -328,10 +333,11 @@ void ThreadStore::Migrate(const IndexProgress& progress) {
             m_db.Execute(pszSql);
         }
     }
-    if (nVersion < 7) {
-        BuildSearchIndex(m_db, progress);
+    if (nVersion < 8) {
+        // Its posts are indexed in steps of their own, once the library is open.
+        CreateSearchIndex(m_db);
     }
-    m_db.Execute("PRAGMA user_version=7");
+    m_db.Execute("PRAGMA user_version=8");
     transaction.Commit();
 }
 

@@ -6,6 +6,7 @@
 #include "code_page.h"
 #include "process.h"
 #include "search_index_checks.h"
+#include "sqlite_db.h"
 #include "thread_store.h"
 
 #include <gtest/gtest.h>
@@ -183,8 +184,18 @@ TEST_F(PostSearchTest, EditsDeletionsForgettingAndALibraryWithoutAnIndex) {
             EXPECT_EQ(Found(store, Query(queries[i])), indexed[i]) << queries[i];
         }
     }
-    // A library before the index: it is made as the library opens, with its progress told.
-    Database(File(), false, 1000).Execute("PRAGMA user_version=6");
+    // A library of the index before (runs of three characters beside a copy of every text, a
+    // trigger for each post added): it gets this index as it opens, with its progress told.
+    {
+        Database old(File(), false, 1000);
+        DefineSearchFunctions(old);
+        old.Execute(  // the index dropped above
+            "CREATE VIRTUAL TABLE post_text USING fts5(body, author, tokenize='trigram');"
+            "CREATE TRIGGER post_text_added AFTER INSERT ON post BEGIN INSERT INTO"
+            " post_text(rowid, body, author) VALUES (NEW.id, NEW.body, NEW.author); END;"
+            "INSERT INTO post_text(rowid, body, author) SELECT id, body, author FROM post;"
+            "PRAGMA user_version=7");
+    }
     std::int64_t nTold = 0;
     {
         ThreadStore store(File(), false, 1000,
@@ -193,9 +204,39 @@ TEST_F(PostSearchTest, EditsDeletionsForgettingAndALibraryWithoutAnIndex) {
         EXPECT_EQ(Found(store, Query("减持的")), "1:1 ");
         store.Forget(store.Find(kMoutai)->nId);
         EXPECT_EQ(Found(store, Query("减持")), "2:1 ");
+        Keep(store);
     }
     EXPECT_EQ(nTold, 14);
     EXPECT_EQ(test::IndexDifferences(File()), 0);
+}
+
+// Words of every length are looked up in the index, not read in the posts: a post the index no
+// longer holds is not found by them. An index made in steps while pages are stored, edited and
+// deleted ends in step; until it is complete, searches read the posts.
+TEST_F(PostSearchTest, WordsAreLookedUpAndAnIndexMadeInStepsEndsInStep) {
+    Database db(File(), false, 1000);
+    DefineSearchFunctions(db);
+    ThreadStore store(File());
+    const char* pszTakeOut =
+        "INSERT INTO post_text(post_text, rowid, body, author) SELECT 'delete', id,"
+        " vesk_text(body), vesk_field(author) FROM post WHERE body = ?";
+    db.Prepare(pszTakeOut).Bind(1, Utf8ToGbk("保险业务减持计划").value()).Run();
+    for (const char* pszWord : {"业", "业务", "险业务减"}) {
+        EXPECT_EQ(Found(store, Query(pszWord)), "") << pszWord;
+    }
+
+    db.Execute("BEGIN");
+    CreateSearchIndex(db);
+    IndexMorePosts(db, 3);
+    db.Execute("COMMIT");
+    EXPECT_FALSE(store.HasSearchIndex());
+    EXPECT_EQ(Found(store, Query("业务")), "2:1 ");
+    Keep(store, true);  // edits below the mark (1:2, 1:4) and a deletion above it (2:2)
+    store.StorePage({"600000", "9"}, pages.Page("新帖", {{1, "新人", "2024-03-08", "新的内容"}}),
+                    3);
+    EXPECT_TRUE(store.ContinueSearchIndex());
+    EXPECT_EQ(test::IndexDifferences(File()), 0);
+    EXPECT_EQ(Found(store, Query("新的")), "9:1 ");
 }
 
 }  // namespace

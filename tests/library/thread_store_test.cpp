@@ -89,15 +89,15 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     EXPECT_EQ(store.List().at(0).nReadAt, 1700000000);
     EXPECT_EQ(figures(), "/7/1/0 counted/7/1/0");
     // A library made before the figures were kept has them counted when it is opened.
-    Database(dir.File("library.sqlite3"), false, 1000)
-        .Execute(
-            (std::string(test::kDropSearchIndex) +
-             "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
-             "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
-             "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
-             "n_starter_unread; ALTER TABLE post DROP COLUMN whole; DROP TABLE picture_use;"
-             "DROP TABLE picture; PRAGMA user_version=4")
-                .c_str());
+    Database old(dir.File("library.sqlite3"), false, 1000);
+    DefineSearchFunctions(old);
+    old.Execute((std::string(test::kDropSearchIndex) +
+                 "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
+                 "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
+                 "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "
+                 "n_starter_unread; ALTER TABLE post DROP COLUMN whole; DROP TABLE picture_use;"
+                 "DROP TABLE picture; PRAGMA user_version=4")
+                    .c_str());
     EXPECT_EQ(ThreadStore(dir.File("library.sqlite3")).List().at(0).nUnread, 1);
 }
 

@@ -54,10 +54,9 @@ std::string Heads(const std::string& strPage) {
 
 // Runs the statements on the SQLite file.
 void Sqlite(const std::string& strPath, const std::string& strSql) {
-    sqlite3* pDb = nullptr;
-    sqlite3_open(strPath.c_str(), &pDb);
-    sqlite3_exec(pDb, strSql.c_str(), nullptr, nullptr, nullptr);
-    sqlite3_close(pDb);
+    Database db(strPath, true, 1000);
+    DefineSearchFunctions(db);
+    db.Execute(strSql.c_str());
 }
 
 // How often strWhat occurs in strText.
@@ -299,7 +298,7 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
 // What is no library, or a newer one, is left byte for byte; two processes share one library.
 TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrary) {
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    Sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=8");
+    Sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=9");
     const std::string strNewer = ReadFile(Db());
     Sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::ofstream(dir.File("text.txt")) << "not a database, but long enough to look like one\n";

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "post_search.h"
+#include "search_index.h"
 #include "sqlite_db.h"
 
 #include <cstdint>
@@ -11,15 +11,15 @@ namespace vesk::test {
 // Takes the search index out of a library, as a library made before it had none; followed by the
 // steps that undo the versions before.
 inline constexpr char kDropSearchIndex[] =
-    "DROP TRIGGER post_text_added; DROP TRIGGER post_text_changed; DROP TRIGGER post_text_gone;"
+    "DROP TRIGGER post_text_changed; DROP TRIGGER post_text_gone;"
     "DROP TRIGGER change_text_added; DROP TRIGGER change_text_gone;"
     "DROP TRIGGER thread_text_added; DROP TRIGGER thread_text_changed;"
     "DROP TRIGGER thread_text_gone; DROP TABLE post_text; DROP TABLE change_text;"
-    "DROP TABLE thread_text;";
+    "DROP TABLE thread_text; DROP TABLE search_state;";
 
-// How far the index is from what the library keeps, by a scan of every post, edit and title: the
-// rows missing, differing or left over (0 when in step), after the index's own integrity check
-// and the file's.
+// How far the index is from what the library keeps: the terms of rows missing or left over
+// against an index made anew from every post, edit and title (0 when in step), after the index's
+// own integrity check and the file's.
 inline std::int64_t IndexDifferences(const std::string& strPath) {
     Database db(strPath, false, 5000);
     DefineSearchFunctions(db);
@@ -28,22 +28,36 @@ inline std::int64_t IndexDifferences(const std::string& strPath) {
         return -1;
     }
     integrity.Reset();
-    for (const char* pszTable : {"post_text", "change_text", "thread_text"}) {
-        db.Execute(("INSERT INTO " + std::string(pszTable) + "(" + pszTable +
-                    ") VALUES ('integrity-check')")
+    std::int64_t nDifferences = 0;
+    const struct {
+        const char* pszTable;
+        const char* pszColumns;
+        const char* pszRows;
+    } tables[] = {
+        {"post_text", "body, author", "SELECT id, vesk_text(body), vesk_field(author) FROM post"},
+        {"change_text", "body", "SELECT id, vesk_text(body) FROM change WHERE kind = 1"},
+        {"thread_text", "title", "SELECT id, vesk_field(title) FROM thread"},
+    };
+    for (const auto& table : tables) {
+        const std::string strTable = table.pszTable;
+        const std::string strColumns = table.pszColumns;
+        db.Execute(("INSERT INTO " + strTable + "(" + strTable + ") VALUES ('integrity-check');" +
+                    "CREATE VIRTUAL TABLE temp.fresh USING fts5(" + strColumns +
+                    ", content='', detail=none, tokenize='vesk');" +
+                    "INSERT INTO temp.fresh(rowid, " + strColumns + ") " + table.pszRows + ";" +
+                    "CREATE VIRTUAL TABLE temp.kept_terms USING fts5vocab(main, " + strTable +
+                    ", instance);" +
+                    "CREATE VIRTUAL TABLE temp.fresh_terms USING fts5vocab(temp, fresh, instance)")
                        .c_str());
+        nDifferences += db.QueryInt(
+            "WITH kept AS (SELECT term, doc, count(*) FROM kept_terms GROUP BY term, doc),"
+            " fresh AS (SELECT term, doc, count(*) FROM fresh_terms GROUP BY term, doc)"
+            " SELECT (SELECT count(*) FROM (SELECT * FROM kept EXCEPT SELECT * FROM fresh))"
+            " + (SELECT count(*) FROM (SELECT * FROM fresh EXCEPT SELECT * FROM kept))");
+        db.Execute(
+            "DROP TABLE temp.kept_terms; DROP TABLE temp.fresh_terms; DROP TABLE temp.fresh");
     }
-    return db.QueryInt(
-        "SELECT (SELECT count(*) FROM post p LEFT JOIN post_text s ON s.rowid = p.id"
-        "  WHERE s.body IS NOT vesk_text(p.body) OR s.author IS NOT vesk_field(p.author))"
-        " + (SELECT count(*) FROM post_text WHERE rowid NOT IN (SELECT id FROM post))"
-        " + (SELECT count(*) FROM change c LEFT JOIN change_text s ON s.rowid = c.id"
-        "  WHERE c.kind = 1 AND s.body IS NOT vesk_text(c.body))"
-        " + (SELECT count(*) FROM change_text WHERE rowid NOT IN"
-        "  (SELECT id FROM change WHERE kind = 1))"
-        " + (SELECT count(*) FROM thread t LEFT JOIN thread_text s ON s.rowid = t.id"
-        "  WHERE s.title IS NOT vesk_field(t.title))"
-        " + (SELECT count(*) FROM thread_text WHERE rowid NOT IN (SELECT id FROM thread))");
+    return nDifferences;
 }
 
 }  // namespace vesk::test

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "sqlite_db.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk {
+
+// The library's search index: for every post (its text as a page of ours shows it, and its
+// author), every text an edit replaced and every thread's title, the characters and the pairs of
+// neighbouring characters they hold (ASCII letters in small letters), and no copy of the texts.
+// Any word is found by its characters: one of one character, one of two by their pair, longer
+// ones by all their pairs (then read in the texts themselves).
+//
+// Posts are indexed in the order of their ids: those up to the index's mark are in it, and every
+// change of them reaches it in its transaction (triggers take out the old text's pairs); a page's
+// new posts join it with their page, and a library made before the index is indexed a step at a
+// time up to its last post, when the index becomes complete.
+
+// The index's functions for a connection: the texts it indexes (vesk_text, vesk_field) and its
+// tokenizer. A connection must know them to change posts while the index is there.
+void DefineSearchFunctions(Database& db);
+
+struct SearchIndexState {
+    bool bPresent = false;
+    bool bComplete = false;
+    std::int64_t nDone = 0;  // posts indexed
+    std::int64_t nTotal = 0;
+};
+SearchIndexState ReadSearchIndex(Database& db);
+// Present and complete: a search may look its words up in it.
+bool HasSearchIndex(Database& db);
+
+// How far the making of the index has come: posts indexed, and in all.
+using IndexProgress = std::function<void(std::int64_t nDone, std::int64_t nTotal)>;
+
+// Makes the index's tables, with the titles and the earlier texts in them, and no post yet
+// unless there is none: in the caller's transaction. An earlier index is dropped first.
+void CreateSearchIndex(Database& db);
+// Indexes the next posts, at most nStep, in the caller's transaction; whether it is complete.
+bool IndexMorePosts(Database& db, std::int64_t nStep);
+// After a page has added posts with ids above nAfterId, in its transaction: they join the index.
+void IndexNewPosts(Database& db, std::int64_t nAfterId);
+void DropSearchIndex(Database& db);
+
+// A word as the index's query: its characters, or the pairs in it (quoted, so that nothing in it
+// is syntax); all must be found.
+std::string IndexTerms(std::string_view word);
+
+}  // namespace vesk
