@@ -135,8 +135,8 @@ int Tokenize(Fts5Tokenizer*, void* pContext, int nFlags, const char* pText, int 
         const Term term(first, second);
         const auto nStart = static_cast<int>(first.data() - text.data());
         const auto nEnd = nStart + static_cast<int>(first.size() + second.size());
-        return token(pContext, 0, term.Text().data(), static_cast<int>(term.Text().size()),
-                     nStart, nEnd);
+        return token(pContext, 0, term.Text().data(), static_cast<int>(term.Text().size()), nStart,
+                     nEnd);
     };
     const bool bOneCharacter = !text.empty() && CharacterLength(text, 0) == text.size();
     std::string_view before;  // the character before, unless white space

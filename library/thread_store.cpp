@@ -96,7 +96,10 @@ std::vector<int> ThreadStore::PagesReadBefore(std::int64_t nThread, std::int64_t
 }
 
 std::int64_t ThreadStore::CheckedAt(std::int64_t nThread) {
-    Statement& checked = Cached("SELECT coalesce(min(read_at), 0) FROM page WHERE thread = ?");
+    // Only a thread read to its end once has all its pages kept.
+    Statement& checked = Cached(
+        "SELECT coalesce(min(read_at), 0) FROM page WHERE thread = ?1"
+        " AND (SELECT complete FROM thread WHERE id = ?1)");
     checked.Bind(1, nThread);
     const std::int64_t nAt = checked.Step() ? checked.Int(0) / 1000000 : 0;
     checked.Reset();
@@ -283,7 +286,8 @@ std::vector<ThreadListing> ThreadStore::List() {
         " t.n_posts, t.n_unread, t.n_starter_unread, t.read_at,"
         " (SELECT coalesce(sum(size), 0) FROM picture WHERE hash IN"
         "  (SELECT hash FROM picture_use u WHERE u.thread = t.id AND u.hash IS NOT NULL)),"
-        " (SELECT coalesce(min(read_at), 0) / 1000000 FROM page WHERE page.thread = t.id) "
+        " (SELECT coalesce(min(read_at), 0) / 1000000 FROM page WHERE page.thread = t.id"
+        " AND t.complete) "
         "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
     std::vector<ThreadListing> threads;
     while (select.Step()) {

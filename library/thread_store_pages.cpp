@@ -370,11 +370,12 @@ PageChanges ThreadStore::EndOfThread(std::int64_t nThread, int nLastPage, std::i
             changes += PageChanges{.nDeleted = 1, .nFirstChangedFloor = post.nFloor};
         }
     }
-    // Pages past the end are no longer the thread's.
+    // Pages past the end are no longer the thread's; those kept now reach its end.
     Cached("DELETE FROM page WHERE thread = ? AND number > ?")
         .Bind(1, nThread)
         .Bind(2, nLastPage)
         .Run();
+    Cached("UPDATE thread SET complete = 1 WHERE id = ?").Bind(1, nThread).Run();
     transaction.Commit();
     return changes;
 }

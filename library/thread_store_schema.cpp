@@ -107,7 +107,9 @@ constexpr const char* kSchema[] = {
     " title BLOB NOT NULL DEFAULT x'',"
     " board_name BLOB NOT NULL DEFAULT x'',"
     " starter BLOB NOT NULL DEFAULT x'',"
-    " complete INTEGER NOT NULL DEFAULT 0,"  // no longer used: every post is unread until seen
+    // Read to its end once, so that its pages kept are all its pages (a library before this
+    // meaning set it after a first reading that reached the end).
+    " complete INTEGER NOT NULL DEFAULT 0,"
     " refreshed INTEGER NOT NULL DEFAULT 0,"
     " watched INTEGER NOT NULL DEFAULT 0,"
     " failures INTEGER NOT NULL DEFAULT 0,"

@@ -271,6 +271,7 @@ TEST_F(ViewerLibraryTest, AWholeReadingStopsAtEscOrItsButtonAndKeepsWhatItRead) 
         ASSERT_EQ(Kept().size(), 1U);
         EXPECT_GE(Kept()[0].nPosts, 150);
         EXPECT_LT(Kept()[0].nPosts, 2200);
+        EXPECT_EQ(Kept()[0].nCheckedAt, 0);  // its later pages never read, nor checked
     }
 }
 
