@@ -183,7 +183,7 @@ void WindowReading::MovePlace(int nStep) {
     }
     if (const std::optional<PlaceHistory::Place> place = m_places.Move(nStep)) {
         if (*place) {
-            Open(**place);
+            OpenKept(**place, false, 0, kAtPlace);
         } else {
             ShowHome();
         }
@@ -219,6 +219,8 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     if (m_window.isFetching() || IsReading()) {
         return Opened::kFailed;
     }
+    // What was seen of the thread shown before stays seen, and where the reader stopped.
+    Close();
     LibraryAnswer<std::optional<KeptThread>> kept = m_rooms.library.Load(key);
     if (!kept.Ok()) {
         ShowHome();
@@ -227,8 +229,6 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     if (!kept.value) {
         return Opened::kNotKept;
     }
-    // What was seen of the thread shown before stays seen.
-    Close();
     PostFilter selection = m_window.adopt(kept.value->thread);
     m_pKept = std::make_unique<KeptReading>(m_rooms.library, m_rooms.browser,
                                             m_rooms.shown.OutputPath(), *std::move(kept.value));
@@ -239,7 +239,12 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     m_rooms.bar.Hide(WindowBar::Cause::kNone);
     LibraryAnswer<bool> chosen = m_pKept->Choose(selection);
     int nLanding = chosen.Ok() ? LandingPost(m_pKept->Kept(), bAtStarterNews) : -1;
-    if (const int nBrought = chosen.Ok() ? m_pKept->Brought(nAtNewFloor) : -1; nBrought >= 0) {
+    if (chosen.Ok() && nAtNewFloor == kAtPlace) {
+        if (const int nPlace = IndexOf(m_pKept->Kept().thread.nReadPost); nPlace >= 0) {
+            nLanding = nPlace;
+        }
+    } else if (const int nBrought = chosen.Ok() ? m_pKept->Brought(nAtNewFloor) : -1;
+               nBrought >= 0) {
         nLanding = nBrought;
     }
     if (chosen.Ok() && nAtPost != 0) {
@@ -448,10 +453,13 @@ void WindowReading::OnWholeDone(const WindowLibrary::WholeRead& read) {
     if (m_pStopKey != nullptr) {
         m_pStopKey->setEnabled(false);
     }
-    // At the first post the reading brought, when the filter shows one.
+    // At the first post the reading brought when the filter shows one, else at the first it
+    // changed; where the reader was when nothing came.
     if (read.end != WholeEnd::kNothing || !read.text.isEmpty()) {
-        OpenKept(read.key, false, 0,
-                 m_bCheckingAll ? read.nFirstChangedFloor : read.nFirstNewFloor);
+        const std::int32_t nFloor = m_bCheckingAll || read.nFirstNewFloor == 0
+                                        ? read.nFirstChangedFloor
+                                        : read.nFirstNewFloor;
+        OpenKept(read.key, false, 0, nFloor != 0 ? nFloor : kAtPlace);
     }
     if (!read.text.isEmpty()) {
         // Where the view landed on what came, the older posts not read are said here too.

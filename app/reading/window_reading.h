@@ -133,7 +133,8 @@ private:
     // How an opening ended.
     enum class Opened { kShown, kNotKept, kFailed };
     // nAtNewFloor: the lowest floor an update brought, where the thread opens when the filter
-    // shows a post brought from there on (0: none).
+    // shows a post brought from there on (0: none; kAtPlace: where the reader stopped).
+    static constexpr std::int32_t kAtPlace = -1;
     Opened OpenKept(const ThreadKey& key, bool bAtStarterNews, std::int64_t nAtPost,
                     std::int32_t nAtNewFloor = 0);
     // Whether the reader, asked, forgets a kept thread with its history of changes.

@@ -94,7 +94,9 @@ constexpr char kNightScript[] =
     ".vk-edited .vk-m{background:#1F5FA8 !important}"
     "mark.vk-hit,b.vk-hit{background:#8A6D00 !important;color:#FFF !important}"
     ".vk-target>td{background:#3A3520 !important}"
-    ".error{background:#4A2323 !important;border-color:#7A3B3B !important}';"
+    ".error{background:#4A2323 !important;border-color:#7A3B3B !important}"
+    "code,pre,kbd{background:#2A2C30 !important;color:#E6E6E6 !important}"
+    "h1{color:#FF7B72 !important}h2{color:#8AB4F8 !important}';"
     "(document.head||document.documentElement).appendChild(e);})(%1)";
 const QString kNightScriptName = QStringLiteral("vesk-night");
 
