@@ -307,11 +307,7 @@ void KeptReading::Run(const QString& call, std::function<void(const QVariant&)> 
 
 void KeptReading::NoteTop(const QVariant& top) {
     const int nTop = top.toInt();
-    if (nTop < 0 || nTop >= Total()) {
-        return;
-    }
-    m_nPlace = m_kept.outline[static_cast<std::size_t>(nTop)].nId;
-    if (nTop != m_nTop) {
+    if (nTop >= 0 && nTop < Total() && nTop != m_nTop) {
         m_nTop = nTop;
         if (placeChanged) {
             placeChanged();

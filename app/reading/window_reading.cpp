@@ -220,7 +220,7 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
         return Opened::kFailed;
     }
     // What was seen of the thread shown before stays seen, and where the reader stopped.
-    Close();
+    SaveSeen();
     LibraryAnswer<std::optional<KeptThread>> kept = m_rooms.library.Load(key);
     if (!kept.Ok()) {
         ShowHome();
@@ -229,6 +229,7 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
     if (!kept.value) {
         return Opened::kNotKept;
     }
+    Close();
     PostFilter selection = m_window.adopt(kept.value->thread);
     m_pKept = std::make_unique<KeptReading>(m_rooms.library, m_rooms.browser,
                                             m_rooms.shown.OutputPath(), *std::move(kept.value));

@@ -221,6 +221,7 @@ TEST_F(ViewerLibraryTest, AnUpdateOpensAtWhatItBroughtAndNAndPGoThroughTheUnread
     Access(viewer.dialog).OnCommand(res::ID_CHECK_THREAD);
     ASSERT_TRUE(viewer.Done());
     EXPECT_TRUE(viewer.AtTop(QStringLiteral("p49")));
+    QTest::qWait(KeptReading::kSeenAfterMs);  // the reader looks a moment: the place is noted
     // An update that brings nothing, and back and forward, keep the reader where they were, not
     // at a post not read yet.
     Database(DefaultLibraryFile(), false, 1000)
