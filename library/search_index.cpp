@@ -180,17 +180,15 @@ void DefineSearchFunctions(Database& db) {
     db.DefineTokenizer("vesk", tokenizer);
 }
 
-SearchIndexState ReadSearchIndex(Database& db) {
+SearchIndexState ReadSearchIndex(Database& db, bool bCount) {
     SearchIndexState state;
     state.bPresent =
         db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'search_state'") > 0;
-    if (state.bPresent) {
-        state.bComplete = db.QueryInt("SELECT complete FROM search_state") != 0;
+    state.bComplete = state.bPresent && db.QueryInt("SELECT complete FROM search_state") != 0;
+    if (state.bPresent && bCount) {
         state.nTotal = db.QueryInt("SELECT count(*) FROM post");
-        state.nDone = state.bComplete ? state.nTotal
-                                      : db.QueryInt(
-                                            "SELECT count(*) FROM post WHERE id <= "
-                                            "(SELECT indexed_to FROM search_state)");
+        state.nDone = db.QueryInt(
+            "SELECT count(*) FROM post WHERE id <= (SELECT indexed_to FROM search_state)");
     }
     return state;
 }

@@ -28,10 +28,10 @@ void DefineSearchFunctions(Database& db);
 struct SearchIndexState {
     bool bPresent = false;
     bool bComplete = false;
-    std::int64_t nDone = 0;  // posts indexed
+    std::int64_t nDone = 0;  // posts indexed (with bCount)
     std::int64_t nTotal = 0;
 };
-SearchIndexState ReadSearchIndex(Database& db);
+SearchIndexState ReadSearchIndex(Database& db, bool bCount = false);
 // Present and complete: a search may look its words up in it.
 bool HasSearchIndex(Database& db);
 

@@ -356,7 +356,7 @@ bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress) {
         IndexMorePosts(m_db, kIndexStep);
         transaction.Commit();
         if (progress) {
-            const SearchIndexState now = SearchIndex();
+            const SearchIndexState now = ReadSearchIndex(m_db, true);
             progress(now.nDone, now.nTotal);
         }
     }

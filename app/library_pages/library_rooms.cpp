@@ -1,5 +1,6 @@
 #include "library_rooms.h"
 
+#include "index_building.h"
 #include "viewer_resources.h"
 #include "window_export.h"
 #include "window_search.h"
@@ -29,9 +30,22 @@ LibraryRooms::LibraryRooms(const std::string& strFile, Places places,
     };
     m_pWatch->changed = std::move(window.changed);
     m_pWatch->chosen = std::move(window.chosen);
+    // An older library's index, in the bar while nothing else is said there.
+    m_pIndexing = std::make_unique<IndexBuilding>(
+        strFile, &places.window,
+        [this](std::int64_t nDone, std::int64_t nTotal) {
+            const WindowBar::Cause shown = m_places.bar.Showing();
+            if (shown == WindowBar::Cause::kNone || shown == WindowBar::Cause::kIndex) {
+                m_places.bar.Show(
+                    WindowBar::Cause::kIndex, MessageBar::Level::kInformation,
+                    QStringLiteral("正在为搜索建立索引：%1 / %2 帖").arg(nDone).arg(nTotal));
+            }
+        },
+        [this] { m_places.bar.Hide(WindowBar::Cause::kIndex); });
 }
 
-// The watch, declared last, goes first: a turn that runs ends before the rooms beside it go.
+// The index's making and the watch, declared last, go first: a step or a turn that runs ends
+// before the rooms beside it go.
 LibraryRooms::~LibraryRooms() = default;
 
 void LibraryRooms::StopWatch() {

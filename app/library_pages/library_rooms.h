@@ -16,6 +16,7 @@ class QWidget;
 namespace vesk {
 
 class CWebBrowser2;
+class IndexBuilding;
 class SearchBar;
 class ShownPage;
 class ViewerSettings;
@@ -78,6 +79,7 @@ private:
     std::unique_ptr<WindowSearch> m_pSearch;
     std::unique_ptr<WindowExport> m_pExport;
     std::unique_ptr<WindowWatch> m_pWatch;
+    std::unique_ptr<IndexBuilding> m_pIndexing;
     QString m_exportedPath;
 };
 

@@ -73,6 +73,8 @@ void LibrarySearch::Work() {
             }
             if (m_pStore != nullptr) {
                 answer.hits = m_pStore->Search(query);
+                const SearchIndexState index = m_pStore->SearchIndex();
+                answer.bIndexing = index.bPresent && !index.bComplete;
             }
         } catch (const LibraryError& error) {
             answer.error = QString::fromUtf8(error.what());

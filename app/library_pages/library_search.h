@@ -27,6 +27,7 @@ public:
         int nAsked = 0;
         std::vector<SearchHit> hits;
         QString error;
+        bool bIndexing = false;  // the index is being made: the posts were read instead
     };
     using Done = std::function<void(Answer answer)>;
 

@@ -100,8 +100,10 @@ void WindowSearch::OnAnswer(LibrarySearch::Answer answer) {
     for (const std::string& word : SearchWords(m_asked.strText)) {
         m_words.append(QString::fromStdString(word));
     }
-    m_bar.SetStatus(answer.hits.empty() ? QStringLiteral("没有找到")
-                                        : QStringLiteral("找到 %1 条").arg(answer.hits.size()));
+    // While the index is made, every post is read: slower, but nothing is missed.
+    m_bar.SetStatus((answer.bIndexing ? QStringLiteral("索引建立中，") : QString()) +
+                    (answer.hits.empty() ? QStringLiteral("没有找到")
+                                         : QStringLiteral("找到 %1 条").arg(answer.hits.size())));
     // The bar keeps the focus while the reader types on.
     m_browser.Navigate(QUrl::fromLocalFile(m_shown.SearchPath()).toString());
 }

@@ -14,7 +14,7 @@ class CWebBrowser2;
 // reading ended.
 class WindowBar final {
 public:
-    enum class Cause { kNone, kReading, kFilter, kCommand, kNavigation, kExport };
+    enum class Cause { kNone, kReading, kFilter, kCommand, kNavigation, kExport, kIndex };
 
     explicit WindowBar(MessageBar& bar);
     ~WindowBar();

@@ -4,10 +4,15 @@
 #include "window_library.h"
 
 #include "go_news.h"
+#include "index_building.h"
+#include "library_search.h"
+#include "long_thread.h"
 #include "process.h"
+#include "search_index_checks.h"
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -109,6 +114,49 @@ TEST(WindowLibraryTest, TheGosNewsAsksTheLibraryAndTellsWhatItCannotSay) {
     news.Refresh(key, true);
     EXPECT_TRUE(done.isEmpty());
     EXPECT_EQ(messages.Text(), broken.Error());
+}
+
+// An older library's index is made in the background, its progress told; meanwhile searches read
+// the posts and say so, and find the same.
+TEST(WindowLibraryTest, AnOlderLibrarysIndexIsMadeInTheBackgroundWhileSearchesReadThePosts) {
+    test::TempDir dir;
+    const std::string strFile = dir.File("library.sqlite3");
+    {
+        ThreadStore store(strFile);
+        test::KeepLongThread(store, {"600519", "1"}, 100);  // 5,000 posts: three steps
+        Database db(strFile, false, 1000);
+        DefineSearchFunctions(db);
+        db.Execute("BEGIN");
+        CreateSearchIndex(db);
+        db.Execute("COMMIT");
+    }
+    QObject context;
+    std::vector<LibrarySearch::Answer> answers;
+    LibrarySearch search(strFile, &context,
+                         [&](LibrarySearch::Answer answer) { answers.push_back(answer); });
+    SearchQuery query;
+    query.strText = "post 4999";
+    search.Ask(query);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 1; }));
+    EXPECT_TRUE(answers[0].bIndexing);
+    std::vector<std::pair<std::int64_t, std::int64_t>> told;
+    bool bDone = false;
+    {
+        IndexBuilding building(
+            strFile, &context,
+            [&](std::int64_t nDone, std::int64_t nTotal) { told.emplace_back(nDone, nTotal); },
+            [&] { bDone = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bDone; }));
+        EXPECT_FALSE(building.IsRunning());
+    }
+    EXPECT_EQ(told, (std::vector<std::pair<std::int64_t, std::int64_t>>{
+                        {2000, 5000}, {4000, 5000}, {5000, 5000}}));
+    EXPECT_EQ(test::IndexDifferences(strFile), 0);
+    search.Ask(query);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }));
+    EXPECT_FALSE(answers[1].bIndexing);
+    ASSERT_EQ(answers[0].hits.size(), 1U);
+    EXPECT_EQ(answers[1].hits.size(), 1U);
 }
 
 }  // namespace
