@@ -182,8 +182,7 @@ void DefineSearchFunctions(Database& db) {
 
 SearchIndexState ReadSearchIndex(Database& db, bool bCount) {
     SearchIndexState state;
-    state.bPresent =
-        db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'search_state'") > 0;
+    state.bPresent = db.QueryInt(kSearchIndexPresent) > 0;
     state.bComplete = state.bPresent && db.QueryInt("SELECT complete FROM search_state") != 0;
     if (state.bPresent && bCount) {
         state.nTotal = db.QueryInt("SELECT count(*) FROM post");
@@ -194,7 +193,7 @@ SearchIndexState ReadSearchIndex(Database& db, bool bCount) {
 }
 
 bool HasSearchIndex(Database& db) {
-    return db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'search_state'") > 0 &&
+    return db.QueryInt(kSearchIndexPresent) > 0 &&
            db.QueryInt("SELECT complete FROM search_state") != 0;
 }
 
@@ -216,22 +215,6 @@ bool IndexMorePosts(Database& db, std::int64_t nStep) {
         .Bind(2, bComplete ? 1 : 0)
         .Run();
     return bComplete;
-}
-
-void IndexNewPosts(Database& db, std::int64_t nAfterId) {
-    if (db.QueryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'search_state'") == 0) {
-        return;
-    }
-    // While the steps make the index, they index the posts above their mark, these among them.
-    db.Prepare(
-          "INSERT INTO post_text(rowid, body, author)"
-          " SELECT id, vesk_text(body), vesk_field(author) FROM post, search_state"
-          " WHERE id > ? AND (complete OR id <= indexed_to)")
-        .Bind(1, nAfterId)
-        .Run();
-    db.Execute(
-        "UPDATE search_state SET indexed_to = max(indexed_to, (SELECT max(id) FROM post))"
-        " WHERE complete");
 }
 
 void DropSearchIndex(Database& db) {

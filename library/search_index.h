@@ -43,8 +43,18 @@ using IndexProgress = std::function<void(std::int64_t nDone, std::int64_t nTotal
 void CreateSearchIndex(Database& db);
 // Indexes the next posts, at most nStep, in the caller's transaction; whether it is complete.
 bool IndexMorePosts(Database& db, std::int64_t nStep);
-// After a page has added posts with ids above nAfterId, in its transaction: they join the index.
-void IndexNewPosts(Database& db, std::int64_t nAfterId);
+// Whether the library has the index's tables (1) or not (0).
+inline constexpr char kSearchIndexPresent[] =
+    "SELECT count(*) FROM sqlite_schema WHERE name = 'search_state'";
+// After a page has added posts with ids above ?1, in its transaction, these two join them to the
+// index (while steps make it, they index the posts above their mark, these among them).
+inline constexpr char kIndexNewPosts[] =
+    "INSERT INTO post_text(rowid, body, author)"
+    " SELECT id, vesk_text(body), vesk_field(author) FROM post, search_state"
+    " WHERE id > ? AND (complete OR id <= indexed_to)";
+inline constexpr char kMarkNewPostsIndexed[] =
+    "UPDATE search_state SET indexed_to = max(indexed_to, (SELECT max(id) FROM post))"
+    " WHERE complete";
 void DropSearchIndex(Database& db);
 
 // A word as the index's query: its characters, or the pairs in it (quoted, so that nothing in it

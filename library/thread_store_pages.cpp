@@ -332,11 +332,20 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
         thread = Find(key);
     }
     // New posts take ids above every post's.
-    const std::int64_t nLastBefore = m_db.QueryInt("SELECT coalesce(max(id), 0) FROM post");
+    Statement& last = Cached("SELECT coalesce(max(id), 0) FROM post");
+    last.Step();
+    const std::int64_t nLastBefore = last.Int(0);
+    last.Reset();
     const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
     // A page with nothing of its own adds no thread either.
     if (stored.nOwn > 0) {
-        IndexNewPosts(m_db, nLastBefore);
+        Statement& present = Cached(kSearchIndexPresent);
+        const bool bIndex = present.Step() && present.Int(0) > 0;
+        present.Reset();
+        if (bIndex) {
+            Cached(kIndexNewPosts).Bind(1, nLastBefore).Run();
+            Cached(kMarkNewPostsIndexed).Run();
+        }
         transaction.Commit();
     }
     return stored;
