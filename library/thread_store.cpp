@@ -345,15 +345,13 @@ SearchIndexState ThreadStore::SearchIndex() {
     return ReadSearchIndex(m_db);
 }
 
-bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress) {
-    // A step a few hundred milliseconds long at most: a refresh waits no longer for its turn.
-    constexpr std::int64_t kIndexStep = 2000;
+bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress, std::int64_t nStep) {
     for (SearchIndexState state = SearchIndex(); state.bPresent; state = SearchIndex()) {
         if (state.bComplete) {
             return true;
         }
         Transaction transaction(m_db);
-        IndexMorePosts(m_db, kIndexStep);
+        IndexMorePosts(m_db, nStep);
         transaction.Commit();
         if (progress) {
             const SearchIndexState now = ReadSearchIndex(m_db, true);

@@ -237,9 +237,10 @@ public:
     // Whether the library has its search index, complete: without it, a search reads every post.
     bool HasSearchIndex();
     SearchIndexState SearchIndex();
-    // Indexes the posts not indexed yet, a step (a transaction) at a time, telling progress after
-    // each; whether the index is complete (false: there is none).
-    bool ContinueSearchIndex(const IndexProgress& progress = {});
+    // Indexes the posts not indexed yet, a step (a transaction) of nStep posts at a time, telling
+    // progress after each; whether the index is complete (false: there is none).
+    static constexpr std::int64_t kIndexStep = 2000;
+    bool ContinueSearchIndex(const IndexProgress& progress = {}, std::int64_t nStep = kIndexStep);
     // Makes the search index anew from what is kept (or makes it when it was dropped).
     void RebuildSearchIndex(const IndexProgress& progress = {});
     // Drops the index, and the space it took stays in the file until a vacuum.

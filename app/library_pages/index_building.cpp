@@ -12,6 +12,11 @@ namespace {
 
 // A step waits this long for another program's write before the building rests and asks again.
 constexpr int kWaitMs = 2000;
+// The window opens the library first (bringing an older one up to date); then steps short enough,
+// with a rest between them, that the window's own writes never wait long for their turn.
+constexpr auto kStartAfter = std::chrono::milliseconds(1000);
+constexpr std::int64_t kStep = 500;
+constexpr auto kRest = std::chrono::milliseconds(30);
 
 }  // namespace
 
@@ -52,6 +57,10 @@ void IndexBuilding::Post(std::function<void()> call) {
 void IndexBuilding::Work() {
     // A library not made yet is made with its index whole.
     std::error_code error;
+    for (auto waited = std::chrono::milliseconds(0); waited < kStartAfter && !m_bStop;
+         waited += kRest) {
+        std::this_thread::sleep_for(kRest);
+    }
     while (!m_bStop && std::filesystem::exists(m_strFile, error)) {
         try {
             ThreadStore store(m_strFile, false, kWaitMs);
@@ -62,10 +71,12 @@ void IndexBuilding::Work() {
                 }
                 m_pStore = &store;
             }
-            const bool bComplete =
-                store.ContinueSearchIndex([this](std::int64_t nDone, std::int64_t nTotal) {
+            const bool bComplete = store.ContinueSearchIndex(
+                [this](std::int64_t nDone, std::int64_t nTotal) {
                     Post([this, nDone, nTotal] { m_progress(nDone, nTotal); });
-                });
+                    std::this_thread::sleep_for(kRest);
+                },
+                kStep);
             const std::lock_guard lock(m_mutex);
             m_pStore = nullptr;
             if (bComplete) {
@@ -82,7 +93,7 @@ void IndexBuilding::Work() {
             if (!failure.IsBusy()) {
                 break;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::this_thread::sleep_for(kRest);
         }
     }
     m_bRunning = false;

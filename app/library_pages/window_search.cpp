@@ -101,9 +101,11 @@ void WindowSearch::OnAnswer(LibrarySearch::Answer answer) {
         m_words.append(QString::fromStdString(word));
     }
     // While the index is made, every post is read: slower, but nothing is missed.
-    m_bar.SetStatus((answer.bIndexing ? QStringLiteral("索引建立中，") : QString()) +
-                    (answer.hits.empty() ? QStringLiteral("没有找到")
-                                         : QStringLiteral("找到 %1 条").arg(answer.hits.size())));
+    const auto nFound = static_cast<int>(answer.hits.size());
+    const QString found = nFound == 0                ? QStringLiteral("没有找到")
+                          : nFound >= m_asked.nLimit ? QStringLiteral("找到至少 %1 条").arg(nFound)
+                                                     : QStringLiteral("找到 %1 条").arg(nFound);
+    m_bar.SetStatus((answer.bIndexing ? QStringLiteral("索引建立中，") : QString()) + found);
     // The bar keeps the focus while the reader types on.
     m_browser.Navigate(QUrl::fromLocalFile(m_shown.SearchPath()).toString());
 }
