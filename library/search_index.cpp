@@ -193,8 +193,7 @@ SearchIndexState ReadSearchIndex(Database& db, bool bCount) {
 }
 
 bool HasSearchIndex(Database& db) {
-    return db.QueryInt(kSearchIndexPresent) > 0 &&
-           db.QueryInt("SELECT complete FROM search_state") != 0;
+    return ReadSearchIndex(db).bComplete;
 }
 
 void CreateSearchIndex(Database& db) {
