@@ -4,7 +4,11 @@
 #include "code_page.h"
 #include "text_cut.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cctype>
+#include <optional>
 #include <unordered_set>
 
 namespace vesk {
@@ -145,10 +149,225 @@ private:
     std::string m_out;
 };
 
+// The few tags a simple body may hold, in the order of their ids in SimpleTag.
+enum class SimpleTag { kP, kBr, kB, kI, kU, kStrong, kEm, kSpan, kDiv, kTable, kTbody, kTr, kTd };
+constexpr std::string_view kSimpleNames[] = {"p",    "br",  "b",     "i",     "u",  "strong", "em",
+                                             "span", "div", "table", "tbody", "tr", "td"};
+
+std::optional<SimpleTag> SimpleTagNamed(std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kSimpleNames); ++i) {
+        if (name.size() == kSimpleNames[i].size() &&
+            strncasecmp(name.data(), kSimpleNames[i].data(), name.size()) == 0) {
+            return static_cast<SimpleTag>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool HoldsNoCase(std::string_view text, std::string_view word) {
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+        if (strncasecmp(text.data() + i, word.data(), word.size()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads the body's simple markup as the parser would build it, element by element. Refuses what
+// the parser would build otherwise than written (a block in a paragraph, a row outside a table,
+// text between a table's rows, an end tag that closes no element it holds) and what the
+// sanitiser would keep more of than the tag's name (a style, a border, a cell's span).
+class SimpleReader final {
+public:
+    std::optional<std::string> Read(std::string_view body) {
+        m_out.reserve(body.size() + 16);
+        std::size_t i = 0;
+        while (i < body.size()) {
+            std::size_t nSpecial = i;
+            while (nSpecial < body.size() && !IsSpecial(body[nSpecial])) {
+                ++nSpecial;
+            }
+            if (nSpecial > i && !Text(body.substr(i, nSpecial - i))) {
+                return std::nullopt;
+            }
+            i = nSpecial;
+            if (i == body.size()) {
+                break;
+            }
+            switch (body[i]) {
+                case '>':
+                case '"':
+                    if (!Text(body.substr(i, 1))) {
+                        return std::nullopt;
+                    }
+                    ++i;
+                    break;
+                case '\r':
+                    i += i + 1 < body.size() && body[i + 1] == '\n' ? 2 : 1;
+                    if (!Text("\n")) {
+                        return std::nullopt;
+                    }
+                    break;
+                case '<': {
+                    const std::size_t nEnd = body.find('>', i);
+                    if (nEnd == std::string_view::npos || !Tag(body.substr(i + 1, nEnd - i - 1))) {
+                        return std::nullopt;
+                    }
+                    i = nEnd + 1;
+                    break;
+                }
+                default:  // a reference is read by the parser
+                    return std::nullopt;
+            }
+        }
+        if (!m_open.empty()) {
+            return std::nullopt;
+        }
+        return std::move(m_out);
+    }
+
+private:
+    static bool IsSpecial(char c) {
+        return c == '<' || c == '>' || c == '&' || c == '"' || c == '\r';
+    }
+
+    // An element the reader has open; tbody is marked when the parser would add it for a row.
+    struct Open {
+        SimpleTag tag;
+        bool bAdded;
+    };
+
+    bool Text(std::string_view text) {
+        const SimpleTag parent = m_open.empty() ? SimpleTag::kDiv : m_open.back().tag;
+        if (parent == SimpleTag::kTable || parent == SimpleTag::kTbody ||
+            parent == SimpleTag::kTr) {
+            // The parser moves all but white space out of a table's rows.
+            if (text.find_first_not_of(" \t\n\f") != std::string_view::npos) {
+                return false;
+            }
+        }
+        while (!text.empty()) {
+            std::size_t nRun = 0;
+            while (nRun < text.size() && text[nRun] != '>' && text[nRun] != '"' &&
+                   text[nRun] != '\0') {
+                ++nRun;
+            }
+            m_out.append(text.substr(0, nRun));
+            if (nRun == text.size()) {
+                break;
+            }
+            m_out += text[nRun] == '>' ? "&gt;" : text[nRun] == '"' ? "&quot;" : "";
+            text.remove_prefix(nRun + 1);
+        }
+        return true;
+    }
+
+    bool Tag(std::string_view tag) {
+        const bool bEnd = !tag.empty() && tag.front() == '/';
+        tag.remove_prefix(bEnd ? 1 : 0);
+        std::size_t nName = 0;
+        while (nName < tag.size() && std::isalpha(static_cast<unsigned char>(tag[nName])) != 0) {
+            ++nName;
+        }
+        const std::optional<SimpleTag> found = SimpleTagNamed(tag.substr(0, nName));
+        const std::string_view attributes = tag.substr(nName);
+        if (!found ||
+            (!attributes.empty() && attributes.front() != ' ' && attributes.front() != '\t' &&
+             attributes.front() != '\n' && attributes.front() != '/')) {
+            return false;
+        }
+        const SimpleTag name = *found;
+        const std::string_view trimmed = TrimWhiteSpace(attributes);
+        if (name == SimpleTag::kBr && !bEnd && (trimmed.empty() || trimmed == "/")) {
+            m_out += "<br>";
+            return true;
+        }
+        if (name == SimpleTag::kBr || (bEnd && !trimmed.empty()) || HasKeptAttribute(attributes)) {
+            return false;
+        }
+        return bEnd ? Close(name) : Start(name);
+    }
+
+    // Quotes and slashes make the end of a tag the parser's to find; a style, a border and a
+    // cell's spans are kept by the sanitiser.
+    static bool HasKeptAttribute(std::string_view attributes) {
+        return attributes.find_first_of("\"'/<`") != std::string_view::npos ||
+               HoldsNoCase(attributes, "style") || HoldsNoCase(attributes, "border") ||
+               HoldsNoCase(attributes, "span");
+    }
+
+    bool Start(SimpleTag tag) {
+        const SimpleTag parent = m_open.empty() ? SimpleTag::kDiv : m_open.back().tag;
+        const bool bInParagraph = std::any_of(m_open.begin(), m_open.end(), [](const Open& open) {
+            return open.tag == SimpleTag::kP;
+        });
+        const bool bTablePart =
+            parent == SimpleTag::kTable || parent == SimpleTag::kTbody || parent == SimpleTag::kTr;
+        switch (tag) {
+            case SimpleTag::kP:
+            case SimpleTag::kDiv:
+            case SimpleTag::kTable:
+                if (bInParagraph || bTablePart) {
+                    return false;
+                }
+                break;
+            case SimpleTag::kTbody:
+                if (parent != SimpleTag::kTable) {
+                    return false;
+                }
+                break;
+            case SimpleTag::kTr:
+                if (parent == SimpleTag::kTable) {
+                    m_out += "<tbody>";
+                    m_open.push_back({SimpleTag::kTbody, true});
+                } else if (parent != SimpleTag::kTbody) {
+                    return false;
+                }
+                break;
+            case SimpleTag::kTd:
+                if (parent != SimpleTag::kTr) {
+                    return false;
+                }
+                break;
+            default:
+                if (bTablePart) {
+                    return false;
+                }
+        }
+        if (m_open.size() >= kDeepest) {
+            return false;
+        }
+        m_out.append("<").append(kSimpleNames[static_cast<std::size_t>(tag)]).append(">");
+        m_open.push_back({tag, false});
+        return true;
+    }
+
+    bool Close(SimpleTag tag) {
+        if (tag == SimpleTag::kTable && !m_open.empty() && m_open.back().bAdded) {
+            m_out += "</tbody>";
+            m_open.pop_back();
+        }
+        if (m_open.empty() || m_open.back().tag != tag || m_open.back().bAdded) {
+            return false;
+        }
+        m_out.append("</").append(kSimpleNames[static_cast<std::size_t>(tag)]).append(">");
+        m_open.pop_back();
+        return true;
+    }
+
+    static constexpr std::size_t kDeepest = 64;
+    std::string m_out;
+    std::vector<Open> m_open;
+};
+
 }  // namespace
 
 void AppendEscapedText(std::string& out, std::string_view text) {
     AppendEscaped(out, text);
+}
+
+std::optional<std::string> SanitiseSimpleBody(std::string_view body) {
+    return SimpleReader().Read(body);
 }
 
 std::string SanitiseBody(std::string_view body, const PictureMap& pictures, PictureForm form) {
@@ -163,6 +382,9 @@ std::string SanitiseBody(std::string_view body, const PictureMap& pictures, Pict
             }
         }
         return out;
+    }
+    if (std::optional<std::string> simple = SanitiseSimpleBody(body)) {
+        return std::move(*simple);
     }
     return Sanitiser(pictures, form).Run(body);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,11 @@ enum class PictureForm {
 // other elements not allowed leave their text.
 std::string SanitiseBody(std::string_view body, const PictureMap& pictures,
                          PictureForm form = PictureForm::kKept);
+
+// The sanitiser's markup for a body of text and a few plain tags nested as written (paragraphs,
+// breaks, bold and the like, tables of rows and cells), made without parsing it; nothing when the
+// body needs the parser. SanitiseBody tries it first.
+std::optional<std::string> SanitiseSimpleBody(std::string_view body);
 
 // A field that is text (a title, an author, a time; GB2312) for our pages: markup in it is shown
 // as it stands, a character reference is read as one.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,52 @@ TEST(PostSanitiserTest, BodiesKeepTheirTextAndLoseWhatCouldReachBeyondTheirPost)
         }
         for (const std::string& strGone : c.gone) {
             EXPECT_EQ(strSafe.find(strGone), std::string::npos) << strGone << " in " << strSafe;
+        }
+    }
+}
+
+// Bodies of text and plain tags skip the parser and come out as the parser would have made them;
+// anything the parser would build otherwise than written, or keep more of, goes to it.
+TEST(PostSanitiserTest, SimpleBodiesSkipTheParserWithTheParsersAnswer) {
+    const struct {
+        const char* pszBody;
+        bool bSimple;
+    } cases[] = {
+        {"<P>期权隐含波动率在上升</P><P>跌破年线就止损</P>", true},
+        {"<TABLE class=yinyong width=96%><TR><TD>引用：市场</TD></TR></TABLE>今天尾盘", true},
+        {"一<br>二<BR/>三<br />\r\n四\r五 3 > 2 \"引\"", true},
+        {"<div><span class=x>字</span></div><table>\n<tbody>\n<tr>\n<td>格</td>\n</tr>\n</tbody>"
+         "\n</table><b>粗<i>斜</i></b>",
+         true},
+        {"<p><b>段</b></p><table><tr><td><p>格</p><table><tr><td>套</td></tr></table></td></tr>"
+         "</table>",
+         true},
+        {"<p>段<div>块</div></p>", false},
+        {"<p>段<table><tr><td>格</td></tr></table></p>", false},
+        {"<tr><td>行</td></tr>", false},
+        {"<table>字<tr><td>格</td></tr></table>", false},
+        {"<table><td>格</td></table>", false},
+        {"<b><i>交错</b></i>", false},
+        {"<p>未闭合", false},
+        {"<p style=color:red>色</p>", false},
+        {"<table border=1><tr><td colspan=2>格</td></tr></table>", false},
+        {"<p title=\"a>b\">引号</p>", false},
+        {"<p/>x</p>", false},
+        {"&lt;b&gt;", false},
+        {"a < b", false},
+        {"</br>", false},
+        {"<font color=red>红</font><img src=x>", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszBody);
+        const std::string strBody = Gbk(c.pszBody);
+        const std::optional<std::string> simple = SanitiseSimpleBody(strBody);
+        ASSERT_EQ(simple.has_value(), c.bSimple);
+        // A comment is the parser's, and the parser drops it.
+        ASSERT_FALSE(SanitiseSimpleBody(strBody + "<!---->"));
+        if (simple) {
+            EXPECT_EQ(GbkToUtf8Lenient(*simple),
+                      GbkToUtf8Lenient(SanitiseBody(strBody + "<!---->", {})));
         }
     }
 }
