@@ -63,7 +63,7 @@ constexpr char kHelp[] =
     "  vacuum          give the space of what was forgotten back to the file system\n"
     "  search          the kept posts that hold every word of QUERY (words split by spaces,\n"
     "                  taken as typed, any length; no query syntax), in their text, their\n"
-    "                  author or their thread's title, best first: board code, thread number,\n"
+    "                  author or their thread's title, newest first: board code, thread number,\n"
     "                  floor, time, author, where found (body, author, title or earlier, with\n"
     "                  \",deleted\" for a deleted post), the words around it with what was found\n"
     "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"

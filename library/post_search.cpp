@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <span>
 #include <unordered_set>
 
 namespace vesk {
@@ -48,6 +49,7 @@ struct Source {
     const char* pszAuthor;  // the author's text, where the author is looked in too
     const char* pszTable;   // the index's table, or nullptr
     const char* pszOrder;   // newest first
+    const char* pszWhere = " WHERE 1";
 };
 
 // A post's columns every search selects, before the texts.
@@ -64,6 +66,10 @@ constexpr Source kIndexed[] = {
     {SearchHit::Where::kTitle,
      " FROM thread_text JOIN thread t ON t.id = thread_text.rowid" VESK_FIRST_POST,
      "vesk_field(t.title)", nullptr, "thread_text", "t.refreshed DESC, t.id DESC"},
+    // The newest posts, those a reading has not joined to the index yet, are read.
+    {SearchHit::Where::kBody, " FROM post p JOIN thread t ON t.id = p.thread", "vesk_text(p.body)",
+     "vesk_field(p.author)", nullptr, "p.id DESC",
+     " WHERE p.id > (SELECT indexed_to FROM search_state)"},
     {SearchHit::Where::kBody,
      " FROM post_text JOIN post p ON p.id = post_text.rowid JOIN thread t ON t.id = p.thread",
      "vesk_text(p.body)", "vesk_field(p.author)", "post_text", "post_text.rowid DESC"},
@@ -81,7 +87,7 @@ constexpr Source kScanned[] = {
     {SearchHit::Where::kEarlier,
      " FROM change c JOIN post p ON p.thread = c.thread AND p.floor = c.floor AND p.floor <> 0"
      " JOIN thread t ON t.id = p.thread",
-     "vesk_text(c.body)", nullptr, nullptr, "c.id DESC"},
+     "vesk_text(c.body)", nullptr, nullptr, "c.id DESC", " WHERE c.kind = 1"},
 };
 #undef VESK_FIRST_POST
 
@@ -94,14 +100,13 @@ public:
         if (m_words.empty() || m_query.nLimit <= 0) {
             return {};
         }
-        const bool bIndex = HasSearchIndex(m_db);
-        const Source* sources = bIndex ? kIndexed : kScanned;
+        const std::span<const Source> sources =
+            HasSearchIndex(m_db) ? std::span<const Source>(kIndexed) : kScanned;
         // Threads by their titles (at their first post) first, then posts, then earlier texts.
-        for (int i = 0; i < 3; ++i) {
-            if (sources[i].where == SearchHit::Where::kEarlier && !m_query.bEarlier) {
-                continue;
+        for (const Source& source : sources) {
+            if (source.where != SearchHit::Where::kEarlier || m_query.bEarlier) {
+                Find(source);
             }
-            Find(sources[i]);
         }
         return std::move(m_hits);
     }
@@ -127,9 +132,7 @@ private:
         Sql sql;
         sql.strText = std::string(kHitColumns) + ", " + source.pszText + ", " +
                       (source.pszAuthor != nullptr ? source.pszAuthor : "''") + source.pszFrom +
-                      (source.where == SearchHit::Where::kEarlier && source.pszTable == nullptr
-                           ? " WHERE c.kind = 1"
-                           : " WHERE 1");
+                      source.pszWhere;
         AddWords(source, sql);
         AddFilters(sql);
         sql.strText += " ORDER BY ";

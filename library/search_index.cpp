@@ -184,6 +184,9 @@ SearchIndexState ReadSearchIndex(Database& db, bool bCount) {
     SearchIndexState state;
     state.bPresent = db.QueryInt(kSearchIndexPresent) > 0;
     state.bComplete = state.bPresent && db.QueryInt("SELECT complete FROM search_state") != 0;
+    state.bCaughtUp = state.bPresent && db.QueryInt(
+                                            "SELECT indexed_to >= (SELECT coalesce(max(id), 0) FROM"
+                                            " post) FROM search_state") != 0;
     if (state.bPresent && bCount) {
         state.nTotal = db.QueryInt("SELECT count(*) FROM post");
         state.nDone = db.QueryInt(
@@ -208,12 +211,13 @@ bool IndexMorePosts(Database& db, std::int64_t nStep) {
     const std::int64_t nTo =
         std::min(nLast, db.QueryInt("SELECT indexed_to FROM search_state") + nStep);
     db.Prepare(kIndexPosts).Bind(1, nTo).Run();
-    const bool bComplete = nTo >= nLast;
-    db.Prepare("UPDATE search_state SET indexed_to = ?, complete = ?")
+    const bool bCaughtUp = nTo >= nLast;
+    // A complete index stays so while it takes the posts a reading left above its mark.
+    db.Prepare("UPDATE search_state SET indexed_to = ?, complete = complete OR ?")
         .Bind(1, nTo)
-        .Bind(2, bComplete ? 1 : 0)
+        .Bind(2, bCaughtUp ? 1 : 0)
         .Run();
-    return bComplete;
+    return bCaughtUp;
 }
 
 void DropSearchIndex(Database& db) {

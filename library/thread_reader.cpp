@@ -298,6 +298,7 @@ RefreshOutcome RefreshRun::Finish() {
             CheckOlderPages(nThread);
         }
     }
+    m_store.CatchUpSearchIndex();
     return m_outcome;
 }
 
@@ -536,6 +537,14 @@ void GoKeeper::Keep(const LoopPage& page) noexcept {
 }
 
 std::string GoKeeper::Finish() noexcept {
+    try {
+        if (m_pStore != nullptr) {
+            m_pStore->CatchUpSearchIndex();
+        }
+    } catch (const std::exception&) {
+        // The pages are kept: the index takes their posts at the next reading or opening, and
+        // a search reads them itself until then.
+    }
     m_pStore.reset();
     return m_strError;
 }

@@ -345,10 +345,22 @@ SearchIndexState ThreadStore::SearchIndex() {
     return ReadSearchIndex(m_db);
 }
 
+void ThreadStore::CatchUpSearchIndex() {
+    Statement& present = Cached(kSearchIndexPresent);
+    const bool bIndex = present.Step() && present.Int(0) > 0;
+    present.Reset();
+    if (bIndex) {
+        Transaction transaction(m_db);
+        Cached(kIndexPostsAboveMark).Run();
+        Cached(kMarkPostsIndexed).Run();
+        transaction.Commit();
+    }
+}
+
 bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress, std::int64_t nStep) {
     for (SearchIndexState state = SearchIndex(); state.bPresent; state = SearchIndex()) {
-        if (state.bComplete) {
-            return true;
+        if (state.bCaughtUp) {
+            return state.bComplete;
         }
         Transaction transaction(m_db);
         IndexMorePosts(m_db, nStep);

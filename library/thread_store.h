@@ -232,11 +232,13 @@ public:
     PictureMap Pictures(std::int64_t nThread);
     std::optional<KeptPicture> Picture(std::string_view hash);
 
-    // The posts that hold the query's words, best first (see SearchPosts).
+    // The posts that hold the query's words, newest first (see SearchPosts).
     std::vector<SearchHit> Search(const SearchQuery& query);
     // Whether the library has its search index, complete: without it, a search reads every post.
     bool HasSearchIndex();
     SearchIndexState SearchIndex();
+    // Joins to the index the new posts stored since it last took them, as a reading ends.
+    void CatchUpSearchIndex();
     // Indexes the posts not indexed yet, a step (a transaction) of nStep posts at a time, telling
     // progress after each; whether the index is complete (false: there is none).
     static constexpr std::int64_t kIndexStep = 2000;

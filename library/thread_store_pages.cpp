@@ -336,15 +336,23 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
     last.Step();
     const std::int64_t nLastBefore = last.Int(0);
     last.Reset();
+    Statement& present = Cached(kSearchIndexPresent);
+    const bool bIndex = present.Step() && present.Int(0) > 0;
+    present.Reset();
+    if (bIndex) {
+        Cached(kMarkBelowNewPosts).Bind(1, nLastBefore).Run();
+    }
     const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
     // A page with nothing of its own adds no thread either.
     if (stored.nOwn > 0) {
-        Statement& present = Cached(kSearchIndexPresent);
-        const bool bIndex = present.Step() && present.Int(0) > 0;
-        present.Reset();
         if (bIndex) {
-            Cached(kIndexNewPosts).Bind(1, nLastBefore).Run();
-            Cached(kMarkNewPostsIndexed).Run();
+            Statement& waiting = Cached(kPostsAboveMark);
+            const bool bTake = waiting.Step() && waiting.Int(0) >= kIndexBatch;
+            waiting.Reset();
+            if (bTake) {
+                Cached(kIndexPostsAboveMark).Run();
+                Cached(kMarkPostsIndexed).Run();
+            }
         }
         transaction.Commit();
     }

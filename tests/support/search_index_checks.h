@@ -19,8 +19,9 @@ inline constexpr char kDropSearchIndex[] =
 
 // How far the index is from what the library keeps: the terms of rows missing or left over
 // against an index made anew from every post, edit and title (0 when in step), after the index's
-// own integrity check and the file's.
-inline std::int64_t IndexDifferences(const std::string& strPath) {
+// own integrity check and the file's. bUpToMark: of the posts only those up to the index's mark,
+// as a reading cut short leaves it.
+inline std::int64_t IndexDifferences(const std::string& strPath, bool bUpToMark = false) {
     Database db(strPath, false, 5000);
     DefineSearchFunctions(db);
     Statement integrity = db.Prepare("PRAGMA integrity_check");
@@ -34,7 +35,10 @@ inline std::int64_t IndexDifferences(const std::string& strPath) {
         const char* pszColumns;
         const char* pszRows;
     } tables[] = {
-        {"post_text", "body, author", "SELECT id, vesk_text(body), vesk_field(author) FROM post"},
+        {"post_text", "body, author",
+         bUpToMark ? "SELECT id, vesk_text(body), vesk_field(author) FROM post"
+                     " WHERE id <= (SELECT indexed_to FROM search_state)"
+                   : "SELECT id, vesk_text(body), vesk_field(author) FROM post"},
         {"change_text", "body", "SELECT id, vesk_text(body) FROM change WHERE kind = 1"},
         {"thread_text", "title", "SELECT id, vesk_field(title) FROM thread"},
     };
