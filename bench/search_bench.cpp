@@ -122,6 +122,7 @@ void MakeLibrary() {
             }
             store.StorePage(key, page, 1);
         }
+        store.CatchUpSearchIndex();
     }
     store.Vacuum();
     std::fprintf(stderr, "made %s in %.0f s\n", strPath.c_str(),

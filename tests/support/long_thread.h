@@ -34,6 +34,7 @@ inline void KeepThreadPages(ThreadStore& store, const ThreadKey& key, int nFirst
         }
         store.StorePage(key, page, nWhen);
     }
+    store.CatchUpSearchIndex();  // as a reading ends
 }
 
 // A thread of nPages full pages.
