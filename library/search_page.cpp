@@ -76,7 +76,7 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
     const std::string count =
         hits.empty() ? std::string("没有找到含有这些字的帖子。")
         : static_cast<int>(hits.size()) >= nLimit
-            ? "这里列出最新的 " + std::to_string(hits.size()) + " 条，可能还有更多。"
+            ? "这里列出最近读入帖子库的 " + std::to_string(hits.size()) + " 条，可能还有更多。"
             : "找到 " + std::to_string(hits.size()) + " 条帖子。";
     composer.AddLine("<div class=vk-count>" + Gbk(count) + "</div>");
     // Threads in the order of their first hit.

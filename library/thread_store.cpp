@@ -357,8 +357,10 @@ void ThreadStore::CatchUpSearchIndex() {
     }
 }
 
-bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress, std::int64_t nStep) {
-    for (SearchIndexState state = SearchIndex(); state.bPresent; state = SearchIndex()) {
+bool ThreadStore::ContinueSearchIndex(const IndexProgress& progress, std::int64_t nStep,
+                                      const std::function<bool()>& stopped) {
+    for (SearchIndexState state = SearchIndex(); state.bPresent && !(stopped && stopped());
+         state = SearchIndex()) {
         if (state.bCaughtUp) {
             return state.bComplete;
         }

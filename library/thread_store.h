@@ -240,9 +240,11 @@ public:
     // Joins to the index the new posts stored since it last took them, as a reading ends.
     void CatchUpSearchIndex();
     // Indexes the posts not indexed yet, a step (a transaction) of nStep posts at a time, telling
-    // progress after each; whether the index is complete (false: there is none).
+    // progress after each, until stopped says so; whether the index is complete (false: there is
+    // none, or it stopped first).
     static constexpr std::int64_t kIndexStep = 2000;
-    bool ContinueSearchIndex(const IndexProgress& progress = {}, std::int64_t nStep = kIndexStep);
+    bool ContinueSearchIndex(const IndexProgress& progress = {}, std::int64_t nStep = kIndexStep,
+                             const std::function<bool()>& stopped = {});
     // Makes the search index anew from what is kept (or makes it when it was dropped).
     void RebuildSearchIndex(const IndexProgress& progress = {});
     // Drops the index, and the space it took stays in the file until a vacuum.

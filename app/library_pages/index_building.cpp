@@ -76,7 +76,7 @@ void IndexBuilding::Work() {
                     Post([this, nDone, nTotal] { m_progress(nDone, nTotal); });
                     std::this_thread::sleep_for(kRest);
                 },
-                kStep);
+                kStep, [this] { return m_bStop.load(); });
             const std::lock_guard lock(m_mutex);
             m_pStore = nullptr;
             if (bComplete) {

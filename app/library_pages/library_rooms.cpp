@@ -30,18 +30,23 @@ LibraryRooms::LibraryRooms(const std::string& strFile, Places places,
     };
     m_pWatch->changed = std::move(window.changed);
     m_pWatch->chosen = std::move(window.chosen);
-    // An older library's index, in the bar while nothing else is said there.
+    // An older library's index, in the bar while nothing else is said there, until the reader
+    // closes it; a search shown while it was made is made again when it is done.
     m_pIndexing = std::make_unique<IndexBuilding>(
         strFile, &places.window,
         [this](std::int64_t nDone, std::int64_t nTotal) {
             const WindowBar::Cause shown = m_places.bar.Showing();
-            if (shown == WindowBar::Cause::kNone || shown == WindowBar::Cause::kIndex) {
+            if ((shown == WindowBar::Cause::kNone || shown == WindowBar::Cause::kIndex) &&
+                !m_places.bar.ClosedByReader(WindowBar::Cause::kIndex)) {
                 m_places.bar.Show(
                     WindowBar::Cause::kIndex, MessageBar::Level::kInformation,
                     QStringLiteral("正在为搜索建立索引：%1 / %2 帖").arg(nDone).arg(nTotal));
             }
         },
-        [this] { m_places.bar.Hide(WindowBar::Cause::kIndex); });
+        [this] {
+            m_places.bar.Hide(WindowBar::Cause::kIndex);
+            m_pSearch->IndexCompleted();
+        });
 }
 
 // The index's making and the watch, declared last, go first: a step or a turn that runs ends

@@ -62,6 +62,13 @@ void WindowSearch::SetVisible(bool bVisible) {
     }
 }
 
+void WindowSearch::IndexCompleted() {
+    if (m_bIndexing && IsShown()) {
+        Ask();
+    }
+    m_bIndexing = false;
+}
+
 void WindowSearch::Ask() {
     const QString words = m_bar.Words();
     if (words.isEmpty()) {
@@ -105,6 +112,7 @@ void WindowSearch::OnAnswer(LibrarySearch::Answer answer) {
     const QString found = nFound == 0                ? QStringLiteral("没有找到")
                           : nFound >= m_asked.nLimit ? QStringLiteral("找到至少 %1 条").arg(nFound)
                                                      : QStringLiteral("找到 %1 条").arg(nFound);
+    m_bIndexing = answer.bIndexing;
     m_bar.SetStatus((answer.bIndexing ? QStringLiteral("索引建立中，") : QString()) + found);
     // The bar keeps the focus while the reader types on.
     m_browser.Navigate(QUrl::fromLocalFile(m_shown.SearchPath()).toString());

@@ -33,6 +33,8 @@ public:
     // the reader has asked for it there; shownChanged tells when it comes or goes.
     void PageChanged();
     void Summon();
+    // The index became complete: hits found while it was made are found again by it.
+    void IndexCompleted();
     // The words the page shown was found by, for highlighting them where a hit opens.
     const QStringList& Words() const { return m_words; }
     std::function<void()> shownChanged;
@@ -47,6 +49,7 @@ private:
     CWebBrowser2& m_browser;
     std::unique_ptr<LibrarySearch> m_pSearch;
     int m_nAsked = 0;
+    bool m_bIndexing = false;  // the last answer was found while the index was made
     SearchQuery m_asked;
     QStringList m_words;
     // The reader asked for the bar over a page that is not the library's.

@@ -82,7 +82,7 @@ constexpr char kNightScript[] =
     "(function(on){var e=document.getElementById('vk-night');if(!on){if(e)e.remove();return;}"
     "if(e)return;e=document.createElement('style');e.id='vk-night';e.textContent="
     "'html,body,table{background:#1E1F22 !important;color:#D4D4D4 !important}a{color:#8AB4F8}"
-    "td,th{border-color:#3A3D42 !important}th{background:#2A2C30 !important;color:#BBB}"
+    "td,th,.vk-thread{border-color:#3A3D42 !important}th{background:#2A2C30 !important;color:#BBB}"
     "table tr:first-child td{color:#8AB4F8 !important}"
     "div[style*=\"color:red\"]{color:#FF7B72 !important}"
     "div[style*=\"color:#42B475\"]{color:#7EE2A8 !important}"

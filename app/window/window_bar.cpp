@@ -13,6 +13,7 @@ WindowBar::WindowBar(MessageBar& bar) : m_bar(bar) {
     // Its close button hides it too: then it says nothing for any cause.
     m_closed = QObject::connect(&m_bar, &MessageBar::shownChanged, &m_bar, [this](bool bShown) {
         if (!bShown) {
+            m_closedByReader |= m_bHiding ? 0U : Bit(m_cause);
             m_cause = Cause::kNone;
         }
         // What is laid out under it moves at once.
@@ -36,7 +37,9 @@ void WindowBar::Show(Cause cause, MessageBar::Level level, const QString& text,
 
 void WindowBar::Hide(Cause cause) {
     if (cause == Cause::kNone || cause == m_cause) {
+        m_bHiding = true;
         m_bar.hide();
+        m_bHiding = false;
     }
 }
 

@@ -32,11 +32,17 @@ public:
     void TellNotices(CWebBrowser2& browser);
     // The cause of the message shown, kNone while the bar is hidden.
     Cause Showing() const { return m_cause; }
+    // Whether the reader closed a message of the cause with the bar's close button.
+    bool ClosedByReader(Cause cause) const { return (m_closedByReader & Bit(cause)) != 0; }
 
 private:
+    static unsigned int Bit(Cause cause) { return 1U << static_cast<unsigned int>(cause); }
+
     MessageBar& m_bar;
     QMetaObject::Connection m_closed;
     Cause m_cause = Cause::kNone;
+    bool m_bHiding = false;
+    unsigned int m_closedByReader = 0;
 };
 
 }  // namespace vesk
