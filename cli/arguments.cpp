@@ -22,7 +22,7 @@ std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
         }
         if (const auto it = spec.values.find(arg); it != spec.values.end()) {
             if (!value && i + 1 >= argc) {
-                return std::string(arg) + " needs a value";
+                return std::string(arg) + " 要一个值";
             }
             *it->second = value ? std::string(*value) : std::string(argv[++i]);
             given.emplace(arg);
@@ -30,7 +30,7 @@ std::string ReadArguments(int argc, char** argv, const ArgumentSpec& spec,
             *flag->second = true;
             given.emplace(arg);
         } else if (arg.starts_with("-") && arg != "-") {
-            return "unknown option " + std::string(arg);
+            return "没有这个选项：" + std::string(arg);
         } else {
             words.emplace_back(arg);
         }
@@ -42,10 +42,10 @@ std::string MakeFilter(const std::string& strMode, const std::string& strNames, 
                        PostFilter& filter, bool& bEmptyNames) {
     bEmptyNames = false;
     if (strMode != "all" && strMode != "starter" && strMode != "names") {
-        return "unknown mode " + strMode + " (all, starter or names)";
+        return "没有这种模式：" + strMode + "（可用 all、starter 或 names）";
     }
     if (bNamesGiven && strMode != "names") {
-        return "--names is used only with --mode names";
+        return "--names 只能与 --mode names 一起使用";
     }
     filter.mode = strMode == "all"       ? PostFilter::Mode::kAll
                   : strMode == "starter" ? PostFilter::Mode::kStarter
@@ -61,7 +61,7 @@ std::string MakeFilter(const std::string& strMode, const std::string& strNames, 
     }
     std::optional<std::string> gbkNames = Utf8ToGbk(names);
     if (!gbkNames) {
-        return "the name list holds characters outside GB2312";
+        return "名单里有 GB2312 无法表示的字";
     }
     filter.strNameList = *std::move(gbkNames);
     return {};
@@ -92,7 +92,7 @@ bool WritePage(const std::string& strPath, std::string_view text) {
 int StartCommand(std::string_view name, std::string_view usage, std::string_view help,
                  const std::string& strWrong, bool bHelp, const std::function<int()>& run) {
     if (!strWrong.empty()) {
-        std::fprintf(stderr, "%.*s: %s\n%.*s", static_cast<int>(name.size()), name.data(),
+        std::fprintf(stderr, "%.*s：%s\n%.*s", static_cast<int>(name.size()), name.data(),
                      strWrong.c_str(), static_cast<int>(usage.size()), usage.data());
         return kExitRejected;
     }

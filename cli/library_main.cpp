@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "forum_config.h"
 #include "picture_sources.h"
+#include "progress_line.h"
 #include "request_checks.h"
 #include "search_page.h"
 #include "terminal_text.h"
@@ -13,6 +14,8 @@
 #include "thread_page.h"
 #include "thread_reader.h"
 #include "watch_notice.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,95 +31,95 @@ namespace {
 using namespace vesk;
 
 constexpr char kUsage[] =
-    "usage: vesk-library [--db FILE] [--base URL] refresh [--full] [--no-images] [--summary]\n"
-    "                    THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] show [--mode all|starter|names] [--names LIST]\n"
-    "                    [--new] [--peek] [--out FILE] [--summary] THREAD_URL\n"
-    "       vesk-library [--db FILE] list\n"
-    "       vesk-library [--db FILE] [--base URL] history THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] forget THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] watch|unwatch THREAD_URL\n"
-    "       vesk-library [--db FILE] [--base URL] refresh --watched [--no-images]\n"
-    "       vesk-library [--db FILE] vacuum\n"
-    "       vesk-library [--db FILE] [--base URL] search [--thread URL] [--starter]\n"
-    "                    [--author NAME] [--since DATE] [--earlier] [--limit N] [--out FILE]\n"
-    "                    QUERY\n"
-    "       vesk-library [--db FILE] index [--drop]\n"
-    "       vesk-library [--db FILE] [--base URL] export [--format html|epub|md]\n"
-    "                    [--mode all|starter|names] [--names LIST] [--new] [--no-images]\n"
-    "                    --out FILE THREAD_URL\n";
+    "用法：vesk-library [--db 文件] [--base 网址] refresh [--full] [--no-images] [--summary]\n"
+    "                   帖子网址\n"
+    "      vesk-library [--db 文件] [--base 网址] refresh --watched [--no-images]\n"
+    "      vesk-library [--db 文件] [--base 网址] show [--mode all|starter|names]\n"
+    "                   [--names 名单] [--new] [--peek] [--out 文件] [--summary] 帖子网址\n"
+    "      vesk-library [--db 文件] [--base 网址] export [--format html|epub|md]\n"
+    "                   [--mode all|starter|names] [--names 名单] [--new] [--no-images]\n"
+    "                   --out 文件 帖子网址\n"
+    "      vesk-library [--db 文件] [--base 网址] search [--thread 帖子网址] [--starter]\n"
+    "                   [--author 名字] [--since 日期] [--earlier] [--limit N] [--out 文件]\n"
+    "                   查询\n"
+    "      vesk-library [--db 文件] list\n"
+    "      vesk-library [--db 文件] [--base 网址] history|forget|watch|unwatch 帖子网址\n"
+    "      vesk-library [--db 文件] vacuum\n"
+    "      vesk-library [--db 文件] index [--drop]\n"
+    "  每个命令都可加 --quiet 或 --verbose。\n";
 
 constexpr char kHelp[] =
-    "Keeps whole threads in a library file, refreshes them with what is new, and shows them.\n"
+    "把整个帖子存进一个帖子库文件，之后只读新的部分，离线显示、搜索、导出。\n"
     "\n"
-    "  refresh         read the thread into the library: all of it the first time, later page 1\n"
-    "                  and from the first page not full when it was read on; new, edited and\n"
-    "                  deleted posts are noted; then the pictures its posts show that are not\n"
-    "                  kept yet are fetched (at most 10 MB each; PNG, JPEG, GIF and WebP only)\n"
-    "  show            write the kept thread as one page, deleted posts marked, unread edited\n"
-    "                  and new posts marked; afterwards every post of the thread is read\n"
-    "  list            the kept threads, last refreshed first: board code, thread number,\n"
-    "                  title, posts, unread, the starter's unread, last refresh (UTC), watched,\n"
-    "                  the bytes its kept pictures take\n"
-    "  history         the thread's edits and deletions, oldest first, with the earlier text\n"
-    "  forget          remove the thread, its history and the pictures no other thread shows\n"
-    "  vacuum          give the space of what was forgotten back to the file system\n"
-    "  search          the kept posts that hold every word of QUERY (words split by spaces,\n"
-    "                  taken as typed, any length; no query syntax), in their text, their\n"
-    "                  author or their thread's title, newest first: board code, thread number,\n"
-    "                  floor, time, author, where found (body, author, title or earlier, with\n"
-    "                  \",deleted\" for a deleted post), the words around it with what was found\n"
-    "                  between \"\xE3\x80\x90\" and \"\xE3\x80\x91\"\n"
-    "  export          write the kept thread, as show would choose its posts: html, one file\n"
-    "                  that needs nothing beside it (the style and the kept pictures inside\n"
-    "                  it); epub, an EPUB 3 book, a chapter for every 100 posts, its pictures\n"
-    "                  inside; md, Markdown (UTF-8) with the kept pictures beside it in the\n"
-    "                  folder NAME_pictures (NAME: FILE without its extension), named by\n"
-    "                  their SHA-256; with --no-images, pictures are links to their addresses\n"
-    "  index           make the search index anew from what is kept; with --drop, take it\n"
-    "                  out (searches then read every post; index makes it again)\n"
-    "  watch, unwatch  mark a kept thread as watched, or not\n"
+    "命令：\n"
+    "  refresh         把帖子读进帖子库：第一次读全帖；之后读第1页，再从上次没读满的那页\n"
+    "                  读到最后；记下新帖、修改和删除；然后取回帖子里还没保存的图片\n"
+    "                  （每张最多 10 MB，只收 PNG、JPEG、GIF、WebP）\n"
+    "  show            把帖子库里的帖子写成一页：删除的帖子加标记，未读的修改和新帖加标记；\n"
+    "                  写完后全帖算作已读\n"
+    "  export          按 show 的选法导出帖子：html 是一个什么都不依赖的文件（样式和图片都在\n"
+    "                  文件里）；epub 是 EPUB 3 电子书，每 100 帖一章，图片在书里；md 是\n"
+    "                  Markdown（UTF-8），图片放在旁边的“名字_pictures”文件夹里（名字是\n"
+    "                  文件去掉扩展名），以 SHA-256 命名；加 --no-images 时图片只是链接\n"
+    "  search          找出含有查询里每个词的帖子（词以空格分开，照打的字找，任意长度，\n"
+    "                  没有查询语法），在正文、作者和帖子标题里找；标题在前，其余按读入\n"
+    "                  帖子库的先后，最近的在前。每行：板块代码、帖子编号、楼层、时间、\n"
+    "                  作者、在哪里找到（body 正文、author 作者、title 标题、earlier 修改前，\n"
+    "                  删除的帖子再加 \",deleted\"），以及找到的字附近的文字，找到的字在\n"
+    "                  “【”和“】”之间\n"
+    "  list            帖子库里的帖子，最近读的在前：板块代码、帖子编号、标题、帖数、未读、\n"
+    "                  楼主未读、最后读取时间（UTC）、是否关注、图片占的字节数\n"
+    "  history         帖子的修改和删除，最早的在前，附修改前的文字\n"
+    "  forget          从帖子库里删掉这个帖子、它的历史和别的帖子不用的图片\n"
+    "  watch, unwatch  关注或不再关注帖子库里的帖子\n"
+    "  vacuum          把删掉的内容占的空间还给文件系统\n"
+    "  index           重新建立搜索索引；加 --drop 时去掉索引（之后搜索逐帖查找，\n"
+    "                  index 可再建）\n"
     "\n"
-    "  --db FILE       the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
-    "                  ~/.local/share/vesk/library.sqlite3)\n"
-    "  --base URL      the forum, as scheme://host[:port] (default: the configured forum)\n"
-    "  --mode MODE     show: all (default), starter (only the thread starter's posts), or names\n"
-    "  --names LIST    show with --mode names: authors containing one of these names,\n"
-    "                  separated by commas (\",\" or \"\xEF\xBC\x8C\")\n"
-    "  --new           show: only the posts not read yet\n"
-    "  --peek          show: leave the posts unread\n"
-    "  --out FILE      show: the page written (default: post.htm)\n"
-    "  --full          refresh: read every page again, noting edits and deletions anywhere\n"
-    "  --no-images     refresh: leave the pictures for a later refresh\n"
-    "  --watched       refresh: every watched thread, one after the other; prints a line per\n"
-    "                  thread with new posts: board code, thread number, title, new, the\n"
-    "                  starter's new (a thread that failed three times in a row waits an hour)\n"
-    "  --summary       refresh: print title, starter, board_name, board_code, thread_id, pages,\n"
-    "                  posts, new, edited, deleted, checked; show: title, starter,\n"
-    "                  board_name, board_code, thread_id, posts, shown, checked (checked: when\n"
-    "                  the page read longest ago was read, UTC)\n"
-    "  --thread URL    search: only this thread's posts\n"
-    "  --starter       search: only each thread's starter's posts\n"
-    "  --author NAME   search: only posts whose author holds NAME\n"
-    "  --since DATE    search: only posts of DATE (YYYY-MM-DD) or later\n"
-    "  --earlier       search: also the texts that edits replaced\n"
-    "  --limit N       search: at most N posts (default 50)\n"
-    "  --out FILE      search: also write the results as a page\n"
-    "  --drop          index: take the search index out\n"
-    "  --format FORMAT export: html (the default), epub or md\n"
-    "  --help          this text\n"
+    "选项：\n"
+    "  --db 文件       帖子库（默认：$XDG_DATA_HOME/vesk/library.sqlite3，或\n"
+    "                  ~/.local/share/vesk/library.sqlite3）\n"
+    "  --base 网址     论坛地址，写作 scheme://host[:port]（默认：编译时配置的论坛）\n"
+    "  --quiet         不显示进度\n"
+    "  --verbose       每读一页、每取一张图片都写一行进度，输出不是终端时也写\n"
+    "                  （不加时：终端上一行进度原地更新，输出不是终端时只写结果）\n"
+    "  --full          refresh：把每一页都重读一遍，发现任何地方的修改和删除\n"
+    "  --no-images     refresh：图片留到以后再取；export：图片只是链接\n"
+    "  --watched       refresh：一个接一个地读所有关注的帖子；有新帖的帖子各写一行：\n"
+    "                  板块代码、帖子编号、标题、新帖数、楼主新帖数（连续失败三次的帖子\n"
+    "                  等一小时再读）\n"
+    "  --summary       refresh：写出 title、starter、board_name、board_code、thread_id、\n"
+    "                  pages、posts、new、edited、deleted、checked；show：写出 title、\n"
+    "                  starter、board_name、board_code、thread_id、posts、shown、checked\n"
+    "                  （checked：最早读的那一页是什么时候读的，UTC）\n"
+    "  --mode 模式     show、export：all 全部（默认），starter 只看楼主，names 只看名单里的人\n"
+    "  --names 名单    与 --mode names 一起用：作者名含有其中一个名字的帖子，名字之间用\n"
+    "                  逗号（\",\" 或 \"，\"）分开\n"
+    "  --new           show、export：只要未读的帖子\n"
+    "  --peek          show：帖子保持未读\n"
+    "  --out 文件      show：写出的页面（默认：post.htm）；export：导出的文件（必须给）；\n"
+    "                  search：再把结果写成一页\n"
+    "  --format 格式   export：html（默认）、epub 或 md\n"
+    "  --thread 网址   search：只找这个帖子\n"
+    "  --starter       search：只找各帖楼主的帖子\n"
+    "  --author 名字   search：只找作者名含有这个名字的帖子\n"
+    "  --since 日期    search：只找这一天（YYYY-MM-DD）以后的帖子\n"
+    "  --earlier       search：也找修改前的文字\n"
+    "  --limit N       search：最多 N 条（默认 50）\n"
+    "  --drop          index：去掉搜索索引\n"
+    "  --help          显示这段说明\n"
     "\n"
-    "exit codes:\n"
-    "  0  done\n"
-    "  1  refresh: no post found for a thread not kept; show, history, forget, search --thread:\n"
-    "     the thread is not in the library; search: no post found\n"
-    "  2  a wrong argument, an address that is no thread's, or an empty name list\n"
-    "  3  refresh: the network could not be set up\n"
-    "  4  show, search --out: the page could not be written\n"
-    "  5  the library cannot be opened, created or written, is not a library, or is newer\n"
-    "     (list, history and show --peek read a library that cannot be written)\n"
-    "  6  refresh: a kept thread gave no page with posts, or is no longer on the board (the\n"
-    "     library is as it was); with --watched: some watched thread did\n";
+    "退出码：\n"
+    "  0  完成\n"
+    "  1  refresh：没有收存的帖子里一帖也没读到；show、history、forget、search --thread：\n"
+    "     帖子不在帖子库里；search：没有找到\n"
+    "  2  参数不对、网址不是帖子的网址，或名单是空的\n"
+    "  3  refresh：无法建立网络连接\n"
+    "  4  show、search --out、export：文件无法写入\n"
+    "  5  帖子库无法打开、建立或写入，不是帖子库，或是更新的版本建的（list、history、\n"
+    "     search、export 和 show --peek 可以读无法写入的帖子库）\n"
+    "  6  refresh：收存的帖子没有一页读到帖子，或已不在论坛上（帖子库保持原样）；\n"
+    "     加 --watched 时：有关注的帖子是这样\n";
 
 struct Options {
     std::string strDb;
@@ -131,6 +134,8 @@ struct Options {
     bool bFull = false;
     bool bNoImages = false;
     bool bHelp = false;
+    bool bQuiet = false;
+    bool bVerbose = false;
     std::string strThread;
     std::string strAuthor;
     std::string strSince;
@@ -172,12 +177,12 @@ bool NamesNoThread(const std::string& strCommand) {
 // What is wrong with a search's query and options, or empty.
 std::string CheckSearch(const Options& options) {
     if (SearchWords(options.strUrl).empty()) {
-        return "the query has no words";
+        return "查询里没有词";
     }
     const std::string& limit = options.strLimit;
     if (limit.empty() || limit.size() > 6 ||
         limit.find_first_not_of("0123456789") != std::string::npos || std::stoi(limit) == 0) {
-        return "--limit takes a number from 1 to 999999";
+        return "--limit 要一个 1 到 999999 的数";
     }
     const std::string& since = options.strSince;
     const auto digits = [&](std::size_t nAt, std::size_t nCount) {
@@ -185,10 +190,10 @@ std::string CheckSearch(const Options& options) {
     };
     if (!since.empty() && (since.size() != 10 || since[4] != '-' || since[7] != '-' ||
                            !digits(0, 4) || !digits(5, 2) || !digits(8, 2))) {
-        return "--since takes a date as YYYY-MM-DD";
+        return "--since 要写成 YYYY-MM-DD 的日期";
     }
     if (!Utf8ToGbk(options.strAuthor)) {
-        return "--author holds characters that GB2312 cannot write";
+        return "--author 里有 GB2312 无法表示的字";
     }
     return {};
 }
@@ -197,25 +202,27 @@ std::string CheckSearch(const Options& options) {
 std::string CheckCommand(const std::vector<std::string>& words, const std::set<std::string>& given,
                          Options& options) {
     if (words.empty()) {
-        return "no command (refresh, show, list, history, forget, watch, unwatch, vacuum, search, "
-               "export "
-               "or "
-               "index)";
+        return "没有给命令（refresh、show、export、search、list、history、forget、watch、unwatch、"
+               "vacuum 或 index）";
     }
     options.strCommand = words[0];
     const auto command = CommandOptions().find(options.strCommand);
     if (command == CommandOptions().end()) {
-        return "unknown command " + options.strCommand;
+        return "没有这个命令：" + options.strCommand;
     }
     for (const std::string& option : given) {
         // --base names the forum for every command; list simply has no address to check.
-        if (option != "--db" && option != "--base" && !command->second.contains(option)) {
-            return option + " is not an option of " + options.strCommand;
+        if (option != "--db" && option != "--base" && option != "--quiet" &&
+            option != "--verbose" && !command->second.contains(option)) {
+            return option + " 不是 " + options.strCommand + " 的选项";
         }
+    }
+    if (options.bQuiet && options.bVerbose) {
+        return "--quiet 与 --verbose 不能同时使用";
     }
     if (options.bWatched && (options.bSummary || options.bFull)) {
         return std::string(options.bSummary ? "--summary" : "--full") +
-               " is not used with --watched";
+               " 不能与 --watched 一起使用";
     }
     return {};
 }
@@ -227,28 +234,28 @@ std::string CheckWords(const std::vector<std::string>& words, const std::set<std
     const std::size_t nWords =
         (NamesNoThread(options.strCommand) && !bSearch) || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
-        return bSearch ? "no query" : "no thread address";
+        return bSearch ? "没有给查询" : "没有给帖子网址";
     }
     if (words.size() > nWords) {
-        return "unexpected argument: " + words[nWords];
+        return "多余的参数：" + words[nWords];
     }
     if (nWords == 2) {
         options.strUrl = words[1];
     }
     if (given.contains("--db") && options.strDb.empty()) {
-        return "--db needs a file name";
+        return "--db 要一个文件名";
     }
     if (options.strOut.empty()) {
-        return "--out needs a file name";
+        return "--out 要一个文件名";
     }
     if (bSearch) {
         return CheckSearch(options);
     }
     if (options.strCommand == "export" && !given.contains("--out")) {
-        return "export needs --out FILE";
+        return "export 要用 --out 文件 指定导出到哪里";
     }
     if (options.strCommand == "export" && !ExportFormatNamed(options.strFormat)) {
-        return "--format takes html, epub or md";
+        return "--format 只能是 html、epub 或 md";
     }
     return {};
 }
@@ -274,6 +281,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--starter", &options.bStarter},
                              {"--earlier", &options.bEarlier},
                              {"--drop", &options.bDrop},
+                             {"--quiet", &options.bQuiet},
+                             {"--verbose", &options.bVerbose},
                              {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
@@ -347,8 +356,8 @@ void PrintChecked(std::int64_t nSeconds) {
 
 class Command {
 public:
-    Command(const Options& options, ThreadStore& store, ThreadKey key)
-        : m_options(options), m_store(store), m_key(std::move(key)) {}
+    Command(const Options& options, ThreadStore& store, ThreadKey key, ProgressLine& progress)
+        : m_options(options), m_store(store), m_key(std::move(key)), m_progress(progress) {}
 
     int Refresh() {
         PageFetcher fetcher;
@@ -360,11 +369,13 @@ public:
         settings.strBaseAddress = m_options.strBase;
         settings.bFull = m_options.bFull;
         settings.bPictures = !m_options.bNoImages;
-        settings.progress = [](int nPage, int nPosts) {
-            std::fprintf(stderr, "vesk-library: page %d read, %d posts so far\n", nPage, nPosts);
+        settings.progress = [this](int nPage, int nPosts) { m_progress.Pages(nPage, nPosts); };
+        settings.pictureProgress = [this](int nDone, int nWanted) {
+            m_progress.Pictures(nDone, nWanted);
         };
         const RefreshOutcome outcome = RefreshThread(m_store, fetcher, m_key, settings);
         fetcher.CloseSession();
+        m_progress.Clear();
         std::optional<StoredThread> thread = m_store.Find(m_key);
         PrintLine(DescribeRefresh(outcome, settings.nMaxPages));
         if (m_options.bSummary) {
@@ -435,7 +446,7 @@ public:
         choice.bPictures = !m_options.bNoImages;
         const std::string strFailed = WriteThreadExport(m_store, *thread, choice, m_options.strOut);
         if (!strFailed.empty()) {
-            std::fprintf(stderr, "vesk-library: %s cannot be written\n", strFailed.c_str());
+            std::fprintf(stderr, "vesk-library：%s 无法写入\n", strFailed.c_str());
             return kExitFileFailed;
         }
         return kExitDone;
@@ -480,7 +491,7 @@ private:
         const std::string strWrong =
             MakeFilter(m_options.strMode, m_options.strNames, m_bNamesGiven, filter, bEmptyNames);
         if (!strWrong.empty()) {
-            PrintLine(bEmptyNames ? strWrong : "vesk-library: " + strWrong);
+            PrintLine(bEmptyNames ? strWrong : "vesk-library：" + strWrong);
         }
         return strWrong.empty();
     }
@@ -488,7 +499,7 @@ private:
     std::optional<StoredThread> Kept() {
         std::optional<StoredThread> thread = m_store.Find(m_key);
         if (!thread) {
-            std::fprintf(stderr, "vesk-library: the thread is not in the library\n");
+            std::fputs("vesk-library：帖子库里没有这个帖子\n", stderr);
         }
         return thread;
     }
@@ -496,14 +507,9 @@ private:
     const Options& m_options;
     ThreadStore& m_store;
     ThreadKey m_key;
+    ProgressLine& m_progress;
     bool m_bNamesGiven = false;
 };
-
-// The search index's making, now and then.
-void TellIndexing(std::int64_t nDone, std::int64_t nTotal) {
-    std::fprintf(stderr, "vesk-library: indexing the kept posts for search, %lld of %lld\n",
-                 static_cast<long long>(nDone), static_cast<long long>(nTotal));
-}
 
 // The hits, a line each; the page too with --out.
 int Search(const Options& options, bool bPage, ThreadStore& store) {
@@ -523,7 +529,7 @@ int Search(const Options& options, bool bPage, ThreadStore& store) {
         }
         query.thread = CutThreadKey(*url);
         if (!store.Find(*query.thread)) {
-            std::fprintf(stderr, "vesk-library: the thread is not in the library\n");
+            std::fputs("vesk-library：帖子库里没有这个帖子\n", stderr);
             return kExitNotFound;
         }
     }
@@ -561,7 +567,8 @@ int List(ThreadStore& store) {
 }
 
 // Refreshes every watched thread, one after the other; a line for each that has new posts.
-int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPictures) {
+int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPictures,
+                   ProgressLine& progress) {
     PageFetcher fetcher;
     if (!fetcher.OpenSession()) {
         PrintLine(kRetrievalFailedMessage);
@@ -570,8 +577,11 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPicture
     RefreshSettings settings;
     settings.strBaseAddress = strBase;
     settings.bPictures = bPictures;
+    settings.progress = [&](int nPage, int nPosts) { progress.Pages(nPage, nPosts); };
+    settings.pictureProgress = [&](int nDone, int nWanted) { progress.Pictures(nDone, nWanted); };
     const bool bAllRead = RefreshWatchedThreads(
-        store, fetcher, settings, std::time(nullptr), [](const WatchReport& report) {
+        store, fetcher, settings, std::time(nullptr), [&](const WatchReport& report) {
+            progress.Clear();
             std::fputs(WatchReportLine(report).c_str(), stdout);
             std::fflush(stdout);
         });
@@ -584,8 +594,7 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPicture
 std::optional<ThreadKey> CheckThread(const Options& options) {
     const bool bNoThread = NamesNoThread(options.strCommand);
     if (!bNoThread && !IsBaseAddress(options.strBase)) {
-        std::fprintf(stderr,
-                     "vesk-library: --base takes scheme://host[:port], no trailing slash\n");
+        std::fputs("vesk-library：--base 要写成 scheme://host[:port]，末尾不带斜杠\n", stderr);
         return std::nullopt;
     }
     if (bNoThread || options.bWatched) {
@@ -600,13 +609,13 @@ std::optional<ThreadKey> CheckThread(const Options& options) {
 }
 
 int RunCommand(const Options& options, const std::set<std::string>& given, ThreadStore& store,
-               const std::string& strPath, const ThreadKey& key) {
+               const std::string& strPath, const ThreadKey& key, ProgressLine& progress) {
     const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
                             options.strCommand == "search" || options.strCommand == "export" ||
                             (options.strCommand == "show" && options.bPeek);
     if (store.IsReadOnly() && !bReadsOnly) {
-        std::fprintf(stderr, "vesk-library: the library %s cannot be written%s\n", strPath.c_str(),
-                     options.strCommand == "show" ? " (show --peek leaves it as it is)" : "");
+        std::fprintf(stderr, "vesk-library：帖子库 %s 无法写入%s\n", strPath.c_str(),
+                     options.strCommand == "show" ? "（show --peek 不改动帖子库）" : "");
         return kExitLibrary;
     }
     if (options.strCommand == "list") {
@@ -623,14 +632,15 @@ int RunCommand(const Options& options, const std::set<std::string>& given, Threa
         if (options.bDrop) {
             store.DropSearchIndex();
         } else {
-            store.RebuildSearchIndex(TellIndexing);
+            store.RebuildSearchIndex(
+                [&](std::int64_t nDone, std::int64_t nTotal) { progress.Indexed(nDone, nTotal); });
         }
         return kExitDone;
     }
     if (options.bWatched) {
-        return RefreshWatched(store, options.strBase, !options.bNoImages);
+        return RefreshWatched(store, options.strBase, !options.bNoImages, progress);
     }
-    Command command(options, store, key);
+    Command command(options, store, key, progress);
     command.SetNamesGiven(given.contains("--names"));
     if (options.strCommand == "refresh") {
         return command.Refresh();
@@ -656,16 +666,23 @@ int Run(const Options& options, const std::set<std::string>& given) {
         return kExitRejected;
     }
     const std::string strPath = options.strDb.empty() ? DefaultLibraryFile() : options.strDb;
+    ProgressLine progress("vesk-library",
+                          ProgressLine::Choose(options.bQuiet, options.bVerbose, STDERR_FILENO));
     try {
-        ThreadStore store(strPath, true, ThreadStore::kBusyTimeoutMs, TellIndexing);
-        return RunCommand(options, given, store, strPath, *key);
+        // A library made before the search index is indexed as it is opened.
+        ThreadStore store(
+            strPath, true, ThreadStore::kBusyTimeoutMs,
+            [&](std::int64_t nDone, std::int64_t nTotal) { progress.Indexed(nDone, nTotal); });
+        progress.Clear();
+        return RunCommand(options, given, store, strPath, *key, progress);
     } catch (const LibraryError& error) {
+        progress.Clear();
         // Opening names the path itself; a later failure is told with it here.
         const std::string_view what = error.what();
-        std::fprintf(stderr, "vesk-library: %s%s\n",
-                     what.starts_with("the library ")
+        std::fprintf(stderr, "vesk-library：%s%s\n",
+                     what.starts_with(kLibraryErrorStart)
                          ? ""
-                         : ("the library " + strPath + " cannot be used: ").c_str(),
+                         : (std::string(kLibraryErrorStart) + strPath + " 无法使用：").c_str(),
                      error.what());
         return kExitLibrary;
     }

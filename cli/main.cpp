@@ -4,10 +4,13 @@
 #include "arguments.h"
 #include "exit_codes.h"
 #include "fetch_thread.h"
+#include "progress_line.h"
 #include "request_checks.h"
 #include "result_page.h"
 #include "terminal_text.h"
 #include "text_cut.h"
+
+#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -23,28 +26,31 @@ namespace {
 using namespace vesk;
 
 constexpr char kUsage[] =
-    "usage: vesk-fetch [--base URL] [--mode all|starter|names] [--names LIST] [--out FILE]\n"
-    "                  [--summary] THREAD_URL\n";
+    "用法：vesk-fetch [--base 网址] [--mode all|starter|names] [--names 名单] [--out 文件]\n"
+    "                 [--summary] [--quiet|--verbose] 帖子网址\n";
 
 constexpr char kHelp[] =
-    "Reads pages 1 to 40 of one thread and writes them as one page, filtered.\n"
+    "读一个帖子的第1到40页，按过滤模式写成一页。\n"
     "\n"
-    "  --base URL      the forum, as scheme://host[:port] (default: the configured forum)\n"
-    "  --mode MODE     all (default), starter (only the thread starter's posts), or names\n"
-    "  --names LIST    with --mode names: authors containing one of these names, separated by\n"
-    "                  commas (\",\" or \"\xEF\xBC\x8C\")\n"
-    "  --out FILE      the page written (default: post.htm)\n"
-    "  --summary       print title, starter, board_name, board_code, thread_id, posts, shown\n"
-    "  --help          this text\n"
+    "  --base 网址     论坛地址，写作 scheme://host[:port]（默认：编译时配置的论坛）\n"
+    "  --mode 模式     all 全部（默认），starter 只看楼主，names 只看名单里的人\n"
+    "  --names 名单    与 --mode names 一起用：作者名含有其中一个名字的帖子，名字之间用\n"
+    "                  逗号（\",\" 或 \"，\"）分开\n"
+    "  --out 文件      写出的页面（默认：post.htm）\n"
+    "  --summary       写出 title、starter、board_name、board_code、thread_id、posts、shown\n"
+    "  --quiet         不显示进度\n"
+    "  --verbose       每读一页写一行进度，输出不是终端时也写（不加时：终端上一行进度\n"
+    "                  原地更新，输出不是终端时只写结果）\n"
+    "  --help          显示这段说明\n"
     "\n"
-    "How the reading ended is said in one line on stderr.\n"
+    "读完后在 stderr 上用一行说明读取是怎样结束的。\n"
     "\n"
-    "exit codes:\n"
-    "  0  the page was written\n"
-    "  1  no post was read\n"
-    "  2  a wrong argument, an address that is no thread's, or an empty name list\n"
-    "  3  the network could not be set up\n"
-    "  4  the page could not be written\n";
+    "退出码：\n"
+    "  0  页面已写出\n"
+    "  1  一帖也没读到\n"
+    "  2  参数不对、网址不是帖子的网址，或名单是空的\n"
+    "  3  无法建立网络连接\n"
+    "  4  页面无法写入\n";
 
 struct Options {
     std::string strBase{ForumBaseAddress};
@@ -53,12 +59,16 @@ struct Options {
     std::string strOut = "post.htm";
     bool bSummary = false;
     bool bHelp = false;
+    bool bQuiet = false;
+    bool bVerbose = false;
     std::optional<std::string> strUrl;
 };
 
 // Waits for the worker's one answer and shows its progress on stderr.
 class WaitingTarget final : public FetchNotifyTarget {
 public:
+    explicit WaitingTarget(ProgressLine& progress) : m_progress(progress) {}
+
     void PostFetchNotify(int wParam, int lParam) override {
         std::lock_guard lock(m_mutex);
         m_nWParam = wParam;
@@ -68,7 +78,7 @@ public:
     }
 
     void PageFetched(int nPage, int nLastRecord) override {
-        std::fprintf(stderr, "vesk-fetch: page %d read, %d posts so far\n", nPage, nLastRecord + 1);
+        m_progress.Pages(nPage, nLastRecord + 1);
     }
     void ReadingEnded(const ReadingEnd& end) override {
         std::lock_guard lock(m_mutex);
@@ -88,6 +98,7 @@ public:
     }
 
 private:
+    ProgressLine& m_progress;
     std::mutex m_mutex;
     std::condition_variable m_done;
     bool m_bDone = false;
@@ -104,12 +115,15 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
                              {"--mode", &options.strMode},
                              {"--names", &options.strNames},
                              {"--out", &options.strOut}},
-                            {{"--summary", &options.bSummary}, {"--help", &options.bHelp}}};
+                            {{"--summary", &options.bSummary},
+                             {"--quiet", &options.bQuiet},
+                             {"--verbose", &options.bVerbose},
+                             {"--help", &options.bHelp}}};
     if (std::string strWrong = ReadArguments(argc, argv, spec, words, given); !strWrong.empty()) {
         return strWrong;
     }
     if (words.size() > 1) {
-        return "one thread address only, got a second: " + words[1];
+        return "只能给一个帖子网址，多了一个：" + words[1];
     }
     if (!words.empty()) {
         options.strUrl = words[0];
@@ -118,16 +132,19 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
         return {};
     }
     if (options.strMode != "all" && options.strMode != "starter" && options.strMode != "names") {
-        return "unknown mode " + options.strMode + " (all, starter or names)";
+        return "没有这种模式：" + options.strMode + "（可用 all、starter 或 names）";
     }
     if (given.contains("--names") && options.strMode != "names") {
-        return "--names is used only with --mode names";
+        return "--names 只能与 --mode names 一起使用";
+    }
+    if (options.bQuiet && options.bVerbose) {
+        return "--quiet 与 --verbose 不能同时使用";
     }
     if (options.strOut.empty()) {
-        return "--out needs a file name";
+        return "--out 要一个文件名";
     }
     if (!options.strUrl) {
-        return "no thread address";
+        return "没有给帖子网址";
     }
     return {};
 }
@@ -149,7 +166,7 @@ void PrintSummary(const ResultBuffers& buffers, int nLastIndex, int nShown) {
 // nothing when it was rejected (and said why).
 std::optional<std::string> CheckRequest(const Options& options, PostFilter& filter) {
     if (!IsBaseAddress(options.strBase)) {
-        std::fprintf(stderr, "vesk-fetch: --base takes scheme://host[:port], no trailing slash\n");
+        std::fputs("vesk-fetch：--base 要写成 scheme://host[:port]，末尾不带斜杠\n", stderr);
         return std::nullopt;
     }
     // Addresses and names are typed as UTF-8 and matched as GB2312, as in the viewer's edits.
@@ -162,7 +179,7 @@ std::optional<std::string> CheckRequest(const Options& options, PostFilter& filt
     if (std::string strWrong =
             MakeFilter(options.strMode, options.strNames, false, filter, bEmptyNames);
         !strWrong.empty()) {
-        PrintLine(bEmptyNames ? strWrong : "vesk-fetch: " + strWrong);
+        PrintLine(bEmptyNames ? strWrong : "vesk-fetch：" + strWrong);
         return std::nullopt;
     }
     return url;
@@ -172,7 +189,9 @@ std::optional<std::string> CheckRequest(const Options& options, PostFilter& filt
 // when no worker could start.
 std::optional<std::pair<int, int>> Retrieve(const Options& options, const std::string& strUrl,
                                             PostTable& table, ResultBuffers& buffers) {
-    WaitingTarget target;
+    ProgressLine progress("vesk-fetch",
+                          ProgressLine::Choose(options.bQuiet, options.bVerbose, STDERR_FILENO));
+    WaitingTarget target(progress);
     auto pJob = std::make_unique<FetchJob>();
     pJob->hWndNotify = &target;
     CopyToField(pJob->szThreadUrl, strUrl);
@@ -186,6 +205,7 @@ std::optional<std::pair<int, int>> Retrieve(const Options& options, const std::s
     }
     const std::pair<int, int> answer = target.Wait();
     thread.Join();
+    progress.Clear();
     if (const std::optional<ReadingEnd> end = target.End()) {
         PrintLine(DescribeReadingEnd(*end));
     }

@@ -24,6 +24,35 @@ std::string UriPath(const std::string& strPath) {
     return strUri;
 }
 
+// What a failure means to the user, by SQLite's primary result code.
+std::string Reason(int nCode) {
+    switch (nCode & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return "另一个程序占用了它太久";
+        case SQLITE_FULL:
+            return "磁盘已满";
+        case SQLITE_CORRUPT:
+            return "文件已损坏";
+        case SQLITE_NOTADB:
+            return "这不是帖子库";
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return "没有写入的权限";
+        case SQLITE_CANTOPEN:
+            return "无法打开";
+        case SQLITE_IOERR:
+            return "读写文件出错";
+        case SQLITE_INTERRUPT:
+            return "操作已中断";
+        case SQLITE_NOMEM:
+            return "内存不足";
+        default:
+            return "数据库出错";
+    }
+}
+
 }  // namespace
 
 Database::Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs, bool bReadOnly) {
@@ -46,7 +75,9 @@ Database::Database(const std::string& strPath, bool bCreate, int nBusyTimeoutMs,
 void Database::Open(const std::string& strName, int nFlags) {
     if (sqlite3_open_v2(strName.c_str(), &m_pDb, nFlags | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK) {
-        const std::string strWhy = m_pDb != nullptr ? sqlite3_errmsg(m_pDb) : "out of memory";
+        const std::string strWhy =
+            m_pDb != nullptr ? Reason(sqlite3_errcode(m_pDb)) + "（" + sqlite3_errmsg(m_pDb) + "）"
+                             : Reason(SQLITE_NOMEM);
         sqlite3_close(m_pDb);
         m_pDb = nullptr;
         throw LibraryError(strWhy);
@@ -58,14 +89,15 @@ Database::~Database() {
     sqlite3_close_v2(m_pDb);
 }
 
-void Database::Fail(std::string_view what) const {
-    throw LibraryError(std::string(what) + ": " + sqlite3_errmsg(m_pDb),
+void Database::Fail() const {
+    // What went wrong in the user's terms, SQLite's own words beside it; never our statements.
+    throw LibraryError(Reason(sqlite3_errcode(m_pDb)) + "（" + sqlite3_errmsg(m_pDb) + "）",
                        (sqlite3_errcode(m_pDb) & 0xFF) == SQLITE_BUSY);
 }
 
 void Database::Execute(const char* pszSql) {
     if (sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-        Fail(pszSql);
+        Fail();
     }
 }
 
@@ -99,7 +131,7 @@ void Database::DefineFunction(const char* pszName, TextFunction function) {
     if (sqlite3_create_function_v2(m_pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    reinterpret_cast<void*>(function), call, nullptr, nullptr,
                                    nullptr) != SQLITE_OK) {
-        Fail(pszName);
+        Fail();
     }
 }
 
@@ -114,7 +146,7 @@ void Database::DefineTokenizer(const char* pszName, fts5_tokenizer& tokenizer) {
     sqlite3_finalize(pAsk);
     if (pApi == nullptr ||
         pApi->xCreateTokenizer(pApi, pszName, nullptr, &tokenizer, nullptr) != SQLITE_OK) {
-        Fail(pszName);
+        Fail();
     }
 }
 
@@ -129,7 +161,7 @@ std::int64_t Database::Changes() const {
 Statement::Statement(Database& db, sqlite3* pDb, const char* pszSql)
     : m_pDatabase(&db), m_pDb(pDb) {
     if (sqlite3_prepare_v2(pDb, pszSql, -1, &m_pStmt, nullptr) != SQLITE_OK) {
-        db.Fail(pszSql);
+        db.Fail();
     }
 }
 
@@ -144,7 +176,7 @@ Statement::~Statement() {
 
 Statement& Statement::Bind(int nIndex, std::int64_t nValue) {
     if (sqlite3_bind_int64(m_pStmt, nIndex, nValue) != SQLITE_OK) {
-        m_pDatabase->Fail("bind");
+        m_pDatabase->Fail();
     }
     return *this;
 }
@@ -154,7 +186,7 @@ Statement& Statement::Bind(int nIndex, std::string_view bytes) {
     static const char kEmpty = 0;
     if (sqlite3_bind_blob64(m_pStmt, nIndex, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
                             SQLITE_TRANSIENT) != SQLITE_OK) {
-        m_pDatabase->Fail("bind");
+        m_pDatabase->Fail();
     }
     return *this;
 }
@@ -162,7 +194,7 @@ Statement& Statement::Bind(int nIndex, std::string_view bytes) {
 Statement& Statement::BindText(int nIndex, std::string_view text) {
     if (sqlite3_bind_text64(m_pStmt, nIndex, text.data(), text.size(), SQLITE_TRANSIENT,
                             SQLITE_UTF8) != SQLITE_OK) {
-        m_pDatabase->Fail("bind");
+        m_pDatabase->Fail();
     }
     return *this;
 }
@@ -174,7 +206,7 @@ bool Statement::Step() {
     }
     sqlite3_reset(m_pStmt);
     if (nResult != SQLITE_DONE) {
-        m_pDatabase->Fail(sqlite3_sql(m_pStmt));
+        m_pDatabase->Fail();
     }
     return false;
 }

@@ -41,7 +41,7 @@ public:
     // A statement whose one result is an integer, such as a PRAGMA's value.
     std::int64_t QueryInt(const char* pszSql);
     std::int64_t Changes() const;
-    [[noreturn]] void Fail(std::string_view what) const;
+    [[noreturn]] void Fail() const;
     // A function of one text for this connection's statements (and the schema's triggers), as
     // SQL calls it by name; its value is text. NULL stays NULL.
     using TextFunction = std::string (*)(std::string_view text);

@@ -140,6 +140,9 @@ std::string DefaultLibraryFile();
 // reads or writes the file throws LibraryError when SQLite fails: busy past the wait given (the
 // error says so), interrupted, out of room, or the file broken. The callers above turn it into
 // what they tell.
+// How an error that opening the library throws begins, before its path.
+inline constexpr char kLibraryErrorStart[] = "帖子库 ";
+
 class ThreadStore final {
 public:
     static constexpr int kBusyTimeoutMs = 30000;

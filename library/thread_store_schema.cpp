@@ -256,16 +256,14 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
     header.Reset();
     DefineSearchFunctions(m_db);
     if (nApplication != kApplicationId && (nApplication != 0 || nVersion != 0 || !bEmpty)) {
-        throw LibraryError("not a thread library");
+        throw LibraryError("这不是帖子库");
     }
     if (nVersion > kSchemaVersion) {
-        throw LibraryError("made by a newer version of this program");
+        throw LibraryError("它是本程序更新的版本建的");
     }
     if (m_bReadOnly) {
         if (nVersion < kSchemaVersion) {
-            throw LibraryError(
-                "made by an older version of this program, and it cannot be written to be "
-                "brought up to date");
+            throw LibraryError("它是本程序较旧的版本建的，又无法写入，不能升级");
         }
         return;
     }
@@ -279,8 +277,7 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
         ContinueSearchIndex(progress);
     }
 } catch (const LibraryError& error) {
-    throw LibraryError("the library " + strPath + " cannot be used: " + error.what(),
-                       error.IsBusy());
+    throw LibraryError(kLibraryErrorStart + strPath + " 无法使用：" + error.what(), error.IsBusy());
 }
 
 void ThreadStore::UseWriteAheadLog(int nTimeoutMs) {
@@ -299,7 +296,7 @@ void ThreadStore::UseWriteAheadLog(int nTimeoutMs) {
             }
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            throw LibraryError("the journal cannot be changed to a write-ahead log", true);
+            throw LibraryError("另一个程序占用了它太久，无法改用预写式日志", true);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

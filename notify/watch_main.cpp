@@ -27,23 +27,21 @@ namespace {
 using namespace vesk;
 
 constexpr char kHelp[] =
-    "usage: vesk-watch [--db FILE] [--base URL] [--linger SECONDS] [--viewer PROGRAM]\n"
+    "用法：vesk-watch [--db 文件] [--base 网址] [--linger 秒数] [--viewer 程序]\n"
     "\n"
-    "Refreshes every watched thread of the library, one after the other, and prints a line per\n"
-    "thread with new posts, as `vesk-library refresh --watched` does. For each thread whose\n"
-    "starter has posted, the desktop shows a notification; choosing it starts the viewer on the\n"
-    "thread. Without a notification service nothing is shown.\n"
+    "一个接一个地读帖子库里所有关注的帖子，有新帖的帖子各写一行，和\n"
+    "vesk-library refresh --watched 一样。楼主发了新帖的帖子，桌面上显示一条通知；\n"
+    "点通知就用查看器打开那个帖子。没有通知服务时什么也不显示。\n"
     "\n"
-    "  --db FILE         the library (default: $XDG_DATA_HOME/vesk/library.sqlite3, or\n"
-    "                    ~/.local/share/vesk/library.sqlite3)\n"
-    "  --base URL        the forum, as scheme://host[:port] (default: the configured forum)\n"
-    "  --linger SECONDS  how long to wait, once they are shown, for a notification to be\n"
-    "                    chosen (default 600)\n"
-    "  --viewer PROGRAM  the viewer to start (default: vesk beside this program, or on PATH)\n"
-    "  --help            this text\n"
+    "  --db 文件         帖子库（默认：$XDG_DATA_HOME/vesk/library.sqlite3，或\n"
+    "                    ~/.local/share/vesk/library.sqlite3）\n"
+    "  --base 网址       论坛地址，写作 scheme://host[:port]（默认：编译时配置的论坛）\n"
+    "  --linger 秒数     通知显示后，等人点它最多等多久（默认 600）\n"
+    "  --viewer 程序     要打开的查看器（默认：本程序旁边的 vesk，或 PATH 上的）\n"
+    "  --help            显示这段说明\n"
     "\n"
-    "exit codes: 0 every refresh ran, 2 a wrong argument, 3 the network could not be set up,\n"
-    "5 the library cannot be used, 6 some watched thread gave no page with posts\n";
+    "退出码：0 每个帖子都读了，2 参数不对，3 无法建立网络连接，5 帖子库无法使用，\n"
+    "6 有关注的帖子没有一页读到帖子\n";
 
 struct Notice {
     ThreadKey key;
@@ -72,7 +70,7 @@ std::string ParseOptions(int argc, char** argv, WatchOptions& options) {
         return strWrong;
     }
     if (!words.empty()) {
-        return "unexpected argument: " + words[0];
+        return "多余的参数：" + words[0];
     }
     if (options.bHelp) {
         return {};
@@ -82,10 +80,10 @@ std::string ParseOptions(int argc, char** argv, WatchOptions& options) {
         options.nLingerSeconds = std::stoi(options.strLinger, &nUsed);
         if (nUsed != options.strLinger.size() || options.nLingerSeconds < 0 ||
             options.nLingerSeconds > 86400) {
-            return "--linger takes seconds, 0 to 86400";
+            return "--linger 要一个 0 到 86400 的秒数";
         }
     } catch (const std::exception&) {
-        return "--linger takes seconds, 0 to 86400";
+        return "--linger 要一个 0 到 86400 的秒数";
     }
     return IsBaseAddress(options.strBase) ? std::string()
                                           : "--base takes scheme://host[:port], no trailing slash";
@@ -136,7 +134,7 @@ void ShowNotices(QCoreApplication& app, const WatchOptions& options,
         if (!strUrl.empty() &&
             !QProcess::startDetached(
                 viewer, {QStringLiteral("--open"), QString::fromLatin1(strUrl.c_str())})) {
-            std::fprintf(stderr, "vesk-watch: cannot start %s\n", viewer.toLocal8Bit().data());
+            std::fprintf(stderr, "vesk-watch：无法启动 %s\n", viewer.toLocal8Bit().data());
         }
     });
     QObject::connect(&notifier, &DesktopNotifier::idle, &app, &QCoreApplication::quit);
@@ -169,7 +167,7 @@ int Run(int argc, char** argv, const WatchOptions& options) {
         bAllRead = RefreshWatched(store, fetcher, options, notices);
     } catch (const LibraryError& error) {
         fetcher.CloseSession();
-        std::fprintf(stderr, "vesk-watch: %s\n", error.what());
+        std::fprintf(stderr, "vesk-watch：%s\n", error.what());
         return kExitLibrary;
     }
     fetcher.CloseSession();

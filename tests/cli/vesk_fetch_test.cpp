@@ -111,23 +111,23 @@ TEST_F(VeskFetchTest, RejectsAnUnfitAddressOrAnEmptyNameListWithExitTwo) {
 TEST_F(VeskFetchTest, HelpOnStdoutAndWrongArgumentsSayWhatIsWrong) {
     const ProcessResult help = RunProcess({VESK_FETCH_PATH, "--help"});
     EXPECT_EQ(help.nExitCode, 0);
-    EXPECT_TRUE(help.strOut.find("--names LIST") != std::string::npos &&
-                help.strOut.find("  4  the page could not be written") != std::string::npos)
+    EXPECT_TRUE(help.strOut.find("--names 名单") != std::string::npos &&
+                help.strOut.find("  4  页面无法写入") != std::string::npos)
         << help.strOut;
     EXPECT_EQ(help.strErr, "");
     const std::string url = Url("look,1,2.html");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "no thread address"},
-        {{"--bogus", url}, "unknown option --bogus"},
-        {{url, "--out"}, "--out needs a value"},
-        {{"--mode", "some", url}, "unknown mode some (all, starter or names)"},
-        {{url, "second"}, "one thread address only, got a second: second"},
-        {{"--names", "x", url}, "--names is used only with --mode names"},
+        {{}, "没有给帖子网址"},
+        {{"--bogus", url}, "没有这个选项：--bogus"},
+        {{url, "--out"}, "--out 要一个值"},
+        {{"--mode", "some", url}, "没有这种模式：some（可用 all、starter 或 names）"},
+        {{url, "second"}, "只能给一个帖子网址，多了一个：second"},
+        {{"--names", "x", url}, "--names 只能与 --mode names 一起使用"},
     };
     for (const auto& [args, strWhy] : cases) {
         const ProcessResult result = Fetch(args);
         EXPECT_EQ(result.nExitCode, 2) << strWhy;
-        EXPECT_TRUE(result.strErr.starts_with("vesk-fetch: " + strWhy + "\nusage: vesk-fetch"))
+        EXPECT_TRUE(result.strErr.starts_with("vesk-fetch：" + strWhy + "\n用法：vesk-fetch"))
             << result.strErr;
     }
     EXPECT_EQ(RunProcess({VESK_FETCH_PATH, "--base", "http://127.0.0.1/", url}).nExitCode, 2);

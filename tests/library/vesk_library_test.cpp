@@ -405,22 +405,22 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
         int nExit;
         const char* pszErr;
     } cases[] = {
-        {{"list", "--new"}, 2, "--new is not an option of list"},
-        {{"refresh"}, 2, "no thread address"},
-        {{"fetch", Url(kShort)}, 2, "unknown command fetch"},
+        {{"list", "--new"}, 2, "--new 不是 list 的选项"},
+        {{"refresh"}, 2, "没有给帖子网址"},
+        {{"fetch", Url(kShort)}, 2, "没有这个命令：fetch"},
         {{"show", "--mode", "names", Url(kShort)}, 2, "请指定需要显示的发帖人名字"},
         {{"refresh", "http://elsewhere.example.com/look,1,2.html"}, 2, "look,"},
-        {{"show", Url(kShort)}, 1, "not in the library"},
-        {{"history", Url(kShort)}, 1, "not in the library"},
-        {{"forget", Url(kShort)}, 1, "not in the library"},
+        {{"show", Url(kShort)}, 1, "帖子库里没有这个帖子"},
+        {{"history", Url(kShort)}, 1, "帖子库里没有这个帖子"},
+        {{"forget", Url(kShort)}, 1, "帖子库里没有这个帖子"},
         {{"refresh", Url("look,600519,999.html")}, 1, ""},
         {{"export", Url(kShort)}, 2, "--out"},
         {{"export", "--format", "pdf", "--out", "x", Url(kShort)}, 2, "--format"},
-        {{"search"}, 2, "no query"},
-        {{"search", " \xE3\x80\x80"}, 2, "no words"},
+        {{"search"}, 2, "没有给查询"},
+        {{"search", " \xE3\x80\x80"}, 2, "查询里没有词"},
         {{"search", "--limit", "0", "x"}, 2, "--limit"},
         {{"search", "--since", "2024/03/01", "x"}, 2, "--since"},
-        {{"search", "--thread", Url(kShort), "x"}, 1, "not in the library"},
+        {{"search", "--thread", Url(kShort), "x"}, 1, "帖子库里没有这个帖子"},
     };
     for (const auto& c : cases) {
         const ProcessResult result = Library(c.args);
@@ -433,6 +433,30 @@ TEST_F(VeskLibraryTest, ArgumentsAddressesAndThreadsNotKeptGiveTheirExitCodes) {
     EXPECT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 6);
     EXPECT_EQ(Library({"forget", Url(kShort)}).nExitCode, 0);
     EXPECT_EQ(Library({"list"}).strOut, "");
+}
+
+// Progress on a terminal is one line written over in place and taken off before the result; on a
+// pipe there is only the result, unless --verbose asks for a line a page; --quiet says none.
+TEST_F(VeskLibraryTest, ProgressIsOneLineOnATerminalAndNoneOnAPipe) {
+    const auto refresh = [&](const std::string& strOption, bool bTerminal) {
+        std::vector<std::string> args = {"refresh", "--no-images", Url(kShort)};
+        if (!strOption.empty()) {
+            args.insert(args.begin() + 1, strOption);
+        }
+        return RunProcess(Args(VESK_LIBRARY_PATH, args), {}, dir.Path(), bTerminal).strErr;
+    };
+    const std::string strTerminal = refresh("", true);
+    EXPECT_NE(strTerminal.find("\r已读 1 页（第 1 页），50 帖\x1b[K"), std::string::npos)
+        << strTerminal;
+    // One line: the result's, after the progress was taken off.
+    EXPECT_EQ(std::count(strTerminal.begin(), strTerminal.end(), '\n'), 1) << strTerminal;
+    EXPECT_NE(strTerminal.find("\r\x1b[K本次读到第12页"), std::string::npos) << strTerminal;
+    const std::string strPipe = refresh("", false);
+    EXPECT_TRUE(strPipe.starts_with("本次读到第12页") &&
+                std::count(strPipe.begin(), strPipe.end(), '\n') == 1)
+        << strPipe;
+    EXPECT_NE(refresh("--verbose", false).find("vesk-library：第 12 页已读"), std::string::npos);
+    EXPECT_EQ(refresh("--quiet", true).find("已读"), std::string::npos);
 }
 
 // A search across the kept threads: a line a post with what was found marked, the starter's
@@ -471,8 +495,8 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
     EXPECT_EQ(Library({"index", "--drop"}).nExitCode, 0);
     EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut.size(),
               found.strOut.size());
-    const ProcessResult made = Library({"index"});
-    EXPECT_NE(made.strErr.find("of 723"), std::string::npos) << made.strErr;
+    const ProcessResult made = Library({"index", "--verbose"});
+    EXPECT_NE(made.strErr.find("723 / 723"), std::string::npos) << made.strErr;
     EXPECT_EQ(Library({"search", "--limit", "1000", "主力资金"}).strOut, found.strOut);
 }
 
@@ -793,7 +817,7 @@ TEST_F(VeskLibraryTest, TheLibraryIsPrivateReadableWhenReadOnlyAndPagesAndLinesA
          {std::string("refresh "), "show --out " + dir.File("out/k.htm") + " "}) {
         const ProcessResult refused = shell(strReader + strCommand + Url(kMoutai));
         EXPECT_EQ(refused.nExitCode, 5) << strCommand;
-        EXPECT_NE(refused.strErr.find("cannot be written"), std::string::npos) << refused.strErr;
+        EXPECT_NE(refused.strErr.find("无法写入"), std::string::npos) << refused.strErr;
     }
     shell("chmod -R u+w " + dir.File("private"));
 }

@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -36,7 +37,7 @@ std::string ReadFile(const std::string& strPath) {
 
 ProcessResult RunProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& extraEnv,
-                         const std::string& strWorkDir) {
+                         const std::string& strWorkDir, bool bErrOnTerminal) {
     TempDir output;
     const std::string strOut = output.File("stdout");
     const std::string strErr = output.File("stderr");
@@ -65,7 +66,14 @@ ProcessResult RunProcess(const std::vector<std::string>& args,
     }
     argv.push_back(nullptr);
     const int nOut = open(strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int nErr = open(strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int nErr = open(strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int nTerminal = -1;
+    if (bErrOnTerminal) {
+        close(nErr);
+        if (openpty(&nTerminal, &nErr, nullptr, nullptr, nullptr) != 0) {
+            throw std::runtime_error("cannot open a pseudo-terminal");
+        }
+    }
 
     const pid_t pid = fork();
     if (pid < 0) {
@@ -76,17 +84,29 @@ ProcessResult RunProcess(const std::vector<std::string>& args,
             dup2(nErr, 2) < 0) {
             _exit(127);
         }
+        if (nTerminal >= 0) {
+            close(nTerminal);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(nOut);
     close(nErr);
+    ProcessResult result;
+    // The terminal is read as the program writes (it would wait when full) until it closes.
+    char buffer[4096];
+    for (ssize_t nRead = 0;
+         nTerminal >= 0 && (nRead = read(nTerminal, buffer, sizeof buffer)) > 0;) {
+        result.strErr.append(buffer, static_cast<std::size_t>(nRead));
+    }
+    if (nTerminal >= 0) {
+        close(nTerminal);
+    }
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
-    ProcessResult result;
     result.nExitCode = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     result.strOut = ReadFile(strOut);
-    result.strErr = ReadFile(strErr);
+    result.strErr += bErrOnTerminal ? std::string() : ReadFile(strErr);
     return result;
 }
 

@@ -13,10 +13,10 @@ struct ProcessResult {
 };
 
 // Runs a program to its end, in strWorkDir, with the current environment plus extra variables,
-// and collects what it printed.
+// and collects what it printed. bErrOnTerminal: its stderr is a pseudo-terminal, as a user's.
 ProcessResult RunProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& extraEnv = {},
-                         const std::string& strWorkDir = {});
+                         const std::string& strWorkDir = {}, bool bErrOnTerminal = false);
 
 // A fresh directory under the system's temporary directory, removed with its files at the end.
 class TempDir {
