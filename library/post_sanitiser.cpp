@@ -366,6 +366,16 @@ void AppendEscapedText(std::string& out, std::string_view text) {
     AppendEscaped(out, text);
 }
 
+std::string_view ShownBody(std::string_view body) {
+    const std::size_t nOpen = body.rfind("</");
+    if (nOpen != std::string_view::npos &&
+        std::all_of(body.begin() + static_cast<std::ptrdiff_t>(nOpen) + 2, body.end(),
+                    [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; })) {
+        body = body.substr(0, nOpen);
+    }
+    return body;
+}
+
 std::optional<std::string> SanitiseSimpleBody(std::string_view body) {
     return SimpleReader().Read(body);
 }

@@ -35,6 +35,10 @@ enum class PictureForm {
 std::string SanitiseBody(std::string_view body, const PictureMap& pictures,
                          PictureForm form = PictureForm::kKept);
 
+// A body as the board's cut left it may end in an end tag begun ("</", "</di"), which would take
+// the markup after it for part of that tag: what a reader sees ends before it.
+std::string_view ShownBody(std::string_view body);
+
 // The sanitiser's markup for a body of text and a few plain tags nested as written (paragraphs,
 // breaks, bold and the like, tables of rows and cells), made without parsing it; nothing when the
 // body needs the parser. SanitiseBody tries it first.

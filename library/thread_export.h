@@ -15,10 +15,11 @@ namespace vesk {
 // A kept picture by its hash, or nothing when it is not kept.
 using PictureSource = std::function<std::optional<KeptPicture>(std::string_view hash)>;
 
-// A kept thread as one HTML file that needs nothing beside it: the result page of the posts the
-// filter shows (with bOnlyUnread those not read), bodies sanitised, the style sheet inside it and
-// each kept picture inside it as a data address (bPictures; else the pictures are links to their
-// addresses). GB2312, as every page of ours.
+// A kept thread as one HTML file that needs nothing beside it, to read on a phone as on a desktop:
+// UTF-8, the thread's title, the posts the filter shows (with bOnlyUnread those not read) with the
+// starter's marked by the word 楼主, bodies sanitised, the style inside it (large text, the
+// screen's width, night colours when the system asks) and each kept picture inside it as a data
+// address (bPictures; else the pictures are links to their addresses).
 std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>& posts,
                        const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
                        bool bPictures, const PictureSource& source);

@@ -64,18 +64,6 @@ std::string NewsCounts(int nStarterNew, int nFirstStarter, int nNew, int nFirst)
            part("新帖", nNew, nFirst);
 }
 
-// A body as the board's cut left it may end in an end tag begun ("</", "</di"), which would
-// take the page's own markup after it for part of that tag: what a reader sees ends before it.
-std::string_view ShownBody(std::string_view body) {
-    const std::size_t nOpen = body.rfind("</");
-    if (nOpen != std::string_view::npos &&
-        std::all_of(body.begin() + static_cast<std::ptrdiff_t>(nOpen) + 2, body.end(),
-                    [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; })) {
-        body = body.substr(0, nOpen);
-    }
-    return body;
-}
-
 std::string EarlierMarkup(const std::vector<std::string>& bodies, const PictureMap& pictures) {
     std::string markup = "<details class=vk-before><summary>" + Gbk("修改前") + "</summary>";
     for (const std::string& body : bodies) {

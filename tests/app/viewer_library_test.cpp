@@ -718,6 +718,12 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
                         post.strAuthor = "茅台信仰者";
                         post.authorForm = demo::SamplePost::AuthorForm::kUserSpan;
                     }
+                    if (post.nFloor == 5) {  // what would widen a phone's page
+                        post.bodyForm = demo::SamplePost::BodyForm::kPlain;
+                        post.strBody = "http://example.com/" + std::string(300, 'a') +
+                                       "<table><tr><td>" + std::string(80, 'b') + "</td><td>" +
+                                       std::string(80, 'c') + "</td></tr></table>";
+                    }
                 }
             }
         }
@@ -761,21 +767,29 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
     QWebEngineProfile profile;
     profile.setUrlRequestInterceptor(&offline);
     QWebEngineView view;
+    view.resize(390, 700);  // a phone's width
+    view.show();
     auto* pPage = new QWebEnginePage(&profile, &view);
     view.setPage(pPage);
     view.load(QUrl::fromLocalFile(out.filePath(QStringLiteral("日记.html"))));
     QVariantList shown;
     EXPECT_TRUE(Soon([&] {
         shown = Evaluate(&view,
-                         QStringLiteral("document.readyState=='complete'?[document.images.length,"
+                         QStringLiteral("document.readyState=='complete'&&"
+                                        "document.querySelector('.body')?[document.images.length,"
                                         "[].filter.call(document.images,function(i){"
                                         "return i.complete&&i.naturalWidth>0}).length,"
-                                        "document.querySelectorAll('tr[id^=p]').length]:null"))
+                                        "document.documentElement.scrollWidth<=innerWidth&&"
+                                        "innerWidth==390,parseFloat(getComputedStyle("
+                                        "document.querySelector('.body')).fontSize)]:null"))
                     .toList();
-        return shown.size() == 3 && shown[1].toInt() == 3;
+        return shown.size() == 4 && shown[1].toInt() == 3;
     })) << shown.value(0).toInt()
         << " " << shown.value(1).toInt();
     EXPECT_EQ(shown.value(0).toInt(), 3);  // floors 2, 5 and 9; floor 12 is not the starter's
+    // Laid out on a phone: nothing wider than its screen, the text at least 16 px.
+    EXPECT_TRUE(shown.value(2).toBool());
+    EXPECT_GE(shown.value(3).toDouble(), 16.0);
     EXPECT_EQ(offline.nBlocked, 0);
     EXPECT_EQ(forum.RequestedPaths(), std::vector<std::string>{});
 
