@@ -81,6 +81,25 @@ bool IsWebAddress(std::string_view address) {
     return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
 }
 
+std::string ValidUri(std::string_view address) {
+    static constexpr std::string_view kAllowed =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        const auto c = static_cast<unsigned char>(address[i]);
+        const bool bEscape = c == '%' && i + 2 < address.size() &&
+                             std::isxdigit(static_cast<unsigned char>(address[i + 1])) != 0 &&
+                             std::isxdigit(static_cast<unsigned char>(address[i + 2])) != 0;
+        if (bEscape || kAllowed.find(static_cast<char>(c)) != std::string_view::npos) {
+            uri += static_cast<char>(c);
+        } else {
+            uri.append("%").append(1, kHex[c >> 4]).append(1, kHex[c & 0x0F]);
+        }
+    }
+    return uri;
+}
+
 // "#rgb", "#rrggbb" or a colour's name.
 bool IsColour(std::string_view value) {
     if (!value.empty() && value.front() == '#') {

@@ -22,6 +22,9 @@ bool IsVoid(GumboTag tag);
 bool IsBlock(GumboTag tag);
 
 bool IsWebAddress(std::string_view address);
+// An address as a valid URI: every byte a URI may not hold as it is (space, quotes, angle brackets,
+// a backtick, a stray %, anything beyond ASCII) percent-encoded, the rest as it stands.
+std::string ValidUri(std::string_view address);
 // "#rgb", "#rrggbb" or a colour's name.
 bool IsColour(std::string_view value);
 bool IsNumber(std::string_view value, std::size_t nMaxDigits);

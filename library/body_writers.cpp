@@ -213,7 +213,7 @@ private:
                     return {};
                 }
                 m_out += "<a";
-                AppendAttribute(m_out, "href", href);
+                AppendAttribute(m_out, "href", ValidUri(href));
                 m_out += '>';
                 return "</a>";
             }
@@ -258,7 +258,7 @@ private:
                 m_out += " alt=\"\xE5\x9B\xBE\xE7\x89\x87\"/>";
             } else if (IsWebAddress(src)) {
                 m_out += "<a";
-                AppendAttribute(m_out, "href", src);
+                AppendAttribute(m_out, "href", ValidUri(src));
                 m_out += ">[\xE5\x9B\xBE\xE7\x89\x87]</a>";
             } else {
                 m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";

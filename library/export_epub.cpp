@@ -91,14 +91,51 @@ private:
     bool m_bFailed = false;
 };
 
+// The starter's posts are told by a word as well as a colour: e-ink shows no colour.
 constexpr std::string_view kBookStyle =
     "body{font-family:sans-serif;line-height:1.6}h2{font-size:1.1em;color:#3568BB}"
     ".head{color:#42B475;margin:1em 0 0.2em;font-size:0.9em}.starter .head{color:#c00}"
+    ".who{font-weight:bold;border:1px solid;border-radius:3px;padding:0 3px}"
     ".body{margin:0 0 0.8em 0.8em}img{max-width:100%}";
 
+// More chapters than this are grouped by the month they begin in.
+constexpr std::size_t kChaptersUngrouped = 12;
+
 std::string FloorText(const StoredPost& post) {
-    return post.nFloor != 0 ? std::to_string(post.nFloor) + "\xE6\xA5\xBC"
-                            : std::string("\xE6\x97\xA0\xE6\xA5\xBC\xE5\xB1\x82");
+    return post.nFloor != 0 ? std::to_string(post.nFloor) + "楼" : std::string("无楼层");
+}
+
+// A chapter's name by its days and floors: "2024-03-05 – 03-07 · 1–100楼"; the floors alone when
+// the board's times name no day.
+std::string ChapterName(std::span<const StoredPost* const> posts) {
+    if (posts.empty()) {
+        return "没有帖子";
+    }
+    const StoredPost& first = *posts.front();
+    const StoredPost& last = *posts.back();
+    const std::string floors =
+        first.nFloor == 0 || last.nFloor == 0 ? FloorText(first) + " – " + FloorText(last)
+        : first.nFloor == last.nFloor
+            ? FloorText(first)
+            : std::to_string(first.nFloor) + "–" + std::to_string(last.nFloor) + "楼";
+    const std::string from = DayOf(first.strTime);
+    const std::string to = DayOf(last.strTime);
+    if (from.empty() || to.empty()) {
+        return floors;
+    }
+    const std::string days = from == to                             ? from
+                             : from.substr(0, 5) == to.substr(0, 5) ? from + " – " + to.substr(5)
+                                                                    : from + " – " + to;
+    return days + " · " + floors;
+}
+
+// The month a chapter begins in, "2024年3月", or empty.
+std::string MonthName(std::span<const StoredPost* const> posts) {
+    const std::string day = posts.empty() ? std::string() : DayOf(posts.front()->strTime);
+    if (day.empty()) {
+        return {};
+    }
+    return day.substr(0, 4) + "年" + std::to_string(std::stoi(day.substr(5, 2))) + "月";
 }
 
 // A book being made: what its package lists and its reading order grow as chapters and pictures
@@ -127,15 +164,29 @@ private:
     // The path of the kept picture a src names, in the book once; empty when it does not come.
     std::string Picture(const std::string& src);
     std::string Metadata(std::span<const StoredPost* const> shown) const;
+    std::string Identifier() const {
+        return "urn:vesk:" + Xml(m_thread.key.strBoardCode) + ":" + Xml(m_thread.key.strThreadId);
+    }
 
     const StoredThread& m_thread;
     const PictureMap& m_pictures;
     bool m_bPictures;
     const PictureSource& m_source;
     Container m_zip;
+    // Each chapter's file, its name and the month it begins in, for the tables of contents.
+    struct Chapter {
+        std::string strFile;
+        std::string strName;
+        std::string strMonth;
+    };
+    std::string Contents() const;
+    std::string Ncx(const std::string& title) const;
+    // The chapters as groups of (the group's name, or empty, and its chapters' indexes).
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> Groups() const;
+
     std::string m_manifest;
     std::string m_spine;
-    std::string m_contents;
+    std::vector<Chapter> m_chapters;
     std::set<std::string> m_kept;
 };
 
@@ -156,9 +207,7 @@ std::string Book::Picture(const std::string& src) {
 }
 
 void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> posts) {
-    const std::string heading =
-        !posts.empty() ? FloorText(*posts.front()) + " \xE2\x80\x93 " + FloorText(*posts.back())
-                       : std::string("\xE6\xB2\xA1\xE6\x9C\x89\xE5\xB8\x96\xE5\xAD\x90");
+    const std::string heading = Xml(ChapterName(posts));
     std::string chapter =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
         "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\" lang=\"zh-CN\"><head>"
@@ -171,11 +220,12 @@ void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> po
     const auto picture = [this](const std::string& src) { return Picture(src); };
     for (const StoredPost* pPost : posts) {
         const bool bStarter = IsThreadStarter(pPost->strAuthor, m_thread.strStarter);
-        chapter += std::string("<div class=\"post") + (bStarter ? " starter" : "") +
-                   "\"><p class=\"head\">" + FloorText(*pPost) + " \xC2\xB7 " +
-                   XmlField(pPost->strAuthor) + " \xC2\xB7 " + XmlField(pPost->strTime) +
-                   Xml(Utf8(MarkOf(*pPost))) + "</p><div class=\"body\">" +
-                   BookBody(pPost->strBody, picture) + "</div></div>\n";
+        chapter +=
+            std::string("<div class=\"post") + (bStarter ? " starter" : "") +
+            "\"><p class=\"head\">" + FloorText(*pPost) + " \xC2\xB7 " +
+            XmlField(pPost->strAuthor) + (bStarter ? " <span class=\"who\">楼主</span>" : "") +
+            " \xC2\xB7 " + XmlField(pPost->strTime) + Xml(Utf8(MarkOf(*pPost))) +
+            "</p><div class=\"body\">" + BookBody(pPost->strBody, picture) + "</div></div>\n";
     }
     chapter += "</body></html>\n";
     const std::string id = "c" + std::to_string(nNumber);
@@ -184,7 +234,75 @@ void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> po
     m_manifest +=
         "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
     m_spine += "<itemref idref=\"" + id + "\"/>";
-    m_contents += "<li><a href=\"" + name + "\">" + heading + "</a></li>";
+    m_chapters.push_back({name, heading, Xml(MonthName(posts))});
+}
+
+std::vector<std::pair<std::string, std::vector<std::size_t>>> Book::Groups() const {
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> groups;
+    const bool bGrouped = m_chapters.size() > kChaptersUngrouped;
+    for (std::size_t i = 0; i < m_chapters.size(); ++i) {
+        // A chapter whose first day is unknown stays in the month before it.
+        const std::string& month = m_chapters[i].strMonth;
+        if (groups.empty() || (bGrouped && !month.empty() && month != groups.back().first)) {
+            groups.emplace_back(bGrouped ? month : std::string(), std::vector<std::size_t>{});
+        }
+        groups.back().second.push_back(i);
+    }
+    return groups;
+}
+
+std::string Book::Contents() const {
+    std::string contents;
+    for (const auto& [month, chapters] : Groups()) {
+        const auto item = [&](std::size_t i) {
+            return "<li><a href=\"" + m_chapters[i].strFile + "\">" + m_chapters[i].strName +
+                   "</a></li>";
+        };
+        if (month.empty()) {
+            for (const std::size_t i : chapters) {
+                contents += item(i);
+            }
+            continue;
+        }
+        contents +=
+            "<li><a href=\"" + m_chapters[chapters.front()].strFile + "\">" + month + "</a><ol>";
+        for (const std::size_t i : chapters) {
+            contents += item(i);
+        }
+        contents += "</ol></li>";
+    }
+    return contents;
+}
+
+// The table of contents of EPUB 2, which many readers read for a side-loaded book: the same
+// entries as the navigation document's, in the same order.
+std::string Book::Ncx(const std::string& title) const {
+    std::string points;
+    const auto point = [&](const std::string& id, std::size_t nChapter, const std::string& name) {
+        return "<navPoint id=\"" + id + "\" playOrder=\"" + std::to_string(nChapter + 1) +
+               "\"><navLabel><text>" + name + "</text></navLabel><content src=\"" +
+               m_chapters[nChapter].strFile + "\"/>";
+    };
+    bool bNested = false;
+    for (const auto& [month, chapters] : Groups()) {
+        if (!month.empty()) {
+            bNested = true;
+            points += point("m" + std::to_string(chapters.front() + 1), chapters.front(), month);
+        }
+        for (const std::size_t i : chapters) {
+            points += point("n" + std::to_string(i + 1), i, m_chapters[i].strName) + "</navPoint>";
+        }
+        if (!month.empty()) {
+            points += "</navPoint>";
+        }
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\""
+           " xml:lang=\"zh-CN\"><head><meta name=\"dtb:uid\" content=\"" +
+           Identifier() + "\"/><meta name=\"dtb:depth\" content=\"" + (bNested ? "2" : "1") +
+           "\"/><meta name=\"dtb:totalPageCount\" content=\"0\"/>"
+           "<meta name=\"dtb:maxPageNumber\" content=\"0\"/></head><docTitle><text>" +
+           title + "</text></docTitle><navMap>" + points + "</navMap></ncx>\n";
 }
 
 std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
@@ -197,11 +315,11 @@ std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
     std::strftime(szModified, sizeof szModified, "%Y-%m-%dT%H:%M:%SZ", &utc);
     const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
     const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
-    std::string metadata =
-        "<dc:identifier id=\"id\">urn:vesk:" + Xml(m_thread.key.strBoardCode) + ":" +
-        Xml(m_thread.key.strThreadId) + "</dc:identifier><dc:title>" + XmlField(m_thread.strTitle) +
-        "</dc:title><dc:language>zh-CN</dc:language><dc:creator>" + XmlField(m_thread.strStarter) +
-        "</dc:creator><dc:publisher>" + XmlField(m_thread.strBoardName) + "</dc:publisher>";
+    std::string metadata = "<dc:identifier id=\"id\">" + Identifier() +
+                           "</dc:identifier><dc:title>" + XmlField(m_thread.strTitle) +
+                           "</dc:title><dc:language>zh-CN</dc:language><dc:creator>" +
+                           XmlField(m_thread.strStarter) + "</dc:creator><dc:publisher>" +
+                           XmlField(m_thread.strBoardName) + "</dc:publisher>";
     if (!first.empty()) {
         metadata += "<dc:date>" + first + "</dc:date>";
         if (!last.empty()) {
@@ -219,7 +337,8 @@ std::string Book::Finish(std::span<const StoredPost* const> shown) {
         "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""
         " xml:lang=\"zh-CN\" lang=\"zh-CN\"><head><meta charset=\"utf-8\"/><title>" +
             title + "</title></head><body><nav epub:type=\"toc\" id=\"toc\"><h1>" + title +
-            "</h1><ol>" + m_contents + "</ol></nav></body></html>\n");
+            "</h1><ol>" + Contents() + "</ol></nav></body></html>\n");
+    m_zip.Add("OEBPS/toc.ncx", Ncx(title));
     m_zip.Add("OEBPS/content.opf",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\""
@@ -228,8 +347,10 @@ std::string Book::Finish(std::span<const StoredPost* const> shown) {
                   Metadata(shown) +
                   "</metadata>\n<manifest>\n<item id=\"nav\" href=\"nav.xhtml\""
                   " media-type=\"application/xhtml+xml\" properties=\"nav\"/>\n"
+                  "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>\n"
                   "<item id=\"css\" href=\"style.css\" media-type=\"text/css\"/>\n" +
-                  m_manifest + "</manifest>\n<spine>" + m_spine + "</spine>\n</package>\n");
+                  m_manifest + "</manifest>\n<spine toc=\"ncx\">" + m_spine +
+                  "</spine>\n</package>\n");
     return m_zip.Finish();
 }
 

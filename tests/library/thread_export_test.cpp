@@ -56,5 +56,39 @@ TEST(ThreadExportTest, EachFormatCarriesItsPictureAndAStoppedExportWritesNothing
     }
 }
 
+// A book of posts whose addresses and markup are hostile or broken: every address in it a valid
+// URI, the starter's posts marked by a word, and Debian's epubcheck finds nothing wrong.
+TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
+    if (!std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
+        GTEST_SKIP() << "epubcheck is not installed";
+    }
+    test::TempDir dir;
+    ThreadStore store(dir.File("library.sqlite3"));
+    const ThreadKey key{"600519", "1"};
+    ReadPage page{1, {}, ThreadHeading{"t<i>itle &amp; \"x\"", "board"}};
+    const char* bodies[] = {
+        "<a href=\"http://foo.bar/#x=`y\">backtick</a>",
+        "<a href=\"http://a.cn/a b?q=\xD6\xD0&x=%zz|{}^\">space, GB2312, a stray %</a>",
+        "<img src=\"http://p.cn/a b.png\"><img src=\"javascript:alert(1)\"><a href=x>y</a>",
+        "<table><tr><td>cell<div>block<p>para</table><b><i>misnested</b></i>",
+        "<svg><script>alert(1)</script></svg><math><mi>x</mi></math>&#0;&#xD800;\x01",
+    };
+    int nFloor = 0;
+    for (const char* pszBody : bodies) {
+        ++nFloor;
+        page.posts.push_back({nFloor, nFloor % 2 == 1 ? "starter" : "other",
+                              "2024-03-0" + std::to_string(nFloor) + " 09:00", pszBody});
+    }
+    store.StorePage(key, page, 1);
+    ExportChoice choice;
+    choice.format = ExportFormat::kEpub;
+    const std::string strBook = dir.File("hostile.epub");
+    ASSERT_EQ(WriteThreadExport(store, *store.Find(key), choice, strBook), "");
+    const test::ProcessResult checked =
+        test::RunProcess({"/usr/bin/java", "-jar", "/usr/share/java/epubcheck.jar", strBook});
+    EXPECT_EQ(checked.nExitCode, 0) << checked.strOut << checked.strErr;
+    EXPECT_NE(checked.strOut.find("No errors or warnings"), std::string::npos) << checked.strOut;
+}
+
 }  // namespace
 }  // namespace vesk

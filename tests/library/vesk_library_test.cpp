@@ -591,6 +591,26 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
     EXPECT_EQ(nPictures, 250u);
     EXPECT_EQ(Count(strPackage, "<itemref "), 60u);
     EXPECT_NE(strPackage.find("<dc:date>2024-03-05</dc:date>"), std::string::npos);
+    // The EPUB 2 table of contents says what the navigation document says, in the same order:
+    // chapters named by their days and floors, grouped by month.
+    // Each entry as "file name", from a pattern that finds the file (group nFile) and the name.
+    const auto entries = [](const std::string& strContents, const char* pszEntry, int nFile) {
+        std::vector<std::string> found;
+        const std::regex pattern(pszEntry);
+        for (std::sregex_iterator it(strContents.begin(), strContents.end(), pattern), end;
+             it != end; ++it) {
+            found.push_back((*it)[nFile].str() + " " + (*it)[3 - nFile].str());
+        }
+        return found;
+    };
+    const std::vector<std::string> nav =
+        entries(entry("OEBPS/nav.xhtml"), "<a href=\"([^\"]+)\">([^<]+)</a>", 1);
+    EXPECT_EQ(nav, entries(entry("OEBPS/toc.ncx"),
+                           "<text>([^<]+)</text></navLabel><content src=\"([^\"]+)\"", 2));
+    ASSERT_EQ(nav.size(), 61u);
+    EXPECT_EQ(nav[0], "c1.xhtml 2024年3月");
+    EXPECT_EQ(nav[1], "c1.xhtml 2024-03-05 – 03-06 · 1–100楼");
+    EXPECT_NE(entry("OEBPS/c1.xhtml").find("<span class=\"who\">楼主</span>"), std::string::npos);
     zip_close(pBook);
     if (std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
         const ProcessResult checked = RunProcess(
