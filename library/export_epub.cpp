@@ -3,6 +3,7 @@
 
 #include "body_writers.h"
 #include "export_text.h"
+#include "picture_convert.h"
 #include "thread_export.h"
 
 #include <zip.h>
@@ -191,9 +192,18 @@ private:
 };
 
 std::string Book::Picture(const std::string& src) {
-    const std::optional<CarriedPicture> carried = Carried(src, m_pictures, m_bPictures, m_source);
+    std::optional<CarriedPicture> carried = Carried(src, m_pictures, m_bPictures, m_source);
     if (!carried) {
         return {};
+    }
+    // Many readers show no WebP: the book carries it as PNG, or not at all.
+    if (carried->picture.strType == "image/webp") {
+        std::optional<std::string> png = WebpToPng(carried->picture.strData);
+        if (!png) {
+            return {};
+        }
+        carried->picture.strData = *std::move(png);
+        carried->picture.strType = "image/png";
     }
     const std::string& hash = carried->strHash;
     const std::string path =

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <webp/encode.h>
 
 namespace vesk {
 namespace {
@@ -56,8 +57,8 @@ TEST(ThreadExportTest, EachFormatCarriesItsPictureAndAStoppedExportWritesNothing
     }
 }
 
-// A book of posts whose addresses and markup are hostile or broken: every address in it a valid
-// URI, the starter's posts marked by a word, and Debian's epubcheck finds nothing wrong.
+// A book of posts whose addresses and markup are hostile or broken, with a WebP picture: every
+// address in it a valid URI, the picture as PNG, and Debian's epubcheck finds nothing wrong.
 TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
     if (!std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
         GTEST_SKIP() << "epubcheck is not installed";
@@ -72,6 +73,7 @@ TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
         "<img src=\"http://p.cn/a b.png\"><img src=\"javascript:alert(1)\"><a href=x>y</a>",
         "<table><tr><td>cell<div>block<p>para</table><b><i>misnested</b></i>",
         "<svg><script>alert(1)</script></svg><math><mi>x</mi></math>&#0;&#xD800;\x01",
+        "<img src=\"/p/w.webp\">",
     };
     int nFloor = 0;
     for (const char* pszBody : bodies) {
@@ -80,6 +82,14 @@ TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
                               "2024-03-0" + std::to_string(nFloor) + " 09:00", pszBody});
     }
     store.StorePage(key, page, 1);
+    const std::uint8_t rgba[2 * 2 * 4] = {255, 0, 0,   255, 0, 255, 0, 255,
+                                          0,   0, 255, 255, 9, 9,   9, 0};
+    std::uint8_t* pWebp = nullptr;
+    const std::size_t nWebp = WebPEncodeLosslessRGBA(rgba, 2, 2, 8, &pWebp);
+    ASSERT_GT(nWebp, 0U);
+    store.KeepPicture(store.Find(key)->nId, "/p/w.webp", "http://f.cn/p/w.webp", "cd34",
+                      "image/webp", std::string(reinterpret_cast<char*>(pWebp), nWebp));
+    WebPFree(pWebp);
     ExportChoice choice;
     choice.format = ExportFormat::kEpub;
     const std::string strBook = dir.File("hostile.epub");
