@@ -2,6 +2,7 @@
 // file, refreshed with only what is new, and shown offline as the viewer's result page.
 
 #include "arguments.h"
+#include "book_font.h"
 #include "code_page.h"
 #include "exit_codes.h"
 #include "forum_config.h"
@@ -38,7 +39,7 @@ constexpr char kUsage[] =
     "                   [--names 名单] [--new] [--peek] [--out 文件] [--summary] 帖子网址\n"
     "      vesk-library [--db 文件] [--base 网址] export [--format html|epub|md]\n"
     "                   [--mode all|starter|names] [--names 名单] [--new] [--no-images]\n"
-    "                   --out 文件 帖子网址\n"
+    "                   [--font 字体文件] --out 文件 帖子网址\n"
     "      vesk-library [--db 文件] [--base 网址] search [--thread 帖子网址] [--starter]\n"
     "                   [--author 名字] [--since 日期] [--earlier] [--limit N] [--out 文件]\n"
     "                   查询\n"
@@ -100,6 +101,9 @@ constexpr char kHelp[] =
     "  --out 文件      show：写出的页面（默认：post.htm）；export：导出的文件（必须给）；\n"
     "                  search：再把结果写成一页\n"
     "  --format 格式   export：html（默认）、epub 或 md\n"
+    "  --font 字体文件 export --format epub：把这个字体（.ttf、.otf，或 .ttc 里的一款，有\n"
+    "                  简体中文的那款优先）里书中用到的字放进书里，没有中文字体的阅读器\n"
+    "                  也能显示；不加时书里不带字体\n"
     "  --thread 网址   search：只找这个帖子\n"
     "  --starter       search：只找各帖楼主的帖子\n"
     "  --author 名字   search：只找作者名含有这个名字的帖子\n"
@@ -141,6 +145,7 @@ struct Options {
     std::string strSince;
     std::string strLimit = "50";
     std::string strFormat = "html";
+    std::string strFont;
     bool bStarter = false;
     bool bEarlier = false;
     bool bDrop = false;
@@ -163,7 +168,8 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
          {"--base", "--thread", "--starter", "--author", "--since", "--earlier", "--limit",
           "--out"}},
         {"index", {"--drop"}},
-        {"export", {"--base", "--format", "--mode", "--names", "--new", "--no-images", "--out"}},
+        {"export",
+         {"--base", "--format", "--mode", "--names", "--new", "--no-images", "--out", "--font"}},
     };
     return commands;
 }
@@ -257,6 +263,9 @@ std::string CheckWords(const std::vector<std::string>& words, const std::set<std
     if (options.strCommand == "export" && !ExportFormatNamed(options.strFormat)) {
         return "--format 只能是 html、epub 或 md";
     }
+    if (given.contains("--font") && options.strFormat != "epub") {
+        return "--font 只用于 --format epub";
+    }
     return {};
 }
 
@@ -271,7 +280,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, std::set<std::
                              {"--author", &options.strAuthor},
                              {"--since", &options.strSince},
                              {"--limit", &options.strLimit},
-                             {"--format", &options.strFormat}},
+                             {"--format", &options.strFormat},
+                             {"--font", &options.strFont}},
                             {{"--summary", &options.bSummary},
                              {"--new", &options.bNew},
                              {"--peek", &options.bPeek},
@@ -444,6 +454,12 @@ public:
         choice.filter = filter;
         choice.bOnlyUnread = m_options.bNew;
         choice.bPictures = !m_options.bNoImages;
+        choice.strFontFile = m_options.strFont;
+        if (!choice.strFontFile.empty() && !SubsetFont(choice.strFontFile, "字")) {
+            std::fprintf(stderr, "vesk-library：%s 不是能读的字体文件\n",
+                         choice.strFontFile.c_str());
+            return kExitRejected;
+        }
         const std::string strFailed = WriteThreadExport(m_store, *thread, choice, m_options.strOut);
         if (!strFailed.empty()) {
             std::fprintf(stderr, "vesk-library：%s 无法写入\n", strFailed.c_str());

@@ -2,6 +2,7 @@
 // and package document.
 
 #include "body_writers.h"
+#include "book_font.h"
 #include "export_text.h"
 #include "picture_convert.h"
 #include "thread_export.h"
@@ -153,13 +154,13 @@ public:
                   "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
                   "<rootfiles><rootfile full-path=\"OEBPS/content.opf\""
                   " media-type=\"application/oebps-package+xml\"/></rootfiles></container>\n");
-        m_zip.Add("OEBPS/style.css", std::string(kBookStyle));
     }
 
     // The chapter of number nNumber (from 1), of the posts given.
     void AddChapter(std::size_t nNumber, std::span<const StoredPost* const> posts);
-    // The table of contents and the package document; the container's bytes, or empty.
-    std::string Finish(std::span<const StoredPost* const> shown);
+    // The tables of contents, the style (with the font made of strFontFile, when given) and the
+    // package document; the container's bytes, or empty.
+    std::string Finish(std::span<const StoredPost* const> shown, const std::string& strFontFile);
 
 private:
     // The path of the kept picture a src names, in the book once; empty when it does not come.
@@ -188,6 +189,7 @@ private:
     std::string m_manifest;
     std::string m_spine;
     std::vector<Chapter> m_chapters;
+    std::string m_text;  // every text the book shows, for its font
     std::set<std::string> m_kept;
 };
 
@@ -240,6 +242,7 @@ void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> po
     chapter += "</body></html>\n";
     const std::string id = "c" + std::to_string(nNumber);
     const std::string name = id + ".xhtml";
+    m_text += chapter;
     m_zip.Add("OEBPS/" + name, std::move(chapter));
     m_manifest +=
         "<item id=\"" + id + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>\n";
@@ -339,16 +342,33 @@ std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
     return metadata + "<meta property=\"dcterms:modified\">" + szModified + "</meta>";
 }
 
-std::string Book::Finish(std::span<const StoredPost* const> shown) {
+std::string Book::Finish(std::span<const StoredPost* const> shown, const std::string& strFontFile) {
     const std::string title = XmlField(m_thread.strTitle);
-    m_zip.Add(
-        "OEBPS/nav.xhtml",
+    const std::string nav =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
         "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""
         " xml:lang=\"zh-CN\" lang=\"zh-CN\"><head><meta charset=\"utf-8\"/><title>" +
-            title + "</title></head><body><nav epub:type=\"toc\" id=\"toc\"><h1>" + title +
-            "</h1><ol>" + Contents() + "</ol></nav></body></html>\n");
+        title + "</title></head><body><nav epub:type=\"toc\" id=\"toc\"><h1>" + title +
+        "</h1><ol>" + Contents() + "</ol></nav></body></html>\n";
+    m_text += nav;
+    m_zip.Add("OEBPS/nav.xhtml", nav);
     m_zip.Add("OEBPS/toc.ncx", Ncx(title));
+    std::string style(kBookStyle);
+    if (!strFontFile.empty()) {
+        // E-readers without a Chinese font show boxes: the book brings the glyphs it needs.
+        const std::optional<BookFont> font = SubsetFont(strFontFile, m_text);
+        if (!font) {
+            return {};
+        }
+        const std::string path = "fonts/book." + font->strExtension;
+        m_manifest +=
+            "<item id=\"font\" href=\"" + path + "\" media-type=\"" + font->strType + "\"/>\n";
+        m_zip.Add("OEBPS/" + path, font->strData);
+        style = "@font-face{font-family:\"vesk-book\";src:url(" + path + ")}" + style;
+        style.replace(style.find("font-family:sans-serif"), 22,
+                      "font-family:\"vesk-book\",sans-serif");
+    }
+    m_zip.Add("OEBPS/style.css", style);
     m_zip.Add("OEBPS/content.opf",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\""
@@ -368,7 +388,8 @@ std::string Book::Finish(std::span<const StoredPost* const> shown) {
 
 std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
                        const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
-                       bool bPictures, const PictureSource& source) {
+                       bool bPictures, const PictureSource& source,
+                       const std::string& strFontFile) {
     const std::vector<const StoredPost*> shown = ShownPosts(thread, posts, filter, bOnlyUnread);
     Book book(thread, pictures, bPictures, source);
     const std::span<const StoredPost* const> all(shown);
@@ -379,7 +400,7 @@ std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>
         book.AddChapter(c + 1, all.subspan(nFrom, std::min(shown.size() - nFrom,
                                                            std::size_t{kPostsPerChapter})));
     }
-    return book.Finish(all);
+    return book.Finish(all, strFontFile);
 }
 
 }  // namespace vesk

@@ -60,8 +60,9 @@ std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                        ? std::string()
                        : strPath;
         case ExportFormat::kEpub: {
-            const std::string strBook = ExportEpub(thread, posts, choice.filter, choice.bOnlyUnread,
-                                                   pictures, choice.bPictures, pictureSource);
+            const std::string strBook =
+                ExportEpub(thread, posts, choice.filter, choice.bOnlyUnread, pictures,
+                           choice.bPictures, pictureSource, choice.strFontFile);
             return stop() || (!strBook.empty() && write(strPath, strBook)) ? std::string()
                                                                            : strPath;
         }

@@ -38,12 +38,14 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
                               const PictureSource& source, const std::string& strFolder);
 
 // A kept thread as an EPUB 3 book: title, board, starter and the dates of its first and last post
-// shown in the metadata, a chapter for every 100 posts the filter shows with a table of contents,
-// each kept picture (bPictures) inside it once. The container's bytes, or empty when it could not
-// be made.
+// shown in the metadata, a chapter for every 100 posts the filter shows named by its days and
+// floors, tables of contents for EPUB 3 and 2, each kept picture (bPictures) inside it once (WebP
+// as PNG); with a font file, the part of it the book's characters need inside it and its style's
+// font. The container's bytes, or empty when it could not be made (or the font not read).
 std::string ExportEpub(const StoredThread& thread, const std::vector<StoredPost>& posts,
                        const PostFilter& filter, bool bOnlyUnread, const PictureMap& pictures,
-                       bool bPictures, const PictureSource& source);
+                       bool bPictures, const PictureSource& source,
+                       const std::string& strFontFile = {});
 inline constexpr int kPostsPerChapter = 100;
 
 // What an export makes: one HTML file, an EPUB book, Markdown with its pictures beside it.
@@ -59,6 +61,7 @@ struct ExportChoice {
     PostFilter filter;
     bool bOnlyUnread = false;
     bool bPictures = true;
+    std::string strFontFile;  // a book's font, or empty
 };
 
 // The posts of a kept thread the filter may show, from the library: the starter's alone when

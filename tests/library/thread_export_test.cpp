@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <hb.h>
+#include <zip.h>
+
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <webp/encode.h>
 
 namespace vesk {
@@ -57,8 +62,39 @@ TEST(ThreadExportTest, EachFormatCarriesItsPictureAndAStoppedExportWritesNothing
     }
 }
 
+// The characters of UTF-8 text.
+std::set<hb_codepoint_t> Characters(const std::string& strText) {
+    hb_buffer_t* pBuffer = hb_buffer_create();
+    hb_buffer_add_utf8(pBuffer, strText.data(), static_cast<int>(strText.size()), 0, -1);
+    unsigned int nCount = 0;
+    const hb_glyph_info_t* pInfo = hb_buffer_get_glyph_infos(pBuffer, &nCount);
+    std::set<hb_codepoint_t> characters;
+    for (unsigned int i = 0; i < nCount; ++i) {
+        characters.insert(pInfo[i].codepoint);
+    }
+    hb_buffer_destroy(pBuffer);
+    return characters;
+}
+
+std::set<hb_codepoint_t> FontCharacters(const std::string& strData, unsigned int nFace) {
+    hb_blob_t* pBlob = hb_blob_create(strData.data(), static_cast<unsigned int>(strData.size()),
+                                      HB_MEMORY_MODE_READONLY, nullptr, nullptr);
+    hb_face_t* pFace = hb_face_create(pBlob, nFace);
+    hb_set_t* pSet = hb_set_create();
+    hb_face_collect_unicodes(pFace, pSet);
+    std::set<hb_codepoint_t> characters;
+    for (hb_codepoint_t code = HB_SET_VALUE_INVALID; hb_set_next(pSet, &code);) {
+        characters.insert(code);
+    }
+    hb_set_destroy(pSet);
+    hb_face_destroy(pFace);
+    hb_blob_destroy(pBlob);
+    return characters;
+}
+
 // A book of posts whose addresses and markup are hostile or broken, with a WebP picture: every
-// address in it a valid URI, the picture as PNG, and Debian's epubcheck finds nothing wrong.
+// address in it a valid URI, the picture as PNG, and Debian's epubcheck finds nothing wrong, with a
+// font inside it or without. The font holds every character of the book its file has.
 TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
     if (!std::filesystem::exists("/usr/share/java/epubcheck.jar")) {
         GTEST_SKIP() << "epubcheck is not installed";
@@ -75,11 +111,14 @@ TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
         "<svg><script>alert(1)</script></svg><math><mi>x</mi></math>&#0;&#xD800;\x01",
         "<img src=\"/p/w.webp\">",
     };
-    int nFloor = 0;
-    for (const char* pszBody : bodies) {
-        ++nFloor;
-        page.posts.push_back({nFloor, nFloor % 2 == 1 ? "starter" : "other",
-                              "2024-03-0" + std::to_string(nFloor) + " 09:00", pszBody});
+    // The page's fields are views: their texts live as long as it does.
+    std::vector<std::string> times;
+    for (std::size_t i = 0; i < std::size(bodies); ++i) {
+        times.push_back("2024-03-0" + std::to_string(i + 1) + " 09:00");
+    }
+    for (std::size_t i = 0; i < std::size(bodies); ++i) {
+        page.posts.push_back({static_cast<std::int32_t>(i + 1), i % 2 == 0 ? "starter" : "other",
+                              times[i], bodies[i]});
     }
     store.StorePage(key, page, 1);
     const std::uint8_t rgba[2 * 2 * 4] = {255, 0, 0,   255, 0, 255, 0, 255,
@@ -90,14 +129,52 @@ TEST(ThreadExportTest, ABookOfHostilePostsPassesEpubcheck) {
     store.KeepPicture(store.Find(key)->nId, "/p/w.webp", "http://f.cn/p/w.webp", "cd34",
                       "image/webp", std::string(reinterpret_cast<char*>(pWebp), nWebp));
     WebPFree(pWebp);
-    ExportChoice choice;
-    choice.format = ExportFormat::kEpub;
-    const std::string strBook = dir.File("hostile.epub");
-    ASSERT_EQ(WriteThreadExport(store, *store.Find(key), choice, strBook), "");
-    const test::ProcessResult checked =
-        test::RunProcess({"/usr/bin/java", "-jar", "/usr/share/java/epubcheck.jar", strBook});
-    EXPECT_EQ(checked.nExitCode, 0) << checked.strOut << checked.strErr;
-    EXPECT_NE(checked.strOut.find("No errors or warnings"), std::string::npos) << checked.strOut;
+    const std::string strFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+    for (const std::string& strFontFile : {std::string(), strFont}) {
+        SCOPED_TRACE(strFontFile);
+        ExportChoice choice;
+        choice.format = ExportFormat::kEpub;
+        choice.strFontFile = strFontFile;
+        const std::string strBook = dir.File("hostile.epub");
+        ASSERT_EQ(WriteThreadExport(store, *store.Find(key), choice, strBook), "");
+        const test::ProcessResult checked =
+            test::RunProcess({"/usr/bin/java", "-jar", "/usr/share/java/epubcheck.jar", strBook});
+        EXPECT_EQ(checked.nExitCode, 0) << checked.strOut << checked.strErr;
+        EXPECT_NE(checked.strOut.find("No errors or warnings"), std::string::npos)
+            << checked.strOut;
+        if (strFontFile.empty()) {
+            continue;
+        }
+        int nError = 0;
+        zip_t* pBook = zip_open(strBook.c_str(), ZIP_RDONLY, &nError);
+        ASSERT_NE(pBook, nullptr);
+        const auto entry = [&](const char* pszName) {
+            std::string strBytes;
+            if (zip_file_t* pFile = zip_fopen(pBook, pszName, 0)) {
+                char buffer[4096];
+                for (zip_int64_t n; (n = zip_fread(pFile, buffer, sizeof buffer)) > 0;) {
+                    strBytes.append(buffer, static_cast<std::size_t>(n));
+                }
+                zip_fclose(pFile);
+            }
+            return strBytes;
+        };
+        const std::set<hb_codepoint_t> embedded = FontCharacters(entry("OEBPS/fonts/book.ttf"), 0);
+        const std::set<hb_codepoint_t> inFile = FontCharacters(test::ReadFile(strFont), 0);
+        std::size_t nChecked = 0;
+        for (const char* pszName : {"OEBPS/c1.xhtml", "OEBPS/nav.xhtml"}) {
+            for (const hb_codepoint_t code :
+                 Characters(std::regex_replace(entry(pszName), std::regex("<[^>]*>"), ""))) {
+                if (inFile.contains(code)) {
+                    EXPECT_TRUE(embedded.contains(code)) << std::hex << code;
+                    ++nChecked;
+                }
+            }
+        }
+        EXPECT_GT(nChecked, 20U);
+        EXPECT_NE(entry("OEBPS/style.css").find("url(fonts/book.ttf)"), std::string::npos);
+        zip_close(pBook);
+    }
 }
 
 }  // namespace

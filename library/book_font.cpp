@@ -1,0 +1,93 @@
+#include "book_font.h"
+
+#include <hb.h>
+
+#include <hb-ot.h>
+#include <hb-subset.h>
+#include <memory>
+
+namespace vesk {
+
+namespace {
+
+template <typename T, void (*Destroy)(T*)>
+struct HbFree {
+    void operator()(T* p) const { Destroy(p); }
+};
+using Blob = std::unique_ptr<hb_blob_t, HbFree<hb_blob_t, hb_blob_destroy>>;
+using Face = std::unique_ptr<hb_face_t, HbFree<hb_face_t, hb_face_destroy>>;
+using SubsetInput =
+    std::unique_ptr<hb_subset_input_t, HbFree<hb_subset_input_t, hb_subset_input_destroy>>;
+
+// The characters of UTF-8 text into the set; a byte that starts no character is passed over.
+void AddCharacters(hb_set_t* pSet, std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t nLength = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (lead >= 0x80 && lead < 0xC0) {
+            ++i;
+            continue;
+        }
+        hb_codepoint_t code = nLength == 1 ? lead : lead & (0x7F >> nLength);
+        for (std::size_t n = 1; n < nLength && i + n < text.size(); ++n) {
+            code = (code << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
+        }
+        hb_set_add(pSet, code);
+        i += nLength;
+    }
+}
+
+// The face for Chinese text: named for Simplified Chinese when the collection has one.
+unsigned int ChineseFace(hb_blob_t* pBlob) {
+    const unsigned int nFaces = hb_face_count(pBlob);
+    for (unsigned int i = 0; i < nFaces; ++i) {
+        const Face face(hb_face_create(pBlob, i));
+        char szFamily[128] = "";
+        unsigned int nSize = sizeof szFamily;
+        hb_ot_name_get_utf8(face.get(), HB_OT_NAME_ID_FONT_FAMILY,
+                            hb_language_from_string("en", -1), &nSize, szFamily);
+        const std::string_view family = szFamily;
+        if (family.find(" SC") != std::string_view::npos ||
+            family.find(" CN") != std::string_view::npos ||
+            family.find(" GB") != std::string_view::npos) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<BookFont> SubsetFont(const std::string& strFile, std::string_view text) {
+    const Blob blob(hb_blob_create_from_file_or_fail(strFile.c_str()));
+    if (blob == nullptr || hb_face_count(blob.get()) == 0) {
+        return std::nullopt;
+    }
+    const Face face(hb_face_create(blob.get(), ChineseFace(blob.get())));
+    if (hb_face_get_glyph_count(face.get()) == 0) {
+        return std::nullopt;
+    }
+    const SubsetInput input(hb_subset_input_create_or_fail());
+    if (input == nullptr) {
+        return std::nullopt;
+    }
+    AddCharacters(hb_subset_input_unicode_set(input.get()), text);
+    // A reader's screen needs no hinting; the book is smaller without it.
+    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING);
+    const Face subset(hb_subset_or_fail(face.get(), input.get()));
+    if (subset == nullptr) {
+        return std::nullopt;
+    }
+    const Blob bytes(hb_face_reference_blob(subset.get()));
+    unsigned int nLength = 0;
+    const char* pData = hb_blob_get_data(bytes.get(), &nLength);
+    if (pData == nullptr || nLength == 0) {
+        return std::nullopt;
+    }
+    const Blob cff(hb_face_reference_table(subset.get(), HB_TAG('C', 'F', 'F', ' ')));
+    const bool bCff = hb_blob_get_length(cff.get()) > 0;
+    return BookFont{std::string(pData, nLength), bCff ? "otf" : "ttf",
+                    bCff ? "font/otf" : "font/ttf"};
+}
+
+}  // namespace vesk
