@@ -2,6 +2,7 @@
 // and package document.
 
 #include "body_writers.h"
+#include "book_cover.h"
 #include "book_font.h"
 #include "export_text.h"
 #include "picture_convert.h"
@@ -182,6 +183,10 @@ private:
         std::string strMonth;
     };
     std::string Contents() const;
+    // The cover, drawn with the font file (when there is one): a picture readers show in their
+    // library, and the book's first page.
+    void AddCover(std::span<const StoredPost* const> shown, const std::string& strFontFile);
+    bool m_bCover = false;
     std::string Ncx(const std::string& title) const;
     // The chapters as groups of (the group's name, or empty, and its chapters' indexes).
     std::vector<std::pair<std::string, std::vector<std::size_t>>> Groups() const;
@@ -318,6 +323,39 @@ std::string Book::Ncx(const std::string& title) const {
            title + "</text></docTitle><navMap>" + points + "</navMap></ncx>\n";
 }
 
+void Book::AddCover(std::span<const StoredPost* const> shown, const std::string& strFontFile) {
+    if (strFontFile.empty()) {
+        return;
+    }
+    const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
+    const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
+    const CoverText text{FieldText(m_thread.strTitle), FieldText(m_thread.strStarter),
+                         first.empty() || last.empty() ? std::string()
+                         : first == last               ? first
+                                                       : first + " – " + last,
+                         FieldText(m_thread.strBoardName)};
+    const std::optional<std::string> cover = DrawCover(text, strFontFile);
+    if (!cover) {
+        return;
+    }
+    m_bCover = true;
+    m_zip.Add("OEBPS/images/cover.png", *cover);
+    m_zip.Add("OEBPS/cover.xhtml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+              "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\" lang=\"zh-CN\">"
+              "<head><meta charset=\"utf-8\"/><title>封面</title>"
+              "<style type=\"text/css\">body{margin:0;text-align:center}"
+              "img{max-width:100%;max-height:100%}</style></head>"
+              "<body><img src=\"images/cover.png\" alt=\"" +
+                  XmlField(m_thread.strTitle) + "\"/></body></html>\n");
+    m_manifest =
+        "<item id=\"cover-image\" href=\"images/cover.png\" media-type=\"image/png\""
+        " properties=\"cover-image\"/>\n"
+        "<item id=\"cover\" href=\"cover.xhtml\" media-type=\"application/xhtml+xml\"/>\n" +
+        m_manifest;
+    m_spine = "<itemref idref=\"cover\"/>" + m_spine;
+}
+
 std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
     // When the book was made is when the thread was last read: the same thread makes the same
     // book.
@@ -338,6 +376,10 @@ std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
         if (!last.empty()) {
             metadata += "<dc:coverage>" + first + " \xE2\x80\x93 " + last + "</dc:coverage>";
         }
+    }
+    // Readers of EPUB 2 find the cover by this.
+    if (m_bCover) {
+        metadata += "<meta name=\"cover\" content=\"cover-image\"/>";
     }
     return metadata + "<meta property=\"dcterms:modified\">" + szModified + "</meta>";
 }
@@ -369,6 +411,7 @@ std::string Book::Finish(std::span<const StoredPost* const> shown, const std::st
                       "font-family:\"vesk-book\",sans-serif");
     }
     m_zip.Add("OEBPS/style.css", style);
+    AddCover(shown, strFontFile.empty() ? InstalledChineseFont() : strFontFile);
     m_zip.Add("OEBPS/content.opf",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\""

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libcurl4-openssl-dev curl time
   libcpp-httplib-dev libsqlite3-dev libgumbo-dev libssl-dev libzip-dev epubcheck
-  libwebp-dev libpng-dev libharfbuzz-dev
+  libwebp-dev libpng-dev libharfbuzz-dev libfreetype-dev libfontconfig-dev
   libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins qt6-webengine-dev qt6-translations-l10n fonts-wqy-microhei
   xvfb xauth openbox xdotool

@@ -591,8 +591,14 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
             EXPECT_EQ(Count(strPackage, "href=\"" + strName.substr(6) + "\""), 1u) << strName;
         }
     }
-    EXPECT_EQ(nPictures, 250u);
-    EXPECT_EQ(Count(strPackage, "<itemref "), 60u);
+    EXPECT_EQ(nPictures, 251u);  // and the cover, drawn with the installed Chinese font
+    EXPECT_EQ(Count(strPackage, "<itemref "), 61u);
+    EXPECT_NE(strPackage.find("<spine toc=\"ncx\"><itemref idref=\"cover\"/>"), std::string::npos);
+    EXPECT_NE(strPackage.find("href=\"images/cover.png\" media-type=\"image/png\""
+                              " properties=\"cover-image\""),
+              std::string::npos);
+    EXPECT_NE(strPackage.find("<meta name=\"cover\" content=\"cover-image\"/>"), std::string::npos);
+    EXPECT_TRUE(entry("OEBPS/images/cover.png").starts_with("\x89PNG\r\n"));
     EXPECT_NE(strPackage.find("<dc:date>2024-03-05</dc:date>"), std::string::npos);
     // The EPUB 2 table of contents says what the navigation document says, in the same order:
     // chapters named by their days and floors, grouped by month.
