@@ -3,6 +3,7 @@
 
 #include "thread_export.h"
 
+#include "long_thread.h"
 #include "process.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <zip.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <webp/encode.h>
@@ -60,6 +62,44 @@ TEST(ThreadExportTest, EachFormatCarriesItsPictureAndAStoppedExportWritesNothing
             EXPECT_NE(strText.find("OEBPS/images/ab12.png"), std::string::npos);
         }
     }
+}
+
+// A book made again after the thread grew keeps its earlier chapters as they were, file and name,
+// so that a reader's place in them holds; the last one grows and new ones follow.
+TEST(ThreadExportTest, ABookMadeAgainKeepsItsEarlierChapters) {
+    test::TempDir dir;
+    ThreadStore store(dir.File("library.sqlite3"));
+    const ThreadKey key{"600519", "1"};
+    const auto chapters = [&] {
+        ExportChoice choice;
+        choice.format = ExportFormat::kEpub;
+        const std::string strBook = dir.File("diary.epub");
+        EXPECT_EQ(WriteThreadExport(store, *store.Find(key), choice, strBook), "");
+        std::map<std::string, std::string> files;
+        int nError = 0;
+        zip_t* pBook = zip_open(strBook.c_str(), ZIP_RDONLY, &nError);
+        for (zip_int64_t i = 0; pBook != nullptr && i < zip_get_num_entries(pBook, 0); ++i) {
+            const std::string strName = zip_get_name(pBook, static_cast<zip_uint64_t>(i), 0);
+            zip_file_t* pFile = zip_fopen_index(pBook, static_cast<zip_uint64_t>(i), 0);
+            char buffer[4096];
+            for (zip_int64_t n; (n = zip_fread(pFile, buffer, sizeof buffer)) > 0;) {
+                files[strName].append(buffer, static_cast<std::size_t>(n));
+            }
+            zip_fclose(pFile);
+        }
+        zip_close(pBook);
+        return files;
+    };
+    test::KeepThreadPages(store, key, 1, 5);  // 250 posts: chapters of 100, 100 and 50
+    std::map<std::string, std::string> before = chapters();
+    store.MarkRead(store.Find(key)->nId);
+    test::KeepThreadPages(store, key, 6, 9, 2);  // 200 more, new to the reader
+    std::map<std::string, std::string> after = chapters();
+    EXPECT_EQ(after["OEBPS/c1.xhtml"], before["OEBPS/c1.xhtml"]);
+    EXPECT_EQ(after["OEBPS/c2.xhtml"], before["OEBPS/c2.xhtml"]);
+    EXPECT_NE(after["OEBPS/c3.xhtml"], before["OEBPS/c3.xhtml"]);
+    EXPECT_FALSE(before.contains("OEBPS/c4.xhtml"));
+    EXPECT_TRUE(after.contains("OEBPS/c5.xhtml"));
 }
 
 // The characters of UTF-8 text.
