@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace vesk {
@@ -143,6 +144,54 @@ std::optional<std::string> DrawCover(const CoverText& text, const std::string& s
     canvas.Fill(0, kHeight - 24, kWidth, 24, 40);
     FT_Done_Face(pFace);
     return EncodeGreyPng(canvas.Pixels().data(), kWidth, kHeight);
+}
+
+std::vector<InstalledFont> InstalledChineseFonts() {
+    std::vector<InstalledFont> fonts;
+    FcConfig* pConfig = FcInitLoadConfigAndFonts();
+    if (pConfig == nullptr) {
+        return fonts;
+    }
+    FcPattern* pPattern = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=zh-cn"));
+    FcObjectSet* pObjects = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FILE, nullptr);
+    if (FcFontSet* pSet = FcFontList(pConfig, pPattern, pObjects)) {
+        for (int i = 0; i < pSet->nfont; ++i) {
+            FcChar8* pszFile = nullptr;
+            if (FcPatternGetString(pSet->fonts[i], FC_FILE, 0, &pszFile) != FcResultMatch) {
+                continue;
+            }
+            // The family's name in Chinese when the font names itself so, else its first.
+            std::string name;
+            FcChar8* pszFamily = nullptr;
+            FcChar8* pszLanguage = nullptr;
+            for (int n = 0;
+                 FcPatternGetString(pSet->fonts[i], FC_FAMILY, n, &pszFamily) == FcResultMatch;
+                 ++n) {
+                const bool bChinese =
+                    FcPatternGetString(pSet->fonts[i], FC_FAMILYLANG, n, &pszLanguage) ==
+                        FcResultMatch &&
+                    std::string_view(reinterpret_cast<const char*>(pszLanguage)).starts_with("zh");
+                if (name.empty() || bChinese) {
+                    name = reinterpret_cast<const char*>(pszFamily);
+                }
+                if (bChinese) {
+                    break;
+                }
+            }
+            const std::string file = reinterpret_cast<const char*>(pszFile);
+            if (std::none_of(fonts.begin(), fonts.end(),
+                             [&](const InstalledFont& font) { return font.strFile == file; })) {
+                fonts.push_back({name, file});
+            }
+        }
+        FcFontSetDestroy(pSet);
+    }
+    FcObjectSetDestroy(pObjects);
+    FcPatternDestroy(pPattern);
+    FcConfigDestroy(pConfig);
+    std::sort(fonts.begin(), fonts.end(),
+              [](const InstalledFont& a, const InstalledFont& b) { return a.strName < b.strName; });
+    return fonts;
 }
 
 std::string InstalledChineseFont() {

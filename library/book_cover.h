@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -20,5 +21,13 @@ std::optional<std::string> DrawCover(const CoverText& text, const std::string& s
 
 // An installed font that has Chinese, as fontconfig finds one; empty when there is none.
 std::string InstalledChineseFont();
+
+// The installed fonts that have Chinese, each as its family's name (in Chinese when the font
+// gives one) and its file, one a file, by name.
+struct InstalledFont {
+    std::string strName;
+    std::string strFile;
+};
+std::vector<InstalledFont> InstalledChineseFonts();
 
 }  // namespace vesk

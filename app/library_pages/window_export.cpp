@@ -1,5 +1,6 @@
 #include "window_export.h"
 
+#include "book_cover.h"
 #include "code_page.h"
 #include "shown_page.h"
 #include "thread_store.h"
@@ -82,6 +83,7 @@ namespace {
 struct ExportRows {
     QComboBox* pPosts;
     QCheckBox* pPictures;
+    QComboBox* pFont;  // a book's font: its file, or empty for none
 };
 
 ExportRows AddExportRows(QFileDialog& dialog, const PostFilter& filter) {
@@ -98,13 +100,23 @@ ExportRows AddExportRows(QFileDialog& dialog, const PostFilter& filter) {
     auto* pPictures = new QCheckBox(QStringLiteral("带上存下的图片"), &dialog);
     pPictures->setObjectName(QStringLiteral("exportPictures"));
     pPictures->setChecked(true);
+    // E-readers without a Chinese font show boxes: a book may bring the glyphs it needs.
+    auto* pFont = new QComboBox(&dialog);
+    pFont->setObjectName(QStringLiteral("exportFont"));
+    pFont->addItem(QStringLiteral("不带字体"), QString());
+    for (const InstalledFont& font : InstalledChineseFonts()) {
+        pFont->addItem(QString::fromStdString(font.strName), QString::fromStdString(font.strFile));
+    }
+    pFont->setToolTip(QStringLiteral("把书中用到的字放进电子书，没有中文字体的阅读器也能显示"));
     if (auto* pGrid = qobject_cast<QGridLayout*>(dialog.layout())) {
         const int nRow = pGrid->rowCount();
         pGrid->addWidget(new QLabel(QStringLiteral("帖子："), &dialog), nRow, 0);
         pGrid->addWidget(pPosts, nRow, 1);
         pGrid->addWidget(pPictures, nRow + 1, 1);
+        pGrid->addWidget(new QLabel(QStringLiteral("书中字体："), &dialog), nRow + 2, 0);
+        pGrid->addWidget(pFont, nRow + 2, 1);
     }
-    return {pPosts, pPictures};
+    return {pPosts, pPictures, pFont};
 }
 
 // Another type gives the name in the box its extension.
@@ -169,8 +181,12 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("导出"));
     dialog.setLabelText(QFileDialog::FileType, QStringLiteral("格式："));
     const ExportRows rows = AddExportRows(dialog, filter);
+    // Only a book carries a font.
+    rows.pFont->setEnabled(format == ExportFormat::kEpub);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
-        TakeExtension(dialog, formatAt(static_cast<int>(types.indexOf(type))));
+        const ExportFormat chosen = formatAt(static_cast<int>(types.indexOf(type)));
+        TakeExtension(dialog, chosen);
+        rows.pFont->setEnabled(chosen == ExportFormat::kEpub);
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -180,6 +196,9 @@ std::optional<ExportAsked> AskExport(QWidget* pParent, const QString& title, con
     asked.choice.filter = {static_cast<PostFilter::Mode>(rows.pPosts->currentData().toInt()),
                            filter.strNameList};
     asked.choice.bPictures = rows.pPictures->isChecked();
+    if (asked.choice.format == ExportFormat::kEpub) {
+        asked.choice.strFontFile = rows.pFont->currentData().toString().toStdString();
+    }
     const std::optional<QString> path =
         WithExtension(pParent, dialog.selectedFiles().constFirst(), asked.choice.format);
     if (!path) {

@@ -735,7 +735,7 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
     ASSERT_TRUE(Access(viewer.dialog).OpenKeptThread(key));
     const QTemporaryDir out;
     // Answers the save dialog once it opens, and tells what it offered.
-    const auto exportAs = [&](const QString& name, int nType, int nPosts) {
+    const auto exportAs = [&](const QString& name, int nType, int nPosts, int nFont = 0) {
         QString offered;
         QTimer::singleShot(0, [&] {
             QFileDialog* pDialog = nullptr;
@@ -749,6 +749,10 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
                       QFileInfo(pDialog->selectedFiles().value(0)).dir().path();
             pDialog->selectNameFilter(pDialog->nameFilters().value(nType));
             pPosts->setCurrentIndex(nPosts);
+            auto* pFont = pDialog->findChild<QComboBox*>(QStringLiteral("exportFont"));
+            ASSERT_NE(pFont, nullptr);
+            ASSERT_LT(nFont, pFont->count());
+            pFont->setCurrentIndex(nFont);
             pDialog->selectFile(out.filePath(name));
             QMetaObject::invokeMethod(pDialog, "accept");
         });
@@ -798,6 +802,11 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
     EXPECT_EQ(viewer.Bar().Text().toStdString(),
               "本帖已导出，3 张图片在旁边的文件夹 全部_pictures 中：");
     EXPECT_EQ(QDir(out.filePath(QStringLiteral("全部_pictures"))).entryList(QDir::Files).size(), 3);
+    // A book may carry the installed Chinese font the dialog offers (the test machine has one).
+    exportAs(QStringLiteral("书.epub"), 1, 1, 1);
+    EXPECT_NE(test::ReadFile(out.filePath(QStringLiteral("书.epub")).toStdString())
+                  .find("OEBPS/fonts/book.ttf"),
+              std::string::npos);
 }
 
 }  // namespace
