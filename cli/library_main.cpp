@@ -455,8 +455,8 @@ public:
         choice.bOnlyUnread = m_options.bNew;
         choice.bPictures = !m_options.bNoImages;
         choice.strFontFile = m_options.strFont;
-        if (!choice.strFontFile.empty() && !SubsetFont(choice.strFontFile, "字")) {
-            std::fprintf(stderr, "vesk-library：%s 不是能读的字体文件\n",
+        if (!choice.strFontFile.empty() && !HasChineseCharacters(choice.strFontFile)) {
+            std::fprintf(stderr, "vesk-library：%s 不是含有中文字的字体文件\n",
                          choice.strFontFile.c_str());
             return kExitRejected;
         }

@@ -2,11 +2,34 @@
 
 #include <unistd.h>
 
+#include <sys/ioctl.h>
+
 namespace vesk {
 
 namespace {
 
 constexpr auto kEvery = std::chrono::milliseconds(100);
+
+// The line cut to the terminal's width, so that it never wraps onto a row it cannot write over:
+// a character beyond ASCII takes two columns (the Chinese ones do).
+std::string Fitted(const std::string& line, int nFd) {
+    winsize size{};
+    if (ioctl(nFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+        return line;
+    }
+    const std::size_t nColumns = size.ws_col - 1U;
+    std::size_t nWidth = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto lead = static_cast<unsigned char>(line[i]);
+        const std::size_t nLength = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        nWidth += lead < 0x80 ? 1 : 2;
+        if (nWidth > nColumns) {
+            return line.substr(0, i);
+        }
+        i += nLength;
+    }
+    return line;
+}
 
 }  // namespace
 
@@ -40,7 +63,7 @@ void ProgressLine::Pages(int nPage, int nPosts) {
         std::snprintf(szSpeed, sizeof szSpeed, "%.1f", m_nPages / seconds);
         strLine += std::string("，每秒 ") + szSpeed + " 页";
     }
-    Say(strLine, "第 " + std::to_string(nPage) + " 页已读，共 " + std::to_string(nPosts) + " 帖",
+    Say(strLine, "第" + std::to_string(nPage) + "页已读，共 " + std::to_string(nPosts) + " 帖",
         m_nPages == 1);
 }
 
@@ -82,7 +105,7 @@ void ProgressLine::Say(const std::string& strLine, const std::string& strStep, b
         return;
     }
     // Written over from the start of the line, the rest of the old one cleared.
-    std::fprintf(m_pOut, "\r%s\x1b[K", strLine.c_str());
+    std::fprintf(m_pOut, "\r%s\x1b[K", Fitted(strLine, fileno(m_pOut)).c_str());
     std::fflush(m_pOut);
     m_shownAt = now;
     m_bShown = true;

@@ -58,6 +58,21 @@ unsigned int ChineseFace(hb_blob_t* pBlob) {
 
 }  // namespace
 
+bool HasChineseCharacters(const std::string& strFile) {
+    const Blob blob(hb_blob_create_from_file_or_fail(strFile.c_str()));
+    if (blob == nullptr || hb_face_count(blob.get()) == 0) {
+        return false;
+    }
+    const Face face(hb_face_create(blob.get(), ChineseFace(blob.get())));
+    hb_font_t* pFont = hb_font_create(face.get());
+    hb_codepoint_t glyph = 0;
+    // 中文: two of the commonest characters.
+    const bool bChinese = hb_font_get_nominal_glyph(pFont, 0x4E2D, &glyph) != 0 &&
+                          hb_font_get_nominal_glyph(pFont, 0x6587, &glyph) != 0;
+    hb_font_destroy(pFont);
+    return bChinese;
+}
+
 std::optional<BookFont> SubsetFont(const std::string& strFile, std::string_view text) {
     const Blob blob(hb_blob_create_from_file_or_fail(strFile.c_str()));
     if (blob == nullptr || hb_face_count(blob.get()) == 0) {

@@ -19,4 +19,7 @@ struct BookFont {
 // reads.
 std::optional<BookFont> SubsetFont(const std::string& strFile, std::string_view text);
 
+// Whether the font file (its face SubsetFont takes) is a font with Chinese characters in it.
+bool HasChineseCharacters(const std::string& strFile);
+
 }  // namespace vesk

@@ -101,12 +101,6 @@ constexpr std::string_view kBookStyle =
     ".who{font-weight:bold;border:1px solid;border-radius:3px;padding:0 3px}"
     ".body{margin:0 0 0.8em 0.8em}img{max-width:100%}";
 
-// A post's mark in a book: a deletion or an edit is a fact of the post; being new is only news of
-// the day, and would change a chapter a reader is in when the book is made again.
-std::string_view BookMark(const StoredPost& post) {
-    return post.bDeleted || post.state == PostState::kEdited ? MarkOf(post) : std::string_view();
-}
-
 // More chapters than this are grouped by the month they begin in.
 constexpr std::size_t kChaptersUngrouped = 12;
 
@@ -247,7 +241,7 @@ void Book::AddChapter(std::size_t nNumber, std::span<const StoredPost* const> po
             std::string("<div class=\"post") + (bStarter ? " starter" : "") +
             "\"><p class=\"head\">" + FloorText(*pPost) + " \xC2\xB7 " +
             XmlField(pPost->strAuthor) + (bStarter ? " <span class=\"who\">楼主</span>" : "") +
-            " \xC2\xB7 " + XmlField(pPost->strTime) + Xml(Utf8(BookMark(*pPost))) +
+            " \xC2\xB7 " + XmlField(pPost->strTime) + Xml(Utf8(ExportMark(*pPost))) +
             "</p><div class=\"body\">" + BookBody(pPost->strBody, picture) + "</div></div>\n";
     }
     chapter += "</body></html>\n";

@@ -84,7 +84,7 @@ std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>
             .append(" <span class=time>")
             .append(Utf8(EscapeFieldText(pPost->strTime)))
             .append("</span>")
-            .append(Xml(Utf8(MarkOf(*pPost))))
+            .append(Xml(Utf8(ExportMark(*pPost))))
             .append("</p><div class=body>")
             .append(Utf8(SanitiseBody(ShownBody(pPost->strBody), pictures, form)))
             .append("</div></article>\n");

@@ -39,7 +39,7 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
             text += std::to_string(pPost->nFloor) + "\xE6\xA5\xBC \xC2\xB7 ";
         }
         text += FieldLine(pPost->strAuthor) + " \xC2\xB7 " + FieldLine(pPost->strTime) +
-                Utf8(MarkOf(*pPost)) + "\n\n";
+                Utf8(ExportMark(*pPost)) + "\n\n";
         text += MarkdownBody(pPost->strBody, picture) + "\n\n";
     }
     return exported;

@@ -52,6 +52,10 @@ std::string DayOf(std::string_view time) {
     return bDay ? text.substr(0, 10) : std::string();
 }
 
+std::string_view ExportMark(const StoredPost& post) {
+    return post.bDeleted || post.state == PostState::kEdited ? MarkOf(post) : std::string_view();
+}
+
 std::vector<const StoredPost*> ShownPosts(const StoredThread& thread,
                                           const std::vector<StoredPost>& posts,
                                           const PostFilter& filter, bool bOnlyUnread) {

@@ -21,6 +21,9 @@ std::string Xml(std::string_view text);
 std::string XmlField(std::string_view gbk);
 // The day a post's time names ("2024-03-05"), or empty.
 std::string DayOf(std::string_view time);
+// A post's mark in an export: a deletion or an edit is a fact of the post; being new is only news
+// of the day, and would change a file made again (a book's chapter a reader is in) for nothing.
+std::string_view ExportMark(const StoredPost& post);
 // The posts the filter shows, with bOnlyUnread those not read.
 std::vector<const StoredPost*> ShownPosts(const StoredThread& thread,
                                           const std::vector<StoredPost>& posts,

@@ -273,6 +273,9 @@ void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& ke
                 end.error = QStringLiteral("无法写入 %1。").arg(QString::fromStdString(strFailed));
             }
             end.nPictures = static_cast<int>(packed.size());
+            if (store.CheckedAt(thread->nId) == 0) {
+                end.nPartOnly = store.CountPosts(thread->nId);
+            }
         }
     } catch (const LibraryError& error) {
         end.error = error.IsBusy() ? QStringLiteral("帖子库正忙：另一个程序正在写入，请稍后再试。")
@@ -356,6 +359,15 @@ void WindowExport::OnDone(const ThreadExporter::End& end) {
                                 .arg(end.nPictures)
                                 .arg(file.completeBaseName())
                           : QStringLiteral("本帖已导出，%1 张图片在内：").arg(end.nPictures);
+        // A thread the go kept in part is exported in part: the reader is told, and how to have
+        // it whole.
+        if (end.nPartOnly >= 0) {
+            result.text =
+                QStringLiteral(
+                    "帖子库里只有本帖的前 %1 帖，导出的只是这些（读取全帖后再导出可得全帖）。")
+                    .arg(end.nPartOnly) +
+                result.text;
+        }
     }
     told(result);
 }

@@ -42,6 +42,8 @@ public:
         QString error;  // empty when every file was written
         bool bCancelled = false;
         int nPictures = 0;
+        // The library holds only part of the thread (never read to its end): its posts kept.
+        int nPartOnly = -1;
     };
     using Progress = std::function<void(int nPacked, int nTotal)>;
     using Done = std::function<void(const End& end)>;

@@ -807,6 +807,11 @@ TEST_F(ViewerLibraryTest, AnExportFromThePopUpTakesTheShownFilterAndItsPicturesA
     EXPECT_NE(test::ReadFile(out.filePath(QStringLiteral("书.epub")).toStdString())
                   .find("OEBPS/fonts/book.ttf"),
               std::string::npos);
+    // A thread the go kept in part (40 of its 44 pages) is exported in part, and the bar says so.
+    ASSERT_TRUE(viewer.Fetch(Thread("/look,600036,1000004.html")));
+    exportAs(QStringLiteral("部分.html"), 0, 0);
+    EXPECT_TRUE(viewer.Bar().Text().startsWith(QStringLiteral("帖子库里只有本帖的前 2000 帖")))
+        << viewer.Bar().Text().toStdString();
 }
 
 }  // namespace
