@@ -252,13 +252,14 @@ private:
             m_bShown = true;
             const std::string src(TrimWhiteSpace(Attribute(element, "src")));
             const std::string path = m_picture ? m_picture(src) : std::string();
-            if (!path.empty()) {
+            const std::string& address = IsWebAddress(path) ? path : src;
+            if (!path.empty() && !IsWebAddress(path)) {
                 m_out += "<img";
                 AppendAttribute(m_out, "src", path);
                 m_out += " alt=\"\xE5\x9B\xBE\xE7\x89\x87\"/>";
-            } else if (IsWebAddress(src)) {
+            } else if (IsWebAddress(address)) {
                 m_out += "<a";
-                AppendAttribute(m_out, "href", ValidUri(src));
+                AppendAttribute(m_out, "href", ValidUri(address));
                 m_out += ">[\xE5\x9B\xBE\xE7\x89\x87]</a>";
             } else {
                 m_out += "[\xE5\x9B\xBE\xE7\x89\x87]";

@@ -29,8 +29,8 @@ std::string MarkdownBody(std::string_view body,
 
 // A body as XHTML for a book (UTF-8, phrasing content only, to stand inside one div): text, bold,
 // italics, underlines, colours, links to http and https and line breaks; blocks become line
-// breaks; what scripts and the like hold left out. A picture is shown from the path picture(src)
-// gives, or, when that is empty, linked to its address.
+// breaks; what scripts and the like hold left out. A picture is shown from the path in the book
+// picture(src) gives; linked to the web address it gives instead, or to src when that is one.
 std::string BookBody(std::string_view body,
                      const std::function<std::string(const std::string& src)>& picture);
 

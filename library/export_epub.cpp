@@ -1,6 +1,7 @@
 // The EPUB book of an export: a zip container made in memory, its chapters, table of contents
 // and package document.
 
+#include "body_tree.h"
 #include "body_writers.h"
 #include "book_cover.h"
 #include "book_font.h"
@@ -201,7 +202,11 @@ private:
 std::string Book::Picture(const std::string& src) {
     std::optional<CarriedPicture> carried = Carried(src, m_pictures, m_bPictures, m_source);
     if (!carried) {
-        return {};
+        // Not in the book: linked to where it was fetched from, when that is known.
+        const auto found = m_pictures.find(src);
+        return found != m_pictures.end() && body::IsWebAddress(found->second.strAddress)
+                   ? found->second.strAddress
+                   : std::string();
     }
     // Many readers show no WebP: the book carries it as PNG, or not at all.
     if (carried->picture.strType == "image/webp") {
@@ -329,7 +334,7 @@ void Book::AddCover(std::span<const StoredPost* const> shown, const std::string&
     }
     const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
     const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
-    const CoverText text{FieldText(m_thread.strTitle), FieldText(m_thread.strStarter),
+    const CoverText text{FieldText(BareTitle(m_thread)), FieldText(m_thread.strStarter),
                          first.empty() || last.empty() ? std::string()
                          : first == last               ? first
                                                        : first + " – " + last,
@@ -347,7 +352,7 @@ void Book::AddCover(std::span<const StoredPost* const> shown, const std::string&
               "<style type=\"text/css\">body{margin:0;text-align:center}"
               "img{max-width:100%;max-height:100%}</style></head>"
               "<body><img src=\"images/cover.png\" alt=\"" +
-                  XmlField(m_thread.strTitle) + "\"/></body></html>\n");
+                  XmlField(BareTitle(m_thread)) + "\"/></body></html>\n");
     m_manifest =
         "<item id=\"cover-image\" href=\"images/cover.png\" media-type=\"image/png\""
         " properties=\"cover-image\"/>\n"
@@ -367,7 +372,7 @@ std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
     const std::string first = shown.empty() ? std::string() : DayOf(shown.front()->strTime);
     const std::string last = shown.empty() ? std::string() : DayOf(shown.back()->strTime);
     std::string metadata = "<dc:identifier id=\"id\">" + Identifier() +
-                           "</dc:identifier><dc:title>" + XmlField(m_thread.strTitle) +
+                           "</dc:identifier><dc:title>" + XmlField(BareTitle(m_thread)) +
                            "</dc:title><dc:language>zh-CN</dc:language><dc:creator>" +
                            XmlField(m_thread.strStarter) + "</dc:creator><dc:publisher>" +
                            XmlField(m_thread.strBoardName) + "</dc:publisher>";
@@ -385,7 +390,7 @@ std::string Book::Metadata(std::span<const StoredPost* const> shown) const {
 }
 
 std::string Book::Finish(std::span<const StoredPost* const> shown, const std::string& strFontFile) {
-    const std::string title = XmlField(m_thread.strTitle);
+    const std::string title = XmlField(BareTitle(m_thread));
     const std::string nav =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
         "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""

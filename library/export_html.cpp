@@ -50,7 +50,7 @@ std::string ExportHtml(const StoredThread& thread, const std::vector<StoredPost>
                        bool bPictures, const PictureSource& source) {
     using namespace exporting;
     const std::vector<const StoredPost*> shown = ShownPosts(thread, posts, filter, bOnlyUnread);
-    const std::string title = Utf8(EscapeFieldText(thread.strTitle));
+    const std::string title = Utf8(EscapeFieldText(BareTitle(thread)));
     std::string page;
     page.reserve(shown.size() * 400 + 4096);
     page.append("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">\n")

@@ -29,7 +29,7 @@ MarkdownExport ExportMarkdown(const StoredThread& thread, const std::vector<Stor
         return path;
     };
     std::string& text = exported.strText;
-    text = "# " + FieldLine(thread.strTitle) + "\n\n";
+    text = "# " + FieldLine(BareTitle(thread)) + "\n\n";
     text += "\xE7\x89\x88\xE5\x9D\x97\xEF\xBC\x9A" + FieldLine(thread.strBoardName) +
             " \xC2\xB7 \xE6\xA5\xBC\xE4\xB8\xBB\xEF\xBC\x9A" + FieldLine(thread.strStarter) +
             "\n\n";

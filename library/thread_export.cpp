@@ -37,6 +37,17 @@ std::vector<StoredPost> PostsToShow(ThreadStore& store, const StoredThread& thre
                                                 : std::nullopt);
 }
 
+std::string_view BareTitle(const StoredThread& thread) {
+    const std::string_view title = thread.strTitle;
+    const std::string suffix = "_" + thread.strBoardName + "_";
+    const std::size_t nAt = title.rfind(suffix);
+    if (thread.strBoardName.empty() || nAt == std::string_view::npos || nAt == 0 ||
+        title.find('_', nAt + suffix.size()) != std::string_view::npos) {
+        return title;
+    }
+    return title.substr(0, nAt);
+}
+
 std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                               const ExportChoice& choice, const std::string& strPath,
                               const PictureSource& source, const std::function<bool()>& stopped) {

@@ -79,6 +79,10 @@ std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
                               const PictureSource& source = {},
                               const std::function<bool()>& stopped = {});
 
+// The thread's title as an export names it: without what the board adds after it
+// ("_<board name>_<site>"), which the export shows apart.
+std::string_view BareTitle(const StoredThread& thread);
+
 // Base64 of bytes, as data addresses write them.
 std::string Base64(std::string_view bytes);
 

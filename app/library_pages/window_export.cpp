@@ -302,8 +302,9 @@ void WindowExport::Export(const StoredThread& thread, const PostFilter& filter) 
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
     }
-    const std::optional<ExportAsked> asked = AskExport(
-        &m_window, QString::fromStdU16String(GbkToUtf16(thread.strTitle)), folder, format, filter);
+    const std::optional<ExportAsked> asked =
+        AskExport(&m_window, QString::fromStdU16String(GbkToUtf16(BareTitle(thread))), folder,
+                  format, filter);
     if (!asked) {
         return;
     }

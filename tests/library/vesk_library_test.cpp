@@ -531,7 +531,7 @@ TEST_F(VeskLibraryTest, AnExportCarriesItsStyleAndPicturesInside) {
     // Made to be read on a phone: UTF-8, the title, a viewport; the starter's posts say so.
     for (const char* pszHead :
          {"<meta charset=\"utf-8\">", "<meta name=\"viewport\" content=\"width=device-width",
-          "<title>茅台长线实盘日记", "prefers-color-scheme:dark"}) {
+          "<title>茅台长线实盘日记：每周更新持仓与思考</title>", "prefers-color-scheme:dark"}) {
         EXPECT_NE(strAll.find(pszHead), std::string::npos) << pszHead;
     }
     const std::string strStarter = exported({"--mode", "starter"}, "thread.htm");
