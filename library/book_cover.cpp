@@ -1,5 +1,6 @@
 #include "book_cover.h"
 
+#include "code_page.h"
 #include "picture_convert.h"
 
 #include <fontconfig/fontconfig.h>
@@ -20,26 +21,6 @@ constexpr int kWidth = 600;
 constexpr int kHeight = 900;
 constexpr int kMargin = 50;
 
-// The characters of UTF-8 text; a byte that starts no character is passed over.
-std::vector<char32_t> Characters(const std::string& text) {
-    std::vector<char32_t> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t nLength = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (lead >= 0x80 && lead < 0xC0) {
-            ++i;
-            continue;
-        }
-        char32_t code = nLength == 1 ? lead : lead & (0x7F >> nLength);
-        for (std::size_t n = 1; n < nLength && i + n < text.size(); ++n) {
-            code = (code << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
-        }
-        characters.push_back(code);
-        i += nLength;
-    }
-    return characters;
-}
-
 // A grey picture being drawn on: white, and text in shades of grey from black.
 class Canvas final {
 public:
@@ -53,7 +34,7 @@ public:
         std::vector<char32_t> line;
         int nWidth = 0;
         int nLine = 0;
-        const std::vector<char32_t> characters = Characters(text);
+        const std::vector<char32_t> characters = Utf8CodePoints(text);
         for (std::size_t i = 0; i <= characters.size(); ++i) {
             const bool bEnd = i == characters.size();
             const int nAdvance = bEnd ? 0 : Advance(characters[i]);

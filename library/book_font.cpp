@@ -1,5 +1,7 @@
 #include "book_font.h"
 
+#include "code_page.h"
+
 #include <hb.h>
 
 #include <hb-ot.h>
@@ -18,24 +20,6 @@ using Blob = std::unique_ptr<hb_blob_t, HbFree<hb_blob_t, hb_blob_destroy>>;
 using Face = std::unique_ptr<hb_face_t, HbFree<hb_face_t, hb_face_destroy>>;
 using SubsetInput =
     std::unique_ptr<hb_subset_input_t, HbFree<hb_subset_input_t, hb_subset_input_destroy>>;
-
-// The characters of UTF-8 text into the set; a byte that starts no character is passed over.
-void AddCharacters(hb_set_t* pSet, std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t nLength = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (lead >= 0x80 && lead < 0xC0) {
-            ++i;
-            continue;
-        }
-        hb_codepoint_t code = nLength == 1 ? lead : lead & (0x7F >> nLength);
-        for (std::size_t n = 1; n < nLength && i + n < text.size(); ++n) {
-            code = (code << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
-        }
-        hb_set_add(pSet, code);
-        i += nLength;
-    }
-}
 
 // The face for Chinese text: named for Simplified Chinese when the collection has one.
 unsigned int ChineseFace(hb_blob_t* pBlob) {
@@ -86,7 +70,10 @@ std::optional<BookFont> SubsetFont(const std::string& strFile, std::string_view 
     if (input == nullptr) {
         return std::nullopt;
     }
-    AddCharacters(hb_subset_input_unicode_set(input.get()), text);
+    hb_set_t* pCharacters = hb_subset_input_unicode_set(input.get());
+    for (const char32_t code : Utf8CodePoints(text)) {
+        hb_set_add(pCharacters, code);
+    }
     // A reader's screen needs no hinting; the book is smaller without it.
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING);
     const Face subset(hb_subset_or_fail(face.get(), input.get()));

@@ -194,4 +194,23 @@ std::string Utf16ToGbk(std::u16string_view text) {
     return Convert("GBK", "UTF-16LE", bytes, Replacement{"?", 2}).value_or(std::string());
 }
 
+std::vector<char32_t> Utf8CodePoints(std::string_view text) {
+    std::vector<char32_t> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead >= 0x80 && lead < 0xC0) {
+            ++i;
+            continue;
+        }
+        const std::size_t nLength = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = nLength == 1 ? lead : lead & (0x7F >> nLength);
+        for (std::size_t n = 1; n < nLength && i + n < text.size(); ++n) {
+            code = (code << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
+        }
+        characters.push_back(code);
+        i += nLength;
+    }
+    return characters;
+}
+
 }  // namespace vesk

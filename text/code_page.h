@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk {
 
@@ -21,5 +22,9 @@ std::string Utf16ToGbk(std::u16string_view text);
 // For markup: a character that GBK cannot hold becomes a numeric character reference ("&#128512;"),
 // a byte that is no UTF-8 the reference of U+FFFD.
 std::string Utf8ToGbkMarkup(std::string_view text);
+
+// The characters of UTF-8 text, each as its code point; a byte that starts no character is passed
+// over.
+std::vector<char32_t> Utf8CodePoints(std::string_view text);
 
 }  // namespace vesk
