@@ -39,7 +39,7 @@ public:
             const bool bEnd = i == characters.size();
             const int nAdvance = bEnd ? 0 : Advance(characters[i]);
             if (bEnd || nWidth + nAdvance > kWidth - 2 * kMargin) {
-                if (!bEnd && nLine + 1 == nLines) {
+                if (!bEnd && nLine + 1 == nLines && !line.empty()) {
                     line.back() = U'\u2026';
                 }
                 Line(line, kMargin, y + nLine * nLineHeight + nSize, shade);
