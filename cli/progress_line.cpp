@@ -51,7 +51,6 @@ ProgressLine::~ProgressLine() {
 }
 
 void ProgressLine::Pages(int nPage, int nPosts) {
-    m_nPage = nPage;
     m_nPosts = nPosts;
     ++m_nPages;
     const double seconds =

@@ -41,7 +41,6 @@ private:
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point m_shownAt{};
     bool m_bShown = false;
-    int m_nPage = 0;
     int m_nPosts = 0;
     int m_nPages = 0;  // pages read in all, for the speed
 };
