@@ -455,6 +455,8 @@ public:
         choice.bOnlyUnread = m_options.bNew;
         choice.bPictures = !m_options.bNoImages;
         choice.strFontFile = m_options.strFont;
+        choice.strPageAddress =
+            ThreadPageAddress(m_options.strBase, thread->key.strBoardCode, thread->key.strThreadId);
         if (!choice.strFontFile.empty() && !HasChineseCharacters(choice.strFontFile)) {
             std::fprintf(stderr, "vesk-library：%s 不是含有中文字的字体文件\n",
                          choice.strFontFile.c_str());

@@ -1,5 +1,6 @@
 #include "thread_export.h"
 
+#include "picture_sources.h"
 #include "result_page.h"
 
 #include <filesystem>
@@ -63,7 +64,14 @@ std::string WriteThreadExport(ThreadStore& store, const StoredThread& thread,
         return stop() || WriteResultFile(strFile, strBytes);
     };
     const std::vector<StoredPost> posts = PostsToShow(store, thread, choice.filter);
-    const PictureMap pictures = store.Pictures(thread.nId);
+    PictureMap pictures = store.Pictures(thread.nId);
+    if (!choice.strPageAddress.empty()) {
+        for (auto& [src, ref] : pictures) {
+            ref.strAddress = ref.strAddress.empty()
+                                 ? ResolvePictureAddress(src, choice.strPageAddress)
+                                 : ref.strAddress;
+        }
+    }
     switch (choice.format) {
         case ExportFormat::kHtml:
             return write(strPath, ExportHtml(thread, posts, choice.filter, choice.bOnlyUnread,

@@ -62,6 +62,9 @@ struct ExportChoice {
     bool bOnlyUnread = false;
     bool bPictures = true;
     std::string strFontFile;  // a book's font, or empty
+    // The thread's first page at the forum: a picture never fetched links to the address its src
+    // names from there (empty: to its src alone).
+    std::string strPageAddress;
 };
 
 // The posts of a kept thread the filter may show, from the library: the starter's alone when

@@ -17,7 +17,8 @@ LibraryRooms::LibraryRooms(const std::string& strFile, Places places,
       m_pLibrary(std::make_unique<WindowLibrary>(strFile)),
       m_pSearch(
           std::make_unique<WindowSearch>(strFile, places.searchBar, places.shown, places.browser)),
-      m_pExport(std::make_unique<WindowExport>(strFile, places.settings, places.window)),
+      m_pExport(std::make_unique<WindowExport>(strFile, places.settings, places.window,
+                                               watchSettings.strBaseAddress)),
       m_pWatch(
           std::make_unique<WindowWatch>(strFile, watchSettings, std::move(window.isBusy), icon)) {
     m_pExport->told = [this](const WindowExport::Told& told) {

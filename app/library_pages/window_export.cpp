@@ -2,6 +2,7 @@
 
 #include "book_cover.h"
 #include "code_page.h"
+#include "forum_address.h"
 #include "shown_page.h"
 #include "thread_store.h"
 #include "viewer_settings.h"
@@ -284,8 +285,12 @@ void ThreadExporter::Work(const std::string& strLibraryFile, const ThreadKey& ke
     Post([this, end] { m_done(end); });
 }
 
-WindowExport::WindowExport(std::string strLibraryFile, ViewerSettings& settings, QWidget& window)
-    : m_strLibraryFile(std::move(strLibraryFile)), m_settings(settings), m_window(window) {}
+WindowExport::WindowExport(std::string strLibraryFile, ViewerSettings& settings, QWidget& window,
+                           std::string strBaseAddress)
+    : m_strLibraryFile(std::move(strLibraryFile)),
+      m_settings(settings),
+      m_strBaseAddress(std::move(strBaseAddress)),
+      m_window(window) {}
 
 WindowExport::~WindowExport() {
     m_pExporter.reset();
@@ -302,12 +307,14 @@ void WindowExport::Export(const StoredThread& thread, const PostFilter& filter) 
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
     }
-    const std::optional<ExportAsked> asked =
+    std::optional<ExportAsked> asked =
         AskExport(&m_window, QString::fromStdU16String(GbkToUtf16(BareTitle(thread))), folder,
                   format, filter);
     if (!asked) {
         return;
     }
+    asked->choice.strPageAddress =
+        ThreadPageAddress(m_strBaseAddress, thread.key.strBoardCode, thread.key.strThreadId);
     m_settings.SetLastExport(Extension(asked->choice.format),
                              QFileInfo(asked->path).absolutePath());
     m_path = asked->path;

@@ -77,7 +77,9 @@ class WindowExport final : public QObject {
     Q_OBJECT
 
 public:
-    WindowExport(std::string strLibraryFile, ViewerSettings& settings, QWidget& window);
+    // strBaseAddress: the forum, where the pictures never fetched are linked from.
+    WindowExport(std::string strLibraryFile, ViewerSettings& settings, QWidget& window,
+                 std::string strBaseAddress);
     ~WindowExport() override;
 
     bool IsRunning() const { return m_pExporter != nullptr; }
@@ -98,6 +100,7 @@ private:
 
     std::string m_strLibraryFile;
     ViewerSettings& m_settings;
+    std::string m_strBaseAddress;
     QWidget& m_window;
     std::unique_ptr<ThreadExporter> m_pExporter;
     QPointer<QProgressDialog> m_pProgress;

@@ -504,11 +504,15 @@ TEST_F(VeskLibraryTest, ASearchGivesALineAPostAndAPageWithOrWithoutTheIndex) {
 }
 
 // A picture never fetched links to the address its src names from the thread's page, a src
-// relative to the page too.
+// relative to the page too: in show's page and in an export.
 TEST_F(VeskLibraryTest, APictureNeverFetchedLinksToItsAddress) {
     ASSERT_EQ(Library({"refresh", "--no-images", Url(kLong)}).nExitCode, 0);
     ASSERT_EQ(Library({"show", Url(kLong)}).nExitCode, 0);
     EXPECT_EQ(Count(ReadFile(dir.File("post.htm")),
+                    "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"),
+              299u);
+    ASSERT_EQ(Library({"export", "--out", "diary.html", Url(kLong)}).nExitCode, 0);
+    EXPECT_EQ(Count(ReadFile(dir.File("diary.html")),
                     "<a class=vk-nopic href=\"" + forum.BaseAddress() + "/"),
               299u);
 }
