@@ -345,10 +345,15 @@ SearchIndexState ThreadStore::SearchIndex() {
     return ReadSearchIndex(m_db);
 }
 
-void ThreadStore::CatchUpSearchIndex() {
+bool ThreadStore::SearchIndexPresent() {
     Statement& present = Cached(kSearchIndexPresent);
-    const bool bIndex = present.Step() && present.Int(0) > 0;
+    const bool bPresent = present.Step() && present.Int(0) > 0;
     present.Reset();
+    return bPresent;
+}
+
+void ThreadStore::CatchUpSearchIndex() {
+    const bool bIndex = SearchIndexPresent();
     if (bIndex) {
         Transaction transaction(m_db);
         Cached(kIndexPostsAboveMark).Run();

@@ -269,6 +269,8 @@ private:
     // The nearest page before nPage that was read; all zero when none was.
     PageRow PageBefore(std::int64_t nThread, int nPage);
     Statement& Cached(const char* pszSql);
+    // Whether the library has the search index's tables, by a statement kept prepared.
+    bool SearchIndexPresent();
     void RecordChange(std::int64_t nThread, std::int32_t nFloor, int nKind, std::int64_t nWhen,
                       std::string_view body);
     // The post is deleted, and marked so until the reader has seen it.

@@ -336,9 +336,7 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
     last.Step();
     const std::int64_t nLastBefore = last.Int(0);
     last.Reset();
-    Statement& present = Cached(kSearchIndexPresent);
-    const bool bIndex = present.Step() && present.Int(0) > 0;
-    present.Reset();
+    const bool bIndex = SearchIndexPresent();
     if (bIndex) {
         Cached(kMarkBelowNewPosts).Bind(1, nLastBefore).Run();
     }
