@@ -135,6 +135,30 @@ void Database::DefineFunction(const char* pszName, TextFunction function) {
     }
 }
 
+void Database::DefineFunction(const char* pszName, IntFunction function) {
+    const auto call = [](sqlite3_context* pContext, int, sqlite3_value** ppValues) {
+        if (sqlite3_value_type(ppValues[0]) == SQLITE_NULL) {
+            sqlite3_result_null(pContext);
+            return;
+        }
+        const auto* pBytes = static_cast<const char*>(sqlite3_value_blob(ppValues[0]));
+        const auto nBytes = static_cast<std::size_t>(sqlite3_value_bytes(ppValues[0]));
+        const auto intFunction = reinterpret_cast<IntFunction>(sqlite3_user_data(pContext));
+        try {
+            sqlite3_result_int64(pContext,
+                                 intFunction(pBytes != nullptr ? std::string_view(pBytes, nBytes)
+                                                               : std::string_view()));
+        } catch (const std::bad_alloc&) {
+            sqlite3_result_error_nomem(pContext);
+        }
+    };
+    if (sqlite3_create_function_v2(m_pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   reinterpret_cast<void*>(function), call, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK) {
+        Fail();
+    }
+}
+
 void Database::DefineTokenizer(const char* pszName, fts5_tokenizer& tokenizer) {
     // FTS5 hands out its interface as a pointer bound to a statement of its own function.
     fts5_api* pApi = nullptr;

@@ -46,6 +46,9 @@ public:
     // SQL calls it by name; its value is text. NULL stays NULL.
     using TextFunction = std::string (*)(std::string_view text);
     void DefineFunction(const char* pszName, TextFunction function);
+    // The same, whose value is an integer.
+    using IntFunction = std::int64_t (*)(std::string_view text);
+    void DefineFunction(const char* pszName, IntFunction function);
     // A full-text tokenizer for this connection's FTS5 tables, as they name it; it must outlive
     // the connection.
     void DefineTokenizer(const char* pszName, fts5_tokenizer& tokenizer);

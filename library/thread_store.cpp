@@ -287,7 +287,7 @@ std::vector<ThreadListing> ThreadStore::List() {
         " (SELECT coalesce(sum(size), 0) FROM picture WHERE hash IN"
         "  (SELECT hash FROM picture_use u WHERE u.thread = t.id AND u.hash IS NOT NULL)),"
         " (SELECT coalesce(min(read_at), 0) / 1000000 FROM page WHERE page.thread = t.id"
-        " AND t.complete) "
+        " AND t.complete), t.id "
         "FROM thread t ORDER BY t.refreshed DESC, t.id DESC");
     std::vector<ThreadListing> threads;
     while (select.Step()) {
@@ -301,7 +301,8 @@ std::vector<ThreadListing> ThreadStore::List() {
                            select.Int(5) != 0,
                            select.Int(9),
                            select.Int(10),
-                           select.Int(11)});
+                           select.Int(11),
+                           select.Int(12)});
     }
     return threads;
 }

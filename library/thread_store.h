@@ -1,5 +1,6 @@
 #pragma once
 
+#include "activity.h"
 #include "forum_address.h"
 #include "post_extraction.h"
 #include "post_sanitiser.h"
@@ -104,6 +105,38 @@ struct ThreadListing {
     std::int64_t nReadAt = 0;        // seconds, 0 when never read
     std::int64_t nPictureBytes = 0;  // the pictures its posts show that are kept
     std::int64_t nCheckedAt = 0;     // seconds: see ThreadStore::CheckedAt
+    std::int64_t nId = 0;
+};
+
+// A kept post of one person, as their page lists it, without its text.
+struct PersonPost {
+    std::int64_t nId = 0;
+    std::int64_t nThread = 0;
+    std::int32_t nFloor = 0;
+    std::string strTime;
+    PostState state = PostState::kRead;
+    bool bDeleted = false;
+};
+
+// A person followed, with their posts kept (not deleted), those not read yet (deleted ones too),
+// the threads they posted in and the time of their newest post (empty when none is kept).
+struct FollowedPerson {
+    std::string strName;
+    int nPosts = 0;
+    int nUnread = 0;
+    int nThreads = 0;
+    std::string strLastTime;
+};
+
+// What a reading brought of a person followed: their new posts, the threads those are in, and
+// the thread that holds the most of them.
+struct PersonNews {
+    std::string strName;
+    int nNew = 0;
+    int nThreads = 0;
+    ThreadKey key;
+    std::string strTitle;
+    std::string strBoardName;
 };
 
 // A picture a thread's posts show that is not kept yet, and the tries it took so far.
@@ -234,6 +267,27 @@ public:
     // Every picture the thread's posts show, by src.
     PictureMap Pictures(std::int64_t nThread);
     std::optional<KeptPicture> Picture(std::string_view hash);
+
+    // Every kept post of one author (the board's bytes, matched whole) in every thread, newest
+    // first by the board's time; those whose time cannot be read last, the latest kept first.
+    std::vector<PersonPost> PersonPosts(std::string_view author);
+    // The posts of these ids, read now wherever they are (a person's page).
+    void MarkPostsSeen(std::span<const std::int64_t> ids);
+    // Following a person, from nWhen (seconds); Unfollow answers whether they were followed.
+    void Follow(std::string_view author, std::int64_t nWhen);
+    bool Unfollow(std::string_view author);
+    bool IsFollowed(std::string_view author);
+    // The people followed, in the order they were followed.
+    std::vector<FollowedPerson> Following();
+    // The highest id a post has now: the posts a reading brings from here on are above it.
+    std::int64_t LastPostId();
+    // The new posts (not read yet) above nAfterId of each person followed who has some.
+    std::vector<PersonNews> FollowedNews(std::int64_t nAfterId);
+    // The thread's posts a week, the starter's among them, oldest first (kNoWeek first when some
+    // times could not be read).
+    std::vector<ActivityWeek> Activity(std::int64_t nThread);
+    // Every thread's weeks from nFromWeek on, and its kNoWeek, by the thread's id.
+    std::map<std::int64_t, std::vector<ActivityWeek>> ActivitySince(std::int64_t nFromWeek);
 
     // The posts that hold the query's words, newest first (see SearchPosts).
     std::vector<SearchHit> Search(const SearchQuery& query);

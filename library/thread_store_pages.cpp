@@ -343,6 +343,9 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
     const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
     // A page with nothing of its own adds no thread either.
     if (stored.nOwn > 0) {
+        if (stored.changes.nNew > 0) {
+            Cached(store::kCountWeeks).Bind(1, nLastBefore).Run();
+        }
         if (bIndex) {
             Statement& waiting = Cached(kPostsAboveMark);
             const bool bTake = waiting.Step() && waiting.Int(0) >= kIndexBatch;

@@ -1,7 +1,9 @@
 // The library's file and its schema: a new library made, an older one brought up to date.
 
+#include "activity.h"
 #include "post_sanitiser.h"
 #include "thread_store.h"
+#include "thread_store_rows.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -33,7 +35,7 @@ constexpr const char* kPageTable =
 constexpr std::int64_t kApplicationId = 0x5665734B;
 // The search index's terms are made by vesk_text and vesk_field, and taken out again by them: a
 // change of what they give needs a new version whose migration makes the index anew.
-constexpr std::int64_t kSchemaVersion = 8;
+constexpr std::int64_t kSchemaVersion = 9;
 
 // Each thread's figures for the list (posts not deleted, unread, the starter's unread), kept in
 // step with its posts in the transaction that changes them: by the page writer for the posts it
@@ -96,6 +98,39 @@ constexpr const char* kPictureSchema[] = {
     " PRIMARY KEY (thread, src))",
     "CREATE INDEX picture_use_hash ON picture_use(hash) WHERE hash IS NOT NULL",
     "CREATE INDEX picture_use_address ON picture_use(address) WHERE hash IS NOT NULL",
+};
+
+// People: one author's posts across the threads (and within one, the starter's), with what the
+// counts of a person followed need, from the index alone; the people followed; and each thread's
+// posts a week (kNoWeek: those whose time cannot be read), the starter's among them, kept in step
+// with its posts: by the page writer for the posts it adds, by triggers for every other change.
+// A post's week is its time's, read by vesk_week.
+constexpr const char* kPeopleSchema[] = {
+    "DROP INDEX IF EXISTS post_author",
+    "CREATE INDEX post_person ON post(author, thread, state, deleted)",
+    "CREATE TABLE person("
+    " author BLOB PRIMARY KEY,"
+    " followed_at INTEGER NOT NULL) WITHOUT ROWID",
+    "CREATE TABLE activity("
+    " thread INTEGER NOT NULL REFERENCES thread(id) ON DELETE CASCADE,"
+    " week INTEGER NOT NULL,"
+    " posts INTEGER NOT NULL,"
+    " starter INTEGER NOT NULL,"
+    " PRIMARY KEY (thread, week)) WITHOUT ROWID",
+    "CREATE TRIGGER post_week_moved AFTER UPDATE OF author, time ON post"
+    " WHEN OLD.author IS NOT NEW.author OR OLD.time IS NOT NEW.time BEGIN"
+    " UPDATE activity SET posts = posts - 1, starter = starter - (SELECT length(starter) > 0 AND"
+    "  starter = OLD.author FROM thread WHERE id = OLD.thread)"
+    "  WHERE thread = OLD.thread AND week = vesk_week(OLD.time);"
+    " INSERT INTO activity(thread, week, posts, starter) SELECT NEW.thread, vesk_week(NEW.time), 1,"
+    "  length(starter) > 0 AND starter = NEW.author FROM thread WHERE id = NEW.thread"
+    "  ON CONFLICT(thread, week) DO UPDATE SET posts = posts + 1,"
+    "  starter = starter + excluded.starter; END",
+    "CREATE TRIGGER thread_starter_weeks AFTER UPDATE OF starter ON thread"
+    " WHEN OLD.starter IS NOT NEW.starter BEGIN"
+    " UPDATE activity SET starter = (SELECT count(*) FROM post p WHERE length(NEW.starter) > 0"
+    "  AND p.author = NEW.starter AND p.thread = NEW.id AND vesk_week(p.time) = activity.week)"
+    " WHERE thread = NEW.id; END",
 };
 
 // A new library's schema; an older one is brought to it by the steps in Migrate.
@@ -255,6 +290,7 @@ ThreadStore::ThreadStore(const std::string& strPath, bool bReadOnlyWhenUnwritabl
     const bool bEmpty = header.Int(2) == 0;
     header.Reset();
     DefineSearchFunctions(m_db);
+    DefineActivityFunctions(m_db);
     if (nApplication != kApplicationId && (nApplication != 0 || nVersion != 0 || !bEmpty)) {
         throw LibraryError("这不是帖子库");
     }
@@ -336,7 +372,13 @@ void ThreadStore::Migrate() {
         // Its posts are indexed in steps of their own, once the library is open.
         CreateSearchIndex(m_db);
     }
-    m_db.Execute("PRAGMA user_version=8");
+    if (nVersion < 9) {
+        for (const char* pszSql : kPeopleSchema) {
+            m_db.Execute(pszSql);
+        }
+        m_db.Prepare(store::kCountWeeks).Bind(1, std::int64_t{0}).Run();
+    }
+    m_db.Execute("PRAGMA user_version=9");
     transaction.Commit();
 }
 

@@ -190,12 +190,13 @@ TEST_F(PostSearchTest, EditsDeletionsForgettingAndALibraryWithoutAnIndex) {
     {
         Database old(File(), false, 1000);
         DefineSearchFunctions(old);
-        old.Execute(  // the index dropped above
-            "CREATE VIRTUAL TABLE post_text USING fts5(body, author, tokenize='trigram');"
-            "CREATE TRIGGER post_text_added AFTER INSERT ON post BEGIN INSERT INTO"
-            " post_text(rowid, body, author) VALUES (NEW.id, NEW.body, NEW.author); END;"
-            "INSERT INTO post_text(rowid, body, author) SELECT id, body, author FROM post;"
-            "PRAGMA user_version=7");
+        old.Execute((std::string(test::kDropPeople) +  // the index dropped above
+                     "CREATE VIRTUAL TABLE post_text USING fts5(body, author, tokenize='trigram');"
+                     "CREATE TRIGGER post_text_added AFTER INSERT ON post BEGIN INSERT INTO"
+                     " post_text(rowid, body, author) VALUES (NEW.id, NEW.body, NEW.author); END;"
+                     "INSERT INTO post_text(rowid, body, author) SELECT id, body, author FROM post;"
+                     "PRAGMA user_version=7")
+                        .c_str());
     }
     std::int64_t nTold = 0;
     {

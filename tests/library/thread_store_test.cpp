@@ -91,7 +91,7 @@ TEST(ThreadStoreTest, PostsWithoutFloorsDeletedOnesBackAndEditsOfUnreadPosts) {
     // A library made before the figures were kept has them counted when it is opened.
     Database old(dir.File("library.sqlite3"), false, 1000);
     DefineSearchFunctions(old);
-    old.Execute((std::string(test::kDropSearchIndex) +
+    old.Execute((std::string(test::kDropSearchIndex) + test::kDropPeople +
                  "DROP INDEX post_author; DROP TRIGGER post_uncounted; DROP TRIGGER post_recounted;"
                  "DROP TRIGGER thread_starter; ALTER TABLE thread DROP COLUMN n_posts;"
                  "ALTER TABLE thread DROP COLUMN n_unread; ALTER TABLE thread DROP COLUMN "

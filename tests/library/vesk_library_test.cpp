@@ -299,7 +299,7 @@ TEST_F(VeskLibraryTest, ARefreshKilledMidThreadIsResumedFromTheLastPageKept) {
 // What is no library, or a newer one, is left byte for byte; two processes share one library.
 TEST_F(VeskLibraryTest, OtherFilesAreLeftAsTheyWereAndTwoProcessesShareOneLibrary) {
     ASSERT_EQ(Library({"refresh", Url(kShort)}).nExitCode, 0);
-    Sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=9");
+    Sqlite(Db(), "PRAGMA journal_mode=DELETE; PRAGMA user_version=10");
     const std::string strNewer = ReadFile(Db());
     Sqlite(dir.File("other.sqlite3"), "CREATE TABLE t(x)");
     std::ofstream(dir.File("text.txt")) << "not a database, but long enough to look like one\n";
@@ -350,7 +350,7 @@ TEST_F(VeskLibraryTest, WatchedThreadsAreRefreshedTogetherAndOneFailingRests) {
     // The first format: no watch columns and no pages, but the last page a refresh kept posts
     // from and the most posts a page held; version 1.
     Sqlite(Db(),
-           std::string(test::kDropSearchIndex) +
+           std::string(test::kDropSearchIndex) + test::kDropPeople +
                "ALTER TABLE thread DROP COLUMN watched; ALTER TABLE thread DROP COLUMN failures;"
                "ALTER TABLE thread DROP COLUMN failed_at; DROP TABLE page;"
                "ALTER TABLE thread DROP COLUMN read_post; ALTER TABLE thread DROP COLUMN read_at;"

@@ -17,6 +17,12 @@ inline constexpr char kDropSearchIndex[] =
     "DROP TRIGGER thread_text_gone; DROP TABLE post_text; DROP TABLE change_text;"
     "DROP TABLE thread_text; DROP TABLE search_state;";
 
+// What a library before people were kept lacks: their tables, and the author's index across
+// threads in place of the one within a thread.
+inline constexpr char kDropPeople[] =
+    "DROP TRIGGER post_week_moved; DROP TRIGGER thread_starter_weeks; DROP TABLE activity;"
+    "DROP TABLE person; DROP INDEX post_person; CREATE INDEX post_author ON post(thread, author);";
+
 // How far the index is from what the library keeps: the terms of rows missing or left over
 // against an index made anew from every post, edit and title (0 when in step), after the index's
 // own integrity check and the file's. bUpToMark: of the posts only those up to the index's mark,
