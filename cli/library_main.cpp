@@ -6,6 +6,7 @@
 #include "code_page.h"
 #include "exit_codes.h"
 #include "forum_config.h"
+#include "people_commands.h"
 #include "picture_sources.h"
 #include "progress_line.h"
 #include "request_checks.h"
@@ -45,6 +46,9 @@ constexpr char kUsage[] =
     "                   查询\n"
     "      vesk-library [--db 文件] list\n"
     "      vesk-library [--db 文件] [--base 网址] history|forget|watch|unwatch 帖子网址\n"
+    "      vesk-library [--db 文件] follow|unfollow 名字\n"
+    "      vesk-library [--db 文件] following\n"
+    "      vesk-library [--db 文件] [--base 网址] author [--new] [--out 文件] 名字\n"
     "      vesk-library [--db 文件] vacuum\n"
     "      vesk-library [--db 文件] index [--drop]\n"
     "  每个命令都可加 --quiet 或 --verbose。\n";
@@ -73,6 +77,11 @@ constexpr char kHelp[] =
     "  history         帖子的修改和删除，最早的在前，附修改前的文字\n"
     "  forget          从帖子库里删掉这个帖子、它的历史和别的帖子不用的图片\n"
     "  watch, unwatch  关注或不再关注帖子库里的帖子\n"
+    "  follow, unfollow 关注或不再关注一个人（名字和论坛上的完全一样，匿名的也可以，\n"
+    "                  如 192.168.1.*）；之后每次读取都会数出此人的新帖\n"
+    "  following       关注的人，每人一行：名字、帖子库里此人的帖数、未读、最新一帖的时间\n"
+    "  author          把帖子库里此人在所有帖子里的帖子写成一页，最新的在前，每帖注明\n"
+    "                  所在的帖子；写完后这些帖子算作已读\n"
     "  vacuum          把删掉的内容占的空间还给文件系统\n"
     "  index           重新建立搜索索引；加 --drop 时去掉索引（之后搜索逐帖查找，\n"
     "                  index 可再建）\n"
@@ -96,9 +105,9 @@ constexpr char kHelp[] =
     "  --mode 模式     show、export：all 全部（默认），starter 只看楼主，names 只看名单里的人\n"
     "  --names 名单    与 --mode names 一起用：作者名含有其中一个名字的帖子，名字之间用\n"
     "                  逗号（\",\" 或 \"，\"）分开\n"
-    "  --new           show、export：只要未读的帖子\n"
+    "  --new           show、export、author：只要未读的帖子\n"
     "  --peek          show：帖子保持未读\n"
-    "  --out 文件      show：写出的页面（默认：post.htm）；export：导出的文件（必须给）；\n"
+    "  --out 文件      show、author：写出的页面（默认：post.htm）；export：导出的文件（必须给）；\n"
     "                  search：再把结果写成一页\n"
     "  --format 格式   export：html（默认）、epub 或 md\n"
     "  --font 字体文件 export --format epub：把这个字体（.ttf、.otf，或 .ttc 里的一款，有\n"
@@ -116,10 +125,11 @@ constexpr char kHelp[] =
     "退出码：\n"
     "  0  完成\n"
     "  1  refresh：没有收存的帖子里一帖也没读到；show、history、forget、search --thread：\n"
-    "     帖子不在帖子库里；search：没有找到\n"
-    "  2  参数不对、网址不是帖子的网址，或名单是空的\n"
+    "     帖子不在帖子库里；search：没有找到；author：帖子库里没有此人的帖子；unfollow：\n"
+    "     没有关注此人\n"
+    "  2  参数不对、网址不是帖子的网址，名单是空的，或名字里有 GB2312 无法表示的字\n"
     "  3  refresh：无法建立网络连接\n"
-    "  4  show、search --out、export：文件无法写入\n"
+    "  4  show、search --out、export、author：文件无法写入\n"
     "  5  帖子库无法打开、建立或写入，不是帖子库，或是更新的版本建的（list、history、\n"
     "     search、export 和 show --peek 可以读无法写入的帖子库）\n"
     "  6  refresh：收存的帖子没有一页读到帖子，或已不在论坛上（帖子库保持原样）；\n"
@@ -168,16 +178,25 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
          {"--base", "--thread", "--starter", "--author", "--since", "--earlier", "--limit",
           "--out"}},
         {"index", {"--drop"}},
+        {"follow", {}},
+        {"unfollow", {}},
+        {"following", {}},
+        {"author", {"--base", "--new", "--out"}},
         {"export",
          {"--base", "--format", "--mode", "--names", "--new", "--no-images", "--out", "--font"}},
     };
     return commands;
 }
 
+// Whether the command names a person.
+bool NamesPerson(const std::string& strCommand) {
+    return strCommand == "follow" || strCommand == "unfollow" || strCommand == "author";
+}
+
 // Whether the command names no thread.
 bool NamesNoThread(const std::string& strCommand) {
     return strCommand == "list" || strCommand == "vacuum" || strCommand == "index" ||
-           strCommand == "search";
+           strCommand == "search" || NamesPerson(strCommand) || strCommand == "following";
 }
 
 // What is wrong with a search's query and options, or empty.
@@ -209,7 +228,7 @@ std::string CheckCommand(const std::vector<std::string>& words, const std::set<s
                          Options& options) {
     if (words.empty()) {
         return "没有给命令（refresh、show、export、search、list、history、forget、watch、unwatch、"
-               "vacuum 或 index）";
+               "follow、unfollow、following、author、vacuum 或 index）";
     }
     options.strCommand = words[0];
     const auto command = CommandOptions().find(options.strCommand);
@@ -237,10 +256,11 @@ std::string CheckCommand(const std::vector<std::string>& words, const std::set<s
 std::string CheckWords(const std::vector<std::string>& words, const std::set<std::string>& given,
                        Options& options) {
     const bool bSearch = options.strCommand == "search";
+    const bool bPerson = NamesPerson(options.strCommand);
     const std::size_t nWords =
-        (NamesNoThread(options.strCommand) && !bSearch) || options.bWatched ? 1 : 2;
+        (NamesNoThread(options.strCommand) && !bSearch && !bPerson) || options.bWatched ? 1 : 2;
     if (words.size() < nWords) {
-        return bSearch ? "没有给查询" : "没有给帖子网址";
+        return bSearch ? "没有给查询" : bPerson ? "没有给名字" : "没有给帖子网址";
     }
     if (words.size() > nWords) {
         return "多余的参数：" + words[nWords];
@@ -256,6 +276,9 @@ std::string CheckWords(const std::vector<std::string>& words, const std::set<std
     }
     if (bSearch) {
         return CheckSearch(options);
+    }
+    if (bPerson && (options.strUrl.empty() || !Utf8ToGbk(options.strUrl))) {
+        return options.strUrl.empty() ? "名字是空的" : "名字里有 GB2312 无法表示的字";
     }
     if (options.strCommand == "export" && !given.contains("--out")) {
         return "export 要用 --out 文件 指定导出到哪里";
@@ -383,11 +406,13 @@ public:
         settings.pictureProgress = [this](int nDone, int nWanted) {
             m_progress.Pictures(nDone, nWanted);
         };
+        const std::int64_t nLastBefore = m_store.LastPostId();
         const RefreshOutcome outcome = RefreshThread(m_store, fetcher, m_key, settings);
         fetcher.CloseSession();
         m_progress.Clear();
         std::optional<StoredThread> thread = m_store.Find(m_key);
         PrintLine(DescribeRefresh(outcome, settings.nMaxPages));
+        TellFollowedNews(m_store, nLastBefore);
         if (m_options.bSummary) {
             StoredThread unknown;
             unknown.key = m_key;
@@ -597,6 +622,7 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPicture
     settings.bPictures = bPictures;
     settings.progress = [&](int nPage, int nPosts) { progress.Pages(nPage, nPosts); };
     settings.pictureProgress = [&](int nDone, int nWanted) { progress.Pictures(nDone, nWanted); };
+    const std::int64_t nLastBefore = store.LastPostId();
     const bool bAllRead = RefreshWatchedThreads(
         store, fetcher, settings, std::time(nullptr), [&](const WatchReport& report) {
             progress.Clear();
@@ -604,6 +630,8 @@ int RefreshWatched(ThreadStore& store, const std::string& strBase, bool bPicture
             std::fflush(stdout);
         });
     fetcher.CloseSession();
+    progress.Clear();
+    TellFollowedNews(store, nLastBefore);
     return bAllRead ? kExitDone : kExitNothingRead;
 }
 
@@ -629,7 +657,8 @@ std::optional<ThreadKey> CheckThread(const Options& options) {
 int RunCommand(const Options& options, const std::set<std::string>& given, ThreadStore& store,
                const std::string& strPath, const ThreadKey& key, ProgressLine& progress) {
     const bool bReadsOnly = options.strCommand == "list" || options.strCommand == "history" ||
-                            options.strCommand == "search" || options.strCommand == "export" ||
+                            options.strCommand == "following" || options.strCommand == "search" ||
+                            options.strCommand == "export" ||
                             (options.strCommand == "show" && options.bPeek);
     if (store.IsReadOnly() && !bReadsOnly) {
         std::fprintf(stderr, "vesk-library：帖子库 %s 无法写入%s\n", strPath.c_str(),
@@ -645,6 +674,15 @@ int RunCommand(const Options& options, const std::set<std::string>& given, Threa
     }
     if (options.strCommand == "search") {
         return Search(options, given.contains("--out"), store);
+    }
+    if (NamesPerson(options.strCommand)) {
+        const std::string strName = Utf8ToGbk(options.strUrl).value_or(std::string());
+        return options.strCommand == "author"
+                   ? WritePersonPage(store, strName, options.bNew, options.strOut, options.strBase)
+                   : FollowPerson(store, strName, options.strCommand == "follow");
+    }
+    if (options.strCommand == "following") {
+        return ListFollowing(store);
     }
     if (options.strCommand == "index") {
         if (options.bDrop) {

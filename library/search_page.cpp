@@ -2,6 +2,7 @@
 
 #include "body_writers.h"
 #include "code_page.h"
+#include "person_page.h"
 #include "post_sanitiser.h"
 
 #include <algorithm>
@@ -16,7 +17,8 @@ constexpr std::string_view kSearchStyle =
     ".vk-thread{padding:8px 10px 2px;font-weight:bold;border-top:1px solid #dde6f3}"
     ".vk-thread a{color:#3568BB;text-decoration:none}.vk-board{color:#777;font-weight:normal;"
     "font-size:12px;margin-left:8px}"
-    "a.vk-go{color:inherit;text-decoration:none}a.vk-go:hover{text-decoration:underline}"
+    "a.vk-go,a.vk-who{color:inherit;text-decoration:none}"
+    "a.vk-go:hover,a.vk-who:hover{text-decoration:underline}"
     "b.vk-hit{background:#FFE566;font-weight:normal}"
     ".vk-m{color:#fff;background:#888;border-radius:3px;padding:0 4px;margin-left:4px}"
     "</style>";
@@ -115,7 +117,8 @@ ResultPage ComposeSearchPage(std::string_view query, const std::vector<SearchHit
             body.append("\">").append(Utf8ToGbkMarkup(ContextMarkup(*pHit))).append("</a>");
             const std::string author = EscapeFieldText(pHit->strAuthor);
             const std::string time = EscapeFieldText(pHit->strTime);
-            composer.Add({pHit->nFloor, author, time, mark, body, {}, {}});
+            const std::string who = PersonLink(pHit->strAuthor);
+            composer.Add({pHit->nFloor, author, time, mark, body, {}, {}, who, {}});
         }
     }
     return composer.Finish();

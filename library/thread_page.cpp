@@ -2,6 +2,7 @@
 
 #include "body_writers.h"
 #include "code_page.h"
+#include "person_page.h"
 #include "post_sanitiser.h"
 
 #include <algorithm>
@@ -22,6 +23,9 @@ constexpr std::string_view kReadingStyle =
     ".vk-edited>td{border-left:4px solid #2F7DD3}.vk-edited .vk-m{background:#2F7DD3}"
     ".vk-deleted>td{border-left:4px solid #888}.vk-deleted .vk-m{background:#888}"
     ".vk-head{padding:4px 10px;color:#555}.vk-head a{color:#C0392B;font-weight:bold}"
+    // A name opens its menu; it keeps the colour of the starter's and the others' names.
+    "a.vk-who{color:inherit;text-decoration:none}a.vk-who:hover{text-decoration:underline}"
+    "a.vk-in{color:inherit;margin-left:6px}"
     "details.vk-before{margin:2px 0 4px 20px;color:#666}"
     "details.vk-before summary{cursor:pointer;color:#2F7DD3}"
     ".vk-before div{border-left:2px solid #ccc;padding-left:8px;margin-top:2px}"
@@ -120,8 +124,15 @@ ResultPage ComposeThreadPage(const StoredThread& thread, const std::vector<Store
             PassesFilter(post.strAuthor, IsThreadStarter(post.strAuthor, thread.strStarter),
                          filter)) {
             const SafeFields safe(post, pictures, form);
-            composer.Add(
-                {post.nFloor, safe.strAuthor, safe.strTime, MarkOf(post), safe.strBody, {}, {}});
+            composer.Add({post.nFloor,
+                          safe.strAuthor,
+                          safe.strTime,
+                          MarkOf(post),
+                          safe.strBody,
+                          {},
+                          {},
+                          {},
+                          {}});
         }
     }
     return composer.Finish();
@@ -164,8 +175,16 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
         const auto found = post.nFloor != 0 ? earlier.find(post.nFloor) : earlier.end();
         after = found != earlier.end() ? EarlierMarkup(found->second, pictures) : std::string();
         const SafeFields safe(post, pictures, PictureForm::kKept);
-        composer.Add(
-            {post.nFloor, safe.strAuthor, safe.strTime, mark, safe.strBody, attributes, after});
+        const std::string who = PersonLink(post.strAuthor);
+        composer.Add({post.nFloor,
+                      safe.strAuthor,
+                      safe.strTime,
+                      mark,
+                      safe.strBody,
+                      attributes,
+                      after,
+                      who,
+                      {}});
     }
     return std::move(composer).TakeRows();
 }
@@ -182,15 +201,23 @@ std::string ReadingNewsLine(const ReadingNews& news) {
     if (!news.strChecked.empty()) {
         strLine += (strLine.empty() ? "" : " " + Gbk("·") + " ") + EscapeFieldText(news.strChecked);
     }
+    if (news.starterWeeks) {
+        strLine += (strLine.empty() ? "" : " " + Gbk("·") + " ") +
+                   Gbk("楼主近 " + std::to_string(news.starterWeeks->size()) + " 周每周发帖 ") +
+                   ActivityChart(*news.starterWeeks, false);
+    }
     return strLine.empty() ? strLine : "<div class=vk-head>" + strLine + "</div>";
+}
+
+std::string ReadingStyles() {
+    return std::string(kReadingStyle).append(kPictureStyle);
 }
 
 ResultPage ComposeReadingPage(const StoredThread& thread, const ReadingNews& news,
                               std::string_view rows, int nShown, int nBeforePx, int nAfterPx) {
     const std::string strTitle = ShownMarkup(thread.strTitle);
     const std::string strStarter = EscapeFieldText(thread.strStarter);
-    ResultPageComposer composer(strTitle, strStarter, {}, rows.size() + 512,
-                                std::string(kReadingStyle) + std::string(kPictureStyle));
+    ResultPageComposer composer(strTitle, strStarter, {}, rows.size() + 512, ReadingStyles());
     if (const std::string strLine = ReadingNewsLine(news); !strLine.empty()) {
         composer.AddLine(strLine);
     }

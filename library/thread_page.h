@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ struct ReadingNews {
     int nFirstEarlier = -1;
     // When every page was last read again, as the line says it (GB2312 text); empty when unknown.
     std::string strChecked;
+    // The starter's posts a week, the last of them this week; none when a time could not be read.
+    std::optional<std::vector<ActivityWeek>> starterWeeks;
 };
 
 // Rows of the window's page of a kept thread, in the library's page format: post i stands at
@@ -64,6 +67,10 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
 // The news line's markup: the new posts' counts when there are some, and when the whole thread
 // was checked; empty when there is neither.
 std::string ReadingNewsLine(const ReadingNews& news);
+
+// The styles of the window's pages of kept posts: the marks, the bar of a post not read, the
+// names' links, pictures kept and their placeholders.
+std::string ReadingStyles();
 
 // The window's page of a kept thread: the title, the news line unless it is empty (each
 // count a link to "#p<index>" of its first), then the rows between two spacers, "vk-above" and

@@ -52,6 +52,27 @@ std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
     return thread;
 }
 
+std::map<std::int64_t, StoredThread> ThreadStore::ThreadsById() {
+    Statement& select = Cached(
+        "SELECT id, board_code, thread_id, title, board_name, starter, refreshed, watched,"
+        " read_post, read_at, n_unread FROM thread");
+    std::map<std::int64_t, StoredThread> threads;
+    while (select.Step()) {
+        threads.emplace(select.Int(0),
+                        StoredThread{select.Int(0),
+                                     {std::string(select.Bytes(1)), std::string(select.Bytes(2))},
+                                     std::string(select.Bytes(3)),
+                                     std::string(select.Bytes(4)),
+                                     std::string(select.Bytes(5)),
+                                     select.Int(6),
+                                     select.Int(7) != 0,
+                                     select.Int(8),
+                                     select.Int(9),
+                                     ToInt(select.Int(10))});
+    }
+    return threads;
+}
+
 std::int32_t ThreadStore::HighestFloor(std::int64_t nThread) {
     Statement& highest = Cached("SELECT max(floor) FROM post WHERE thread = ? AND floor <> 0");
     highest.Bind(1, nThread);

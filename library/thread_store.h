@@ -196,6 +196,8 @@ public:
     bool IsReadOnly() const { return m_bReadOnly; }
 
     std::optional<StoredThread> Find(const ThreadKey& key);
+    // Every kept thread, by its id.
+    std::map<std::int64_t, StoredThread> ThreadsById();
     // The highest floor stored for the thread, 0 when none.
     std::int32_t HighestFloor(std::int64_t nThread);
     KeptPages PagesKept(std::int64_t nThread);

@@ -2,6 +2,7 @@
 
 #include "body_writers.h"
 #include "code_page.h"
+#include "person_page.h"
 #include "post_sanitiser.h"
 #include "terminal_text.h"
 
@@ -55,6 +56,27 @@ WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewes
     // The body as a page of ours shows it: what a script or a style holds is no word of it.
     notice.strBody = FirstWords(SanitiseBody(strNewestBody, {}, PictureForm::kText), kNoticeWords);
     return notice;
+}
+
+WatchNotice MakePersonNotice(const PersonNews& news) {
+    const std::string strTitle =
+        "「" + ShownText(ShortTitle(news.strTitle, news.key.strBoardCode, news.strBoardName)) +
+        "」";
+    WatchNotice notice;
+    notice.strSummary =
+        "「" + FieldText(news.strName) + "」发了 " + std::to_string(news.nNew) + " 条新帖（" +
+        strTitle + (news.nThreads > 1 ? "等 " + std::to_string(news.nThreads) + " 个帖子" : "") +
+        "）";
+    notice.strBody = "点此看此人的全部帖子";
+    return notice;
+}
+
+std::string PersonTag(std::string_view name) {
+    return PersonLink(name).substr(1);
+}
+
+std::optional<std::string> PersonOfTag(std::string_view tag) {
+    return PersonOfLink(tag);
 }
 
 std::string OneLineUtf8(std::string_view bytes) {

@@ -2,6 +2,7 @@
 
 #include "thread_reader.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ struct WatchNotice {
 
 // strNewestBody: the starter's newest post's body as kept (the board's HTML, GB2312).
 WatchNotice MakeWatchNotice(const WatchReport& report, std::string_view strNewestBody);
+
+// What a desktop notification says when a person followed has posted: "「NAME」发了 N 条新帖
+// （「thread title」等 M 个帖子）", or only the title when it is one thread.
+WatchNotice MakePersonNotice(const PersonNews& news);
 
 // A page title without the suffix the board gives every page's title: cut at the first "_"
 // followed by the board's code or name ("…_600519股吧_…", "…_贵州茅台吧_…"); whole when there is
@@ -36,5 +41,8 @@ std::string WatchReportLine(const WatchReport& report);
 // the text names none.
 std::string WatchTag(const ThreadKey& key);
 ThreadKey ThreadKeyOfTag(std::string_view tag);
+// What a notification about a person carries, and back: nothing when the tag names a thread.
+std::string PersonTag(std::string_view name);
+std::optional<std::string> PersonOfTag(std::string_view tag);
 
 }  // namespace vesk

@@ -170,7 +170,7 @@ std::string ResultPageComposer::TakeRows() && {
 }
 
 void ResultPageComposer::Add(const PostRow& row) {
-    const bool bStarter = IsThreadStarter(row.author, m_starter);
+    const bool bStarter = row.bStarter.value_or(IsThreadStarter(row.author, m_starter));
     if (!PassesFilter(row.author, bStarter, m_filter)) {
         return;
     }
@@ -184,9 +184,17 @@ void ResultPageComposer::Add(const PostRow& row) {
     m_page.strText.append(bStarter ? kStarterColour : kOtherColour)
         .append(kFloorStart)
         .append(szFloor, static_cast<std::size_t>(pEnd - szFloor))
-        .append(kFloorSuffix)
-        .append(row.author)
-        .append(kAuthorEnd)
+        .append(kFloorSuffix);
+    if (row.authorLink.empty()) {
+        m_page.strText.append(row.author);
+    } else {
+        m_page.strText.append("<a class=vk-who href=\"")
+            .append(row.authorLink)
+            .append("\">")
+            .append(row.author)
+            .append("</a>");
+    }
+    m_page.strText.append(kAuthorEnd)
         .append(row.time)
         .append(row.mark)
         .append(kBodyStart)
@@ -217,6 +225,8 @@ ResultPage BuildResultPage(const PostRecord* pPosts, int nLastIndex, std::string
                       FieldText(record.szTime, sizeof record.szTime),
                       {},
                       MendRawText(FieldText(record.szContent, sizeof record.szContent), strMended),
+                      {},
+                      {},
                       {},
                       {}});
     }

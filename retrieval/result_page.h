@@ -3,6 +3,7 @@
 #include "post_table.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,11 @@ struct PostRow {
     std::string_view body;
     std::string_view rowAttributes;  // written inside the row's <tr>, after a blank
     std::string_view afterBody;
+    // Where the author's name links to (its menu on our pages), or nothing.
+    std::string_view authorLink;
+    // Whether the post is the starter's when the page does not tell it by the starter's name (a
+    // page of posts from many threads).
+    std::optional<bool> bStarter;
 };
 
 // Composes a result page row by row: the title row, then each post that passes the filter, the

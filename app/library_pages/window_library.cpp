@@ -59,8 +59,9 @@ LibraryAnswer<std::optional<KeptThread>> WindowLibrary::Load(const ThreadKey& ke
         EarlierBodies earlier = EarlierBodiesOf(store.History(thread->nId));
         PictureMap pictures = store.Pictures(thread->nId);
         const std::int64_t nCheckedAt = store.CheckedAt(thread->nId);
-        return KeptThread{*std::move(thread), std::move(outline), std::move(earlier),
-                          std::move(pictures), nCheckedAt};
+        std::vector<ActivityWeek> activity = store.Activity(thread->nId);
+        return KeptThread{*std::move(thread),  std::move(outline), std::move(earlier),
+                          std::move(pictures), nCheckedAt,         std::move(activity)};
     });
 }
 

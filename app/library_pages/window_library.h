@@ -23,6 +23,7 @@ struct KeptThread {
     EarlierBodies earlier;
     PictureMap pictures;
     std::int64_t nCheckedAt = 0;  // see ThreadStore::CheckedAt
+    std::vector<ActivityWeek> activity;
 };
 
 // What the library answered, or why it could not: its text, and whether another program held

@@ -1,6 +1,7 @@
 #include "kept_reading.h"
 
 #include "code_page.h"
+#include "person_page.h"
 #include "request_checks.h"
 #include "result_page.h"
 #include "web_browser.h"
@@ -45,6 +46,13 @@ ReadingNews NewsOf(const KeptThread& kept, int nBrought) {
                                                  .toLocalTime()
                                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                 .toStdU16String());
+    }
+    if (std::optional<std::vector<ActivityWeek>> weeks =
+            WeeksEnding(kept.activity, CurrentWeek(), kChartWeeks)) {
+        for (ActivityWeek& week : *weeks) {
+            week.nPosts = week.nMarked;
+        }
+        news.starterWeeks = std::move(weeks);
     }
     const std::vector<OutlinePost>& outline = kept.outline;
     for (std::size_t i = 0; i < outline.size(); ++i) {

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "result_page.h"
+#include "thread_store.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk {
+
+// The link a name carries on our pages, "#w" and the name's bytes in hex: the window opens the
+// name's menu for it. The name it stands for, or nothing for another link.
+std::string PersonLink(std::string_view author);
+std::optional<std::string> PersonOfLink(std::string_view fragment);
+
+// How many posts a person's page holds at a time.
+inline constexpr int kPersonPagePosts = 200;
+
+// Which of a person's posts the page holds: from the nFrom-th newest, at most nCount (0: all);
+// with bOnlyUnread only those not read yet.
+struct PersonPart {
+    int nFrom = 0;
+    int nCount = kPersonPagePosts;
+    bool bOnlyUnread = false;
+};
+
+// Where the page's links go (ASCII or GB2312, put in attributes as they are): a post in its
+// thread; another part of the list (its first post's place), or empty for none; following or
+// no longer following the person, or empty for none.
+struct PersonLinks {
+    std::function<std::string(const ThreadKey& key, std::int64_t nPost)> post;
+    std::function<std::string(int nFrom)> part;
+    std::string follow;
+};
+
+// A person's page and what the window needs to read it: the ids of its posts, row "p<i>" holding
+// ids[i - nFrom]; how many posts the person has in the selection; the first of them not read.
+struct PersonPage {
+    ResultPage page;
+    std::vector<std::int64_t> ids;
+    int nFrom = 0;
+    int nTotal = 0;
+    int nFirstUnread = -1;  // an index into the whole selection
+};
+
+// The newest week a person's or a thread's chart shows weeks up to, and how many.
+inline constexpr int kChartWeeks = 26;
+
+// "此人的帖子": every kept post of the author (the board's bytes, matched whole) across the kept
+// threads, newest first, in the library's page format (GB2312): a line of their figures, their
+// posts a week across the threads (the last kChartWeeks weeks up to nThisWeek) unless a time could
+// not be read, the part of the list shown with links to the parts before and after, then each post
+// with its thread's title after its time, linking to it in its thread, the name red where it is
+// the thread's starter; posts not read carry their mark and "vk-u" as a thread's page does.
+// Bodies go through the sanitiser, pictures named as form says.
+PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const PersonPart& part,
+                             const PersonLinks& links, PictureForm form, std::int64_t nThisWeek);
+
+// The index of the part a post's place falls in: the place rounded down to a part's start.
+inline int PartOf(int nIndex) {
+    return nIndex < 0 ? 0 : nIndex / kPersonPagePosts * kPersonPagePosts;
+}
+
+}  // namespace vesk
