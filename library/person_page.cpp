@@ -5,6 +5,7 @@
 #include "code_page.h"
 #include "post_sanitiser.h"
 #include "thread_page.h"
+#include "watch_notice.h"
 
 #include <algorithm>
 #include <set>
@@ -78,30 +79,39 @@ std::string PartLine(int nFrom, int nShown, int nTotal, const PersonLinks& links
 
 }  // namespace
 
-std::string PersonLink(std::string_view author) {
-    std::string link = "#w";
-    for (const char c : author) {
+std::string NameHex(std::string_view name) {
+    std::string hex;
+    for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        link += kHex[byte >> 4];
-        link += kHex[byte & 15];
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 15];
     }
-    return link;
+    return hex;
 }
 
-std::optional<std::string> PersonOfLink(std::string_view fragment) {
-    if (fragment.size() < 3 || fragment[0] != 'w' || fragment.size() % 2 != 1) {
+std::optional<std::string> NameOfHex(std::string_view hex) {
+    if (hex.empty() || hex.size() % 2 != 0) {
         return std::nullopt;
     }
     std::string name;
-    for (std::size_t i = 1; i + 1 < fragment.size(); i += 2) {
-        const char* pHigh = std::char_traits<char>::find(kHex, 16, fragment[i]);
-        const char* pLow = std::char_traits<char>::find(kHex, 16, fragment[i + 1]);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const char* pHigh = std::char_traits<char>::find(kHex, 16, hex[i]);
+        const char* pLow = std::char_traits<char>::find(kHex, 16, hex[i + 1]);
         if (pHigh == nullptr || pLow == nullptr) {
             return std::nullopt;
         }
         name += static_cast<char>((pHigh - kHex) * 16 + (pLow - kHex));
     }
     return name;
+}
+
+std::string PersonLink(std::string_view author) {
+    return "?who=" + NameHex(author);
+}
+
+std::optional<std::string> PersonOfLink(std::string_view query) {
+    constexpr std::string_view kWho = "who=";
+    return query.starts_with(kWho) ? NameOfHex(query.substr(kWho.size())) : std::nullopt;
 }
 
 PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const PersonPart& part,
@@ -177,7 +187,10 @@ PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const 
         mark = text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
         mark += "<a class=vk-in href=\"";
         AppendEscapedText(mark, links.post ? links.post(thread->second.key, post.nId) : "");
-        mark += "\">" + Gbk("「") + ShownMarkup(thread->second.strTitle) + Gbk("」") + "</a>";
+        const StoredThread& in = thread->second;
+        mark += "\">" + Gbk("「") +
+                ShownMarkup(ShortTitle(in.strTitle, in.key.strBoardCode, in.strBoardName)) +
+                Gbk("」") + "</a>";
         const std::string strAuthor = EscapeFieldText(post.strAuthor);
         const std::string strTime = EscapeFieldText(post.strTime);
         const std::string strBody = SanitiseBody(ShownBody(post.strBody), pictures, form);

@@ -12,10 +12,14 @@
 
 namespace vesk {
 
-// The link a name carries on our pages, "#w" and the name's bytes in hex: the window opens the
-// name's menu for it. The name it stands for, or nothing for another link.
+// A name's bytes in hex, and back (nothing for what is no such hex).
+std::string NameHex(std::string_view name);
+std::optional<std::string> NameOfHex(std::string_view hex);
+// The link a name carries on our pages, "?who=" and the name in hex: the page itself with a query
+// the window takes for the name's menu. The name a link's query ("who=…") stands for, or nothing
+// for another.
 std::string PersonLink(std::string_view author);
-std::optional<std::string> PersonOfLink(std::string_view fragment);
+std::optional<std::string> PersonOfLink(std::string_view query);
 
 // How many posts a person's page holds at a time.
 inline constexpr int kPersonPagePosts = 200;

@@ -72,11 +72,11 @@ WatchNotice MakePersonNotice(const PersonNews& news) {
 }
 
 std::string PersonTag(std::string_view name) {
-    return PersonLink(name).substr(1);
+    return "w" + NameHex(name);
 }
 
 std::optional<std::string> PersonOfTag(std::string_view tag) {
-    return PersonOfLink(tag);
+    return tag.starts_with('w') ? NameOfHex(tag.substr(1)) : std::nullopt;
 }
 
 std::string OneLineUtf8(std::string_view bytes) {

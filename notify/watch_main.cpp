@@ -31,7 +31,8 @@ constexpr char kHelp[] =
     "\n"
     "一个接一个地读帖子库里所有关注的帖子，有新帖的帖子各写一行，和\n"
     "vesk-library refresh --watched 一样。楼主发了新帖的帖子，桌面上显示一条通知；\n"
-    "点通知就用查看器打开那个帖子。没有通知服务时什么也不显示。\n"
+    "点通知就用查看器打开那个帖子。关注的人发了新帖，每人一条通知；点它就打开\n"
+    "此人的全部帖子。没有通知服务时什么也不显示。\n"
     "\n"
     "  --db 文件         帖子库（默认：$XDG_DATA_HOME/vesk/library.sqlite3，或\n"
     "                    ~/.local/share/vesk/library.sqlite3）\n"
@@ -43,8 +44,9 @@ constexpr char kHelp[] =
     "退出码：0 每个帖子都读了，2 参数不对，3 无法建立网络连接，5 帖子库无法使用，\n"
     "6 有关注的帖子没有一页读到帖子\n";
 
+// A notification and the tag of what it is about: a thread, or a person followed.
 struct Notice {
-    ThreadKey key;
+    std::string strTag;
     WatchNotice text;
 };
 
@@ -102,6 +104,7 @@ bool RefreshWatched(ThreadStore& store, PageFetcher& fetcher, const WatchOptions
     RefreshSettings settings;
     settings.strBaseAddress = options.strBase;
     std::vector<WatchReport> reports;
+    const std::int64_t nLastBefore = store.LastPostId();
     const bool bAllRead = RefreshWatchedThreads(
         store, fetcher, settings, std::time(nullptr), [&reports](const WatchReport& report) {
             std::fputs(WatchReportLine(report).c_str(), stdout);
@@ -113,8 +116,12 @@ bool RefreshWatched(ThreadStore& store, PageFetcher& fetcher, const WatchOptions
             const std::optional<StoredThread> thread = store.Find(report.key);
             const std::string strNewest =
                 thread ? store.NewestStarterBody(thread->nId) : std::string();
-            notices.push_back({report.key, MakeWatchNotice(report, strNewest)});
+            notices.push_back({WatchTag(report.key), MakeWatchNotice(report, strNewest)});
         }
+    }
+    // Once per person followed who posted, whichever threads they posted in.
+    for (const PersonNews& news : store.FollowedNews(nLastBefore)) {
+        notices.push_back({PersonTag(news.strName), MakePersonNotice(news)});
     }
     return bAllRead;
 }
@@ -128,12 +135,16 @@ void ShowNotices(QCoreApplication& app, const WatchOptions& options,
                                ? DefaultViewer()
                                : QString::fromLocal8Bit(options.strViewer.c_str());
     QObject::connect(&notifier, &DesktopNotifier::activated, [&](const QString& tag) {
+        // A person's page opens by the tag itself.
         const ThreadKey key = ThreadKeyOfTag(tag.toStdString());
+        const bool bPerson = PersonOfTag(tag.toStdString()).has_value();
         const std::string strUrl =
-            ThreadPageAddress(options.strBase, key.strBoardCode, key.strThreadId);
+            bPerson ? tag.toStdString()
+                    : ThreadPageAddress(options.strBase, key.strBoardCode, key.strThreadId);
         if (!strUrl.empty() &&
             !QProcess::startDetached(
-                viewer, {QStringLiteral("--open"), QString::fromLatin1(strUrl.c_str())})) {
+                viewer, {bPerson ? QStringLiteral("--person") : QStringLiteral("--open"),
+                         QString::fromLatin1(strUrl.c_str())})) {
             std::fprintf(stderr, "vesk-watch：无法启动 %s\n", viewer.toLocal8Bit().data());
         }
     });
@@ -148,7 +159,7 @@ void ShowNotices(QCoreApplication& app, const WatchOptions& options,
     for (const Notice& notice : notices) {
         notifier.Notify(QString::fromStdString(notice.text.strSummary),
                         QString::fromStdString(notice.text.strBody),
-                        QString::fromStdString(WatchTag(notice.key)));
+                        QString::fromStdString(notice.strTag));
     }
     app.exec();
 }

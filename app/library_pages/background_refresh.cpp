@@ -87,6 +87,7 @@ void BackgroundRefresh::TakeTurn() {
                 return;  // no longer watched
             }
             PageChanges changes;
+            const std::int64_t nLastBefore = store.LastPostId();
             RefreshWatchedThread(
                 store, fetcher, *it, settings, nNow,
                 [&](const WatchReport& report) {
@@ -98,6 +99,9 @@ void BackgroundRefresh::TakeTurn() {
                 },
                 &changes);
             pFound->bChanged = changes.nNew + changes.nEdited + changes.nDeleted > 0;
+            for (const PersonNews& news : store.FollowedNews(nLastBefore)) {
+                pFound->people.emplace_back(news.strName, MakePersonNotice(news));
+            }
         },
         [this, nTurn, pFound](const std::string& /*strError*/) {
             // A library or a session that failed is the next turn's to try again.
@@ -121,6 +125,11 @@ void BackgroundRefresh::TurnDone(std::uint64_t nTurn, const Found& found) {
     }
     if (found.notice && starterPosted) {
         starterPosted(m_running, *found.notice);
+    }
+    for (const auto& [strName, notice] : found.people) {
+        if (personPosted) {
+            personPosted(strName, notice);
+        }
     }
     ScheduleNext();
 }

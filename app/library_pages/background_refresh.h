@@ -15,6 +15,8 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vesk {
 
@@ -44,6 +46,8 @@ public:
     std::function<void()> changed;
     // Called when a turn found posts by the starter, with what the notification says.
     std::function<void(const ThreadKey& key, const WatchNotice& notice)> starterPosted;
+    // Called for each person followed a turn found new posts of (the name in the board's bytes).
+    std::function<void(const std::string& strName, const WatchNotice& notice)> personPosted;
 
 private:
     struct Turn {
@@ -55,8 +59,9 @@ private:
     void TakeTurn();
     // What a turn found, filled on the turn's thread.
     struct Found {
-        bool bChanged = false;              // posts new, edited or deleted
-        std::optional<WatchNotice> notice;  // when the starter posted
+        bool bChanged = false;                                    // posts new, edited or deleted
+        std::optional<WatchNotice> notice;                        // when the starter posted
+        std::vector<std::pair<std::string, WatchNotice>> people;  // followed, who posted
     };
     void TurnDone(std::uint64_t nTurn, const Found& found);
 

@@ -31,6 +31,7 @@ LibraryRooms::LibraryRooms(const std::string& strFile, Places places,
     };
     m_pWatch->changed = std::move(window.changed);
     m_pWatch->chosen = std::move(window.chosen);
+    m_pWatch->personChosen = std::move(window.personChosen);
     // An older library's index, in the bar while nothing else is said there, until the reader
     // closes it; a search shown while it was made is made again when it is done.
     m_pIndexing = std::make_unique<IndexBuilding>(

@@ -38,6 +38,8 @@ public:
         std::function<void()> changed;
         // The reader chose a notification about this thread.
         std::function<void(const ThreadKey& key)> chosen;
+        // The reader chose a notification about a person followed.
+        std::function<void(const std::string& strName)> personChosen;
     };
     // The pages the search shows; the window the export's dialogs belong to.
     struct Places {

@@ -117,6 +117,44 @@ LibraryAnswer<bool> WindowLibrary::SetWatched(const ThreadKey& key, bool bWatche
     });
 }
 
+LibraryAnswer<std::vector<FollowedPerson>> WindowLibrary::Following() {
+    return Use<std::vector<FollowedPerson>>([](ThreadStore& store) { return store.Following(); });
+}
+
+LibraryAnswer<std::map<std::int64_t, std::vector<ActivityWeek>>> WindowLibrary::ActivitySince(
+    std::int64_t nFromWeek) {
+    return Use<std::map<std::int64_t, std::vector<ActivityWeek>>>(
+        [nFromWeek](ThreadStore& store) { return store.ActivitySince(nFromWeek); });
+}
+
+LibraryAnswer<PersonPage> WindowLibrary::Person(const std::string& strName, const PersonPart& part,
+                                                const PersonLinks& links) {
+    return Use<PersonPage>([&](ThreadStore& store) {
+        return ComposePersonPage(store, strName, part, links, PictureForm::kKept, CurrentWeek());
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::IsFollowed(const std::string& strName) {
+    return Use<bool>([&](ThreadStore& store) { return store.IsFollowed(strName); });
+}
+
+LibraryAnswer<bool> WindowLibrary::Follow(const std::string& strName, bool bFollow) {
+    return Use<bool>([&](ThreadStore& store) {
+        if (bFollow) {
+            store.Follow(strName, QDateTime::currentSecsSinceEpoch());
+            return true;
+        }
+        return store.Unfollow(strName);
+    });
+}
+
+LibraryAnswer<bool> WindowLibrary::MarkPostsSeen(const std::vector<std::int64_t>& seen) {
+    return Use<bool>([&](ThreadStore& store) {
+        store.MarkPostsSeen(seen);
+        return true;
+    });
+}
+
 bool WindowLibrary::ReadWhole(const ThreadKey& key, const RefreshSettings& settings,
                               QObject* pContext, ReadDone done) {
     auto pRefresher = std::make_unique<ThreadRefresher>(

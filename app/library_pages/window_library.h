@@ -1,5 +1,6 @@
 #pragma once
 
+#include "person_page.h"
 #include "thread_page.h"
 #include "thread_reader.h"
 #include "thread_store.h"
@@ -72,6 +73,17 @@ public:
     // False (in the value) when the thread is not kept.
     LibraryAnswer<bool> Forget(const ThreadKey& key);
     LibraryAnswer<bool> SetWatched(const ThreadKey& key, bool bWatched);
+
+    // People: those followed, each thread's weeks from nFromWeek on, a person's page, following.
+    LibraryAnswer<std::vector<FollowedPerson>> Following();
+    LibraryAnswer<std::map<std::int64_t, std::vector<ActivityWeek>>> ActivitySince(
+        std::int64_t nFromWeek);
+    LibraryAnswer<PersonPage> Person(const std::string& strName, const PersonPart& part,
+                                     const PersonLinks& links);
+    LibraryAnswer<bool> IsFollowed(const std::string& strName);
+    LibraryAnswer<bool> Follow(const std::string& strName, bool bFollow);
+    // The reader saw these posts of a person's page (ids).
+    LibraryAnswer<bool> MarkPostsSeen(const std::vector<std::int64_t>& seen);
 
     // Reads a thread whole into the library on a thread of its own. done is called once, through
     // pContext's queue on the window's thread, with the thread, what to tell (empty when the

@@ -13,12 +13,7 @@ WindowWatch::WindowWatch(std::string strLibraryFile, RefreshSettings settings,
                                                      std::move(busy))),
       m_pNotifier(new DesktopNotifier(QStringLiteral("vesk"), this)),
       m_icon(std::move(icon)) {
-    const auto choose = [this](const QString& tag) {
-        if (chosen) {
-            chosen(ThreadKeyOfTag(tag.toStdString()));
-        }
-    };
-    connect(m_pNotifier, &DesktopNotifier::activated, this, choose);
+    connect(m_pNotifier, &DesktopNotifier::activated, this, &WindowWatch::Choose);
     connect(m_pNotifier, &DesktopNotifier::unavailable, this, &WindowWatch::ShowInTray);
     m_pRefresh->changed = [this] {
         if (changed) {
@@ -26,7 +21,10 @@ WindowWatch::WindowWatch(std::string strLibraryFile, RefreshSettings settings,
         }
     };
     m_pRefresh->starterPosted = [this](const ThreadKey& key, const WatchNotice& notice) {
-        Notify(key, notice);
+        Notify(WatchTag(key), notice);
+    };
+    m_pRefresh->personPosted = [this](const std::string& strName, const WatchNotice& notice) {
+        Notify(PersonTag(strName), notice);
     };
 }
 
@@ -40,10 +38,19 @@ void WindowWatch::Yield() {
     m_pRefresh->Yield();
 }
 
-void WindowWatch::Notify(const ThreadKey& key, const WatchNotice& notice) {
+void WindowWatch::Notify(const std::string& strTag, const WatchNotice& notice) {
     m_pNotifier->Notify(QString::fromStdString(notice.strSummary),
-                        QString::fromStdString(notice.strBody),
-                        QString::fromStdString(WatchTag(key)));
+                        QString::fromStdString(notice.strBody), QString::fromStdString(strTag));
+}
+
+void WindowWatch::Choose(const QString& tag) {
+    if (const std::optional<std::string> name = PersonOfTag(tag.toStdString())) {
+        if (personChosen) {
+            personChosen(*name);
+        }
+    } else if (chosen) {
+        chosen(ThreadKeyOfTag(tag.toStdString()));
+    }
 }
 
 void WindowWatch::ShowInTray(const QString& summary, const QString& body, const QString& tag) {
@@ -52,11 +59,7 @@ void WindowWatch::ShowInTray(const QString& summary, const QString& body, const 
     }
     if (m_pTray == nullptr) {
         m_pTray = new QSystemTrayIcon(m_icon, this);
-        connect(m_pTray, &QSystemTrayIcon::messageClicked, this, [this] {
-            if (chosen) {
-                chosen(ThreadKeyOfTag(m_trayTag.toStdString()));
-            }
-        });
+        connect(m_pTray, &QSystemTrayIcon::messageClicked, this, [this] { Choose(m_trayTag); });
         m_pTray->show();
     }
     m_trayTag = tag;

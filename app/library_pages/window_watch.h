@@ -38,9 +38,13 @@ public:
     std::function<void()> changed;
     // The user chose a notification (or the tray's message) about this thread.
     std::function<void(const ThreadKey& key)> chosen;
+    // The user chose one about a person followed (the board's bytes).
+    std::function<void(const std::string& strName)> personChosen;
 
 private:
-    void Notify(const ThreadKey& key, const WatchNotice& notice);
+    void Notify(const std::string& strTag, const WatchNotice& notice);
+    // A notification's tag was chosen: a thread's or a person's.
+    void Choose(const QString& tag);
     void ShowInTray(const QString& summary, const QString& body, const QString& tag);
 
     std::unique_ptr<BackgroundRefresh> m_pRefresh;

@@ -50,6 +50,8 @@ ShownPage::ShownPage(const QString& pageFolder) {
                  QFileInfo(output).completeBaseName() + QStringLiteral(".htm");
     m_searchPath = QFileInfo(output).path() + QStringLiteral("/search-") +
                    QFileInfo(output).completeBaseName() + QStringLiteral(".htm");
+    m_personPath = QFileInfo(output).path() + QStringLiteral("/person-") +
+                   QFileInfo(output).completeBaseName() + QStringLiteral(".htm");
 }
 
 ShownPage::~ShownPage() {
@@ -59,11 +61,12 @@ ShownPage::~ShownPage() {
     }
     // The search's page holds what was looked for: it goes with the window.
     QFile::remove(m_searchPath);
+    QFile::remove(m_personPath);
 }
 
 QStringList ShownPage::LocalFiles() const {
     const QString output = QString::fromStdString(m_strOutputPath);
-    return {output, m_homePath, m_searchPath,
+    return {output, m_homePath, m_searchPath, m_personPath,
             QFileInfo(output).path() + QStringLiteral("/vesk3.css")};
 }
 
@@ -80,10 +83,11 @@ bool ShownPage::WriteSearch(const ResultPage& page) const {
     return WriteResultFile(m_searchPath.toStdString(), page.strText);
 }
 
-bool ShownPage::WriteHome(const std::vector<ThreadListing>& threads, const QString& libraryFile,
-                          const QString& error) const {
+bool ShownPage::WriteHome(const std::vector<ThreadListing>& threads, const HomeFigures& figures,
+                          const QString& libraryFile, const QString& error) const {
     const QByteArray bytes =
-        ComposeHomePage(QUrl::fromLocalFile(m_homePath), threads, libraryFile, error).toUtf8();
+        ComposeHomePage(QUrl::fromLocalFile(m_homePath), threads, figures, libraryFile, error)
+            .toUtf8();
     return WriteResultFile(
         m_homePath.toStdString(),
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fetch_job.h"
+#include "home_page.h"
 #include "result_page.h"
 #include "thread_store.h"
 
@@ -32,7 +33,9 @@ public:
     const QString& HomePath() const { return m_homePath; }
     // The page of the library's search, beside the home page.
     const QString& SearchPath() const { return m_searchPath; }
-    // The local files the web view may load: the three pages and the style sheet.
+    // The page of a person's posts, beside it.
+    const QString& PersonPath() const { return m_personPath; }
+    // The local files the web view may load: the four pages and the style sheet.
     QStringList LocalFiles() const;
 
     // The page for the table's records 0 to nLastIndex.
@@ -41,8 +44,8 @@ public:
     // Writes the result page; false when it could not be written whole.
     bool Write(const ResultPage& page) const;
     // Writes the library's home page; false when it could not be written.
-    bool WriteHome(const std::vector<ThreadListing>& threads, const QString& libraryFile,
-                   const QString& error) const;
+    bool WriteHome(const std::vector<ThreadListing>& threads, const HomeFigures& figures,
+                   const QString& libraryFile, const QString& error) const;
 
     // Writes the search's page; false when it could not be written.
     bool WriteSearch(const ResultPage& page) const;
@@ -51,6 +54,7 @@ private:
     std::string m_strOutputPath;
     QString m_homePath;
     QString m_searchPath;
+    QString m_personPath;
     std::unique_ptr<QLockFile> m_pPageLock;
 };
 

@@ -3,9 +3,12 @@
 #include "code_page.h"
 #include "home_page.h"
 #include "kept_reading.h"
+#include "person_page.h"
+#include "person_reading.h"
 #include "place_bar.h"
 #include "shown_page.h"
 #include "viewer_resources.h"
+#include "watch_notice.h"
 #include "web_browser.h"
 #include "window_search.h"
 
@@ -51,6 +54,17 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
     m_rooms.browser.SetOnlinePages({});
     m_rooms.browser.SetLinkHandler([this](const QUrl& url) { return TakeLink(url); });
     // The news line's links go to posts that may not be in the page yet.
+    m_pPerson = std::make_unique<PersonReading>(m_rooms.library, m_rooms.browser,
+                                                m_rooms.shown.PersonPath(),
+                                                QUrl::fromLocalFile(m_rooms.shown.HomePath()));
+    m_pPerson->onlyThisName = [this](const std::string& strName) {
+        if (m_pKept != nullptr && m_pKept->IsShown()) {
+            Select(m_window.onlyName(strName));
+        }
+    };
+    m_pPerson->failed = [this](const QString& error) {
+        m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, error);
+    };
     m_rooms.browser.SetPlaceHandler([this](const QString& place) {
         const std::optional<int> index = KeptReading::RowIndex(place);
         if (m_pKept == nullptr || !index) {
@@ -79,6 +93,7 @@ WindowReading::~WindowReading() {
     // A reading of a whole thread ends within a moment; every page it kept stays kept.
     m_rooms.library.StopReading();
     SaveSeen();
+    m_pPerson.reset();
 }
 
 void WindowReading::AddKeys(QWidget& window) {
@@ -107,7 +122,43 @@ void WindowReading::AddKeys(QWidget& window) {
 }
 
 bool WindowReading::TakeLink(const QUrl& url) {
+    // A name on the page shown opens its menu, after the view's question.
+    if (url.isLocalFile() &&
+        url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) ==
+            m_rooms.browser.Url().adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment)) {
+        if (std::optional<std::string> name = PersonOfLink(url.query().toStdString())) {
+            const bool bOnThread = m_pKept != nullptr && m_pKept->IsShown();
+            QMetaObject::invokeMethod(
+                this,
+                [this, name = *std::move(name), bOnThread] {
+                    m_pPerson->ShowNameMenu(name, bOnThread && m_pKept != nullptr);
+                },
+                Qt::QueuedConnection);
+            return true;
+        }
+    }
     const QUrl home = QUrl::fromLocalFile(m_rooms.shown.HomePath());
+    const bool bOurs =
+        m_rooms.browser.Url() == home || m_rooms.search.IsShown() || m_pPerson->IsShown();
+    if (const std::optional<PersonRequest> person = ReadPersonAction(home, url)) {
+        if (bOurs) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, request = *person] {
+                    const bool bHome =
+                        m_rooms.browser.Url() == QUrl::fromLocalFile(m_rooms.shown.HomePath());
+                    const LibraryAnswer<bool> done = m_pPerson->Act(request);
+                    if (!done.Ok()) {
+                        m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError,
+                                         done.error);
+                    } else if (bHome && request.action != PersonAction::kPage) {
+                        ShowHome();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
+    }
     const std::optional<HomeRequest> request = ReadHomeAction(home, url);
     if (!request) {
         if (m_rooms.browser.Url().scheme() != QLatin1String("qrc") ||
@@ -118,7 +169,7 @@ bool WindowReading::TakeLink(const QUrl& url) {
         return true;
     }
     // Acted on after the web view has refused the link, not inside its question.
-    if (m_rooms.browser.Url() == home || m_rooms.search.IsShown()) {
+    if (bOurs) {
         QMetaObject::invokeMethod(
             this, [this, request] { OnHomeAction(request->action, request->key, request->nPost); },
             Qt::QueuedConnection);
@@ -129,8 +180,15 @@ bool WindowReading::TakeLink(const QUrl& url) {
 void WindowReading::ShowHome() {
     m_places.Visit(std::nullopt);
     const std::vector<ThreadListing> threads = m_rooms.library.List().value;
+    HomeFigures figures;
+    figures.nThisWeek = CurrentWeek();
+    if (!threads.empty()) {
+        figures.people = m_rooms.library.Following().value;
+        figures.weeks =
+            m_rooms.library.ActivitySince(figures.nThisWeek - kHomeChartWeeks + 1).value;
+    }
     if ((threads.empty() && m_rooms.library.Error().isEmpty()) ||
-        !m_rooms.shown.WriteHome(threads, QString::fromStdString(m_rooms.library.File()),
+        !m_rooms.shown.WriteHome(threads, figures, QString::fromStdString(m_rooms.library.File()),
                                  m_rooms.library.Error())) {
         m_rooms.browser.Navigate(kStartPage);
         return;
@@ -201,7 +259,21 @@ bool WindowReading::Open(const ThreadKey& key, bool bAtStarterNews, std::int64_t
     return OpenKept(key, bAtStarterNews, nAtPost) == Opened::kShown;
 }
 
+bool WindowReading::OpenPerson(const std::string& strName, int nFrom) {
+    if (m_window.isFetching() || IsReading()) {
+        return false;
+    }
+    const LibraryAnswer<bool> shown = m_pPerson->Open(strName, nFrom);
+    if (!shown.Ok()) {
+        m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, shown.error);
+    }
+    return shown.Ok();
+}
+
 bool WindowReading::OpenAddress(const QString& address, bool bAtStarterNews) {
+    if (const std::optional<std::string> name = PersonOfTag(address.toStdString())) {
+        return OpenPerson(*name, -1);
+    }
     const ThreadKey key = CutThreadKey(Utf16ToGbk(address.toStdU16String()));
     const Opened opened = key.strBoardCode.empty() || key.strThreadId.empty()
                               ? Opened::kNotKept

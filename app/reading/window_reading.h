@@ -22,6 +22,7 @@ namespace vesk {
 class CWebBrowser2;
 enum class HomeAction;
 class KeptReading;
+class PersonReading;
 class PlaceBar;
 class ShownPage;
 class WindowSearch;
@@ -52,6 +53,9 @@ public:
         std::function<RefreshSettings()> refreshSettings;
         // A thread address clicked on the start page.
         std::function<void(const QString& address)> threadClicked;
+        // 只看此人 on a name of the kept thread shown: the window's name filter is this name (the
+        // board's bytes) from now on; answers that selection.
+        std::function<PostFilter(const std::string& strName)> onlyName;
     };
     // The rooms it shows in and uses.
     struct Rooms {
@@ -111,8 +115,10 @@ public:
     bool Act(WindowBar::Cause cause);
     // The pop-up's commands of the reading, on the thread the window shows; false for another.
     bool OnCommand(unsigned int nId, const ThreadKey& key);
-    // Shows the kept thread a thread address names, as Open does; false, and the bar says why,
-    // when it cannot.
+    // Shows a person's page from the nFrom-th post (-1: at their first post not read).
+    bool OpenPerson(const std::string& strName, int nFrom);
+    // Shows the kept thread a thread address names, as Open does, or the person's page a
+    // notification's tag names; false, and the bar says why, when it cannot.
     bool OpenAddress(const QString& address, bool bAtStarterNews);
 
 protected:
@@ -147,6 +153,7 @@ private:
     Window m_window;
     PlaceHistory m_places;
     std::unique_ptr<KeptReading> m_pKept;
+    std::unique_ptr<PersonReading> m_pPerson;
     // Asks the view which posts of a kept thread are on screen, while one is shown.
     QTimer* m_pSeenTimer;
     // A floor typed that the filter hides, which 显示所有 goes to.

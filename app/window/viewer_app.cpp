@@ -1,8 +1,8 @@
 // vesk: the viewer. It runs its one window modally and ends when the window closes; the window
-// remembers its size and place and the reader's choices. Its one option, --open THREAD_URL, shows
-// a thread kept in the library at the starter's first new post, as a watched thread's
-// notification asks; while a viewer runs, a start with it hands the address to that viewer and
-// ends.
+// remembers its size and place and the reader's choices. Its option --open THREAD_URL shows a
+// thread kept in the library at the starter's first new post, as a watched thread's notification
+// asks, and --person TAG a person's page at their first post not read, as a notification about a
+// person followed asks; while a viewer runs, a start with one hands it to that viewer and ends.
 
 #include "picture_scheme.h"
 #include "thread_store.h"
@@ -37,8 +37,10 @@ int main(int argc, char** argv) {
         }
     }
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 1 && (args.size() != 3 || args[1] != QLatin1String("--open"))) {
-        std::fputs("usage: vesk [--open THREAD_URL]\n", stderr);
+    // --person takes the tag a notification about a person carries.
+    if (args.size() != 1 && (args.size() != 3 || (args[1] != QLatin1String("--open") &&
+                                                  args[1] != QLatin1String("--person")))) {
+        std::fputs("用法：vesk [--open 帖子网址 | --person 通知里的人]\n", stderr);
         return 2;
     }
     const QString handOverName = vesk::ViewerHandOver::ServerName(vesk::DefaultLibraryFile());

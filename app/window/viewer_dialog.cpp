@@ -172,6 +172,10 @@ void ViewerDialog::SetUpLibraryRooms() {
         BringUp();
         m_pReading->Open(key, true);
     };
+    window.personChosen = [this](const std::string& strName) {
+        BringUp();
+        m_pReading->OpenPerson(strName, -1);
+    };
     m_pShelf =
         std::make_unique<LibraryRooms>(DefaultLibraryFile(),
                                        LibraryRooms::Places{*m_pSearchBar, *m_pShown, *m_browser,
@@ -205,6 +209,13 @@ void ViewerDialog::SetUpReading() {
         }
     };
     window.refreshSettings = [this] { return RefreshSettingsOf(); };
+    window.onlyName = [this](const std::string& strName) {
+        NameEdit()->setText(QString::fromStdU16String(GbkToUtf16(strName)));
+        m_pFilter->Set(PostFilter::Mode::kNames);
+        m_pFilter->TakeNames();
+        RememberFilter();
+        return m_pFilter->Filter();
+    };
     window.threadClicked = [this](const QString& address) {
         AddressEdit()->setText(address);
         AddressEdit()->setFocus();

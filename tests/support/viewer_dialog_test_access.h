@@ -26,6 +26,7 @@ public:
           m_bMenuDirty(dialog.m_bMenuDirty),
           m_bOnlyStarter(dialog.m_bOnlyStarter),
           m_homePath(dialog.m_pShown != nullptr ? dialog.m_pShown->HomePath() : QString()),
+          m_personPath(dialog.m_pShown != nullptr ? dialog.m_pShown->PersonPath() : QString()),
           m_dialog(dialog) {}
 
     ImageButton*& m_btnGo;
@@ -40,6 +41,7 @@ public:
     int& m_bMenuDirty;
     int& m_bOnlyStarter;
     const QString m_homePath;
+    const QString m_personPath;
 
     WindowReading& Room() const { return *m_dialog.m_pReading; }
     void ReadWholeThread(const ThreadKey& key) { Room().ReadWholeThread(key); }

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     int nPort = VESK_DEMO_PORT;
     int nLatencyMs = 0;
     int nCopies = 0;
+    bool bRecent = false;
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
         if (strArg == "--port" && i + 1 < argc) {
@@ -22,11 +24,15 @@ int main(int argc, char** argv) {
             nLatencyMs = std::atoi(argv[++i]);
         } else if (strArg == "--copies" && i + 1 < argc) {
             nCopies = std::atoi(argv[++i]);
+        } else if (strArg == "--recent") {
+            bRecent = true;
         } else {
-            std::fprintf(stderr,
-                         "usage: vesk-demo-forum [--port N] [--latency MS] [--copies N]\n"
-                         "  --port 0 takes any free port; --latency pauses before every answer;\n"
-                         "  --copies serves N more threads like 1000002, numbered from 3000001\n");
+            std::fprintf(
+                stderr,
+                "usage: vesk-demo-forum [--port N] [--latency MS] [--copies N] [--recent]\n"
+                "  --port 0 takes any free port; --latency pauses before every answer;\n"
+                "  --copies serves N more threads like 1000002, numbered from 3000001;\n"
+                "  --recent dates the posts up to now, as if the threads were alive\n");
             return 2;
         }
     }
@@ -42,6 +48,9 @@ int main(int argc, char** argv) {
         vesk::demo::SampleThread copy = threads[1];
         copy.strThreadId = std::to_string(3000000 + i);
         threads.push_back(std::move(copy));
+    }
+    if (bRecent) {
+        vesk::demo::MakeTimesRecent(threads, std::time(nullptr));
     }
     vesk::demo::DemoForum forum(std::move(threads));
     forum.SetLatency(std::chrono::milliseconds(nLatencyMs));

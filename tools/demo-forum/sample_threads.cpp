@@ -89,6 +89,14 @@ std::string PostTime(int nIndex) {
            TwoDigits(nInDay % 60) + ":" + TwoDigits(nIndex * 7 % 60);
 }
 
+std::string LocalTime(std::time_t at) {
+    std::tm local{};
+    localtime_r(&at, &local);
+    char szTime[32];
+    std::strftime(szTime, sizeof szTime, "%Y-%m-%d %H:%M:%S", &local);
+    return szTime;
+}
+
 std::string Sentences(Random& random, std::size_t nCount) {
     std::string strText;
     for (std::size_t i = 0; i < nCount; ++i) {
@@ -502,6 +510,28 @@ std::string RenderIndexPage(const std::vector<SampleThread>& threads) {
     return "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"
            "<title>vesk股吧（演示）</title></head><body><h1>vesk股吧（演示）</h1><ul>\r\n" +
            strList + "</ul></body></html>\r\n";
+}
+
+void MakeTimesRecent(std::vector<SampleThread>& threads, std::time_t now) {
+    constexpr std::time_t kDay = 86400;
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        std::size_t nPosts = 0;
+        for (const std::vector<SamplePost>& page : threads[i].pages) {
+            nPosts += page.size();
+        }
+        const std::time_t end = now - static_cast<std::time_t>(i % 4) * 2 * kDay - 3600;
+        const std::time_t span =
+            static_cast<std::time_t>(std::min<std::size_t>(10 + nPosts / 25, 300)) * kDay;
+        std::size_t n = 0;
+        for (std::vector<SamplePost>& page : threads[i].pages) {
+            for (SamplePost& post : page) {
+                post.strTime =
+                    LocalTime(end - span +
+                              static_cast<std::time_t>(n++) * span /
+                                  static_cast<std::time_t>(std::max<std::size_t>(nPosts, 1)));
+            }
+        }
+    }
 }
 
 }  // namespace vesk::demo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct SampleThread {
 // more pages than a retrieval reads, and one of 120 pages whose starter posts every few pages,
 // a chart every 20 floors or so (kSamplePictures of them, some shown twice).
 std::vector<SampleThread> MakeSampleThreads();
+// The threads' posts dated anew as if they were written up to now: each thread's last post a day
+// or a few before now, its posts spread evenly over weeks or months before it (a longer thread
+// over longer), so that how busy each has been lately shows.
+void MakeTimesRecent(std::vector<SampleThread>& threads, std::time_t now);
 
 inline constexpr int kSamplePictures = 250;
 // The path the forum serves sample picture n at ("/pic/chart-7.png"), and its bytes: a small
