@@ -2,6 +2,7 @@
 // choosing that shows the thread, no service tells nothing, a go is never shared with it.
 
 #include "notification_service.h"
+#include "people_board.h"
 #include "thread_page.h"
 #include "viewer_harness.h"
 
@@ -88,6 +89,31 @@ TEST_F(ViewerWatchTest, TheStartersPostsAreToldOnceAndChoosingThemShowsTheThread
     EXPECT_FALSE(d.OpenThreadAddress(Address("/look,600519,999.html")));
     EXPECT_FALSE(viewer.Bar().isHidden());
     EXPECT_EQ(viewer.Bar().Text(), QStringLiteral("帖子库里没有这个帖子："));
+}
+
+// A person followed who posts in a watched thread is told once a turn, whatever the starter does;
+// choosing it shows their page.
+TEST_F(ViewerWatchTest, APersonFollowedIsToldOnceATurnAndChoosingShowsTheirPage) {
+    Watch({{"601318", "1000002"}});
+    ThreadStore(DefaultLibraryFile()).Follow(Utf8ToGbk("观潮者").value(), 1);
+    Viewer viewer(forum);
+    test::NotificationService service;
+    ASSERT_TRUE(service.Running());
+    viewer.dialog.SetWatchPeriod(300ms);
+    forum.ChangeThread("1000002", [](demo::SampleThread& thread) {
+        demo::AppendSamplePosts(thread, 3, true);
+        test::Poster(thread, test::LastFloor(thread), "观潮者");
+        test::Poster(thread, test::LastFloor(thread) - 2, "观潮者");
+    });
+    ASSERT_TRUE(Soon([&] { return service.Notifications().size() == 2U; }));
+    QTest::qWait(1000);
+    ASSERT_EQ(service.Notifications().size(), 2U);
+    EXPECT_NE(service.Notifications()[1].find(
+                  "「观潮者」发了 2 条新帖（「平安的保险业务还能增长吗？长期跟踪帖」）"),
+              std::string::npos)
+        << service.Notifications()[1];
+    ASSERT_TRUE(service.Emit("ActionInvoked", 2));
+    EXPECT_TRUE(viewer.Showing(QFileInfo(Access(viewer.dialog).m_personPath).fileName()));
 }
 
 // While a go reads, the watched threads wait: a long refresh under way stops for it.

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "command_test.h"
+#include "people_board.h"
 #include "search_index_checks.h"
 #include "thread_reader.h"
 #include "thread_store.h"
@@ -858,6 +859,58 @@ TEST_F(VeskLibraryTest, TheLibraryIsPrivateReadableWhenReadOnlyAndPagesAndLinesA
         EXPECT_NE(refused.strErr.find("无法写入"), std::string::npos) << refused.strErr;
     }
     shell("chmod -R u+w " + dir.File("private"));
+}
+
+// People from the command line: followed by name (an anonymous one by address fragment), listed,
+// told after a refresh that brought their posts, and written as a page read then.
+TEST_F(VeskLibraryTest, PeopleAreFollowedListedToldAfterARefreshAndWrittenAsAPage) {
+    forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+        test::Poster(thread, 4, "观潮者", "2024-05-06 10:00");
+        test::Poster(thread, 6, "10.0.3.*");
+    });
+    ASSERT_EQ(Library({"refresh", Url(kMoutai)}).nExitCode, 0);
+    struct Case {
+        std::vector<std::string> args;
+        int nExitCode;
+        std::string strOut;  // what stdout or stderr holds
+    };
+    const Case cases[] = {
+        {{"follow", "观潮者"}, 0, "已关注「观潮者」（帖子库里有此人 1 帖）"},
+        {{"follow", "10.0.3.*"}, 0, "有此人 1 帖"},
+        {{"following"}, 0, "观潮者\t1\t1\t2024-05-06 10:00\n"},
+        {{"unfollow", "某人"}, 1, "没有关注「某人」"},
+        {{"follow", "\xF0\x9F\x98\x80"}, 2, "GB2312"},
+        {{"follow"}, 2, "没有给名字"},
+        {{"author", "--out", dir.File("nobody.htm"), "某人"}, 1, "没有「某人」的帖子"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = Library(c.args);
+        EXPECT_EQ(result.nExitCode, c.nExitCode) << c.args[0] << result.strErr;
+        EXPECT_TRUE(result.strOut.find(c.strOut) != std::string::npos ||
+                    result.strErr.find(c.strOut) != std::string::npos)
+            << c.args[0] << ": " << result.strOut << result.strErr;
+    }
+    forum.ChangeThread("1000001", [](demo::SampleThread& thread) {
+        demo::AppendSamplePosts(thread, 2, false);
+        test::Poster(thread, test::LastFloor(thread), "观潮者");
+        test::Poster(thread, test::LastFloor(thread) - 1, "观潮者");
+    });
+    const ProcessResult refreshed = Library({"refresh", Url(kMoutai)});
+    EXPECT_NE(
+        refreshed.strErr.find("「观潮者」发了 2 条新帖（「茅台一季度业绩前瞻，大家怎么看？」）"),
+        std::string::npos)
+        << refreshed.strErr;
+    // The page holds their three posts; written, they are read.
+    ASSERT_EQ(Library({"author", "--out", dir.File("p.htm"), "观潮者"}).nExitCode, 0);
+    const std::string page = GbkToUtf8(test::ReadFile(dir.File("p.htm"))).value_or("");
+    EXPECT_NE(page.find("此人的帖子：观潮者"), std::string::npos);
+    std::size_t nRows = 0;
+    for (std::size_t at = page.find("class=vk-in"); at != std::string::npos;
+         at = page.find("class=vk-in", at + 1)) {
+        ++nRows;
+    }
+    EXPECT_EQ(nRows, 3U);
+    EXPECT_NE(Library({"following"}).strOut.find("观潮者\t3\t0\t"), std::string::npos);
 }
 
 }  // namespace

@@ -17,7 +17,10 @@ inline void Poster(demo::SampleThread& thread, int nFloor, const std::string& st
         for (demo::SamplePost& post : page) {
             if (post.nFloor == nFloor) {
                 post.strAuthor = strAuthor;
-                post.authorForm = demo::SamplePost::AuthorForm::kUserSpan;
+                // An anonymous poster is known by an address fragment.
+                post.authorForm = strAuthor.find('*') != std::string::npos
+                                      ? demo::SamplePost::AuthorForm::kAddress
+                                      : demo::SamplePost::AuthorForm::kUserSpan;
                 post.strTime = strTime.empty() ? post.strTime : strTime;
             }
         }
