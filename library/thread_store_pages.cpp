@@ -84,6 +84,8 @@ private:
     std::int32_t m_nHighest = std::numeric_limits<std::int32_t>::min();
     std::string_view m_starter;
     std::map<std::int32_t, Kept> m_kept;
+    // The posts added a week, and the starter's among them.
+    std::map<std::int64_t, std::pair<int, int>> m_weeks;
     StoredPage m_result;
 };
 
@@ -265,8 +267,14 @@ void ThreadStore::PageWriter::InsertNew(const PostFields& post, std::int64_t nPo
             PageChanges{.nFirstNewFloor = post.nFloor, .nFirstChangedFloor = post.nFloor};
     }
     m_result.changes.nNew += nAdded;
-    if (!m_starter.empty() && post.author == m_starter) {
+    const bool bStarter = !m_starter.empty() && post.author == m_starter;
+    if (bStarter) {
         m_result.changes.nStarterNew += nAdded;
+    }
+    if (nAdded > 0) {
+        std::pair<int, int>& week = m_weeks[WeekOfTime(post.time)];
+        week.first += nAdded;
+        week.second += bStarter ? nAdded : 0;
     }
 }
 
@@ -308,6 +316,17 @@ void ThreadStore::PageWriter::NotePage() {
         .Bind(5, bFloors ? m_nHighest : 0)
         .Bind(6, m_nWhen)
         .Run();
+    for (const auto& [nWeek, counts] : m_weeks) {
+        Cached(
+            "INSERT INTO activity(thread, week, posts, starter) VALUES (?, ?, ?, ?)"
+            " ON CONFLICT(thread, week) DO UPDATE SET posts = posts + excluded.posts,"
+            " starter = starter + excluded.starter")
+            .Bind(1, m_thread.nId)
+            .Bind(2, nWeek)
+            .Bind(3, std::int64_t{counts.first})
+            .Bind(4, std::int64_t{counts.second})
+            .Run();
+    }
     // The posts added are new: read only once the reader has seen them.
     const PageChanges& added = m_result.changes;
     Cached(
@@ -343,9 +362,6 @@ StoredPage ThreadStore::StorePage(const ThreadKey& key, const ReadPage& page, st
     const StoredPage stored = PageWriter(*this, *thread, page, nWhen).Write();
     // A page with nothing of its own adds no thread either.
     if (stored.nOwn > 0) {
-        if (stored.changes.nNew > 0) {
-            Cached(store::kCountWeeks).Bind(1, nLastBefore).Run();
-        }
         if (bIndex) {
             Statement& waiting = Cached(kPostsAboveMark);
             const bool bTake = waiting.Step() && waiting.Int(0) >= kIndexBatch;

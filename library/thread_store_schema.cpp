@@ -3,7 +3,6 @@
 #include "activity.h"
 #include "post_sanitiser.h"
 #include "thread_store.h"
-#include "thread_store_rows.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -132,6 +131,15 @@ constexpr const char* kPeopleSchema[] = {
     "  AND p.author = NEW.starter AND p.thread = NEW.id AND vesk_week(p.time) = activity.week)"
     " WHERE thread = NEW.id; END",
 };
+
+// Every post counted into its thread's weeks, once, for a library that had no weeks.
+constexpr const char* kCountWeeks =
+    "INSERT INTO activity(thread, week, posts, starter)"
+    " SELECT p.thread, vesk_week(p.time), count(*),"
+    "  sum(length(t.starter) > 0 AND p.author = t.starter)"
+    " FROM post p JOIN thread t ON t.id = p.thread WHERE true GROUP BY 1, 2"
+    " ON CONFLICT(thread, week) DO UPDATE SET posts = posts + excluded.posts,"
+    " starter = starter + excluded.starter";
 
 // A new library's schema; an older one is brought to it by the steps in Migrate.
 constexpr const char* kSchema[] = {
@@ -376,7 +384,7 @@ void ThreadStore::Migrate() {
         for (const char* pszSql : kPeopleSchema) {
             m_db.Execute(pszSql);
         }
-        m_db.Prepare(store::kCountWeeks).Bind(1, std::int64_t{0}).Run();
+        m_db.Execute(kCountWeeks);
     }
     m_db.Execute("PRAGMA user_version=9");
     transaction.Commit();
