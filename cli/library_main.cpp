@@ -277,8 +277,16 @@ std::string CheckWords(const std::vector<std::string>& words, const std::set<std
     if (bSearch) {
         return CheckSearch(options);
     }
-    if (bPerson && (options.strUrl.empty() || !Utf8ToGbk(options.strUrl))) {
-        return options.strUrl.empty() ? "名字是空的" : "名字里有 GB2312 无法表示的字";
+    if (bPerson) {
+        // A name as the board shows it: the blanks typed around it are no part of it.
+        const std::size_t nFirst = options.strUrl.find_first_not_of(" \t");
+        options.strUrl = nFirst == std::string::npos
+                             ? std::string()
+                             : options.strUrl.substr(
+                                   nFirst, options.strUrl.find_last_not_of(" \t") - nFirst + 1);
+        if (options.strUrl.empty() || !Utf8ToGbk(options.strUrl)) {
+            return options.strUrl.empty() ? "名字是空的" : "名字里有 GB2312 无法表示的字";
+        }
     }
     if (options.strCommand == "export" && !given.contains("--out")) {
         return "export 要用 --out 文件 指定导出到哪里";

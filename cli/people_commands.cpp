@@ -57,6 +57,9 @@ int WritePersonPage(ThreadStore& store, std::string_view name, bool bOnlyUnread,
     if (!WritePage(strOut, page.page.strText)) {
         return kExitFileFailed;
     }
+    if (page.nTotal == 0) {
+        PrintLine(Quoted(name) + "没有未读的帖子");
+    }
     store.MarkPostsSeen(page.ids);
     return kExitDone;
 }

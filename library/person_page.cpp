@@ -157,9 +157,12 @@ PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const 
     }
     ResultPageComposer composer(Gbk("此人的帖子：") + strName, {}, {}, nReserve, ReadingStyles());
     composer.AddLine(FiguresLine(all, store.IsFollowed(author), links, nThisWeek));
-    if (result.nTotal > 0) {
-        composer.AddLine(PartLine(result.nFrom, nTo - result.nFrom, result.nTotal, links, nCount));
-    }
+    const std::string strPart =
+        result.nTotal > 0
+            ? PartLine(result.nFrom, nTo - result.nFrom, result.nTotal, links, nCount)
+            : "<div class=vk-head>" +
+                  Gbk(all.empty() ? "帖子库里没有此人的帖子" : "没有未读的帖子") + "</div>";
+    composer.AddLine(strPart);
     std::string attributes;
     std::string mark;
     // A post read in the meantime by another program may be gone: the others keep their places.
@@ -203,6 +206,10 @@ PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const 
                       {},
                       {},
                       IsThreadStarter(post.strAuthor, thread->second.strStarter)});
+    }
+    // The parts before and after at the list's end too, where the reader is when done with it.
+    if (nTo - result.nFrom > 10 && links.part) {
+        composer.AddLine(strPart);
     }
     result.page = composer.Finish();
     return result;

@@ -118,7 +118,7 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
         ".board{color:#777;font-size:12px}.act a{margin-right:10px}"
         ".error{background:#fdecea;border:1px solid #f5c2c0;padding:8px 10px}"
         "h2{font-size:14px;color:#3568BB;margin:4px 0 6px}.people{margin:0 0 14px}"
-        ".people a{margin-right:4px}.chart{color:#3568BB}</style>"
+        ".people a{margin-right:4px}th,.act{white-space:nowrap}</style>"
         "</head><body><h1>帖子库</h1>\n");
     if (!error.isEmpty()) {
         page += QStringLiteral("<p class=error>帖子库无法使用（") + libraryFile.toHtmlEscaped() +

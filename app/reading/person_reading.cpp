@@ -83,6 +83,9 @@ LibraryAnswer<bool> PersonReading::Open(const std::string& strName, int nFrom) {
     ++m_nPage;
     m_browser.Navigate(QUrl::fromLocalFile(m_pagePath).toString());
     m_pSeenTimer->start();
+    if (opened) {
+        opened(m_strName, m_nFrom);
+    }
     return {true, {}, false};
 }
 

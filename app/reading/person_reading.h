@@ -48,6 +48,8 @@ public:
     void ShowNameMenu(const std::string& strName, bool bOnThread);
     // 只看此人 was chosen.
     std::function<void(const std::string& strName)> onlyThisName;
+    // A part of a person's page is shown: the person, the part's first post.
+    std::function<void(const std::string& strName, int nFrom)> opened;
     // The library could not do what was asked: its error.
     std::function<void(const QString& error)> failed;
 

@@ -4,16 +4,23 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace vesk {
 
-// The places the window has shown, as a browser keeps them: the home page (no key) and the
-// threads, with the place shown now among them. A visit drops the places ahead of it; going back
-// or forward moves along them without a visit.
+// The places the window has shown, as a browser keeps them: the home page (neither a thread nor a
+// person), the threads and the people's pages (a part from its first post), with the place shown
+// now among them. A visit drops the places ahead of it; going back or forward moves along them
+// without a visit.
 class PlaceHistory {
 public:
-    using Place = std::optional<ThreadKey>;
+    struct Place {
+        std::optional<ThreadKey> thread;
+        std::string strPerson;  // the board's bytes
+        int nFrom = 0;
+        bool operator==(const Place&) const = default;
+    };
 
     void Visit(const Place& place) {
         if (m_nAt < m_places.size() && m_places[m_nAt] == place) {

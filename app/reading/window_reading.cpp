@@ -62,6 +62,10 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
             Select(m_window.onlyName(strName));
         }
     };
+    m_pPerson->opened = [this](const std::string& strName, int nFrom) {
+        Close();
+        m_places.Visit({std::nullopt, strName, nFrom});
+    };
     m_pPerson->failed = [this](const QString& error) {
         m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, error);
     };
@@ -178,7 +182,7 @@ bool WindowReading::TakeLink(const QUrl& url) {
 }
 
 void WindowReading::ShowHome() {
-    m_places.Visit(std::nullopt);
+    m_places.Visit({});
     const std::vector<ThreadListing> threads = m_rooms.library.List().value;
     HomeFigures figures;
     figures.nThisWeek = CurrentWeek();
@@ -240,8 +244,10 @@ void WindowReading::MovePlace(int nStep) {
         return;
     }
     if (const std::optional<PlaceHistory::Place> place = m_places.Move(nStep)) {
-        if (*place) {
-            OpenKept(**place, false, 0, kAtPlace);
+        if (place->thread) {
+            OpenKept(*place->thread, false, 0, kAtPlace);
+        } else if (!place->strPerson.empty()) {
+            OpenPerson(place->strPerson, place->nFrom);
         } else {
             ShowHome();
         }
@@ -332,7 +338,7 @@ WindowReading::Opened WindowReading::OpenKept(const ThreadKey& key, bool bAtStar
         }
     }
     TellShown(chosen.Ok() ? m_pKept->Open(nLanding) : chosen, WindowBar::Cause::kCommand);
-    m_places.Visit(key);
+    m_places.Visit({key, {}, 0});
     m_pSeenTimer->start();
     return Opened::kShown;
 }

@@ -86,7 +86,7 @@ public:
     // Shows the place before (-1) or after (+1) the one shown, as a browser goes back and forward.
     void MovePlace(int nStep);
     // A place visited that is not the room's own (the go's page of a thread).
-    void Visit(const ThreadKey& key) { m_places.Visit(key); }
+    void Visit(const ThreadKey& key) { m_places.Visit({key, {}, 0}); }
 
     // Shows a kept thread from the library at its first post not read yet (with bAtStarterNews
     // the starter's), or where the reader stopped, or at the post of id nAtPost (a search's hit),

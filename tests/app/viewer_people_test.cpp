@@ -126,6 +126,14 @@ TEST_F(ViewerPeopleTest, ANameFollowedIsCountedListedNewestFirstAndReadOnScreen)
         << Evaluate(viewer.View(), rows).toString().toStdString();
     // They stood on screen, all of them in a window this tall: read.
     EXPECT_TRUE(Soon([] { return Unread() == 0; })) << Unread();
+    // A post opened from their page is shown in its thread; back is their page again.
+    ASSERT_TRUE(viewer.Comes(QStringLiteral("(function(){var a=[...document.querySelectorAll("
+                                            "'a.vk-in')].pop();if(a)a.click();return !!a;})()"),
+                             QStringLiteral("true")));
+    ASSERT_TRUE(viewer.Showing(QStringLiteral("post.htm")));
+    EXPECT_TRUE(viewer.Edit(res::IDC_URL)->text().endsWith("look,600519,1000001.html"));
+    Access(d).Room().MovePlace(-1);
+    EXPECT_TRUE(viewer.Showing(QFileInfo(Access(d).m_personPath).fileName()));
 
     // 只看此人 on a thread: the name filter with that name.
     ASSERT_TRUE(d.OpenThreadAddress(Address("/look,600519,1000001.html")));
