@@ -20,13 +20,6 @@ std::string Gbk(std::string_view utf8) {
     return Utf8ToGbk(utf8).value_or(std::string());
 }
 
-std::string_view KindClass(const StoredPost& post) {
-    return post.bDeleted                      ? "vk-deleted"
-           : post.state == PostState::kEdited ? "vk-edited"
-           : post.state == PostState::kNew    ? "vk-new"
-                                              : "";
-}
-
 // The line above the posts: the person's figures, following, the chart.
 std::string FiguresLine(const std::vector<PersonPost>& all, bool bFollowed,
                         const PersonLinks& links, std::int64_t nThisWeek) {
@@ -178,16 +171,8 @@ PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const 
             continue;
         }
         const StoredPost& post = *found->second;
-        const std::string_view kind = KindClass(post);
-        attributes = "id=p" + std::to_string(nIndex);
-        if (!kind.empty()) {
-            attributes.append(" class=\"")
-                .append(post.state != PostState::kRead ? "vk-u " : "")
-                .append(kind)
-                .append("\"");
-        }
-        const std::string_view text = MarkOf(post);
-        mark = text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
+        attributes = ReadingRowAttributes(post, nIndex);
+        mark = ReadingMarkLabel(post);
         mark += "<a class=vk-in href=\"";
         AppendEscapedText(mark, links.post ? links.post(thread->second.key, post.nId) : "");
         const StoredThread& in = thread->second;

@@ -2,6 +2,8 @@
 
 #include <new>
 #include <sqlite3.h>
+#include <string>
+#include <type_traits>
 
 namespace vesk {
 
@@ -110,51 +112,51 @@ std::int64_t Database::QueryInt(const char* pszSql) {
     return statement.Step() ? statement.Int(0) : 0;
 }
 
-void Database::DefineFunction(const char* pszName, TextFunction function) {
-    const auto call = [](sqlite3_context* pContext, int, sqlite3_value** ppValues) {
-        if (sqlite3_value_type(ppValues[0]) == SQLITE_NULL) {
-            sqlite3_result_null(pContext);
-            return;
-        }
-        const auto* pBytes = static_cast<const char*>(sqlite3_value_blob(ppValues[0]));
-        const auto nBytes = static_cast<std::size_t>(sqlite3_value_bytes(ppValues[0]));
-        const auto textFunction = reinterpret_cast<TextFunction>(sqlite3_user_data(pContext));
-        try {
-            const std::string strValue = textFunction(
-                pBytes != nullptr ? std::string_view(pBytes, nBytes) : std::string_view());
+namespace {
+
+// Calls a function of one text from SQL: NULL stays NULL, the text's bytes are handed over as
+// they are, the value is the function's text or integer.
+template <class Function>
+void CallOnText(sqlite3_context* pContext, int, sqlite3_value** ppValues) {
+    if (sqlite3_value_type(ppValues[0]) == SQLITE_NULL) {
+        sqlite3_result_null(pContext);
+        return;
+    }
+    const auto* pBytes = static_cast<const char*>(sqlite3_value_blob(ppValues[0]));
+    const auto nBytes = static_cast<std::size_t>(sqlite3_value_bytes(ppValues[0]));
+    const std::string_view text =
+        pBytes != nullptr ? std::string_view(pBytes, nBytes) : std::string_view();
+    const auto function = reinterpret_cast<Function>(sqlite3_user_data(pContext));
+    try {
+        if constexpr (std::is_same_v<Function, Database::TextFunction>) {
+            const std::string strValue = function(text);
             sqlite3_result_text64(pContext, strValue.data(), strValue.size(), SQLITE_TRANSIENT,
                                   SQLITE_UTF8);
-        } catch (const std::bad_alloc&) {
-            sqlite3_result_error_nomem(pContext);
+        } else {
+            sqlite3_result_int64(pContext, function(text));
         }
-    };
-    if (sqlite3_create_function_v2(m_pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   reinterpret_cast<void*>(function), call, nullptr, nullptr,
-                                   nullptr) != SQLITE_OK) {
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(pContext);
+    }
+}
+
+template <class Function>
+bool CreateFunction(sqlite3* pDb, const char* pszName, Function function) {
+    return sqlite3_create_function_v2(pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                      reinterpret_cast<void*>(function), &CallOnText<Function>,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+}  // namespace
+
+void Database::DefineFunction(const char* pszName, TextFunction function) {
+    if (!CreateFunction(m_pDb, pszName, function)) {
         Fail();
     }
 }
 
 void Database::DefineFunction(const char* pszName, IntFunction function) {
-    const auto call = [](sqlite3_context* pContext, int, sqlite3_value** ppValues) {
-        if (sqlite3_value_type(ppValues[0]) == SQLITE_NULL) {
-            sqlite3_result_null(pContext);
-            return;
-        }
-        const auto* pBytes = static_cast<const char*>(sqlite3_value_blob(ppValues[0]));
-        const auto nBytes = static_cast<std::size_t>(sqlite3_value_bytes(ppValues[0]));
-        const auto intFunction = reinterpret_cast<IntFunction>(sqlite3_user_data(pContext));
-        try {
-            sqlite3_result_int64(pContext,
-                                 intFunction(pBytes != nullptr ? std::string_view(pBytes, nBytes)
-                                                               : std::string_view()));
-        } catch (const std::bad_alloc&) {
-            sqlite3_result_error_nomem(pContext);
-        }
-    };
-    if (sqlite3_create_function_v2(m_pDb, pszName, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   reinterpret_cast<void*>(function), call, nullptr, nullptr,
-                                   nullptr) != SQLITE_OK) {
+    if (!CreateFunction(m_pDb, pszName, function)) {
         Fail();
     }
 }

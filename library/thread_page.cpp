@@ -162,16 +162,8 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
     std::string after;
     for (std::size_t i = 0; i < posts.size() && i < indices.size(); ++i) {
         const StoredPost& post = posts[i];
-        const std::string_view kind = KindClass(post);
-        attributes = "id=p" + std::to_string(indices[i]);
-        if (!kind.empty()) {
-            attributes.append(" class=\"")
-                .append(post.state != PostState::kRead ? "vk-u " : "")
-                .append(kind)
-                .append("\"");
-        }
-        const std::string_view text = MarkOf(post);
-        mark = text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
+        attributes = ReadingRowAttributes(post, indices[i]);
+        mark = ReadingMarkLabel(post);
         const auto found = post.nFloor != 0 ? earlier.find(post.nFloor) : earlier.end();
         after = found != earlier.end() ? EarlierMarkup(found->second, pictures) : std::string();
         const SafeFields safe(post, pictures, PictureForm::kKept);
@@ -207,6 +199,22 @@ std::string ReadingNewsLine(const ReadingNews& news) {
                    ActivityChart(*news.starterWeeks, false);
     }
     return strLine.empty() ? strLine : "<div class=vk-head>" + strLine + "</div>";
+}
+
+std::string ReadingRowAttributes(const StoredPost& post, int nIndex) {
+    std::string attributes = "id=p" + std::to_string(nIndex);
+    if (const std::string_view kind = KindClass(post); !kind.empty()) {
+        attributes.append(" class=\"")
+            .append(post.state != PostState::kRead ? "vk-u " : "")
+            .append(kind)
+            .append("\"");
+    }
+    return attributes;
+}
+
+std::string ReadingMarkLabel(const StoredPost& post) {
+    const std::string_view text = MarkOf(post);
+    return text.empty() ? std::string() : "<span class=vk-m>" + std::string(text) + "</span>";
 }
 
 std::string ReadingStyles() {

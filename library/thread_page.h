@@ -68,6 +68,12 @@ std::string ComposeReadingRows(const StoredThread& thread, std::span<const Store
 // was checked; empty when there is neither.
 std::string ReadingNewsLine(const ReadingNews& news);
 
+// A post's row as the window's pages of kept posts mark it: its attributes (its id "p<index>",
+// and for a post not read "vk-u" and its kind, a deleted post always "vk-deleted"), and its mark
+// as a coloured label (empty when it has none).
+std::string ReadingRowAttributes(const StoredPost& post, int nIndex);
+std::string ReadingMarkLabel(const StoredPost& post);
+
 // The styles of the window's pages of kept posts: the marks, the bar of a post not read, the
 // names' links, pictures kept and their placeholders.
 std::string ReadingStyles();
