@@ -1,6 +1,7 @@
 // vesk-watch: refreshes the library's watched threads, one after the other, and tells the
-// desktop of each one whose starter has posted; choosing the notification starts the viewer on
-// that thread. Made to be run by a timer while the viewer is not running.
+// desktop of each one whose starter has posted, and of each person followed who posted in them;
+// choosing the notification starts the viewer on that thread, or on that person's page. Made to
+// be run by a timer while the viewer is not running.
 
 #include "arguments.h"
 #include "desktop_notifier.h"

@@ -53,7 +53,7 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
     m_rooms.browser.AllowLocalFiles(m_rooms.shown.LocalFiles());
     m_rooms.browser.SetOnlinePages({});
     m_rooms.browser.SetLinkHandler([this](const QUrl& url) { return TakeLink(url); });
-    // The news line's links go to posts that may not be in the page yet.
+    // People's pages: a part shown is a place visited, and the thread shown before is closed.
     m_pPerson = std::make_unique<PersonReading>(m_rooms.library, m_rooms.browser,
                                                 m_rooms.shown.PersonPath(),
                                                 QUrl::fromLocalFile(m_rooms.shown.HomePath()));
@@ -69,6 +69,7 @@ WindowReading::WindowReading(Rooms rooms, Window window, QObject* pParent)
     m_pPerson->failed = [this](const QString& error) {
         m_rooms.bar.Show(WindowBar::Cause::kCommand, MessageBar::Level::kError, error);
     };
+    // The news line's links go to posts that may not be in the page yet.
     m_rooms.browser.SetPlaceHandler([this](const QString& place) {
         const std::optional<int> index = KeptReading::RowIndex(place);
         if (m_pKept == nullptr || !index) {
