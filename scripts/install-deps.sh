@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins qt6-webengine-dev qt6-translations-l10n fonts-wqy-microhei
   xvfb xauth openbox xdotool
   dbus-daemon dbus-bin python3-dbusmock
-  man-db groff-base
+  man-db groff-base lintian
 )
 
 sudo_cmd=()

@@ -15,13 +15,15 @@ namespace vesk {
 
 namespace {
 
-// Where the pages go: the given folder or the program's own, or the user's data folder of the
-// program where that cannot be written (an installed copy). The page's style sheet is put
-// beside them when it is not there.
+// Where the pages go: the given folder, or the program's own when its style sheet lies beside it
+// (a build, a copy of its own), else the user's data folder of the program (an installed copy,
+// whose folder is the system's even where it could be written), as where either cannot be
+// written. The page's style sheet is put beside them when it is not there.
 QString PageFolder(const QString& given) {
     const QString appDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + '/';
     QString folder = given.isEmpty() ? appDir : QDir(given).absolutePath() + QLatin1Char('/');
-    if (!QFileInfo(folder).isWritable()) {
+    if (!QFileInfo(folder).isWritable() ||
+        (given.isEmpty() && !QFileInfo::exists(appDir + QStringLiteral("vesk3.css")))) {
         folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
         QDir().mkpath(folder);
         folder = QDir(folder).absolutePath() + QLatin1Char('/');
