@@ -118,7 +118,9 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
         ".board{color:#777;font-size:12px}.act a{margin-right:10px}"
         ".error{background:#fdecea;border:1px solid #f5c2c0;padding:8px 10px}"
         "h2{font-size:14px;color:#3568BB;margin:4px 0 6px}.people{margin:0 0 14px}"
-        ".people a{margin-right:4px}th,.act{white-space:nowrap}</style>"
+        ".people a{margin-right:4px}th,.act{white-space:nowrap}"
+        // A narrow window keeps the threads' names and links, not their charts.
+        "@media (max-width:900px){.wk{display:none}}</style>"
         "</head><body><h1>帖子库</h1>\n");
     if (!error.isEmpty()) {
         page += QStringLiteral("<p class=error>帖子库无法使用（") + libraryFile.toHtmlEscaped() +
@@ -154,7 +156,8 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
     }
     page += QStringLiteral(
         "<table><tr><th>帖子</th><th class=n>已存</th><th class=n>新帖</th>"
-        "<th class=n>楼主新帖</th><th>近 12 周</th><th>最后读取</th><th>最后更新</th><th></th>"
+        "<th class=n>楼主新帖</th><th class=wk>近 12 "
+        "周</th><th>最后读取</th><th>最后更新</th><th></th>"
         "</tr>\n");
     for (const ThreadListing& thread : threads) {
         const auto link = [&](HomeAction action, const QString& text) {
@@ -187,10 +190,10 @@ QString ComposeHomePage(const QUrl& home, const std::vector<ThreadListing>& thre
                 QStringLiteral("<div class=board>") + FromForum(thread.strBoardName) +
                 QStringLiteral("</div></td><td class=n>") + QString::number(thread.nPosts) +
                 QStringLiteral("</td>") + figure(thread.nUnread) + figure(thread.nStarterUnread) +
-                QStringLiteral("<td class=chart>") + chart(thread.nId) +
-                QStringLiteral("</td><td>") + when(thread.nReadAt) + QStringLiteral("</td><td>") +
-                when(thread.nRefreshed) + QStringLiteral("<div class=board>全帖核对于 ") +
-                when(thread.nCheckedAt) + QStringLiteral("</div></td><td class=act>") +
+                QStringLiteral("<td class=wk>") + chart(thread.nId) + QStringLiteral("</td><td>") +
+                when(thread.nReadAt) + QStringLiteral("</td><td>") + when(thread.nRefreshed) +
+                QStringLiteral("<div class=board>全帖核对于 ") + when(thread.nCheckedAt) +
+                QStringLiteral("</div></td><td class=act>") +
                 link(HomeAction::kOpen, QStringLiteral("打开")) +
                 link(HomeAction::kRefresh, QStringLiteral("读取全帖")) +
                 link(HomeAction::kCheck, QStringLiteral("核对全帖")) +
