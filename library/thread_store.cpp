@@ -30,48 +30,49 @@ Statement& ThreadStore::Cached(const char* pszSql) {
     return it->second;
 }
 
+namespace {
+
+// A thread's row as the queries below read it, all its columns in this order.
+#define VESK_THREAD_ROW                                                                            \
+    "SELECT id, board_code, thread_id, title, board_name, starter, refreshed, watched, read_post," \
+    " read_at, n_unread FROM thread"
+
+StoredThread ThreadOfRow(const Statement& row) {
+    return {row.Int(0),
+            {std::string(row.Bytes(1)), std::string(row.Bytes(2))},
+            std::string(row.Bytes(3)),
+            std::string(row.Bytes(4)),
+            std::string(row.Bytes(5)),
+            row.Int(6),
+            row.Int(7) != 0,
+            row.Int(8),
+            row.Int(9),
+            ToInt(row.Int(10))};
+}
+
+}  // namespace
+
 std::optional<StoredThread> ThreadStore::Find(const ThreadKey& key) {
-    Statement& find = Cached(
-        "SELECT id, title, board_name, starter, refreshed, watched, read_post, read_at, n_unread "
-        "FROM thread WHERE board_code = ? AND thread_id = ?");
+    Statement& find = Cached(VESK_THREAD_ROW " WHERE board_code = ? AND thread_id = ?");
     find.Bind(1, key.strBoardCode).Bind(2, key.strThreadId);
     if (!find.Step()) {
         return std::nullopt;
     }
-    StoredThread thread{find.Int(0),
-                        key,
-                        std::string(find.Bytes(1)),
-                        std::string(find.Bytes(2)),
-                        std::string(find.Bytes(3)),
-                        find.Int(4),
-                        find.Int(5) != 0,
-                        find.Int(6),
-                        find.Int(7),
-                        ToInt(find.Int(8))};
+    StoredThread thread = ThreadOfRow(find);
     find.Reset();
     return thread;
 }
 
 std::map<std::int64_t, StoredThread> ThreadStore::ThreadsById() {
-    Statement& select = Cached(
-        "SELECT id, board_code, thread_id, title, board_name, starter, refreshed, watched,"
-        " read_post, read_at, n_unread FROM thread");
+    Statement& select = Cached(VESK_THREAD_ROW);
     std::map<std::int64_t, StoredThread> threads;
     while (select.Step()) {
-        threads.emplace(select.Int(0),
-                        StoredThread{select.Int(0),
-                                     {std::string(select.Bytes(1)), std::string(select.Bytes(2))},
-                                     std::string(select.Bytes(3)),
-                                     std::string(select.Bytes(4)),
-                                     std::string(select.Bytes(5)),
-                                     select.Int(6),
-                                     select.Int(7) != 0,
-                                     select.Int(8),
-                                     select.Int(9),
-                                     ToInt(select.Int(10))});
+        threads.emplace(select.Int(0), ThreadOfRow(select));
     }
     return threads;
 }
+
+#undef VESK_THREAD_ROW
 
 std::int32_t ThreadStore::HighestFloor(std::int64_t nThread) {
     Statement& highest = Cached("SELECT max(floor) FROM post WHERE thread = ? AND floor <> 0");
