@@ -50,7 +50,7 @@ int WritePersonPage(ThreadStore& store, std::string_view name, bool bOnlyUnread,
     };
     const PersonPage page = ComposePersonPage(store, name, {0, 0, bOnlyUnread}, links,
                                               PictureForm::kLinks, CurrentWeek());
-    if (page.nTotal == 0 && store.PersonPosts(name).empty()) {
+    if (page.nKept == 0) {
         PrintLine("vesk-library：帖子库里没有" + Quoted(name) + "的帖子");
         return kExitNotFound;
     }

@@ -39,9 +39,9 @@ std::string FiguresLine(const std::vector<PersonPost>& all, bool bFollowed,
     if (bFollowed) {
         line += Gbk(" · 已关注");
     }
-    if (!links.follow.empty()) {
+    if (links.follow) {
         line += " <a href=\"";
-        AppendEscapedText(line, links.follow);
+        AppendEscapedText(line, links.follow(bFollowed));
         line += "\">" + Gbk(bFollowed ? "取消关注" : "关注此人") + "</a>";
     }
     if (const auto shown = WeeksEnding(weeks, nThisWeek, kChartWeeks)) {
@@ -118,13 +118,19 @@ PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const 
     }
     PersonPage result;
     result.nTotal = static_cast<int>(selected.size());
+    result.nKept = static_cast<int>(all.size());
     for (std::size_t i = 0; i < selected.size(); ++i) {
         if (selected[i]->state != PostState::kRead) {
             result.nFirstUnread = static_cast<int>(i);
             break;
         }
     }
-    result.nFrom = std::clamp(part.nFrom, 0, std::max(result.nTotal - 1, 0));
+    // The part that holds the first post not read starts at a multiple of a part's size.
+    const int nFrom = part.nFrom >= 0 ? part.nFrom
+                      : result.nFirstUnread < 0
+                          ? 0
+                          : result.nFirstUnread / kPersonPagePosts * kPersonPagePosts;
+    result.nFrom = std::clamp(nFrom, 0, std::max(result.nTotal - 1, 0));
     const int nCount = part.nCount > 0 ? part.nCount : result.nTotal;
     const int nTo = std::min(result.nTotal, result.nFrom + nCount);
     for (int i = result.nFrom; i < nTo; ++i) {

@@ -24,8 +24,9 @@ std::optional<std::string> PersonOfLink(std::string_view query);
 // How many posts a person's page holds at a time.
 inline constexpr int kPersonPagePosts = 200;
 
-// Which of a person's posts the page holds: from the nFrom-th newest, at most nCount (0: all);
-// with bOnlyUnread only those not read yet.
+// Which of a person's posts the page holds: from the nFrom-th newest (-1: the part of
+// kPersonPagePosts that holds their first post not read), at most nCount (0: all); with
+// bOnlyUnread only those not read yet.
 struct PersonPart {
     int nFrom = 0;
     int nCount = kPersonPagePosts;
@@ -33,21 +34,23 @@ struct PersonPart {
 };
 
 // Where the page's links go (ASCII or GB2312, put in attributes as they are): a post in its
-// thread; another part of the list (its first post's place), or empty for none; following or
-// no longer following the person, or empty for none.
+// thread; another part of the list (its first post's place); following the person or, when
+// followed, no longer following them. An empty function: no such link.
 struct PersonLinks {
     std::function<std::string(const ThreadKey& key, std::int64_t nPost)> post;
     std::function<std::string(int nFrom)> part;
-    std::string follow;
+    std::function<std::string(bool bFollowed)> follow;
 };
 
 // A person's page and what the window needs to read it: the ids of its posts, row "p<i>" holding
-// ids[i - nFrom]; how many posts the person has in the selection; the first of them not read.
+// ids[i - nFrom]; how many posts the person has in the selection, and kept at all; the first of
+// them not read.
 struct PersonPage {
     ResultPage page;
     std::vector<std::int64_t> ids;
     int nFrom = 0;
     int nTotal = 0;
+    int nKept = 0;
     int nFirstUnread = -1;  // an index into the whole selection
 };
 
@@ -63,10 +66,5 @@ inline constexpr int kChartWeeks = 26;
 // Bodies go through the sanitiser, pictures named as form says.
 PersonPage ComposePersonPage(ThreadStore& store, std::string_view author, const PersonPart& part,
                              const PersonLinks& links, PictureForm form, std::int64_t nThisWeek);
-
-// The index of the part a post's place falls in: the place rounded down to a part's start.
-inline int PartOf(int nIndex) {
-    return nIndex < 0 ? 0 : nIndex / kPersonPagePosts * kPersonPagePosts;
-}
 
 }  // namespace vesk

@@ -50,21 +50,13 @@ LibraryAnswer<bool> PersonReading::Open(const std::string& strName, int nFrom) {
     links.part = [this, &strName](int nTo) {
         return PersonActionUrl(m_home, PersonAction::kPage, strName, nTo).toEncoded().toStdString();
     };
-    const LibraryAnswer<bool> followed = m_library.IsFollowed(strName);
-    if (!followed.Ok()) {
-        return followed;
-    }
-    links.follow =
-        PersonActionUrl(m_home, followed.value ? PersonAction::kUnfollow : PersonAction::kFollow,
-                        strName)
+    links.follow = [this, &strName](bool bFollowed) {
+        return PersonActionUrl(m_home, bFollowed ? PersonAction::kUnfollow : PersonAction::kFollow,
+                               strName)
             .toEncoded()
             .toStdString();
-    // The part with the first post not read: its place is known once the whole list is.
-    PersonPart part{std::max(nFrom, 0)};
-    LibraryAnswer<PersonPage> page = m_library.Person(strName, part, links);
-    if (page.Ok() && nFrom < 0 && PartOf(page.value.nFirstUnread) != page.value.nFrom) {
-        page = m_library.Person(strName, {PartOf(page.value.nFirstUnread)}, links);
-    }
+    };
+    LibraryAnswer<PersonPage> page = m_library.Person(strName, {nFrom}, links);
     if (!page.Ok()) {
         return {false, page.error, page.bBusy};
     }
