@@ -474,12 +474,7 @@ void KeptReading::NoteSeenPosts() {
             if (pThis == nullptr || pThis->m_nPage != nPage) {
                 return;
             }
-            if (ids != pThis->m_onScreen || nScrolled != pThis->m_nScrolled) {
-                pThis->m_onScreen = ids;
-                pThis->m_nScrolled = nScrolled;
-                pThis->m_still.start();
-            }
-            const bool bSeen = pThis->m_still.elapsed() >= kSeenAfterMs;
+            const bool bSeen = pThis->m_screen.Seen(ids, nScrolled);
             for (const QString& id : ids) {
                 const int nIndex = RowIndex(id).value_or(-1);
                 if (nIndex < 0 || nIndex >= pThis->Total()) {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "screen_stillness.h"
 #include "window_library.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -96,7 +96,7 @@ public:
     // once they have stood on screen, the page still, for about a second (kSeenAfterMs) by the
     // answers to these calls. A glance while scrolling or jumping reads nothing.
     void NoteSeenPosts();
-    static constexpr int kSeenAfterMs = 900;
+    static constexpr int kSeenAfterMs = ScreenStillness::kSeenAfterMs;
     // Keeps what was seen in the library, when it is free.
     void SaveSeen();
     // The page tells the place anew (the top post, what it holds).
@@ -144,9 +144,7 @@ private:
     int m_nLast = 0;
     int m_nTop = -1;
     // What is on screen, and since when it stands still there.
-    QStringList m_onScreen;
-    int m_nScrolled = -1;
-    QElapsedTimer m_still;
+    ScreenStillness m_screen;
     // What the library has not taken yet: posts seen, and the reading place (a post's id).
     std::vector<std::int64_t> m_unsavedSeen;
     std::int64_t m_nPlace = 0;

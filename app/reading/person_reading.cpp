@@ -21,7 +21,7 @@ PersonReading::PersonReading(WindowLibrary& library, CWebBrowser2& browser, QStr
       m_pagePath(std::move(pagePath)),
       m_home(std::move(home)),
       m_pSeenTimer(new QTimer(this)) {
-    m_pSeenTimer->setInterval(KeptReading::kSeenAfterMs / 2);
+    m_pSeenTimer->setInterval(ScreenStillness::kSeenAfterMs / 2);
     connect(m_pSeenTimer, &QTimer::timeout, this, &PersonReading::NoteSeenPosts);
     // A part opened at the first post not read goes there once it is laid out.
     connect(m_browser.View(), &QWebEngineView::loadFinished, this, [this](bool bOk) {
@@ -70,8 +70,7 @@ LibraryAnswer<bool> PersonReading::Open(const std::string& strName, int nFrom) {
     // top shows the person's figures above it.
     m_nLanding =
         nFrom < 0 && page.value.nFirstUnread > page.value.nFrom ? page.value.nFirstUnread : -1;
-    m_onScreen.clear();
-    m_nScrolled = -1;
+    m_screen.Reset();
     ++m_nPage;
     m_browser.Navigate(QUrl::fromLocalFile(m_pagePath).toString());
     m_pSeenTimer->start();
@@ -129,13 +128,7 @@ void PersonReading::NoteSeenPosts() {
         if (pThis == nullptr || pThis->m_nPage != nPage || !pThis->IsShown()) {
             return;
         }
-        if (ids != pThis->m_onScreen || nScrolled != pThis->m_nScrolled) {
-            pThis->m_onScreen = ids;
-            pThis->m_nScrolled = nScrolled;
-            pThis->m_still.start();
-            return;
-        }
-        if (pThis->m_still.elapsed() < KeptReading::kSeenAfterMs) {
+        if (!pThis->m_screen.Seen(ids, nScrolled)) {
             return;
         }
         for (const QString& id : ids) {

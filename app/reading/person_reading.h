@@ -1,11 +1,10 @@
 #pragma once
 
+#include "screen_stillness.h"
 #include "window_library.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
@@ -70,9 +69,7 @@ private:
     // The page's number, so that answers of a page gone are not taken for this one's.
     int m_nPage = 0;
     int m_nLanding = -1;
-    QStringList m_onScreen;
-    int m_nScrolled = -1;
-    QElapsedTimer m_still;
+    ScreenStillness m_screen;
     std::unordered_set<std::int64_t> m_seen;
     std::vector<std::int64_t> m_unsaved;
 };
